@@ -1,0 +1,92 @@
+#pragma once
+// The program's whole configuration, read from one INI file (see settings.cpp for
+// the reading and writing rules). Every layer reads the public fields.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "config/name_value_list.h"
+
+namespace velkaro {
+
+class TLayout;
+
+class TSettings {
+public:
+    explicit TSettings(const std::string& fileName);
+    ~TSettings();
+    TSettings(const TSettings&) = delete;
+    TSettings& operator=(const TSettings&) = delete;
+
+    std::string FFileName;
+    TNameValueList FUnits;      // NAV unit code -> UN/ECE Rec. 20 code
+    TNameValueList FCountries;  // NAV country code -> ISO 3166-1 alpha-2
+    TNameValueList FLeitweg;    // customer number -> Leitweg-ID
+
+    std::string Server;
+    std::string Database;
+    std::string User;
+    std::string Password;
+    std::string Provider;
+    std::string Company;
+    int32_t MaxRows = 1000;
+    std::string OutDir;
+    std::string FileNamePattern;
+    bool SaveXml = false;
+    bool OpenPdf = false;
+    std::string FontName;
+    std::string IccFile;
+    std::string LogoFile;
+    double LogoWidthMm = 50;
+    std::string IBAN, BIC, BankName, AccountHolder, CreditorID, ContactName, Phone, Email, Web, Management,
+        CommercialRegister;
+    std::string DirectDebitMethods;
+    std::string CmnmDocType;
+    int32_t CmnmSourceType = 1;
+    std::string GraphTenant;
+    std::string GraphClientId;
+    std::string GraphSecret;
+    std::string MailSender;
+    std::string MailBcc;
+    std::string MailReplyTo;
+    std::string MailTestRecipient;
+    std::string MailSubject;
+    std::string MailBody;
+    bool MailHtml = true;
+    std::string MailBodyHtml;
+    std::string MailSignatureHtml;
+    std::string MailBodyHtmlFile;
+    std::string MailSignatureFile;
+    std::string MailImageDir;
+    bool MailSaveToSent = true;
+    bool MailAttachXml = false;
+    std::string MailLogFile;
+    std::string DefaultCountry;
+    std::string ExemptReasonE;
+    std::string Skin;
+    std::unique_ptr<TLayout> Layout;  // owned
+    std::string LayoutFile;
+    // Service base addresses of the Microsoft identity platform and Microsoft Graph
+    // (section "Graph", keys "AnmeldeServer" and "GraphServer").
+    std::string GraphLoginServer;
+    std::string GraphServer;
+
+    void Load();
+    void SaveUserValues();
+    void SaveMailSettings();
+    std::string ConnectionString() const;
+
+    // Code mappings (config/mappings.cpp).
+    std::string MapCountry(const std::string& navCode) const;
+    std::string MapUnit(const std::string& navCode) const;
+    std::string LeitwegFor(const std::string& customerNo) const;
+    bool IsDirectDebit(const std::string& payMethodCode) const;
+
+    static std::string ProtectSecret(const std::string& text);
+    static std::string UnprotectSecret(const std::string& text);
+};
+
+// Reads an HTML file in the encoding its byte-order mark or declared charset names.
+std::string LoadHtmlFile(const std::string& fileName);
+
+} // namespace velkaro

@@ -1,0 +1,34 @@
+#include "invoice/invoice.h"
+
+#include "platform/text.h"
+
+namespace velkaro {
+
+std::string TInvoice::InvCurrency() const {
+    std::string code = Trim(CurrencyCode);
+    return code.empty() ? std::string("EUR") : UpperAscii(code);
+}
+
+bool IsNavDate(TDateTime date) {
+    static const TDateTime kFirstSetDay = EncodeDate(1754, 1, 1);
+    return date > kFirstSetDay;
+}
+
+bool IsTextLine(const TInvLine& line) {
+    return line.LineType == 0 || (line.Quantity == 0.0 && line.Amount.IsZero());
+}
+
+std::string LineText(const TInvLine& line) {
+    std::string second = Trim(line.Description2);
+    if (second.empty()) return Trim(line.Description);
+    return Trim(line.Description + " " + line.Description2);
+}
+
+void NormalizeAddress(TAddress& address) {
+    if (address.Street.empty() && !address.Street2.empty()) {
+        address.Street = address.Street2;
+        address.Street2.clear();
+    }
+}
+
+} // namespace velkaro

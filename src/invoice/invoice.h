@@ -1,0 +1,154 @@
+#pragma once
+// The records that carry one posted sales invoice from the NAV database to the
+// XML, the printed PDF and the mail.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "invoice/currency.h"
+#include "platform/datetime.h"
+
+namespace velkaro {
+
+struct TAddress {
+    std::string Name;
+    std::string Name2;
+    std::string Street;
+    std::string Street2;
+    std::string PostCode;
+    std::string City;
+    std::string County;
+    std::string CountryNav;
+    std::string Country;      // after mapping (ISO 3166-1 alpha-2)
+    std::string CountryName;  // bill-to address only
+    std::string Contact;      // bill-to and ship-to only
+};
+
+struct TSeller {
+    TAddress Addr;
+    std::string VatID;
+    std::string TaxNo;
+    std::string GLN;
+    std::string Phone;
+    std::string Fax;
+    std::string Email;
+    std::string Web;
+    std::string ContactName;
+    std::string IBAN;
+    std::string BIC;
+    std::string BankName;
+    std::string AccountHolder;
+    std::string CreditorID;
+    std::string Management;
+    std::string CommercialRegister;
+};
+
+struct TInvLine {
+    int32_t LineNo = 0;
+    int32_t LineType = 0;  // 0: text line without type
+    std::string ItemNo;
+    std::string Description;
+    std::string Description2;
+    std::string UnitCode;
+    std::string UnitIso;
+    std::string UnitText;
+    double Quantity = 0;
+    double UnitPrice = 0;
+    double LineDiscPct = 0;
+    double VatPct = 0;
+    Currency Amount;
+    Currency AmountInclVat;
+    Currency LineAmount;
+    Currency InvDiscAmount;
+    int32_t VatCalcType = 0;  // 1: reverse charge
+    std::string VatClause;
+};
+
+enum TVatCategory { vcS, vcZ, vcE, vcAE, vcK, vcG };
+
+struct TVatGroup {
+    TVatCategory Category = vcS;
+    double Rate = 0;
+    Currency Basis;
+    Currency Tax;
+};
+
+struct TInvoiceListItem {
+    std::string No;
+    std::string CustomerNo;
+    std::string Name;
+    std::string City;
+    std::string CurrencyCode;
+    std::string InvoiceEmail;
+    std::string InvoiceEmailSource;
+    TDateTime PostingDate = 0;
+    Currency Gross;
+};
+
+class TSettings;
+
+class TInvoice {
+public:
+    std::string No;
+    std::string CustomerNo;
+    std::string SellToCustomerNo;
+    TAddress BillTo;
+    TAddress ShipTo;
+    std::string ShipToCode;
+    TDateTime PostingDate = 0;
+    TDateTime DocumentDate = 0;
+    TDateTime DueDate = 0;
+    TDateTime ShipmentDate = 0;
+    TDateTime OrderDate = 0;
+    TDateTime PmtDiscDate = 0;
+    double PmtDiscPct = 0;
+    std::string YourReference;
+    std::string ExternalDocNo;
+    std::string OrderNo;
+    std::string PostingDescription;
+    std::string LeitwegID;
+    std::string BuyerReference;
+    std::string CurrencyCode;
+    bool PricesInclVat = false;
+    bool EU3Party = false;
+    std::string PayTermsCode;
+    std::string PayTermsText;
+    std::string PayMethodCode;
+    std::string PayMethodText;
+    std::string BuyerVatID;
+    std::string BuyerEmail;
+    std::string BuyerGLN;
+    std::string BuyerPhone;
+    std::string CustomerEmail;
+    std::string InvoiceEmail;
+    std::string InvoiceEmailSource;
+    bool DirectDebit = false;
+    std::string MandateID;
+    std::string BuyerIBAN;
+    std::string BuyerBIC;
+    std::vector<TInvLine> Lines;
+    std::vector<TVatGroup> VatGroups;
+    Currency LineTotal;
+    Currency TaxTotal;
+    Currency GrandTotal;
+    Currency Rounding;
+    Currency DuePayable;
+    std::vector<std::string> Warnings;
+
+    // The invoice currency: the trimmed code in upper case, "EUR" when blank.
+    std::string InvCurrency() const;
+
+    // VAT category, exemption text and the calculation of totals and groups are
+    // declared in invoice/vat.h.
+};
+
+// A date counts as set only after 1 January 1754 (NAV's blank date is 1753-01-01).
+bool IsNavDate(TDateTime date);
+// A text line is no invoice item: type 0, or quantity and amount both exactly 0.
+bool IsTextLine(const TInvLine& line);
+// Description, joined with Description2 by one blank when that is non-empty; trimmed.
+std::string LineText(const TInvLine& line);
+// Moves Street2 into an empty Street.
+void NormalizeAddress(TAddress& address);
+
+} // namespace velkaro

@@ -1,0 +1,28 @@
+#pragma once
+// TDateTime: days since 30 December 1899 as a double, the fraction being the time of day.
+#include <string>
+
+namespace velkaro {
+
+using TDateTime = double;
+
+struct DateTimeParts {
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+TDateTime EncodeDate(int year, int month, int day);
+TDateTime EncodeDateTime(const DateTimeParts& parts);
+DateTimeParts DecodeDateTime(TDateTime value);
+bool IsValidDate(int year, int month, int day);
+int DayOfWeek(TDateTime value); // 1 = Sunday ... 7 = Saturday
+
+// Local wall-clock time now, and the local zone's offset from UTC in minutes at a
+// given local time (positive east of Greenwich, e.g. +60 for CET).
+TDateTime Now();
+int UtcOffsetMinutes(TDateTime local);
+
+// "yyyy-mm-dd hh:nn:ss" of a local time, as used in log lines.
+std::string FormatLogTimestamp(TDateTime value);
+
+} // namespace velkaro

@@ -1,0 +1,48 @@
+#pragma once
+// Text helpers shared by every layer. Text is UTF-8 in std::string.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaro {
+
+// Removes the characters with codes up to U+0020 at both ends (resp. one end).
+std::string Trim(std::string_view s);
+std::string TrimLeft(std::string_view s);
+std::string TrimRight(std::string_view s);
+
+// Converts the ASCII letters only; every other byte stays as it is.
+std::string UpperAscii(std::string_view s);
+std::string LowerAscii(std::string_view s);
+
+// Equality and ordering without regard to ASCII letter case.
+bool SameText(std::string_view a, std::string_view b);
+int CompareText(std::string_view a, std::string_view b);
+struct CaseInsensitiveLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return CompareText(a, b) < 0; }
+};
+
+bool StartsWithText(std::string_view s, std::string_view prefix); // ASCII case-insensitive
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
+std::vector<std::string> Split(std::string_view s, char separator);
+std::string Join(const std::vector<std::string>& parts, std::string_view separator);
+
+// --- Unicode conversions -------------------------------------------------
+// Invalid UTF-8 sequences become U+FFFD; lone surrogates in UTF-16 become U+FFFD.
+bool IsValidUtf8(std::string_view s);
+std::string SanitizeUtf8(std::string_view s);
+std::u32string Utf8ToUtf32(std::string_view s);
+std::string Utf32ToUtf8(std::u32string_view s);
+std::u16string Utf8ToUtf16(std::string_view s);
+std::string Utf16ToUtf8(std::u16string_view s);
+void AppendUtf8(std::string& out, char32_t cp);
+
+// Windows code page 1252. Characters outside the code page become `replacement`.
+std::string Utf8ToCp1252(std::string_view s, char replacement = '?');
+std::string Cp1252ToUtf8(std::string_view s);
+// The code page 1252 byte of a code point, or -1 when the code page has none.
+int Cp1252FromCodePoint(char32_t cp);
+
+} // namespace velkaro

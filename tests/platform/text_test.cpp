@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "platform/base64.h"
+#include "platform/text.h"
+
+using namespace velkaro;
+
+TEST(Text, TrimRemovesControlCharactersAndBlanksOnly) {
+    EXPECT_EQ(Trim(" \t\r\n abc \x01\x1f"), "abc");
+    EXPECT_EQ(Trim("\xC2\xA0x\xC2\xA0"), "\xC2\xA0x\xC2\xA0");  // no-break space is kept
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_EQ(TrimLeft("  a "), "a ");
+    EXPECT_EQ(TrimRight("  a "), "  a");
+}
+
+TEST(Text, UpperCasingTouchesAsciiLettersOnly) {
+    EXPECT_EQ(UpperAscii("stück-äb_z"), "STüCK-äB_Z");
+    EXPECT_TRUE(SameText("Datenbank", "DATENBANK"));
+    EXPECT_FALSE(SameText("ä", "Ä"));
+    EXPECT_LT(CompareText("abc", "ABD"), 0);
+}
+
+TEST(Text, Utf8Utf16RoundTripIncludingAstralCharacters) {
+    std::string s = "Grüße € 😀";
+    std::u16string w = Utf8ToUtf16(s);
+    EXPECT_EQ(w.size(), 10u);  // the emoji is a surrogate pair
+    EXPECT_EQ(Utf16ToUtf8(w), s);
+}
+
+TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
+    struct Case { std::string in, out; };
+    const Case cases[] = {
+        {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},
+        {"\xC3", "\xEF\xBF\xBD"},                        // truncated sequence at the end
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},        // overlong form
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // encoded surrogate
+        {"ok", "ok"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SanitizeUtf8(c.in), c.out) << c.in;
+        EXPECT_EQ(IsValidUtf8(c.in), c.in == c.out);
+    }
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(Text, Windows1252BothWays) {
+    EXPECT_EQ(Utf8ToCp1252("€ä‚Œ"), "\x80\xE4\x82\x8C");
+    EXPECT_EQ(Utf8ToCp1252("a→b"), "a?b");
+    EXPECT_EQ(Cp1252ToUtf8("\x80\xE4\x9F"), "€äŸ");
+    EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81");  // undefined byte maps to the C1 control
+}
+
+TEST(Base64, EncodesAndDecodesWithPadding) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
+        {std::string("\0\xFF", 2), "AP8="}};
+    for (const auto& [plain, coded] : cases) {
+        EXPECT_EQ(Base64Encode(plain), coded);
+        EXPECT_EQ(Base64Decode(coded), plain);
+    }
+}
+
+TEST(Base64, RejectsDamagedText) {
+    for (std::string bad : {"Zg=", "Zm9v!", "Z===", "Zh==", "Zm9=Zm9v", "====", "Zm 9v"})
+        EXPECT_FALSE(Base64Decode(bad).has_value()) << bad;
+}
