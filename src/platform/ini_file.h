@@ -1,0 +1,74 @@
+#pragma once
+// INI text held in memory, for the settings and the layout file.
+//
+// Reading: UTF-8 (a leading byte-order mark is skipped); every line is trimmed; empty
+// lines and lines beginning with ";" are skipped; "[name]" starts a section (name
+// trimmed); any other line is a key line: text before the first "=" is the key
+// (trimmed at its end), the text after it the value (trimmed at its start); a line
+// without "=" is a key without value. Lines before the first section are ignored; a
+// section that occurs a second time is ignored with all its lines. Section and key
+// names compare without regard to letter case.
+// Writing: the whole text from what is held: per section in order of first appearance
+// "[name]", one "key=value" line per key in order, one empty line; UTF-8 with BOM and
+// CR LF. Comments of a hand-edited file are therefore not kept.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velkaro {
+
+class TIniFile {
+public:
+    struct Section {
+        std::string Name;
+        std::vector<std::pair<std::string, std::string>> Keys;  // in file order
+    };
+
+    TIniFile() = default;
+    // Parses INI text (bytes as read from the file).
+    static TIniFile FromText(std::string_view text);
+    // Reads a file; a missing or unreadable file gives an empty INI.
+    static TIniFile FromFile(const std::string& fileName);
+
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    // The raw value, or nullopt when the key is missing.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+    std::string ReadString(std::string_view section, std::string_view key, const std::string& def) const;
+    // Decimal, or hexadecimal with "0x" or "$"; anything else (or out of range) gives def.
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
+    // Read as an integer: 0 false, other numbers true, no number gives def.
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    // A number with a decimal point ("42.5"); anything else gives def.
+    double ReadFloat(std::string_view section, std::string_view key, double def) const;
+
+    // Replaces the value of an existing key or appends the key (and the section).
+    void WriteString(std::string_view section, std::string_view key, const std::string& value);
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);  // "1" / "0"
+    void DeleteKey(std::string_view section, std::string_view key);
+    void EraseSection(std::string_view section);
+    void Clear() { FSections.clear(); }
+
+    const std::vector<Section>& Sections() const { return FSections; }
+    const Section* FindSection(std::string_view section) const;
+
+    // The file text: UTF-8 with byte-order mark, CR LF line ends.
+    std::string ToText() const;
+    // Writes ToText() to the file; errors raise velkaro::Exception.
+    void SaveToFile(const std::string& fileName) const;
+
+private:
+    Section* FindSectionMutable(std::string_view section);
+    std::vector<Section> FSections;
+};
+
+// Parses a decimal number with a point as separator, the whole text ("42.5", "-3",
+// ".5"); nullopt for anything else, including "42,5", "1e3", "nan", "inf".
+std::optional<double> ParseDecimalPoint(std::string_view text);
+
+} // namespace velkaro
