@@ -1,0 +1,105 @@
+#pragma once
+// Layout of the printed invoice: where each part goes on the A4 page (millimetres from
+// the top-left corner, y downwards; font sizes in points) and the letter-paper
+// backgrounds. Stored in the layout file (".layout.ini").
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkaro {
+
+// Stored in the layout file as these numbers; do not reorder.
+enum TElementKind : int {
+    ekLogo = 0,
+    ekSenderName = 1,
+    ekSenderLine = 2,
+    ekAddress = 3,
+    ekInfo = 4,
+    ekTitle = 5,
+    ekTable = 6,
+    ekFollowTitle = 7,
+    ekFollowTable = 8,
+    ekFooter = 9,
+    ekPageNo = 10,
+    ekText = 11,
+};
+
+// The fixed kinds (one element each); free texts follow them.
+constexpr int FixedElementKindCount = 11;
+
+enum TPageScope : int {
+    psFirst = 0,   // "Nur Seite 1"
+    psFollow = 1,  // "Nur Folgeseiten"
+    psAll = 2,     // "Alle Seiten"
+};
+
+enum TBlockAlign : int {
+    baLeft = 0,    // "Links"
+    baCenter = 1,  // "Zentriert"
+    baRight = 2,   // "Rechts"
+};
+
+class TLayoutElement {
+public:
+    TElementKind Kind = ekText;
+    double X = 0, Y = 0;
+    double W = 0, H = 0;
+    double FontSize = 9;
+    bool Bold = false;
+    bool Visible = true;
+    TPageScope Scope = psFirst;
+    TBlockAlign Align = baLeft;
+    std::string Text;      // placeholders; lines separated by CR LF; cells by "|"
+    std::string FileName;  // picture file (logo)
+
+    std::unique_ptr<TLayoutElement> Clone() const;
+    // Whether the element is drawn on page 1 (First) or on a following page.
+    bool OnPage(bool First) const;
+    // Text of the designer's element list.
+    std::string Caption() const;
+    bool CanHide() const;
+    bool TextEditable() const;
+    bool AlignEditable() const;
+    bool ScopeEditable() const;
+};
+
+class TLayout {
+public:
+    using TElementList = std::vector<std::unique_ptr<TLayoutElement>>;
+
+    TElementList Elements;  // owned, in drawing and file order
+    std::string BackgroundFirst;
+    std::string BackgroundFollow;
+    bool FollowSameAsFirst = true;
+
+    TLayout() = default;
+    TLayout(const TLayout&) = delete;
+    TLayout& operator=(const TLayout&) = delete;
+
+    // The built-in layout; the logo shows only when LogoFile is set.
+    void SetDefaults(const std::string& LogoFile);
+    // Deep copy of Src (elements cloned).
+    void Assign(const TLayout& Src);
+    // First element of kind K, or nullptr.
+    TLayoutElement* Find(TElementKind K) const;
+    // Appends a new free text and returns it (owned by the layout).
+    TLayoutElement* AddText(bool First);
+    const std::string& BackgroundFor(bool First) const;
+
+    // Defaults first, then whatever the file holds; a missing file is no error.
+    void LoadFromFile(const std::string& fileName, const std::string& logoFile);
+    // Replaces the file's whole content; platform errors raise velkaro::Exception.
+    void SaveToFile(const std::string& fileName) const;
+};
+
+// Caption of the kind in the designer ("Logo", "Positionen Seite 1", …).
+std::string ElementCaption(TElementKind kind);
+// Section name in the layout file without "Element." ("Tabelle", …); empty for ekText.
+std::string ElementSectionName(TElementKind kind);
+std::string DefaultText(TElementKind kind);
+std::string HintText(TElementKind kind);
+// Display names of the enumeration values ("Nur Seite 1", "Links", …).
+std::string PageScopeCaption(TPageScope scope);
+std::string BlockAlignCaption(TBlockAlign align);
+
+} // namespace velkaro
