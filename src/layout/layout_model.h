@@ -92,6 +92,9 @@ public:
     void SaveToFile(const std::string& fileName) const;
 };
 
+// A visible, left-aligned, not bold free text of height 10 mm and size 9 pt.
+std::unique_ptr<TLayoutElement> NewFreeText(double x, double y, double w, TPageScope scope, const std::string& text);
+
 // Caption of the kind in the designer ("Logo", "Positionen Seite 1", …).
 std::string ElementCaption(TElementKind kind);
 // Section name in the layout file without "Element." ("Tabelle", …); empty for ekText.
