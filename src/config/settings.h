@@ -78,7 +78,8 @@ public:
 
     // Code mappings (config/mappings.cpp).
     std::string MapCountry(const std::string& navCode) const;
-    std::string MapUnit(const std::string& navCode) const;
+    // The international code from NAV's unit table wins over the mapping of the NAV code.
+    std::string MapUnit(const std::string& navCode, const std::string& isoCode) const;
     std::string LeitwegFor(const std::string& customerNo) const;
     bool IsDirectDebit(const std::string& payMethodCode) const;
 
