@@ -17,13 +17,17 @@ public:
     // Replaces the value of an existing entry, appends a new one; an empty value removes the entry.
     void SetValue(const std::string& name, const std::string& value);
     void Remove(const std::string& name);
-    void Clear() { FItems.clear(); }
+    void Clear() {
+        FItems.clear();
+        FFolded.clear();
+    }
     size_t Count() const { return FItems.size(); }
     const std::pair<std::string, std::string>& operator[](size_t i) const { return FItems[i]; }
     const std::vector<std::pair<std::string, std::string>>& Items() const { return FItems; }
 
 private:
     std::vector<std::pair<std::string, std::string>> FItems;
+    std::vector<std::string> FFolded;  // FoldCase of each name, so a lookup folds only the key
 };
 
 // Case-folded form of a UTF-8 text (full Unicode case folding); invalid UTF-8 is
