@@ -19,9 +19,10 @@ bool IsTextLine(const TInvLine& line) {
 }
 
 std::string LineText(const TInvLine& line) {
+    std::string first = Trim(line.Description);
     std::string second = Trim(line.Description2);
-    if (second.empty()) return Trim(line.Description);
-    return Trim(line.Description + " " + line.Description2);
+    if (second.empty()) return first;
+    return Trim(first + " " + second);
 }
 
 void NormalizeAddress(TAddress& address) {

@@ -138,15 +138,21 @@ public:
     // The invoice currency: the trimmed code in upper case, "EUR" when blank.
     std::string InvCurrency() const;
 
-    // VAT category, exemption text and the calculation of totals and groups are
-    // declared in invoice/vat.h.
+    // VAT category of an item line, by rate, reverse charge and the buyer's country
+    // (invoice/vat.cpp).
+    TVatCategory LineCategory(const TInvLine& line, const TSettings& settings) const;
+    // The exemption reason printed and written for a category; empty for S and Z.
+    static std::string ExemptionText(TVatCategory category, const TSettings& settings);
+    // Fills VatGroups, the totals and Rounding from the lines and appends warnings.
+    // Meant to run once: a second run recomputes everything but repeats the warnings.
+    void Calculate(const TSettings& settings);
 };
 
 // A date counts as set only after 1 January 1754 (NAV's blank date is 1753-01-01).
 bool IsNavDate(TDateTime date);
 // A text line is no invoice item: type 0, or quantity and amount both exactly 0.
 bool IsTextLine(const TInvLine& line);
-// Description, joined with Description2 by one blank when that is non-empty; trimmed.
+// Description trimmed; with a non-empty Description2 both trimmed and joined by one blank.
 std::string LineText(const TInvLine& line);
 // Moves Street2 into an empty Street.
 void NormalizeAddress(TAddress& address);

@@ -1,0 +1,154 @@
+#include "invoice/vat.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "config/settings.h"
+#include "platform/error.h"
+#include "platform/number_format.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr std::string_view kEuCountries = ",AT,BE,BG,CY,CZ,DE,DK,EE,ES,FI,FR,GR,HR,HU,IE,IT,LT,LU,LV,MT,NL,PL,PT,RO,SE,SI,SK,XI,";
+
+// Sums of money must not wrap silently: a wrong amount on an invoice is worse than none.
+Currency AddMoney(Currency a, Currency b) {
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a.Raw(), b.Raw(), &sum))
+        throw Exception("Rechnungsbeträge überschreiten den darstellbaren Bereich");
+    return Currency::FromRaw(sum);
+}
+
+Currency SubtractMoney(Currency a, Currency b) {
+    int64_t difference = 0;
+    if (__builtin_sub_overflow(a.Raw(), b.Raw(), &difference))
+        throw Exception("Rechnungsbeträge überschreiten den darstellbaren Bereich");
+    return Currency::FromRaw(difference);
+}
+
+std::string FormatMoney(Currency value) { return LocalizeDecimalPoint(value.ToString(2)); }
+
+} // namespace
+
+std::string CategoryCode(TVatCategory category) {
+    switch (category) {
+    case vcS: return "S";
+    case vcZ: return "Z";
+    case vcE: return "E";
+    case vcAE: return "AE";
+    case vcK: return "K";
+    case vcG: return "G";
+    }
+    return {};
+}
+
+std::string VatexCode(TVatCategory category) {
+    switch (category) {
+    case vcAE: return "VATEX-EU-AE";
+    case vcK: return "VATEX-EU-IC";
+    case vcG: return "VATEX-EU-G";
+    default: return {};
+    }
+}
+
+bool IsEuVatCountry(std::string_view isoCode) {
+    // A code with a comma would otherwise match a run of several list entries.
+    if (isoCode.empty() || isoCode.find(',') != std::string_view::npos) return false;
+    return kEuCountries.find("," + UpperAscii(isoCode) + ",") != std::string_view::npos;
+}
+
+std::optional<Currency> TryRoundCents(long double x) {
+    if (!std::isfinite(x)) return std::nullopt;
+    const long double cents = x >= 0 ? std::floor(x * 100.0L + 0.5L + 0.000000001L)
+                                     : -std::floor(-x * 100.0L + 0.5L + 0.000000001L);
+    // Currency holds 1/100 cent; the largest whole-cent count it can hold:
+    constexpr int64_t kMaxCents = std::numeric_limits<int64_t>::max() / 100;
+    if (!(std::fabs(cents) <= static_cast<long double>(kMaxCents))) return std::nullopt;
+    return Currency::FromRaw(static_cast<int64_t>(cents) * 100);
+}
+
+Currency RoundCents(long double x) {
+    if (auto cents = TryRoundCents(x)) return *cents;
+    throw Exception("Betrag kann nicht auf Cent gerundet werden (außerhalb des darstellbaren Bereichs)");
+}
+
+std::optional<Currency> ComputedTax(Currency basis, double ratePct) {
+    const long double amount = static_cast<long double>(basis.Raw()) / Currency::kScale;
+    return TryRoundCents(amount * static_cast<long double>(ratePct) / 100.0L);
+}
+
+bool SameVatRate(double a, double b) {
+    const double tolerance = std::fmax(1e-12, 1e-12 * std::fmin(std::fabs(a), std::fabs(b)));
+    return std::fabs(a - b) <= tolerance;
+}
+
+TVatCategory TInvoice::LineCategory(const TInvLine& line, const TSettings& settings) const {
+    if (line.VatPct > 0) return vcS;
+    if (line.VatCalcType == 1) return vcAE;
+    if (SameText(BillTo.Country, settings.DefaultCountry)) return vcE;
+    if (IsEuVatCountry(BillTo.Country)) return BuyerVatID.empty() ? vcE : vcK;
+    return vcG;
+}
+
+std::string TInvoice::ExemptionText(TVatCategory category, const TSettings& settings) {
+    switch (category) {
+    case vcE: return settings.ExemptReasonE;
+    case vcAE: return "Steuerschuldnerschaft des Leistungsempfängers (Reverse Charge)";
+    case vcK: return "Steuerfreie innergemeinschaftliche Lieferung";
+    case vcG: return "Steuerfreie Ausfuhrlieferung";
+    default: return {};
+    }
+}
+
+void TInvoice::Calculate(const TSettings& settings) {
+    VatGroups.clear();
+    LineTotal = Currency();
+    TaxTotal = Currency();
+
+    for (const TInvLine& line : Lines) {
+        if (IsTextLine(line)) continue;
+        const TVatCategory category = LineCategory(line, settings);
+        const Currency postedTax = SubtractMoney(line.AmountInclVat, line.Amount);
+        TVatGroup* group = nullptr;
+        for (TVatGroup& g : VatGroups)
+            if (g.Category == category && SameVatRate(g.Rate, line.VatPct)) {
+                group = &g;
+                break;
+            }
+        if (group) {
+            group->Basis = AddMoney(group->Basis, line.Amount);
+            group->Tax = AddMoney(group->Tax, postedTax);
+        } else {
+            VatGroups.push_back(TVatGroup{category, line.VatPct, line.Amount, postedTax});
+        }
+        LineTotal = AddMoney(LineTotal, line.Amount);
+    }
+
+    Rounding = Currency();
+    for (TVatGroup& group : VatGroups) {
+        const std::optional<Currency> computed = ComputedTax(group.Basis, group.Rate);
+        if (!computed) {
+            // A rate that cannot be computed with (not a number, absurdly large): keep
+            // what NAV posted rather than invent an amount, and say so.
+            Warnings.push_back("USt " + FormatUserFloat(group.Rate, 2) + "%: Basis x Satz nicht berechenbar, in NAV gebucht " +
+                               FormatMoney(group.Tax) + " übernommen");
+        } else if (*computed != group.Tax) {
+            Warnings.push_back("USt " + FormatUserFloat(group.Rate, 2) + "%: in NAV gebucht " + FormatMoney(group.Tax) +
+                               ", Basis x Satz = " + FormatMoney(*computed) + " -> Differenz als Rundungsbetrag");
+            Rounding = AddMoney(Rounding, SubtractMoney(group.Tax, *computed));
+            group.Tax = *computed;
+        }
+        TaxTotal = AddMoney(TaxTotal, group.Tax);
+        if ((group.Category == vcAE || group.Category == vcK) && BuyerVatID.empty())
+            Warnings.push_back("Kategorie " + CategoryCode(group.Category) + " ohne USt-IdNr. des Käufers");
+    }
+
+    GrandTotal = AddMoney(LineTotal, TaxTotal);
+    DuePayable = AddMoney(GrandTotal, Rounding);
+}
+
+} // namespace velkaro
