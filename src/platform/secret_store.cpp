@@ -1,0 +1,206 @@
+#include "platform/secret_store.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <memory>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr unsigned char kVersion = 1;
+constexpr size_t kKeySize = 32;
+constexpr size_t kNonceSize = 12;
+constexpr size_t kTagSize = 16;
+constexpr std::string_view kAssociatedData = "Velkaro-Postfach";
+constexpr const char* kKeyFileName = "geheim.key";
+
+using Key = std::array<unsigned char, kKeySize>;
+
+// Wipes the key from memory when it goes out of scope.
+struct KeyHolder {
+    Key Bytes{};
+    ~KeyHolder() { OPENSSL_cleanse(Bytes.data(), Bytes.size()); }
+};
+
+struct CipherCtxDeleter {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
+
+std::string ErrnoText() { return std::system_category().message(errno); }
+
+[[noreturn]] void KeyError(const std::string& what) {
+    throw Exception("Der Schlüssel zum Schützen des Client-Secrets " + what);
+}
+
+// Closes a descriptor on every path.
+struct Fd {
+    int Value = -1;
+    explicit Fd(int v) : Value(v) {}
+    ~Fd() {
+        if (Value >= 0) close(Value);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+// Only the owner may enter the key folder; an existing folder of ours is tightened.
+void EnsurePrivateFolder(const std::string& folder) {
+    std::string parent = ExtractFilePath(folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder);
+    if (!parent.empty() && !DirectoryExists(parent)) ForceDirectories(parent);
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        KeyError("kann nicht angelegt werden: Ordner \"" + folder + "\": " + ErrnoText());
+    struct stat st {};
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        KeyError("kann nicht angelegt werden: \"" + folder + "\" ist kein Ordner.");
+    if (st.st_uid == geteuid() && (st.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
+}
+
+enum class ReadResult { Ok, Missing, Invalid };
+
+ReadResult ReadKeyFile(const std::string& path, Key& key) {
+    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Value < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Invalid;
+    struct stat st {};
+    if (fstat(fd.Value, &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Invalid;
+    if (st.st_uid == geteuid() && (st.st_mode & 077) != 0) fchmod(fd.Value, 0600);
+    std::array<unsigned char, kKeySize + 1> buffer{};
+    size_t got = 0;
+    while (got < buffer.size()) {
+        ssize_t n = read(fd.Value, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    bool ok = got == kKeySize;
+    if (ok) std::copy_n(buffer.begin(), kKeySize, key.begin());
+    OPENSSL_cleanse(buffer.data(), buffer.size());
+    return ok ? ReadResult::Ok : ReadResult::Invalid;
+}
+
+// Writes a fresh key to a private temporary file and links it under the final
+// name: link() never replaces an existing file, so when two processes race, both
+// end up using the key of the one that linked first.
+void CreateKeyFile(const std::string& path) {
+    KeyHolder fresh;
+    if (RAND_bytes(fresh.Bytes.data(), static_cast<int>(fresh.Bytes.size())) != 1)
+        KeyError("kann nicht erzeugt werden (Zufallszahlen nicht verfügbar).");
+    std::string temp = path + ".XXXXXX";
+    Fd fd(mkstemp(temp.data()));  // mode 0600
+    if (fd.Value < 0) KeyError("kann nicht angelegt werden: \"" + path + "\": " + ErrnoText());
+    bool ok = fchmod(fd.Value, 0600) == 0 &&
+              write(fd.Value, fresh.Bytes.data(), fresh.Bytes.size()) == static_cast<ssize_t>(fresh.Bytes.size()) &&
+              fsync(fd.Value) == 0;
+    int writeErrno = errno;
+    if (ok && link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+        ok = false;
+        writeErrno = errno;
+    }
+    unlink(temp.c_str());
+    if (!ok) {
+        errno = writeErrno;
+        KeyError("kann nicht gespeichert werden: \"" + path + "\": " + ErrnoText());
+    }
+}
+
+void LoadOrCreateKey(Key& key) {
+    std::string folder = UserConfigDir();
+    EnsurePrivateFolder(folder);
+    std::string path = SecretKeyFilePath();
+    ReadResult result = ReadKeyFile(path, key);
+    if (result == ReadResult::Missing) {
+        CreateKeyFile(path);
+        result = ReadKeyFile(path, key);
+    }
+    if (result != ReadResult::Ok)
+        KeyError("in \"" + path + "\" ist unlesbar oder beschädigt. Bitte die Datei prüfen.");
+}
+
+const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+} // namespace
+
+std::string SecretKeyFilePath() { return CombinePath(UserConfigDir(), kKeyFileName); }
+
+std::string ProtectData(std::string_view plain) {
+    if (plain.size() > INT_MAX / 2) throw Exception("Der zu schützende Text ist zu lang.");
+    KeyHolder key;
+    LoadOrCreateKey(key.Bytes);
+
+    std::string blob(1 + kNonceSize + plain.size() + kTagSize, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(blob.data());
+    out[0] = kVersion;
+    unsigned char* nonce = out + 1;
+    unsigned char* cipher = nonce + kNonceSize;
+    if (RAND_bytes(nonce, static_cast<int>(kNonceSize)) != 1)
+        throw Exception("Das Client-Secret kann nicht geschützt werden (Zufallszahlen nicht verfügbar).");
+
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    int len = 0;
+    int finalLen = 0;
+    bool ok = ctx && EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+              EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+              EVP_EncryptInit_ex(ctx.get(), nullptr, nullptr, key.Bytes.data(), nonce) == 1 &&
+              EVP_EncryptUpdate(ctx.get(), nullptr, &len, Bytes(kAssociatedData),
+                                static_cast<int>(kAssociatedData.size())) == 1 &&
+              EVP_EncryptUpdate(ctx.get(), cipher, &len, Bytes(plain), static_cast<int>(plain.size())) == 1 &&
+              EVP_EncryptFinal_ex(ctx.get(), cipher + len, &finalLen) == 1 &&
+              static_cast<size_t>(len + finalLen) == plain.size() &&
+              EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagSize),
+                                  cipher + plain.size()) == 1;
+    if (!ok) throw Exception("Das Client-Secret kann nicht geschützt werden (Verschlüsselung fehlgeschlagen).");
+    return blob;
+}
+
+std::optional<std::string> UnprotectData(std::string_view blob) noexcept {
+    try {
+        if (blob.size() < 1 + kNonceSize + kTagSize || static_cast<unsigned char>(blob[0]) != kVersion)
+            return std::nullopt;
+        if (blob.size() > INT_MAX / 2) return std::nullopt;
+        KeyHolder key;
+        std::string path = SecretKeyFilePath();
+        if (ReadKeyFile(path, key.Bytes) != ReadResult::Ok) return std::nullopt;
+
+        const unsigned char* nonce = Bytes(blob) + 1;
+        const unsigned char* cipher = nonce + kNonceSize;
+        size_t cipherSize = blob.size() - 1 - kNonceSize - kTagSize;
+        std::array<unsigned char, kTagSize> tag{};
+        std::copy_n(cipher + cipherSize, kTagSize, tag.begin());
+
+        std::string plain(cipherSize, '\0');
+        auto* out = reinterpret_cast<unsigned char*>(plain.data());
+        CipherCtx ctx(EVP_CIPHER_CTX_new());
+        int len = 0;
+        int finalLen = 0;
+        bool ok = ctx && EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+                  EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+                  EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr, key.Bytes.data(), nonce) == 1 &&
+                  EVP_DecryptUpdate(ctx.get(), nullptr, &len, Bytes(kAssociatedData),
+                                    static_cast<int>(kAssociatedData.size())) == 1 &&
+                  EVP_DecryptUpdate(ctx.get(), out, &len, cipher, static_cast<int>(cipherSize)) == 1 &&
+                  EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize), tag.data()) == 1 &&
+                  EVP_DecryptFinal_ex(ctx.get(), out + len, &finalLen) == 1;
+        if (!ok) {
+            OPENSSL_cleanse(plain.data(), plain.size());
+            return std::nullopt;
+        }
+        return plain;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+} // namespace velkaro
