@@ -1,0 +1,309 @@
+#include "cii/cii_document.h"
+
+#include <cstdio>
+
+#include "cii/xml_out.h"
+#include "cii/xml_values.h"
+#include "config/settings.h"
+#include "invoice/vat.h"
+#include "platform/number_format.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr std::string_view kRootAttributes =
+    "xmlns:rsm=\"urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100\""
+    " xmlns:qdt=\"urn:un:unece:uncefact:data:standard:QualifiedDataType:100\""
+    " xmlns:ram=\"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:100\""
+    " xmlns:xs=\"http://www.w3.org/2001/XMLSchema\""
+    " xmlns:udt=\"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:100\"";
+
+// "Non-empty" means: something is left once the text is escaped, so that a
+// condition never opens an element whose only child would come out empty.
+bool HasText(std::string_view value) { return !XmlEscape(value).empty(); }
+
+std::string SchemeAttr(std::string_view scheme) { return "schemeID=\"" + std::string(scheme) + "\""; }
+
+// Attribute values come from the database; escaping keeps the quotes intact.
+std::string QuotedAttr(std::string_view name, std::string_view value) {
+    return std::string(name) + "=\"" + XmlEscape(value) + "\"";
+}
+
+// The leading text lines before the first item line.
+std::string NoteText(const TInvoice& inv) {
+    std::string note;
+    for (const TInvLine& line : inv.Lines) {
+        if (!IsTextLine(line)) break;
+        std::string text = LineText(line);
+        if (!text.empty()) note = JoinWithSpace(note, text);
+    }
+    return note;
+}
+
+// The type-0 lines that directly follow the item line at `index`.
+std::string DescriptionText(const TInvoice& inv, size_t index) {
+    std::string description;
+    for (size_t k = index + 1; k < inv.Lines.size() && inv.Lines[k].LineType == 0; ++k)
+        description = JoinWithSpace(description, LineText(inv.Lines[k]));
+    return description;
+}
+
+void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, const TSettings& settings) {
+    const TInvLine& line = inv.Lines[index];
+    double quantity = line.Quantity == 0 ? 1.0 : line.Quantity;
+    double price = line.Amount.ToDouble() / quantity;
+    // The net price must not be negative: the sign goes to the quantity.
+    if (price < 0) {
+        price = -price;
+        quantity = -quantity;
+    }
+    std::string name = LineText(line);
+    if (!HasText(name)) name = line.ItemNo;
+
+    x.Open("ram:IncludedSupplyChainTradeLineItem");
+    x.LeafIn("ram:AssociatedDocumentLineDocument", "ram:LineID", std::to_string(lineId));
+    x.Open("ram:SpecifiedTradeProduct");
+    x.LeafOpt("ram:SellerAssignedID", line.ItemNo);
+    x.Leaf("ram:Name", name);
+    x.LeafOpt("ram:Description", DescriptionText(inv, index));
+    x.Close("ram:SpecifiedTradeProduct");
+    x.Open("ram:SpecifiedLineTradeAgreement");
+    x.LeafIn("ram:NetPriceProductTradePrice", "ram:ChargeAmount", XmlDecimal4(price));
+    x.Close("ram:SpecifiedLineTradeAgreement");
+    x.LeafIn("ram:SpecifiedLineTradeDelivery", "ram:BilledQuantity", XmlDecimal4(quantity),
+             QuotedAttr("unitCode", line.UnitIso));
+    x.Open("ram:SpecifiedLineTradeSettlement");
+    x.Open("ram:ApplicableTradeTax");
+    x.Leaf("ram:TypeCode", "VAT");
+    x.Leaf("ram:CategoryCode", CategoryCode(inv.LineCategory(line, settings)));
+    x.Leaf("ram:RateApplicablePercent", XmlPercent(line.VatPct));
+    x.Close("ram:ApplicableTradeTax");
+    x.LeafIn("ram:SpecifiedTradeSettlementLineMonetarySummation", "ram:LineTotalAmount", XmlAmount(line.Amount));
+    x.Close("ram:SpecifiedLineTradeSettlement");
+    x.Close("ram:IncludedSupplyChainTradeLineItem");
+}
+
+void WriteSellerParty(TXmlOut& x, const TSeller& seller) {
+    x.Open("ram:SellerTradeParty");
+    x.LeafOpt("ram:GlobalID", seller.GLN, SchemeAttr("0088"));
+    x.Leaf("ram:Name", JoinWithSpace(seller.Addr.Name, seller.Addr.Name2));
+    if (HasText(seller.Phone) || HasText(seller.Email)) {
+        x.Open("ram:DefinedTradeContact");
+        x.LeafOpt("ram:PersonName", seller.ContactName);
+        if (HasText(seller.Phone)) {
+            x.LeafIn("ram:TelephoneUniversalCommunication", "ram:CompleteNumber", seller.Phone);
+        }
+        if (HasText(seller.Email)) {
+            x.LeafIn("ram:EmailURIUniversalCommunication", "ram:URIID", seller.Email);
+        }
+        x.Close("ram:DefinedTradeContact");
+    }
+    x.WriteAddress(seller.Addr);
+    if (HasText(seller.Email)) {
+        x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", seller.Email, SchemeAttr("EM"));
+    }
+    std::string vatId = ReplaceAll(seller.VatID, " ", "");
+    if (HasText(vatId)) {
+        x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", vatId, SchemeAttr("VA"));
+    }
+    if (HasText(seller.TaxNo)) {
+        x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", seller.TaxNo, SchemeAttr("FC"));
+    }
+    x.Close("ram:SellerTradeParty");
+}
+
+void WriteBuyerParty(TXmlOut& x, const TInvoice& inv) {
+    x.Open("ram:BuyerTradeParty");
+    x.LeafOpt("ram:ID", inv.CustomerNo);
+    x.LeafOpt("ram:GlobalID", inv.BuyerGLN, SchemeAttr("0088"));
+    x.Leaf("ram:Name", JoinWithSpace(inv.BillTo.Name, inv.BillTo.Name2));
+    if (HasText(inv.BillTo.Contact)) {
+        x.LeafIn("ram:DefinedTradeContact", "ram:PersonName", inv.BillTo.Contact);
+    }
+    x.WriteAddress(inv.BillTo);
+    if (HasText(inv.BuyerEmail)) {
+        x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", inv.BuyerEmail, SchemeAttr("EM"));
+    }
+    if (HasText(inv.BuyerVatID)) {
+        x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", inv.BuyerVatID, SchemeAttr("VA"));
+    }
+    x.Close("ram:BuyerTradeParty");
+}
+
+void WriteReferencedDocument(TXmlOut& x, std::string_view tag, const std::string& id) {
+    if (!HasText(id)) return;
+    x.Open(tag);
+    x.Leaf("ram:IssuerAssignedID", id);
+    x.Close(tag);
+}
+
+void WriteAgreement(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
+    x.Open("ram:ApplicableHeaderTradeAgreement");
+    x.LeafOpt("ram:BuyerReference", inv.BuyerReference);
+    WriteSellerParty(x, seller);
+    WriteBuyerParty(x, inv);
+    WriteReferencedDocument(x, "ram:SellerOrderReferencedDocument", inv.OrderNo);
+    WriteReferencedDocument(x, "ram:BuyerOrderReferencedDocument", inv.ExternalDocNo);
+    x.Close("ram:ApplicableHeaderTradeAgreement");
+}
+
+bool HasCategory(const TInvoice& inv, TVatCategory category) {
+    for (const TVatGroup& g : inv.VatGroups)
+        if (g.Category == category) return true;
+    return false;
+}
+
+void WriteDelivery(TXmlOut& x, const TInvoice& inv) {
+    const TAddress& shipTo = inv.ShipTo.Name.empty() ? inv.BillTo : inv.ShipTo;
+    // An intra-community supply needs the country of delivery even at the buyer's address.
+    bool writeShipTo = !inv.ShipToCode.empty() || shipTo.Name != inv.BillTo.Name ||
+                       shipTo.Street != inv.BillTo.Street || HasCategory(inv, vcK);
+    x.Open("ram:ApplicableHeaderTradeDelivery");
+    if (writeShipTo) {
+        x.Open("ram:ShipToTradeParty");
+        x.Leaf("ram:Name", JoinWithSpace(shipTo.Name, shipTo.Name2));
+        x.WriteAddress(shipTo);
+        x.Close("ram:ShipToTradeParty");
+    }
+    x.Open("ram:ActualDeliverySupplyChainEvent");
+    x.DateElement("ram:OccurrenceDateTime", IsNavDate(inv.ShipmentDate) ? inv.ShipmentDate : inv.PostingDate);
+    x.Close("ram:ActualDeliverySupplyChainEvent");
+    x.Close("ram:ApplicableHeaderTradeDelivery");
+}
+
+std::string PaymentMeansCode(const TInvoice& inv, const TSeller& seller) {
+    if (inv.DirectDebit) return "59";
+    if (SameText(inv.PayMethodCode, "BAR")) return "10";
+    if (SameText(inv.PayMethodCode, "KK")) return "54";
+    if (SameText(inv.PayMethodCode, "PAYPAL")) return "68";
+    return HasText(seller.IBAN) ? "58" : "1";
+}
+
+void WritePaymentMeans(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
+    x.Open("ram:SpecifiedTradeSettlementPaymentMeans");
+    x.Leaf("ram:TypeCode", PaymentMeansCode(inv, seller));
+    if (inv.DirectDebit) {
+        x.Leaf("ram:Information", "SEPA-Lastschrift");
+        if (HasText(inv.BuyerIBAN)) {
+            x.LeafIn("ram:PayerPartyDebtorFinancialAccount", "ram:IBANID", inv.BuyerIBAN);
+        }
+    } else {
+        x.LeafOpt("ram:Information", inv.PayMethodText);
+        if (HasText(seller.IBAN)) {
+            x.Open("ram:PayeePartyCreditorFinancialAccount");
+            x.Leaf("ram:IBANID", seller.IBAN);
+            x.LeafOpt("ram:AccountName", seller.AccountHolder);
+            x.Close("ram:PayeePartyCreditorFinancialAccount");
+            if (HasText(seller.BIC)) {
+                x.LeafIn("ram:PayeeSpecifiedCreditorFinancialInstitution", "ram:BICID", seller.BIC);
+            }
+        }
+    }
+    x.Close("ram:SpecifiedTradeSettlementPaymentMeans");
+}
+
+void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TSettings& settings) {
+    for (const TVatGroup& g : inv.VatGroups) {
+        x.Open("ram:ApplicableTradeTax");
+        x.Leaf("ram:CalculatedAmount", XmlAmount(g.Tax));
+        x.Leaf("ram:TypeCode", "VAT");
+        if (g.Category != vcS) x.LeafOpt("ram:ExemptionReason", TInvoice::ExemptionText(g.Category, settings));
+        x.Leaf("ram:BasisAmount", XmlAmount(g.Basis));
+        x.Leaf("ram:CategoryCode", CategoryCode(g.Category));
+        x.LeafOpt("ram:ExemptionReasonCode", VatexCode(g.Category));
+        x.Leaf("ram:RateApplicablePercent", XmlPercent(g.Rate));
+        x.Close("ram:ApplicableTradeTax");
+    }
+}
+
+void WritePaymentTerms(TXmlOut& x, const TInvoice& inv) {
+    std::string terms = CiiPaymentTermsText(inv);
+    bool mandate = inv.DirectDebit && HasText(inv.MandateID);
+    if (terms.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
+    x.Open("ram:SpecifiedTradePaymentTerms");
+    x.LeafOpt("ram:Description", terms);
+    if (IsNavDate(inv.DueDate)) x.DateElement("ram:DueDateDateTime", inv.DueDate);
+    if (inv.DirectDebit) x.LeafOpt("ram:DirectDebitMandateID", inv.MandateID);
+    x.Close("ram:SpecifiedTradePaymentTerms");
+}
+
+void WriteSummation(TXmlOut& x, const TInvoice& inv, const std::string& currency) {
+    x.Open("ram:SpecifiedTradeSettlementHeaderMonetarySummation");
+    x.Leaf("ram:LineTotalAmount", XmlAmount(inv.LineTotal));
+    x.Leaf("ram:TaxBasisTotalAmount", XmlAmount(inv.LineTotal));
+    x.Leaf("ram:TaxTotalAmount", XmlAmount(inv.TaxTotal), QuotedAttr("currencyID", currency));
+    if (!inv.Rounding.IsZero()) x.Leaf("ram:RoundingAmount", XmlAmount(inv.Rounding));
+    x.Leaf("ram:GrandTotalAmount", XmlAmount(inv.GrandTotal));
+    x.Leaf("ram:DuePayableAmount", XmlAmount(inv.DuePayable));
+    x.Close("ram:SpecifiedTradeSettlementHeaderMonetarySummation");
+}
+
+void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, const TSettings& settings,
+                     const std::string& currency) {
+    x.Open("ram:ApplicableHeaderTradeSettlement");
+    if (inv.DirectDebit) x.LeafOpt("ram:CreditorReferenceID", seller.CreditorID);
+    x.Leaf("ram:PaymentReference", inv.No);
+    x.Leaf("ram:InvoiceCurrencyCode", currency);
+    WritePaymentMeans(x, inv, seller);
+    WriteTaxBreakdown(x, inv, settings);
+    WritePaymentTerms(x, inv);
+    WriteSummation(x, inv, currency);
+    x.Close("ram:ApplicableHeaderTradeSettlement");
+}
+
+} // namespace
+
+std::string JoinWithSpace(std::string_view a, std::string_view b) {
+    return Trim(Trim(a) + " " + Trim(b));
+}
+
+std::string CiiPaymentTermsText(const TInvoice& invoice) {
+    std::string terms = invoice.PayTermsText;
+    if (invoice.PmtDiscPct > 0 && IsNavDate(invoice.PmtDiscDate)) {
+        DateTimeParts d = DecodeDateTime(invoice.PmtDiscDate);
+        char date[32];
+        std::snprintf(date, sizeof date, "%02d.%02d.%04d", d.day, d.month, d.year);
+        // Pattern "0.##" in the user's number format: 2 -> "2", 2.5 -> "2,5".
+        std::string percent = XmlPercent(invoice.PmtDiscPct);
+        percent.erase(percent.find_last_not_of('0') + 1);
+        if (percent.back() == '.') percent.pop_back();
+        percent = LocalizeDecimalPoint(percent);
+        terms = JoinWithSpace(terms, std::string("- bei Zahlung bis ") + date + " " + percent + " % Skonto");
+    }
+    return Trim(terms);
+}
+
+std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TSettings& settings) {
+    const std::string currency = invoice.InvCurrency();
+    TXmlOut x;
+    x.Line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    x.Open("rsm:CrossIndustryInvoice", kRootAttributes);
+
+    x.Open("rsm:ExchangedDocumentContext");
+    x.LeafIn("ram:GuidelineSpecifiedDocumentContextParameter", "ram:ID", "urn:cen.eu:en16931:2017");
+    x.Close("rsm:ExchangedDocumentContext");
+
+    x.Open("rsm:ExchangedDocument");
+    x.Leaf("ram:ID", invoice.No);
+    x.Leaf("ram:TypeCode", "380");
+    x.DateElement("ram:IssueDateTime", invoice.DocumentDate);
+    std::string note = NoteText(invoice);
+    if (HasText(note)) x.LeafIn("ram:IncludedNote", "ram:Content", note);
+    x.Close("rsm:ExchangedDocument");
+
+    x.Open("rsm:SupplyChainTradeTransaction");
+    int lineId = 0;
+    for (size_t i = 0; i < invoice.Lines.size(); ++i)
+        if (!IsTextLine(invoice.Lines[i])) WriteLineItem(x, invoice, i, ++lineId, settings);
+    WriteAgreement(x, invoice, seller);
+    WriteDelivery(x, invoice);
+    WriteSettlement(x, invoice, seller, settings, currency);
+    x.Close("rsm:SupplyChainTradeTransaction");
+
+    x.Close("rsm:CrossIndustryInvoice");
+    return x.TakeText();
+}
+
+} // namespace velkaro
