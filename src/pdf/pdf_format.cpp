@@ -1,0 +1,136 @@
+#include "pdf/pdf_format.h"
+
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+std::string FormatPdfNumber(double value) {
+    if (!std::isfinite(value)) return "0";
+    // Round on the 15 significant decimal digits of the value, halves away from zero,
+    // so that 1.0005 gives 1.001 although its binary value lies just below.
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    std::string digits;
+    for (const char* p = buf; *p && *p != 'e'; ++p)
+        if (*p != '.') digits.push_back(*p);
+    int intDigits = std::atoi(std::strchr(buf, 'e') + 1) + 1; // digits before the point
+    int keep = intDigits + 3;
+    if (keep < 0) return "0";
+    if (keep < static_cast<int>(digits.size())) {
+        bool up = digits[keep] >= '5';
+        digits.resize(keep);
+        for (int i = keep - 1; up && i >= 0; --i) {
+            if (digits[i] == '9') {
+                digits[i] = '0';
+            } else {
+                ++digits[i];
+                up = false;
+            }
+        }
+        if (up) {
+            digits.insert(digits.begin(), '1');
+            ++intDigits;
+        }
+    }
+    // Place the point: pad with zeros on either side as needed.
+    std::string intPart, fracPart;
+    for (int i = 0; i < intDigits; ++i) intPart.push_back(i < static_cast<int>(digits.size()) ? digits[i] : '0');
+    for (int i = intDigits; i < intDigits + 3; ++i)
+        fracPart.push_back(i >= 0 && i < static_cast<int>(digits.size()) ? digits[i] : '0');
+    size_t firstNonZero = intPart.find_first_not_of('0');
+    intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
+    while (!fracPart.empty() && fracPart.back() == '0') fracPart.pop_back();
+    if (intPart == "0" && fracPart.empty()) return "0";
+    std::string r = value < 0 ? "-" : "";
+    r += intPart;
+    if (!fracPart.empty()) r += "." + fracPart;
+    return r;
+}
+
+std::string EncodeTextOperand(std::string_view utf8) {
+    std::string bytes = Utf8ToCp1252(utf8, '?');
+    std::string r = "(";
+    r.reserve(bytes.size() + 2);
+    for (char ch : bytes) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '(' || c == ')' || c == '\\') {
+            r.push_back('\\');
+            r.push_back(ch);
+        } else if (c < 0x20) {
+            r.push_back(' ');
+        } else if (c <= 0x7E) {
+            r.push_back(ch);
+        } else {
+            char oct[5];
+            std::snprintf(oct, sizeof oct, "\\%03o", c);
+            r += oct;
+        }
+    }
+    r.push_back(')');
+    return r;
+}
+
+std::string PdfHexString(std::string_view utf8) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string r = "<FEFF";
+    for (char16_t unit : Utf8ToUtf16(utf8)) {
+        for (int shift = 12; shift >= 0; shift -= 4) r.push_back(kHex[(unit >> shift) & 0xF]);
+    }
+    r.push_back('>');
+    return r;
+}
+
+std::string PdfLiteralString(std::string_view utf8) {
+    std::string r = "(";
+    for (char32_t cp : Utf8ToUtf32(utf8)) {
+        if (cp == '(' || cp == ')' || cp == '\\') {
+            r.push_back('\\');
+            r.push_back(static_cast<char>(cp));
+        } else if (cp < 0x20 || cp > 0x7E) {
+            r.push_back('_');
+        } else {
+            r.push_back(static_cast<char>(cp));
+        }
+    }
+    r.push_back(')');
+    return r;
+}
+
+std::string XmpEscape(std::string_view text) {
+    return ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
+}
+
+TPdfDates MakePdfDates(TDateTime local, int utcOffsetMinutes) {
+    DateTimeParts p = DecodeDateTime(local);
+    char sign = utcOffsetMinutes < 0 ? '-' : '+';
+    int offset = std::abs(utcOffsetMinutes);
+    char buf[64];
+    TPdfDates d;
+    std::snprintf(buf, sizeof buf, "D:%04d%02d%02d%02d%02d%02d%c%.2d'%.2d'", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second, sign, offset / 60, offset % 60);
+    d.Pdf = buf;
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%.2d:%.2d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second, sign, offset / 60, offset % 60);
+    d.Xmp = buf;
+    return d;
+}
+
+std::string DeflateBytes(std::string_view data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+                       static_cast<uLong>(data.size()), 9);
+    if (rc != Z_OK) throw Exception("Komprimierung der PDF-Daten fehlgeschlagen (zlib-Fehler " + std::to_string(rc) + ")");
+    out.resize(size);
+    return out;
+}
+
+} // namespace velkaro

@@ -1,0 +1,34 @@
+#pragma once
+// Text forms of the PDF writer: numbers, string operands, metadata strings and dates.
+#include <string>
+#include <string_view>
+
+#include "platform/datetime.h"
+
+namespace velkaro {
+
+// "0.###" with invariant settings: at most three decimals, "." as separator, no
+// grouping, no exponent, trailing zeros and a bare point dropped.
+std::string FormatPdfNumber(double value);
+
+// A PDF literal string of the Windows-1252 bytes of UTF-8 text; the result is pure ASCII.
+std::string EncodeTextOperand(std::string_view utf8);
+
+// "<FEFF" + UTF-16 code units as upper-case hex + ">".
+std::string PdfHexString(std::string_view utf8);
+// ASCII literal string: ( ) \ escaped, characters outside U+0020..U+007E become "_".
+std::string PdfLiteralString(std::string_view utf8);
+// & < > as entities for the XMP packet; quotes stay.
+std::string XmpEscape(std::string_view text);
+
+struct TPdfDates {
+    std::string Pdf; // D:yyyymmddhhnnss+hh'mm'
+    std::string Xmp; // yyyy-mm-ddThh:nn:ss+hh:mm
+};
+// Both date forms of a local time (whole seconds) with the zone's offset from UTC.
+TPdfDates MakePdfDates(TDateTime local, int utcOffsetMinutes);
+
+// zlib format (header and Adler-32 trailer), compression level 9.
+std::string DeflateBytes(std::string_view data);
+
+} // namespace velkaro

@@ -1,0 +1,44 @@
+// BMP through stb_image (only its BMP reader is compiled in).
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#endif
+#include <stb/stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#include <memory>
+#include <vector>
+
+#include "platform/image_formats.h"
+
+namespace velkaro::image_detail {
+
+void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink& sink) {
+    const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+    int len = bytes.size() > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(bytes.size());
+    int width = 0, height = 0, comps = 0;
+    if (!stbi_info_from_memory(data, len, &width, &height, &comps))
+        Fail(path, std::string("BMP: ") + stbi_failure_reason());
+    CheckBufferedSize(path, width, height);
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, len, &width, &height, &comps, 4),
+                                                     stbi_image_free);
+    if (!pixels) Fail(path, std::string("BMP: ") + stbi_failure_reason());
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
+    sink.Start(width, height);
+    for (int y = 0; y < height; ++y) {
+        const stbi_uc* row = pixels.get() + static_cast<size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x)
+            for (int k = 0; k < 3; ++k) rgb[3 * x + k] = OverWhite(row[4 * x + k], row[4 * x + 3]);
+        sink.Row(rgb.data());
+    }
+}
+
+} // namespace velkaro::image_detail

@@ -1,0 +1,26 @@
+#pragma once
+// Internal: the per-format decoders behind DecodeImageFile.
+#include <cstdint>
+#include <string>
+
+#include "platform/image_decode.h"
+
+namespace velkaro::image_detail {
+
+void DecodePng(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+void DecodeJpeg(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+void DecodeTiff(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+
+// "Bilddatei kann nicht gelesen werden: <path> (<detail>)".
+[[noreturn]] void Fail(const std::string& path, const std::string& detail);
+// Refuses pictures that would be held whole and exceed kMaxBufferedImagePixels.
+void CheckBufferedSize(const std::string& path, int64_t width, int64_t height);
+
+// A colour value with straight alpha over white.
+inline uint8_t OverWhite(uint32_t c, uint32_t alpha) {
+    return static_cast<uint8_t>((c * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+
+} // namespace velkaro::image_detail
