@@ -1,0 +1,118 @@
+#pragma once
+// Sends HTML mails with attachments from a Microsoft 365 mailbox through Microsoft
+// Graph, signed in as an application with the OAuth 2.0 client-credentials grant.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/http_transport.h"
+#include "mail/json_writer.h"
+#include "platform/error.h"
+#include "platform/log.h"
+
+namespace velkaro {
+
+class EGraphError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+struct TMailAttachment {
+    std::string Name;         // file name shown to the recipient
+    std::string ContentType;  // MIME type
+    std::string Data;         // the complete file content (bytes)
+    bool IsInline = false;    // inline image referenced from the HTML body
+    std::string ContentId;    // "cid:" reference; only meaningful when IsInline
+};
+
+inline constexpr std::string_view kDefaultGraphLoginServer = "https://login.microsoftonline.com";
+inline constexpr std::string_view kDefaultGraphServer = "https://graph.microsoft.com";
+
+// Where the services live (national clouds, tests) and how they are reached.
+struct TGraphEndpoints {
+    std::string LoginServer = std::string(kDefaultGraphLoginServer);
+    std::string GraphServer = std::string(kDefaultGraphServer);
+    std::string CaBundle;  // optional PEM file of additionally trusted CAs
+};
+
+// Mails up to this estimated encoded size go out in one request.
+inline constexpr int64_t kGraphSingleRequestLimit = 3145728;
+// Upload-session chunk size: ten times 320 KiB, as the service requires multiples of it.
+inline constexpr int64_t kGraphUploadChunkSize = 3276800;
+// Throttling (429/503): at most this many waits per request, each at most this long.
+inline constexpr int kGraphMaxRetries = 3;
+inline constexpr int kGraphMaxRetryWaitSeconds = 60;
+
+class TGraphMailer {
+public:
+    using TClock = std::function<std::chrono::system_clock::time_point()>;
+    using TSleep = std::function<void(std::chrono::seconds)>;
+
+    // Raises EGraphError when tenant, client id, secret or sender is empty (the secret is
+    // not trimmed) or a service address is neither https nor a loopback http address.
+    // No network access.
+    TGraphMailer(const std::string& ATenant, const std::string& AClientId, const std::string& ASecret,
+                 const std::string& ASender, const TGraphEndpoints& endpoints = {});
+
+    bool SaveToSentItems = true;
+
+    // The access token, from the cache or from a new token request.
+    std::string GetToken();
+
+    void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
+                const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
+                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments);
+    // Attachments given as file paths, loaded with LoadAttachmentFile in order.
+    void Send(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
+              const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
+              const std::string& HtmlBody, const std::vector<std::string>& AttachmentFiles);
+
+    // Hint lines (waiting after throttling) go here.
+    void SetLog(TLogProc log) { FLog = std::move(log); }
+    // Replaceable for tests: the HTTP client, the clock of the token cache, the waiting.
+    void SetTransport(std::shared_ptr<IHttpTransport> transport) { FTransport = std::move(transport); }
+    void SetClock(TClock clock) { FClock = std::move(clock); }
+    void SetSleep(TSleep sleep) { FSleep = std::move(sleep); }
+
+private:
+    std::string FTenant;
+    std::string FClientId;
+    std::string FSecret;
+    std::string FSender;
+    std::string FToken;
+    std::chrono::system_clock::time_point FTokenExpires{};
+    std::string FLoginServer;
+    std::string FGraphServer;
+    std::shared_ptr<IHttpTransport> FTransport;
+    TLogProc FLog;
+    TClock FClock;
+    TSleep FSleep;
+
+    std::string UserUrl(const std::string& suffix) const;
+    std::string GraphRequest(const std::string& method, const std::string& url, bool authorize,
+                             std::initializer_list<int> accepted, const std::string& body);
+    void UploadLargeAttachment(const std::string& id, const TMailAttachment& attachment);
+    // One request, repeated after throttling answers as Retry-After asks.
+    THttpResponse Execute(const THttpRequest& request);
+};
+
+// Splits at every ";" and ",", trims the pieces, keeps the non-empty ones in order.
+std::vector<std::string> SplitAddresses(const std::string& text);
+// Readable error text of a response body (Graph error object or identity platform
+// error), cut to 600 characters plus "…".
+std::string GraphErrorText(const std::string& body);
+TMailAttachment LoadAttachmentFile(const std::string& fileName);
+// For the lower-cased extension with its dot, e.g. ".png" -> "image/png".
+std::string ContentTypeForExtension(const std::string& ext);
+// URL component and form value encoding (unreserved: A-Z a-z 0-9 ! $ ' ( ) * - . @ _,
+// blank as "+", everything else as %XX of its UTF-8 bytes).
+std::string UrlEncodeComponent(std::string_view text);
+
+TJson RecipientsJson(const std::vector<std::string>& addresses);
+TJson FileAttachmentJson(const TMailAttachment& attachment);
+
+} // namespace velkaro
