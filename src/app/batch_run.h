@@ -1,0 +1,56 @@
+#pragma once
+// The command-line batch run: produces or mails the invoices named with "/rg" one after
+// the other, without a window, and writes the batch log next to the settings file.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/log.h"
+
+namespace velkaro {
+
+class TSettings;
+
+// Sent-mail log and Graph mailer of one mailing run; freed when the run ends.
+class TBatchMailer {
+public:
+    virtual ~TBatchMailer() = default;
+    // Mails one invoice. Catches the invoice's own errors, logs "FEHLER Versand …" itself
+    // and returns false for them.
+    virtual bool MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) = 0;
+};
+
+// The workflows of one batch run, bound to its settings and owning its database object.
+class TBatchSession {
+public:
+    virtual ~TBatchSession() = default;
+    // Company names of the database in ascending order (opens the connection).
+    virtual std::vector<std::string> Companies() = 0;
+    // Produces one invoice; errors raise velkaro::Exception.
+    virtual void GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                    const TLogProc& log) = 0;
+    // Opens the sent-mail log and creates the mailer; errors raise (they end the run).
+    virtual std::unique_ptr<TBatchMailer> CreateMailer() = 0;
+};
+
+// Creates the session on the run's settings. An empty function means this build has
+// no production workflow.
+using TBatchSessionFactory = std::function<std::unique_ptr<TBatchSession>(TSettings& settings)>;
+
+struct TBatchResult {
+    bool Ran = false;        // an invoice was named: the batch ran and wrote its log
+    int ExitCode = 0;        // 0 when every invoice succeeded, else 1
+    int ErrorCount = 0;      // failed invoices
+    std::string FatalError;  // error outside the per-invoice steps that ended the run
+    std::string LogFile;     // where the batch log was written
+};
+
+// The batch log: the settings file's path with the extension ".log".
+std::string BatchLogFilePath();
+
+// Runs the batch for the process arguments (after the program path). Without "/rg"
+// nothing is created and Ran is false.
+TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession);
+
+} // namespace velkaro

@@ -1,0 +1,11 @@
+#pragma once
+// The one place where the program's real production and mailing workflows are
+// connected to the batch run.
+#include "app/batch_run.h"
+
+namespace velkaro {
+
+// The workflows of this build; empty while the build has no production workflow.
+TBatchSessionFactory ProgramWorkflows();
+
+} // namespace velkaro

@@ -1,0 +1,72 @@
+// Runs the built program as a user would: exit codes and German messages on stderr.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "support/test_support.h"
+
+using namespace velkaro;
+using velkaro::test::ScopedEnv;
+using velkaro::test::TempFolder;
+
+namespace {
+
+std::string ProgramPath() {
+    if (const char* dir = std::getenv("VELKARO_BINARY_DIR"); dir && *dir)
+        return CombinePath(dir, "velkaro");
+    // The suite lies in <build>/tests, the program in <build>.
+    return ExtractFilePath(ExecutablePath()) + "../velkaro";
+}
+
+struct RunResult {
+    int ExitCode = -1;
+    std::string Stderr;
+};
+
+RunResult RunProgram(const TempFolder& dir, const std::string& args) {
+    const std::string err = dir.File("stderr.txt");
+    const std::string cmd = "'" + ProgramPath() + "' " + args + " >/dev/null 2>'" + err + "'";
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    if (status != -1 && WIFEXITED(status))
+        r.ExitCode = WEXITSTATUS(status);
+    if (FileExists(err))
+        r.Stderr = ReadFileBytes(err);
+    return r;
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!FileExists(ProgramPath()))
+            GTEST_SKIP() << "program not built: " << ProgramPath();
+    }
+    TempFolder Dir;
+    std::string Ini = Dir.File("velkaro.ini");
+    ScopedEnv Env{"VELKARO_INI", Ini.c_str()};
+};
+
+} // namespace
+
+TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
+    for (const char* args : {"", "-layout", "/mandant Muster", "/rg", "-rg 4711"}) {
+        SCOPED_TRACE(args);
+        RunResult r = RunProgram(Dir, args);
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_NE(r.Stderr.find("keine Benutzeroberfläche"), std::string::npos) << r.Stderr;
+        EXPECT_NE(r.Stderr.find("/rg"), std::string::npos) << r.Stderr;
+    }
+    EXPECT_FALSE(FileExists(Dir.File("velkaro.log")));
+}
+
+TEST_F(Program, BatchRunWithoutProductionSaysSoAndFails) {
+    RunResult r = RunProgram(Dir, "/rg 4711 -layout");
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Stderr.find("noch nicht verfügbar"), std::string::npos) << r.Stderr;
+    EXPECT_EQ(r.Stderr.find("Benutzeroberfläche"), std::string::npos) << r.Stderr;
+    ASSERT_TRUE(FileExists(Dir.File("velkaro.log")));
+    EXPECT_EQ(ReadFileBytes(Dir.File("velkaro.log")), kUtf8Bom);
+}
