@@ -1,0 +1,182 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/image_decode.h"
+#include "platform/image_test_writers.h"
+#include "support/test_support.h"
+
+namespace velkaro {
+namespace {
+
+using test::TempFolder;
+using ::testing::HasSubstr;
+
+// Pixel (x, y) of a decoded picture.
+std::vector<int> At(const TRgbImage& img, int x, int y) {
+    const uint8_t* p = &img.Pixels[(static_cast<size_t>(y) * img.Width + x) * 3];
+    return {p[0], p[1], p[2]};
+}
+
+bool Near(const std::vector<int>& a, const std::vector<int>& b, int tolerance) {
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::abs(a[i] - b[i]) > tolerance) return false;
+    return true;
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(ImageDecode, PngAlphaIsFlattenedOntoWhite) {
+    TempFolder tmp;
+    // Opaque red, fully transparent blue, half-transparent black.
+    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 128};
+    for (bool interlaced : {false, true}) {
+        std::string path = tmp.File(interlaced ? "i.png" : "a.png");
+        test::WritePng(path, 3, 1, 4, rgba, interlaced);
+        TRgbImage img = DecodeImageFileToRgb(path);
+        ASSERT_EQ(img.Width, 3);
+        ASSERT_EQ(img.Height, 1);
+        EXPECT_EQ(At(img, 0, 0), (std::vector<int>{255, 0, 0}));
+        EXPECT_EQ(At(img, 1, 0), (std::vector<int>{255, 255, 255}));
+        EXPECT_EQ(At(img, 2, 0), (std::vector<int>{127, 127, 127}));
+    }
+}
+
+TEST(ImageDecode, GreyPngAndOnePixelPicture) {
+    TempFolder tmp;
+    test::WritePng(tmp.File("g.png"), 1, 1, 1, {42});
+    TRgbImage img = DecodeImageFileToRgb(tmp.File("g.png"));
+    EXPECT_EQ(img.Width, 1);
+    EXPECT_EQ(At(img, 0, 0), (std::vector<int>{42, 42, 42}));
+}
+
+TEST(ImageDecode, JpegGreyRgbAndBothCmykConventions) {
+    TempFolder tmp;
+    struct Case {
+        const char* name;
+        J_COLOR_SPACE space;
+        std::vector<uint8_t> pixel;
+        bool adobe;
+        std::vector<int> expected;
+    } cases[] = {
+        {"grey", JCS_GRAYSCALE, {100}, true, {100, 100, 100}},
+        {"rgb", JCS_RGB, {200, 30, 40}, true, {200, 30, 40}},
+        // Adobe stores CMYK inverted: red is C=0 M=255 Y=255 K=0 written as 255 0 0 255.
+        {"cmyk-adobe", JCS_CMYK, {255, 0, 0, 255}, true, {255, 0, 0}},
+        {"cmyk-plain", JCS_CMYK, {0, 255, 255, 0}, false, {255, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> pixels;
+        for (int i = 0; i < 64; ++i) pixels.insert(pixels.end(), c.pixel.begin(), c.pixel.end());
+        std::string path = tmp.File(std::string(c.name) + ".jpg");
+        test::WriteBytes(path, test::JpegBytes(8, 8, c.space, pixels, c.adobe));
+        TRgbImage img = DecodeImageFileToRgb(path);
+        ASSERT_EQ(img.Width, 8) << c.name;
+        EXPECT_TRUE(Near(At(img, 3, 3), c.expected, 4)) << c.name;
+    }
+}
+
+TEST(ImageDecode, GifWithTransparencyTiffAndBmp) {
+    TempFolder tmp;
+    test::WriteGif(tmp.File("t.gif"), 2, 1, {{10, 20, 30}, {0, 0, 0}}, {0, 1}, 1);
+    TRgbImage gif = DecodeImageFileToRgb(tmp.File("t.gif"));
+    EXPECT_EQ(At(gif, 0, 0), (std::vector<int>{10, 20, 30}));
+    EXPECT_EQ(At(gif, 1, 0), (std::vector<int>{255, 255, 255}));
+
+    std::vector<uint8_t> rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252};
+    test::WriteTiffRgb(tmp.File("p.tif"), 2, 2, rgb);
+    test::WriteBmp(tmp.File("p.bmp"), 2, 2, rgb);
+    for (const char* name : {"p.tif", "p.bmp"}) {
+        TRgbImage img = DecodeImageFileToRgb(tmp.File(name));
+        ASSERT_EQ(img.Width, 2) << name;
+        ASSERT_EQ(img.Height, 2) << name;
+        EXPECT_EQ(img.Pixels, rgb) << name;
+    }
+}
+
+TEST(ImageDecode, DamagedOrUnknownFilesRaiseGermanErrorsNamingTheFile) {
+    TempFolder tmp;
+    test::WritePng(tmp.File("ok.png"), 4, 4, 3, std::vector<uint8_t>(48, 7));
+    std::string png = ReadFileBytes(tmp.File("ok.png"));
+    test::WriteBytes(tmp.File("cut.png"), png.substr(0, png.size() / 2));
+    test::WriteBytes(tmp.File("text.png"), "kein Bild");
+    test::WriteBytes(tmp.File("cut.gif"), "GIF89a\x02");
+    test::WriteBytes(tmp.File("cut.bmp"), "BM\x10");
+    test::WriteBytes(tmp.File("cut.tif"), std::string("II*\0\x08\0\0\0", 8));
+    EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File("cut.png")); }),
+                HasSubstr("Bilddatei kann nicht gelesen werden: " + tmp.File("cut.png")));
+    EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File("text.png")); }),
+                HasSubstr("Bildformat nicht erkannt"));
+    for (const char* name : {"cut.gif", "cut.bmp", "cut.tif"})
+        EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File(name)); }),
+                    HasSubstr("Bilddatei kann nicht gelesen werden: " + tmp.File(name)))
+            << name;
+}
+
+TEST(ImageDecode, JpegCutAtEveryLengthNeverCrashes) {
+    TempFolder tmp;
+    std::vector<uint8_t> pixels(16 * 16 * 3, 90);
+    std::string jpeg = test::JpegBytes(16, 16, JCS_RGB, pixels);
+    for (size_t len = 3; len < jpeg.size(); len += 7) {
+        test::WriteBytes(tmp.File("c.jpg"), jpeg.substr(0, len));
+        try {
+            TRgbImage img = DecodeImageFileToRgb(tmp.File("c.jpg"));
+            EXPECT_EQ(img.Pixels.size(), static_cast<size_t>(img.Width) * img.Height * 3);
+        } catch (const Exception& e) {
+            EXPECT_THAT(e.what(), HasSubstr(tmp.File("c.jpg")));
+        }
+    }
+}
+
+TEST(ImageDecode, HugeBufferedPictureIsRefusedBeforeDecoding) {
+    TempFolder tmp;
+    // A GIF header announcing 10000 × 10000 pixels: refused from the header alone.
+    std::string gif = "GIF89a";
+    gif += std::string("\x10\x27\x10\x27\x00\x00\x00", 7);
+    gif += ";";
+    test::WriteBytes(tmp.File("huge.gif"), gif);
+    EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File("huge.gif")); }),
+                HasSubstr("Bild ist zu groß: " + tmp.File("huge.gif") + " (10000 × 10000 Pixel"));
+}
+
+TEST(ImageReencode, HugePngStreamsRowByRowIntoJpeg) {
+    TempFolder tmp;
+    std::vector<uint8_t> row(10000, 255);
+    for (int x = 0; x < 10000; x += 100) row[x] = 0;
+    test::WriteUniformPng(tmp.File("big.png"), 10000, 10000, row);
+    std::string jpeg = ReencodeImageAsJpeg(tmp.File("big.png"), 90);
+    ASSERT_GT(jpeg.size(), 4u);
+    EXPECT_EQ(jpeg.substr(0, 2), "\xFF\xD8");
+    test::WriteBytes(tmp.File("big.jpg"), jpeg);
+    // Read back only the header: the encoder wrote 10000 × 10000, three components.
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr err{};
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size());
+    jpeg_read_header(&d, TRUE);
+    EXPECT_EQ(d.image_width, 10000u);
+    EXPECT_EQ(d.image_height, 10000u);
+    EXPECT_EQ(d.num_components, 3);
+    EXPECT_FALSE(d.progressive_mode);
+    jpeg_destroy_decompress(&d);
+}
+
+TEST(ImageReencode, ResultIsRgbJpegOfTheFlattenedPicture) {
+    TempFolder tmp;
+    test::WritePng(tmp.File("a.png"), 8, 8, 2, std::vector<uint8_t>(128, 0)); // grey, fully transparent
+    test::WriteBytes(tmp.File("back.jpg"), ReencodeImageAsJpeg(tmp.File("a.png"), 90));
+    TRgbImage img = DecodeImageFileToRgb(tmp.File("back.jpg"));
+    EXPECT_TRUE(Near(At(img, 4, 4), {255, 255, 255}, 2));
+}
+
+} // namespace
+} // namespace velkaro
