@@ -1,0 +1,290 @@
+#include "layout/placeholders.h"
+
+#include <cstdio>
+
+#include "config/email_extract.h"
+#include "config/settings.h"
+
+namespace velkaro {
+
+TPlaceholderContext NewPlaceholderContext() { return TPlaceholderContext(); }
+
+std::string FormatMoney(Currency amount) {
+    // Round to cents half away from zero on the exact integer, never through a double.
+    int64_t raw = amount.Raw();
+    bool negative = raw < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
+    uint64_t cents = (magnitude + 50) / 100;
+    std::string whole = std::to_string(cents / 100);
+    std::string grouped;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0) grouped += '.';
+        grouped += whole[i];
+    }
+    char decimals[4];
+    std::snprintf(decimals, sizeof decimals, "%02u", static_cast<unsigned>(cents % 100));
+    // A value that rounds to zero carries no minus sign.
+    return (negative && cents != 0 ? "-" : "") + grouped + "," + decimals;
+}
+
+std::string FormatDate(TDateTime date) {
+    if (!IsNavDate(date)) return "";
+    DateTimeParts p = DecodeDateTime(date);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
+    return buf;
+}
+
+std::string JoinNonEmpty(const std::vector<std::string>& texts, std::string_view separator) {
+    std::string out;
+    bool first = true;
+    for (const auto& t : texts) {
+        std::string s = Trim(t);
+        if (s.empty()) continue;
+        if (!first) out += separator;
+        out += s;
+        first = false;
+    }
+    return out;
+}
+
+void AddSellerPlaceholders(TPlaceholderContext& context, const TSeller& seller) {
+    context["Firma"] = seller.Addr.Name;
+    context["Firma2"] = seller.Addr.Name2;
+    context["Strasse"] = seller.Addr.Street;
+    context["PLZ"] = seller.Addr.PostCode;
+    context["Ort"] = seller.Addr.City;
+    context["Land"] = seller.Addr.Country;
+    context["Telefon"] = seller.Phone;
+    context["Fax"] = seller.Fax;
+    context["EMail"] = seller.Email;
+    context["Web"] = seller.Web;
+    context["UStId"] = seller.VatID;
+    context["StNr"] = seller.TaxNo;
+    context["Bank"] = seller.BankName;
+    context["IBAN"] = seller.IBAN;
+    context["BIC"] = seller.BIC;
+    context["Kontoinhaber"] = seller.AccountHolder;
+    context["GlaeubigerID"] = seller.CreditorID;
+    context["Geschaeftsfuehrer"] = seller.Management;
+    context["Handelsregister"] = seller.CommercialRegister;
+}
+
+TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, const TSettings& settings) {
+    TPlaceholderContext c = NewPlaceholderContext();
+    AddSellerPlaceholders(c, seller);
+    c["Nr"] = inv.No;
+    c["Datum"] = FormatDate(inv.DocumentDate);
+    c["Lieferdatum"] = IsNavDate(inv.ShipmentDate) ? FormatDate(inv.ShipmentDate) : FormatDate(inv.PostingDate);
+    c["Faellig"] = FormatDate(inv.DueDate);
+    c["Kunde"] = inv.CustomerNo;
+    c["Auftrag"] = inv.OrderNo;
+    c["Bestellung"] = inv.ExternalDocNo;
+    c["Referenz"] = inv.YourReference;
+    c["LeitwegID"] = inv.LeitwegID;
+    c["Zahlungsbedingung"] = inv.PayTermsText;
+    c["Netto"] = FormatMoney(inv.LineTotal);
+    c["Steuer"] = FormatMoney(inv.TaxTotal);
+    c["Brutto"] = FormatMoney(inv.GrandTotal);
+    c["Betrag"] = FormatMoney(inv.DuePayable);
+    c["Waehrung"] = inv.InvCurrency();
+    c["Mandat"] = inv.MandateID;
+    c["Name"] = inv.BillTo.Name;
+    c["K.Name"] = inv.BillTo.Name;
+    c["K.Name2"] = inv.BillTo.Name2;
+    c["K.Kontakt"] = inv.BillTo.Contact;
+    c["K.Strasse"] = inv.BillTo.Street;
+    c["K.Strasse2"] = inv.BillTo.Street2;
+    c["K.PLZ"] = inv.BillTo.PostCode;
+    c["K.Ort"] = inv.BillTo.City;
+    std::string land = inv.BillTo.CountryName.empty() ? inv.BillTo.Country : inv.BillTo.CountryName;
+    c["K.Land"] = land;
+    c["K.LandAusland"] = SameText(inv.BillTo.Country, settings.DefaultCountry) ? "" : land;
+    c["K.UStId"] = inv.BuyerVatID;
+    std::vector<std::string> mails = ExtractEmails(inv.CustomerEmail);
+    c["K.EMail"] = mails.empty() ? "" : mails.front();
+    c["K.RechnungsEMail"] = inv.InvoiceEmail;
+    // The ship-to fields count only when the invoice names a delivery address of its own.
+    bool shipTo = !inv.ShipToCode.empty();
+    c["L.Adresse"] = shipTo ? JoinNonEmpty({inv.ShipTo.Name, inv.ShipTo.Street,
+                                            JoinNonEmpty({inv.ShipTo.PostCode, inv.ShipTo.City}, " ")},
+                                           ", ")
+                            : "";
+    c["L.Name"] = shipTo ? inv.ShipTo.Name : "";
+    c["L.Strasse"] = shipTo ? inv.ShipTo.Street : "";
+    c["L.PLZ"] = shipTo ? inv.ShipTo.PostCode : "";
+    c["L.Ort"] = shipTo ? inv.ShipTo.City : "";
+    c["Seite"] = "1";
+    c["Seiten"] = "1";
+    return c;
+}
+
+TSeller SampleSeller() {
+    TSeller s;
+    s.Addr.Name = "FIRMENNAME";
+    s.Addr.Street = "Firmenstraße 1";
+    s.Addr.PostCode = "12345";
+    s.Addr.City = "Firmenort";
+    s.Phone = "0123 456789";
+    s.Fax = "0123 456780";
+    s.Email = "info@firmenname.example";
+    s.Web = "www.firmenname.example";
+    s.VatID = "DE123456789";
+    s.TaxNo = "123/4567/8901";
+    s.BankName = "Musterbank";
+    s.IBAN = "DE00 0000 0000 0000 0000 00";
+    s.BIC = "MUSTDEXXX";
+    s.Management = "Max Muster";
+    s.CommercialRegister = "HRB 1234";
+    return s;
+}
+
+TPlaceholderContext SampleContext(const TSeller& seller) {
+    TPlaceholderContext c = NewPlaceholderContext();
+    AddSellerPlaceholders(c, seller);
+    c["Nr"] = "RG100000";
+    c["Datum"] = "24.11.2026";
+    c["Lieferdatum"] = "20.11.2026";
+    c["Faellig"] = "01.12.2026";
+    c["Kunde"] = "10000";
+    c["Auftrag"] = "AB10000";
+    c["Bestellung"] = "B-4711";
+    c["Referenz"] = "";
+    c["LeitwegID"] = "";
+    c["Zahlungsbedingung"] = "14 Tage netto";
+    c["Netto"] = "1.000,00";
+    c["Steuer"] = "190,00";
+    c["Brutto"] = "1.190,00";
+    c["Betrag"] = "1.190,00";
+    c["Waehrung"] = "EUR";
+    c["Mandat"] = "";
+    c["Name"] = "Musterkunde GmbH";
+    c["K.Name"] = "Musterkunde GmbH";
+    c["K.Name2"] = "";
+    c["K.Kontakt"] = "z. Hd. Frau Muster";
+    c["K.Strasse"] = "Musterstraße 12";
+    c["K.Strasse2"] = "";
+    c["K.PLZ"] = "12345";
+    c["K.Ort"] = "Musterstadt";
+    c["K.Land"] = "Deutschland";
+    c["K.LandAusland"] = "";
+    c["K.UStId"] = "";
+    c["K.EMail"] = "info@musterkunde.example";
+    c["K.RechnungsEMail"] = "rechnung@musterkunde.example";
+    c["L.Adresse"] = "";
+    c["L.Name"] = "";
+    c["L.Strasse"] = "";
+    c["L.PLZ"] = "";
+    c["L.Ort"] = "";
+    c["Seite"] = "1";
+    c["Seiten"] = "2";
+    return c;
+}
+
+const std::vector<TPlaceholderInfo>& PlaceholderList() {
+    static const std::vector<TPlaceholderInfo> list = {
+        {"Nr", "Rechnungsnummer"},
+        {"Datum", "Rechnungsdatum"},
+        {"Lieferdatum", "Liefer-/Leistungsdatum"},
+        {"Faellig", "Fälligkeitsdatum"},
+        {"Kunde", "Kundennummer"},
+        {"Auftrag", "Auftragsnummer"},
+        {"Bestellung", "Bestellnummer des Kunden"},
+        {"Referenz", "Ihre Referenz"},
+        {"LeitwegID", "Leitweg-ID (öffentliche Auftraggeber, aus der INI)"},
+        {"Zahlungsbedingung", "Zahlungsbedingung (Text)"},
+        {"Netto", "Nettobetrag"},
+        {"Steuer", "Umsatzsteuer gesamt"},
+        {"Brutto", "Rechnungsbetrag"},
+        {"Betrag", "Zahlbetrag"},
+        {"Waehrung", "Währung"},
+        {"Mandat", "SEPA-Mandatsreferenz"},
+        {"K.Name", "Kunde: Name"},
+        {"K.Name2", "Kunde: Name 2"},
+        {"K.Kontakt", "Kunde: Ansprechpartner"},
+        {"K.Strasse", "Kunde: Straße"},
+        {"K.Strasse2", "Kunde: Adresszusatz"},
+        {"K.PLZ", "Kunde: PLZ"},
+        {"K.Ort", "Kunde: Ort"},
+        {"K.Land", "Kunde: Land"},
+        {"K.LandAusland", "Kunde: Land (nur wenn Ausland)"},
+        {"K.UStId", "Kunde: USt-IdNr."},
+        {"K.EMail", "Kunde: E-Mail (allgemein, erste Adresse)"},
+        {"K.RechnungsEMail", "Kunde: Rechnungs-E-Mail"},
+        {"L.Adresse", "Lieferanschrift (einzeilig, nur bei abw. Lieferadresse)"},
+        {"L.Name", "Lieferanschrift: Name"},
+        {"L.Strasse", "Lieferanschrift: Straße"},
+        {"L.PLZ", "Lieferanschrift: PLZ"},
+        {"L.Ort", "Lieferanschrift: Ort"},
+        {"Firma", "Eigene Firma: Name"},
+        {"Firma2", "Eigene Firma: Name 2"},
+        {"Strasse", "Eigene Firma: Straße"},
+        {"PLZ", "Eigene Firma: PLZ"},
+        {"Ort", "Eigene Firma: Ort"},
+        {"Telefon", "Eigene Firma: Telefon"},
+        {"Fax", "Eigene Firma: Fax"},
+        {"EMail", "Eigene Firma: E-Mail"},
+        {"Web", "Eigene Firma: Internet"},
+        {"UStId", "Eigene Firma: USt-IdNr."},
+        {"StNr", "Eigene Firma: Steuernummer"},
+        {"Bank", "Eigene Firma: Bank"},
+        {"IBAN", "Eigene Firma: IBAN"},
+        {"BIC", "Eigene Firma: BIC"},
+        {"Kontoinhaber", "Eigene Firma: Kontoinhaber"},
+        {"GlaeubigerID", "Eigene Firma: Gläubiger-ID"},
+        {"Geschaeftsfuehrer", "Eigene Firma: Geschäftsführung"},
+        {"Handelsregister", "Eigene Firma: Handelsregister"},
+        {"Seite", "Aktuelle Seite"},
+        {"Seiten", "Seitenanzahl"},
+    };
+    return list;
+}
+
+TExpandedLine ExpandPlaceholders(std::string_view line, const TPlaceholderContext& context) {
+    TExpandedLine r;
+    bool metPlaceholder = false;
+    bool metValue = false;
+    size_t i = 0;
+    while (i < line.size()) {
+        char ch = line[i];
+        if (ch == '{') {
+            size_t close = line.find('}', i + 1);
+            if (close != std::string_view::npos) {
+                auto it = context.find(line.substr(i + 1, close - i - 1));
+                if (it != context.end()) {
+                    r.Text += it->second;
+                    metPlaceholder = true;
+                    if (!Trim(it->second).empty()) metValue = true;
+                    i = close + 1;
+                    continue;
+                }
+            }
+        }
+        r.Text += ch;
+        ++i;
+    }
+    if (metPlaceholder && !metValue) {
+        r.Text.clear();
+        r.AllEmpty = true;
+    }
+    return r;
+}
+
+std::vector<std::string> TextLines(std::string_view text) {
+    std::string plain = ReplaceAll(text, "\r", "");
+    if (plain.empty()) return {};
+    return Split(plain, '\n');
+}
+
+std::vector<std::string> ExpandTextBlock(std::string_view text, const TPlaceholderContext& context) {
+    std::vector<std::string> out;
+    for (const auto& line : TextLines(text)) {
+        TExpandedLine e = ExpandPlaceholders(line, context);
+        if (!e.AllEmpty) out.push_back(std::move(e.Text));
+    }
+    return out;
+}
+
+std::vector<std::string> SplitCells(std::string_view line) { return Split(line, '|'); }
+
+} // namespace velkaro
