@@ -1,0 +1,22 @@
+#include "erp/db_backend.h"
+
+#include "erp/odbc_backend.h"
+#include "erp/odbc_connect.h"
+#include "erp/sqlite_backend.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+bool IsSqliteProvider(const std::string& provider) { return SameText(Trim(provider), "SQLite"); }
+
+std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params) {
+    if (IsSqliteProvider(params.Provider)) {
+        std::string file = params.Database;
+        if (!file.empty()) file = CombinePath(params.BaseDir, file);
+        return OpenSqliteBackend(file);
+    }
+    return OpenOdbcBackend(BuildOdbcConnectString(params, InstalledOdbcDrivers()));
+}
+
+} // namespace velkaro

@@ -1,0 +1,57 @@
+#pragma once
+// The interface every database backend implements (embedded SQLite, ODBC). The query
+// object (db_query.h) sits on top and is the only user.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "erp/db_value.h"
+#include "erp/nav_sql.h"
+
+namespace velkaro {
+
+enum TDbParamType { dpText, dpInteger, dpDateTime };
+
+struct TDbParam {
+    TDbParamType Type = dpText;
+    std::string Text;
+    int64_t Integer = 0;
+    TDateTime Date = 0;
+};
+
+// The rows of one executed statement.
+class TDbCursor {
+public:
+    virtual ~TDbCursor() = default;
+    virtual const std::vector<std::string>& ColumnNames() const = 0;
+    // Reads the next row into `row` (one value per column); false after the last row.
+    virtual bool Fetch(std::vector<TDbValue>& row) = 0;
+};
+
+class TDbBackend {
+public:
+    virtual ~TDbBackend() = default;
+    virtual TSqlDialect Dialect() const = 0;
+    // `sql` holds one "?" per parameter, `params` in that order. Exceeding `timeout`
+    // (whole statement: execution and fetching) raises an error.
+    virtual std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
+                                               std::chrono::milliseconds timeout) = 0;
+};
+
+// What a backend needs to connect; taken from the settings.
+struct TDbConnectParams {
+    std::string Provider;
+    std::string Server;
+    std::string Database;
+    std::string User;
+    std::string Password;
+    std::string BaseDir;  // folder against which a relative SQLite file name is resolved
+};
+
+// "SQLite" in any letter case selects the embedded backend; anything else ODBC.
+bool IsSqliteProvider(const std::string& provider);
+// Opens the backend the provider selects. Errors carry the driver's message.
+std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params);
+
+} // namespace velkaro

@@ -1,0 +1,186 @@
+#include "erp/db_value.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+Exception ConversionError(const TDbValue& v, std::string_view column, const char* what) {
+    return Exception("Der Wert „" + DbValueText(v) + "“ der Spalte „" + std::string(column) + "“ ist " + what + ".");
+}
+
+bool ParseDouble(std::string_view text, double& value) {
+    std::string t = Trim(text);
+    if (t.empty()) return false;
+    const char* first = t.data();
+    if (*first == '+') ++first;
+    auto [end, ec] = std::from_chars(first, t.data() + t.size(), value);
+    return ec == std::errc() && end == t.data() + t.size() && std::isfinite(value);
+}
+
+// Reads exactly `count` digits at `pos`.
+bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
+    if (pos + count > s.size()) return false;
+    value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char c = s[pos + i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    pos += count;
+    return true;
+}
+
+} // namespace
+
+bool TryParseDbDateTime(std::string_view text, TDateTime& value) {
+    std::string_view s = text;
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    if (!s.empty() && (s.back() == 'Z' || s.back() == 'z')) s.remove_suffix(1);
+    DateTimeParts p;
+    size_t pos = 0;
+    if (!Digits(s, pos, 4, p.year) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, p.month) ||
+        pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, p.day))
+        return false;
+    if (!IsValidDate(p.year, p.month, p.day)) return false;
+    p.hour = p.minute = p.second = p.millisecond = 0;
+    if (pos < s.size()) {
+        if (s[pos] != ' ' && s[pos] != 'T' && s[pos] != 't') return false;
+        ++pos;
+        if (!Digits(s, pos, 2, p.hour) || pos >= s.size() || s[pos++] != ':' || !Digits(s, pos, 2, p.minute))
+            return false;
+        if (pos < s.size() && s[pos] == ':') {
+            ++pos;
+            if (!Digits(s, pos, 2, p.second)) return false;
+            if (pos < s.size() && s[pos] == '.') {
+                ++pos;
+                // Fractional seconds: keep milliseconds, rounded; any number of digits.
+                double fraction = 0, scale = 0.1;
+                size_t start = pos;
+                for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos, scale /= 10) fraction += (s[pos] - '0') * scale;
+                if (pos == start) return false;
+                p.millisecond = static_cast<int>(std::lround(fraction * 1000));
+                if (p.millisecond > 999) p.millisecond = 999;
+            }
+        }
+        if (pos != s.size() || p.hour > 23 || p.minute > 59 || p.second > 59) return false;
+    }
+    value = EncodeDateTime(p);
+    return true;
+}
+
+std::string FormatDbDateTime(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+    return buf;
+}
+
+std::string FormatShortDateTime(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[40];
+    if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0)
+        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
+    else
+        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", p.day, p.month, p.year, p.hour, p.minute,
+                      p.second);
+    return buf;
+}
+
+std::string DbValueText(const TDbValue& v) {
+    switch (v.Kind) {
+    case TDbValue::vkNull: return {};
+    case TDbValue::vkInteger: return std::to_string(v.Integer);
+    case TDbValue::vkFloat: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.15g", v.Float);
+        return buf;
+    }
+    case TDbValue::vkText: return v.Text;
+    case TDbValue::vkDateTime: return FormatShortDateTime(v.Date);
+    }
+    return {};
+}
+
+TDateTime DbValueDate(const TDbValue& v, std::string_view column) {
+    switch (v.Kind) {
+    case TDbValue::vkNull: return 0;
+    case TDbValue::vkDateTime: return v.Date;
+    case TDbValue::vkInteger: return static_cast<TDateTime>(v.Integer);
+    case TDbValue::vkFloat: return v.Float;
+    case TDbValue::vkText: {
+        if (Trim(v.Text).empty()) return 0;
+        TDateTime d = 0;
+        if (TryParseDbDateTime(v.Text, d)) return d;
+        throw ConversionError(v, column, "kein Datum");
+    }
+    }
+    return 0;
+}
+
+double DbValueDouble(const TDbValue& v, std::string_view column) {
+    switch (v.Kind) {
+    case TDbValue::vkNull: return 0;
+    case TDbValue::vkInteger: return static_cast<double>(v.Integer);
+    case TDbValue::vkFloat: return v.Float;
+    case TDbValue::vkDateTime: return v.Date;
+    case TDbValue::vkText: {
+        double d = 0;
+        if (Trim(v.Text).empty()) return 0;
+        if (ParseDouble(v.Text, d)) return d;
+        throw ConversionError(v, column, "keine Zahl");
+    }
+    }
+    return 0;
+}
+
+int32_t DbValueInt32(const TDbValue& v, std::string_view column) {
+    int64_t i = 0;
+    switch (v.Kind) {
+    case TDbValue::vkNull: return 0;
+    case TDbValue::vkInteger: i = v.Integer; break;
+    case TDbValue::vkText:
+    case TDbValue::vkFloat:
+    case TDbValue::vkDateTime: {
+        double d = DbValueDouble(v, column);
+        if (!(std::fabs(d) < 9.2e18)) throw ConversionError(v, column, "keine ganze Zahl im gültigen Bereich");
+        i = std::llround(d);
+        break;
+    }
+    }
+    if (i < std::numeric_limits<int32_t>::min() || i > std::numeric_limits<int32_t>::max())
+        throw ConversionError(v, column, "keine ganze Zahl im gültigen Bereich");
+    return static_cast<int32_t>(i);
+}
+
+Currency DbValueCurrency(const TDbValue& v, std::string_view column) {
+    switch (v.Kind) {
+    case TDbValue::vkNull: return {};
+    case TDbValue::vkInteger:
+        if (v.Integer > INT64_MAX / Currency::kScale || v.Integer < INT64_MIN / Currency::kScale)
+            throw ConversionError(v, column, "als Geldbetrag zu groß");
+        return Currency::FromUnits(v.Integer);
+    case TDbValue::vkFloat: return Currency::FromDouble(v.Float);
+    case TDbValue::vkDateTime: throw ConversionError(v, column, "kein Geldbetrag");
+    case TDbValue::vkText: {
+        std::string t = Trim(v.Text);
+        if (t.empty()) return {};
+        if (auto c = Currency::TryParse(t)) return *c;
+        // Exponent forms ("1.5e-05") that some drivers print for small doubles.
+        double d = 0;
+        if (ParseDouble(t, d)) return Currency::FromDouble(d);
+        throw ConversionError(v, column, "kein Geldbetrag");
+    }
+    }
+    return {};
+}
+
+} // namespace velkaro

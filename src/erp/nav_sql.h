@@ -1,0 +1,52 @@
+#pragma once
+// Every SQL statement that reads the NAV database, in the two dialects side by side:
+// SQL Server (the customer's NAV database) and SQLite (the embedded demo and test
+// databases). Table arguments are names already quoted by NavTableName.
+#include <string>
+
+namespace velkaro {
+
+enum TSqlDialect { sdSqlServer, sdSqlite };
+
+// The per-company table: SQL Server "[Company$Table]" with every "]" doubled; SQLite
+// "\"Company$Table\"" with every '"' doubled (SQLite's brackets cannot hold a "]").
+std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table);
+// The value bound to the parameter of NavSql::TableExists.
+std::string NavObjectName(TSqlDialect d, const std::string& company, const std::string& table);
+
+namespace NavSql {
+
+// Discovery.
+std::string TableExists(TSqlDialect d);           // parameter :n
+std::string Companies(TSqlDialect d);
+std::string ObjectVersionAndDate(TSqlDialect d);  // codeunit 1
+std::string ObjectVersion(TSqlDialect d);         // codeunit 2
+std::string ServerInstance(TSqlDialect d);
+std::string DbProperty(TSqlDialect d);
+std::string ServerVersion(TSqlDialect d);
+// Label of the line that shows the ServerVersion row.
+std::string ServerVersionLabel(TSqlDialect d);
+
+// Search: parameters :dvon, :dbis and, with a text filter, :s1 to :s4.
+std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
+                   const std::string& headers, bool withText);
+
+// Seller and invoice.
+std::string CompanyInformation(TSqlDialect d, const std::string& table);
+std::string InvoiceHeader(TSqlDialect d, const std::string& table);      // :no
+std::string LcyCode(TSqlDialect d, const std::string& table);
+std::string DescriptionByCode(TSqlDialect d, const std::string& table);  // :p (payment terms, method)
+std::string CountryName(TSqlDialect d, const std::string& table);        // :p
+std::string CustomerEmail(TSqlDialect d, const std::string& table);      // :p
+std::string CustomerGln(TSqlDialect d, const std::string& table);        // :p
+std::string MandateAccount(TSqlDialect d, const std::string& table);     // :p
+std::string CustomerBankAccounts(TSqlDialect d, const std::string& table);  // :cust
+std::string Units(TSqlDialect d, const std::string& table);
+std::string InvoiceLines(TSqlDialect d, const std::string& table);       // :no
+
+// Recipients.
+std::string CmnmRecipients(TSqlDialect d, const std::string& recipients, const std::string& contacts);  // :st, :dt
+std::string CustomReportSelection(TSqlDialect d, const std::string& table);
+
+} // namespace NavSql
+} // namespace velkaro

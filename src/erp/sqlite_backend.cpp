@@ -1,0 +1,178 @@
+#include "erp/sqlite_backend.h"
+
+#include <sqlite3.h>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class TSqliteBackend;
+
+class TSqliteCursor : public TDbCursor {
+public:
+    TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, sqlite3_stmt* stmt, Clock::time_point deadline,
+                  std::chrono::milliseconds timeout);
+    ~TSqliteCursor() override { sqlite3_finalize(FStmt); }
+    const std::vector<std::string>& ColumnNames() const override { return FNames; }
+    bool Fetch(std::vector<TDbValue>& row) override;
+    // Runs the first step, so that execution errors show when the statement is opened.
+    void Start();
+
+private:
+    TDbValue Column(int i) const;
+
+    std::shared_ptr<TSqliteBackend> FOwner;
+    sqlite3_stmt* FStmt;
+    Clock::time_point FDeadline;
+    std::chrono::milliseconds FTimeout;
+    std::vector<std::string> FNames;
+    std::vector<bool> FDateColumns;
+    bool FHasRow = false;
+    bool FDone = false;
+};
+
+class TSqliteBackend : public TDbBackend, public std::enable_shared_from_this<TSqliteBackend> {
+public:
+    explicit TSqliteBackend(sqlite3* db) : FDb(db) {
+        // Checked every thousand virtual-machine steps: cheap, and a runaway query
+        // stops within microseconds of its deadline.
+        sqlite3_progress_handler(FDb, 1000, &TSqliteBackend::Progress, this);
+        sqlite3_busy_timeout(FDb, 5000);
+    }
+    ~TSqliteBackend() override { sqlite3_close_v2(FDb); }
+
+    TSqlDialect Dialect() const override { return sdSqlite; }
+
+    std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
+                                       std::chrono::milliseconds timeout) override {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK)
+            throw Exception(sqlite3_errmsg(FDb));
+        auto cursor = std::make_unique<TSqliteCursor>(shared_from_this(), stmt, Clock::now() + timeout, timeout);
+        for (size_t i = 0; i < params.size(); ++i) {
+            const TDbParam& p = params[i];
+            int index = static_cast<int>(i) + 1;
+            int rc = SQLITE_OK;
+            std::string text;
+            switch (p.Type) {
+            case dpInteger: rc = sqlite3_bind_int64(stmt, index, p.Integer); break;
+            case dpDateTime: text = FormatDbDateTime(p.Date); break;
+            case dpText: text = p.Text; break;
+            }
+            if (p.Type != dpInteger)
+                rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            if (rc != SQLITE_OK) throw Exception(sqlite3_errmsg(FDb));
+        }
+        cursor->Start();
+        return cursor;
+    }
+
+    // Raises the error of the last failed call; an interruption by the deadline is a time-out.
+    [[noreturn]] void Fail(std::chrono::milliseconds timeout) const {
+        if (sqlite3_errcode(FDb) == SQLITE_INTERRUPT && FTimedOut) {
+            long long ms = timeout.count();
+            std::string limit = ms % 1000 == 0 ? std::to_string(ms / 1000) + " Sekunden" : std::to_string(ms) + " ms";
+            throw Exception("Zeitüberschreitung: Die Abfrage wurde nach " + limit + " abgebrochen (" +
+                            sqlite3_errmsg(FDb) + ").");
+        }
+        throw Exception(sqlite3_errmsg(FDb));
+    }
+
+    void Arm(Clock::time_point deadline) {
+        FDeadline = deadline;
+        FTimedOut = false;
+    }
+
+private:
+    static int Progress(void* self) {
+        auto* b = static_cast<TSqliteBackend*>(self);
+        if (Clock::now() < b->FDeadline) return 0;
+        b->FTimedOut = true;
+        return 1;
+    }
+
+    sqlite3* FDb;
+    Clock::time_point FDeadline = Clock::time_point::max();
+    bool FTimedOut = false;
+};
+
+TSqliteCursor::TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, sqlite3_stmt* stmt, Clock::time_point deadline,
+                             std::chrono::milliseconds timeout)
+    : FOwner(std::move(owner)), FStmt(stmt), FDeadline(deadline), FTimeout(timeout) {
+    int n = sqlite3_column_count(FStmt);
+    for (int i = 0; i < n; ++i) {
+        const char* name = sqlite3_column_name(FStmt, i);
+        FNames.emplace_back(name ? name : "");
+        // Dates are stored as text; the declared type tells which columns hold them.
+        const char* decl = sqlite3_column_decltype(FStmt, i);
+        std::string type = decl ? UpperAscii(decl) : std::string();
+        FDateColumns.push_back(type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos);
+    }
+}
+
+void TSqliteCursor::Start() {
+    FOwner->Arm(FDeadline);
+    int rc = sqlite3_step(FStmt);
+    if (rc == SQLITE_ROW) FHasRow = true;
+    else if (rc == SQLITE_DONE) FDone = true;
+    else FOwner->Fail(FTimeout);
+}
+
+bool TSqliteCursor::Fetch(std::vector<TDbValue>& row) {
+    if (!FHasRow) {
+        if (FDone) return false;
+        FOwner->Arm(FDeadline);
+        int rc = sqlite3_step(FStmt);
+        if (rc == SQLITE_DONE) { FDone = true; return false; }
+        if (rc != SQLITE_ROW) FOwner->Fail(FTimeout);
+    }
+    FHasRow = false;
+    row.clear();
+    for (int i = 0; i < static_cast<int>(FNames.size()); ++i) row.push_back(Column(i));
+    return true;
+}
+
+TDbValue TSqliteCursor::Column(int i) const {
+    switch (sqlite3_column_type(FStmt, i)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return TDbValue::OfInteger(sqlite3_column_int64(FStmt, i));
+    case SQLITE_FLOAT: return TDbValue::OfFloat(sqlite3_column_double(FStmt, i));
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, i));
+        std::string value(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(FStmt, i)));
+        TDateTime date = 0;
+        if (FDateColumns[static_cast<size_t>(i)] && TryParseDbDateTime(value, date)) return TDbValue::OfDateTime(date);
+        return TDbValue::OfText(std::move(value));
+    }
+    }
+}
+
+} // namespace
+
+std::shared_ptr<TDbBackend> OpenSqliteBackend(const std::string& fileName) {
+    if (Trim(fileName).empty()) throw Exception("Keine SQLite-Datenbankdatei angegeben (Einstellung „Datenbank“).");
+    if (!FileExists(fileName)) throw Exception("SQLite-Datenbankdatei „" + fileName + "“ nicht gefunden.");
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        throw Exception("SQLite-Datenbank „" + fileName + "“: " + message);
+    }
+    // SQLite reads the header lazily; a file of another kind shows at the first read.
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = sqlite3_errmsg(db);
+        sqlite3_close_v2(db);
+        throw Exception("SQLite-Datenbank „" + fileName + "“: " + message);
+    }
+    return std::make_shared<TSqliteBackend>(db);
+}
+
+} // namespace velkaro
