@@ -14,6 +14,8 @@ find_package(nlohmann_json REQUIRED)
 find_package(Fontconfig REQUIRED)
 pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
 pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
+# libxml2 checks well-formedness of the generated invoice XML in the tests only.
+find_package(LibXml2 REQUIRED)
 
 # stb_image (BMP decoding) is header-only in Debian's libstb-dev.
 find_path(STB_INCLUDE_DIR stb/stb_image.h REQUIRED)
@@ -24,3 +26,4 @@ set(VELKARO_CONFIG_LIBS)
 set(VELKARO_ERP_LIBS SQLite::SQLite3 ODBC::ODBC)
 set(VELKARO_PDF_LIBS ZLIB::ZLIB OpenSSL::Crypto)
 set(VELKARO_MAIL_LIBS CURL::libcurl nlohmann_json::nlohmann_json)
+set(VELKARO_TEST_CII_LIBS LibXml2::LibXml2)
