@@ -1,0 +1,166 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "pdf/pdf_document.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/font_file.h"
+#include "support/test_support.h"
+#include "test_font_builder.h"
+
+namespace velkaro {
+namespace {
+
+// A document with one page and the synthetic font selected (A 556, B 667, blank 500).
+class PdfDocumentTest : public ::testing::Test {
+protected:
+    PdfDocumentTest()
+        : FFont(std::make_shared<TFontFace>(test::BuildTestFont(), "Test"), "Test", false, "F1"), FDoc("") {
+        FDoc.NewPage();
+        FDoc.SetFont(FFont, 10);
+    }
+    std::string Content() const { return FDoc.PageContent(FDoc.PageCount() - 1); }
+    static double Mm(double points) { return points * 25.4 / 72; }
+
+    TPdfFont FFont;
+    TPdfDocument FDoc;
+};
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST_F(PdfDocumentTest, DefaultsAfterCreation) {
+    TPdfDocument doc("/x/sRGB.icc");
+    EXPECT_EQ(doc.PageCount(), 0);
+    EXPECT_EQ(doc.Creator, "Velkaro");
+    EXPECT_THAT(doc.Producer, ::testing::MatchesRegex("Velkaro \\(.+\\)"));
+    EXPECT_FALSE(doc.FacturX);
+    EXPECT_EQ(doc.FacturXFileName, "factur-x.xml");
+    EXPECT_EQ(doc.FacturXConformance, "EN 16931");
+    EXPECT_EQ(doc.FacturXDocType, "INVOICE");
+    EXPECT_EQ(doc.PageWidth(), 595.28);
+    EXPECT_EQ(doc.PageHeight(), 841.89);
+}
+
+TEST_F(PdfDocumentTest, ContentOperatorsAreWrittenExactly) {
+    struct Case {
+        std::function<void(TPdfDocument&)> draw;
+        const char* expected;
+    } cases[] = {
+        {[](TPdfDocument& d) { d.SetColor(255, 255, 255); }, "1 1 1 rg\n"},
+        {[](TPdfDocument& d) { d.SetColor(0, 0, 0); }, "0 0 0 rg\n"},
+        {[](TPdfDocument& d) { d.SetStrokeColor(128, 0, 255); }, "0.502 0 1 RG\n"},
+        {[](TPdfDocument& d) { d.TextOut(20, 20, "Rechnung"); }, "BT /F1 10 Tf 56.693 785.197 Td (Rechnung) Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextOut(20, 20, "a\tb"); }, "BT /F1 10 Tf 56.693 785.197 Td (a b) Tj ET\n"},
+        {[](TPdfDocument& d) { d.Line(20, 100, 190, 100, 0.2); }, "0.567 w 56.693 558.425 m 538.583 558.425 l S\n"},
+        // 841.89 - 28.3464567 = 813.5435433, which rounds up.
+        {[](TPdfDocument& d) { d.FillRect(0, 0, 210, 10); }, "0 813.544 595.276 28.346 re f\n"},
+        // "AB" is 12.23 points wide at 10 points.
+        {[](TPdfDocument& d) { d.TextRight(100, 20, "AB"); }, "BT /F1 10 Tf 271.235 785.197 Td (AB) Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextCenter(100, 20, "AB"); }, "BT /F1 10 Tf 277.35 785.197 Td (AB) Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextOut(20, 20, ""); }, ""},
+    };
+    for (const Case& c : cases) {
+        FDoc.NewPage();
+        FDoc.SetFont(FFont, 10);
+        c.draw(FDoc);
+        EXPECT_EQ(Content(), c.expected);
+    }
+}
+
+TEST_F(PdfDocumentTest, DrawImageScalesIntoTheRectangle) {
+    test::TempFolder tmp;
+    // A minimal grey JPEG header is enough: the file is taken as it is.
+    std::string jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x0B\x08\x00\x20\x00\x10\x01\x01\x11\x00", 15) +
+                       std::string(16, '\0') + "\xFF\xD9";
+    WriteFileBytes(tmp.File("logo.jpg"), jpeg);
+    TPdfImage& img = FDoc.AddImageFile(tmp.File("logo.jpg"));
+    FDoc.DrawImage(img, 150, 10, 40, 20);
+    EXPECT_EQ(Content(), "q 113.386 0 0 56.693 425.197 756.851 cm /Im1 Do Q\n");
+}
+
+TEST_F(PdfDocumentTest, TextNeedsAFontOnTheCurrentPage) {
+    TPdfDocument doc("");
+    doc.NewPage();
+    EXPECT_EQ(ErrorOf([&] { doc.TextOut(10, 10, ""); }), "Keine Schrift gesetzt");
+    EXPECT_EQ(ErrorOf([&] { doc.TextRight(10, 10, "x"); }), "Keine Schrift gesetzt");
+    doc.SetFont(FFont, 10);
+    doc.NewPage();
+    EXPECT_EQ(ErrorOf([&] { doc.TextOut(10, 10, "x"); }), "Keine Schrift gesetzt");
+    doc.SetFont(FFont, 10);
+    doc.SelectPage(0);
+    EXPECT_EQ(ErrorOf([&] { doc.TextOut(10, 10, "x"); }), "Keine Schrift gesetzt");
+    doc.SetFont(FFont, 12);
+    doc.TextOut(10, 10, "x");
+    EXPECT_THAT(doc.PageContent(0), ::testing::StartsWith("BT /F1 12 Tf"));
+    EXPECT_EQ(doc.PageContent(1), "");
+    EXPECT_THAT(ErrorOf([&] { doc.SelectPage(2); }), ::testing::HasSubstr("Listenindex"));
+    EXPECT_THAT(ErrorOf([&] { doc.SelectPage(-1); }), ::testing::HasSubstr("Listenindex"));
+    TPdfDocument empty("");
+    EXPECT_FALSE(ErrorOf([&] { empty.FillRect(0, 0, 1, 1); }).empty());
+}
+
+TEST_F(PdfDocumentTest, TextWidthInMillimetres) {
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("AB"), Mm(12.23));
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("\x01"), 0);
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("日"), Mm(5)); // "?" has no glyph: width of glyph 0
+}
+
+TEST_F(PdfDocumentTest, WrapText) {
+    using V = std::vector<std::string>;
+    double ab = FDoc.TextWidth("AB");
+    struct Case {
+        const char* text;
+        double maxWidth;
+        V expected;
+    } cases[] = {
+        {"", 50, V{""}},
+        {"     ", 50, V{""}},
+        {"  A   B  ", 50, V{"A B"}},
+        {"AB AB", FDoc.TextWidth("AB AB"), V{"AB AB"}},
+        {"AB AB", FDoc.TextWidth("AB AB") - 1e-9, V{"AB", "AB"}},
+        {"AB AB AB", ab, V{"AB", "AB", "AB"}},
+        {"AAAAA", FDoc.TextWidth("AA"), V{"AA", "AA", "A"}},
+        {"AB AAAAA B", FDoc.TextWidth("A B"), V{"AB", "AAA", "AA", "B"}},
+        {"ABA", 0.1, V{"A", "B", "A"}},
+        {"AB", -5, V{"A", "B"}},
+        {"A\tB", 50, V{"A\tB"}},
+        {"ÄÖ", 0.1, V{"Ä", "Ö"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FDoc.WrapText(c.text, c.maxWidth), c.expected) << c.text << " " << c.maxWidth;
+}
+
+TEST(PdfDocument, ImagesAreFoundAgainByFileNameWithoutCase) {
+    test::TempFolder tmp;
+    std::string jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x0B\x08\x00\x01\x00\x01\x03\x01\x11\x00", 15) +
+                       std::string(16, '\0');
+    WriteFileBytes(tmp.File("Logo.JPG"), jpeg);
+    TPdfDocument doc("");
+    TPdfImage& a = doc.AddImageFile(tmp.File("Logo.JPG"));
+    TPdfImage& b = doc.AddImageFile(tmp.File("logo.jpg"));
+    EXPECT_EQ(&a, &b);
+    EXPECT_EQ(a.ResName(), "Im1");
+    EXPECT_EQ(doc.Images().size(), 1u);
+    EXPECT_THAT(ErrorOf([&] { doc.AddImageFile(tmp.File("fehlt.png")); }),
+                ::testing::StrEq("Bilddatei nicht gefunden: " + tmp.File("fehlt.png")));
+    EXPECT_EQ(doc.Images().size(), 1u);
+}
+
+TEST(PdfDocument, EveryAddFontCreatesANewFont) {
+    if (FindFontFile("Arial", false).empty()) GTEST_SKIP() << "keine Schrift für Arial installiert";
+    TPdfDocument doc("");
+    TPdfFont& f1 = doc.AddFont("Arial", false);
+    TPdfFont& f2 = doc.AddFont("Arial", false);
+    EXPECT_NE(&f1, &f2);
+    EXPECT_EQ(f1.ResName(), "F1");
+    EXPECT_EQ(f2.ResName(), "F2");
+}
+
+} // namespace
+} // namespace velkaro

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "pdf/pdf_format.h"
+
+namespace velkaro {
+namespace {
+
+TEST(PdfFormat, NumbersHaveAtMostThreeDecimals) {
+    struct Case {
+        double value;
+        const char* expected;
+    } cases[] = {
+        {10, "10"},         {20 * 72 / 25.4, "56.693"}, {0.5, "0.5"},           {128 / 255.0, "0.502"},
+        {0, "0"},           {-0.0, "0"},                {-12.5, "-12.5"},       {1.0005, "1.001"},
+        {0.0004, "0"},      {-0.0004, "0"},             {0.9996, "1"},          {999.9999, "1000"},
+        {841.89, "841.89"}, {595.28, "595.28"},         {1234567.25, "1234567.25"}, {1e20, "100000000000000000000"},
+        {0.001, "0.001"},   {-56.69291, "-56.693"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
+}
+
+TEST(PdfFormat, TextOperandIsAsciiWithEscapes) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"Rechnung", "(Rechnung)"},
+        {"(a\\b)", "(\\(a\\\\b\\))"},
+        {"a\tb\nc", "(a b c)"},
+        {"Müller 10 €", "(M\\374ller 10 \\200)"},
+        {"\x7F", "(\\177)"},
+        {"日本", "(?" "?)"},
+        {"", "()"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(EncodeTextOperand(c.text), c.expected) << c.text;
+}
+
+TEST(PdfFormat, MetadataStrings) {
+    EXPECT_EQ(PdfHexString(""), "<FEFF>");
+    EXPECT_EQ(PdfHexString("Aü€"), "<FEFF004100FC20AC>");
+    EXPECT_EQ(PdfHexString("\xF0\x9F\x98\x80"), "<FEFFD83DDE00>");
+    EXPECT_EQ(PdfLiteralString("Rechnung für Müller.xml"), "(Rechnung f_r M_ller.xml)");
+    EXPECT_EQ(PdfLiteralString("a(b)\\"), "(a\\(b\\)\\\\)");
+    EXPECT_EQ(XmpEscape("A & B <Test> \"q\""), "A &amp; B &lt;Test&gt; \"q\"");
+}
+
+TEST(PdfFormat, DatesCarryTheUtcOffset) {
+    TDateTime t = EncodeDateTime({2024, 1, 15, 10, 30, 0, 0});
+    struct Case {
+        int offset;
+        const char* pdf;
+        const char* xmp;
+    } cases[] = {
+        {60, "D:20240115103000+01'00'", "2024-01-15T10:30:00+01:00"},
+        {120, "D:20240115103000+02'00'", "2024-01-15T10:30:00+02:00"},
+        {-210, "D:20240115103000-03'30'", "2024-01-15T10:30:00-03:30"},
+        {0, "D:20240115103000+00'00'", "2024-01-15T10:30:00+00:00"},
+    };
+    for (const Case& c : cases) {
+        TPdfDates d = MakePdfDates(t, c.offset);
+        EXPECT_EQ(d.Pdf, c.pdf);
+        EXPECT_EQ(d.Xmp, c.xmp);
+    }
+}
+
+TEST(PdfFormat, DeflateIsZlibFormat) {
+    std::string data(10000, 'x');
+    std::string z = DeflateBytes(data);
+    ASSERT_GT(z.size(), 6u);
+    EXPECT_EQ(static_cast<unsigned char>(z[0]), 0x78);
+    EXPECT_EQ(static_cast<unsigned char>(z[1]), 0xDA); // level 9 header
+    EXPECT_LT(z.size(), 100u);
+}
+
+} // namespace
+} // namespace velkaro
