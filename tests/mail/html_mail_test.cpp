@@ -175,6 +175,7 @@ TEST(BuildHtmlMail, CompleteDocumentsFromFilesWithImagesAttachedOnce) {
     // One head: fixed style, then the text's style, then the signature's; titles are gone.
     size_t fixed = h.find("font-size:10pt;}</style>"), text = h.find("p.gruss"), sig = h.find(".sig{"),
            headEnd = h.find("</head><body>\r\n");
+    ASSERT_NE(headEnd, std::string::npos);
     EXPECT_LT(fixed, text);
     EXPECT_LT(text, sig);
     EXPECT_LT(sig, headEnd);
@@ -184,6 +185,7 @@ TEST(BuildHtmlMail, CompleteDocumentsFromFilesWithImagesAttachedOnce) {
     // Placeholders, the line with an empty VAT id dropped, signature at its marker.
     EXPECT_NE(h.find("die Rechnung RG100000 vom 24.11.2026 über 1.190,00 EUR."), std::string::npos);
     EXPECT_EQ(h.find("USt-IdNr."), std::string::npos);
+    ASSERT_NE(h.find("FIRMENNAME<br>"), std::string::npos);
     EXPECT_LT(h.find("Mit freundlichen"), h.find("FIRMENNAME<br>"));
     // The logo by relative and by absolute path: one attachment; the GIF second.
     ASSERT_EQ(m.Images.size(), 2u);
