@@ -327,6 +327,8 @@ TEST(LayoutFile, DamagedFilesNeverCrashAndKeepTheDefaults) {
         "[Element.Logo]\nDatei=\xFF\xFE\xC3(\n[Text.1]\nText=\xE2\x82\n",      // invalid UTF-8
         std::string("[Element.Titel]\0\nX=5\n", 21),                            // NUL byte
         "\xEF\xBB\xBF[Element.Titel]\r\nX=1.0\r\n[Element.Titel]\r\nX=2.0\r\n",  // duplicate section
+        "; nur Kommentare\r\n;[Element.Titel]\r\n;X=5\r\n",
+        "[Element.Titel]\nX\nSeiten\nFett\n",                                 // keys without "="
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
@@ -345,9 +347,12 @@ TEST(LayoutFile, DamagedFilesNeverCrashAndKeepTheDefaults) {
     TLayout bom;
     LoadText(bom, dir, cases[8]);
     EXPECT_DOUBLE_EQ(bom.Find(ekTitle)->X, 1.0);  // the byte-order mark does not hide the first section
-    TLayout empty;
-    LoadText(empty, dir, cases[0]);
-    ExpectDefaultLayout(empty, "");
+    for (size_t i : {0, 1, 9, 10}) {  // nothing usable in the file: exactly the defaults
+        SCOPED_TRACE(i);
+        TLayout layout;
+        LoadText(layout, dir, cases[i]);
+        ExpectDefaultLayout(layout, "");
+    }
 }
 
 TEST(LayoutFile, SaveIntoAMissingFolderRaisesAnError) {
