@@ -61,12 +61,14 @@ std::string ServerVersion(TSqlDialect d) {
                 "SELECT CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(50)), "
                 "CAST(SERVERPROPERTY('Edition') AS nvarchar(100)), "
                 "(SELECT CAST(compatibility_level AS nvarchar(10)) FROM sys.databases WHERE name = DB_NAME())",
-                "SELECT sqlite_version(), 'SQLite (eingebettet)', "
+                "SELECT sqlite_version(), 'eingebettet', "
                 "(SELECT CAST(user_version AS TEXT) FROM pragma_user_version)");
 }
 
-std::string ServerVersionLabel(TSqlDialect d) {
-    return Pick(d, "SQL Server    : ", "Datenbank     : ");
+std::string ServerVersionLine(TSqlDialect d, const std::string& version, const std::string& edition,
+                              const std::string& level) {
+    return Pick(d, "SQL Server    : " + version + " " + edition + ", Kompatibilitätsgrad " + level,
+                "Datenbank     : SQLite " + version + " (" + edition + "), Schema-Version " + level);
 }
 
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,

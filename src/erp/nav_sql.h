@@ -24,8 +24,9 @@ std::string ObjectVersion(TSqlDialect d);         // codeunit 2
 std::string ServerInstance(TSqlDialect d);
 std::string DbProperty(TSqlDialect d);
 std::string ServerVersion(TSqlDialect d);
-// Label of the line that shows the ServerVersion row.
-std::string ServerVersionLabel(TSqlDialect d);
+// The about line built from the ServerVersion row (version, edition, level).
+std::string ServerVersionLine(TSqlDialect d, const std::string& version, const std::string& edition,
+                              const std::string& level);
 
 // Search: parameters :dvon, :dbis and, with a text filter, :s1 to :s4.
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,

@@ -1,0 +1,81 @@
+#pragma once
+// The program's door to the NAV database: one connection, opened by the first query and
+// kept; company and version discovery, invoice search, loading of seller and invoice,
+// and the resolution of invoice e-mail recipients. The database is only read.
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "erp/db_query.h"
+#include "invoice/invoice.h"
+
+namespace velkaro {
+
+class TSettings;
+
+class TNavData {
+public:
+    // Keeps the settings (not owned; read again at every connect). Does not connect.
+    explicit TNavData(const TSettings& settings);
+    ~TNavData();
+    TNavData(const TNavData&) = delete;
+    TNavData& operator=(const TNavData&) = delete;
+
+    // --- connection and discovery (nav_data.cpp)
+    // Does nothing when connected; errors of the driver propagate unchanged.
+    void Connect();
+    // The next query connects again with the then current settings.
+    void Disconnect();
+    bool Connected() const { return FConn != nullptr; }
+    // The SQL dialect of the database (connects when needed).
+    TSqlDialect Dialect();
+    // A query on the connection (connecting first), command time-out 120 seconds.
+    std::unique_ptr<TDbQuery> NewQuery(const std::string& sql);
+    // First column of the first row, trimmed, with ":p" = value; empty without a row.
+    // An empty value gives empty text without running the query.
+    std::string LookupText(const std::string& sql, const std::string& value);
+    // Every column of the first row as trimmed text; empty without a row.
+    std::vector<std::string> QueryFirstRow(const std::string& sql);
+    // The quoted per-company table name of the database's dialect (SQL Server:
+    // "[" + company + "$" + table, "]" doubled, + "]").
+    std::string TableName(const std::string& company, const std::string& table);
+    bool TableExists(const std::string& company, const std::string& table);
+    // Companies with a sales invoice header table, ascending.
+    std::vector<std::string> Companies();
+    // Lines for the about dialog; never fails.
+    std::vector<std::string> NavVersionInfo();
+    static std::string ParseNavVersion(const std::string& versionList);
+
+    // --- invoice search (nav_search.cpp)
+    // Posted invoices of the company from `dateFrom` to `dateTo` (whole days, both
+    // inclusive), filtered by `text` when it is not blank; newest first, at most MaxRows.
+    std::vector<TInvoiceListItem> Search(const std::string& company, const std::string& text, TDateTime dateFrom,
+                                         TDateTime dateTo);
+
+    // --- seller and invoice (nav_load.cpp)
+    TSeller LoadSeller(const std::string& company);
+    // Fully loaded and calculated; errors leave nothing behind.
+    std::unique_ptr<TInvoice> LoadInvoice(const std::string& company, const std::string& invoiceNo);
+    // The address columns with `prefix` ("Bill-to ", "Ship-to ", "") of the current row.
+    TAddress ReadAddress(const TDbQuery& query, const std::string& prefix, bool withContact) const;
+
+    // --- invoice e-mail recipients (nav_recipients.cpp)
+    // Reloads the CMNM recipients and the document-layout addresses of the company.
+    void LoadRecipientMaps(const std::string& company);
+    // Recipients joined by "; " (empty when none) and, in `source`, where they came from.
+    std::string ResolveInvoiceEmail(const std::string& customerNo, const std::string& customerEmail,
+                                    std::string& source) const;
+    // Invoice mailboxes (rechnung@, buchhaltung.nord@, re-eingang@ …) first; stable.
+    static std::vector<std::string> PreferInvoiceMailboxes(const std::vector<std::string>& addresses);
+
+private:
+    const TSettings& FSettings;
+    std::shared_ptr<TDbBackend> FConn;
+    std::string FMapCompany;
+    std::map<std::string, std::string> FCmnm;  // customer number -> CMNM addresses
+    std::map<std::string, std::string> FCrs;   // customer number -> document-layout address
+};
+
+} // namespace velkaro

@@ -1,0 +1,196 @@
+#include <map>
+
+#include "config/leitweg.h"
+#include "config/settings.h"
+#include "erp/nav_data.h"
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+std::string WithoutBlanks(const std::string& s) { return ReplaceAll(s, " ", ""); }
+} // namespace
+
+TAddress TNavData::ReadAddress(const TDbQuery& q, const std::string& prefix, bool withContact) const {
+    TAddress a;
+    a.Name = q.TrimmedText(prefix + "Name");
+    a.Name2 = q.TrimmedText(prefix + "Name 2");
+    a.Street = q.TrimmedText(prefix + "Address");
+    a.Street2 = q.TrimmedText(prefix + "Address 2");
+    a.PostCode = q.TrimmedText(prefix + "Post Code");
+    a.City = q.TrimmedText(prefix + "City");
+    a.County = q.TrimmedText(prefix + "County");
+    a.CountryNav = q.TrimmedText(prefix + "Country_Region Code");
+    a.Country = FSettings.MapCountry(a.CountryNav);
+    if (withContact) a.Contact = q.TrimmedText(prefix + "Contact");
+    NormalizeAddress(a);
+    return a;
+}
+
+TSeller TNavData::LoadSeller(const std::string& company) {
+    auto q = NewQuery(NavSql::CompanyInformation(Dialect(), TableName(company, "Company Information")));
+    q->Open();
+    if (q->Eof()) throw Exception("Firmendaten (Company Information) fehlen für Mandant " + company);
+    TSeller s;
+    s.Addr = ReadAddress(*q, "", false);
+    s.VatID = q->TrimmedText("VAT Registration No_");
+    s.TaxNo = q->TrimmedText("Registration No_");
+    s.GLN = q->TrimmedText("GLN");
+    s.Phone = q->TrimmedText("Phone No_");
+    s.Fax = q->TrimmedText("Fax No_");
+    s.Email = q->TrimmedText("E-Mail");
+    s.Web = q->TrimmedText("Home Page");
+    s.IBAN = WithoutBlanks(q->TrimmedText("IBAN"));
+    s.BIC = q->TrimmedText("SWIFT Code");
+    s.BankName = q->TrimmedText("Bank Name");
+
+    const TSettings& o = FSettings;
+    if (!o.IBAN.empty()) s.IBAN = WithoutBlanks(o.IBAN);
+    if (!o.BIC.empty()) s.BIC = o.BIC;
+    if (!o.BankName.empty()) s.BankName = o.BankName;
+    s.AccountHolder = o.AccountHolder.empty() ? s.Addr.Name : o.AccountHolder;
+    s.CreditorID = o.CreditorID;
+    s.ContactName = o.ContactName;
+    if (!o.Phone.empty()) s.Phone = o.Phone;
+    if (!o.Email.empty()) s.Email = o.Email;
+    if (!o.Web.empty()) s.Web = o.Web;
+    s.Management = o.Management;
+    s.CommercialRegister = o.CommercialRegister;
+    return s;
+}
+
+std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, const std::string& invoiceNo) {
+    const TSqlDialect d = Dialect();
+    auto inv = std::make_unique<TInvoice>();
+
+    // Header.
+    {
+        auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, "Sales Invoice Header")));
+        q->SetText("no", invoiceNo);
+        q->Open();
+        if (q->Eof()) throw Exception("Rechnung " + invoiceNo + " nicht gefunden");
+        inv->No = q->TrimmedText("No_");
+        inv->CustomerNo = q->TrimmedText("Bill-to Customer No_");
+        inv->SellToCustomerNo = q->TrimmedText("Sell-to Customer No_");
+        inv->BillTo = ReadAddress(*q, "Bill-to ", true);
+        inv->ShipToCode = q->TrimmedText("Ship-to Code");
+        inv->ShipTo = ReadAddress(*q, "Ship-to ", true);
+        inv->PostingDate = q->Date("Posting Date");
+        inv->DocumentDate = q->Date("Document Date");
+        if (!IsNavDate(inv->DocumentDate)) inv->DocumentDate = inv->PostingDate;
+        inv->DueDate = q->Date("Due Date");
+        inv->ShipmentDate = q->Date("Shipment Date");
+        inv->OrderDate = q->Date("Order Date");
+        inv->PmtDiscDate = q->Date("Pmt_ Discount Date");
+        inv->PmtDiscPct = q->Float("Payment Discount _");
+        inv->YourReference = q->TrimmedText("Your Reference");
+        inv->ExternalDocNo = q->TrimmedText("External Document No_");
+        inv->OrderNo = q->TrimmedText("Order No_");
+        inv->PostingDescription = q->TrimmedText("Posting Description");
+        inv->CurrencyCode = q->TrimmedText("Currency Code");
+        inv->PricesInclVat = q->Integer("Prices Including VAT") != 0;
+        inv->EU3Party = q->Integer("EU 3-Party Trade") != 0;
+        inv->PayTermsCode = q->TrimmedText("Payment Terms Code");
+        inv->PayMethodCode = q->TrimmedText("Payment Method Code");
+        inv->BuyerVatID = WithoutBlanks(q->TrimmedText("VAT Registration No_"));
+        inv->MandateID = q->TrimmedText("Direct Debit Mandate ID");
+    }
+
+    // Leitweg-ID of the bill-to customer, else of the sell-to customer.
+    inv->LeitwegID = FSettings.LeitwegFor(inv->CustomerNo);
+    if (inv->LeitwegID.empty() && !SameText(inv->SellToCustomerNo, inv->CustomerNo))
+        inv->LeitwegID = FSettings.LeitwegFor(inv->SellToCustomerNo);
+    if (!inv->LeitwegID.empty()) {
+        std::string reason;
+        if (!CheckLeitwegID(inv->LeitwegID, reason))
+            throw Exception("Die Leitweg-ID „" + inv->LeitwegID + "“ für Debitor " + inv->CustomerNo +
+                            " in der INI (Abschnitt [Leitweg]) ist ungültig: " + reason + ".");
+        inv->BuyerReference = inv->LeitwegID;
+    } else {
+        inv->BuyerReference = inv->YourReference;
+    }
+
+    if (inv->CurrencyCode.empty()) {
+        auto q = NewQuery(NavSql::LcyCode(d, TableName(company, "General Ledger Setup")));
+        q->Open();
+        if (!q->Eof()) inv->CurrencyCode = q->TrimmedText(0);
+    }
+
+    inv->PayTermsText = LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Terms")), inv->PayTermsCode);
+    inv->PayMethodText =
+        LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Method")), inv->PayMethodCode);
+    inv->BillTo.CountryName = LookupText(NavSql::CountryName(d, TableName(company, "Country_Region")), inv->BillTo.Country);
+    inv->CustomerEmail = LookupText(NavSql::CustomerEmail(d, TableName(company, "Customer")), inv->CustomerNo);
+
+    LoadRecipientMaps(company);
+    inv->InvoiceEmail = ResolveInvoiceEmail(inv->CustomerNo, inv->CustomerEmail, inv->InvoiceEmailSource);
+    inv->BuyerEmail = Trim(inv->InvoiceEmail);
+    if (size_t semi = inv->BuyerEmail.find(';'); semi != std::string::npos)
+        inv->BuyerEmail = Trim(inv->BuyerEmail.substr(0, semi));
+    inv->BuyerGLN = LookupText(NavSql::CustomerGln(d, TableName(company, "Customer")), inv->CustomerNo);
+
+    inv->DirectDebit = FSettings.IsDirectDebit(inv->PayMethodCode);
+    if (inv->DirectDebit) {
+        std::string mandateAccount =
+            LookupText(NavSql::MandateAccount(d, TableName(company, "SEPA Direct Debit Mandate")), inv->MandateID);
+        auto q = NewQuery(NavSql::CustomerBankAccounts(d, TableName(company, "Customer Bank Account")));
+        q->SetText("cust", inv->CustomerNo);
+        q->Open();
+        // The mandate's account when it has an IBAN, else the lowest code with an IBAN.
+        for (; !q->Eof(); q->Next()) {
+            if (inv->BuyerIBAN.empty() || SameText(q->TrimmedText("Code"), mandateAccount)) {
+                inv->BuyerIBAN = WithoutBlanks(q->TrimmedText("IBAN"));
+                inv->BuyerBIC = q->TrimmedText("SWIFT Code");
+            }
+        }
+    }
+
+    std::map<std::string, std::string> unitText, unitIso;
+    {
+        auto q = NewQuery(NavSql::Units(d, TableName(company, "Unit of Measure")));
+        q->Open();
+        for (; !q->Eof(); q->Next()) {
+            std::string code = UpperAscii(q->TrimmedText(0));
+            unitText[code] = q->TrimmedText(1);
+            unitIso[code] = q->TrimmedText(2);
+        }
+    }
+
+    {
+        auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, "Sales Invoice Line")));
+        q->SetText("no", invoiceNo);
+        q->Open();
+        for (; !q->Eof(); q->Next()) {
+            TInvLine l;
+            l.LineNo = q->Integer("Line No_");
+            l.LineType = q->Integer("Type");
+            l.ItemNo = q->TrimmedText("No_");
+            l.Description = q->TrimmedText("Description");
+            l.Description2 = q->TrimmedText("Description 2");
+            l.UnitCode = q->TrimmedText("Unit of Measure Code");
+            if (l.UnitCode.empty()) l.UnitCode = q->TrimmedText("Unit of Measure");
+            const std::string k = UpperAscii(l.UnitCode);
+            auto text = unitText.find(k);
+            l.UnitText = text != unitText.end() && !text->second.empty() ? text->second : l.UnitCode;
+            auto iso = unitIso.find(k);
+            l.UnitIso = FSettings.MapUnit(k, iso != unitIso.end() ? iso->second : std::string());
+            l.Quantity = q->Float("Quantity");
+            l.UnitPrice = q->Float("Unit Price");
+            l.LineDiscPct = q->Float("Line Discount _");
+            l.VatPct = q->Float("VAT _");
+            l.Amount = q->Money("Amount");
+            l.AmountInclVat = q->Money("Amount Including VAT");
+            l.LineAmount = q->Money("Line Amount");
+            l.InvDiscAmount = q->Money("Inv_ Discount Amount");
+            l.VatCalcType = q->Integer("VAT Calculation Type");
+            l.VatClause = q->TrimmedText("VAT Clause Code");
+            inv->Lines.push_back(std::move(l));
+        }
+    }
+
+    inv->Calculate(FSettings);
+    return inv;
+}
+
+} // namespace velkaro
