@@ -1,0 +1,250 @@
+#include "config/settings.h"
+
+#include "config/mappings.h"
+#include "layout/layout_model.h"
+#include "platform/base64.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "platform/secret_store.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr const char* kDatabase = "Datenbank";
+constexpr const char* kAppearance = "Darstellung";
+constexpr const char* kOutput = "Ausgabe";
+constexpr const char* kPdf = "PDF";
+constexpr const char* kSeller = "Verkaeufer";
+constexpr const char* kGraph = "Graph";
+constexpr const char* kEmail = "EMail";
+constexpr const char* kTax = "Steuer";
+
+// No built-in SQL password: a known default password would only invite its use.
+constexpr const char* kDefaultPassword = "";
+constexpr const char* kDefaultIccFile = "/usr/share/color/icc/sRGB.icc";
+
+// The plain-text body in its stored form ("\n" for each line break).
+constexpr const char* kDefaultMailText =
+    "Sehr geehrte Damen und Herren,\\n\\nanbei erhalten Sie unsere Rechnung {Nr} vom {Datum} über {Betrag} "
+    "{Waehrung}.\\nZahlungsziel: {Faellig}\\n\\nDie Rechnung enthält die strukturierten Daten nach ZUGFeRD 2 / "
+    "Factur-X (EN 16931).\\n\\nMit freundlichen Grüßen\\n{Firma}\\n{Strasse}, {PLZ} {Ort}\\nTel. {Telefon}";
+
+constexpr const char* kDefaultBodyHtml =
+    "<p>Sehr geehrte Damen und Herren,</p>\r\n"
+    "<p>anbei erhalten Sie unsere Rechnung <b>{Nr}</b> vom {Datum} über <b>{Betrag} {Waehrung}</b>.<br>\r\n"
+    "Zahlungsziel: {Faellig}</p>\r\n"
+    "<p>Die Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (EN 16931) und kann "
+    "direkt in Ihre Buchhaltung übernommen werden.</p>\r\n"
+    "<p>Mit freundlichen Grüßen</p>\r\n"
+    "{Signatur}";
+
+constexpr const char* kDefaultSignatureHtml =
+    "<p style=\"font-family:Arial,sans-serif;font-size:9pt;color:#444444\">\r\n"
+    "<b style=\"font-size:10pt;color:#000000\">{Firma}</b><br>\r\n"
+    "{Strasse} \u00B7 {PLZ} {Ort}<br>\r\n"
+    "Tel. {Telefon}<br>\r\n"
+    "<a href=\"mailto:{EMail}\">{EMail}</a> \u00B7 <a href=\"https://{Web}\">{Web}</a><br>\r\n"
+    "USt-IdNr. {UStId} \u00B7 St.-Nr. {StNr}<br>\r\n"
+    "Geschäftsführung: {Geschaeftsfuehrer} \u00B7 {Handelsregister}\r\n"
+    "</p>";
+
+// The stored "Text" value holds every line break as backslash + "n".
+std::string MailTextFromStored(const std::string& stored) { return ReplaceAll(stored, "\\n", "\r\n"); }
+
+std::string MailTextToStored(const std::string& body) {
+    // Lone LF or CR (text pasted from elsewhere) count as line breaks as well, so none
+    // of them can reach the one-line INI value.
+    std::string crlf = ReplaceAll(ToCrLf(body), "\r\n", "\n");
+    return ReplaceAll(ReplaceAll(crlf, "\r", "\n"), "\n", "\\n");
+}
+
+// Fills a code map from its section, in file order; names and values trimmed, an
+// empty value removes the entry.
+void ReadMapSection(const TIniFile& ini, std::string_view section, TNameValueList& map, bool skipEmptyNames) {
+    const TIniFile::Section* s = ini.FindSection(section);
+    if (!s) return;
+    for (const auto& [rawName, rawValue] : s->Keys) {
+        std::string name = Trim(rawName);
+        if (skipEmptyNames && name.empty()) continue;
+        map.SetValue(name, Trim(rawValue));
+    }
+}
+
+// The file as it is now, for a save that changes a few keys. An existing file that
+// cannot be read raises instead of being replaced by the few keys alone.
+TIniFile ReadForUpdate(const std::string& fileName) {
+    if (!FileExists(fileName)) return TIniFile();
+    return TIniFile::FromText(ReadFileBytes(fileName));
+}
+
+} // namespace
+
+TSettings::TSettings(const std::string& fileName) : FFileName(fileName) {
+    Load();
+    LayoutFile = ChangeFileExt(FFileName, ".layout.ini");
+    MailLogFile = ChangeFileExt(FFileName, ".versand.csv");
+    MailBodyHtmlFile = ChangeFileExt(FFileName, ".mailtext.htm");
+    MailSignatureFile = ChangeFileExt(FFileName, ".signatur.htm");
+    MailImageDir = ExtractFilePath(FFileName) + "Signatur";
+    MailBodyHtml = FileExists(MailBodyHtmlFile) ? LoadHtmlFile(MailBodyHtmlFile) : kDefaultBodyHtml;
+    MailSignatureHtml = FileExists(MailSignatureFile) ? LoadHtmlFile(MailSignatureFile) : kDefaultSignatureHtml;
+    Layout = std::make_unique<TLayout>();
+    Layout->LoadFromFile(LayoutFile, LogoFile);
+}
+
+TSettings::~TSettings() = default;
+
+void TSettings::Load() {
+    FillBuiltInUnits(FUnits);
+    FillBuiltInCountries(FCountries);
+
+    const bool fileExists = FileExists(FFileName);
+    TIniFile ini = TIniFile::FromFile(FFileName);
+
+    Server = ini.ReadString(kDatabase, "Server", "localhost");
+    Database = ini.ReadString(kDatabase, "Datenbank", "Cronus");
+    User = ini.ReadString(kDatabase, "Benutzer", "sa");
+    Password = ini.ReadString(kDatabase, "Passwort", kDefaultPassword);
+    Provider = ini.ReadString(kDatabase, "Provider", "SQLOLEDB.1");
+    Company = ini.ReadString(kDatabase, "Mandant", "");
+    MaxRows = ini.ReadInteger(kDatabase, "MaxZeilen", 1000);
+    Skin = ini.ReadString(kAppearance, "Skin", "Dunkel");
+    OutDir = ini.ReadString(kOutput, "Ordner", ExtractFilePath(FFileName) + "Ausgabe");
+    FileNamePattern = ini.ReadString(kOutput, "Dateiname", "Rechnung_%s");
+    SaveXml = ini.ReadBool(kOutput, "XmlZusaetzlich", false);
+    OpenPdf = ini.ReadBool(kOutput, "PdfOeffnen", false);
+    FontName = ini.ReadString(kPdf, "Schrift", "Arial");
+    IccFile = ini.ReadString(kPdf, "ICCProfil", kDefaultIccFile);
+    LogoFile = ini.ReadString(kPdf, "Logo", "");
+    LogoWidthMm = ini.ReadFloat(kPdf, "LogoBreiteMm", 50);
+    IBAN = ini.ReadString(kSeller, "IBAN", "");
+    BIC = ini.ReadString(kSeller, "BIC", "");
+    BankName = ini.ReadString(kSeller, "Bank", "");
+    AccountHolder = ini.ReadString(kSeller, "Kontoinhaber", "");
+    CreditorID = ini.ReadString(kSeller, "GlaeubigerID", "");
+    ContactName = ini.ReadString(kSeller, "Ansprechpartner", "");
+    Phone = ini.ReadString(kSeller, "Telefon", "");
+    Email = ini.ReadString(kSeller, "EMail", "");
+    Web = ini.ReadString(kSeller, "Web", "");
+    Management = ini.ReadString(kSeller, "Geschaeftsfuehrer", "");
+    CommercialRegister = ini.ReadString(kSeller, "Handelsregister", "");
+    DirectDebitMethods = ini.ReadString(kSeller, "LastschriftZahlungsformen", "EINZUG");
+    GraphTenant = ini.ReadString(kGraph, "MandantenID", "");
+    GraphClientId = ini.ReadString(kGraph, "ClientID", "");
+    GraphSecret = UnprotectSecret(ini.ReadString(kGraph, "ClientSecretGeschuetzt", ""));
+    const std::string plainSecret = ini.ReadString(kGraph, "ClientSecret", "");
+    MailSender = ini.ReadString(kGraph, "Absender", "");
+    MailBcc = ini.ReadString(kGraph, "Bcc", "");
+    MailReplyTo = ini.ReadString(kGraph, "Antwortadresse", "");
+    MailTestRecipient = ini.ReadString(kGraph, "Testempfaenger", "");
+    MailSaveToSent = ini.ReadBool(kGraph, "InGesendeteSpeichern", true);
+    MailAttachXml = ini.ReadBool(kGraph, "XmlZusaetzlichAnhaengen", false);
+    MailSubject = ini.ReadString(kGraph, "Betreff", "Rechnung {Nr} vom {Datum}");
+    MailBody = MailTextFromStored(ini.ReadString(kGraph, "Text", kDefaultMailText));
+    MailHtml = SameText(ini.ReadString(kGraph, "Format", "HTML"), "HTML");
+    GraphLoginServer = ini.ReadString(kGraph, "AnmeldeServer", "https://login.microsoftonline.com");
+    GraphServer = ini.ReadString(kGraph, "GraphServer", "https://graph.microsoft.com");
+    CmnmDocType = ini.ReadString(kEmail, "CMNMBelegart", "VK-RECHNUNG");
+    CmnmSourceType = ini.ReadInteger(kEmail, "CMNMHerkunftsart", 1);
+    DefaultCountry = ini.ReadString(kTax, "StandardLand", "DE");
+    ExemptReasonE = ini.ReadString(kTax, "BefreiungsgrundE", "Steuerfreie Leistung");
+
+    ReadMapSection(ini, "Einheiten", FUnits, false);
+    ReadMapSection(ini, "Laender", FCountries, false);
+    FLeitweg.Clear();
+    ReadMapSection(ini, "Leitweg", FLeitweg, true);
+
+    // An older file holds the secret in plain text: use it and store it protected.
+    // When that fails the file stays as it is and the plain value is used.
+    if (!plainSecret.empty()) {
+        GraphSecret = plainSecret;
+        try {
+            ini.WriteString(kGraph, "ClientSecretGeschuetzt", ProtectSecret(plainSecret));
+            ini.DeleteKey(kGraph, "ClientSecret");
+            ini.SaveToFile(FFileName);
+        } catch (const std::exception&) {
+        }
+    }
+
+    // First run: leave a file with the values most users need to fill in. A folder
+    // that cannot be written is no reason to stop; the defaults serve.
+    if (!fileExists) {
+        TIniFile first;
+        first.WriteString(kDatabase, "Server", Server);
+        first.WriteString(kDatabase, "Datenbank", Database);
+        first.WriteString(kDatabase, "Benutzer", User);
+        first.WriteString(kDatabase, "Passwort", Password);
+        first.WriteString(kDatabase, "Provider", Provider);
+        first.WriteString(kDatabase, "Mandant", Company);
+        first.WriteString(kOutput, "Ordner", OutDir);
+        first.WriteString(kPdf, "Schrift", FontName);
+        first.WriteString(kPdf, "Logo", LogoFile);
+        first.WriteString(kSeller, "IBAN", IBAN);
+        first.WriteString(kSeller, "BIC", BIC);
+        first.WriteString(kSeller, "Bank", BankName);
+        first.WriteString(kSeller, "GlaeubigerID", CreditorID);
+        first.WriteString(kSeller, "Geschaeftsfuehrer", Management);
+        first.WriteString(kSeller, "Handelsregister", CommercialRegister);
+        try {
+            first.SaveToFile(FFileName);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TSettings::SaveUserValues() {
+    TIniFile ini = ReadForUpdate(FFileName);
+    ini.WriteString(kDatabase, "Mandant", Company);
+    ini.WriteString(kOutput, "Ordner", OutDir);
+    ini.WriteBool(kOutput, "XmlZusaetzlich", SaveXml);
+    ini.WriteBool(kOutput, "PdfOeffnen", OpenPdf);
+    ini.WriteString(kAppearance, "Skin", Skin);
+    ini.SaveToFile(FFileName);
+}
+
+void TSettings::SaveMailSettings() {
+    TIniFile ini = ReadForUpdate(FFileName);
+    ini.WriteString(kGraph, "MandantenID", GraphTenant);
+    ini.WriteString(kGraph, "ClientID", GraphClientId);
+    ini.WriteString(kGraph, "ClientSecretGeschuetzt", ProtectSecret(GraphSecret));
+    ini.DeleteKey(kGraph, "ClientSecret");
+    ini.WriteString(kGraph, "Absender", MailSender);
+    ini.WriteString(kGraph, "Bcc", MailBcc);
+    ini.WriteString(kGraph, "Antwortadresse", MailReplyTo);
+    ini.WriteString(kGraph, "Testempfaenger", MailTestRecipient);
+    ini.WriteBool(kGraph, "InGesendeteSpeichern", MailSaveToSent);
+    ini.WriteBool(kGraph, "XmlZusaetzlichAnhaengen", MailAttachXml);
+    ini.WriteString(kGraph, "Betreff", MailSubject);
+    ini.WriteString(kGraph, "Text", MailTextToStored(MailBody));
+    ini.WriteString(kGraph, "Format", MailHtml ? "HTML" : "Text");
+    ini.SaveToFile(FFileName);
+    WriteTextFile(MailBodyHtmlFile, MailBodyHtml);
+    WriteTextFile(MailSignatureFile, MailSignatureHtml);
+}
+
+std::string TSettings::ConnectionString() const {
+    std::string result = "Provider=" + Provider + ";Data Source=" + Server + ";Initial Catalog=" + Database;
+    if (!User.empty())
+        result += ";User ID=" + User + ";Password=" + Password + ";Persist Security Info=True";
+    else
+        result += ";Integrated Security=SSPI";
+    return result;
+}
+
+std::string TSettings::ProtectSecret(const std::string& text) {
+    if (text.empty()) return {};
+    return Base64Encode(ProtectData(text));
+}
+
+std::string TSettings::UnprotectSecret(const std::string& text) {
+    if (text.empty()) return {};
+    std::optional<std::string> blob = Base64Decode(text);
+    if (!blob || blob->empty()) return {};
+    std::optional<std::string> plain = UnprotectData(*blob);
+    return plain ? SanitizeUtf8(*plain) : std::string();
+}
+
+} // namespace velkaro

@@ -1,0 +1,487 @@
+#include "config/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "layout/layout_model.h"
+#include "platform/base64.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace velkaro {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// Settings file in a temporary folder; the protected secret's key lives in a
+// temporary user configuration folder, never in the real home.
+class Settings : public ::testing::Test {
+protected:
+    test::TempFolder FDir;
+    test::TempFolder FHome;
+    test::ScopedEnv FXdg{"XDG_CONFIG_HOME", FHome.Path().c_str()};
+
+    std::string IniPath() const { return FDir.File("velkaro.ini"); }
+    void WriteIni(std::string_view bytes) const { WriteFileBytes(IniPath(), bytes); }
+    std::string IniText() const { return ReadFileBytes(IniPath()); }
+};
+
+std::string GraphValue(const std::string& iniText, const std::string& key) {
+    return TIniFile::FromText(iniText).ReadString("Graph", key, "");
+}
+
+std::string Str(bool b) { return b ? "true" : "false"; }
+std::string Str(int32_t i) { return std::to_string(i); }
+std::string Str(double d) { return std::to_string(d); }
+
+TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
+    TSettings s(IniPath());
+    EXPECT_EQ(s.FFileName, IniPath());
+    EXPECT_EQ(s.Server, "localhost");
+    EXPECT_EQ(s.Database, "Cronus");
+    EXPECT_EQ(s.User, "sa");
+    EXPECT_EQ(s.Password, "");
+    EXPECT_EQ(s.OutDir, FDir.Path() + "Ausgabe");
+    EXPECT_EQ(s.MailImageDir, FDir.Path() + "Signatur");
+    EXPECT_EQ(s.ConnectionString(),
+              "Provider=SQLOLEDB.1;Data Source=localhost;Initial Catalog=Cronus;User ID=sa;Password=;"
+              "Persist Security Info=True");
+    EXPECT_EQ(IniText(), std::string(kBom) +
+                             "[Datenbank]\r\nServer=localhost\r\nDatenbank=Cronus\r\nBenutzer=sa\r\nPasswort=\r\n"
+                             "Provider=SQLOLEDB.1\r\nMandant=\r\n\r\n"
+                             "[Ausgabe]\r\nOrdner=" + FDir.Path() + "Ausgabe\r\n\r\n"
+                             "[PDF]\r\nSchrift=Arial\r\nLogo=\r\n\r\n"
+                             "[Verkaeufer]\r\nIBAN=\r\nBIC=\r\nBank=\r\nGlaeubigerID=\r\nGeschaeftsfuehrer=\r\n"
+                             "Handelsregister=\r\n\r\n");
+    // The first-run file reads back to the same values and is not written again.
+    std::string written = IniText();
+    TSettings again(IniPath());
+    EXPECT_EQ(again.OutDir, s.OutDir);
+    EXPECT_EQ(IniText(), written);
+}
+
+TEST_F(Settings, DerivedFileNamesFollowTheSettingsFile) {
+    TSettings s(IniPath());
+    EXPECT_EQ(s.LayoutFile, FDir.File("velkaro.layout.ini"));
+    EXPECT_EQ(s.MailLogFile, FDir.File("velkaro.versand.csv"));
+    EXPECT_EQ(s.MailBodyHtmlFile, FDir.File("velkaro.mailtext.htm"));
+    EXPECT_EQ(s.MailSignatureFile, FDir.File("velkaro.signatur.htm"));
+}
+
+struct KeyCase {
+    const char* Section;
+    const char* Key;
+    const char* FileValue;
+    std::function<std::string(const TSettings&)> Field;
+    std::string Default;
+    std::string Read;
+};
+
+TEST_F(Settings, EveryKeyReadsItsDefaultWhenMissingAndItsValueWhenPresent) {
+    const std::string mailDefault =
+        "Sehr geehrte Damen und Herren,\r\n\r\nanbei erhalten Sie unsere Rechnung {Nr} vom {Datum} über {Betrag} "
+        "{Waehrung}.\r\nZahlungsziel: {Faellig}\r\n\r\nDie Rechnung enthält die strukturierten Daten nach "
+        "ZUGFeRD 2 / Factur-X (EN 16931).\r\n\r\nMit freundlichen Grüßen\r\n{Firma}\r\n{Strasse}, {PLZ} {Ort}\r\n"
+        "Tel. {Telefon}";
+    const KeyCase cases[] = {
+        {"Datenbank", "Server", "srv\\sql2019", [](auto& s) { return s.Server; }, "localhost", "srv\\sql2019"},
+        {"Datenbank", "Datenbank", "NAV2018", [](auto& s) { return s.Database; }, "Cronus", "NAV2018"},
+        {"Datenbank", "Benutzer", "", [](auto& s) { return s.User; }, "sa", ""},
+        {"Datenbank", "Passwort", "g=heim ", [](auto& s) { return s.Password; }, "", "g=heim"},
+        {"Datenbank", "Provider", "MSOLEDBSQL", [](auto& s) { return s.Provider; }, "SQLOLEDB.1", "MSOLEDBSQL"},
+        {"Datenbank", "Mandant", "CRONUS AG", [](auto& s) { return s.Company; }, "", "CRONUS AG"},
+        {"Datenbank", "MaxZeilen", "250", [](auto& s) { return Str(s.MaxRows); }, "1000", "250"},
+        {"Darstellung", "Skin", "Hell", [](auto& s) { return s.Skin; }, "Dunkel", "Hell"},
+        {"Ausgabe", "Ordner", "/srv/rechnungen", [](auto& s) { return s.OutDir; }, "<dir>Ausgabe", "/srv/rechnungen"},
+        {"Ausgabe", "Dateiname", "RE-%s", [](auto& s) { return s.FileNamePattern; }, "Rechnung_%s", "RE-%s"},
+        {"Ausgabe", "XmlZusaetzlich", "1", [](auto& s) { return Str(s.SaveXml); }, "false", "true"},
+        {"Ausgabe", "PdfOeffnen", "1", [](auto& s) { return Str(s.OpenPdf); }, "false", "true"},
+        {"PDF", "Schrift", "DejaVu Sans", [](auto& s) { return s.FontName; }, "Arial", "DejaVu Sans"},
+        {"PDF", "ICCProfil", "/x/a.icc", [](auto& s) { return s.IccFile; }, "/usr/share/color/icc/sRGB.icc",
+         "/x/a.icc"},
+        {"PDF", "Logo", "/x/logo.png", [](auto& s) { return s.LogoFile; }, "", "/x/logo.png"},
+        {"PDF", "LogoBreiteMm", "42.5", [](auto& s) { return Str(s.LogoWidthMm); }, Str(50.0), Str(42.5)},
+        {"Verkaeufer", "IBAN", "DE02120300000000202051", [](auto& s) { return s.IBAN; }, "",
+         "DE02120300000000202051"},
+        {"Verkaeufer", "BIC", "BYLADEM1001", [](auto& s) { return s.BIC; }, "", "BYLADEM1001"},
+        {"Verkaeufer", "Bank", "DKB", [](auto& s) { return s.BankName; }, "", "DKB"},
+        {"Verkaeufer", "Kontoinhaber", "Muster GmbH", [](auto& s) { return s.AccountHolder; }, "", "Muster GmbH"},
+        {"Verkaeufer", "GlaeubigerID", "DE98ZZZ09999999999", [](auto& s) { return s.CreditorID; }, "",
+         "DE98ZZZ09999999999"},
+        {"Verkaeufer", "Ansprechpartner", "Frau Öztürk", [](auto& s) { return s.ContactName; }, "", "Frau Öztürk"},
+        {"Verkaeufer", "Telefon", "+49 30 1234", [](auto& s) { return s.Phone; }, "", "+49 30 1234"},
+        {"Verkaeufer", "EMail", "rechnung@example.com", [](auto& s) { return s.Email; }, "", "rechnung@example.com"},
+        {"Verkaeufer", "Web", "www.example.com", [](auto& s) { return s.Web; }, "", "www.example.com"},
+        {"Verkaeufer", "Geschaeftsfuehrer", "Max Muster", [](auto& s) { return s.Management; }, "", "Max Muster"},
+        {"Verkaeufer", "Handelsregister", "HRB 1", [](auto& s) { return s.CommercialRegister; }, "", "HRB 1"},
+        {"Verkaeufer", "LastschriftZahlungsformen", "LS,SEPA", [](auto& s) { return s.DirectDebitMethods; },
+         "EINZUG", "LS,SEPA"},
+        {"Graph", "MandantenID", "t-1", [](auto& s) { return s.GraphTenant; }, "", "t-1"},
+        {"Graph", "ClientID", "c-1", [](auto& s) { return s.GraphClientId; }, "", "c-1"},
+        {"Graph", "Absender", "a@x.de", [](auto& s) { return s.MailSender; }, "", "a@x.de"},
+        {"Graph", "Bcc", "b@x.de;c@x.de", [](auto& s) { return s.MailBcc; }, "", "b@x.de;c@x.de"},
+        {"Graph", "Antwortadresse", "r@x.de", [](auto& s) { return s.MailReplyTo; }, "", "r@x.de"},
+        {"Graph", "Testempfaenger", "t@x.de", [](auto& s) { return s.MailTestRecipient; }, "", "t@x.de"},
+        {"Graph", "InGesendeteSpeichern", "0", [](auto& s) { return Str(s.MailSaveToSent); }, "true", "false"},
+        {"Graph", "XmlZusaetzlichAnhaengen", "1", [](auto& s) { return Str(s.MailAttachXml); }, "false", "true"},
+        {"Graph", "Betreff", "RE {Nr}", [](auto& s) { return s.MailSubject; }, "Rechnung {Nr} vom {Datum}",
+         "RE {Nr}"},
+        {"Graph", "Text", "A\\nB", [](auto& s) { return s.MailBody; }, mailDefault, "A\r\nB"},
+        {"Graph", "Format", "Text", [](auto& s) { return Str(s.MailHtml); }, "true", "false"},
+        {"Graph", "AnmeldeServer", "http://127.0.0.1:9", [](auto& s) { return s.GraphLoginServer; },
+         "https://login.microsoftonline.com", "http://127.0.0.1:9"},
+        {"Graph", "GraphServer", "http://127.0.0.1:8", [](auto& s) { return s.GraphServer; },
+         "https://graph.microsoft.com", "http://127.0.0.1:8"},
+        {"EMail", "CMNMBelegart", "VK-RG", [](auto& s) { return s.CmnmDocType; }, "VK-RECHNUNG", "VK-RG"},
+        {"EMail", "CMNMHerkunftsart", "3", [](auto& s) { return Str(s.CmnmSourceType); }, "1", "3"},
+        {"Steuer", "StandardLand", "AT", [](auto& s) { return s.DefaultCountry; }, "DE", "AT"},
+        {"Steuer", "BefreiungsgrundE", "Befreit", [](auto& s) { return s.ExemptReasonE; }, "Steuerfreie Leistung",
+         "Befreit"},
+    };
+    // An existing file without the key: the default (and no first-run write).
+    WriteIni("[Sonstiges]\nx=1\n");
+    TSettings defaults(IniPath());
+    for (const auto& c : cases) {
+        std::string expected = ReplaceAll(c.Default, "<dir>", FDir.Path());
+        EXPECT_EQ(c.Field(defaults), expected) << c.Key << " default";
+    }
+    EXPECT_EQ(IniText(), "[Sonstiges]\nx=1\n");
+
+    for (const auto& c : cases) {
+        WriteIni(std::string("; Kommentar\r\n[") + c.Section + "]\r\n" + c.Key + " = " + c.FileValue + "\r\n");
+        TSettings s(IniPath());
+        EXPECT_EQ(c.Field(s), c.Read) << c.Section << "/" << c.Key;
+    }
+}
+
+TEST_F(Settings, SectionAndKeyNamesIgnoreLetterCase) {
+    WriteIni("[DATENBANK]\nserver=sql1\n[ausgabe]\nXMLZUSAETZLICH=1\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.Server, "sql1");
+    EXPECT_TRUE(s.SaveXml);
+}
+
+struct NumberCase {
+    const char* Line;  // in its section
+    const char* Section;
+    std::function<std::string(const TSettings&)> Field;
+    std::string Expected;
+};
+
+TEST_F(Settings, BooleanIntegerAndDecimalRules) {
+    const NumberCase cases[] = {
+        {"XmlZusaetzlich=true", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "false"},
+        {"XmlZusaetzlich=ja", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "false"},
+        {"XmlZusaetzlich=2", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "true"},
+        {"XmlZusaetzlich=-1", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "true"},
+        {"XmlZusaetzlich=0x0", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "false"},
+        {"XmlZusaetzlich", "Ausgabe", [](auto& s) { return Str(s.SaveXml); }, "false"},
+        {"InGesendeteSpeichern=true", "Graph", [](auto& s) { return Str(s.MailSaveToSent); }, "true"},
+        {"InGesendeteSpeichern=$0", "Graph", [](auto& s) { return Str(s.MailSaveToSent); }, "false"},
+        {"MaxZeilen=0x10", "Datenbank", [](auto& s) { return Str(s.MaxRows); }, "16"},
+        {"MaxZeilen=$10", "Datenbank", [](auto& s) { return Str(s.MaxRows); }, "16"},
+        {"MaxZeilen=viele", "Datenbank", [](auto& s) { return Str(s.MaxRows); }, "1000"},
+        {"MaxZeilen=1.5", "Datenbank", [](auto& s) { return Str(s.MaxRows); }, "1000"},
+        {"MaxZeilen=99999999999", "Datenbank", [](auto& s) { return Str(s.MaxRows); }, "1000"},
+        {"CMNMHerkunftsart=", "EMail", [](auto& s) { return Str(s.CmnmSourceType); }, "1"},
+        {"LogoBreiteMm=42,5", "PDF", [](auto& s) { return Str(s.LogoWidthMm); }, Str(50.0)},
+        {"LogoBreiteMm=42.5", "PDF", [](auto& s) { return Str(s.LogoWidthMm); }, Str(42.5)},
+        {"LogoBreiteMm=1e2", "PDF", [](auto& s) { return Str(s.LogoWidthMm); }, Str(50.0)},
+        {"LogoBreiteMm=", "PDF", [](auto& s) { return Str(s.LogoWidthMm); }, Str(50.0)},
+        {"Format=html", "Graph", [](auto& s) { return Str(s.MailHtml); }, "true"},
+        {"Format=HTML  ", "Graph", [](auto& s) { return Str(s.MailHtml); }, "true"},
+        {"Format=Text", "Graph", [](auto& s) { return Str(s.MailHtml); }, "false"},
+        {"Format=XHTML", "Graph", [](auto& s) { return Str(s.MailHtml); }, "false"},
+        {"Format=", "Graph", [](auto& s) { return Str(s.MailHtml); }, "false"},
+        {"Andere=1", "Graph", [](auto& s) { return Str(s.MailHtml); }, "true"},
+    };
+    for (const auto& c : cases) {
+        WriteIni(std::string("[") + c.Section + "]\n" + c.Line + "\n");
+        TSettings s(IniPath());
+        EXPECT_EQ(c.Field(s), c.Expected) << c.Line;
+    }
+}
+
+TEST_F(Settings, MailTextLineBreaksBothWays) {
+    WriteIni("[Graph]\nText=Zeile 1\\n\\nZeile 3\\n\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.MailBody, "Zeile 1\r\n\r\nZeile 3\r\n");
+
+    s.MailBody = "Eins\r\n\r\nZwei\nDrei\rVier";
+    s.SaveMailSettings();
+    EXPECT_NE(IniText().find("\r\nText=Eins\\n\\nZwei\\nDrei\\nVier\r\n"), std::string::npos) << IniText();
+    TSettings back(IniPath());
+    EXPECT_EQ(back.MailBody, "Eins\r\n\r\nZwei\r\nDrei\r\nVier");
+}
+
+TEST_F(Settings, SavingUserValuesKeepsOrderAndDropsComments) {
+    WriteIni(
+        "; Hand bearbeitet\r\n"
+        "[Ausgabe]\r\n"
+        "; alter Ordner\r\n"
+        "Ordner=/alt\r\n"
+        "Dateiname=RE_%s\r\n"
+        "\r\n"
+        "[Eigenes]\r\n"
+        "Wert = mit = Zeichen\r\n"
+        "[Datenbank]\r\n"
+        "Server=sql1\r\n");
+    TSettings s(IniPath());
+    s.Company = "CRONUS AG";
+    s.OutDir = "/neu";
+    s.SaveXml = true;
+    s.OpenPdf = false;
+    s.Skin = "Hell";
+    s.SaveUserValues();
+    EXPECT_EQ(IniText(), std::string(kBom) +
+                             "[Ausgabe]\r\nOrdner=/neu\r\nDateiname=RE_%s\r\nXmlZusaetzlich=1\r\nPdfOeffnen=0\r\n\r\n"
+                             "[Eigenes]\r\nWert=mit = Zeichen\r\n\r\n"
+                             "[Datenbank]\r\nServer=sql1\r\nMandant=CRONUS AG\r\n\r\n"
+                             "[Darstellung]\r\nSkin=Hell\r\n\r\n");
+}
+
+TEST_F(Settings, SecretRoundTripsProtectedThroughSaveMailSettings) {
+    WriteIni("[Graph]\nClientSecret=\n");
+    TSettings s(IniPath());
+    s.GraphTenant = "tenant";
+    s.GraphClientId = "client";
+    s.GraphSecret = "Sup3r~Geheim=/+";
+    s.MailHtml = false;
+    s.MailBodyHtml = "<p>Hallo ä</p>";
+    s.MailSignatureHtml = "<p>Gruß</p>";
+    s.SaveMailSettings();
+
+    std::string text = IniText();
+    EXPECT_EQ(text.find("Sup3r~Geheim"), std::string::npos);
+    EXPECT_EQ(text.find("ClientSecret="), std::string::npos);
+    EXPECT_EQ(text, std::string(kBom) + "[Graph]\r\nMandantenID=tenant\r\nClientID=client\r\nClientSecretGeschuetzt=" +
+                        GraphValue(text, "ClientSecretGeschuetzt") +
+                        "\r\nAbsender=\r\nBcc=\r\nAntwortadresse=\r\nTestempfaenger=\r\nInGesendeteSpeichern=1\r\n"
+                        "XmlZusaetzlichAnhaengen=0\r\nBetreff=Rechnung {Nr} vom {Datum}\r\nText=" +
+                        ReplaceAll(s.MailBody, "\r\n", "\\n") + "\r\nFormat=Text\r\n\r\n");
+    EXPECT_TRUE(Base64Decode(GraphValue(text, "ClientSecretGeschuetzt")).has_value());
+    EXPECT_EQ(ReadFileBytes(s.MailBodyHtmlFile), std::string(kBom) + "<p>Hallo ä</p>");
+
+    TSettings back(IniPath());
+    EXPECT_EQ(back.GraphSecret, "Sup3r~Geheim=/+");
+    EXPECT_EQ(back.GraphTenant, "tenant");
+    EXPECT_FALSE(back.MailHtml);
+    EXPECT_EQ(back.MailBodyHtml, "<p>Hallo ä</p>");
+    EXPECT_EQ(back.MailSignatureHtml, "<p>Gruß</p>");
+
+    // Another user (another key) reads an empty secret, silently.
+    test::TempFolder otherHome;
+    test::ScopedEnv other("XDG_CONFIG_HOME", otherHome.Path().c_str());
+    TSettings foreign(IniPath());
+    EXPECT_EQ(foreign.GraphSecret, "");
+    EXPECT_EQ(foreign.GraphTenant, "tenant");
+}
+
+TEST_F(Settings, PlainSecretIsMigratedToTheProtectedKey) {
+    WriteIni("[Graph]\nClientID=c\nClientSecret=klartext\nAbsender=a@x.de\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.GraphSecret, "klartext");
+    std::string text = IniText();
+    EXPECT_EQ(text.find("klartext"), std::string::npos);
+    EXPECT_EQ(text.find("ClientSecret="), std::string::npos);
+    EXPECT_NE(text.find("ClientSecretGeschuetzt="), std::string::npos);
+    EXPECT_EQ(TSettings(IniPath()).GraphSecret, "klartext");
+}
+
+TEST_F(Settings, PlainSecretStaysWhenItCannotBeProtected) {
+    WriteIni("[Graph]\nClientSecret=klartext\n");
+    WriteFileBytes(FHome.File("velkaro"), "kein Ordner");  // the key cannot be created
+    TSettings s(IniPath());
+    EXPECT_EQ(s.GraphSecret, "klartext");
+    EXPECT_EQ(IniText(), "[Graph]\nClientSecret=klartext\n");
+}
+
+TEST_F(Settings, DamagedProtectedSecretReadsEmpty) {
+    const std::string values[] = {
+        "kein base64!",
+        "QUJD",  // valid Base64, no blob
+        Base64Encode(std::string("\x01") + std::string(40, 'x')),
+        TSettings::ProtectSecret("gut").substr(0, 20),
+        "====",
+    };
+    for (const auto& value : values) {
+        WriteIni("[Graph]\nClientSecretGeschuetzt=" + value + "\n");
+        EXPECT_EQ(TSettings(IniPath()).GraphSecret, "") << value;
+        EXPECT_EQ(TSettings::UnprotectSecret(value), "") << value;
+    }
+    EXPECT_EQ(TSettings::ProtectSecret(""), "");
+    EXPECT_EQ(TSettings::UnprotectSecret(""), "");
+    EXPECT_EQ(TSettings::UnprotectSecret(TSettings::ProtectSecret("gut")), "gut");
+}
+
+TEST_F(Settings, ProtectionFailureInSaveMailSettingsLeavesTheFileAlone) {
+    WriteIni("[Graph]\nAbsender=alt@x.de\n");
+    TSettings s(IniPath());
+    s.GraphSecret = "neu";
+    s.MailSender = "neu@x.de";
+    WriteFileBytes(FHome.File("velkaro"), "kein Ordner");
+    EXPECT_THROW(s.SaveMailSettings(), Exception);
+    EXPECT_EQ(IniText(), "[Graph]\nAbsender=alt@x.de\n");
+    EXPECT_FALSE(FileExists(s.MailBodyHtmlFile));
+}
+
+TEST_F(Settings, ConnectionStringForSqlLoginAndIntegratedSecurity) {
+    WriteIni("[Datenbank]\nServer=sql\\inst\nDatenbank=NAV\nBenutzer=nav\nPasswort=p;w\nProvider=MSOLEDBSQL\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.ConnectionString(),
+              "Provider=MSOLEDBSQL;Data Source=sql\\inst;Initial Catalog=NAV;User ID=nav;Password=p;w;"
+              "Persist Security Info=True");
+    s.User.clear();
+    EXPECT_EQ(s.ConnectionString(), "Provider=MSOLEDBSQL;Data Source=sql\\inst;Initial Catalog=NAV;Integrated Security=SSPI");
+}
+
+TEST_F(Settings, CodeMapSectionsAddReplaceAndRemove) {
+    WriteIni(
+        "[Einheiten]\n"
+        "  kiste  =  XBX  \n"
+        "STK=\n"         // removes the built-in entry
+        "KISTE=XCR\n"    // replaces the entry above
+        "[Laender]\n"
+        "ÖS=AT\n"
+        "[Leitweg]\n"
+        "10000=991-12345-67\n"
+        "=ignoriert\n"
+        "20000=04011000-1234512345-06\n"
+        "[Leitweg]\n"
+        "30000=nur im zweiten Abschnitt\n");
+    {
+        TSettings plain(FDir.File("ohne.ini"));
+        ASSERT_TRUE(plain.FUnits.Contains("STK"));  // built in
+    }
+    TSettings s(IniPath());
+    EXPECT_FALSE(s.FUnits.Contains("STK"));
+    EXPECT_EQ(s.FUnits.Value("Kiste"), "XCR");
+    EXPECT_EQ(s.FUnits[s.FUnits.Count() - 1].first, "kiste");  // appended once, in file order
+    EXPECT_EQ(s.FCountries.Value("ös"), "AT");
+    ASSERT_EQ(s.FLeitweg.Count(), 2u);
+    EXPECT_EQ(s.FLeitweg.Value("10000"), "991-12345-67");
+    EXPECT_EQ(s.FLeitweg.Value("20000"), "04011000-1234512345-06");
+    EXPECT_FALSE(s.FLeitweg.Contains("30000"));
+
+    // A reload starts the maps afresh.
+    WriteIni("[Leitweg]\n40000=1\n");
+    s.Load();
+    EXPECT_TRUE(s.FUnits.Contains("STK"));
+    EXPECT_FALSE(s.FUnits.Contains("KISTE"));
+    ASSERT_EQ(s.FLeitweg.Count(), 1u);
+    EXPECT_EQ(s.FLeitweg.Value("40000"), "1");
+}
+
+TEST_F(Settings, UnwritableSettingsFileRunsOnWithDefaultsAndSavesRaise) {
+    const std::string targets[] = {FDir.File("fehlt/velkaro.ini"), FDir.Path()};
+    for (const auto& path : targets) {
+        SCOPED_TRACE(path);
+        TSettings s(path);  // the first-run write fails silently
+        EXPECT_EQ(s.Server, "localhost");
+        EXPECT_FALSE(FileExists(path));
+        try {
+            s.SaveUserValues();
+            FAIL() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_NE(std::string(e.what()).find("kann nicht"), std::string::npos) << e.what();
+        }
+        EXPECT_THROW(s.SaveMailSettings(), Exception);
+    }
+}
+
+TEST_F(Settings, CreatesAndLoadsTheLayoutWithTheLogo) {
+    WriteIni("[PDF]\nLogo=/x/logo.png\n");
+    WriteFileBytes(FDir.File("velkaro.layout.ini"), "[Element.Logo]\nX=12.5\n");
+    TSettings s(IniPath());
+    ASSERT_TRUE(s.Layout);
+    TLayoutElement* logo = s.Layout->Find(ekLogo);
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->FileName, "/x/logo.png");
+    EXPECT_TRUE(logo->Visible);
+    EXPECT_DOUBLE_EQ(logo->X, 12.5);
+}
+
+TEST_F(Settings, DefaultHtmlTemplatesWithoutTemplateFiles) {
+    TSettings s(IniPath());
+    EXPECT_TRUE(s.MailBodyHtml.starts_with("<p>Sehr geehrte Damen und Herren,</p>\r\n<p>anbei"));
+    EXPECT_TRUE(s.MailBodyHtml.ends_with("</p>\r\n{Signatur}"));
+    EXPECT_EQ(Split(ReplaceAll(s.MailBodyHtml, "\r\n", "\n"), '\n').size(), 6u);
+    EXPECT_EQ(Split(ReplaceAll(s.MailSignatureHtml, "\r\n", "\n"), '\n').size(), 8u);
+    EXPECT_NE(s.MailSignatureHtml.find("{Strasse} \xC2\xB7 {PLZ} {Ort}<br>"), std::string::npos);
+    EXPECT_TRUE(s.MailSignatureHtml.ends_with("{Handelsregister}\r\n</p>"));
+}
+
+TEST_F(Settings, TemplateFilesAreReadInTheirDeclaredEncoding) {
+    WriteFileBytes(FDir.File("velkaro.mailtext.htm"),
+                   "<meta charset=\"windows-1252\"><p>Gr\xFC\xDF" "e</p>");
+    WriteFileBytes(FDir.File("velkaro.signatur.htm"), std::string(kBom) + "<p>Grüße</p>");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.MailBodyHtml, "<meta charset=\"windows-1252\"><p>Grüße</p>");
+    EXPECT_EQ(s.MailSignatureHtml, "<p>Grüße</p>");
+}
+
+struct HtmlCase {
+    const char* Name;
+    std::string Bytes;
+    std::string Expected;
+};
+
+TEST_F(Settings, LoadHtmlFileByByteOrderMarkOrCharset) {
+    const std::string padding(5000, ' ');
+    const HtmlCase cases[] = {
+        {"utf-8 bom", std::string(kBom) + "<p>ä€</p>", "<p>ä€</p>"},
+        {"utf-16le bom", std::string("\xFF\xFE<\0\xE4\0\xAC\x20>\0", 10), "<ä€>"},
+        {"utf-16be bom", std::string("\xFE\xFF\0<\0\xE4\x20\xAC\0>", 10), "<ä€>"},
+        {"utf-16le odd byte", std::string("\xFF\xFEO\0K\0!", 7), "OK"},
+        {"windows-1252", "<meta http-equiv=Content-Type content=\"text/html; charset=Windows-1252\">\x80\xE4",
+         "<meta http-equiv=Content-Type content=\"text/html; charset=Windows-1252\">€ä"},
+        {"iso-8859-1", "<meta CHARSET = 'ISO-8859-1'>\xE4", "<meta CHARSET = 'ISO-8859-1'>ä"},
+        {"utf-8 declared", "<meta charset=utf-8>ä", "<meta charset=utf-8>ä"},
+        {"no declaration", "<p>ä</p>", "<p>ä</p>"},
+        {"other charset", "<meta charset=koi8-r>\xE4", "<meta charset=koi8-r>\xEF\xBF\xBD"},
+        {"declaration too late", padding + "<meta charset=windows-1252>\xE4",
+         padding + "<meta charset=windows-1252>\xEF\xBF\xBD"},
+        {"empty", "", ""},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(FDir.File("t.htm"), c.Bytes);
+        EXPECT_EQ(LoadHtmlFile(FDir.File("t.htm")), c.Expected) << c.Name;
+    }
+    EXPECT_THROW(LoadHtmlFile(FDir.File("fehlt.htm")), Exception);
+}
+
+TEST_F(Settings, BadFilesGiveDefaultsWithoutCrashing) {
+    std::mt19937 random(815);
+    std::string garbage(64 * 1024, '\0');
+    for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
+    const std::string huge(5 * 1024 * 1024, 'A');
+    const std::string files[] = {
+        "",
+        std::string(kBom),
+        garbage,
+        "[Datenbank]\nServer" + huge + "\n[Ausgabe]\nOrdner=" + huge + "\n",
+        "; nur\n; Kommentare\n",
+        "[Datenbank]\nohne Gleichheitszeichen\nMaxZeilen\n",
+    };
+    for (const auto& bytes : files) {
+        WriteIni(bytes);
+        TSettings s(IniPath());
+        EXPECT_EQ(s.Server, "localhost");
+        EXPECT_EQ(s.MaxRows, 1000);
+        EXPECT_EQ(s.Skin, "Dunkel");
+        EXPECT_TRUE(s.MailHtml);
+        EXPECT_EQ(IniText(), bytes);  // an existing file is not rewritten by loading
+    }
+    WriteIni("[Datenbank]\nServer=sql\xFF\xFE" "1\nDatenbank=\xC3\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.Server, "sql\xEF\xBF\xBD\xEF\xBF\xBD" "1");
+    EXPECT_TRUE(IsValidUtf8(s.Database));
+}
+
+} // namespace
+} // namespace velkaro
