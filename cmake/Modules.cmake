@@ -2,7 +2,7 @@
 # Builds static library velkaro_<name> from the .cpp files of one source folder.
 # New files are picked up at build time (CONFIGURE_DEPENDS).
 function(velkaro_module name)
-  cmake_parse_arguments(M "" "DIR;GLOB;EXCLUDE" "DEPS" ${ARGN})
+  cmake_parse_arguments(M "" "DIR" "GLOB;EXCLUDE;DEPS" ${ARGN})
   if(NOT M_GLOB)
     set(M_GLOB "*.cpp")
   endif()
