@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
 #include <sys/stat.h>
 
 #include "platform/error.h"
@@ -51,6 +53,14 @@ TEST_F(SecretStore, KeyFolderAndFileAreCreatedPrivately) {
     size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
     EXPECT_EQ(entries, 1u);  // no temporary file left behind
+}
+
+TEST_F(SecretStore, ConcurrentFirstUseAgreesOnOneKey) {
+    std::vector<std::string> blobs(8);
+    std::vector<std::thread> threads;
+    for (auto& blob : blobs) threads.emplace_back([&blob] { blob = ProtectData("gleichzeitig"); });
+    for (auto& t : threads) t.join();
+    for (const auto& blob : blobs) EXPECT_EQ(UnprotectData(blob), "gleichzeitig");
 }
 
 TEST_F(SecretStore, LooseModesOfAnExistingKeyAreTightened) {
