@@ -33,19 +33,6 @@ std::string FormatLine(const TSentEntry& e) {
            ";" + e.Status + ";" + info + "\r\n";
 }
 
-// Reads a run of exactly `count` digits.
-bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
-    if (pos + count > s.size()) return false;
-    value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char c = s[pos + i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    pos += count;
-    return true;
-}
-
 bool Expect(std::string_view s, size_t& pos, char c) {
     if (pos < s.size() && s[pos] == c) {
         ++pos;
@@ -76,16 +63,17 @@ std::string FormatIsoDateTime(TDateTime local) {
 bool ParseIsoDateTime(std::string_view s, TDateTime& local) {
     DateTimeParts p;
     size_t pos = 0;
-    if (!Digits(s, pos, 4, p.year) || !Expect(s, pos, '-') || !Digits(s, pos, 2, p.month) || !Expect(s, pos, '-') ||
-        !Digits(s, pos, 2, p.day) || !IsValidDate(p.year, p.month, p.day))
+    if (!ReadFixedDigits(s, pos, 4, p.year) || !Expect(s, pos, '-') || !ReadFixedDigits(s, pos, 2, p.month) ||
+        !Expect(s, pos, '-') || !ReadFixedDigits(s, pos, 2, p.day) || !IsValidDate(p.year, p.month, p.day))
         return false;
     bool hasOffset = false;
     int offset = 0;
     if (pos < s.size()) {
         if (!Expect(s, pos, 'T') && !Expect(s, pos, ' ')) return false;
-        if (!Digits(s, pos, 2, p.hour) || !Expect(s, pos, ':') || !Digits(s, pos, 2, p.minute)) return false;
+        if (!ReadFixedDigits(s, pos, 2, p.hour) || !Expect(s, pos, ':') || !ReadFixedDigits(s, pos, 2, p.minute))
+            return false;
         if (Expect(s, pos, ':')) {
-            if (!Digits(s, pos, 2, p.second)) return false;
+            if (!ReadFixedDigits(s, pos, 2, p.second)) return false;
             if (Expect(s, pos, '.') || Expect(s, pos, ',')) {
                 double fraction = 0, scale = 0.1;
                 size_t start = pos;
@@ -102,9 +90,9 @@ bool ParseIsoDateTime(std::string_view s, TDateTime& local) {
         } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
             const int sign = s[pos++] == '-' ? -1 : 1;
             int hh = 0, mm = 0;
-            if (!Digits(s, pos, 2, hh)) return false;
+            if (!ReadFixedDigits(s, pos, 2, hh)) return false;
             Expect(s, pos, ':');
-            if (pos < s.size() && !Digits(s, pos, 2, mm)) return false;
+            if (pos < s.size() && !ReadFixedDigits(s, pos, 2, mm)) return false;
             if (hh > 23 || mm > 59) return false;
             hasOffset = true;
             offset = sign * (hh * 60 + mm);

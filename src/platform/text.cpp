@@ -257,4 +257,17 @@ std::string Cp1252ToUtf8(std::string_view s) {
     return r;
 }
 
+bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value) {
+    if (pos + count > s.size()) return false;
+    int v = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char c = s[pos + i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
+    pos += count;
+    return true;
+}
+
 } // namespace velkaro

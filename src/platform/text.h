@@ -28,6 +28,9 @@ bool StartsWithText(std::string_view s, std::string_view prefix); // ASCII case-
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::vector<std::string> Split(std::string_view s, char separator);
 std::string Join(const std::vector<std::string>& parts, std::string_view separator);
+// Reads exactly `count` ASCII digits at `pos` (fixed-width date and time fields) and
+// moves `pos` past them; false, with `pos` unchanged, when they are not all there.
+bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value);
 
 // --- Unicode conversions -------------------------------------------------
 // Invalid UTF-8 sequences become U+FFFD; lone surrogates in UTF-16 become U+FFFD.

@@ -64,3 +64,24 @@ TEST(Base64, RejectsDamagedText) {
     for (std::string bad : {"Zg=", "Zm9v!", "Z===", "Zh==", "Zm9=Zm9v", "====", "Zm 9v"})
         EXPECT_FALSE(Base64Decode(bad).has_value()) << bad;
 }
+
+namespace velkaro {
+namespace {
+
+TEST(ReadFixedDigits, ReadsExactlyTheGivenWidth) {
+    size_t pos = 2;
+    int value = -1;
+    EXPECT_TRUE(ReadFixedDigits("T=2025-03", pos, 4, value));
+    EXPECT_EQ(value, 2025);
+    EXPECT_EQ(pos, 6u);
+    EXPECT_FALSE(ReadFixedDigits("T=2025-03", pos, 2, value));  // "-0"
+    EXPECT_EQ(pos, 6u);
+    EXPECT_EQ(value, 2025);
+    pos = 7;
+    EXPECT_FALSE(ReadFixedDigits("T=2025-03", pos, 3, value));  // only two left
+    EXPECT_TRUE(ReadFixedDigits("T=2025-03", pos, 2, value));
+    EXPECT_EQ(value, 3);
+}
+
+} // namespace
+} // namespace velkaro
