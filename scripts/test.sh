@@ -12,6 +12,7 @@ ctest --test-dir build -j"$jobs" --output-on-failure
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVELKARO_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
