@@ -244,11 +244,18 @@ TExpandedLine ExpandPlaceholders(std::string_view line, const TPlaceholderContex
     TExpandedLine r;
     bool metPlaceholder = false;
     bool metValue = false;
+    // The next "}" is searched again only once the scan has passed it, so a line full of
+    // lone "{" stays linear.
+    size_t close = 0;
+    bool searched = false;
     size_t i = 0;
     while (i < line.size()) {
         char ch = line[i];
         if (ch == '{') {
-            size_t close = line.find('}', i + 1);
+            if (!searched || (close != std::string_view::npos && close <= i)) {
+                close = line.find('}', i + 1);
+                searched = true;
+            }
             if (close != std::string_view::npos) {
                 auto it = context.find(line.substr(i + 1, close - i - 1));
                 if (it != context.end()) {

@@ -179,8 +179,10 @@ std::string HtmlDecode(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         if (text[i] == '&') {
-            size_t semi = text.find(';', i + 1);
-            if (semi != std::string_view::npos && semi - i <= 12) {
+            // Entities are short; looking further would make a text full of "&" quadratic.
+            size_t semi = text.substr(i + 1, 12).find(';');
+            if (semi != std::string_view::npos) {
+                semi += i + 1;
                 std::string_view entity = text.substr(i + 1, semi - i - 1);
                 bool done = false;
                 for (const auto& [name, ch] : kNamed) {

@@ -251,6 +251,15 @@ TEST(BuildHtmlMail, DataUrisBecomeOneAttachmentEach) {
         << m.Html;
 }
 
+TEST(BuildHtmlMail, LargeDataUriIsEmbeddedWhole) {
+    const std::string bytes(6 * 1024 * 1024, '\x5A');
+    TMail m = Build("<p>vorher</p><img src=\"data:image/png;base64," + Base64Encode(bytes) +
+                    "\"><img src=\"data:image/gif;base64,R0lG\">");
+    ASSERT_EQ(m.Images.size(), 2u);
+    EXPECT_EQ(m.Images[0].Data, bytes);
+    EXPECT_EQ(m.Images[1].Name, "bild2.gif");
+}
+
 TEST(BuildHtmlMail, ReferencesLeftAlone) {
     const std::string dir = test::TestDataPath("mail/html");
     const std::string body =
