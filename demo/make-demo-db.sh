@@ -7,8 +7,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 target="${1:-$here/velkaro-demo.db}"
-companies=("Muster GmbH" "Nordwind Handels GmbH")
-sources=("$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql" "$0")
+sources=("$here/companies.txt" "$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql" "$0")
 
 if [ -f "$target" ]; then
   stale=0
@@ -33,7 +32,9 @@ company_schema() {
 {
   echo "PRAGMA journal_mode = OFF;"
   echo "BEGIN;"
-  for c in "${companies[@]}"; do company_schema "$c"; done
+  while IFS= read -r c || [ -n "$c" ]; do
+    [ -n "$c" ] && company_schema "$c"
+  done < "$here/companies.txt"
   cat "$here/nav-database.sql" "$here/demo-data.sql"
   echo "COMMIT;"
   echo "ANALYZE;"

@@ -1,0 +1,243 @@
+// The query layer on the embedded backend: named parameters, typed readings, NULLs,
+// money exactness, errors and the statement time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "erp/db_query.h"
+#include "erp/sql_params.h"
+#include "erp/sqlite_backend.h"
+#include "nav_test_db.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+using namespace velkaro;
+using velkaro::test::ExecSqlite;
+using velkaro::test::TempFolder;
+
+TEST(SqlParams, NamedParametersBecomePositional) {
+    struct Case { const char* sql; const char* positional; std::vector<std::string> names; };
+    const Case cases[] = {
+        {"SELECT * FROM t WHERE a = :no", "SELECT * FROM t WHERE a = ?", {"no"}},
+        {"x BETWEEN :dvon AND :dbis", "x BETWEEN ? AND ?", {"dvon", "dbis"}},
+        {"a LIKE :s1 OR b LIKE :s1", "a LIKE ? OR b LIKE ?", {"s1", "s1"}},
+        // quoted text, quoted and bracketed names and comments hold no parameters
+        {"SELECT '12:30', \"a:b\", [c:d] FROM t -- :x\nWHERE e = :p /* :y */",
+         "SELECT '12:30', \"a:b\", [c:d] FROM t -- :x\nWHERE e = ? /* :y */", {"p"}},
+        {"SELECT 'it''s :no' , :p", "SELECT 'it''s :no' , ?", {"p"}},
+        {"SELECT [a]]:b], :p", "SELECT [a]]:b], ?", {"p"}},
+        // casts and a colon inside a word are no parameters
+        {"SELECT x::int, a:b, :_u1", "SELECT x::int, a:b, ?", {"_u1"}},
+        {"SELECT ':unterminated", "SELECT ':unterminated", {}},
+    };
+    for (const auto& c : cases) {
+        TPositionalSql p = ToPositionalSql(c.sql);
+        EXPECT_EQ(p.Sql, c.positional) << c.sql;
+        EXPECT_EQ(p.Names, c.names) << c.sql;
+    }
+}
+
+class DbQueryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FFile = FFolder.File("values.db");
+        ExecSqlite(FFile,
+                   "CREATE TABLE v (id INTEGER PRIMARY KEY, txt TEXT, num NUMERIC, dt DATETIME, n INTEGER);"
+                   "INSERT INTO v VALUES (1, '  Muster  ', 0.30000000000000004, '2024-03-05 00:00:00', 42);"
+                   "INSERT INTO v VALUES (2, NULL, NULL, NULL, NULL);"
+                   "INSERT INTO v VALUES (3, 'Ä', 1.00499999999999989, '2024-03-05T14:07:09.5', -7);"
+                   "INSERT INTO v VALUES (4, 'x', 2.675, '1753-01-01', 2147483647);");
+        FBackend = OpenSqliteBackend(FFile);
+    }
+    std::unique_ptr<TDbQuery> Query(const std::string& sql) { return std::make_unique<TDbQuery>(FBackend, sql); }
+
+    TempFolder FFolder;
+    std::string FFile;
+    std::shared_ptr<TDbBackend> FBackend;
+};
+
+TEST_F(DbQueryTest, ReadsTypedValuesByNameAndIndex) {
+    auto q = Query("SELECT txt, num, dt, n FROM v WHERE id = :id");
+    q->SetInteger("id", 1);
+    q->Open();
+    ASSERT_FALSE(q->Eof());
+    EXPECT_EQ(q->Text("txt"), "  Muster  ");
+    EXPECT_EQ(q->TrimmedText(0), "Muster");
+    EXPECT_EQ(q->Text("TXT"), "  Muster  ") << "column names ignore letter case";
+    EXPECT_EQ(q->Money("num"), Currency::Parse("0.3"));
+    EXPECT_DOUBLE_EQ(q->Float(1), 0.30000000000000004);
+    EXPECT_DOUBLE_EQ(q->Date("dt"), EncodeDate(2024, 3, 5));
+    EXPECT_EQ(q->Integer("n"), 42);
+    EXPECT_EQ(q->Text("dt"), "05.03.2024") << "dates read as text in the German short form";
+    q->Next();
+    EXPECT_TRUE(q->Eof());
+}
+
+TEST_F(DbQueryTest, NullReadsAsEmptyZeroAndDateZero) {
+    auto q = Query("SELECT txt, num, dt, n FROM v WHERE id = 2");
+    q->Open();
+    ASSERT_FALSE(q->Eof());
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(q->IsNull(i));
+    EXPECT_EQ(q->Text("txt"), "");
+    EXPECT_EQ(q->Money("num"), Currency());
+    EXPECT_EQ(q->Float("num"), 0.0);
+    EXPECT_EQ(q->Date("dt"), 0.0);
+    EXPECT_EQ(q->Integer("n"), 0);
+    EXPECT_EQ(q->Text("n"), "");
+}
+
+TEST_F(DbQueryTest, MoneyFromRealIsRoundedNeverTruncated) {
+    // 1.00499999999999989 is the double nearest to 1.005; 2.675 likewise lies below.
+    auto q = Query("SELECT num FROM v WHERE id IN (3, 4) ORDER BY id");
+    q->Open();
+    EXPECT_EQ(q->Money(0).ToString(), "1.0050");
+    q->Next();
+    EXPECT_EQ(q->Money(0).ToString(), "2.6750");
+}
+
+TEST_F(DbQueryTest, MoneyFromTextAndIntegerIsExact) {
+    auto q = Query("SELECT '12345678901.2345', '-0.00005', 17, '1.5e-3', '  ', 'abc'");
+    q->Open();
+    EXPECT_EQ(q->Money(0).Raw(), 123456789012345);
+    EXPECT_EQ(q->Money(1).ToString(), "-0.0001") << "half away from zero beyond four decimals";
+    EXPECT_EQ(q->Money(2), Currency::FromUnits(17));
+    EXPECT_EQ(q->Money(3).ToString(), "0.0015");
+    EXPECT_EQ(q->Money(4), Currency());
+    EXPECT_THROW(q->Money(5), Exception);
+}
+
+TEST_F(DbQueryTest, DateForms) {
+    auto q = Query("SELECT dt FROM v WHERE id IN (3, 4) ORDER BY id");
+    q->Open();
+    DateTimeParts p = DecodeDateTime(q->Date(0));
+    EXPECT_EQ(p.hour, 14);
+    EXPECT_EQ(p.second, 9);
+    EXPECT_EQ(p.millisecond, 500);
+    EXPECT_EQ(q->Text(0), "05.03.2024 14:07:09");
+    q->Next();
+    EXPECT_DOUBLE_EQ(q->Date(0), EncodeDate(1753, 1, 1));
+
+    TDateTime d = 0;
+    EXPECT_TRUE(TryParseDbDateTime("2024-02-29 23:59:59", d));
+    EXPECT_TRUE(TryParseDbDateTime("2024-02-29T08:15Z", d));
+    EXPECT_FALSE(TryParseDbDateTime("2023-02-29", d)) << "no such day";
+    EXPECT_FALSE(TryParseDbDateTime("05.03.2024", d));
+    EXPECT_FALSE(TryParseDbDateTime("2024-03-05 25:00:00", d));
+    EXPECT_EQ(FormatDbDateTime(EncodeDate(2024, 3, 31)), "2024-03-31 00:00:00");
+}
+
+TEST_F(DbQueryTest, IntegerOutOfRangeOrNotANumberIsAnError) {
+    auto q = Query("SELECT 2147483648, 'zwölf', 2147483647");
+    q->Open();
+    EXPECT_THROW(q->Integer(0), Exception);
+    EXPECT_THROW(q->Integer(1), Exception);
+    EXPECT_EQ(q->Integer(2), 2147483647);
+}
+
+TEST_F(DbQueryTest, ParametersBindTextIntegerAndDate) {
+    auto q = Query("SELECT :t || '|' || typeof(:t), :i + 1, :d");
+    q->SetText("t", "O'Brien; DROP TABLE v");
+    q->SetInteger("i", 41);
+    q->SetDateTime("d", EncodeDate(2024, 3, 31) + 0.5);
+    q->Open();
+    EXPECT_EQ(q->Text(0), "O'Brien; DROP TABLE v|text");
+    EXPECT_EQ(q->Integer(1), 42);
+    EXPECT_EQ(q->Text(2), "2024-03-31 12:00:00");
+}
+
+TEST_F(DbQueryTest, ParameterMistakesAreReported) {
+    auto q = Query("SELECT :a, :b");
+    EXPECT_THROW(q->SetText("c", "x"), Exception);
+    q->SetText("a", "x");
+    try {
+        q->Open();
+        FAIL() << "missing parameter not reported";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find(":b"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(DbQueryTest, MissingColumnAndReadingPastTheEnd) {
+    auto q = Query("SELECT txt FROM v WHERE id = 1");
+    q->Open();
+    EXPECT_THROW(q->Text("nope"), Exception);
+    EXPECT_THROW(q->Text(1), Exception);
+    q->Next();
+    EXPECT_THROW(q->Text(0), Exception);
+}
+
+TEST_F(DbQueryTest, ErrorsCarryTheDriverMessage) {
+    auto q = Query("SELECT * FROM [Muster GmbH$Nothing]");
+    try {
+        q->Open();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "no such table: Muster GmbH$Nothing");
+    }
+}
+
+TEST_F(DbQueryTest, DatabaseIsOpenedReadOnly) {
+    auto q = Query("DELETE FROM v");
+    try {
+        q->Open();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "attempt to write a readonly database");
+    }
+}
+
+TEST_F(DbQueryTest, LongStatementStopsAtTheTimeOut) {
+    auto q = Query("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c) SELECT max(i) FROM c");
+    q->SetCommandTimeout(std::chrono::milliseconds(200));
+    auto start = std::chrono::steady_clock::now();
+    try {
+        q->Open();
+        FAIL() << "endless statement returned";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("Zeitüberschreitung"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("200 ms"), std::string::npos) << e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    // The connection stays usable, with the full time-out for the next statement.
+    auto next = Query("SELECT count(*) FROM v");
+    next->Open();
+    EXPECT_EQ(next->Integer(0), 4);
+}
+
+TEST_F(DbQueryTest, TimeOutCoversFetchingRows) {
+    auto q = Query("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c) SELECT i FROM c");
+    q->SetCommandTimeout(std::chrono::milliseconds(100));
+    q->Open();
+    EXPECT_THROW(
+        for (;;) q->Next(), Exception);
+}
+
+TEST(SqliteBackend, MissingFileAndForeignFileAreClearErrors) {
+    TempFolder folder;
+    try {
+        OpenSqliteBackend(folder.File("fehlt.db"));
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("nicht gefunden"), std::string::npos) << e.what();
+    }
+    std::string text = folder.File("kein.db");
+    WriteFileBytes(text, std::string(4096, 'x'));
+    try {
+        OpenSqliteBackend(text);
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("file is not a database"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("kein.db"), std::string::npos) << e.what();
+    }
+}
+
+TEST(SqliteBackend, QueryKeepsItsConnectionAfterTheOwnerLetsGo) {
+    TempFolder folder;
+    ExecSqlite(folder.File("a.db"), "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);");
+    auto backend = OpenSqliteBackend(folder.File("a.db"));
+    TDbQuery q(backend, "SELECT x FROM t ORDER BY x");
+    backend.reset();  // as after Disconnect
+    q.Open();
+    q.Next();
+    EXPECT_EQ(q.Integer(0), 2);
+}

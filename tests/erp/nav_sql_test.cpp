@@ -1,0 +1,101 @@
+// The statement texts: SQL Server exactly as NAV installations expect them, and the
+// SQLite translations.
+#include <gtest/gtest.h>
+
+#include "erp/nav_sql.h"
+
+using namespace velkaro;
+
+TEST(NavTableName, QuotesCompanyTablesPerDialect) {
+    EXPECT_EQ(NavTableName(sdSqlServer, "Muster GmbH", "Sales Invoice Header"), "[Muster GmbH$Sales Invoice Header]");
+    EXPECT_EQ(NavTableName(sdSqlServer, "A]B $ 'C'", "Customer"), "[A]]B $ 'C'$Customer]");
+    EXPECT_EQ(NavTableName(sdSqlite, "Muster GmbH", "Customer"), "\"Muster GmbH$Customer\"");
+    EXPECT_EQ(NavTableName(sdSqlite, "A\"]B", "Customer"), "\"A\"\"]B$Customer\"");
+    EXPECT_EQ(NavObjectName(sdSqlServer, "A]B", "CMNM Recipient"), "dbo.A]B$CMNM Recipient");
+    EXPECT_EQ(NavObjectName(sdSqlite, "A]B", "CMNM Recipient"), "A]B$CMNM Recipient");
+}
+
+TEST(NavSqlServer, DiscoveryStatements) {
+    const TSqlDialect d = sdSqlServer;
+    EXPECT_EQ(NavSql::TableExists(d), "SELECT OBJECT_ID(:n)");
+    EXPECT_EQ(NavSql::Companies(d),
+              "SELECT LEFT(name, LEN(name) - LEN('$Sales Invoice Header')) FROM sys.tables WHERE name LIKE "
+              "'%$Sales Invoice Header' ORDER BY name");
+    EXPECT_EQ(NavSql::ObjectVersionAndDate(d),
+              "SELECT [Version List], [Date] FROM [Object] WHERE [Type] = 5 AND [ID] = 1 AND [Company Name] = ''");
+    EXPECT_EQ(NavSql::ObjectVersion(d),
+              "SELECT [Version List] FROM [Object] WHERE [Type] = 5 AND [ID] = 2 AND [Company Name] = ''");
+    EXPECT_EQ(NavSql::ServerInstance(d),
+              "SELECT TOP 1 [Server Instance Name], [Server Computer Name] FROM [Server Instance] ORDER BY [Last "
+              "Active] DESC");
+    EXPECT_EQ(NavSql::DbProperty(d), "SELECT [databaseversionno] FROM [$ndo$dbproperty]");
+    EXPECT_EQ(NavSql::ServerVersion(d),
+              "SELECT CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(50)), CAST(SERVERPROPERTY('Edition') AS "
+              "nvarchar(100)), (SELECT CAST(compatibility_level AS nvarchar(10)) FROM sys.databases WHERE name = "
+              "DB_NAME())");
+    EXPECT_EQ(NavSql::ServerVersionLine(d, "15.0.2000.5", "Standard Edition (64-bit)", "150"),
+              "SQL Server    : 15.0.2000.5 Standard Edition (64-bit), Kompatibilitätsgrad 150");
+}
+
+TEST(NavSqlServer, SearchStatement) {
+    const std::string l = "[M$Sales Invoice Line]", c = "[M$Customer]", h = "[M$Sales Invoice Header]";
+    const std::string head =
+        "SELECT TOP 1000 h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
+        "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM [M$Sales Invoice Line] l WHERE "
+        "l.[Document No_] = h.[No_]) AS Brutto, (SELECT TOP 1 c.[E-Mail] FROM [M$Customer] c WHERE c.[No_] = "
+        "h.[Bill-to Customer No_]) AS Mail FROM [M$Sales Invoice Header] h WHERE h.[Posting Date] BETWEEN :dvon AND "
+        ":dbis";
+    const std::string order = " ORDER BY h.[Posting Date] DESC, LEN(h.[No_]) DESC, h.[No_] DESC";
+    EXPECT_EQ(NavSql::Search(sdSqlServer, 1000, l, c, h, false), head + order);
+    EXPECT_EQ(NavSql::Search(sdSqlServer, 1000, l, c, h, true),
+              head +
+                  " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 OR "
+                  "h.[Bill-to City] LIKE :s4)" +
+                  order);
+}
+
+TEST(NavSqlServer, LoadingAndRecipientStatements) {
+    const TSqlDialect d = sdSqlServer;
+    const std::string t = "[M$T]";
+    struct Case { std::string actual, expected; };
+    const Case cases[] = {
+        {NavSql::CompanyInformation(d, t), "SELECT TOP 1 * FROM [M$T]"},
+        {NavSql::InvoiceHeader(d, t), "SELECT * FROM [M$T] WHERE [No_] = :no"},
+        {NavSql::LcyCode(d, t), "SELECT TOP 1 [LCY Code] FROM [M$T]"},
+        {NavSql::DescriptionByCode(d, t), "SELECT Description FROM [M$T] WHERE Code = :p"},
+        {NavSql::CountryName(d, t), "SELECT [Name] FROM [M$T] WHERE [Code] = :p"},
+        {NavSql::CustomerEmail(d, t), "SELECT [E-Mail] FROM [M$T] WHERE [No_] = :p"},
+        {NavSql::CustomerGln(d, t), "SELECT [GLN] FROM [M$T] WHERE [No_] = :p"},
+        {NavSql::MandateAccount(d, t), "SELECT [Customer Bank Account Code] FROM [M$T] WHERE [ID] = :p"},
+        {NavSql::CustomerBankAccounts(d, t),
+         "SELECT [Code], [IBAN], [SWIFT Code] FROM [M$T] WHERE [Customer No_] = :cust AND [IBAN] <> '' ORDER BY [Code]"},
+        {NavSql::Units(d, t), "SELECT [Code], [Description], [International Standard Code] FROM [M$T]"},
+        {NavSql::InvoiceLines(d, t), "SELECT * FROM [M$T] WHERE [Document No_] = :no ORDER BY [Line No_]"},
+        {NavSql::CmnmRecipients(d, "[M$CMNM Recipient]", "[M$Contact]"),
+         "SELECT r.[Source Code], r.[Custom Address], k.[E-Mail] FROM [M$CMNM Recipient] r LEFT JOIN [M$Contact] k ON "
+         "k.[No_] = r.[Contact No_] WHERE r.[Source Type] = :st AND r.[Document Type] = :dt AND r.[Recipient Type] = 0"},
+        {NavSql::CustomReportSelection(d, t),
+         "SELECT [Source No_], [Send To Email] FROM [M$T] WHERE [Source Type] = 18 AND [Usage] = 2 AND [Send To Email] "
+         "<> '' ORDER BY [Sequence]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected);
+}
+
+TEST(NavSqlite, TranslatesTheSqlServerOnlyParts) {
+    const TSqlDialect d = sdSqlite;
+    EXPECT_EQ(NavSql::CompanyInformation(d, "\"M$T\""), "SELECT * FROM \"M$T\" LIMIT 1");
+    EXPECT_EQ(NavSql::LcyCode(d, "\"M$T\""), "SELECT [LCY Code] FROM \"M$T\" LIMIT 1");
+    EXPECT_EQ(NavSql::ServerInstance(d),
+              "SELECT [Server Instance Name], [Server Computer Name] FROM [Server Instance] ORDER BY [Last Active] "
+              "DESC LIMIT 1");
+    for (const std::string& sql : {NavSql::TableExists(d), NavSql::Companies(d), NavSql::ServerVersion(d)}) {
+        EXPECT_EQ(sql.find("sys."), std::string::npos) << sql;
+        EXPECT_EQ(sql.find("OBJECT_ID"), std::string::npos) << sql;
+        EXPECT_EQ(sql.find("LEN("), std::string::npos) << sql;
+    }
+    std::string search = NavSql::Search(d, 25, "\"L\"", "\"C\"", "\"H\"", true);
+    EXPECT_EQ(search.find("TOP"), std::string::npos);
+    EXPECT_NE(search.find("length(h.[No_]) DESC"), std::string::npos);
+    EXPECT_NE(search.find(":s4)"), std::string::npos);
+    EXPECT_EQ(search.substr(search.size() - 9), " LIMIT 25");
+}
