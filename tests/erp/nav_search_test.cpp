@@ -1,0 +1,124 @@
+// Invoice search on the demo company and on small fixtures.
+#include "nav_backend_fixture.h"
+
+#include "platform/error.h"
+
+using namespace velkaro;
+using namespace velkaro::test;
+
+namespace {
+std::vector<std::string> Numbers(const std::vector<TInvoiceListItem>& items) {
+    std::vector<std::string> n;
+    for (const auto& i : items) n.push_back(i.No);
+    return n;
+}
+const TDateTime kMarch1 = EncodeDate(2024, 3, 1), kMarch31 = EncodeDate(2024, 3, 31);
+} // namespace
+
+class NavSearch : public NavBackendTest {};
+
+TEST_P(NavSearch, MarchNewestFirstWithBothBoundsIncluded) {
+    OpenDemo();
+    // Times of day on the bounds are cut off: the whole days count.
+    auto items = FNav->Search("Muster GmbH", "", kMarch1 + 0.75, kMarch31 + 0.25);
+    EXPECT_EQ(Numbers(items),
+              (std::vector<std::string>{"RE24-0013", "RE24-0012", "RE24-0011", "RE24-0010", "RE24-0009", "RE24-0008",
+                                        "RE24-0007", "RE24-0006", "RE24-0005", "RE24-0004", "RE24-0003", "RE24-0002",
+                                        "RE24-0001"}));
+    const TInvoiceListItem& first = items.back();
+    EXPECT_EQ(first.CustomerNo, "D10000");
+    EXPECT_EQ(first.Name, "Bäckerei Schmidt GmbH & Co. KG");
+    EXPECT_EQ(first.City, "München");
+    EXPECT_EQ(first.CurrencyCode, "");
+    EXPECT_DOUBLE_EQ(first.PostingDate, EncodeDate(2024, 3, 4));
+    EXPECT_EQ(first.Gross, Currency::Parse("812.68"));
+    EXPECT_EQ(first.InvoiceEmail, "rechnung@baeckerei-schmidt.de; info@baeckerei-schmidt.de");
+    EXPECT_EQ(first.InvoiceEmailSource, "Debitor E-Mail");
+    EXPECT_EQ(items[7].CurrencyCode, "CHF");
+    EXPECT_EQ(items[7].Gross, Currency::Parse("3970"));
+}
+
+TEST_P(NavSearch, RecipientsOfEverySource) {
+    OpenDemo();
+    auto items = FNav->Search("Muster GmbH", "", kMarch1, kMarch31);
+    std::map<std::string, std::pair<std::string, std::string>> byNo;
+    for (const auto& i : items) byNo[i.No] = {i.InvoiceEmail, i.InvoiceEmailSource};
+    EXPECT_EQ(byNo["RE24-0002"], std::make_pair(std::string("rechnungseingang@musterkreis.de; kaemmerei@musterkreis.de"),
+                                                std::string("CMNM-Empfänger VK-RECHNUNG")));
+    EXPECT_EQ(byNo["RE24-0004"], std::make_pair(std::string("facturen@vanderberg.nl; crediteuren@vanderberg.nl"),
+                                                std::string("Dokumentlayouts (An E-Mail senden)")));
+    EXPECT_EQ(byNo["RE24-0005"], std::make_pair(std::string("buchhaltung@krause-bau.de"),
+                                                std::string("Debitor E-Mail (Rechnungs-Kennzeichnung)")));
+    EXPECT_EQ(byNo["RE24-0010"], std::make_pair(std::string("buchhaltung@elektro-maier.de"), std::string("Debitor E-Mail")))
+        << "a CMNM entry without an address passes on to the customer card";
+    EXPECT_EQ(byNo["RE24-0012"], std::make_pair(std::string(), std::string()));
+}
+
+TEST_P(NavSearch, TextFilter) {
+    OpenDemo();
+    const TDateTime all0 = EncodeDate(2000, 1, 1), all1 = EncodeDate(2030, 12, 31);
+    struct Case { const char* text; std::vector<std::string> expected; };
+    const Case cases[] = {
+        {"  D40000 ", {"RE24-0005", "RE24-0015"}},  // bill-to customer, all time
+        {"ipzi", {"RE24-0005", "RE24-0015"}},       // part of the city
+        {"Vogel", {"RE24-0009"}},                   // part of the name
+        {"RE24-001_", {"RE24-0014", "RE24-0013", "RE24-0012", "RE24-0011", "RE24-0010", "RE24-0015"}},  // "_" is a wildcard
+        {"O'Brien", {}},
+        {"NW-1001", {}},  // another company's invoice
+    };
+    for (const auto& c : cases) EXPECT_EQ(Numbers(FNav->Search("Muster GmbH", c.text, all0, all1)), c.expected) << c.text;
+    EXPECT_EQ(FNav->Search("Muster GmbH", "   ", all0, all1).size(), 15u) << "blanks only: no filter";
+    EXPECT_EQ(FNav->Search("Muster GmbH", "%", all0, all1).size(), 15u);
+    EXPECT_TRUE(FNav->Search("Muster GmbH", std::string(10000, 'x'), all0, all1).empty());
+    EXPECT_TRUE(FNav->Search("Muster GmbH", "", kMarch31 + 1, kMarch1).empty()) << "reversed range";
+}
+
+TEST_P(NavSearch, RowLimitKeepsTheNewest) {
+    OpenDemo();
+    FSettings->MaxRows = 3;
+    EXPECT_EQ(Numbers(FNav->Search("Muster GmbH", "", kMarch1, kMarch31)),
+              (std::vector<std::string>{"RE24-0013", "RE24-0012", "RE24-0011"}));
+    FSettings->MaxRows = 0;  // not a usable limit: the default applies
+    EXPECT_EQ(FNav->Search("Muster GmbH", "", kMarch1, kMarch31).size(), 13u);
+}
+
+TEST_P(NavSearch, ManyInvoicesSameDayNumbersAndNoLines) {
+    std::string db = FFolder.File("many.db");
+    const std::string h = "\"X]'$ Y$Sales Invoice Header\"";
+    ExecSqlite(db, NavSchemaSql("X]'$ Y") +
+                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+                       "INSERT INTO " + h + " ([No_], [Bill-to Customer No_], [Posting Date]) "
+                       "SELECT printf('V%05d', i), 'K1', date('2023-01-01', '+' || (i / 10) || ' days') || ' 00:00:00' FROM n;"
+                       "INSERT INTO " + h + " ([No_], [Bill-to Customer No_], [Bill-to Name], [Posting Date]) VALUES "
+                       "('RE9', 'K2', 'Neun', '2024-06-03 00:00:00'), ('RE10', 'K2', 'Zehn', '2024-06-03 00:00:00'),"
+                       "('RE11', 'K2', 'Elf', '2024-06-03 00:00:00'), ('RE100%', 'K2', 'Prozent', '2024-06-01T00:00:00'),"
+                       "('RE200', 'K2', 'Juli', '2024-07-01');"
+                       "INSERT INTO \"X]'$ Y$Sales Invoice Line\" ([Document No_], [Line No_], [Amount Including VAT]) VALUES "
+                       "('RE9', 10000, 11.9), ('RE9', 20000, '0.10');");
+    Open(db, "[Datenbank]\nProvider=\nDatenbank=\n");
+    auto june = FNav->Search("X]'$ Y", "RE", EncodeDate(2024, 6, 3), EncodeDate(2024, 6, 3));
+    EXPECT_EQ(Numbers(june), (std::vector<std::string>{"RE11", "RE10", "RE9"}));
+    ASSERT_EQ(june.size(), 3u);
+    EXPECT_EQ(june[0].Gross, Currency()) << "no lines: 0";
+    EXPECT_EQ(june[2].Gross, Currency::Parse("12")) << "REAL and TEXT amounts summed";
+    EXPECT_EQ(june[2].InvoiceEmail, "") << "customer missing: no address";
+    EXPECT_EQ(Numbers(FNav->Search("X]'$ Y", "100%", EncodeDate(2024, 6, 1), EncodeDate(2024, 6, 30))),
+              (std::vector<std::string>{"RE100%"}));
+    // Dates stored as "YYYY-MM-DD" or with a "T" count by their day.
+    EXPECT_EQ(Numbers(FNav->Search("X]'$ Y", "", EncodeDate(2024, 6, 1), EncodeDate(2024, 7, 1))),
+              (std::vector<std::string>{"RE200", "RE11", "RE10", "RE9", "RE100%"}));
+    EXPECT_EQ(Numbers(FNav->Search("X]'$ Y", "", EncodeDate(2024, 6, 2), EncodeDate(2024, 6, 30))),
+              (std::vector<std::string>{"RE11", "RE10", "RE9"}));
+
+    auto limited = FNav->Search("X]'$ Y", "", EncodeDate(2000, 1, 1), EncodeDate(2023, 12, 31));
+    ASSERT_EQ(limited.size(), 1000u);
+    EXPECT_EQ(limited.front().No, "V01500");
+    EXPECT_EQ(limited.back().No, "V00501");
+}
+
+TEST_P(NavSearch, UnknownCompanyIsAnError) {
+    OpenDemo();
+    EXPECT_THROW(FNav->Search("Gibt es nicht", "", kMarch1, kMarch31), Exception);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NavSearch, ::testing::Values(TBackendKind::Embedded, TBackendKind::Odbc), BackendName);
