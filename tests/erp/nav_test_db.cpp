@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -33,7 +34,7 @@ void ExecSqlite(const std::string& dbPath, const std::string& sql) {
 
 std::string NavSchemaSql(const std::string& company, bool nullable) {
     std::string sql = ReplaceAll(DemoFile("nav-schema.sql"), "@C@", ReplaceAll(company, "\"", "\"\""));
-    if (nullable) sql = ReplaceAll(sql, " NOT NULL", "");
+    if (nullable) sql = std::regex_replace(ReplaceAll(sql, " NOT NULL", ""), std::regex(" DEFAULT ('[^']*'|[0-9.]+)"), "");
     return sql;
 }
 

@@ -12,7 +12,7 @@ namespace velkaro::test {
 
 // Runs SQL on an SQLite file (created when missing); fails the test on an error.
 void ExecSqlite(const std::string& dbPath, const std::string& sql);
-// The schema of one company from demo/nav-schema.sql; `nullable` drops NOT NULL so
+// The schema of one company from demo/nav-schema.sql; `nullable` drops NOT NULL and the defaults so
 // that tests can store NULL in every column.
 std::string NavSchemaSql(const std::string& company, bool nullable = false);
 // The database-wide NAV tables (demo/nav-database.sql).

@@ -1,0 +1,357 @@
+// Seller and invoice loading, field by field against the demo company, and the
+// failure cases on small fixtures.
+#include "nav_backend_fixture.h"
+
+#include "config/leitweg.h"
+#include "platform/error.h"
+
+using namespace velkaro;
+using namespace velkaro::test;
+
+namespace {
+Currency M(const char* text) { return Currency::Parse(text); }
+const char* const kPlainIni = "[Datenbank]\nProvider=\nDatenbank=\n";
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "(kein Fehler)";
+}
+} // namespace
+
+class NavLoad : public NavBackendTest {};
+
+TEST_P(NavLoad, SellerWithTheDemoSettingsLaidOver) {
+    OpenDemo();
+    TSeller s = FNav->LoadSeller("Muster GmbH");
+    EXPECT_EQ(s.Addr.Name, "Muster GmbH");
+    EXPECT_EQ(s.Addr.Name2, "Büro- und Gastronomiebedarf");
+    EXPECT_EQ(s.Addr.Street, "Industriestraße 12") << "moved up from the second address line";
+    EXPECT_EQ(s.Addr.Street2, "");
+    EXPECT_EQ(s.Addr.PostCode, "70565");
+    EXPECT_EQ(s.Addr.City, "Stuttgart");
+    EXPECT_EQ(s.Addr.Country, "DE");
+    EXPECT_EQ(s.Addr.Contact, "");
+    EXPECT_EQ(s.VatID, "DE123456789");
+    EXPECT_EQ(s.TaxNo, "99/123/45678");
+    EXPECT_EQ(s.GLN, "4012345000009");
+    EXPECT_EQ(s.Fax, "+49 711 123456-99");
+    EXPECT_EQ(s.Phone, "+49 711 123456-12");
+    EXPECT_EQ(s.Email, "rechnung@muster-gmbh.de");
+    EXPECT_EQ(s.Web, "www.muster-gmbh.de");
+    EXPECT_EQ(s.IBAN, "DE93600501010002034024");
+    EXPECT_EQ(s.BIC, "SOLADEST600");
+    EXPECT_EQ(s.BankName, "BW-Bank Stuttgart");
+    EXPECT_EQ(s.AccountHolder, "Muster GmbH");
+    EXPECT_EQ(s.CreditorID, "DE98ZZZ09999999999");
+    EXPECT_EQ(s.ContactName, "Claudia Klein");
+    EXPECT_EQ(s.Management, "Dr. Hans Muster, Petra Muster");
+    EXPECT_EQ(s.CommercialRegister, "Amtsgericht Stuttgart HRB 765432");
+}
+
+TEST_P(NavLoad, SellerFromNavAloneAndDefaultCountry) {
+    Open(DemoDbPath(), kPlainIni);
+    TSeller s = FNav->LoadSeller("Muster GmbH");
+    EXPECT_EQ(s.IBAN, "DE89370400440532013000") << "blanks removed";
+    EXPECT_EQ(s.BIC, "COBADEFFXXX");
+    EXPECT_EQ(s.BankName, "Commerzbank Stuttgart");
+    EXPECT_EQ(s.Phone, "+49 711 123456-0");
+    EXPECT_EQ(s.Email, "info@muster-gmbh.de");
+    EXPECT_EQ(s.AccountHolder, "Muster GmbH");
+    EXPECT_EQ(s.CreditorID, "");
+    TSeller n = FNav->LoadSeller("Nordwind Handels GmbH");
+    EXPECT_EQ(n.Addr.CountryNav, "");
+    EXPECT_EQ(n.Addr.Country, "DE") << "empty NAV country: the default country";
+    EXPECT_EQ(n.IBAN, "DE29100100100987654321");
+}
+
+TEST_P(NavLoad, DomesticInvoiceFieldByField) {
+    OpenDemo();
+    auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0001");
+    EXPECT_EQ(inv->No, "RE24-0001");
+    EXPECT_EQ(inv->CustomerNo, "D10000");
+    EXPECT_EQ(inv->SellToCustomerNo, "D10000");
+    EXPECT_EQ(inv->BillTo.Name, "Bäckerei Schmidt GmbH & Co. KG");
+    EXPECT_EQ(inv->BillTo.Name2, "Filiale Schwabing");
+    EXPECT_EQ(inv->BillTo.Street, "Hauptstraße 5");
+    EXPECT_EQ(inv->BillTo.PostCode, "80331");
+    EXPECT_EQ(inv->BillTo.City, "München");
+    EXPECT_EQ(inv->BillTo.Contact, "Frau Schmidt");
+    EXPECT_EQ(inv->BillTo.CountryNav, "DE");
+    EXPECT_EQ(inv->BillTo.Country, "DE");
+    EXPECT_EQ(inv->BillTo.CountryName, "Deutschland");
+    EXPECT_EQ(inv->ShipToCode, "");
+    EXPECT_EQ(inv->ShipTo.CountryName, "");
+    EXPECT_DOUBLE_EQ(inv->PostingDate, EncodeDate(2024, 3, 4));
+    EXPECT_DOUBLE_EQ(inv->DocumentDate, EncodeDate(2024, 3, 4));
+    EXPECT_DOUBLE_EQ(inv->DueDate, EncodeDate(2024, 4, 3));
+    EXPECT_DOUBLE_EQ(inv->ShipmentDate, EncodeDate(2024, 3, 1));
+    EXPECT_DOUBLE_EQ(inv->OrderDate, EncodeDate(2024, 2, 26));
+    EXPECT_DOUBLE_EQ(inv->PmtDiscDate, EncodeDate(2024, 3, 18));
+    EXPECT_DOUBLE_EQ(inv->PmtDiscPct, 2);
+    EXPECT_EQ(inv->YourReference, "Bestellung Filiale 3");
+    EXPECT_EQ(inv->ExternalDocNo, "BS-2024-0815");
+    EXPECT_EQ(inv->OrderNo, "AU24-0117");
+    EXPECT_EQ(inv->PostingDescription, "Rechnung RE24-0001");
+    EXPECT_EQ(inv->CurrencyCode, "EUR") << "local currency from the general ledger setup";
+    EXPECT_FALSE(inv->PricesInclVat);
+    EXPECT_FALSE(inv->EU3Party);
+    EXPECT_EQ(inv->PayTermsCode, "14T2%");
+    EXPECT_EQ(inv->PayTermsText, "14 Tage 2 % Skonto, 30 Tage netto");
+    EXPECT_EQ(inv->PayMethodCode, "UEBERW");
+    EXPECT_EQ(inv->PayMethodText, "Überweisung");
+    EXPECT_EQ(inv->BuyerVatID, "DE811234567");
+    EXPECT_EQ(inv->LeitwegID, "");
+    EXPECT_EQ(inv->BuyerReference, "Bestellung Filiale 3");
+    EXPECT_EQ(inv->CustomerEmail, "info@baeckerei-schmidt.de; rechnung@baeckerei-schmidt.de");
+    EXPECT_EQ(inv->InvoiceEmail, "rechnung@baeckerei-schmidt.de; info@baeckerei-schmidt.de");
+    EXPECT_EQ(inv->InvoiceEmailSource, "Debitor E-Mail");
+    EXPECT_EQ(inv->BuyerEmail, "rechnung@baeckerei-schmidt.de");
+    EXPECT_EQ(inv->BuyerGLN, "");
+    EXPECT_FALSE(inv->DirectDebit);
+    EXPECT_EQ(inv->BuyerIBAN, "") << "bank accounts only for direct debit";
+
+    ASSERT_EQ(inv->Lines.size(), 7u);
+    const TInvLine& text = inv->Lines[0];
+    EXPECT_EQ(text.LineNo, 10000);
+    EXPECT_EQ(text.LineType, 0);
+    EXPECT_EQ(text.Description, "Lieferung gemäß Ihrer Bestellung vom 26.02.2024");
+    EXPECT_TRUE(IsTextLine(text));
+    const TInvLine& l = inv->Lines[1];
+    EXPECT_EQ(l.LineNo, 20000);
+    EXPECT_EQ(l.LineType, 2);
+    EXPECT_EQ(l.ItemNo, "1000");
+    EXPECT_EQ(l.Description, "Brotkorb Edelstahl rund");
+    EXPECT_EQ(l.Description2, "Ø 28 cm");
+    EXPECT_EQ(l.UnitCode, "STK");
+    EXPECT_EQ(l.UnitText, "Stück");
+    EXPECT_EQ(l.UnitIso, "H87");
+    EXPECT_DOUBLE_EQ(l.Quantity, 12);
+    EXPECT_DOUBLE_EQ(l.UnitPrice, 14.90);
+    EXPECT_DOUBLE_EQ(l.VatPct, 19);
+    EXPECT_EQ(l.LineAmount, M("178.80"));
+    EXPECT_EQ(l.InvDiscAmount, M("5.36"));
+    EXPECT_EQ(l.Amount, M("173.44"));
+    EXPECT_EQ(l.AmountInclVat, M("206.39"));
+    EXPECT_EQ(l.VatCalcType, 0);
+    EXPECT_DOUBLE_EQ(inv->Lines[2].LineDiscPct, 10);
+    EXPECT_EQ(inv->Lines[2].LineAmount, M("121.50"));
+    EXPECT_EQ(inv->Lines[4].UnitText, "Karton");
+    EXPECT_EQ(inv->Lines[4].UnitIso, "XCT") << "no code in the unit table: the settings' unit map";
+    EXPECT_TRUE(IsTextLine(inv->Lines[6]));
+
+    EXPECT_EQ(inv->LineTotal, M("713.72"));
+    ASSERT_EQ(inv->VatGroups.size(), 2u);
+    EXPECT_DOUBLE_EQ(inv->VatGroups[0].Rate, 19);
+    EXPECT_DOUBLE_EQ(inv->VatGroups[1].Rate, 7);
+    EXPECT_EQ(inv->DuePayable, M("812.68"));
+}
+
+TEST_P(NavLoad, PublicSectorLeitwegFromTheCustomerOrTheSellTo) {
+    OpenDemo();
+    auto own = FNav->LoadInvoice("Muster GmbH", "RE24-0002");
+    EXPECT_EQ(own->LeitwegID, "05315000-KREIS01-55");
+    EXPECT_EQ(own->BuyerReference, "05315000-KREIS01-55");
+    EXPECT_EQ(own->InvoiceEmail, "rechnungseingang@musterkreis.de; kaemmerei@musterkreis.de");
+    EXPECT_EQ(own->InvoiceEmailSource, "CMNM-Empfänger VK-RECHNUNG");
+    EXPECT_EQ(own->BuyerEmail, "rechnungseingang@musterkreis.de");
+    ASSERT_EQ(own->VatGroups.size(), 2u);
+    EXPECT_EQ(own->VatGroups[1].Category, vcE) << "the exempt training";
+
+    auto school = FNav->LoadInvoice("Muster GmbH", "RE24-0003");
+    EXPECT_EQ(school->CustomerNo, "D20010");
+    EXPECT_EQ(school->SellToCustomerNo, "D20000");
+    EXPECT_EQ(school->LeitwegID, "05315000-KREIS01-55");
+    EXPECT_EQ(school->BuyerReference, "05315000-KREIS01-55");
+    EXPECT_EQ(school->InvoiceEmail, "sekretariat@kreisschule-musterkreis.de");
+}
+
+TEST_P(NavLoad, ForeignBuyers) {
+    OpenDemo();
+    auto eu = FNav->LoadInvoice("Muster GmbH", "RE24-0004");
+    EXPECT_EQ(eu->BuyerVatID, "NL854712345B01");
+    EXPECT_EQ(eu->BillTo.CountryName, "Niederlande");
+    EXPECT_EQ(eu->ShipToCode, "ROTTERDAM");
+    EXPECT_EQ(eu->ShipTo.Name, "Van der Berg Horeca B.V. Magazijn");
+    EXPECT_EQ(eu->ShipTo.Street, "Waalhaven Oostzijde 85");
+    EXPECT_EQ(eu->ShipTo.PostCode, "3087 BM");
+    EXPECT_EQ(eu->ShipTo.City, "Rotterdam");
+    EXPECT_EQ(eu->ShipTo.Contact, "Dhr. Jansen");
+    EXPECT_EQ(eu->ShipTo.Country, "NL");
+    EXPECT_EQ(eu->InvoiceEmailSource, "Dokumentlayouts (An E-Mail senden)");
+    EXPECT_EQ(eu->BuyerEmail, "facturen@vanderberg.nl");
+    EXPECT_EQ(eu->BuyerGLN, "8712345000004");
+    ASSERT_EQ(eu->VatGroups.size(), 1u);
+    EXPECT_EQ(eu->VatGroups[0].Category, vcK);
+
+    auto rc = FNav->LoadInvoice("Muster GmbH", "RE24-0005");
+    ASSERT_EQ(rc->VatGroups.size(), 1u);
+    EXPECT_EQ(rc->VatGroups[0].Category, vcAE);
+    EXPECT_EQ(rc->Lines[1].VatCalcType, 1);
+    EXPECT_EQ(rc->Lines[1].VatClause, "REVERSE");
+    EXPECT_DOUBLE_EQ(rc->Lines[2].Quantity, 18.5);
+
+    auto ch = FNav->LoadInvoice("Muster GmbH", "RE24-0006");
+    EXPECT_EQ(ch->CurrencyCode, "CHF");
+    EXPECT_EQ(ch->BillTo.CountryName, "Schweiz");
+    EXPECT_EQ(ch->VatGroups[0].Category, vcG);
+
+    auto us = FNav->LoadInvoice("Muster GmbH", "RE24-0007");
+    EXPECT_EQ(us->CurrencyCode, "USD");
+    EXPECT_EQ(us->BillTo.CountryNav, "USA");
+    EXPECT_EQ(us->BillTo.Country, "US");
+    EXPECT_EQ(us->BillTo.CountryName, "Vereinigte Staaten von Amerika") << "looked up by the mapped code";
+    EXPECT_EQ(us->BillTo.Street, "400 N Michigan Ave");
+    EXPECT_EQ(us->BillTo.Street2, "Suite 1200");
+    EXPECT_EQ(us->Lines[0].UnitText, "Paket");
+    EXPECT_EQ(us->Lines[0].UnitIso, "XPK") << "from the demo settings' [Einheiten]";
+}
+
+TEST_P(NavLoad, DirectDebitTakesTheMandateAccount) {
+    OpenDemo();
+    auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0008");
+    EXPECT_TRUE(inv->DirectDebit);
+    EXPECT_EQ(inv->MandateID, "MANDAT-D70000-02");
+    EXPECT_EQ(inv->BuyerIBAN, "DE61760501010012345678");
+    EXPECT_EQ(inv->BuyerBIC, "SSKNDE77XXX");
+    EXPECT_EQ(inv->PayMethodText, "SEPA-Lastschrift");
+    EXPECT_EQ(inv->BillTo.Street, "Lindenallee 23");
+}
+
+TEST_P(NavLoad, DirectDebitWithoutMandateTakesTheLowestCodeWithIban) {
+    std::string db = FFolder.File("dd.db");
+    const std::string c = "\"DD$";
+    ExecSqlite(db, NavSchemaSql("DD") + "INSERT INTO " + c + "Sales Invoice Header\" ([No_], [Bill-to Customer No_], "
+                   "[Payment Method Code], [Direct Debit Mandate ID]) VALUES ('R1', 'K1', 'einzug', ''), "
+                   "('R2', 'K1', 'EINZUG', 'M-UNBEKANNT');"
+                   "INSERT INTO " + c + "Customer Bank Account\" ([Customer No_], [Code], [IBAN], [SWIFT Code]) VALUES "
+                   "('K1', 'A', '', 'LEER'), ('K1', 'C', 'DE02 1203 0000 0000 2020 51', 'BIC-C'), "
+                   "('K1', 'B', 'DE12 5001 0517 0648 4898 90', 'BIC-B'), ('K2', '0', 'DE00', 'X');");
+    Open(db, kPlainIni);
+    for (const char* no : {"R1", "R2"}) {
+        auto inv = FNav->LoadInvoice("DD", no);
+        EXPECT_TRUE(inv->DirectDebit) << no;
+        EXPECT_EQ(inv->BuyerIBAN, "DE12500105170648489890") << no;
+        EXPECT_EQ(inv->BuyerBIC, "BIC-B") << no;
+    }
+}
+
+TEST_P(NavLoad, PricesIncludingVatWithOneCentDifference) {
+    OpenDemo();
+    auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0009");
+    EXPECT_TRUE(inv->PricesInclVat);
+    EXPECT_EQ(inv->Lines[1].Description2, "Gravur „Vogel“");
+    EXPECT_EQ(inv->Rounding, M("0.01"));
+    EXPECT_EQ(inv->Warnings.size(), 1u);
+    EXPECT_EQ(inv->DuePayable, M("39.87")) << "what NAV posted";
+}
+
+TEST_P(NavLoad, ReturnsChargesAndUnitsGivenAsText) {
+    OpenDemo();
+    auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0011");
+    ASSERT_EQ(inv->Lines.size(), 4u);
+    EXPECT_DOUBLE_EQ(inv->Lines[1].Quantity, -1);
+    EXPECT_EQ(inv->Lines[1].Amount, M("-22.50"));
+    EXPECT_DOUBLE_EQ(inv->Lines[2].Quantity, 0);
+    EXPECT_EQ(inv->Lines[2].Amount, M("15.00"));
+    EXPECT_FALSE(IsTextLine(inv->Lines[2]));
+    EXPECT_EQ(inv->Lines[2].UnitIso, "C62");
+    EXPECT_EQ(inv->Lines[3].UnitCode, "Stück");
+    EXPECT_EQ(inv->Lines[3].UnitText, "Stück");
+    EXPECT_EQ(inv->Lines[3].UnitIso, "H87") << "unit text looked up in the unit map";
+    EXPECT_DOUBLE_EQ(inv->Lines[3].UnitPrice, 0.045);
+    EXPECT_EQ(inv->LineTotal, M("60.00"));
+}
+
+TEST_P(NavLoad, LongInvoiceAndBlankDocumentDate) {
+    OpenDemo();
+    EXPECT_EQ(FNav->LoadInvoice("Muster GmbH", "RE24-0010")->Lines.size(), 62u);
+    auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0012");
+    EXPECT_DOUBLE_EQ(inv->DocumentDate, EncodeDate(2024, 3, 28)) << "blank 1753 date: the posting date";
+    EXPECT_DOUBLE_EQ(inv->OrderDate, EncodeDate(1753, 1, 1)) << "other blank dates stay as read";
+    EXPECT_EQ(inv->BillTo.Country, "DE");
+    EXPECT_EQ(inv->BillTo.CountryName, "Deutschland");
+    EXPECT_EQ(inv->InvoiceEmail, "");
+    EXPECT_EQ(inv->InvoiceEmailSource, "");
+    EXPECT_EQ(inv->BuyerEmail, "");
+}
+
+TEST_P(NavLoad, SecondCompanyWithoutOptionalTables) {
+    OpenDemo();
+    auto inv = FNav->LoadInvoice("Nordwind Handels GmbH", "NW-1003");
+    EXPECT_EQ(inv->InvoiceEmail, "info@raeucherei-jensen.de");
+    EXPECT_EQ(inv->InvoiceEmailSource, "Debitor E-Mail");
+    EXPECT_EQ(inv->LineTotal, M("185.00"));
+    EXPECT_EQ(inv->PayMethodText, "") << "no method code: no lookup";
+}
+
+TEST_P(NavLoad, Failures) {
+    OpenDemo();
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", "RE24-9999"); }), "Rechnung RE24-9999 nicht gefunden");
+    for (const char* no : {"RE24-000%", "RE24-000_", "RE'24", "x' OR '1'='1"})
+        EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", no); }), "Rechnung " + std::string(no) + " nicht gefunden");
+    EXPECT_NE(ErrorOf([&] { FNav->LoadInvoice("Gibt es nicht", "RE24-0001"); }).find("no such table"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { FNav->LoadSeller("Gibt es nicht"); }).find("no such table"), std::string::npos);
+}
+
+TEST_P(NavLoad, InvalidLeitwegIdInTheSettings) {
+    Open(DemoDbPath(), std::string(kPlainIni) + "[Leitweg]\nD10000=0401100012345\n");
+    std::string reason;
+    ASSERT_FALSE(CheckLeitwegID("0401100012345", reason));
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", "RE24-0001"); }),
+              "Die Leitweg-ID „0401100012345“ für Debitor D10000 in der INI (Abschnitt [Leitweg]) ist ungültig: " +
+                  reason + ".");
+}
+
+TEST_P(NavLoad, EmptyCompanyInformation) {
+    std::string db = FFolder.File("nocompany.db");
+    ExecSqlite(db, NavSchemaSql("Leer"));
+    Open(db, kPlainIni);
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadSeller("Leer"); }), "Firmendaten (Company Information) fehlen für Mandant Leer");
+}
+
+TEST_P(NavLoad, NullInEveryColumnRead) {
+    std::string db = FFolder.File("nulls.db");
+    std::string sql = NavSchemaSql("N", true);
+    for (const char* table : {"Sales Invoice Header", "Sales Invoice Line", "Company Information", "Customer",
+                              "General Ledger Setup", "Unit of Measure", "CMNM Recipient", "Custom Report Selection",
+                              "Contact", "Customer Bank Account"})
+        sql += std::string("INSERT INTO \"N$") + table + "\" DEFAULT VALUES;";
+    sql += "UPDATE \"N$Sales Invoice Header\" SET [No_] = 'R1', [Payment Method Code] = 'EINZUG';"
+           "UPDATE \"N$Sales Invoice Line\" SET [Document No_] = 'R1';"
+           "UPDATE \"N$Sales Invoice Header\" SET [Posting Date] = NULL;";
+    ExecSqlite(db, sql);
+    Open(db, kPlainIni);
+    TSeller s = FNav->LoadSeller("N");
+    EXPECT_EQ(s.Addr.Name, "");
+    EXPECT_EQ(s.Addr.Country, "DE");
+    auto inv = FNav->LoadInvoice("N", "R1");
+    EXPECT_EQ(inv->CustomerNo, "");
+    EXPECT_EQ(inv->PostingDate, 0.0);
+    EXPECT_EQ(inv->DocumentDate, 0.0);
+    EXPECT_EQ(inv->PmtDiscPct, 0.0);
+    EXPECT_EQ(inv->CurrencyCode, "");
+    EXPECT_EQ(inv->InvCurrency(), "EUR");
+    EXPECT_TRUE(inv->DirectDebit);
+    EXPECT_EQ(inv->BuyerIBAN, "");
+    ASSERT_EQ(inv->Lines.size(), 1u);
+    EXPECT_EQ(inv->Lines[0].LineNo, 0);
+    EXPECT_EQ(inv->Lines[0].Amount, Currency());
+    EXPECT_EQ(inv->Lines[0].UnitIso, "C62");
+    EXPECT_TRUE(inv->VatGroups.empty());
+    EXPECT_EQ(inv->DuePayable, Currency());
+}
+
+TEST_P(NavLoad, InvoiceWithoutLines) {
+    std::string db = FFolder.File("nolines.db");
+    ExecSqlite(db, NavSchemaSql("L") + "INSERT INTO \"L$Sales Invoice Header\" ([No_]) VALUES ('R0');");
+    Open(db, kPlainIni);
+    auto inv = FNav->LoadInvoice("L", "R0");
+    EXPECT_TRUE(inv->Lines.empty());
+    EXPECT_EQ(inv->GrandTotal, Currency());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NavLoad, ::testing::Values(TBackendKind::Embedded, TBackendKind::Odbc), BackendName);
