@@ -11,7 +11,8 @@ std::string TInvoice::InvCurrency() const {
 
 bool IsNavDate(TDateTime date) {
     static const TDateTime kFirstSetDay = EncodeDate(1754, 1, 1);
-    return date > kFirstSetDay;
+    // Day 0 (30.12.1899) lies after 1754 but is what an unfilled date holds.
+    return date > kFirstSetDay && date != 0;
 }
 
 bool IsTextLine(const TInvLine& line) {

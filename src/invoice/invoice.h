@@ -148,7 +148,8 @@ public:
     void Calculate(const TSettings& settings);
 };
 
-// A date counts as set only after 1 January 1754 (NAV's blank date is 1753-01-01).
+// A date counts as set only after 1 January 1754 (NAV's blank date is 1753-01-01);
+// the value 0 of an unfilled date is not set either.
 bool IsNavDate(TDateTime date);
 // A text line is no invoice item: type 0, or quantity and amount both exactly 0.
 bool IsTextLine(const TInvLine& line);
