@@ -5,9 +5,12 @@
 namespace velkaro {
 
 std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table) {
-    std::string name = company + "$" + table;
-    if (d == sdSqlite) return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
-    return "[" + ReplaceAll(name, "]", "]]") + "]";
+    const std::string name = company + "$" + table;
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "x" + std::string.
+    std::string quoted(1, d == sdSqlite ? '"' : '[');
+    quoted += d == sdSqlite ? ReplaceAll(name, "\"", "\"\"") : ReplaceAll(name, "]", "]]");
+    quoted += d == sdSqlite ? '"' : ']';
+    return quoted;
 }
 
 std::string NavObjectName(TSqlDialect d, const std::string& company, const std::string& table) {

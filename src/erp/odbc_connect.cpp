@@ -30,7 +30,10 @@ void AppendLogin(std::string& out, const TDbConnectParams& p) {
         out += ";Trusted_Connection=Yes";
         return;
     }
-    out += ";" + OdbcAttribute("UID", p.User) + ";" + OdbcAttribute("PWD", p.Password);
+    out += ';';
+    out += OdbcAttribute("UID", p.User);
+    out += ';';
+    out += OdbcAttribute("PWD", p.Password);
 }
 
 } // namespace

@@ -88,9 +88,9 @@ TEST_P(NavDiscovery, LookupAndFirstRow) {
     EXPECT_TRUE(FNav->QueryFirstRow("SELECT 1 WHERE 0").empty());
 }
 
-TEST_P(NavDiscovery, MissingDatabaseFile) {
-    if (GetParam() == TBackendKind::Odbc) GTEST_SKIP() << "the embedded backend's own check";
-    TSettings settings(FFolder.File("x.ini"));
+TEST(NavConnect, MissingSqliteFileNamedRelativeToTheSettings) {
+    TempFolder folder;
+    TSettings settings(folder.File("x.ini"));
     settings.Provider = "sqlite";
     settings.Database = "fehlt.db";
     TNavData nav(settings);
@@ -98,7 +98,7 @@ TEST_P(NavDiscovery, MissingDatabaseFile) {
         nav.Companies();
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_EQ(std::string(e.what()), "SQLite-Datenbankdatei „" + FFolder.File("fehlt.db") + "“ nicht gefunden.");
+        EXPECT_EQ(std::string(e.what()), "SQLite-Datenbankdatei „" + folder.File("fehlt.db") + "“ nicht gefunden.");
     }
 }
 
