@@ -35,25 +35,21 @@ TBulk& Bulk() {
     return bulk;
 }
 
+void RunSearch(benchmark::State& state, const char* text, TDateTime from, TDateTime to) {
+    auto& nav = *Bulk().Nav;
+    size_t rows = 0;
+    for (auto _ : state) rows = nav.Search("Muster GmbH", text, from, to).size();
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
 void BM_SearchOneMonth(benchmark::State& state) {
-    auto& nav = *Bulk().Nav;
-    size_t rows = 0;
-    for (auto _ : state) rows = nav.Search("Muster GmbH", "", EncodeDate(2023, 3, 1), EncodeDate(2023, 3, 31)).size();
-    state.counters["rows"] = static_cast<double>(rows);
+    RunSearch(state, "", EncodeDate(2023, 3, 1), EncodeDate(2023, 3, 31));
 }
-
 void BM_SearchAllTimeWithText(benchmark::State& state) {
-    auto& nav = *Bulk().Nav;
-    size_t rows = 0;
-    for (auto _ : state) rows = nav.Search("Muster GmbH", "Vogel", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31)).size();
-    state.counters["rows"] = static_cast<double>(rows);
+    RunSearch(state, "Vogel", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31));
 }
-
 void BM_SearchAllTime(benchmark::State& state) {
-    auto& nav = *Bulk().Nav;
-    size_t rows = 0;
-    for (auto _ : state) rows = nav.Search("Muster GmbH", "", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31)).size();
-    state.counters["rows"] = static_cast<double>(rows);
+    RunSearch(state, "", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31));
 }
 
 void BM_LoadInvoice(benchmark::State& state) {
