@@ -270,4 +270,16 @@ bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value) 
     return true;
 }
 
+std::string Utf8Left(std::string_view s, size_t count) {
+    std::u32string cps = Utf8ToUtf32(s);
+    if (cps.size() <= count) return std::string(s);
+    return Utf32ToUtf8(std::u32string_view(cps).substr(0, count));
+}
+
+std::string Utf8Right(std::string_view s, size_t count) {
+    std::u32string cps = Utf8ToUtf32(s);
+    if (cps.size() <= count) return std::string(s);
+    return Utf32ToUtf8(std::u32string_view(cps).substr(cps.size() - count));
+}
+
 } // namespace velkaro

@@ -48,4 +48,8 @@ std::string Cp1252ToUtf8(std::string_view s);
 // The code page 1252 byte of a code point, or -1 when the code page has none.
 int Cp1252FromCodePoint(char32_t cp);
 
+// The first (last) `count` characters (code points) of UTF-8 text; all of it when shorter.
+std::string Utf8Left(std::string_view s, size_t count);
+std::string Utf8Right(std::string_view s, size_t count);
+
 } // namespace velkaro

@@ -32,21 +32,8 @@ std::string WellFormednessError(const std::string& xml) {
     return err && err->message ? err->message : "nicht wohlgeformt";
 }
 
-bool CommandExists(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command; returns its exit code and puts stdout and stderr into `output`.
-int RunCommand(const std::string& command, std::string& output) {
-    output.clear();
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    if (!pipe) return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) output.append(buf, n);
-    int status = pclose(pipe.release());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using test::CommandExists;
+using test::RunCommand;
 
 // Every invoice of the demo database (built from demo/*.sql into `folder`), loaded and
 // calculated by the database layer as the workflow does. Invoices that the loader

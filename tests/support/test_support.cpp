@@ -1,7 +1,11 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -43,5 +47,20 @@ std::string SourceDir() {
 }
 
 std::string TestDataPath(const std::string& relative) { return SourceDir() + "/tests/data/" + relative; }
+
+bool CommandExists(const std::string& name) {
+    return std::system(("command -v '" + name + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+int RunCommand(const std::string& command, std::string& output) {
+    output.clear();
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+    if (!pipe) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) output.append(buf, n);
+    int status = pclose(pipe.release());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 } // namespace velkaro::test

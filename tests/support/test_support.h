@@ -38,4 +38,10 @@ std::string TestDataPath(const std::string& relative);
 // Root of the source tree (for demo data and validation scripts).
 std::string SourceDir();
 
+// Whether a program of that name is on PATH.
+bool CommandExists(const std::string& name);
+// Runs a shell command; returns its exit code (-1 when it did not end normally) and puts
+// stdout and stderr into `output`.
+int RunCommand(const std::string& command, std::string& output);
+
 } // namespace velkaro::test

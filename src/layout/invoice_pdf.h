@@ -1,0 +1,18 @@
+#pragma once
+// The finished ZUGFeRD 2 / Factur-X file of one invoice: PDF/A-3 drawn by the layout,
+// with the Cross Industry Invoice embedded as "factur-x.xml".
+#include <string>
+
+#include "invoice/invoice.h"
+
+namespace velkaro {
+
+class TSettings;
+
+// Draws the calculated invoice with the settings' font, ICC profile and layout, attaches
+// `xml` unchanged and writes `fileName` (replaced when it exists; untouched when any step
+// fails). Errors carry the German message of the failing step.
+void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TSettings& settings,
+                      const std::string& fileName, const std::string& xml);
+
+} // namespace velkaro

@@ -1,0 +1,38 @@
+#include "demo_invoices.h"
+
+#include "erp/nav_data.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace velkaro::test {
+
+DemoSet LoadDemoInvoices(const TempFolder& folder) {
+    DemoSet set;
+    std::string output;
+    std::string db = folder.File("velkaro-demo.db");
+    if (RunCommand("bash '" + SourceDir() + "/demo/make-demo-db.sh' '" + db + "'", output) != 0) {
+        set.Error = "Demo-Datenbank nicht erstellt: " + output;
+        return set;
+    }
+    std::string ini = folder.File("velkaro.ini");
+    WriteFileBytes(ini, ReadFileBytes(SourceDir() + "/demo/velkaro.ini"));
+    set.Settings = std::make_unique<TSettings>(ini);
+    set.Settings->Provider = "SQLite";
+    set.Settings->Database = "velkaro-demo.db";
+    set.Settings->MaxRows = 100000;
+    TNavData nav(*set.Settings);
+    for (const std::string& company : nav.Companies()) {
+        TSeller seller = nav.LoadSeller(company);
+        for (const TInvoiceListItem& row : nav.Search(company, "", EncodeDate(1900, 1, 1), EncodeDate(2199, 12, 31))) {
+            try {
+                std::unique_ptr<TInvoice> inv = nav.LoadInvoice(company, row.No);
+                set.Invoices.push_back({company, std::move(*inv), seller});
+            } catch (const Exception& e) {
+                set.Refused.push_back(company + " " + row.No + ": " + e.what());
+            }
+        }
+    }
+    return set;
+}
+
+} // namespace velkaro::test

@@ -1,0 +1,250 @@
+// The finished invoice file: document information, Factur-X metadata, the attached XML,
+// failures that leave the target alone, and the files of fixture and demo invoices
+// through the Factur-X check, pdfdetach and pdftotext.
+#include "layout/invoice_pdf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <regex>
+
+#include "cii/cii_document.h"
+#include "demo_invoices.h"
+#include "layout/layout_model.h"
+#include "pdf/pdf_format.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "render_fixtures.h"
+
+namespace velkaro {
+namespace {
+
+using test::RenderRig;
+
+std::string RenderToFile(RenderRig& rig, const std::string& name, const std::string& xml = "<x/>") {
+    rig.Inv.Calculate(rig.Settings());
+    std::string path = rig.Folder() + name;
+    RenderInvoicePdf(rig.Inv, rig.Seller, rig.Settings(), path, xml);
+    return path;
+}
+
+// The message of the error `f` raises, or "" when it raises none.
+template <class Fn> std::string ErrorOf(Fn f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(InvoicePdf, InformationAndXmpNameInvoiceSellerAndBuyer) {
+    RenderRig rig;
+    std::string file = ReadFileBytes(RenderToFile(rig, "r.pdf"));
+    EXPECT_NE(file.find("/Title " + PdfHexString("Rechnung 1001") + " /Author " + PdfHexString("Beispiel AG") +
+                        " /Subject " + PdfHexString("Rechnung 1001 an Muster GmbH") + " /Keywords " +
+                        PdfHexString("Rechnung, ZUGFeRD, Factur-X, 1001") + " /Creator " + PdfHexString("Velkaro")),
+              std::string::npos);
+    for (const char* xmp : {"<rdf:li xml:lang=\"x-default\">Rechnung 1001</rdf:li>",
+                            "<dc:creator><rdf:Seq><rdf:li>Beispiel AG</rdf:li>",
+                            "<rdf:li xml:lang=\"x-default\">Rechnung 1001 an Muster GmbH</rdf:li>",
+                            "<pdf:Keywords>Rechnung, ZUGFeRD, Factur-X, 1001</pdf:Keywords>",
+                            "<fx:DocumentType>INVOICE</fx:DocumentType>",
+                            "<fx:DocumentFileName>factur-x.xml</fx:DocumentFileName>",
+                            "<fx:ConformanceLevel>EN 16931</fx:ConformanceLevel>"})
+        EXPECT_NE(file.find(xmp), std::string::npos) << xmp;
+    // Regular and bold face of the settings as F1 and F2.
+    EXPECT_NE(file.find("/Font << /F1 7 0 R /F2 10 0 R >>"), std::string::npos);
+    EXPECT_NE(file.find("/BaseFont /Arial "), std::string::npos);
+    EXPECT_NE(file.find("/BaseFont /Arial-Bold "), std::string::npos);
+}
+
+TEST(InvoicePdf, XmlIsTheOneAlternativeAttachment) {
+    RenderRig rig;
+    std::string file = ReadFileBytes(RenderToFile(rig, "r.pdf", "<rsm:CrossIndustryInvoice/>\n"));
+    EXPECT_NE(file.find("/Type /EmbeddedFile /Subtype /text#2Fxml /Params << /ModDate "), std::string::npos);
+    EXPECT_NE(file.find(" /Size 28 >>"), std::string::npos);
+    EXPECT_NE(file.find("<< /Type /Filespec /F (factur-x.xml) /UF " + PdfHexString("factur-x.xml") + " /Desc " +
+                        PdfHexString("Factur-X/ZUGFeRD Rechnungsdaten") + " /AFRelationship /Alternative "),
+              std::string::npos);
+    EXPECT_NE(file.find("/EmbeddedFiles << /Names [(factur-x.xml) "), std::string::npos);
+
+    std::string empty = ReadFileBytes(RenderToFile(rig, "empty.pdf", ""));
+    EXPECT_NE(empty.find(" /Size 0 >>"), std::string::npos);
+}
+
+TEST(InvoicePdf, SecondRunReplacesTheFile) {
+    RenderRig rig;
+    std::string path = RenderToFile(rig, "r.pdf");
+    rig.Inv.No = "1002";
+    RenderToFile(rig, "r.pdf");
+    std::string file = ReadFileBytes(path);
+    EXPECT_NE(file.find(PdfHexString("Rechnung 1002")), std::string::npos);
+    EXPECT_EQ(file.find(PdfHexString("Rechnung 1001")), std::string::npos);
+}
+
+TEST(InvoicePdf, FailuresNameTheCauseAndLeaveTheTargetAlone) {
+    struct Case {
+        const char* name;
+        void (*setup)(RenderRig&, const std::string& folder);
+        const char* message; // start of the error; the file name follows
+        const char* file;
+    };
+    const Case cases[] = {
+        {"ICC-Profil fehlt", [](RenderRig& r, const std::string& d) { r.Settings().IccFile = d + "fehlt.icc"; },
+         "ICC-Profil nicht gefunden: ", "fehlt.icc"},
+        {"Logo beschädigt",
+         [](RenderRig& r, const std::string& d) {
+             WriteFileBytes(d + "logo.png", "kein Bild");
+             TLayoutElement* logo = r.Layout().Find(ekLogo);
+             logo->Visible = true;
+             logo->FileName = d + "logo.png";
+         },
+         "Bild", "logo.png"},
+        {"Hintergrund beschädigt",
+         [](RenderRig& r, const std::string& d) {
+             WriteFileBytes(d + "briefbogen.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x02kaputt", 10));
+             r.Layout().BackgroundFirst = d + "briefbogen.jpg";
+         },
+         "Bild", "briefbogen.jpg"},
+    };
+    for (const Case& c : cases) {
+        RenderRig rig;
+        c.setup(rig, rig.Folder());
+        std::string target = rig.Folder() + "r.pdf";
+        WriteFileBytes(target, "alt");
+        std::string error = ErrorOf([&] { RenderToFile(rig, "r.pdf"); });
+        EXPECT_EQ(error.rfind(c.message, 0), 0u) << c.name << ": " << error;
+        EXPECT_NE(error.find(rig.Folder() + c.file), std::string::npos) << c.name << ": " << error;
+        EXPECT_EQ(ReadFileBytes(target), "alt") << c.name;
+    }
+}
+
+TEST(InvoicePdf, MissingPicturesAreSkipped) {
+    RenderRig rig;
+    TLayoutElement* logo = rig.Layout().Find(ekLogo);
+    logo->Visible = true;
+    logo->FileName = rig.Folder() + "gibt-es-nicht.png";
+    rig.Layout().BackgroundFirst = rig.Folder() + "auch-nicht.jpg";
+    std::string file = ReadFileBytes(RenderToFile(rig, "r.pdf"));
+    EXPECT_EQ(file.find("/XObject"), std::string::npos);
+}
+
+// --- external tools ---------------------------------------------------------------
+
+std::string Quoted(const std::string& s) { return "'" + ReplaceAll(s, "'", "'\\''") + "'"; }
+
+// pdftotext of the file with every run of white space as one blank.
+std::string PdfText(const std::string& pdf) {
+    std::string out;
+    test::RunCommand("pdftotext -layout -enc UTF-8 " + Quoted(pdf) + " -", out);
+    return std::regex_replace(out, std::regex("\\s+"), " ");
+}
+
+struct Produced {
+    std::string Name;
+    std::string Pdf;
+    std::string Xml;
+};
+
+void CheckWithTools(const std::vector<Produced>& files) {
+    for (const char* tool : {"qpdf", "pdfdetach", "pdfinfo", "pdffonts", "java"})
+        if (!test::CommandExists(tool))
+            GTEST_SKIP() << tool << " fehlt: Factur-X-Prüfung übersprungen; scripts/install-deps.sh installiert "
+                                    "poppler-utils, qpdf und default-jre-headless";
+    std::string list;
+    for (const Produced& p : files) list += " " + Quoted(p.Pdf);
+    std::string output;
+    int rc = test::RunCommand(Quoted(test::SourceDir() + "/third_party/validation/check-facturx-pdf") + " -q" + list,
+                              output);
+    EXPECT_EQ(rc, 0) << output;
+    int ok = 0;
+    for (const std::string& line : Split(output, '\n'))
+        if (line.rfind("OK ", 0) == 0) ++ok;
+    EXPECT_EQ(ok, static_cast<int>(files.size())) << output;
+
+    test::TempFolder out;
+    for (const Produced& p : files) {
+        std::string xml = out.File(ReplaceAll(p.Name, " ", "_") + ".xml");
+        std::string log;
+        // The one attachment (the Factur-X check has made sure it is factur-x.xml).
+        ASSERT_EQ(test::RunCommand("pdfdetach -save 1 -o " + Quoted(xml) + " " + Quoted(p.Pdf), log), 0)
+            << p.Name << ": " << log;
+        EXPECT_TRUE(ReadFileBytes(xml) == p.Xml) << p.Name << ": eingebettetes XML weicht ab";
+    }
+}
+
+// Copies the files to $VELKARO_RENDER_KEEP when set, to look at them.
+void Keep(const std::vector<Produced>& files) {
+    const char* keep = std::getenv("VELKARO_RENDER_KEEP");
+    if (!keep) return;
+    ForceDirectories(keep);
+    for (const Produced& p : files) WriteFileBytes(std::string(keep) + "/" + ReplaceAll(p.Name, " ", "_") + ".pdf", ReadFileBytes(p.Pdf));
+}
+
+TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected) {
+    if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt: Demo-Datenbank kann nicht erstellt werden";
+    if (!test::CommandExists("pdftotext")) GTEST_SKIP() << "pdftotext fehlt (poppler-utils)";
+    test::TempFolder folder;
+    test::DemoSet demo = test::LoadDemoInvoices(folder);
+    ASSERT_EQ(demo.Error, "");
+    ASSERT_GE(demo.Invoices.size(), 15u);
+    for (const std::string& r : demo.Refused) std::cout << "  vom Laden abgewiesen: " << r << "\n";
+
+    std::vector<Produced> files;
+    for (const test::DemoInvoice& d : demo.Invoices) {
+        std::string name = d.Company + " " + d.Invoice.No;
+        std::string pdf = folder.File(ReplaceAll(name, " ", "_") + ".pdf");
+        std::string xml = BuildCiiXml(d.Invoice, d.Seller, *demo.Settings);
+        RenderInvoicePdf(d.Invoice, d.Seller, *demo.Settings, pdf, xml);
+        files.push_back({name, pdf, xml});
+
+        std::string text = PdfText(pdf);
+        std::string c = d.Invoice.InvCurrency();
+        for (const std::string& expected :
+             {"Rechnung " + d.Invoice.No, "Nettobetrag " + FormatMoney(d.Invoice.LineTotal) + " " + c,
+              "Rechnungsbetrag " + FormatMoney(d.Invoice.GrandTotal) + " " + c,
+              std::string("Diese Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X")})
+            EXPECT_NE(text.find(expected), std::string::npos) << name << ": " << expected << "\n" << text;
+    }
+    Keep(files);
+
+    auto textOf = [&](const std::string& no) {
+        for (const Produced& p : files)
+            if (p.Name == "Muster GmbH " + no) return PdfText(p.Pdf);
+        ADD_FAILURE() << "Demo-Rechnung " << no << " fehlt";
+        return std::string();
+    };
+    struct Case {
+        const char* no;
+        const char* text;
+    } cases[] = {
+        {"RE24-0010", "Seite 1 von 3"},
+        {"RE24-0010", "Rechnung RE24-0010 (Fortsetzung)"},
+        {"RE24-0010", "Seite 2 von 3"},
+        {"RE24-0010", "Seite 3 von 3"},
+        {"RE24-0001", "Seite 1 von 1"},
+        {"RE24-0010", "abzgl. 10 % Rabatt (3,07 EUR)"},
+        {"RE24-0001", "Bei Zahlung bis"},
+        {"RE24-0008", "Der Rechnungsbetrag wird per SEPA-Lastschrift (Mandatsreferenz MANDAT-D70000-02) von Ihrem "
+                      "Konto DE"},
+        {"RE24-0008", "Gläubiger-ID: DE98ZZZ09999999999."},
+        {"RE24-0005", "USt. 0 % (AE) auf"},
+        {"RE24-0005", "Steuerschuldnerschaft des Leistungsempfängers (Reverse Charge) – USt-IdNr. "
+                      "Leistungsempfänger: DE298765432"},
+        {"RE24-0004", "Steuerfreie innergemeinschaftliche Lieferung – USt-IdNr. Leistungsempfänger:"},
+        {"RE24-0006", "Steuerfreie Ausfuhrlieferung"},
+        {"RE24-0002", "Bitte überweisen Sie den Betrag bis zum"},
+    };
+    for (const Case& c : cases) EXPECT_NE(textOf(c.no).find(c.text), std::string::npos) << c.no << ": " << c.text;
+    EXPECT_EQ(textOf("RE24-0001").find("Seite 2"), std::string::npos);
+    // Lines with an invoice discount share show the net price per unit, no discount line.
+    EXPECT_EQ(textOf("RE24-0001").find("Rabatt"), std::string::npos);
+
+    CheckWithTools(files);
+}
+
+} // namespace
+} // namespace velkaro

@@ -1,0 +1,168 @@
+#include "render_fixtures.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "platform/text.h"
+
+namespace velkaro::test {
+
+namespace {
+constexpr double kPageHeight = 841.89;
+double Mm(double pt) { return pt * 25.4 / 72; }
+
+// The bytes of a PDF literal string "(...)" starting at `pos`, as UTF-8.
+std::string DecodeOperand(const std::string& s, size_t& pos) {
+    std::string bytes;
+    ++pos; // "("
+    while (pos < s.size() && s[pos] != ')') {
+        if (s[pos] == '\\') {
+            ++pos;
+            if (pos + 2 < s.size() && s[pos] >= '0' && s[pos] <= '7') {
+                bytes += static_cast<char>(std::stoi(s.substr(pos, 3), nullptr, 8));
+                pos += 3;
+                continue;
+            }
+        }
+        bytes += s[pos++];
+    }
+    ++pos;
+    return Cp1252ToUtf8(bytes);
+}
+} // namespace
+
+PageOps ParseContent(const std::string& content) {
+    PageOps ops;
+    for (const std::string& line : Split(content, '\n')) {
+        std::istringstream in(line);
+        if (line.rfind("BT /", 0) == 0) {
+            TextRun t;
+            std::string bt, tf, td;
+            double x = 0, y = 0;
+            in >> bt >> t.Font >> t.Size >> tf >> x >> y >> td;
+            t.Font = t.Font.substr(1);
+            t.X = Mm(x);
+            t.Y = Mm(kPageHeight - y);
+            size_t pos = line.find(" Td (") + 4;
+            t.Text = DecodeOperand(line, pos);
+            ops.Texts.push_back(t);
+        } else if (line.find(" l S") != std::string::npos) {
+            LineRun l;
+            std::string w, m;
+            double x1, y1, x2, y2;
+            in >> l.Width >> w >> x1 >> y1 >> m >> x2 >> y2;
+            l = {Mm(x1), Mm(kPageHeight - y1), Mm(x2), Mm(kPageHeight - y2), Mm(l.Width)};
+            ops.Lines.push_back(l);
+        } else if (line.find(" re f") != std::string::npos) {
+            double x, y, w, h;
+            in >> x >> y >> w >> h;
+            ops.Rects.push_back({Mm(x), Mm(kPageHeight - y - h), Mm(w), Mm(h)});
+        } else if (line.size() > 3 && (line.ends_with(" rg") || line.ends_with(" RG"))) {
+            ops.Colors.push_back(line);
+        } else if (line.rfind("q ", 0) == 0) {
+            size_t slash = line.find(" /");
+            ops.Images.push_back(line.substr(slash + 2, line.find(' ', slash + 2) - slash - 2));
+        }
+    }
+    return ops;
+}
+
+const TextRun* PageOps::Find(const std::string& text) const {
+    for (const TextRun& t : Texts)
+        if (t.Text == text) return &t;
+    return nullptr;
+}
+
+std::string PageOps::AllText() const {
+    std::string out;
+    for (const TextRun& t : Texts) out += t.Text + "\n";
+    return out;
+}
+
+TInvLine TextLine(const std::string& description) {
+    TInvLine l;
+    l.LineType = 0;
+    l.Description = description;
+    return l;
+}
+
+TInvLine Item(const std::string& itemNo, const std::string& description, double quantity, double price,
+              double vatPct, double discPct) {
+    TInvLine l;
+    l.LineType = 2;
+    l.ItemNo = itemNo;
+    l.Description = description;
+    l.UnitCode = "STK";
+    l.UnitIso = "H87";
+    l.UnitText = "Stück";
+    l.Quantity = quantity;
+    l.UnitPrice = price;
+    l.LineDiscPct = discPct;
+    l.VatPct = vatPct;
+    double net = std::round(quantity * price * (100 - discPct)) / 100;
+    l.Amount = Currency::FromDouble(net);
+    l.LineAmount = l.Amount;
+    l.AmountInclVat = l.Amount + Currency::FromDouble(std::round(net * vatPct) / 100);
+    return l;
+}
+
+TSeller FixtureSeller() {
+    TSeller s;
+    s.Addr.Name = "Beispiel AG";
+    s.Addr.Street = "Hauptstraße 1";
+    s.Addr.PostCode = "70173";
+    s.Addr.City = "Stuttgart";
+    s.Addr.Country = "DE";
+    s.VatID = "DE123456789";
+    s.TaxNo = "99/123/45678";
+    s.Phone = "0711 123456";
+    s.Email = "rechnung@beispiel.example";
+    s.Web = "www.beispiel.example";
+    s.IBAN = "DE02120300000000202051";
+    s.BIC = "BYLADEM1001";
+    s.BankName = "Musterbank";
+    s.Management = "Erika Beispiel";
+    s.CommercialRegister = "HRB 1234";
+    return s;
+}
+
+TInvoice SmallInvoice() {
+    TInvoice inv;
+    inv.No = "1001";
+    inv.CustomerNo = "K100";
+    inv.BillTo.Name = "Muster GmbH";
+    inv.BillTo.Street = "Bahnhofstr. 5";
+    inv.BillTo.PostCode = "50667";
+    inv.BillTo.City = "Köln";
+    inv.BillTo.Country = "DE";
+    inv.PostingDate = EncodeDate(2026, 11, 24);
+    inv.DocumentDate = EncodeDate(2026, 11, 24);
+    inv.DueDate = EncodeDate(2026, 12, 8);
+    inv.PayTermsText = "14 Tage netto";
+    inv.Lines = {Item("1000", "Brotkorb Edelstahl rund", 12, 14.9, 19),
+                 Item("1010", "Tortenplatte Glas", 6, 22.5, 19)};
+    return inv;
+}
+
+RenderRig::RenderRig() : FSettings(FFolder.File("velkaro.ini")) {
+    FDoc = std::make_unique<TPdfDocument>(FSettings.IccFile);
+    FRenderer.Doc = FDoc.get();
+    FRenderer.FReg = &FDoc->AddFont(FSettings.FontName, false);
+    FRenderer.FBold = &FDoc->AddFont(FSettings.FontName, true);
+}
+
+void RenderRig::Prepare() {
+    Inv.Calculate(FSettings);
+    FRenderer.Inv = &Inv;
+    FRenderer.Seller = Seller;
+    FRenderer.Settings = &FSettings;
+    FRenderer.L = FSettings.Layout.get();
+    FRenderer.Ctx = InvoiceContext(Inv, Seller, FSettings);
+}
+
+void RenderRig::Render() {
+    Prepare();
+    FRenderer.Render();
+}
+
+} // namespace velkaro::test
