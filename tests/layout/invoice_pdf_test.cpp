@@ -21,6 +21,7 @@
 namespace velkaro {
 namespace {
 
+using test::Item;
 using test::RenderRig;
 
 std::string RenderToFile(RenderRig& rig, const std::string& name, const std::string& xml = "<x/>") {
@@ -182,6 +183,59 @@ void Keep(const std::vector<Produced>& files) {
     if (!keep) return;
     ForceDirectories(keep);
     for (const Produced& p : files) WriteFileBytes(std::string(keep) + "/" + ReplaceAll(p.Name, " ", "_") + ".pdf", ReadFileBytes(p.Pdf));
+}
+
+// Fixture invoices with logo and letter paper: short, long, direct debit, reverse charge
+// with discounts and a rounding difference, prices with VAT.
+TEST(InvoicePdfTools, FixtureInvoicesPassFacturXCheckAndCarryTheirXml) {
+    std::vector<Produced> files;
+    test::TempFolder out;
+    auto produce = [&](const std::string& name, void (*setup)(RenderRig&)) {
+        RenderRig rig;
+        TLayoutElement* logo = rig.Layout().Find(ekLogo);
+        logo->Visible = true;
+        logo->FileName = test::TestDataPath("layout/render/logo.png");
+        rig.Layout().BackgroundFirst = test::TestDataPath("layout/render/briefbogen.png");
+        setup(rig);
+        rig.Inv.Calculate(rig.Settings());
+        std::string xml = BuildCiiXml(rig.Inv, rig.Seller, rig.Settings());
+        std::string pdf = out.File(name + ".pdf");
+        RenderInvoicePdf(rig.Inv, rig.Seller, rig.Settings(), pdf, xml);
+        files.push_back({name, pdf, xml});
+    };
+    produce("klein", [](RenderRig&) {});
+    produce("lang", [](RenderRig& r) {
+        r.Inv.Lines = {test::TextLine("Ausstattung laut Angebot AN-17")};
+        for (int i = 1; i <= 60; ++i)
+            r.Inv.Lines.push_back(Item("A" + std::to_string(i), "Artikel " + std::to_string(i), i % 7 + 1, 4.5 * i, 19,
+                                       i % 10 == 0 ? 10 : 0));
+        r.Inv.Lines.push_back(test::TextLine("Vielen Dank für Ihren Auftrag."));
+    });
+    produce("lastschrift", [](RenderRig& r) {
+        r.Inv.DirectDebit = true;
+        r.Inv.MandateID = "MANDAT-17";
+        r.Inv.BuyerIBAN = "DE89370400440532013000";
+        r.Inv.PayTermsText = "Einzug 10 Tage";
+        r.Inv.PmtDiscPct = 2;
+        r.Inv.PmtDiscDate = EncodeDate(2026, 12, 1);
+        r.Seller.CreditorID = "DE98ZZZ09999999999";
+    });
+    produce("reverse-charge", [](RenderRig& r) {
+        TInvLine a = Item("M1", "Montageleistung", 24, 78, 0, 5);
+        a.VatCalcType = 1;
+        r.Inv.Lines = {a, Item("1", "A", 1, 0.03, 19), Item("2", "B", 1, 0.03, 19), Item("3", "C", 1, 0.03, 19)};
+        r.Inv.BuyerVatID = "DE298765432";
+    });
+    produce("brutto", [](RenderRig& r) {
+        TInvLine a = Item("9000", "Kellnermesser", 2, 50, 19);
+        a.Amount = Currency::Parse("84.03");
+        a.AmountInclVat = Currency::Parse("100");
+        r.Inv.PricesInclVat = true;
+        r.Inv.Lines = {a};
+    });
+    Keep(files);
+    EXPECT_NE(PdfText(files[1].Pdf).find("Seite 3 von 3"), std::string::npos);
+    CheckWithTools(files);
 }
 
 TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected) {

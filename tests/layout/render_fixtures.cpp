@@ -60,8 +60,10 @@ PageOps ParseContent(const std::string& content) {
         } else if (line.size() > 3 && (line.ends_with(" rg") || line.ends_with(" RG"))) {
             ops.Colors.push_back(line);
         } else if (line.rfind("q ", 0) == 0) {
-            size_t slash = line.find(" /");
-            ops.Images.push_back(line.substr(slash + 2, line.find(' ', slash + 2) - slash - 2));
+            std::string q, zero, cm, name;
+            double w, h, x, y;
+            in >> q >> w >> zero >> zero >> h >> x >> y >> cm >> name;
+            ops.Images.push_back({name.substr(1), Mm(x), Mm(kPageHeight - y - h), Mm(w), Mm(h)});
         }
     }
     return ops;
@@ -73,10 +75,23 @@ const TextRun* PageOps::Find(const std::string& text) const {
     return nullptr;
 }
 
+const TextRun* PageOps::FindPrefix(const std::string& prefix) const {
+    for (const TextRun& t : Texts)
+        if (t.Text.rfind(prefix, 0) == 0) return &t;
+    return nullptr;
+}
+
 std::string PageOps::AllText() const {
     std::string out;
     for (const TextRun& t : Texts) out += t.Text + "\n";
     return out;
+}
+
+std::string PageOps::TextAt(double x) const {
+    std::vector<std::string> parts;
+    for (const TextRun& t : Texts)
+        if (std::fabs(t.X - x) < 0.001) parts.push_back(t.Text);
+    return Join(parts, " ");
 }
 
 TInvLine TextLine(const std::string& description) {

@@ -27,16 +27,24 @@ struct LineRun {
 struct RectRun {
     double X = 0, Y = 0, W = 0, H = 0; // top-left corner
 };
+struct ImageRun {
+    std::string Name;
+    double X = 0, Y = 0, W = 0, H = 0; // top-left corner
+};
 struct PageOps {
     std::vector<TextRun> Texts;
     std::vector<LineRun> Lines;
     std::vector<RectRun> Rects;
     std::vector<std::string> Colors; // "r g b rg" / "RG" operators in order
-    std::vector<std::string> Images; // resource names drawn
+    std::vector<ImageRun> Images;
     // The first text run that reads `text` exactly, or nullptr.
     const TextRun* Find(const std::string& text) const;
+    // The first text run that begins with `prefix`, or nullptr.
+    const TextRun* FindPrefix(const std::string& prefix) const;
     // All text runs of the page joined by "\n".
     std::string AllText() const;
+    // The texts of the runs starting at x (mm), in order, joined by blanks.
+    std::string TextAt(double x) const;
 };
 PageOps ParseContent(const std::string& content);
 
