@@ -42,7 +42,8 @@ TJpegHeader ParseJpegHeader(std::string_view d) {
 
 void TPdfImage::TakeHeader() {
     TJpegHeader h = ParseJpegHeader(FData);
-    FComponents = h.Components;
+    // A frame without a width or height cannot be placed or scaled: decode it instead.
+    FComponents = h.Width > 0 && h.Height > 0 ? h.Components : 0;
     if (h.Components != 0) {
         FWidth = h.Width;
         FHeight = h.Height;

@@ -110,6 +110,15 @@ TEST(InvoicePdf, FailuresNameTheCauseAndLeaveTheTargetAlone) {
              r.Layout().BackgroundFirst = d + "briefbogen.jpg";
          },
          "Bild", "briefbogen.jpg"},
+        // A frame header without width cannot be placed; the decoder gets the file and refuses it.
+        {"Logo ohne Breite",
+         [](RenderRig& r, const std::string& d) {
+             WriteFileBytes(d + "logo.jpg", test::FakeJpeg(0, 100));
+             TLayoutElement* logo = r.Layout().Find(ekLogo);
+             logo->Visible = true;
+             logo->FileName = d + "logo.jpg";
+         },
+         "Bild", "logo.jpg"},
     };
     for (const Case& c : cases) {
         RenderRig rig;

@@ -121,6 +121,17 @@ TInvLine Item(const std::string& itemNo, const std::string& description, double 
     return l;
 }
 
+std::string FakeJpeg(int width, int height) {
+    std::string jpeg = "\xFF\xD8\xFF\xC0";
+    jpeg += std::string("\x00\x11\x08", 3);
+    jpeg += static_cast<char>(height >> 8);
+    jpeg += static_cast<char>(height & 0xFF);
+    jpeg += static_cast<char>(width >> 8);
+    jpeg += static_cast<char>(width & 0xFF);
+    jpeg += std::string("\x03\x01\x11\x00\x02\x11\x01\x03\x11\x01\xFF\xD9", 12);
+    return jpeg;
+}
+
 TSeller FixtureSeller() {
     TSeller s;
     s.Addr.Name = "Beispiel AG";

@@ -41,19 +41,6 @@ std::string TextBetween(const PageOps& page, double x, double y0, double y1) {
     return out;
 }
 
-// JPEG data that carries only a frame header: enough for the writer, which embeds a
-// ".jpg" with three components as it is.
-std::string FakeJpeg(int width, int height) {
-    std::string jpeg = "\xFF\xD8\xFF\xC0";
-    jpeg += std::string("\x00\x11\x08", 3);
-    jpeg += static_cast<char>(height >> 8);
-    jpeg += static_cast<char>(height & 0xFF);
-    jpeg += static_cast<char>(width >> 8);
-    jpeg += static_cast<char>(width & 0xFF);
-    jpeg += std::string("\x03\x01\x11\x00\x02\x11\x01\x03\x11\x01\xFF\xD9", 12);
-    return jpeg;
-}
-
 // The run of `text`; fails the test when it is missing.
 TextRun Text(const PageOps& page, const std::string& text) {
     const TextRun* r = page.Find(text);
@@ -400,7 +387,7 @@ TEST(Renderer, LogoFitsItsBoxFlushRightAndTopOnItsPagesOnly) {
     for (const Case& c : cases) {
         RenderRig rig;
         std::string file = rig.Folder() + "logo.jpg";
-        WriteFileBytes(file, FakeJpeg(c.width, c.height));
+        WriteFileBytes(file, test::FakeJpeg(c.width, c.height));
         TLayoutElement* logo = rig.Layout().Find(ekLogo);
         logo->Visible = true;
         logo->FileName = file;
@@ -420,7 +407,7 @@ TEST(Renderer, LogoFitsItsBoxFlushRightAndTopOnItsPagesOnly) {
 TEST(Renderer, BackgroundCoversEveryPageAndIsStoredOnce) {
     RenderRig rig;
     std::string file = rig.Folder() + "briefbogen.jpg";
-    WriteFileBytes(file, FakeJpeg(2480, 3508));
+    WriteFileBytes(file, test::FakeJpeg(2480, 3508));
     rig.Layout().BackgroundFirst = file;
     rig.Inv.Lines = Items(30);
     rig.Render();
