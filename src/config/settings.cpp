@@ -147,6 +147,7 @@ void TSettings::Load() {
     MailHtml = SameText(ini.ReadString(kGraph, "Format", "HTML"), "HTML");
     GraphLoginServer = ini.ReadString(kGraph, "AnmeldeServer", "https://login.microsoftonline.com");
     GraphServer = ini.ReadString(kGraph, "GraphServer", "https://graph.microsoft.com");
+    GraphCaBundle = ini.ReadString(kGraph, "CaZertifikate", "");
     CmnmDocType = ini.ReadString(kEmail, "CMNMBelegart", "VK-RECHNUNG");
     CmnmSourceType = ini.ReadInteger(kEmail, "CMNMHerkunftsart", 1);
     DefaultCountry = ini.ReadString(kTax, "StandardLand", "DE");

@@ -70,6 +70,9 @@ public:
     // (section "Graph", keys "AnmeldeServer" and "GraphServer").
     std::string GraphLoginServer;
     std::string GraphServer;
+    // Optional PEM file of additionally trusted certificate authorities, for a company's
+    // TLS-inspecting proxy (section "Graph", key "CaZertifikate").
+    std::string GraphCaBundle;
 
     void Load();
     void SaveUserValues();
