@@ -5,7 +5,7 @@
 
 namespace velkaro {
 
-// The workflows of this build; empty while the build has no production workflow.
+// The workflows of this build: production on a TNavData of the run's settings.
 TBatchSessionFactory ProgramWorkflows();
 
 } // namespace velkaro

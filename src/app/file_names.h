@@ -1,0 +1,28 @@
+#pragma once
+// Names of the files a produced invoice is written to: the file-name pattern of the
+// settings filled with the invoice number, made safe as a file name, joined to the
+// output folder.
+#include <string>
+#include <string_view>
+
+namespace velkaro {
+
+// Each of  " * / : < > ? \ |  becomes "_"; every other character stays.
+std::string SanitizeFileName(std::string_view name);
+
+// Fills the file-name pattern (INI [Ausgabe] Dateiname, e.g. "Rechnung_%s") with the
+// invoice number by printf-like rules restricted to what a file name needs: one "%s",
+// optionally with "-", a width and a precision ("%-12.8s"), counted in characters, and
+// "%%" for "%". Anything else (a number specifier, a second "%s", a lone "%") raises a
+// German error naming the pattern; user text never reaches printf.
+std::string FormatFileNamePattern(std::string_view pattern, std::string_view invoiceNo);
+
+// `outDir` and `name` joined by one "/" (none added when `outDir` ends with one; the name
+// alone when `outDir` is empty). Raises "Ungültige Zeichen im Pfad …" for a control
+// character in either part or for  " < > |  in `outDir`, which Windows paths cannot hold.
+std::string JoinOutputPath(const std::string& outDir, const std::string& name);
+
+// Output path without extension for an invoice number: pattern, sanitizing, joining.
+std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo);
+
+} // namespace velkaro

@@ -1,0 +1,88 @@
+#include "app/generate_invoice.h"
+
+#include <memory>
+
+#include "app/file_names.h"
+#include "app/mail_content.h"
+#include "cii/cii_document.h"
+#include "config/settings.h"
+#include "erp/nav_data.h"
+#include "layout/invoice_pdf.h"
+#include "platform/files.h"
+#include "platform/number_format.h"
+
+namespace velkaro {
+
+namespace {
+
+std::string UserAmount(Currency amount) { return LocalizeDecimalPoint(amount.ToString(2)); }
+
+} // namespace
+
+std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller& seller,
+                                          const std::string& requestedNo) {
+    std::vector<std::string> lines;
+    for (const std::string& warning : invoice.Warnings)
+        lines.push_back("  Hinweis " + requestedNo + ": " + warning);
+    if (!invoice.InvoiceEmail.empty())
+        lines.push_back("  Rechnungs-E-Mail: " + invoice.InvoiceEmail + "  (Quelle: " + invoice.InvoiceEmailSource + ")");
+    else
+        lines.push_back("  Hinweis: keine Rechnungs-E-Mail beim Kunden " + invoice.CustomerNo + " gefunden");
+    if (seller.IBAN.empty())
+        lines.push_back("  Hinweis: keine IBAN des Verk\u00E4ufers hinterlegt (INI [Verkaeufer] IBAN=)");
+    if (invoice.DirectDebit && invoice.BuyerIBAN.empty())
+        lines.push_back("  Hinweis: Lastschrift ohne Kunden-IBAN");
+    return lines;
+}
+
+std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFile) {
+    return invoice.No + " erzeugt: " + pdfFile + "  (Netto " + UserAmount(invoice.LineTotal) + ", Brutto " +
+           UserAmount(invoice.DuePayable) + " " + invoice.InvCurrency() + ")";
+}
+
+std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
+                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result) {
+    result = TGeneratedInvoice{};
+    const TSeller seller = data.LoadSeller(company);
+    const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo);
+
+    for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
+        log(line);
+
+    const std::string xml = BuildCiiXml(*invoice, seller, settings);
+
+    // The name is checked before the folder is created, so that a rejected folder name
+    // leaves nothing behind. A folder that cannot be created fails the invoice with the
+    // reason instead of a later, vaguer write error.
+    const std::string base = OutputFileBase(settings.OutDir, settings.FileNamePattern, invoice->No);
+    ForceDirectories(settings.OutDir);
+    const std::string pdfFile = base + ".pdf";
+
+    RenderInvoicePdf(*invoice, seller, settings, pdfFile, xml);
+
+    // The mail attachment needs the file as well, even when no XML file is wanted.
+    if (settings.SaveXml || settings.MailAttachXml) {
+        const std::string xmlFile = base + ".xml";
+        WriteFileBytes(xmlFile, xml);
+        result.XmlFile = xmlFile;
+    }
+
+    log(InvoiceResultLine(*invoice, pdfFile));
+
+    result.InvoiceNo = invoice->No;
+    result.CustomerNo = invoice->CustomerNo;
+    result.CustomerName = invoice->BillTo.Name;
+    result.PdfFile = pdfFile;
+    result.Recipients = invoice->InvoiceEmail;
+    result.RecipientSource = invoice->InvoiceEmailSource;
+    ComposeInvoiceMail(*invoice, seller, settings, result.Subject, result.HtmlBody, result.InlineImages);
+    return pdfFile;
+}
+
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
+                               const std::string& invoiceNo, const TLogProc& log) {
+    TGeneratedInvoice discarded;
+    return GenerateInvoice(data, settings, company, invoiceNo, log, discarded);
+}
+
+} // namespace velkaro

@@ -1,0 +1,51 @@
+#pragma once
+// The one road from a posted NAV sales invoice to its e-invoice files: load, hint lines,
+// Cross Industry Invoice XML, PDF/A-3 with the XML embedded, XML file on request,
+// result line, and the composed mail for the mailing workflow.
+#include <string>
+#include <vector>
+
+#include "invoice/invoice.h"
+#include "mail/graph_mailer.h"  // TMailAttachment
+#include "platform/log.h"
+
+namespace velkaro {
+
+class TNavData;
+class TSettings;
+
+// Everything the mailing needs of one produced invoice. Filled only by GenerateInvoice.
+struct TGeneratedInvoice {
+    std::string InvoiceNo;        // as stored in NAV
+    std::string CustomerNo;       // bill-to customer
+    std::string CustomerName;     // bill-to name
+    std::string PdfFile;
+    std::string XmlFile;          // empty when no XML file was written
+    std::string Recipients;       // resolved invoice e-mail addresses; may be empty
+    std::string RecipientSource;  // where they came from
+    std::string Subject;
+    std::string HtmlBody;
+    std::vector<TMailAttachment> InlineImages;  // empty for the plain-text template
+};
+
+// Produces one invoice of `company` and returns the PDF path. Errors of any step
+// propagate unchanged; the log then holds the lines written so far, and files already
+// written stay.
+std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
+                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result);
+
+// Producing without mailing: GenerateInvoice with the record discarded.
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
+                               const std::string& invoiceNo, const TLogProc& log);
+
+// The hint lines a user should see before sending, in order: calculation warnings
+// (with the number as requested), the invoice e-mail or its absence, a missing seller
+// IBAN, a direct debit without the customer's IBAN.
+std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller& seller,
+                                          const std::string& requestedNo);
+
+// "<no> erzeugt: <pdf>  (Netto <net>, Brutto <due> <currency>)", amounts with two
+// decimals and the user's decimal separator.
+std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFile);
+
+} // namespace velkaro
