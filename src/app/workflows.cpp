@@ -1,6 +1,7 @@
 #include "app/workflows.h"
 
 #include "app/generate_invoice.h"
+#include "app/mail_invoice.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "platform/error.h"
@@ -8,6 +9,24 @@
 namespace velkaro {
 
 namespace {
+
+// The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
+// freed last, after the mailer.
+class TProgramMailer : public TBatchMailer {
+public:
+    TProgramMailer(TNavData& data, const TSettings& settings)
+        : FData(data), FSettings(settings), FSentLog(settings.MailLogFile), FMailer(velkaro::CreateMailer(settings)) {}
+
+    bool MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
+        return velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log);
+    }
+
+private:
+    TNavData& FData;
+    const TSettings& FSettings;
+    TSentLog FSentLog;
+    std::unique_ptr<TGraphMailer> FMailer;
+};
 
 // One batch run's database object on the run's settings; the settings stay with the
 // batch, which outlives the session.
@@ -21,9 +40,8 @@ public:
         velkaro::GenerateInvoicePdf(FData, FSettings, company, invoiceNo, log);
     }
 
-    // Mailing (sent-mail log, Graph mailer, MailInvoice) is connected here.
     std::unique_ptr<TBatchMailer> CreateMailer() override {
-        throw Exception("Der Versand per E-Mail ist in dieser Ausgabe von Velkaro noch nicht verf\u00FCgbar.");
+        return std::make_unique<TProgramMailer>(FData, FSettings);
     }
 
 private:

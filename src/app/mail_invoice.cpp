@@ -1,0 +1,156 @@
+#include "app/mail_invoice.h"
+
+#include "app/generate_invoice.h"
+#include "config/settings.h"
+#include "erp/nav_data.h"
+#include "mail/html_mail.h"
+#include "platform/datetime.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr const char* kNoAddress = "(keine Adresse)";
+// Below this length a "secret" is no real client secret, and masking it would mangle
+// ordinary words of a message.
+constexpr size_t kMinMaskedSecretLength = 6;
+
+std::string OrDefault(const std::string& value, std::string_view fallback) {
+    const std::string trimmed = Trim(value);
+    return trimmed.empty() ? std::string(fallback) : trimmed;
+}
+
+bool IsTokenChar(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           std::string_view("-._~+/=%").find(c) != std::string_view::npos;
+}
+
+// Replaces the value after every occurrence of `marker` (ASCII case ignored) by "***".
+std::string MaskAfter(std::string text, std::string_view marker) {
+    const std::string upperMarker = UpperAscii(marker);
+    std::string upper = UpperAscii(text);
+    for (size_t pos = 0; (pos = upper.find(upperMarker, pos)) != std::string::npos;) {
+        const size_t start = pos + marker.size();
+        size_t end = start;
+        while (end < text.size() && IsTokenChar(text[end])) ++end;
+        if (end == start) {  // nothing to hide, or already hidden
+            pos = start;
+            continue;
+        }
+        text.replace(start, end - start, "***");
+        upper.replace(start, end - start, "***");
+        pos = start + 3;
+    }
+    return text;
+}
+
+// An answer of a proxy or service may quote the request it refused; neither the client
+// secret nor an access token may reach the log or the sent log through it.
+std::string WithoutSecrets(const std::string& message, const std::string& secret) {
+    std::string text = message;
+    if (secret.size() >= kMinMaskedSecretLength) {
+        text = ReplaceAll(text, secret, "***");
+        text = ReplaceAll(text, UrlEncodeComponent(secret), "***");
+    }
+    return MaskAfter(MaskAfter(text, "client_secret="), "Bearer ");
+}
+
+// Throttling hints of the mailer go to the log of the current invoice, and only while
+// it is being mailed.
+class TMailerLogScope {
+public:
+    TMailerLogScope(TGraphMailer& mailer, const TLogProc& log) : FMailer(mailer) { FMailer.SetLog(log); }
+    ~TMailerLogScope() { FMailer.SetLog({}); }
+    TMailerLogScope(const TMailerLogScope&) = delete;
+    TMailerLogScope& operator=(const TMailerLogScope&) = delete;
+
+private:
+    TGraphMailer& FMailer;
+};
+
+} // namespace
+
+std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
+    TGraphEndpoints endpoints;
+    endpoints.LoginServer = OrDefault(settings.GraphLoginServer, kDefaultGraphLoginServer);
+    endpoints.GraphServer = OrDefault(settings.GraphServer, kDefaultGraphServer);
+    endpoints.CaBundle = Trim(settings.GraphCaBundle);
+    auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
+                                                 settings.MailSender, endpoints);
+    mailer->SaveToSentItems = settings.MailSaveToSent;
+    return mailer;
+}
+
+bool IsMailTestMode(const TSettings& settings) {
+    return !Trim(settings.MailTestRecipient).empty();
+}
+
+bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
+                 const std::string& company, const std::string& invoiceNo, const TLogProc& log) {
+    TSentEntry entry;
+    entry.Company = company;
+    entry.InvoiceNo = invoiceNo;
+    TGeneratedInvoice generated;
+    bool result = false;
+
+    auto fail = [&](const std::string& message) {
+        const std::string text = WithoutSecrets(message, settings.GraphSecret);
+        entry.Status = "FEHLER";
+        entry.Recipients = generated.Recipients;
+        entry.Info = text;
+        log("FEHLER Versand " + invoiceNo + ": " + text);
+    };
+
+    try {
+        TMailerLogScope mailerLog(mailer, log);
+        GenerateInvoice(data, settings, company, invoiceNo, log, generated);
+        const bool test = IsMailTestMode(settings);
+
+        std::vector<std::string> to;
+        std::string subject;
+        std::string body;
+        if (test) {
+            to = SplitAddresses(settings.MailTestRecipient);
+            const std::string shown = generated.Recipients.empty() ? kNoAddress : generated.Recipients;
+            subject = "[TEST, eigentlich an: " + shown + "] " + generated.Subject;
+            body = InsertAfterBodyTag(generated.HtmlBody,
+                                      "<p style=\"color:#b00000;font-family:Arial\"><b>TESTVERSAND</b> \u2013 "
+                                      "diese Mail w\u00E4re an " +
+                                          HtmlEscape(shown) + " gegangen.</p>");
+        } else {
+            to = SplitAddresses(generated.Recipients);
+            if (to.empty())
+                throw EGraphError("Keine Rechnungs-E-Mail beim Kunden " + generated.CustomerNo + " hinterlegt.");
+            subject = generated.Subject;
+            body = generated.HtmlBody;
+        }
+
+        std::vector<TMailAttachment> attachments;
+        attachments.push_back(LoadAttachmentFile(generated.PdfFile));
+        if (settings.MailAttachXml && !generated.XmlFile.empty())
+            attachments.push_back(LoadAttachmentFile(generated.XmlFile));
+        attachments.insert(attachments.end(), generated.InlineImages.begin(), generated.InlineImages.end());
+
+        // The blind copies go out in test mode as well.
+        const std::vector<std::string> bcc = SplitAddresses(settings.MailBcc);
+        mailer.SendEx(to, {}, bcc, settings.MailReplyTo, subject, body, attachments);
+
+        entry.Recipients = Join(to, ", ");
+        entry.Status = test ? "TEST" : "OK";
+        entry.Info = generated.RecipientSource;
+        log("  " + invoiceNo + " per E-Mail versendet an " + entry.Recipients + (test ? "  (TESTMODUS)" : ""));
+        result = true;
+    } catch (const std::exception& e) {
+        fail(e.what());
+    } catch (...) {
+        fail("Unbekannter Fehler.");
+    }
+
+    entry.Time = Now();
+    if (sentLog)
+        sentLog->Add(entry);
+    return result;
+}
+
+} // namespace velkaro

@@ -1,0 +1,31 @@
+#pragma once
+// Mailing one posted invoice: produced afresh, addressed to the customer's invoice
+// addresses (or, in test mode, to the test recipient), sent through Microsoft Graph and
+// recorded in the sent-mail log whatever the outcome.
+#include <memory>
+#include <string>
+
+#include "mail/graph_mailer.h"
+#include "mail/sent_log.h"
+#include "platform/log.h"
+
+namespace velkaro {
+
+class TNavData;
+class TSettings;
+
+// One mailer for a whole run, so that its access token is reused. Raises EGraphError
+// "E-Mail-Einstellungen unvollständig (…)." when tenant, client id, secret or sender is
+// missing. Empty service addresses in the settings mean the Microsoft defaults.
+std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings);
+
+// Test mode: MailTestRecipient, trimmed, is not empty (read anew at every call).
+bool IsMailTestMode(const TSettings& settings);
+
+// Mails one invoice. Every error of the invoice is caught here: logged as
+// "FEHLER Versand <no>: <message>", recorded with status "FEHLER" and reported as false.
+// Only an error while appending to the sent log (when one is passed) propagates.
+bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
+                 const std::string& company, const std::string& invoiceNo, const TLogProc& log);
+
+} // namespace velkaro

@@ -1,0 +1,220 @@
+// The built program mails demo invoices in a batch ("velkaro /rg … /mail") to a local
+// fake of the identity platform and Graph, as a scheduled task would.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "demo_mail_setup.h"
+#include "fake_graph_service.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace velkaro {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using test::TFakeGraphService;
+using test::TRecordedRequest;
+
+std::string VelkaroBinary() {
+    if (const char* dir = std::getenv("VELKARO_BINARY_DIR"); dir && *dir)
+        return CombinePath(dir, "velkaro");
+    return ExtractFilePath(ExecutablePath()) + "../velkaro";  // <build>/tests/test_app
+}
+
+// Text lines without byte-order mark and line ends; every line must end with CR LF.
+std::vector<std::string> CrLfLines(const std::string& file) {
+    std::vector<std::string> lines;
+    if (!FileExists(file)) return lines;
+    const std::string text = ReadFileBytes(file);
+    EXPECT_TRUE(text.starts_with(kUtf8Bom)) << file;
+    for (const std::string& line : Split(StripUtf8Bom(text), '\n')) {
+        if (line.empty()) continue;
+        EXPECT_TRUE(line.ends_with("\r")) << line;
+        lines.push_back(line.substr(0, line.size() - 1));
+    }
+    return lines;
+}
+
+class MailBatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!FileExists(VelkaroBinary()))
+            GTEST_SKIP() << "program not built: " << VelkaroBinary();
+    }
+
+    // Runs the program with `args`; fills ExitCode, Stderr, BatchLog (without the time
+    // stamps, which are checked here) and SentLog (lines split into fields).
+    void Run(const std::string& args) {
+        const std::string err = Dir.File("stderr.txt");
+        const int status = std::system(("'" + VelkaroBinary() + "' " + args + " >/dev/null 2>'" + err + "'").c_str());
+        ExitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        Stderr = FileExists(err) ? ReadFileBytes(err) : "";
+        BatchLog.clear();
+        static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} )");
+        for (const std::string& line : CrLfLines(Dir.File("velkaro.log"))) {
+            EXPECT_TRUE(std::regex_search(line, stamp)) << line;
+            BatchLog.push_back(line.substr(std::min<size_t>(20, line.size())));
+        }
+        SentLog.clear();
+        for (const std::string& line : CrLfLines(Dir.File("velkaro.versand.csv")))
+            SentLog.push_back(Split(line, ';'));
+    }
+    // The batch log lines that are no hint or generation lines.
+    std::vector<std::string> ResultLines() const {
+        std::vector<std::string> out;
+        for (const std::string& line : BatchLog)
+            if (line.find("per E-Mail versendet") != std::string::npos || line.starts_with("FEHLER"))
+                out.push_back(line);
+        return out;
+    }
+    std::vector<std::string> Statuses() const {
+        std::vector<std::string> out;
+        for (size_t i = 1; i < SentLog.size(); ++i) out.push_back(SentLog[i].size() == 6 ? SentLog[i][4] : "?");
+        return out;
+    }
+    // Everything the run left behind that a person or another program may read.
+    std::string Traces() const {
+        std::string all = Stderr + ReadFileBytes(Ini);
+        for (const char* file : {"velkaro.log", "velkaro.versand.csv"})
+            if (FileExists(Dir.File(file))) all += ReadFileBytes(Dir.File(file));
+        return all;
+    }
+
+    test::TempFolder Dir;
+    std::string Ini = Dir.File("velkaro.ini");
+    std::string Out = Dir.File("out");
+    test::ScopedEnv IniEnv{"VELKARO_INI", Ini.c_str()};
+    test::ScopedEnv ConfigHome{"XDG_CONFIG_HOME", Dir.Path().c_str()};
+    int ExitCode = -1;
+    std::string Stderr;
+    std::vector<std::string> BatchLog;
+    std::vector<std::vector<std::string>> SentLog;
+};
+
+TEST_F(MailBatch, MailsEachInvoiceToItsCustomerAndGoesOnAfterAFailure) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl(), "Bcc=archiv@muster-gmbh.de\n");
+    Run("/rg RE24-0001 /rg RE24-0012 /rg RE24-0002 /mail");
+
+    EXPECT_EQ(ExitCode, 1);
+    EXPECT_THAT(Stderr, HasSubstr("1 Rechnung(en) fehlgeschlagen"));
+    auto mails = fake.Mails();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_THAT(mails[0].To, ElementsAre("rechnung@baeckerei-schmidt.de", "info@baeckerei-schmidt.de"));
+    EXPECT_THAT(mails[1].To, ElementsAre("rechnungseingang@musterkreis.de", "kaemmerei@musterkreis.de"));
+    for (const auto& m : mails) {
+        EXPECT_THAT(m.Bcc, ElementsAre("archiv@muster-gmbh.de"));
+        ASSERT_EQ(m.Attachments.size(), 1u);
+        EXPECT_TRUE(m.Attachments[0].Data == ReadFileBytes(CombinePath(Out, m.Attachments[0].Name)));
+    }
+    EXPECT_EQ(fake.TokenRequests(), 1) << "one mailer for the run";
+
+    EXPECT_THAT(ResultLines(),
+                ElementsAre("  RE24-0001 per E-Mail versendet an rechnung@baeckerei-schmidt.de, info@baeckerei-schmidt.de",
+                            "FEHLER Versand RE24-0012: Keine Rechnungs-E-Mail beim Kunden D95000 hinterlegt.",
+                            "  RE24-0002 per E-Mail versendet an rechnungseingang@musterkreis.de, "
+                            "kaemmerei@musterkreis.de"));
+    EXPECT_THAT(BatchLog, ::testing::Contains(HasSubstr("RE24-0012 erzeugt: ")))
+        << "the PDF is produced before the address is missed";
+
+    ASSERT_EQ(SentLog.size(), 4u);
+    EXPECT_EQ(Join(SentLog[0], ";"), "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info");
+    EXPECT_THAT(SentLog[1], ElementsAre(::testing::_, "Muster GmbH", "RE24-0001",
+                                        "rechnung@baeckerei-schmidt.de, info@baeckerei-schmidt.de", "OK",
+                                        "Debitor E-Mail"));
+    EXPECT_THAT(SentLog[2], ElementsAre(::testing::_, "Muster GmbH", "RE24-0012", "", "FEHLER",
+                                        "Keine Rechnungs-E-Mail beim Kunden D95000 hinterlegt."));
+    EXPECT_THAT(SentLog[3], ElementsAre(::testing::_, "Muster GmbH", "RE24-0002",
+                                        "rechnungseingang@musterkreis.de, kaemmerei@musterkreis.de", "OK",
+                                        "CMNM-Empfänger VK-RECHNUNG"));
+    EXPECT_THAT(Traces(), Not(HasSubstr(test::kFakeSecret)));
+    EXPECT_THAT(Traces(), Not(HasSubstr(test::kFakeToken)));
+
+    // A second run appends to the sent log and replaces the batch log.
+    Run("/rg RE24-0001 -MAIL");
+    EXPECT_EQ(ExitCode, 0);
+    EXPECT_EQ(fake.Mails().size(), 3u);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"OK", "FEHLER", "OK", "OK"}));
+    EXPECT_THAT(ResultLines(), ElementsAre(HasSubstr("RE24-0001 per E-Mail versendet")));
+}
+
+TEST_F(MailBatch, TestModeSendsEverythingToTheTestRecipient) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl(), "Testempfaenger=pruefer@muster-gmbh.de\n");
+    Run("/rg RE24-0001 /rg RE24-0012 /mail");
+
+    EXPECT_EQ(ExitCode, 0) << Stderr;
+    auto mails = fake.Mails();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_THAT(mails[0].To, ElementsAre("pruefer@muster-gmbh.de"));
+    EXPECT_THAT(mails[0].Subject, ::testing::StartsWith("[TEST, eigentlich an: rechnung@baeckerei-schmidt.de; "
+                                                        "info@baeckerei-schmidt.de] "));
+    EXPECT_THAT(mails[1].To, ElementsAre("pruefer@muster-gmbh.de"));
+    EXPECT_THAT(mails[1].Subject, ::testing::StartsWith("[TEST, eigentlich an: (keine Adresse)] "));
+    EXPECT_THAT(ResultLines(),
+                ElementsAre("  RE24-0001 per E-Mail versendet an pruefer@muster-gmbh.de  (TESTMODUS)",
+                            "  RE24-0012 per E-Mail versendet an pruefer@muster-gmbh.de  (TESTMODUS)"));
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"TEST", "TEST"}));
+}
+
+TEST_F(MailBatch, IncompleteGraphSettingsStopBeforeTheFirstInvoice) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), std::string("ClientID=") + test::kFakeClientId, "ClientID="));
+    Run("/rg RE24-0001 /rg RE24-0002 /mail");
+
+    EXPECT_EQ(ExitCode, 1);
+    EXPECT_THAT(Stderr, HasSubstr("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender)."));
+    EXPECT_TRUE(fake.Requests().empty());
+    EXPECT_TRUE(BatchLog.empty()) << "no invoice was touched";
+    EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
+    EXPECT_FALSE(DirectoryExists(Out));
+    EXPECT_FALSE(FileExists(Dir.File("velkaro.versand.csv")));
+}
+
+TEST_F(MailBatch, WrongSecretFailsEveryInvoiceAtSignInWithoutShowingIt) {
+    const std::string wrong = "Falsches-Secret-42!";
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), test::kFakeSecret, wrong));
+    Run("/rg RE24-0001 /rg RE24-0002 /mail");
+
+    EXPECT_EQ(ExitCode, 1);
+    EXPECT_THAT(Stderr, HasSubstr("2 Rechnung(en) fehlgeschlagen"));
+    const std::string error =
+        "Anmeldung bei Microsoft 365 fehlgeschlagen (401): invalid_client: AADSTS7000215: Invalid client secret provided.";
+    EXPECT_THAT(ResultLines(), ElementsAre("FEHLER Versand RE24-0001: " + error, "FEHLER Versand RE24-0002: " + error));
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"FEHLER", "FEHLER"}));
+    EXPECT_EQ(SentLog[1][5], error);
+    EXPECT_TRUE(fake.Mails().empty());
+    const std::string traces = Traces();
+    EXPECT_THAT(traces, Not(HasSubstr(wrong)));
+    EXPECT_THAT(traces, Not(HasSubstr(UrlEncodeComponent(wrong))));
+}
+
+TEST_F(MailBatch, HttpsWithTheCertificatesOfTheSettings) {
+    const test::TTestCertificate cert = test::MakeSelfSignedCertificate(Dir.Path());
+    TFakeGraphService fake(nullptr, &cert);
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl(), "CaZertifikate=" + cert.CertFile + "\n");
+    Run("/rg RE24-0001 /mail");
+    EXPECT_EQ(ExitCode, 0) << Stderr;
+    EXPECT_EQ(fake.Mails().size(), 1u);
+
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());  // without the certificate
+    Run("/rg RE24-0001 /mail");
+    EXPECT_EQ(ExitCode, 1);
+    EXPECT_EQ(fake.Mails().size(), 1u) << "nothing reaches an untrusted server";
+    ASSERT_EQ(ResultLines().size(), 1u);
+    EXPECT_THAT(ResultLines()[0], HasSubstr("FEHLER Versand RE24-0001: "));
+}
+
+} // namespace
+} // namespace velkaro
