@@ -11,7 +11,7 @@ PACKAGES=(
   libfontconfig-dev fonts-liberation2 icc-profiles-free
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
   libcurl4-openssl-dev nlohmann-json3-dev
-  default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf
+  default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf mupdf-tools
   python3 locales clang libclang-rt-14-dev
 )
 

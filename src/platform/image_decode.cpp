@@ -20,11 +20,7 @@ void CheckBufferedSize(const std::string& path, int64_t width, int64_t height) {
                         " Megapixel)");
 }
 
-} // namespace image_detail
-
-void DecodeImageFile(const std::string& path, TImageRowSink& sink) {
-    using namespace image_detail;
-    std::string bytes = ReadFileBytes(path);
+void DecodeImageBytes(const std::string& path, const std::string& bytes, TImageRowSink& sink) {
     auto startsWith = [&](std::string_view magic) { return bytes.compare(0, magic.size(), magic) == 0; };
     if (startsWith("\x89PNG\r\n\x1A\n")) DecodePng(path, bytes, sink);
     else if (startsWith("\xFF\xD8\xFF")) DecodeJpeg(path, bytes, sink);
@@ -34,6 +30,12 @@ void DecodeImageFile(const std::string& path, TImageRowSink& sink) {
         DecodeTiff(path, bytes, sink);
     else if (startsWith("BM")) DecodeBmp(path, bytes, sink);
     else throw Exception("Bildformat nicht erkannt (erwartet PNG, JPEG, GIF, TIFF oder BMP): " + path);
+}
+
+} // namespace image_detail
+
+void DecodeImageFile(const std::string& path, TImageRowSink& sink) {
+    image_detail::DecodeImageBytes(path, ReadFileBytes(path), sink);
 }
 
 namespace {

@@ -7,6 +7,9 @@
 
 namespace velkaro::image_detail {
 
+// DecodeImageFile on bytes already read; path only names the picture in messages.
+void DecodeImageBytes(const std::string& path, const std::string& bytes, TImageRowSink& sink);
+
 void DecodePng(const std::string& path, const std::string& bytes, TImageRowSink& sink);
 void DecodeJpeg(const std::string& path, const std::string& bytes, TImageRowSink& sink);
 void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink& sink);

@@ -23,6 +23,12 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
     return static_cast<int>(n);
 }
 
+// giflib has no text for some failures (e.g. a frame of zero rows): never a null pointer.
+std::string GifMessage(int error) {
+    const char* text = GifErrorString(error);
+    return std::string("GIF: ") + (text ? text : "Fehler " + std::to_string(error));
+}
+
 struct TGifCloser {
     GifFileType* Gif;
     ~TGifCloser() {
@@ -37,10 +43,10 @@ void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink&
     TGifSource source{bytes};
     int err = 0;
     GifFileType* gif = DGifOpen(&source, ReadFromMemory, &err);
-    if (!gif) Fail(path, std::string("GIF: ") + GifErrorString(err));
+    if (!gif) Fail(path, GifMessage(err));
     TGifCloser closer{gif};
     CheckBufferedSize(path, gif->SWidth, gif->SHeight);
-    if (DGifSlurp(gif) != GIF_OK && gif->ImageCount == 0) Fail(path, std::string("GIF: ") + GifErrorString(gif->Error));
+    if (DGifSlurp(gif) != GIF_OK && gif->ImageCount == 0) Fail(path, GifMessage(gif->Error));
     if (gif->ImageCount < 1) Fail(path, "GIF ohne Bild");
 
     const SavedImage& frame = gif->SavedImages[0];

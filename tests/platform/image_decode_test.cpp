@@ -121,6 +121,16 @@ TEST(ImageDecode, DamagedOrUnknownFilesRaiseGermanErrorsNamingTheFile) {
             << name;
 }
 
+TEST(ImageDecode, GifEndingAfterItsFrameHeaderIsRefusedWithAMessage) {
+    // giflib fails on the missing picture data without an error text of its own.
+    TempFolder tmp;
+    const std::string screen("GIF87a\x02\0\x02\0\x80\0\0" "\0\0\0\xFF\xFF\xFF", 19);
+    const std::string frameHeader(",\0\0\0\0\x01\0\x01\0\0", 10);
+    test::WriteBytes(tmp.File("kurz.gif"), screen + frameHeader);
+    EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File("kurz.gif")); }),
+                HasSubstr("Bilddatei kann nicht gelesen werden: " + tmp.File("kurz.gif") + " (GIF"));
+}
+
 TEST(ImageDecode, JpegCutAtEveryLengthNeverCrashes) {
     TempFolder tmp;
     std::vector<uint8_t> pixels(16 * 16 * 3, 90);
