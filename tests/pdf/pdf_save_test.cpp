@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/font_file.h"
 #include "platform/image_test_writers.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace velkaro {
@@ -259,6 +260,28 @@ TEST_F(PdfWholeFile, RendersWithPdftoppm) {
     EXPECT_EQ(rc, 0) << out;
     EXPECT_TRUE(out.empty()) << out;
     EXPECT_TRUE(FileExists(FTmp.File("seite-1.png")));
+}
+
+TEST_F(PdfWholeFile, OpensAndRendersInMutoolWithoutWarnings) {
+    if (!HaveTool("mutool")) GTEST_SKIP() << "mutool ist nicht installiert (Paket mupdf-tools)";
+    // Only stderr: mupdf reports every repair and every damaged object there. A mupdf
+    // built without colour management says so for every file; that says nothing about ours.
+    auto stderrOf = [&](const std::string& cmd, int& rc) {
+        std::string out = RunTool("{ " + cmd + " 2>&1 >/dev/null; }", rc);
+        return ReplaceAll(out, "warning: ICC support is not available\n", "");
+    };
+    int rc = 0;
+    std::string info = RunTool("mutool info '" + FPdf + "'", rc);
+    EXPECT_EQ(rc, 0) << info;
+    EXPECT_THAT(info, HasSubstr("Pages: 2"));
+    std::string infoErrors = stderrOf("mutool info '" + FPdf + "'", rc);
+    EXPECT_TRUE(infoErrors.empty()) << infoErrors;
+    std::string drawErrors = stderrOf("mutool draw -q -F png -r 72 -o /dev/null '" + FPdf + "'", rc);
+    EXPECT_EQ(rc, 0) << drawErrors;
+    EXPECT_TRUE(drawErrors.empty()) << drawErrors;
+    std::string text = RunTool("mutool draw -F txt -o - '" + FPdf + "' 1", rc);
+    EXPECT_EQ(rc, 0) << text;
+    EXPECT_THAT(text, HasSubstr("Müller & Söhne – Straße 5, 10 € (netto)"));
 }
 
 TEST_F(PdfWholeFile, PassesTheFacturXCheck) {
