@@ -1,0 +1,39 @@
+#pragma once
+// Demo data for the production tests: a copy of the demo database with extra invoices
+// whose numbers are hard on file names, and settings files pointing at it.
+#include <string>
+#include <vector>
+
+namespace velkaro::test {
+
+// Copies of RE24-0001 under numbers with "/", ":", "..", a leading "-" and 200
+// characters, in the order they were added.
+const std::vector<std::string>& OddInvoiceNumbers();
+
+// The company of the demo database besides "Muster GmbH".
+inline constexpr const char* kSecondCompany = "Nordwind Handels GmbH";
+
+// The demo database plus the odd invoices, and the second company without an IBAN of
+// its own; built once per test program (sqlite3).
+const std::string& ProductionDatabase();
+
+// Posted invoice numbers of a company, ascending (through sqlite3).
+std::vector<std::string> DemoInvoiceNumbers(const std::string& database, const std::string& company);
+
+// One value to change in a settings file: section, key and value.
+struct TIniValue {
+    std::string Section;
+    std::string Key;
+    std::string Value;
+};
+
+// Writes the demo settings with `database` and the output folder `outDir`, and every
+// value of `changes` put in place (the key replaced, else added to its section, else a
+// new section at the end).
+void WriteProductionSettings(const std::string& iniFile, const std::string& database, const std::string& outDir,
+                             const std::vector<TIniValue>& changes = {});
+
+// Single-quoted for the shell.
+std::string ShellQuoted(const std::string& s);
+
+} // namespace velkaro::test
