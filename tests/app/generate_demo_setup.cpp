@@ -1,6 +1,10 @@
 #include "generate_demo_setup.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <memory>
+#include <regex>
 
 #include "demo_mail_setup.h"
 #include "platform/error.h"
@@ -48,6 +52,26 @@ void PutIniValue(std::vector<std::string>& lines, const TIniValue& change) {
 }
 
 } // namespace
+
+std::string VelkaroProgram() {
+    if (const char* dir = std::getenv("VELKARO_BINARY_DIR"); dir && *dir) return CombinePath(dir, "velkaro");
+    return ExtractFilePath(ExecutablePath()) + "../velkaro";  // <build>/tests/test_app
+}
+
+std::vector<std::string> ReadBatchLog(const std::string& file) {
+    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} )");
+    std::vector<std::string> lines;
+    const std::string text = ReadFileBytes(file);
+    EXPECT_TRUE(text.starts_with(kUtf8Bom)) << file;
+    for (std::string line : Split(StripUtf8Bom(text), '\n')) {
+        if (line.empty()) continue;
+        EXPECT_TRUE(line.ends_with("\r")) << line;
+        if (line.ends_with("\r")) line.pop_back();
+        EXPECT_TRUE(std::regex_search(line, stamp)) << line;
+        lines.push_back(line.size() > 20 ? line.substr(20) : std::string());
+    }
+    return lines;
+}
 
 std::string ShellQuoted(const std::string& s) { return "'" + ReplaceAll(s, "'", "'\\''") + "'"; }
 

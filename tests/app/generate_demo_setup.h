@@ -33,6 +33,13 @@ struct TIniValue {
 void WriteProductionSettings(const std::string& iniFile, const std::string& database, const std::string& outDir,
                              const std::vector<TIniValue>& changes = {});
 
+// The built program: $VELKARO_BINARY_DIR/velkaro, else next to the test program's folder.
+std::string VelkaroProgram();
+
+// Lines of a batch log without their time stamps. Checks that the file starts with a
+// byte-order mark, every line ends with CR LF and begins with "yyyy-mm-dd hh:nn:ss ".
+std::vector<std::string> ReadBatchLog(const std::string& file);
+
 // Single-quoted for the shell.
 std::string ShellQuoted(const std::string& s);
 
