@@ -21,6 +21,28 @@
 
 namespace velkaro::image_detail {
 
+namespace {
+
+uint32_t Le(const std::string& b, size_t pos, int count) {
+    uint32_t v = 0;
+    for (int k = count - 1; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(b[pos + k]);
+    return v;
+}
+
+// stb_image fills a cut-off BMP with black without complaint, and a few bytes that claim
+// thousands of rows would cost a full-size decode. The readable (uncompressed) kinds have
+// a known amount of pixel data behind the pixel offset.
+void CheckPixelDataPresent(const std::string& path, const std::string& bytes, int width, int height) {
+    if (bytes.size() < 30) Fail(path, "BMP: Datei endet vorzeitig");
+    const bool core = Le(bytes, 14, 4) == 12; // the old OS/2 header with 16-bit sizes
+    const uint64_t offset = Le(bytes, 10, 4);
+    const uint64_t bitsPerPixel = Le(bytes, core ? 24 : 28, 2);
+    const uint64_t stride = (static_cast<uint64_t>(width) * bitsPerPixel + 31) / 32 * 4;
+    if (offset + stride * static_cast<uint64_t>(height) > bytes.size()) Fail(path, "BMP: Datei endet vorzeitig");
+}
+
+} // namespace
+
 void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink& sink) {
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     int len = bytes.size() > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(bytes.size());
@@ -28,6 +50,7 @@ void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink&
     if (!stbi_info_from_memory(data, len, &width, &height, &comps))
         Fail(path, std::string("BMP: ") + stbi_failure_reason());
     CheckBufferedSize(path, width, height);
+    CheckPixelDataPresent(path, bytes, width, height);
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, len, &width, &height, &comps, 4),
                                                      stbi_image_free);
     if (!pixels) Fail(path, std::string("BMP: ") + stbi_failure_reason());

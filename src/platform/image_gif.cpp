@@ -46,17 +46,34 @@ void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink&
     if (!gif) Fail(path, GifMessage(err));
     TGifCloser closer{gif};
     CheckBufferedSize(path, gif->SWidth, gif->SHeight);
-    if (DGifSlurp(gif) != GIF_OK && gif->ImageCount == 0) Fail(path, GifMessage(gif->Error));
-    if (gif->ImageCount < 1) Fail(path, "GIF ohne Bild");
-
-    const SavedImage& frame = gif->SavedImages[0];
-    const GifImageDesc& desc = frame.ImageDesc;
-    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!map || !frame.RasterBits) Fail(path, "GIF ohne Farbtabelle");
-    CheckBufferedSize(path, desc.Width, desc.Height);
+    // Only the first frame counts. It is read record by record rather than with
+    // DGifSlurp, which leaves the rest of a cut-off frame uninitialised.
     int transparent = NO_TRANSPARENT_COLOR;
-    GraphicsControlBlock gcb;
-    if (DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK) transparent = gcb.TransparentColor;
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    do {
+        if (DGifGetRecordType(gif, &type) != GIF_OK) Fail(path, GifMessage(gif->Error));
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(gif, &code, &ext) != GIF_OK) Fail(path, GifMessage(gif->Error));
+            GraphicsControlBlock gcb;
+            if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4 &&
+                DGifExtensionToGCB(ext[0], ext + 1, &gcb) == GIF_OK)
+                transparent = gcb.TransparentColor;
+            while (ext)
+                if (DGifGetExtensionNext(gif, &ext) != GIF_OK) Fail(path, GifMessage(gif->Error));
+        } else if (type == TERMINATE_RECORD_TYPE) {
+            Fail(path, "GIF ohne Bild");
+        }
+    } while (type != IMAGE_DESC_RECORD_TYPE);
+    if (DGifGetImageDesc(gif) != GIF_OK) Fail(path, GifMessage(gif->Error));
+    const GifImageDesc& desc = gif->Image;
+    CheckBufferedSize(path, desc.Width, desc.Height);
+    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+    if (!map) Fail(path, "GIF ohne Farbtabelle");
+    std::vector<GifByteType> raster(static_cast<size_t>(desc.Width) * desc.Height);
+    if (DGifGetLine(gif, raster.data(), static_cast<int>(raster.size())) != GIF_OK)
+        Fail(path, GifMessage(gif->Error));
 
     const int width = desc.Width, height = desc.Height;
     // Interlaced frames store rows in four passes; find the stored row of each picture row.
@@ -72,7 +89,7 @@ void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink&
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
     sink.Start(width, height);
     for (int y = 0; y < height; ++y) {
-        const GifByteType* src = frame.RasterBits + static_cast<size_t>(storedRow[y]) * width;
+        const GifByteType* src = raster.data() + static_cast<size_t>(storedRow[y]) * width;
         for (int x = 0; x < width; ++x) {
             int index = src[x];
             uint8_t* px = &rgb[3 * static_cast<size_t>(x)];

@@ -71,7 +71,8 @@ void DecodeTiff(const std::string& path, const std::string& bytes, TImageRowSink
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     CheckBufferedSize(path, width, height);
     std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
-    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
+    // Stop at the first damaged strip: otherwise libtiff hands back the rest unread.
+    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1))
         Fail(path, "TIFF: " + source.Error);
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
     sink.Start(static_cast<int>(width), static_cast<int>(height));

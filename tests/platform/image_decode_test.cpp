@@ -131,6 +131,45 @@ TEST(ImageDecode, GifEndingAfterItsFrameHeaderIsRefusedWithAMessage) {
                 HasSubstr("Bilddatei kann nicht gelesen werden: " + tmp.File("kurz.gif") + " (GIF"));
 }
 
+// Decoders that used to fill a cut-off picture with whatever was in memory (GIF), black
+// (BMP) or leave rows unread (TIFF) without a word.
+TEST(ImageDecode, PictureCutInsideItsPixelDataIsRefused) {
+    TempFolder tmp;
+    std::vector<uint8_t> indices(32 * 32), rgb(32 * 32 * 3);
+    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i * 7 % 4);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 13);
+    test::WriteGif(tmp.File("ganz.gif"), 32, 32, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, indices, -1);
+    std::string gif = ReadFileBytes(tmp.File("ganz.gif"));
+    test::WriteBytes(tmp.File("kurz.gif"), gif.substr(0, gif.size() - 20));
+    test::WriteBmp(tmp.File("ganz.bmp"), 32, 32, rgb);
+    std::string bmp = ReadFileBytes(tmp.File("ganz.bmp"));
+    test::WriteBytes(tmp.File("kurz.bmp"), bmp.substr(0, bmp.size() - 100));
+
+    // A PackBits TIFF in strips of one row whose last strip stops after one byte.
+    TIFF* tif = TIFFOpen(tmp.File("kurz.tif").c_str(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_PACKBITS);
+    std::vector<uint8_t> literal12(13, 9);
+    literal12[0] = 11; // the next 12 bytes as they are
+    TIFFWriteRawStrip(tif, 0, literal12.data(), 13);
+    TIFFWriteRawStrip(tif, 1, literal12.data(), 2);
+    TIFFClose(tif);
+
+    // The whole files are fine.
+    EXPECT_EQ(DecodeImageFileToRgb(tmp.File("ganz.gif")).Height, 32);
+    EXPECT_EQ(DecodeImageFileToRgb(tmp.File("ganz.bmp")).Height, 32);
+    for (const char* name : {"kurz.gif", "kurz.bmp", "kurz.tif"})
+        EXPECT_THAT(ErrorOf([&] { DecodeImageFileToRgb(tmp.File(name)); }),
+                    HasSubstr("Bilddatei kann nicht gelesen werden: " + tmp.File(name)))
+            << name;
+}
+
 TEST(ImageDecode, JpegCutAtEveryLengthNeverCrashes) {
     TempFolder tmp;
     std::vector<uint8_t> pixels(16 * 16 * 3, 90);
