@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Velkaro, prepares the embedded demo database and
-# runs the batch production over the demo invoices.
+# Installs what is missing, builds Velkaro, prepares the embedded demo NAV database and
+# produces the e-invoices (PDF/A-3 with embedded XML, and the XML beside) of every demo
+# invoice in one batch run. Everything it writes lands in out/demo/ (not tracked by git);
+# running it again rebuilds only what changed and replaces the invoice files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,5 +10,26 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKARO_BUILD_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target velkaro
 
-export VELKARO_INI="$PWD/demo/velkaro.ini"
-./build/velkaro /rg DEMO
+work="$PWD/out/demo"
+mkdir -p "$work"
+# An unchanged copy of the demo settings next to the database they name.
+cp demo/velkaro.ini "$work/velkaro.ini"
+bash demo/make-demo-db.sh "$work/velkaro-demo.db"
+
+company="Muster GmbH"
+mapfile -t invoices < <(sqlite3 -readonly "$work/velkaro-demo.db" \
+  "SELECT [No_] FROM \"$company\$Sales Invoice Header\" ORDER BY [No_];")
+args=()
+for no in "${invoices[@]}"; do args+=(/rg "$no"); done
+
+export VELKARO_INI="$work/velkaro.ini"
+status=0
+./build/velkaro "${args[@]}" /mandant "$company" /out "$work/Ausgabe" /xml || status=$?
+
+echo
+echo "Protokoll ($work/velkaro.log):"
+sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/velkaro.log"
+echo
+echo "${#invoices[@]} Demo-Rechnungen; die PDF- und XML-Dateien liegen in $work/Ausgabe:"
+ls -l "$work/Ausgabe"
+exit "$status"

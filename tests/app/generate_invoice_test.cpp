@@ -135,7 +135,7 @@ TEST_F(GenerateInvoiceTest, WritesThePdfIntoANewFolderAndFillsTheRecord) {
     EXPECT_EQ(Result.RecipientSource, "Debitor E-Mail");
     EXPECT_THAT(Result.Subject, HasSubstr("RE24-0001"));
     EXPECT_THAT(Result.HtmlBody, HasSubstr("<html"));
-    EXPECT_THAT(Result.InlineImages, IsEmpty());  // plain-text template of the demo
+    EXPECT_THAT(Result.InlineImages, IsEmpty());  // the default mail templates hold no pictures
 }
 
 TEST_F(GenerateInvoiceTest, XmlFileBesideThePdfForSaveXmlOrTheMailAttachment) {
