@@ -12,7 +12,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
   libcurl4-openssl-dev nlohmann-json3-dev
   default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf mupdf-tools
-  python3 locales clang libclang-rt-14-dev
+  python3 locales clang libclang-rt-14-dev time
 )
 
 SUDO=""
