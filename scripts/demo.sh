@@ -28,8 +28,8 @@ status=0
 
 echo
 echo "Protokoll ($work/velkaro.log):"
-sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/velkaro.log"
+sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/velkaro.log" || true
 echo
 echo "${#invoices[@]} Demo-Rechnungen; die PDF- und XML-Dateien liegen in $work/Ausgabe:"
-ls -l "$work/Ausgabe"
+ls -l "$work/Ausgabe" || true
 exit "$status"
