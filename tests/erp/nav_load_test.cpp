@@ -12,14 +12,6 @@ namespace {
 Currency M(const char* text) { return Currency::Parse(text); }
 const char* const kPlainIni = "[Datenbank]\nProvider=\nDatenbank=\n";
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "(kein Fehler)";
-}
 } // namespace
 
 class NavLoad : public NavBackendTest {};

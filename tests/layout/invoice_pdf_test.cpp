@@ -17,28 +17,20 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "render_fixtures.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
 
 using test::Item;
 using test::RenderRig;
+using test::ErrorOf;
 
 std::string RenderToFile(RenderRig& rig, const std::string& name, const std::string& xml = "<x/>") {
     rig.Inv.Calculate(rig.Settings());
     std::string path = rig.Folder() + name;
     RenderInvoicePdf(rig.Inv, rig.Seller, rig.Settings(), path, xml);
     return path;
-}
-
-// The message of the error `f` raises, or "" when it raises none.
-template <class Fn> std::string ErrorOf(Fn f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "";
 }
 
 TEST(InvoicePdf, InformationAndXmpNameInvoiceSellerAndBuyer) {

@@ -11,6 +11,8 @@
 namespace velkaro {
 namespace {
 
+using test::ErrorOf;
+
 // A document with one page and the synthetic font selected (A 556, B 667, blank 500).
 class PdfDocumentTest : public ::testing::Test {
 protected:
@@ -25,15 +27,6 @@ protected:
     TPdfFont FFont;
     TPdfDocument FDoc;
 };
-
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "";
-}
 
 TEST_F(PdfDocumentTest, DefaultsAfterCreation) {
     TPdfDocument doc("/x/sRGB.icc");

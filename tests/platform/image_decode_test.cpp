@@ -10,6 +10,7 @@
 namespace velkaro {
 namespace {
 
+using test::ErrorOf;
 using test::TempFolder;
 using ::testing::HasSubstr;
 
@@ -23,15 +24,6 @@ bool Near(const std::vector<int>& a, const std::vector<int>& b, int tolerance) {
     for (size_t i = 0; i < a.size(); ++i)
         if (std::abs(a[i] - b[i]) > tolerance) return false;
     return true;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "";
 }
 
 TEST(ImageDecode, PngAlphaIsFlattenedOntoWhite) {

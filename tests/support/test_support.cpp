@@ -8,6 +8,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/error.h"
+
 namespace fs = std::filesystem;
 
 namespace velkaro::test {
@@ -39,6 +41,15 @@ ScopedEnv::~ScopedEnv() {
         setenv(FName.c_str(), FOld.c_str(), 1);
     else
         unsetenv(FName.c_str());
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "";
 }
 
 std::string SourceDir() {

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the test suites.
+#include <functional>
 #include <string>
 
 namespace velkaro::test {
@@ -32,6 +33,9 @@ private:
     std::string FOld;
     bool FHadOld = false;
 };
+
+// The message of the velkaro::Exception that f raises; "" when it raises none.
+std::string ErrorOf(const std::function<void()>& f);
 
 // Path of a fixture file below tests/data.
 std::string TestDataPath(const std::string& relative);
