@@ -6,12 +6,12 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <regex>
 
 #include "demo_mail_setup.h"
 #include "fake_graph_service.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "generate_demo_setup.h"
 #include "support/test_support.h"
 
 namespace velkaro {
@@ -23,48 +23,23 @@ using ::testing::Not;
 using test::TFakeGraphService;
 using test::TRecordedRequest;
 
-std::string VelkaroBinary() {
-    if (const char* dir = std::getenv("VELKARO_BINARY_DIR"); dir && *dir)
-        return CombinePath(dir, "velkaro");
-    return ExtractFilePath(ExecutablePath()) + "../velkaro";  // <build>/tests/test_app
-}
-
-// Text lines without byte-order mark and line ends; every line must end with CR LF.
-std::vector<std::string> CrLfLines(const std::string& file) {
-    std::vector<std::string> lines;
-    if (!FileExists(file)) return lines;
-    const std::string text = ReadFileBytes(file);
-    EXPECT_TRUE(text.starts_with(kUtf8Bom)) << file;
-    for (const std::string& line : Split(StripUtf8Bom(text), '\n')) {
-        if (line.empty()) continue;
-        EXPECT_TRUE(line.ends_with("\r")) << line;
-        lines.push_back(line.substr(0, line.size() - 1));
-    }
-    return lines;
-}
-
 class MailBatch : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!FileExists(VelkaroBinary()))
-            GTEST_SKIP() << "program not built: " << VelkaroBinary();
+        if (!FileExists(test::VelkaroProgram()))
+            GTEST_SKIP() << "program not built: " << test::VelkaroProgram();
     }
 
     // Runs the program with `args`; fills ExitCode, Stderr, BatchLog (without the time
     // stamps, which are checked here) and SentLog (lines split into fields).
     void Run(const std::string& args) {
         const std::string err = Dir.File("stderr.txt");
-        const int status = std::system(("'" + VelkaroBinary() + "' " + args + " >/dev/null 2>'" + err + "'").c_str());
+        const int status = std::system(("'" + test::VelkaroProgram() + "' " + args + " >/dev/null 2>'" + err + "'").c_str());
         ExitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         Stderr = FileExists(err) ? ReadFileBytes(err) : "";
-        BatchLog.clear();
-        static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} )");
-        for (const std::string& line : CrLfLines(Dir.File("velkaro.log"))) {
-            EXPECT_TRUE(std::regex_search(line, stamp)) << line;
-            BatchLog.push_back(line.substr(std::min<size_t>(20, line.size())));
-        }
+        BatchLog = test::ReadBatchLog(Dir.File("velkaro.log"));
         SentLog.clear();
-        for (const std::string& line : CrLfLines(Dir.File("velkaro.versand.csv")))
+        for (const std::string& line : test::ReadCrLfLines(Dir.File("velkaro.versand.csv")))
             SentLog.push_back(Split(line, ';'));
     }
     // The batch log lines that are no hint or generation lines.

@@ -58,15 +58,25 @@ std::string VelkaroProgram() {
     return ExtractFilePath(ExecutablePath()) + "../velkaro";  // <build>/tests/test_app
 }
 
-std::vector<std::string> ReadBatchLog(const std::string& file) {
-    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} )");
+std::vector<std::string> ReadCrLfLines(const std::string& file) {
     std::vector<std::string> lines;
+    if (!FileExists(file)) return lines;
     const std::string text = ReadFileBytes(file);
     EXPECT_TRUE(text.starts_with(kUtf8Bom)) << file;
     for (std::string line : Split(StripUtf8Bom(text), '\n')) {
         if (line.empty()) continue;
         EXPECT_TRUE(line.ends_with("\r")) << line;
         if (line.ends_with("\r")) line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ReadBatchLog(const std::string& file) {
+    static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} )");
+    EXPECT_TRUE(FileExists(file)) << file;
+    std::vector<std::string> lines;
+    for (const std::string& line : ReadCrLfLines(file)) {
         EXPECT_TRUE(std::regex_search(line, stamp)) << line;
         lines.push_back(line.size() > 20 ? line.substr(20) : std::string());
     }

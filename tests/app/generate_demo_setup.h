@@ -36,6 +36,11 @@ void WriteProductionSettings(const std::string& iniFile, const std::string& data
 // The built program: $VELKARO_BINARY_DIR/velkaro, else next to the test program's folder.
 std::string VelkaroProgram();
 
+// Lines of a text file the program wrote, without byte-order mark and line ends. Checks
+// that the file starts with a byte-order mark and every line ends with CR LF; a missing
+// file gives no lines.
+std::vector<std::string> ReadCrLfLines(const std::string& file);
+
 // Lines of a batch log without their time stamps. Checks that the file starts with a
 // byte-order mark, every line ends with CR LF and begins with "yyyy-mm-dd hh:nn:ss ".
 std::vector<std::string> ReadBatchLog(const std::string& file);
