@@ -12,8 +12,9 @@ cmake --build build -j"$(nproc)" --target velkaro
 
 work="$PWD/out/demo"
 mkdir -p "$work"
-# An unchanged copy of the demo settings next to the database they name.
+# Unchanged copies of the demo settings and their layout next to the database they name.
 cp demo/velkaro.ini "$work/velkaro.ini"
+cp demo/velkaro.layout.ini "$work/velkaro.layout.ini"
 bash demo/make-demo-db.sh "$work/velkaro-demo.db"
 
 company="Muster GmbH"
