@@ -4,6 +4,7 @@
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "mail/html_mail.h"
+#include "mail/secret_mask.h"
 #include "platform/datetime.h"
 #include "platform/text.h"
 
@@ -12,48 +13,10 @@ namespace velkaro {
 namespace {
 
 constexpr const char* kNoAddress = "(keine Adresse)";
-// Below this length a "secret" is no real client secret, and masking it would mangle
-// ordinary words of a message.
-constexpr size_t kMinMaskedSecretLength = 6;
 
 std::string OrDefault(const std::string& value, std::string_view fallback) {
     const std::string trimmed = Trim(value);
     return trimmed.empty() ? std::string(fallback) : trimmed;
-}
-
-bool IsTokenChar(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           std::string_view("-._~+/=%").find(c) != std::string_view::npos;
-}
-
-// Replaces the value after every occurrence of `marker` (ASCII case ignored) by "***".
-std::string MaskAfter(std::string text, std::string_view marker) {
-    const std::string upperMarker = UpperAscii(marker);
-    std::string upper = UpperAscii(text);
-    for (size_t pos = 0; (pos = upper.find(upperMarker, pos)) != std::string::npos;) {
-        const size_t start = pos + marker.size();
-        size_t end = start;
-        while (end < text.size() && IsTokenChar(text[end])) ++end;
-        if (end == start) {  // nothing to hide, or already hidden
-            pos = start;
-            continue;
-        }
-        text.replace(start, end - start, "***");
-        upper.replace(start, end - start, "***");
-        pos = start + 3;
-    }
-    return text;
-}
-
-// An answer of a proxy or service may quote the request it refused; neither the client
-// secret nor an access token may reach the log or the sent log through it.
-std::string WithoutSecrets(const std::string& message, const std::string& secret) {
-    std::string text = message;
-    if (secret.size() >= kMinMaskedSecretLength) {
-        text = ReplaceAll(text, secret, "***");
-        text = ReplaceAll(text, UrlEncodeComponent(secret), "***");
-    }
-    return MaskAfter(MaskAfter(text, "client_secret="), "Bearer ");
 }
 
 // Throttling hints of the mailer go to the log of the current invoice, and only while
@@ -95,7 +58,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
     bool result = false;
 
     auto fail = [&](const std::string& message) {
-        const std::string text = WithoutSecrets(message, settings.GraphSecret);
+        const std::string text = MaskSecrets(message, {settings.GraphSecret});
         entry.Status = "FEHLER";
         entry.Recipients = generated.Recipients;
         entry.Info = text;

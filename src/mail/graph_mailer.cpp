@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "mail/secret_mask.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -98,7 +99,7 @@ std::string TGraphMailer::GetToken() {
     THttpResponse response = Execute(request);
     if (response.Status != 200)
         throw EGraphError(Format("Anmeldung bei Microsoft 365 fehlgeschlagen (%d): %s", response.Status,
-                                 GraphErrorText(response.Body)));
+                                 ServiceErrorText(response.Body)));
 
     const char* context = "der Anmeldung bei Microsoft 365";
     std::string token = RequiredString(response.Body, "access_token", context);
@@ -109,6 +110,10 @@ std::string TGraphMailer::GetToken() {
     FToken = std::move(token);
     FTokenExpires = FClock() + std::chrono::seconds(lifetime - 120);
     return FToken;
+}
+
+std::string TGraphMailer::ServiceErrorText(const std::string& body) const {
+    return MaskSecrets(GraphErrorText(body), {FSecret, FToken});
 }
 
 std::string TGraphMailer::UserUrl(const std::string& suffix) const {
@@ -128,7 +133,7 @@ std::string TGraphMailer::GraphRequest(const std::string& method, const std::str
 
     THttpResponse response = Execute(request);
     if (std::find(accepted.begin(), accepted.end(), response.Status) == accepted.end())
-        throw EGraphError(Format("Graph-Fehler %d: %s", response.Status, GraphErrorText(response.Body)));
+        throw EGraphError(Format("Graph-Fehler %d: %s", response.Status, ServiceErrorText(response.Body)));
     return response.Body;
 }
 
@@ -158,7 +163,7 @@ void TGraphMailer::UploadLargeAttachment(const std::string& id, const TMailAttac
         THttpResponse response = Execute(chunk);
         if (response.Status != 200 && response.Status != 201)
             throw EGraphError(Format("Upload des Anhangs fehlgeschlagen (%d): %s", response.Status,
-                                     GraphErrorText(response.Body)));
+                                     ServiceErrorText(response.Body)));
         offset += length;
     }
 }

@@ -96,6 +96,8 @@ private:
     std::string GraphRequest(const std::string& method, const std::string& url, bool authorize,
                              std::initializer_list<int> accepted, const std::string& body);
     void UploadLargeAttachment(const std::string& id, const TMailAttachment& attachment);
+    // The error text of a service answer, without the secret or the token it may quote.
+    std::string ServiceErrorText(const std::string& body) const;
     // One request, repeated after throttling answers as Retry-After asks.
     THttpResponse Execute(const THttpRequest& request);
 };

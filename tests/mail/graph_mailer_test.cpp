@@ -527,5 +527,27 @@ TEST_F(GraphMailerTest, SecretAndTokenNeverReachLogOrErrors) {
     }
 }
 
+// A proxy or service that quotes the refused request must not carry the secret or the
+// token into an error text (which the workflows log and dialogs show).
+TEST_F(GraphMailerTest, QuotedRequestsAreMaskedInErrors) {
+    const auto tokenAnswer = TokenAnswer;
+    TokenAnswer = [](const THttpRequest& r) {
+        return Reply(400, R"({"error":"invalid_client","error_description":"refused: )" + r.Body + R"("})");
+    };
+    std::string tokenError = ExpectError([&] { MakeMailer()->GetToken(); });
+    EXPECT_THAT(tokenError, HasSubstr("client_secret=***"));
+    EXPECT_THAT(tokenError, Not(HasSubstr("s3cr3t")));
+
+    TokenAnswer = tokenAnswer;
+    GraphAnswer = [](const THttpRequest& r) {
+        std::string quoted;
+        for (const auto& [name, value] : r.Headers) quoted += name + ": " + value + " / ";
+        return Reply(403, R"({"error":{"code":"Denied","message":")" + quoted + R"("}})");
+    };
+    std::string sendError = ExpectError([&] { SendSimple(); });
+    EXPECT_THAT(sendError, HasSubstr("Bearer ***"));
+    EXPECT_THAT(sendError, Not(HasSubstr(kToken)));
+}
+
 } // namespace
 } // namespace velkaro
