@@ -7,7 +7,7 @@
 
 #include "pdf/pdf_document.h"
 #include "platform/files.h"
-#include "platform/image_test_writers.h"
+#include "media/image_test_writers.h"
 
 namespace velkaro {
 namespace {

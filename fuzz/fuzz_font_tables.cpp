@@ -7,7 +7,7 @@
 
 #include "pdf/pdf_font_tables.h"
 #include "platform/error.h"
-#include "platform/font_file.h"
+#include "media/font_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

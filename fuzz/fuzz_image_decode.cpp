@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/image_decode.h"
-#include "platform/image_formats.h"
+#include "media/image_decode.h"
+#include "media/image_formats.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "config/settings.h"
 
 #include "config/mappings.h"
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"

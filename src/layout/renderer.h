@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "invoice/invoice.h"
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "layout/placeholders.h"
 #include "layout/render_format.h"
 

@@ -4,7 +4,7 @@
 
 #include "pdf/pdf_format.h"
 #include "pdf/pdf_object_writer.h"
-#include "platform/font_file.h"
+#include "media/font_file.h"
 #include "platform/text.h"
 
 namespace velkaro {

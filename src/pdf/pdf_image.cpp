@@ -3,7 +3,7 @@
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/image_decode.h"
+#include "media/image_decode.h"
 #include "platform/text.h"
 
 namespace velkaro {

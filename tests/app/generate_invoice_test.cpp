@@ -11,7 +11,7 @@
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "generate_demo_setup.h"
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/number_format.h"

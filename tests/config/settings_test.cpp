@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -11,7 +11,7 @@
 
 #include "cii/cii_document.h"
 #include "demo_invoices.h"
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "pdf/pdf_format.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -2,7 +2,7 @@
 // title rule, info rows, footer columns, and which element lands on which page.
 #include <gtest/gtest.h>
 
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "layout/renderer.h"
 #include "pdf/pdf_document.h"
 #include "render_fixtures.h"

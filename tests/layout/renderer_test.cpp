@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "invoice/vat.h"
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "pdf/pdf_document.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -4,7 +4,7 @@
 #include "pdf/pdf_document.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/font_file.h"
+#include "media/font_file.h"
 #include "support/test_support.h"
 #include "test_font_builder.h"
 

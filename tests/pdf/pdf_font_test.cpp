@@ -6,7 +6,7 @@
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/font_file.h"
+#include "media/font_file.h"
 #include "test_font_builder.h"
 
 namespace velkaro {

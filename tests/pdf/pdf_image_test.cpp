@@ -5,7 +5,7 @@
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/image_test_writers.h"
+#include "media/image_test_writers.h"
 #include "support/test_support.h"
 
 namespace velkaro {

@@ -7,8 +7,8 @@
 #include "pdf/pdf_document.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/font_file.h"
-#include "platform/image_test_writers.h"
+#include "media/font_file.h"
+#include "media/image_test_writers.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 

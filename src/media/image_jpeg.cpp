@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/image_formats.h"
+#include "media/image_formats.h"
 
 namespace velkaro {
 

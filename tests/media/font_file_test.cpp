@@ -3,7 +3,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/font_file.h"
+#include "media/font_file.h"
 
 namespace velkaro {
 namespace {

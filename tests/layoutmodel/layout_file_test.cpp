@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "support/test_support.h"

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/image_formats.h"
+#include "media/image_formats.h"
 
 namespace velkaro::image_detail {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 
 using namespace velkaro;
 

@@ -3,8 +3,8 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/image_decode.h"
-#include "platform/image_test_writers.h"
+#include "media/image_decode.h"
+#include "media/image_test_writers.h"
 #include "support/test_support.h"
 
 namespace velkaro {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/image_decode.h"
+#include "media/image_decode.h"
 
 namespace velkaro::image_detail {
 

@@ -1,8 +1,8 @@
-#include "platform/image_decode.h"
+#include "media/image_decode.h"
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/image_formats.h"
+#include "media/image_formats.h"
 
 namespace velkaro {
 

@@ -1,4 +1,4 @@
-#include "platform/font_file.h"
+#include "media/font_file.h"
 
 #include <fontconfig/fontconfig.h>
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 #include "platform/ini_file.h"
 #include "platform/text.h"
 

@@ -1,4 +1,4 @@
-#include "layout/layout_model.h"
+#include "layoutmodel/layout_model.h"
 
 #include <array>
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/image_formats.h"
+#include "media/image_formats.h"
 
 namespace velkaro::image_detail {
 
