@@ -27,8 +27,9 @@ constexpr const char* kMissing = "RE99-9999";
 class ProductionBatch : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!FileExists(test::VelkaroProgram())) GTEST_SKIP() << "Programm nicht gebaut: " << test::VelkaroProgram();
-        if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt (Paket sqlite3)";
+        if (!FileExists(test::VelkaroProgram()))
+            VELKARO_SKIP_UNLESS_CI() << "Programm nicht gebaut: " << test::VelkaroProgram();
+        if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
         Settings();
     }
     void Settings(const std::vector<TIniValue>& changes = {}) {
@@ -77,8 +78,8 @@ protected:
 // Every PDF through the Factur-X check in one call (one JVM for all XMLs).
 void ExpectFacturX(const std::vector<std::string>& pdfs) {
     if (!test::CommandExists("java"))
-        GTEST_SKIP() << "java fehlt: Factur-X-Prüfung übersprungen (scripts/install-deps.sh installiert "
-                        "default-jre-headless)";
+        VELKARO_SKIP_UNLESS_CI() << "java fehlt: Factur-X-Prüfung übersprungen (scripts/install-deps.sh installiert "
+                                    "default-jre-headless)";
     std::string command = ShellQuoted(test::SourceDir() + "/third_party/validation/check-facturx-pdf") + " -q";
     for (const std::string& pdf : pdfs) command += " " + ShellQuoted(pdf);
     std::string output;
@@ -235,7 +236,7 @@ TEST_F(ProductionBatch, ResultLineInTheGermanNumberFormat) {
     std::string locales;
     test::RunCommand("locale -a", locales);
     if (!std::regex_search(locales, std::regex("de_DE\\.utf-?8", std::regex::icase)))
-        GTEST_SKIP() << "Gebietsschema de_DE.UTF-8 fehlt (scripts/install-deps.sh erzeugt es)";
+        VELKARO_SKIP_UNLESS_CI() << "Gebietsschema de_DE.UTF-8 fehlt (scripts/install-deps.sh erzeugt es)";
     Run({"/rg", "RE24-0001"}, "de_DE.UTF-8");
     EXPECT_EQ(ExitCode, 0);
     EXPECT_THAT(ResultLines(), ElementsAre("RE24-0001 erzeugt: " + Out +

@@ -27,7 +27,7 @@ class MailBatch : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!FileExists(test::VelkaroProgram()))
-            GTEST_SKIP() << "program not built: " << test::VelkaroProgram();
+            VELKARO_SKIP_UNLESS_CI() << "program not built: " << test::VelkaroProgram();
     }
 
     // Runs the program with `args`; fills ExitCode, Stderr, BatchLog (without the time

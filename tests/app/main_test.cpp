@@ -41,8 +41,7 @@ RunResult RunProgram(const TempFolder& dir, const std::string& args) {
 class Program : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!FileExists(ProgramPath()))
-            GTEST_SKIP() << "program not built: " << ProgramPath();
+        if (!FileExists(ProgramPath())) VELKARO_SKIP_UNLESS_CI() << "program not built: " << ProgramPath();
     }
     TempFolder Dir;
     std::string Ini = Dir.File("velkaro.ini");

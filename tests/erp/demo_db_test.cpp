@@ -9,6 +9,7 @@
 #include "erp/nav_data.h"
 #include "nav_test_db.h"
 #include "platform/files.h"
+#include "support/test_support.h"
 
 using namespace velkaro;
 using namespace velkaro::test;
@@ -23,7 +24,7 @@ bool HaveSqliteShell() { return std::system("command -v sqlite3 >/dev/null 2>&1"
 } // namespace
 
 TEST(DemoDatabase, ScriptBuildsOnceAndTheDemoSettingsOpenIt) {
-    if (!HaveSqliteShell()) GTEST_SKIP() << "sqlite3 (Paket sqlite3) fehlt: Skript nicht prüfbar";
+    if (!HaveSqliteShell()) VELKARO_SKIP_UNLESS_CI() << "sqlite3 (Paket sqlite3) fehlt: Skript nicht prüfbar";
     TempFolder folder;
     const std::string db = folder.File("velkaro-demo.db");
     ASSERT_EQ(RunScript("make-demo-db.sh", "'" + db + "'"), 0);
@@ -47,7 +48,7 @@ TEST(DemoDatabase, ScriptBuildsOnceAndTheDemoSettingsOpenIt) {
 }
 
 TEST(DemoDatabase, ScriptAndTestBuilderAgree) {
-    if (!HaveSqliteShell()) GTEST_SKIP() << "sqlite3 (Paket sqlite3) fehlt: Skript nicht prüfbar";
+    if (!HaveSqliteShell()) VELKARO_SKIP_UNLESS_CI() << "sqlite3 (Paket sqlite3) fehlt: Skript nicht prüfbar";
     TempFolder folder;
     ASSERT_EQ(RunScript("make-demo-db.sh", "'" + folder.File("a.db") + "'"), 0);
     // Same rows in every table, whichever way the database was built.

@@ -23,7 +23,7 @@ const std::string kIcc = "/usr/share/color/icc/sRGB.icc";
 const TPdfDates kDates = {"D:20240115103000+01'00'", "2024-01-15T10:30:00+01:00"};
 
 #define REQUIRE_ICC() \
-    if (!FileExists(kIcc)) GTEST_SKIP() << "ICC-Profil fehlt (Paket icc-profiles-free): " << kIcc
+    if (!FileExists(kIcc)) VELKARO_SKIP_UNLESS_CI() << "ICC-Profil fehlt (Paket icc-profiles-free): " << kIcc
 
 int CountOf(const std::string& s, const std::string& what) {
     int n = 0;
@@ -114,7 +114,7 @@ TEST(PdfSave, XmpPacket) {
 
 TEST(PdfSave, ObjectNumbersWithFontImageAttachmentAndTwoPages) {
     REQUIRE_ICC();
-    if (FindFontFile("Arial", false).empty()) GTEST_SKIP() << "keine Schrift für Arial installiert";
+    if (FindFontFile("Arial", false).empty()) VELKARO_SKIP_UNLESS_CI() << "keine Schrift für Arial installiert";
     TempFolder tmp;
     test::WritePng(tmp.File("logo.png"), 2, 2, 3, std::vector<uint8_t>(12, 90));
     TPdfDocument doc(kIcc);
@@ -175,8 +175,8 @@ std::string RunTool(const std::string& cmd, int& rc) {
 class PdfWholeFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!FileExists(kIcc)) GTEST_SKIP() << "ICC-Profil fehlt (Paket icc-profiles-free): " << kIcc;
-        if (FindFontFile("Arial", false).empty()) GTEST_SKIP() << "keine Schrift für Arial installiert";
+        if (!FileExists(kIcc)) VELKARO_SKIP_UNLESS_CI() << "ICC-Profil fehlt (Paket icc-profiles-free): " << kIcc;
+        if (FindFontFile("Arial", false).empty()) VELKARO_SKIP_UNLESS_CI() << "keine Schrift für Arial installiert";
         test::WritePng(FTmp.File("logo.png"), 64, 32, 4, Logo());
         TPdfDocument doc(kIcc);
         doc.Title = "Rechnung TOSL108";
@@ -231,7 +231,7 @@ protected:
 };
 
 TEST_F(PdfWholeFile, QpdfFindsNoProblem) {
-    if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf ist nicht installiert";
+    if (!HaveTool("qpdf")) VELKARO_SKIP_UNLESS_CI() << "qpdf ist nicht installiert";
     int rc = 0;
     std::string out = RunTool("qpdf --check '" + FPdf + "'", rc);
     EXPECT_EQ(rc, 0) << out;
@@ -240,7 +240,8 @@ TEST_F(PdfWholeFile, QpdfFindsNoProblem) {
 }
 
 TEST_F(PdfWholeFile, FontsAreEmbeddedAndTextIsExtractable) {
-    if (!HaveTool("pdffonts") || !HaveTool("pdftotext")) GTEST_SKIP() << "poppler-utils ist nicht installiert";
+    if (!HaveTool("pdffonts") || !HaveTool("pdftotext"))
+        VELKARO_SKIP_UNLESS_CI() << "poppler-utils ist nicht installiert";
     int rc = 0;
     std::string fonts = RunTool("pdffonts '" + FPdf + "'", rc);
     EXPECT_EQ(rc, 0) << fonts;
@@ -254,7 +255,7 @@ TEST_F(PdfWholeFile, FontsAreEmbeddedAndTextIsExtractable) {
 }
 
 TEST_F(PdfWholeFile, RendersWithPdftoppm) {
-    if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm ist nicht installiert";
+    if (!HaveTool("pdftoppm")) VELKARO_SKIP_UNLESS_CI() << "pdftoppm ist nicht installiert";
     int rc = 0;
     std::string out = RunTool("pdftoppm -r 80 -png -f 1 -l 1 '" + FPdf + "' '" + FTmp.File("seite") + "'", rc);
     EXPECT_EQ(rc, 0) << out;
@@ -263,7 +264,7 @@ TEST_F(PdfWholeFile, RendersWithPdftoppm) {
 }
 
 TEST_F(PdfWholeFile, OpensAndRendersInMutoolWithoutWarnings) {
-    if (!HaveTool("mutool")) GTEST_SKIP() << "mutool ist nicht installiert (Paket mupdf-tools)";
+    if (!HaveTool("mutool")) VELKARO_SKIP_UNLESS_CI() << "mutool ist nicht installiert (Paket mupdf-tools)";
     // Only stderr: mupdf reports every repair and every damaged object there. A mupdf
     // built without colour management says so for every file; that says nothing about ours.
     auto stderrOf = [&](const std::string& cmd, int& rc) {
@@ -286,9 +287,9 @@ TEST_F(PdfWholeFile, OpensAndRendersInMutoolWithoutWarnings) {
 
 TEST_F(PdfWholeFile, PassesTheFacturXCheck) {
     std::string script = SourceDirFile("third_party/validation/check-facturx-pdf");
-    if (!FileExists(script)) GTEST_SKIP() << "Prüfskript fehlt: " << script;
+    if (!FileExists(script)) VELKARO_SKIP_UNLESS_CI() << "Prüfskript fehlt: " << script;
     for (const char* tool : {"qpdf", "pdfdetach", "pdfinfo", "python3", "java", "xmllint"})
-        if (!HaveTool(tool)) GTEST_SKIP() << tool << " ist nicht installiert";
+        if (!HaveTool(tool)) VELKARO_SKIP_UNLESS_CI() << tool << " ist nicht installiert";
     int rc = 0;
     std::string out = RunTool("'" + script + "' '" + FPdf + "'", rc);
     EXPECT_EQ(rc, 0) << out;

@@ -1,14 +1,19 @@
 #include "support/test_support.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -52,12 +57,62 @@ std::string ErrorOf(const std::function<void()>& f) {
     return "";
 }
 
+std::string ErrorOfUnprivileged(const std::function<void()>& f) {
+    if (geteuid() != 0) return ErrorOf(f);
+    const passwd* nobody = getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    int channel[2];
+    if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        close(channel[0]);
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(3);
+        std::string message;
+        try {
+            message = ErrorOf(f);
+        } catch (...) {
+            _exit(4);
+        }
+        const bool written = write(channel[1], message.data(), message.size()) == static_cast<ssize_t>(message.size());
+        _exit(written ? 0 : 5);
+    }
+    close(channel[1]);
+    std::string message;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(channel[0], buf, sizeof buf)) > 0) message.append(buf, static_cast<size_t>(n));
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("unprivileged child failed (status " + std::to_string(status) +
+                                 "; 3: cannot become nobody, 4: other exception)");
+    return message;
+}
+
 std::string SourceDir() {
     if (const char* dir = std::getenv("VELKARO_SOURCE_DIR")) return dir;
     return VELKARO_SOURCE_DIR_DEFAULT;
 }
 
 std::string TestDataPath(const std::string& relative) { return SourceDir() + "/tests/data/" + relative; }
+
+bool RunningUnderCi() {
+    const char* ci = std::getenv("CI");
+    if (!ci) return false;
+    const std::string_view value = ci;
+    return !value.empty() && value != "0" && !SameText(value, "false");
+}
+
+::testing::TestPartResult::Type MissingPrerequisiteResult() {
+    return RunningUnderCi() ? ::testing::TestPartResult::kFatalFailure : ::testing::TestPartResult::kSkip;
+}
+
+const char* MissingPrerequisiteNote() {
+    return RunningUnderCi() ? "Voraussetzung fehlt; CI ist gesetzt, daher Fehler statt Überspringen:" : "";
+}
 
 bool CommandExists(const std::string& name) {
     return std::system(("command -v '" + name + "' >/dev/null 2>&1").c_str()) == 0;

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers shared by the test suites.
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -36,11 +38,31 @@ private:
 
 // The message of the velkaro::Exception that f raises; "" when it raises none.
 std::string ErrorOf(const std::function<void()>& f);
+// ErrorOf, but as the unprivileged user "nobody" in a child process when the test runs as
+// root, who may read and write every file: tests of denied access then hold under CI too.
+// Without root, f runs here. Raises std::runtime_error when the child cannot drop root.
+std::string ErrorOfUnprivileged(const std::function<void()>& f);
 
 // Path of a fixture file below tests/data.
 std::string TestDataPath(const std::string& relative);
 // Root of the source tree (for demo data and validation scripts).
 std::string SourceDir();
+
+// A test whose prerequisite is missing (a tool, a locale, a font, the built program)
+// skips, but fails under CI, so that CI never goes green by skipping. Used like
+// GTEST_SKIP(), with the reason streamed:
+//     if (!CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
+// Like GTEST_SKIP() it returns from the current function only.
+#define VELKARO_SKIP_UNLESS_CI() \
+    return GTEST_MESSAGE_(::velkaro::test::MissingPrerequisiteNote(), ::velkaro::test::MissingPrerequisiteResult())
+
+// CI counts as set when the environment variable CI holds anything but "", "0" or
+// "false" (any letter case).
+bool RunningUnderCi();
+// kFatalFailure under CI, else kSkip.
+::testing::TestPartResult::Type MissingPrerequisiteResult();
+// What precedes the reason: under CI a note that the skip became a failure, else nothing.
+const char* MissingPrerequisiteNote();
 
 // Whether a program of that name is on PATH.
 bool CommandExists(const std::string& name);
