@@ -32,12 +32,13 @@ void ThrowJpegError(j_common_ptr cinfo) {
 void IgnoreJpegMessage(j_common_ptr, int) {}
 
 // libjpeg only warns about damaged data (a cut-off file, bad Huffman codes, a lost
-// marker) and fills in grey: such a picture must not pass as sound. Warnings about
-// metadata alone are harmless.
+// marker) and fills in grey: such a picture must not pass as sound. Harmless are the
+// warnings about metadata and about bytes left over after the complete picture data,
+// which every reader skips.
 void FailOnJpegWarning(j_common_ptr cinfo, int level) {
     if (level != -1) return; // trace messages
     switch (cinfo->err->msg_code) {
-    case JWRN_ADOBE_XFORM: case JWRN_JFIF_MAJOR: case JWRN_BOGUS_ICC: return;
+    case JWRN_ADOBE_XFORM: case JWRN_JFIF_MAJOR: case JWRN_BOGUS_ICC: case JWRN_EXTRANEOUS_DATA: return;
     default: ThrowJpegError<TJpegError>(cinfo);
     }
 }

@@ -52,6 +52,14 @@ protected:
     std::vector<std::string> Results;
 };
 
+// The XMP packet of a PDF written by the program (stored uncompressed).
+std::string XmpOf(const std::string& pdf) {
+    const std::string bytes = ReadFileBytes(pdf);
+    const size_t begin = bytes.find("<?xpacket begin=");
+    const size_t end = bytes.find("<?xpacket end=", begin);
+    return begin == std::string::npos || end == std::string::npos ? "" : bytes.substr(begin, end - begin);
+}
+
 // The Factur-X check of the validation kit: "OK  <file>" for each file that passes.
 void ExpectPassesTheFacturXCheck(const std::vector<std::string>& pdfs) {
     if (!test::CommandExists("java")) GTEST_SKIP() << "java fehlt: Factur-X-Prüfung übersprungen";
@@ -79,9 +87,9 @@ TEST_F(HostileInput, ControlCharactersInTheCustomersOrTheCompanysNameKeepThePdfV
     Run({"/rg", "NW-1001", "/mandant", test::kSecondCompany});
     ASSERT_EQ(ExitCode, 0) << Join(Results, "\n");
     // The control characters are left out of the metadata; the names are still there.
-    EXPECT_THAT(ReadFileBytes(Pdf("RE24-0001")),
+    EXPECT_THAT(XmpOf(Pdf("RE24-0001")),
                 HasSubstr("<rdf:li xml:lang=\"x-default\">Rechnung RE24-0001 an KundeVertikal GmbH</rdf:li>"));
-    EXPECT_THAT(ReadFileBytes(Pdf("NW-1001")), HasSubstr("<dc:creator><rdf:Seq><rdf:li>NordwindHandels GmbH</rdf:li>"));
+    EXPECT_THAT(XmpOf(Pdf("NW-1001")), HasSubstr("<dc:creator><rdf:Seq><rdf:li>NordwindHandels GmbH</rdf:li>"));
     ExpectPassesTheFacturXCheck({Pdf("RE24-0001"), Pdf("NW-1001")});
 }
 

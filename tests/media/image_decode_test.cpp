@@ -186,6 +186,7 @@ TEST(ImageDecode, DamagedJpegDataIsRefusedNotFilledIn) {
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 37 % 251);
     const std::string jpeg = test::JpegBytes(64, 64, JCS_RGB, pixels);
     const std::string body = jpeg.substr(0, jpeg.size() - 2); // without EOI
+    const size_t middle = jpeg.find("\xFF\xDA") + (jpeg.size() - jpeg.find("\xFF\xDA")) / 2; // inside the scan
     struct Case {
         const char* name;
         std::string bytes;
@@ -193,10 +194,14 @@ TEST(ImageDecode, DamagedJpegDataIsRefusedNotFilledIn) {
     } cases[] = {
         {"abgeschnitten.jpg", jpeg.substr(0, jpeg.size() * 2 / 3), "Premature end of JPEG file"},
         {"ohne-ende.jpg", body, "Premature end of JPEG file"},
-        {"fremdbytes.jpg", body + std::string(40, '\x55') + "\xFF\xD9", "extraneous bytes before marker"},
+        {"marke-mitten-drin.jpg", jpeg.substr(0, middle) + "\xFF\xD0" + jpeg.substr(middle),
+         "Corrupt JPEG data: premature end of data segment"},
+        {"genullt.jpg", jpeg.substr(0, middle) + std::string(8, '\0') + jpeg.substr(middle + 8),
+         "Corrupt JPEG data: bad Huffman code"},
     };
-    test::WriteBytes(tmp.File("ganz.jpg"), jpeg);
-    EXPECT_EQ(CheckImageDecodes(tmp.File("ganz.jpg"), jpeg).Width, 64);
+    // Whole, and whole with bytes left over before the end marker (skipped by every reader).
+    for (const std::string& sound : {jpeg, body + std::string(40, '\x55') + "\xFF\xD9"})
+        EXPECT_EQ(CheckImageDecodes(tmp.File("ganz.jpg"), sound).Width, 64);
     for (const Case& c : cases) {
         const std::string path = tmp.File(c.name);
         test::WriteBytes(path, c.bytes);

@@ -118,23 +118,28 @@ TEST(PdfImage, JpegTakenAsItIsMustDecodeToItsEnd) {
     std::string huge = jpeg;
     const size_t sof = huge.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 7] = '\x4E', huge[sof + 6] = huge[sof + 8] = '\x20'; // 20000 × 20000
+    const size_t middle = jpeg.find("\xFF\xDA") + (jpeg.size() - jpeg.find("\xFF\xDA")) / 2; // inside the scan
+    const std::string leftOver = jpeg.substr(0, jpeg.size() - 2) + std::string(40, 'x') + "\xFF\xD9";
     struct Case {
         const char* name;
         std::string bytes;
         std::string error; // start of the message after the path
     } cases[] = {
         {"ganz.jpg", jpeg, ""},
+        {"rest-vor-dem-ende.jpeg", leftOver, ""},
         {"abgeschnitten.jpg", jpeg.substr(0, jpeg.size() / 2), " (JPEG-Daten fehlerhaft: Premature end of JPEG file)"},
-        {"fremdbytes.jpeg", jpeg.substr(0, jpeg.size() - 2) + std::string(40, 'x') + "\xFF\xD9",
-         " (JPEG-Daten fehlerhaft: Corrupt JPEG data: "},
+        {"marke-mitten-drin.jpeg", jpeg.substr(0, middle) + "\xFF\xD0" + jpeg.substr(middle),
+         " (JPEG-Daten fehlerhaft: Corrupt JPEG data: premature end of data segment)"},
         {"riesig.jpg", huge, " (20000 × 20000 Pixel, höchstens 50 Megapixel)"},
     };
     for (const Case& c : cases) {
         const std::string path = tmp.File(c.name);
         WriteFileBytes(path, c.bytes);
-        const std::string error = ErrorOf([&] { TPdfImage::CreateFromFile(path, "Im1"); });
+        std::string data;
+        const std::string error = ErrorOf([&] { data = TPdfImage::CreateFromFile(path, "Im1")->Data(); });
         if (c.error.empty()) {
             EXPECT_EQ(error, "") << c.name;
+            EXPECT_EQ(data, c.bytes) << c.name << ": taken as it is";
         } else {
             const std::string sentence = c.name == std::string("riesig.jpg") ? "Bild ist zu groß: "
                                                                              : "Bilddatei kann nicht gelesen werden: ";
