@@ -3,6 +3,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "media/image_test_writers.h"
 #include "platform/text.h"
 
 namespace velkaro::test {
@@ -122,6 +123,8 @@ TInvLine Item(const std::string& itemNo, const std::string& description, double 
 }
 
 std::string FakeJpeg(int width, int height) {
+    if (width > 0 && height > 0)
+        return JpegBytes(width, height, JCS_RGB, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3, 200));
     std::string jpeg = "\xFF\xD8\xFF\xC0";
     jpeg += std::string("\x00\x11\x08", 3);
     jpeg += static_cast<char>(height >> 8);

@@ -53,8 +53,8 @@ TInvLine TextLine(const std::string& description);
 TInvLine Item(const std::string& itemNo, const std::string& description, double quantity, double price,
               double vatPct, double discPct = 0);
 TSeller FixtureSeller();
-// JPEG data that carries only a frame header: enough for the PDF writer, which embeds a
-// ".jpg" with three components as it is; no decoder can read it.
+// A plain RGB JPEG of that size, which the PDF writer embeds as it is; with a side of 0
+// only a frame header, which no decoder can read.
 std::string FakeJpeg(int width, int height);
 // Two items at 19 %, payment by transfer with a due date and payment terms.
 TInvoice SmallInvoice();
