@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "media/image_formats.h"
+#include "platform/byte_order.h"
 
 namespace velkaro::image_detail {
 
@@ -41,12 +42,6 @@ public:
     png_structp FPng = nullptr;
     png_infop FInfo = nullptr;
 };
-
-uint32_t BigEndian32(const std::string& b, size_t pos) {
-    uint32_t v = 0;
-    for (size_t k = 0; k < 4; ++k) v = v << 8 | static_cast<unsigned char>(b[pos + k]);
-    return v;
-}
 
 // The size from the IHDR chunk, read before libpng: libpng's own limit check answers in
 // English and knows no pixel count.

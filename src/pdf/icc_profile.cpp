@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/byte_order.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -12,12 +13,6 @@ namespace {
 // The fixed header (128 bytes) and the tag count that follows it.
 constexpr size_t kHeaderSize = 128;
 constexpr size_t kTagEntrySize = 12;
-
-uint32_t BigEndian32(std::string_view b, size_t pos) {
-    uint32_t v = 0;
-    for (size_t k = 0; k < 4; ++k) v = v << 8 | static_cast<unsigned char>(b[pos + k]);
-    return v;
-}
 
 // A four-byte signature as readable text: other bytes show as "?".
 std::string Signature(std::string_view b, size_t pos) {
