@@ -151,7 +151,8 @@ TEST_F(GenerateInvoiceTest, XmlFileBesideThePdfForSaveXmlOrTheMailAttachment) {
         EXPECT_THAT(OutFiles(), ElementsAre("Rechnung_RE24-0009.pdf", "Rechnung_RE24-0009.xml"));
         // The document as built, byte for byte: UTF-8 without byte-order mark.
         const TSeller seller = Nav->LoadSeller(kCompany);
-        EXPECT_EQ(ReadFileBytes(Result.XmlFile), BuildCiiXml(*Nav->LoadInvoice(kCompany, "RE24-0009"), seller, *Settings));
+        EXPECT_EQ(ReadFileBytes(Result.XmlFile),
+                  BuildCiiXml(*Nav->LoadInvoice(kCompany, "RE24-0009"), seller, TaxRulesOf(*Settings)));
         EXPECT_THAT(ReadFileBytes(Result.XmlFile), StartsWith("<?xml"));
     }
 }

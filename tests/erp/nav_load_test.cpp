@@ -2,7 +2,7 @@
 // failure cases on small fixtures.
 #include "nav_backend_fixture.h"
 
-#include "config/leitweg.h"
+#include "invoice/leitweg.h"
 #include "platform/error.h"
 
 using namespace velkaro;
