@@ -173,20 +173,25 @@ TInvoice SmallInvoice() {
     return inv;
 }
 
-RenderRig::RenderRig() : FSettings(FFolder.File("velkaro.ini")) {
-    FDoc = std::make_unique<TPdfDocument>(FSettings.IccFile);
+RenderRig::RenderRig() {
+    FLayout.SetDefaults("");
+    FSetup.FontName = "Arial";
+    FSetup.IccFile = "/usr/share/color/icc/sRGB.icc";
+    FSetup.Layout = &FLayout;
+    FSetup.TaxRules = TTaxRules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
+    FDoc = std::make_unique<TPdfDocument>(FSetup.IccFile);
     FRenderer.Doc = FDoc.get();
-    FRenderer.FReg = &FDoc->AddFont(FSettings.FontName, false);
-    FRenderer.FBold = &FDoc->AddFont(FSettings.FontName, true);
+    FRenderer.FReg = &FDoc->AddFont(FSetup.FontName, false);
+    FRenderer.FBold = &FDoc->AddFont(FSetup.FontName, true);
 }
 
 void RenderRig::Prepare() {
-    Inv.Calculate(FSettings);
+    Inv.Calculate(FSetup.TaxRules);
     FRenderer.Inv = &Inv;
     FRenderer.Seller = Seller;
-    FRenderer.Settings = &FSettings;
-    FRenderer.L = FSettings.Layout.get();
-    FRenderer.Ctx = InvoiceContext(Inv, Seller, FSettings);
+    FRenderer.TaxRules = FSetup.TaxRules;
+    FRenderer.L = FSetup.Layout;
+    FRenderer.Ctx = InvoiceContext(Inv, Seller, FSetup.TaxRules);
 }
 
 void RenderRig::Render() {
