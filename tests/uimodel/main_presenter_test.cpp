@@ -351,8 +351,10 @@ TEST_F(MainPresenterTest, CancelDuringTheLastInvoiceOrOutsideARunChangesNothing)
     };
     Presenter->DoGenerate();
     EXPECT_EQ(Producer.Produced.size(), 2u);
-    EXPECT_EQ(Window.LogTexts().back(), "Fertig: 2 erzeugt, 0 Fehler.");
-    for (const std::string& line : Window.LogTexts()) EXPECT_FALSE(line.starts_with("Abgebrochen")) << line;
+    const Strings log = Window.LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Fertig: 2 erzeugt, 0 Fehler.");
+    for (const std::string& line : log) EXPECT_FALSE(line.starts_with("Abgebrochen")) << line;
 }
 
 TEST_F(MainPresenterTest, AnEscapingErrorEndsTheRunAndRestoresTheWindow) {
