@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #if defined(_WIN32)
 #include <clocale>
@@ -16,21 +17,6 @@
 namespace velkaro {
 
 namespace {
-
-std::mutex& OverrideMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::optional<std::string>& OverrideValue() {
-    static std::optional<std::string> value;
-    return value;
-}
-
-std::optional<std::string>& ThousandsOverrideValue() {
-    static std::optional<std::string> value;
-    return value;
-}
 
 enum TNumericItem { niDecimal, niThousands };
 
@@ -57,6 +43,42 @@ std::string LocaleNumericItem(const std::string& localeName, TNumericItem item, 
 #endif
 }
 
+// One separator of the user's regional settings: the environment's, read once, unless
+// a test has put another in its place.
+class TUserSeparator {
+public:
+    TUserSeparator(TNumericItem item, const char* fallback) : FItem(item), FFallback(fallback) {}
+
+    std::string Get() {
+        std::lock_guard<std::mutex> lock(FMutex);
+        if (FOverride) return *FOverride;
+        if (!FFromEnvironment) FFromEnvironment = LocaleNumericItem("", FItem, FFallback);
+        return *FFromEnvironment;
+    }
+
+    void Override(std::optional<std::string> separator) {
+        std::lock_guard<std::mutex> lock(FMutex);
+        FOverride = std::move(separator);
+    }
+
+private:
+    const TNumericItem FItem;
+    const char* const FFallback;
+    std::mutex FMutex;
+    std::optional<std::string> FOverride;
+    std::optional<std::string> FFromEnvironment;
+};
+
+TUserSeparator& DecimalSeparator() {
+    static TUserSeparator separator(niDecimal, ".");
+    return separator;
+}
+
+TUserSeparator& ThousandsSeparator() {
+    static TUserSeparator separator(niThousands, "");
+    return separator;
+}
+
 } // namespace
 
 std::string LocaleDecimalSeparator(const std::string& localeName) {
@@ -67,43 +89,13 @@ std::string LocaleThousandsSeparator(const std::string& localeName) {
     return LocaleNumericItem(localeName, niThousands, "");
 }
 
-std::string UserDecimalSeparator() {
-    {
-        std::lock_guard<std::mutex> lock(OverrideMutex());
-        if (OverrideValue()) return *OverrideValue();
-    }
-    static const std::string fromEnvironment = LocaleDecimalSeparator("");
-    return fromEnvironment;
-}
+std::string UserDecimalSeparator() { return DecimalSeparator().Get(); }
+void SetDecimalSeparatorOverride(const std::string& separator) { DecimalSeparator().Override(separator); }
+void ResetDecimalSeparatorOverride() { DecimalSeparator().Override(std::nullopt); }
 
-void SetDecimalSeparatorOverride(const std::string& separator) {
-    std::lock_guard<std::mutex> lock(OverrideMutex());
-    OverrideValue() = separator;
-}
-
-void ResetDecimalSeparatorOverride() {
-    std::lock_guard<std::mutex> lock(OverrideMutex());
-    OverrideValue().reset();
-}
-
-std::string UserThousandsSeparator() {
-    {
-        std::lock_guard<std::mutex> lock(OverrideMutex());
-        if (ThousandsOverrideValue()) return *ThousandsOverrideValue();
-    }
-    static const std::string fromEnvironment = LocaleThousandsSeparator("");
-    return fromEnvironment;
-}
-
-void SetThousandsSeparatorOverride(const std::string& separator) {
-    std::lock_guard<std::mutex> lock(OverrideMutex());
-    ThousandsOverrideValue() = separator;
-}
-
-void ResetThousandsSeparatorOverride() {
-    std::lock_guard<std::mutex> lock(OverrideMutex());
-    ThousandsOverrideValue().reset();
-}
+std::string UserThousandsSeparator() { return ThousandsSeparator().Get(); }
+void SetThousandsSeparatorOverride(const std::string& separator) { ThousandsSeparator().Override(separator); }
+void ResetThousandsSeparatorOverride() { ThousandsSeparator().Override(std::nullopt); }
 
 std::string LocalizeDecimalPoint(std::string_view plainDecimal) {
     std::string text(plainDecimal);
