@@ -2,7 +2,10 @@
 // money exactness, errors and the statement time-out.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <chrono>
+#include <thread>
 
 #include "erp/db_query.h"
 #include "erp/sql_params.h"
@@ -172,7 +175,7 @@ TEST_F(DbQueryTest, ErrorsCarryTheDriverMessage) {
         q->Open();
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "no such table: Muster GmbH$Nothing");
+        EXPECT_STREQ(e.what(), "Datenbankabfrage fehlgeschlagen (no such table: Muster GmbH$Nothing)");
     }
 }
 
@@ -182,7 +185,7 @@ TEST_F(DbQueryTest, DatabaseIsOpenedReadOnly) {
         q->Open();
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "attempt to write a readonly database");
+        EXPECT_STREQ(e.what(), "Datenbankabfrage fehlgeschlagen (attempt to write a readonly database)");
     }
 }
 
@@ -240,4 +243,70 @@ TEST(SqliteBackend, QueryKeepsItsConnectionAfterTheOwnerLetsGo) {
     q.Open();
     q.Next();
     EXPECT_EQ(q.Integer(0), 2);
+}
+
+namespace {
+
+// Another program in the middle of writing: a second connection holds the database's
+// exclusive lock until Release (or the end of the object).
+class TWriterLock {
+public:
+    explicit TWriterLock(const std::string& file) {
+        EXPECT_EQ(sqlite3_open(file.c_str(), &FDb), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(FDb, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~TWriterLock() { Release(); }
+    void Release() {
+        if (!FDb) return;
+        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(FDb);
+        FDb = nullptr;
+    }
+
+private:
+    sqlite3* FDb = nullptr;
+};
+
+} // namespace
+
+TEST(SqliteBackend, ALockedDatabaseIsWaitedForFromTheFirstRead) {
+    TempFolder folder;
+    const std::string file = folder.File("a.db");
+    ExecSqlite(file, "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);");
+    TWriterLock lock(file);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        lock.Release();
+    });
+    std::shared_ptr<TDbBackend> backend;
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { backend = OpenSqliteBackend(file, std::chrono::seconds(10)); }), "");
+    release.join();
+    ASSERT_TRUE(backend);
+    TDbQuery q(backend, "SELECT count(*) FROM t");
+    q.Open();
+    EXPECT_EQ(q.Integer(0), 2);
+}
+
+TEST(SqliteBackend, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
+    TempFolder folder;
+    const std::string file = folder.File("a.db");
+    ExecSqlite(file, "CREATE TABLE t (x); INSERT INTO t VALUES (1);");
+    const std::string locked = "Die Datenbank ist von einem anderen Programm gesperrt, auch nach 300 ms Wartezeit "
+                               "(database is locked)";
+    {
+        TWriterLock lock(file);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(velkaro::test::ErrorOf([&] { OpenSqliteBackend(file, std::chrono::milliseconds(300)); }),
+                  "SQLite-Datenbank „" + file + "“ kann nicht geöffnet werden: " + locked);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    }
+    // Locked while the connection is open: the next statement waits, then fails.
+    auto backend = OpenSqliteBackend(file, std::chrono::milliseconds(300));
+    TWriterLock lock(file);
+    TDbQuery q(backend, "SELECT x FROM t");
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { q.Open(); }), "Datenbankabfrage fehlgeschlagen: " + locked);
+    lock.Release();
+    TDbQuery again(backend, "SELECT x FROM t");
+    again.Open();
+    EXPECT_EQ(again.Integer(0), 1);
 }
