@@ -181,34 +181,35 @@ void TSentLog::Add(const TSentEntry& E) {
     TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     if (file.Valid()) {
         file.Lock(FFileName);
-        if (file.Size(FFileName) == 0) file = TFileHandle(-1);
+        if (file.Size(FFileName) > 0) {
+            file.WriteAll(FFileName, line);
+            if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
+            return;
+        }
+        file = TFileHandle(-1);  // never wait for the folder while holding the file
     } else if (errno != ENOENT) {
         throw Exception(FileError(FFileName, errno));
     }
-    std::string bytes;
-    if (!file.Valid()) {
-        const std::string folder = ExtractFilePath(FFileName);
-        TFileHandle folderLock(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        // Without the folder's lock (a share that refuses it) the creator alone decides.
-        if (folderLock.Valid()) ::flock(folderLock.Fd(), LOCK_EX);
-        bool created = true;
-        file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (!file.Valid() && errno == EEXIST) {
-            created = false;
-            file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-        }
-        if (!file.Valid()) throw Exception(FileError(FFileName, errno));
-        file.Lock(FFileName);
-        if (file.Size(FFileName) == 0) {
-            bytes += kUtf8Bom;
-            if (created) bytes += std::string(kHeaderLine) + "\r\n";
-        }
-        bytes += line;
-        file.WriteAll(FFileName, bytes);
-        file = TFileHandle(-1);  // the file's lock goes before the folder's
-    } else {
-        file.WriteAll(FFileName, line);
+
+    const std::string folder = ExtractFilePath(FFileName);
+    TFileHandle folderLock(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Without the folder's lock (a share that refuses it) the creator alone decides.
+    if (folderLock.Valid()) ::flock(folderLock.Fd(), LOCK_EX);
+    bool created = true;
+    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!file.Valid() && errno == EEXIST) {
+        created = false;
+        file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     }
+    if (!file.Valid()) throw Exception(FileError(FFileName, errno));
+    file.Lock(FFileName);
+    std::string bytes;
+    if (file.Size(FFileName) == 0) {
+        bytes += kUtf8Bom;
+        if (created) bytes += std::string(kHeaderLine) + "\r\n";
+    }
+    bytes += line;
+    file.WriteAll(FFileName, bytes);
     if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
 }
 

@@ -18,6 +18,7 @@
 #include "generate_demo_setup.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/sqlite_writer_lock.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -45,26 +46,6 @@ void RunSql(const std::string& database, const std::string& sql) {
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK) << message;
 }
-
-// Another program in the middle of writing to the database: a second connection that
-// holds the exclusive lock until Release.
-class TWriterLock {
-public:
-    explicit TWriterLock(const std::string& file) {
-        EXPECT_EQ(sqlite3_open(file.c_str(), &FDb), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(FDb, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~TWriterLock() { Release(); }
-    void Release() {
-        if (!FDb) return;
-        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(FDb);
-        FDb = nullptr;
-    }
-
-private:
-    sqlite3* FDb = nullptr;
-};
 
 class HardenedBatch : public ::testing::Test {
 protected:
@@ -204,7 +185,7 @@ TEST_F(HardenedBatch, NumbersWithTheSameFileNameLeaveTheFirstFileAlone) {
 // Another program writes to the database for a moment as the run starts: the run waits
 // for it instead of failing every invoice at once.
 TEST_F(HardenedBatch, ADatabaseLockedForAMomentIsWaitedFor) {
-    TWriterLock lock(Db);
+    test::TSqliteWriterLock lock(Db);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         lock.Release();

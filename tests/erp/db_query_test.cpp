@@ -2,8 +2,6 @@
 // money exactness, errors and the statement time-out.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include <chrono>
 #include <thread>
 
@@ -13,6 +11,7 @@
 #include "nav_test_db.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "support/sqlite_writer_lock.h"
 
 using namespace velkaro;
 using velkaro::test::ExecSqlite;
@@ -245,35 +244,11 @@ TEST(SqliteBackend, QueryKeepsItsConnectionAfterTheOwnerLetsGo) {
     EXPECT_EQ(q.Integer(0), 2);
 }
 
-namespace {
-
-// Another program in the middle of writing: a second connection holds the database's
-// exclusive lock until Release (or the end of the object).
-class TWriterLock {
-public:
-    explicit TWriterLock(const std::string& file) {
-        EXPECT_EQ(sqlite3_open(file.c_str(), &FDb), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(FDb, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~TWriterLock() { Release(); }
-    void Release() {
-        if (!FDb) return;
-        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(FDb);
-        FDb = nullptr;
-    }
-
-private:
-    sqlite3* FDb = nullptr;
-};
-
-} // namespace
-
 TEST(SqliteBackend, ALockedDatabaseIsWaitedForFromTheFirstRead) {
     TempFolder folder;
     const std::string file = folder.File("a.db");
     ExecSqlite(file, "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);");
-    TWriterLock lock(file);
+    velkaro::test::TSqliteWriterLock lock(file);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         lock.Release();
@@ -294,7 +269,7 @@ TEST(SqliteBackend, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
     const std::string locked = "Die Datenbank ist von einem anderen Programm gesperrt, auch nach 300 ms Wartezeit "
                                "(database is locked)";
     {
-        TWriterLock lock(file);
+        velkaro::test::TSqliteWriterLock lock(file);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(velkaro::test::ErrorOf([&] { OpenSqliteBackend(file, std::chrono::milliseconds(300)); }),
                   "SQLite-Datenbank „" + file + "“ kann nicht geöffnet werden: " + locked);
@@ -302,7 +277,7 @@ TEST(SqliteBackend, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
     }
     // Locked while the connection is open: the next statement waits, then fails.
     auto backend = OpenSqliteBackend(file, std::chrono::milliseconds(300));
-    TWriterLock lock(file);
+    velkaro::test::TSqliteWriterLock lock(file);
     TDbQuery q(backend, "SELECT x FROM t");
     EXPECT_EQ(velkaro::test::ErrorOf([&] { q.Open(); }), "Datenbankabfrage fehlgeschlagen: " + locked);
     lock.Release();
