@@ -244,44 +244,46 @@ TEST(SqliteBackend, QueryKeepsItsConnectionAfterTheOwnerLetsGo) {
     EXPECT_EQ(q.Integer(0), 2);
 }
 
-TEST(SqliteBackend, ALockedDatabaseIsWaitedForFromTheFirstRead) {
-    TempFolder folder;
-    const std::string file = folder.File("a.db");
-    ExecSqlite(file, "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);");
-    velkaro::test::TSqliteWriterLock lock(file);
+// A database that another program writes to while this one reads.
+class SqliteLocked : public ::testing::Test {
+protected:
+    void SetUp() override { ExecSqlite(File, "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);"); }
+    int Count(const std::shared_ptr<TDbBackend>& backend) {
+        TDbQuery q(backend, "SELECT count(*) FROM t");
+        q.Open();
+        return q.Integer(0);
+    }
+    TempFolder Folder;
+    std::string File = Folder.File("a.db");
+};
+
+TEST_F(SqliteLocked, TheDatabaseIsWaitedForFromTheFirstRead) {
+    velkaro::test::TSqliteWriterLock lock(File);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         lock.Release();
     });
     std::shared_ptr<TDbBackend> backend;
-    EXPECT_EQ(velkaro::test::ErrorOf([&] { backend = OpenSqliteBackend(file, std::chrono::seconds(10)); }), "");
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { backend = OpenSqliteBackend(File, std::chrono::seconds(10)); }), "");
     release.join();
     ASSERT_TRUE(backend);
-    TDbQuery q(backend, "SELECT count(*) FROM t");
-    q.Open();
-    EXPECT_EQ(q.Integer(0), 2);
+    EXPECT_EQ(Count(backend), 2);
 }
 
-TEST(SqliteBackend, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
-    TempFolder folder;
-    const std::string file = folder.File("a.db");
-    ExecSqlite(file, "CREATE TABLE t (x); INSERT INTO t VALUES (1);");
+TEST_F(SqliteLocked, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
     const std::string locked = "Die Datenbank ist von einem anderen Programm gesperrt, auch nach 300 ms Wartezeit "
                                "(database is locked)";
     {
-        velkaro::test::TSqliteWriterLock lock(file);
+        velkaro::test::TSqliteWriterLock lock(File);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(velkaro::test::ErrorOf([&] { OpenSqliteBackend(file, std::chrono::milliseconds(300)); }),
-                  "SQLite-Datenbank „" + file + "“ kann nicht geöffnet werden: " + locked);
+        EXPECT_EQ(velkaro::test::ErrorOf([&] { OpenSqliteBackend(File, std::chrono::milliseconds(300)); }),
+                  "SQLite-Datenbank „" + File + "“ kann nicht geöffnet werden: " + locked);
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
     }
     // Locked while the connection is open: the next statement waits, then fails.
-    auto backend = OpenSqliteBackend(file, std::chrono::milliseconds(300));
-    velkaro::test::TSqliteWriterLock lock(file);
-    TDbQuery q(backend, "SELECT x FROM t");
-    EXPECT_EQ(velkaro::test::ErrorOf([&] { q.Open(); }), "Datenbankabfrage fehlgeschlagen: " + locked);
+    auto backend = OpenSqliteBackend(File, std::chrono::milliseconds(300));
+    velkaro::test::TSqliteWriterLock lock(File);
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { Count(backend); }), "Datenbankabfrage fehlgeschlagen: " + locked);
     lock.Release();
-    TDbQuery again(backend, "SELECT x FROM t");
-    again.Open();
-    EXPECT_EQ(again.Integer(0), 1);
+    EXPECT_EQ(Count(backend), 2);
 }
