@@ -23,9 +23,10 @@ bool IsValueChar(char c) {
     return IsAsciiAlnum(c) || std::string_view("-._~+/=%").find(c) != std::string_view::npos;
 }
 
-// A URL in running text ends at blanks, quotes and angle brackets.
+// A URL in running text ends at blanks, double quotes and angle brackets (single
+// quotes occur inside service addresses: "Users('…')").
 bool IsUrlChar(char c) {
-    return c > ' ' && c < 0x7F && std::string_view("\"'<>\\`{}|^").find(c) == std::string_view::npos;
+    return c > ' ' && c < 0x7F && std::string_view("\"<>\\`{}|^").find(c) == std::string_view::npos;
 }
 
 // What a token may be made of in running text; "/" and "%" end it, so paths and
@@ -72,7 +73,7 @@ std::string MaskUrlQueries(std::string text) {
         pos += 3;
         size_t end = pos;
         while (end < text.size() && IsUrlChar(text[end])) ++end;
-        while (end > pos && std::string_view(".,;:!?)").find(text[end - 1]) != std::string_view::npos) --end;
+        while (end > pos && std::string_view(".,;:!?)'").find(text[end - 1]) != std::string_view::npos) --end;
         const size_t query = text.find('?', pos);
         if (query != std::string::npos && query + 1 < end) {
             text.replace(query + 1, end - query - 1, kMask);
