@@ -116,7 +116,7 @@ THttpResponse TGraphMailer::Execute(const std::function<THttpRequest()>& build) 
             FThrottledUntil = now + std::chrono::seconds(wait);
             FThrottledMessage = "Microsoft 365 bremst den Versand (Status " + std::to_string(response.Status) +
                                 ") und nimmt erst nach " + std::to_string(wait) +
-                                " s wieder Anfragen an; der Versand ist f\u00FCr diesen Lauf beendet. Bitte "
+                                " s wieder Anfragen an. Der Versand ist f\u00FCr diesen Lauf beendet, bitte "
                                 "fr\u00FChestens ab " + LocalMinuteText(FThrottledUntil) + " Uhr erneut versuchen.";
             throw EGraphError(FThrottledMessage);
         }
