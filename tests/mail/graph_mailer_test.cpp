@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <ctime>
+#include <memory>
+
 #include "mail/graph_mailer.h"
 #include "platform/base64.h"
 #include "platform/files.h"
@@ -644,7 +647,8 @@ TEST_F(GraphMailerTest, ThrottledTokenRequestIsRepeatedToo) {
 
 // A wait beyond the cap ends the mailing until then: no waiting, no further request.
 TEST_F(GraphMailerTest, ThrottlingBeyondTheCapStopsTheMailer) {
-    test::ScopedEnv utc{"TZ", "UTC"};
+    // The time to try again is local time: UTC here, the zone restored afterwards.
+    auto utc = std::make_unique<test::ScopedEnv>("TZ", "UTC");
     tzset();
     struct Case {
         std::string retryAfter;
@@ -676,7 +680,7 @@ TEST_F(GraphMailerTest, ThrottlingBeyondTheCapStopsTheMailer) {
         EXPECT_EQ(GraphRequests().size(), 1u);
         EXPECT_TRUE(Sleeps.empty());
     }
-    unsetenv("TZ");
+    utc.reset();
     tzset();
 }
 
