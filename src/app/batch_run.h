@@ -1,6 +1,7 @@
 #pragma once
 // The command-line batch run: produces or mails the invoices named with "/rg" one after
 // the other, without a window, and writes the batch log next to the settings file.
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,17 +41,22 @@ using TBatchSessionFactory = std::function<std::unique_ptr<TBatchSession>(TSetti
 
 struct TBatchResult {
     bool Ran = false;        // an invoice was named: the batch ran and wrote its log
-    int ExitCode = 0;        // 0 when every invoice succeeded, else 1
+    int ExitCode = 0;        // 0 when every invoice succeeded, else 1; 128 + signal when stopped
     int ErrorCount = 0;      // failed invoices
     std::string FatalError;  // error outside the per-invoice steps that ended the run
     std::string LogFile;     // where the batch log was written
+    int StopSignal = 0;      // the signal that stopped the run before its last invoice
+    std::string StopLine;    // "Abgebrochen nach <n> von <m> Belegen", also the log's last line
 };
 
 // The batch log: the settings file's path with the extension ".log".
 std::string BatchLogFilePath();
 
 // Runs the batch for the process arguments (after the program path). Without "/rg"
-// nothing is created and Ran is false.
-TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession);
+// nothing is created and Ran is false. `stopSignal`, when given, is looked at between
+// invoices: once it is not 0 (a signal handler stores the signal number), the run stops
+// after the current invoice, ends its log with the StopLine and exits with 128 + signal.
+TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession,
+                            const volatile std::sig_atomic_t* stopSignal = nullptr);
 
 } // namespace velkaro

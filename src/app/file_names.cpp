@@ -1,5 +1,8 @@
 #include "app/file_names.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -128,6 +131,38 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name) {
         throw Exception("Ungültige Zeichen im Pfad (Invalid characters in path): \"" +
                         Visible(outDir.empty() ? name : IncludeTrailingPathDelimiter(outDir) + name) + "\"");
     return outDir.empty() ? name : IncludeTrailingPathDelimiter(outDir) + name;
+}
+
+bool IsOutputTempFileName(std::string_view name) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (name.size() <= 1 + kTmp.size() || name.front() != '.' || !name.ends_with(kTmp)) return false;
+    const std::string_view inner = name.substr(1, name.size() - 1 - kTmp.size());  // "<file>.<number>"
+    const size_t dot = inner.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view number = inner.substr(dot + 1);
+    if (number.empty() || number.size() > 10 ||
+        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const std::string_view file = inner.substr(0, dot);
+    return file.ends_with(".pdf") || file.ends_with(".xml");
+}
+
+std::vector<std::string> RemoveStaleOutputTempFiles(const std::string& folder, std::chrono::seconds minAge) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> removed;
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    const auto latest = fs::file_time_type::clock::now() - minAge;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code fileEc;
+        if (!IsOutputTempFileName(name) || !it->is_regular_file(fileEc) || it->is_symlink(fileEc)) continue;
+        const auto written = fs::last_write_time(it->path(), fileEc);
+        if (fileEc || written > latest) continue;
+        if (fs::remove(it->path(), fileEc)) removed.push_back(name);
+    }
+    std::sort(removed.begin(), removed.end());
+    return removed;
 }
 
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo) {

@@ -2,8 +2,10 @@
 // Names of the files a produced invoice is written to: the file-name pattern of the
 // settings filled with the invoice number, made safe as a file name, joined to the
 // output folder.
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkaro {
 
@@ -24,5 +26,16 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name);
 
 // Output path without extension for an invoice number: pattern, sanitizing, joining.
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo);
+
+// The temporary file that the atomic write of an output file leaves behind when the
+// process dies before renaming it: "." + the PDF or XML file's name + "." + a decimal
+// number + ".tmp", e.g. ".Rechnung_RE-1.pdf.3141592653.tmp".
+bool IsOutputTempFileName(std::string_view name);
+
+// Removes the files of `folder` (the current folder when empty) named like that which
+// nobody has written to for `minAge`, and returns their names. A younger one may belong
+// to another run that is writing it just now. Files that cannot be removed stay.
+std::vector<std::string> RemoveStaleOutputTempFiles(const std::string& folder,
+                                                    std::chrono::seconds minAge = std::chrono::seconds(60));
 
 } // namespace velkaro

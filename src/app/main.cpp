@@ -1,11 +1,13 @@
 // Program entry: a batch run when the command line names invoices ("/rg"); otherwise
 // the user interface, which this build does not contain.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/batch_run.h"
 #include "app/workflows.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -17,22 +19,46 @@ constexpr const char* kNoUserInterface =
     "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
     "[/mail]\n";
 
+// Set by SIGTERM or SIGINT; the batch looks at it between invoices.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
+
+// The current invoice is finished, so that no file is left half-written. Interrupted
+// system calls resume; a second signal of the same kind ends the process at once.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// One message, one line on stderr.
+void PrintMessage(const std::string& text) {
+    std::fprintf(stderr, "Velkaro: %s\n", velkaro::SingleLine(text).c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {
-        const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows());
+        CatchStopSignals();
+        const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows(), &gStopSignal);
         if (batch.Ran) {
             if (!batch.FatalError.empty())
-                std::fprintf(stderr, "Velkaro: %s\n", batch.FatalError.c_str());
+                PrintMessage(batch.FatalError);
             if (batch.ErrorCount > 0)
-                std::fprintf(stderr, "Velkaro: %d Rechnung(en) fehlgeschlagen, Einzelheiten im Protokoll %s\n",
-                             batch.ErrorCount, batch.LogFile.c_str());
+                PrintMessage(std::to_string(batch.ErrorCount) + " Rechnung(en) fehlgeschlagen, Einzelheiten im Protokoll " +
+                             batch.LogFile);
+            if (!batch.StopLine.empty())
+                PrintMessage(batch.StopLine);
             return batch.ExitCode;
         }
     } catch (const std::exception& e) {  // e.g. out of memory before the batch began
-        std::fprintf(stderr, "Velkaro: %s\n", e.what());
+        PrintMessage(e.what());
         return 1;
     }
     std::fputs(kNoUserInterface, stderr);

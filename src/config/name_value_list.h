@@ -1,6 +1,6 @@
 #pragma once
 // An ordered name=value list whose names compare without regard to letter case
-// (Unicode case folding: "Ü" equals "ü"). Used for the code maps of the settings.
+// (Unicode case folding, platform/fold_case.h). Used for the code maps of the settings.
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,10 +29,5 @@ private:
     std::vector<std::pair<std::string, std::string>> FItems;
     std::vector<std::string> FFolded;  // FoldCase of each name, so a lookup folds only the key
 };
-
-// Case-folded form of a UTF-8 text (full Unicode case folding); invalid UTF-8 is
-// folded byte-wise so that comparing never fails.
-std::string FoldCase(const std::string& text);
-bool SameTextUnicode(const std::string& a, const std::string& b);
 
 } // namespace velkaro

@@ -8,6 +8,11 @@
 
 namespace velkaro {
 
+Exception DbLibraryError(const std::string& whatFailed, const std::string& libraryText) {
+    const std::string text = Trim(libraryText);
+    return Exception(text.empty() ? whatFailed : whatFailed + " (" + text + ")");
+}
+
 bool IsSqliteProvider(const std::string& provider) { return SameText(Trim(provider), "SQLite"); }
 
 std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params) {

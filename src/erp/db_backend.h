@@ -8,6 +8,7 @@
 
 #include "erp/db_value.h"
 #include "erp/nav_sql.h"
+#include "platform/error.h"
 
 namespace velkaro {
 
@@ -48,6 +49,11 @@ struct TDbConnectParams {
     std::string Password;
     std::string BaseDir;  // folder against which a relative SQLite file name is resolved
 };
+
+// An error reported by a database library: the German sentence saying what failed, then
+// the library's own (English) text in parentheses, e.g.
+// "Datenbankabfrage fehlgeschlagen (database is locked)".
+Exception DbLibraryError(const std::string& whatFailed, const std::string& libraryText);
 
 // "SQLite" in any letter case selects the embedded backend; anything else ODBC.
 bool IsSqliteProvider(const std::string& provider);

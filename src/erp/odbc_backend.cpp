@@ -20,7 +20,7 @@ std::string Narrow(const SQLWCHAR* s, size_t n) {
     return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(s), n));
 }
 
-// The driver's diagnostic records, unchanged, one per line.
+// The driver's diagnostic records, unchanged, separated by "; ".
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     std::string out;
     for (SQLSMALLINT rec = 1; rec < 20; ++rec) {
@@ -31,13 +31,21 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         SQLRETURN rc = SQLGetDiagRecW(type, handle, rec, state, &native, message, 2048, &length);
         if (!SQL_SUCCEEDED(rc)) break;
         size_t n = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), 2047);
-        if (!out.empty()) out += "\n";
-        out += Narrow(message, n);
+        if (!out.empty()) out += "; ";
+        out += Trim(Narrow(message, n));
     }
-    return out.empty() ? std::string("ODBC-Fehler ohne Meldung des Treibers") : out;
+    return out;
 }
 
-[[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle) { throw Exception(Diagnostics(type, handle)); }
+// The one place where the driver's own (English) messages become an error: what failed
+// follows from the handle the call was made on.
+[[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle) {
+    const char* whatFailed = type == SQL_HANDLE_STMT  ? "Datenbankabfrage fehlgeschlagen"
+                             : type == SQL_HANDLE_DBC ? "Verbindung zur Datenbank fehlgeschlagen"
+                                                      : "ODBC-Treiberverwaltung meldet einen Fehler";
+    const std::string diagnostics = Diagnostics(type, handle);
+    throw DbLibraryError(whatFailed, diagnostics.empty() ? "ohne Meldung des Treibers" : diagnostics);
+}
 
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {
     if (!SQL_SUCCEEDED(rc)) Fail(type, handle);

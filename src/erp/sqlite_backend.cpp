@@ -12,6 +12,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr const char* kQueryFailed = "Datenbankabfrage fehlgeschlagen";
+
+// "5 Sekunden", "200 ms".
+std::string DurationText(std::chrono::milliseconds duration) {
+    const long long ms = duration.count();
+    if (ms % 1000 != 0) return std::to_string(ms) + " ms";
+    return ms == 1000 ? std::string("1 Sekunde") : std::to_string(ms / 1000) + " Sekunden";
+}
+
+// The one place where SQLite's own (English) message becomes an error. A database that
+// another program keeps locked longer than the busy time-out gets its own sentence.
+Exception SqliteError(sqlite3* db, int rc, const std::string& whatFailed, std::chrono::milliseconds busyTimeout) {
+    const std::string library = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const int primary = (db ? sqlite3_errcode(db) : rc) & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return DbLibraryError(whatFailed + ": Die Datenbank ist von einem anderen Programm gesperrt, auch nach " +
+                                  DurationText(busyTimeout) + " Wartezeit",
+                              library);
+    return DbLibraryError(whatFailed, library);
+}
+
 class TSqliteBackend;
 
 class TSqliteCursor : public TDbCursor {
@@ -39,11 +60,10 @@ private:
 
 class TSqliteBackend : public TDbBackend, public std::enable_shared_from_this<TSqliteBackend> {
 public:
-    explicit TSqliteBackend(sqlite3* db) : FDb(db) {
+    TSqliteBackend(sqlite3* db, std::chrono::milliseconds busyTimeout) : FDb(db), FBusyTimeout(busyTimeout) {
         // Checked every thousand virtual-machine steps: cheap, and a runaway query
         // stops within microseconds of its deadline.
         sqlite3_progress_handler(FDb, 1000, &TSqliteBackend::Progress, this);
-        sqlite3_busy_timeout(FDb, 5000);
     }
     ~TSqliteBackend() override { sqlite3_close_v2(FDb); }
 
@@ -52,8 +72,8 @@ public:
     std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
                                        std::chrono::milliseconds timeout) override {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK)
-            throw Exception(sqlite3_errmsg(FDb));
+        const int prepared = sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+        if (prepared != SQLITE_OK) throw SqliteError(FDb, prepared, kQueryFailed, FBusyTimeout);
         auto cursor = std::make_unique<TSqliteCursor>(shared_from_this(), stmt, Clock::now() + timeout, timeout);
         for (size_t i = 0; i < params.size(); ++i) {
             const TDbParam& p = params[i];
@@ -67,21 +87,19 @@ public:
             }
             if (p.Type != dpInteger)
                 rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-            if (rc != SQLITE_OK) throw Exception(sqlite3_errmsg(FDb));
+            if (rc != SQLITE_OK) throw SqliteError(FDb, rc, kQueryFailed, FBusyTimeout);
         }
         cursor->Start();
         return cursor;
     }
 
     // Raises the error of the last failed call; an interruption by the deadline is a time-out.
-    [[noreturn]] void Fail(std::chrono::milliseconds timeout) const {
-        if (sqlite3_errcode(FDb) == SQLITE_INTERRUPT && FTimedOut) {
-            long long ms = timeout.count();
-            std::string limit = ms % 1000 == 0 ? std::to_string(ms / 1000) + " Sekunden" : std::to_string(ms) + " ms";
-            throw Exception("Zeitüberschreitung: Die Abfrage wurde nach " + limit + " abgebrochen (" +
-                            sqlite3_errmsg(FDb) + ").");
-        }
-        throw Exception(sqlite3_errmsg(FDb));
+    [[noreturn]] void Fail(int rc, std::chrono::milliseconds timeout) const {
+        if (sqlite3_errcode(FDb) == SQLITE_INTERRUPT && FTimedOut)
+            throw SqliteError(FDb, rc,
+                              "Zeitüberschreitung: Die Abfrage wurde nach " + DurationText(timeout) + " abgebrochen",
+                              FBusyTimeout);
+        throw SqliteError(FDb, rc, kQueryFailed, FBusyTimeout);
     }
 
     void Arm(Clock::time_point deadline) {
@@ -98,6 +116,7 @@ private:
     }
 
     sqlite3* FDb;
+    std::chrono::milliseconds FBusyTimeout;
     Clock::time_point FDeadline = Clock::time_point::max();
     bool FTimedOut = false;
 };
@@ -121,7 +140,7 @@ void TSqliteCursor::Start() {
     int rc = sqlite3_step(FStmt);
     if (rc == SQLITE_ROW) FHasRow = true;
     else if (rc == SQLITE_DONE) FDone = true;
-    else FOwner->Fail(FTimeout);
+    else FOwner->Fail(rc, FTimeout);
 }
 
 bool TSqliteCursor::Fetch(std::vector<TDbValue>& row) {
@@ -130,7 +149,7 @@ bool TSqliteCursor::Fetch(std::vector<TDbValue>& row) {
         FOwner->Arm(FDeadline);
         int rc = sqlite3_step(FStmt);
         if (rc == SQLITE_DONE) { FDone = true; return false; }
-        if (rc != SQLITE_ROW) FOwner->Fail(FTimeout);
+        if (rc != SQLITE_ROW) FOwner->Fail(rc, FTimeout);
     }
     FHasRow = false;
     row.clear();
@@ -155,24 +174,28 @@ TDbValue TSqliteCursor::Column(int i) const {
 
 } // namespace
 
-std::shared_ptr<TDbBackend> OpenSqliteBackend(const std::string& fileName) {
+std::shared_ptr<TDbBackend> OpenSqliteBackend(const std::string& fileName, std::chrono::milliseconds busyTimeout) {
     if (Trim(fileName).empty()) throw Exception("Keine SQLite-Datenbankdatei angegeben (Einstellung „Datenbank“).");
     if (!FileExists(fileName)) throw Exception("SQLite-Datenbankdatei „" + fileName + "“ nicht gefunden.");
+    const std::string cannotOpen = "SQLite-Datenbank „" + fileName + "“ kann nicht geöffnet werden";
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        const Exception error = SqliteError(db, rc, cannotOpen, busyTimeout);
         sqlite3_close_v2(db);
-        throw Exception("SQLite-Datenbank „" + fileName + "“: " + message);
+        throw error;
     }
+    // Before the first read: a database that another program is writing to just now is
+    // waited for, not failed at once.
+    sqlite3_busy_timeout(db, static_cast<int>(busyTimeout.count()));
     // SQLite reads the header lazily; a file of another kind shows at the first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        std::string message = sqlite3_errmsg(db);
+        const Exception error = SqliteError(db, rc, cannotOpen, busyTimeout);
         sqlite3_close_v2(db);
-        throw Exception("SQLite-Datenbank „" + fileName + "“: " + message);
+        throw error;
     }
-    return std::make_shared<TSqliteBackend>(db);
+    return std::make_shared<TSqliteBackend>(db, busyTimeout);
 }
 
 } // namespace velkaro

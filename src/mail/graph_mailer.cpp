@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 
 #include "mail/secret_mask.h"
@@ -13,11 +14,15 @@ namespace velkaro {
 
 namespace {
 
-constexpr long kConnectTimeoutMs = 30000;
-constexpr long kTokenResponseTimeoutMs = 60000;
-constexpr long kGraphResponseTimeoutMs = 120000;
 // Wait after a throttling answer that names no usable time.
 constexpr long long kDefaultRetryWaitSeconds = 10;
+
+// The connection broke after the mail was handed over: it may have gone out. A draft
+// is kept then, as deleting it could withdraw a mail already on its way.
+class EGraphOutcomeUnknown : public EGraphError {
+public:
+    using EGraphError::EGraphError;
+};
 
 std::string WithoutTrailingSlash(std::string url) {
     while (!url.empty() && url.back() == '/') url.pop_back();
@@ -50,6 +55,36 @@ std::string RequiredString(const std::string& body, const char* member, const ch
     return it->get<std::string>();
 }
 
+// "14.03.2025 11:06", local time, rounded up to the full minute: a time to try again.
+std::string LocalMinuteText(std::chrono::system_clock::time_point when) {
+    const auto minutes = std::chrono::ceil<std::chrono::minutes>(when.time_since_epoch());
+    const std::time_t t = static_cast<std::time_t>(std::chrono::duration_cast<std::chrono::seconds>(minutes).count());
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%d.%m.%Y %H:%M", &local);
+    return text;
+}
+
+std::string WithFullStop(const std::string& text) {
+    if (text.ends_with(".") || text.ends_with("!") || text.ends_with("?") || text.ends_with("\u2026")) return text;
+    return text + ".";
+}
+
+// The ranges an upload session still expects ("26-", "0-99, 200-"), empty when none.
+std::string ExpectedRanges(const std::string& body) {
+    nlohmann::json doc = nlohmann::json::parse(body, nullptr, false);
+    if (doc.is_discarded() || !doc.is_object()) return {};
+    auto it = doc.find("nextExpectedRanges");
+    if (it == doc.end() || !it->is_array() || it->empty()) return {};
+    std::string ranges;
+    for (const auto& range : *it) {
+        if (!ranges.empty()) ranges += ", ";
+        ranges += range.is_string() ? range.get<std::string>() : range.dump();
+    }
+    return ranges;
+}
+
 } // namespace
 
 TGraphMailer::TGraphMailer(const std::string& ATenant, const std::string& AClientId, const std::string& ASecret,
@@ -64,18 +99,28 @@ TGraphMailer::TGraphMailer(const std::string& ATenant, const std::string& AClien
     FSleep = [](std::chrono::seconds s) { std::this_thread::sleep_for(s); };
 }
 
-THttpResponse TGraphMailer::Execute(const THttpRequest& request) {
+THttpResponse TGraphMailer::Execute(const std::function<THttpRequest()>& build) {
     for (int attempt = 1;; ++attempt) {
-        THttpResponse response = FTransport->Execute(request);
+        THttpResponse response = FTransport->Execute(build());
         response.Body = SanitizeUtf8(response.Body);
         const bool throttled = response.Status == 429 || response.Status == 503;
-        if (!throttled || attempt > kGraphMaxRetries) return response;
+        if (!throttled) return response;
 
-        const long long now =
-            std::chrono::duration_cast<std::chrono::seconds>(FClock().time_since_epoch()).count();
-        long long wait = RetryAfterSeconds(response.Header("Retry-After"), now);
+        const std::chrono::system_clock::time_point now = FClock();
+        long long wait = RetryAfterSeconds(response.Header("Retry-After"),
+                                           std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count());
         if (wait < 0) wait = kDefaultRetryWaitSeconds;
-        wait = std::min<long long>(wait, kGraphMaxRetryWaitSeconds);
+        if (wait > kGraphMaxRetryWaitSeconds) {
+            // Waiting that long for every invoice would hold the run for hours against the
+            // service's wish: no more requests until then.
+            FThrottledUntil = now + std::chrono::seconds(wait);
+            FThrottledMessage = "Microsoft 365 bremst den Versand (Status " + std::to_string(response.Status) +
+                                ") und nimmt erst nach " + std::to_string(wait) +
+                                " s wieder Anfragen an. Der Versand ist f\u00FCr diesen Lauf beendet, bitte "
+                                "fr\u00FChestens ab " + LocalMinuteText(FThrottledUntil) + " Uhr erneut versuchen.";
+            throw EGraphError(FThrottledMessage);
+        }
+        if (attempt > kGraphMaxRetries) return response;
         if (FLog)
             FLog("  Microsoft 365 bremst die Anfragen (Status " + std::to_string(response.Status) +
                  "), neuer Versuch in " + std::to_string(wait) + " s (" + std::to_string(attempt) + " von " +
@@ -84,8 +129,13 @@ THttpResponse TGraphMailer::Execute(const THttpRequest& request) {
     }
 }
 
+void TGraphMailer::CheckNotThrottled() const {
+    if (!FThrottledMessage.empty() && FClock() < FThrottledUntil) throw EGraphError(FThrottledMessage);
+}
+
 std::string TGraphMailer::GetToken() {
     if (!FToken.empty() && FClock() < FTokenExpires) return FToken;
+    CheckNotThrottled();
 
     THttpRequest request;
     request.Method = "POST";
@@ -93,10 +143,16 @@ std::string TGraphMailer::GetToken() {
     request.Headers = {{"Content-Type", "application/x-www-form-urlencoded"}};
     request.Body = "client_id=" + UrlEncodeComponent(FClientId) + "&client_secret=" + UrlEncodeComponent(FSecret) +
                    "&scope=" + UrlEncodeComponent(FGraphServer + "/.default") + "&grant_type=client_credentials";
-    request.ConnectTimeoutMs = kConnectTimeoutMs;
-    request.ResponseTimeoutMs = kTokenResponseTimeoutMs;
+    request.ConnectTimeoutMs = FTimeouts.ConnectMs;
+    request.ResponseTimeoutMs = FTimeouts.TokenResponseMs;
 
-    THttpResponse response = Execute(request);
+    THttpResponse response;
+    try {
+        response = Execute([&] { return request; });
+    } catch (const EHttpError& e) {
+        // Named as a sign-in failure, so that it is never taken for a lost mail.
+        throw EGraphError(std::string("Anmeldung bei Microsoft 365 fehlgeschlagen: ") + e.what());
+    }
     if (response.Status != 200)
         throw EGraphError(Format("Anmeldung bei Microsoft 365 fehlgeschlagen (%d): %s", response.Status,
                                  ServiceErrorText(response.Body)));
@@ -113,7 +169,9 @@ std::string TGraphMailer::GetToken() {
 }
 
 std::string TGraphMailer::ServiceErrorText(const std::string& body) const {
-    return MaskSecrets(GraphErrorText(body), {FSecret, FToken});
+    // Before extraction (whole tokens, before the cut to 600 characters) and after it
+    // (texts the JSON escaping had hidden).
+    return MaskServiceText(GraphErrorText(MaskServiceText(body, {FSecret, FToken})), {FSecret, FToken});
 }
 
 std::string TGraphMailer::UserUrl(const std::string& suffix) const {
@@ -122,16 +180,24 @@ std::string TGraphMailer::UserUrl(const std::string& suffix) const {
 
 std::string TGraphMailer::GraphRequest(const std::string& method, const std::string& url, bool authorize,
                                        std::initializer_list<int> accepted, const std::string& body) {
-    THttpRequest request;
-    request.Method = method;
-    request.Url = url;
-    request.Headers = {{"Content-Type", "application/json"}};
-    if (authorize) request.Headers.emplace_back("Authorization", "Bearer " + GetToken());
-    request.Body = body;
-    request.ConnectTimeoutMs = kConnectTimeoutMs;
-    request.ResponseTimeoutMs = kGraphResponseTimeoutMs;
-
-    THttpResponse response = Execute(request);
+    // Built for every attempt: after a throttling wait the token may have been renewed.
+    const auto build = [&] {
+        THttpRequest request;
+        request.Method = method;
+        request.Url = url;
+        request.Headers = {{"Content-Type", "application/json"}};
+        if (authorize) request.Headers.emplace_back("Authorization", "Bearer " + GetToken());
+        request.Body = body;
+        request.ConnectTimeoutMs = FTimeouts.ConnectMs;
+        request.ResponseTimeoutMs = FTimeouts.GraphResponseMs;
+        return request;
+    };
+    THttpResponse response = Execute(build);
+    if (authorize && response.Status == 401) {
+        // A revoked token, or one refused for clock skew: sign in afresh and try once more.
+        FToken.clear();
+        response = Execute(build);
+    }
     if (std::find(accepted.begin(), accepted.end(), response.Status) == accepted.end())
         throw EGraphError(Format("Graph-Fehler %d: %s", response.Status, ServiceErrorText(response.Body)));
     return response.Body;
@@ -151,6 +217,7 @@ void TGraphMailer::UploadLargeAttachment(const std::string& id, const TMailAttac
     if (!IsSecureUrl(uploadUrl))
         throw EGraphError("Unsichere Upload-Adresse für den Anhang: \"" + UrlOrigin(uploadUrl) + "\".");
 
+    THttpResponse response;
     for (int64_t offset = 0; offset < total;) {
         const int64_t length = std::min(total - offset, kGraphUploadChunkSize);
         THttpRequest chunk;
@@ -160,11 +227,61 @@ void TGraphMailer::UploadLargeAttachment(const std::string& id, const TMailAttac
                          {"Content-Range", "bytes " + std::to_string(offset) + "-" +
                                                std::to_string(offset + length - 1) + "/" + std::to_string(total)}};
         chunk.Body = attachment.Data.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
-        THttpResponse response = Execute(chunk);
+        chunk.ConnectTimeoutMs = FTimeouts.ConnectMs;
+        chunk.ResponseTimeoutMs = FTimeouts.GraphResponseMs;
+        response = Execute([&] { return chunk; });
         if (response.Status != 200 && response.Status != 201)
             throw EGraphError(Format("Upload des Anhangs fehlgeschlagen (%d): %s", response.Status,
                                      ServiceErrorText(response.Body)));
         offset += length;
+    }
+    // The session is complete with 201, or with 200 when it expects nothing more.
+    if (response.Status != 201) {
+        const std::string missing = ExpectedRanges(response.Body);
+        if (!missing.empty())
+            throw EGraphError("Upload des Anhangs \"" + attachment.Name +
+                              "\" unvollst\u00E4ndig: Microsoft 365 erwartet noch die Bytes " + missing +
+                              ". Die Mail wurde nicht versendet.");
+    }
+}
+
+void TGraphMailer::HandOver(const std::string& url, const std::string& body) {
+    try {
+        GraphRequest("POST", url, true, {202}, body);
+    } catch (const EHttpError& e) {
+        if (!e.MaybeDelivered) throw;
+        throw EGraphOutcomeUnknown("Ob die Mail versendet wurde, ist unklar: " + WithFullStop(e.what()) +
+                                   " Die Mail war bereits an Microsoft 365 \u00FCbergeben. Bitte unter "
+                                   "\u201EGesendete Elemente\u201C des Postfachs " + FSender +
+                                   " nachsehen, bevor sie erneut versendet wird.");
+    }
+}
+
+void TGraphMailer::SendDraft(const std::string& id, const std::vector<TMailAttachment>& attachments) {
+    const std::string messageUrl = UserUrl("/messages/" + UrlEncodeComponent(id));
+    try {
+        for (const auto& a : attachments) {
+            if (static_cast<int64_t>(a.Data.size()) * 4 / 3 >= kGraphSingleRequestLimit)
+                UploadLargeAttachment(id, a);
+            else
+                GraphRequest("POST", messageUrl + "/attachments", true, {201}, FileAttachmentJson(a).Dump());
+        }
+        HandOver(messageUrl + "/send", "");
+    } catch (const EGraphOutcomeUnknown&) {
+        throw;
+    } catch (const std::exception& e) {
+        // An unsent draft, perhaps holding the whole invoice, must not wait to be sent by hand.
+        throw EGraphError(DeleteDraft(messageUrl, e.what()));
+    }
+}
+
+std::string TGraphMailer::DeleteDraft(const std::string& messageUrl, const std::string& reason) {
+    try {
+        GraphRequest("DELETE", messageUrl, true, {204}, "");
+        return reason;
+    } catch (const std::exception& e) {
+        return WithFullStop(reason) + " Der Entwurf konnte nicht gel\u00F6scht werden und liegt noch im Ordner "
+               "\u201EEntw\u00FCrfe\u201C des Postfachs " + FSender + " (" + e.what() + ").";
     }
 }
 
@@ -173,6 +290,7 @@ void TGraphMailer::SendEx(const std::vector<std::string>& ToList, const std::vec
                           const std::string& Subject, const std::string& HtmlBody,
                           const std::vector<TMailAttachment>& Attachments) {
     if (ToList.empty()) throw EGraphError("Kein Empfänger angegeben.");
+    CheckNotThrottled();
 
     int64_t size = 2 * static_cast<int64_t>(Utf8ToUtf16(HtmlBody).size());
     for (const auto& a : Attachments) size += static_cast<int64_t>(a.Data.size());
@@ -194,21 +312,13 @@ void TGraphMailer::SendEx(const std::vector<std::string>& ToList, const std::vec
         }
         const std::string body =
             TJson::Object().Add("message", std::move(message)).Add("saveToSentItems", SaveToSentItems).Dump();
-        GraphRequest("POST", UserUrl("/sendMail"), true, {202}, body);
+        HandOver(UserUrl("/sendMail"), body);
         return;
     }
 
     // Too big for one request: a draft, its attachments one by one, then send it.
     const std::string draft = GraphRequest("POST", UserUrl("/messages"), true, {201}, message.Dump());
-    const std::string id = RequiredString(draft, "id", "beim Anlegen des Entwurfs");
-    const std::string messageUrl = UserUrl("/messages/" + UrlEncodeComponent(id));
-    for (const auto& a : Attachments) {
-        if (static_cast<int64_t>(a.Data.size()) * 4 / 3 >= kGraphSingleRequestLimit)
-            UploadLargeAttachment(id, a);
-        else
-            GraphRequest("POST", messageUrl + "/attachments", true, {201}, FileAttachmentJson(a).Dump());
-    }
-    GraphRequest("POST", messageUrl + "/send", true, {202}, "");
+    SendDraft(RequiredString(draft, "id", "beim Anlegen des Entwurfs"), Attachments);
 }
 
 void TGraphMailer::Send(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,

@@ -44,8 +44,16 @@ inline constexpr int64_t kGraphSingleRequestLimit = 3145728;
 // Upload-session chunk size: ten times 320 KiB, as the service requires multiples of it.
 inline constexpr int64_t kGraphUploadChunkSize = 3276800;
 // Throttling (429/503): at most this many waits per request, each at most this long.
+// A service that asks for a longer wait ends the mailing of this mailer until then.
 inline constexpr int kGraphMaxRetries = 3;
 inline constexpr int kGraphMaxRetryWaitSeconds = 60;
+
+// Time limits of every request, upload chunks included.
+struct TGraphTimeouts {
+    long ConnectMs = 30000;
+    long TokenResponseMs = 60000;
+    long GraphResponseMs = 120000;
+};
 
 class TGraphMailer {
 public:
@@ -63,6 +71,10 @@ public:
     // The access token, from the cache or from a new token request.
     std::string GetToken();
 
+    // Graph answering 401 to a request makes the mailer drop its token, sign in afresh and
+    // repeat that request once. On the draft path (large mails) a failure deletes the
+    // draft (best effort; the message says when that failed too). When the connection
+    // breaks after the mail was handed over, the message says that the outcome is unknown.
     void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                 const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
                 const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments);
@@ -73,10 +85,12 @@ public:
 
     // Hint lines (waiting after throttling) go here.
     void SetLog(TLogProc log) { FLog = std::move(log); }
-    // Replaceable for tests: the HTTP client, the clock of the token cache, the waiting.
+    // Replaceable for tests: the HTTP client, the clock of the token cache and of
+    // throttling, the waiting, the time limits.
     void SetTransport(std::shared_ptr<IHttpTransport> transport) { FTransport = std::move(transport); }
     void SetClock(TClock clock) { FClock = std::move(clock); }
     void SetSleep(TSleep sleep) { FSleep = std::move(sleep); }
+    void SetTimeouts(const TGraphTimeouts& timeouts) { FTimeouts = timeouts; }
 
 private:
     std::string FTenant;
@@ -91,15 +105,26 @@ private:
     TLogProc FLog;
     TClock FClock;
     TSleep FSleep;
+    TGraphTimeouts FTimeouts;
+    // Set when the service asked for a wait beyond the cap: no request before then.
+    std::chrono::system_clock::time_point FThrottledUntil{};
+    std::string FThrottledMessage;
 
     std::string UserUrl(const std::string& suffix) const;
     std::string GraphRequest(const std::string& method, const std::string& url, bool authorize,
                              std::initializer_list<int> accepted, const std::string& body);
+    // The request that hands the mail over for sending (sendMail, or send of a draft).
+    void HandOver(const std::string& url, const std::string& body);
+    void SendDraft(const std::string& id, const std::vector<TMailAttachment>& attachments);
+    // The reason of a failed draft send, extended when the draft could not be deleted.
+    std::string DeleteDraft(const std::string& messageUrl, const std::string& reason);
     void UploadLargeAttachment(const std::string& id, const TMailAttachment& attachment);
-    // The error text of a service answer, without the secret or the token it may quote.
+    // The error text of a service answer, without secrets, tokens or URL queries it may quote.
     std::string ServiceErrorText(const std::string& body) const;
-    // One request, repeated after throttling answers as Retry-After asks.
-    THttpResponse Execute(const THttpRequest& request);
+    // One request, built afresh for every attempt (a current token) and repeated after
+    // throttling answers as Retry-After asks.
+    THttpResponse Execute(const std::function<THttpRequest()>& build);
+    void CheckNotThrottled() const;
 };
 
 // Splits at every ";" and ",", trims the pieces, keeps the non-empty ones in order.

@@ -46,6 +46,38 @@ bool ParseUrl(const std::string& url, UrlParts& parts) {
     return true;
 }
 
+// Used when a request names no time-outs: bounded like every other request.
+constexpr long kDefaultConnectTimeoutMs = 60000;
+constexpr long kDefaultResponseTimeoutMs = 120000;
+
+// What failed, as a German sentence; the caller adds the library's own text.
+std::string FailureSentence(CURLcode rc, const std::string& origin, bool requestSent) {
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return "Der Server " + origin + " wurde nicht gefunden";
+    case CURLE_COULDNT_CONNECT:
+        return "Keine Verbindung zu " + origin + " möglich";
+    case CURLE_OPERATION_TIMEDOUT:
+        return requestSent ? "Zeitüberschreitung: " + origin + " hat nicht rechtzeitig geantwortet"
+                           : "Zeitüberschreitung beim Verbindungsaufbau zu " + origin;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        return "Sichere Verbindung zu " + origin + " fehlgeschlagen: Zertifikat oder TLS nicht akzeptiert";
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return "Die Verbindung zu " + origin + " brach ab, bevor eine vollständige Antwort kam";
+    default:
+        return "Verbindung zu " + origin + " fehlgeschlagen";
+    }
+}
+
 size_t CollectBody(char* data, size_t size, size_t count, void* user) {
     static_cast<std::string*>(user)->append(data, size * count);
     return size * count;
@@ -96,23 +128,18 @@ public:
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &response.Headers);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, request.ConnectTimeoutMs > 0 ? request.ConnectTimeoutMs : 60000L);
-        if (request.ResponseTimeoutMs > 0) {
-            // The whole exchange may take the connection time plus the response time.
-            curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.ConnectTimeoutMs + request.ResponseTimeoutMs);
-        } else {
-            // Defaults for long uploads: no overall limit, but a stalled transfer ends.
-            curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-            curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 30L);
-        }
+        // A bounded whole: an answer trickling in byte by byte must not hold the caller.
+        const long connectMs = request.ConnectTimeoutMs > 0 ? request.ConnectTimeoutMs : kDefaultConnectTimeoutMs;
+        const long responseMs = request.ResponseTimeoutMs > 0 ? request.ResponseTimeoutMs : kDefaultResponseTimeoutMs;
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, connectMs + responseMs);
 
         CURLcode rc = curl_easy_perform(c);
         if (rc != CURLE_OK) {
-            std::string detail = errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(rc));
-            std::string prefix = rc == CURLE_OPERATION_TIMEDOUT ? "Zeitüberschreitung bei der Verbindung zu "
-                                                                  : "Verbindung zu ";
-            std::string suffix = rc == CURLE_OPERATION_TIMEDOUT ? "" : " fehlgeschlagen";
-            throw EHttpError(prefix + UrlOrigin(request.Url) + suffix + ": " + detail);
+            long sent = 0;
+            curl_easy_getinfo(c, CURLINFO_REQUEST_SIZE, &sent);
+            std::string detail = Trim(errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(rc)));
+            throw EHttpError(FailureSentence(rc, UrlOrigin(request.Url), sent > 0) + " (" + detail + ").", sent > 0);
         }
         long status = 0;
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);

@@ -17,7 +17,8 @@ struct THttpRequest {
     std::string Url;
     THttpHeaders Headers;  // sent in this order; nothing else but the transport's own
     std::string Body;
-    // 0 means the client's defaults.
+    // 0 means the client's defaults. The whole exchange, however slowly data flows,
+    // ends after the connection time plus the response time.
     long ConnectTimeoutMs = 0;
     long ResponseTimeoutMs = 0;
 };
@@ -31,10 +32,14 @@ struct THttpResponse {
     std::string Header(const std::string& name) const;
 };
 
-// No connection, TLS failure, time-out: the transport's own errors.
+// No connection, TLS failure, time-out: the transport's own errors, as a German
+// sentence with the library's text in parentheses.
 class EHttpError : public Exception {
 public:
-    using Exception::Exception;
+    explicit EHttpError(const std::string& message, bool maybeDelivered = false)
+        : Exception(message), MaybeDelivered(maybeDelivered) {}
+    // The request went out before the connection failed: the service may have acted on it.
+    bool MaybeDelivered;
 };
 
 class IHttpTransport {

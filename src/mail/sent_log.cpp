@@ -24,13 +24,12 @@ std::string KeyOf(const std::string& company, const std::string& invoiceNo) {
     return UpperAscii(company + "|" + invoiceNo);
 }
 
+// Every field stays on its line: a line break or other control character in any of them
+// would split the entry into damaged lines or forge one.
 std::string FormatLine(const TSentEntry& e) {
-    std::string info = ReplaceAll(ReplaceAll(e.Info, ";", ","), "\r\n", " ");
-    // A lone line break would split the entry into two damaged lines.
-    for (char& c : info)
-        if (c == '\r' || c == '\n') c = ' ';
-    return FormatIsoDateTime(e.Time) + ";" + e.Company + ";" + e.InvoiceNo + ";" + ReplaceAll(e.Recipients, ";", ",") +
-           ";" + e.Status + ";" + info + "\r\n";
+    return FormatIsoDateTime(e.Time) + ";" + SingleLine(e.Company) + ";" + SingleLine(e.InvoiceNo) + ";" +
+           SingleLine(ReplaceAll(e.Recipients, ";", ",")) + ";" + SingleLine(e.Status) + ";" +
+           SingleLine(ReplaceAll(e.Info, ";", ",")) + "\r\n";
 }
 
 bool Expect(std::string_view s, size_t& pos, char c) {
@@ -44,6 +43,51 @@ bool Expect(std::string_view s, size_t& pos, char c) {
 std::string FileError(const std::string& path, int err) {
     return "Datei \"" + path + "\" kann nicht geschrieben werden: " + std::strerror(err);
 }
+
+// An open file descriptor, closed (and with it its lock released) when dropped.
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : FFd(fd) {}
+    ~TFileHandle() { Close(); }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(TFileHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            FFd = other.FFd;
+            other.FFd = -1;
+        }
+        return *this;
+    }
+
+    bool Valid() const { return FFd >= 0; }
+    int Fd() const { return FFd; }
+
+    void Lock(const std::string& path) {
+        while (::flock(FFd, LOCK_EX) != 0)
+            if (errno != EINTR) throw Exception(FileError(path, errno));
+    }
+    off_t Size(const std::string& path) const {
+        struct stat st {};
+        if (::fstat(FFd, &st) != 0) throw Exception(FileError(path, errno));
+        return st.st_size;
+    }
+    void WriteAll(const std::string& path, std::string_view bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(FFd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) throw Exception(FileError(path, n < 0 ? errno : EIO));
+            done += static_cast<size_t>(n);
+        }
+    }
+
+private:
+    void Close() {
+        if (FFd >= 0) ::close(FFd);
+        FFd = -1;
+    }
+    int FFd;
+};
 
 } // namespace
 
@@ -128,35 +172,44 @@ void TSentLog::Reload() {
 
 void TSentLog::Add(const TSentEntry& E) {
     // One write under an advisory lock, so that two programs logging at once never mix
-    // their lines; whoever finds the file empty writes the byte-order mark.
-    bool created = true;
-    int fd = ::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EEXIST) {
-        created = false;
-        fd = ::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // their lines. A file that is missing or empty needs the byte-order mark, and the
+    // header line when this call creates it; that is decided under the folder's lock,
+    // which a creator holds until its first line is written. Otherwise a second writer
+    // could find the new file still empty, take it for an old empty file and write its
+    // line before the header.
+    const std::string line = FormatLine(E);
+    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    if (file.Valid()) {
+        file.Lock(FFileName);
+        if (file.Size(FFileName) > 0) {
+            file.WriteAll(FFileName, line);
+            if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
+            return;
+        }
+        file = TFileHandle(-1);  // never wait for the folder while holding the file
+    } else if (errno != ENOENT) {
+        throw Exception(FileError(FFileName, errno));
     }
-    if (fd < 0) throw Exception(FileError(FFileName, errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::flock(fd, LOCK_EX) != 0) throw Exception(FileError(FFileName, errno));
 
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw Exception(FileError(FFileName, errno));
+    const std::string folder = ExtractFilePath(FFileName);
+    TFileHandle folderLock(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Without the folder's lock (a share that refuses it) the creator alone decides.
+    if (folderLock.Valid()) ::flock(folderLock.Fd(), LOCK_EX);
+    bool created = true;
+    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!file.Valid() && errno == EEXIST) {
+        created = false;
+        file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    }
+    if (!file.Valid()) throw Exception(FileError(FFileName, errno));
+    file.Lock(FFileName);
     std::string bytes;
-    if (st.st_size == 0) {
+    if (file.Size(FFileName) == 0) {
         bytes += kUtf8Bom;
         if (created) bytes += std::string(kHeaderLine) + "\r\n";
     }
-    bytes += FormatLine(E);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw Exception(FileError(FFileName, n < 0 ? errno : EIO));
-        done += static_cast<size_t>(n);
-    }
+    bytes += line;
+    file.WriteAll(FFileName, bytes);
     if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
 }
 

@@ -270,6 +270,30 @@ bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value) 
     return true;
 }
 
+std::string SingleLine(std::string_view s) {
+    std::string r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+            r += ' ';
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            r += ' ';
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) <= 0x9F &&
+                   static_cast<unsigned char>(s[i + 1]) >= 0x80) {
+            r += ' ';  // C1 control, e.g. U+0085 NEXT LINE
+            ++i;
+        } else if (s.substr(i, 3) == "\u2028" || s.substr(i, 3) == "\u2029") {
+            r += ' ';
+            i += 2;
+        } else {
+            r += static_cast<char>(c);
+        }
+    }
+    return r;
+}
+
 std::string Utf8Left(std::string_view s, size_t count) {
     std::u32string cps = Utf8ToUtf32(s);
     if (cps.size() <= count) return std::string(s);

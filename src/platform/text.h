@@ -32,6 +32,14 @@ std::string Join(const std::vector<std::string>& parts, std::string_view separat
 // moves `pos` past them; false, with `pos` unchanged, when they are not all there.
 bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value);
 
+// Text for one line of a log (batch log, sent-mail log, stderr): every control character
+// (U+0000-U+001F, U+007F, U+0080-U+009F) and the Unicode line and paragraph separators
+// become one blank, a CR LF pair one blank in all. So a line break inside a message or a
+// value can never start a line of its own. A blank rather than a visible symbol: it
+// reads naturally where a message had its own line breaks, and it keeps the log plain
+// for tools and editors without Unicode symbols.
+std::string SingleLine(std::string_view s);
+
 // --- Unicode conversions -------------------------------------------------
 // Invalid UTF-8 sequences become U+FFFD; lone surrogates in UTF-16 become U+FFFD.
 bool IsValidUtf8(std::string_view s);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <regex>
 
 #include "app/batch_run.h"
@@ -275,20 +277,26 @@ TEST_F(BatchRun, ASecondRunReplacesTheLog) {
     EXPECT_EQ(LogLines(), (Lines{"  Hinweis zu 2", "Rechnung 2 erstellt"}));
 }
 
-TEST_F(BatchRun, LineBreaksInsideMessagesStayCrLf) {
+// A line break in a message or in an invoice number from the command line must not
+// forge a log line of its own (here a fake "erzeugt" line with a time stamp).
+TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
+    const std::string forged = "2024-03-05 14:07:09 RE-2 erzeugt: /tmp/RE-2.pdf";
     TBatchSessionFactory factory = [this](TSettings& settings) -> std::unique_ptr<TBatchSession> {
         struct Multi : FakeSession {
             using FakeSession::FakeSession;
-            void GenerateInvoicePdf(const std::string&, const std::string& no, const TLogProc&) override {
-                throw Exception("Zeile eins\nZeile zwei\rZeile drei\r\nEnde " + no);
+            void GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+                if (no == "9")
+                    throw Exception("Zeile eins\nZeile zwei\rZeile drei\r\nEnde\x1b[2K\u2028" + no);
+                FakeSession::GenerateInvoicePdf(company, no, log);
             }
         };
         return std::make_unique<Multi>(S, settings);
     };
-    RunCommandLine({"/rg", "9"}, factory);
-    const std::string bytes = ReadFileBytes(LogPath());
-    EXPECT_NE(bytes.find("FEHLER 9: Zeile eins\r\nZeile zwei\r\nZeile drei\r\nEnde 9\r\n"), std::string::npos);
-    EXPECT_EQ(ToCrLf(bytes), bytes);  // no lone LF
+    S.FailingInvoices = {"RE-1\r\n" + forged};
+    RunCommandLine({"/rg", "9", "/rg", "RE-1\r\n" + forged, "/rg", "RE-3\n" + forged}, factory);
+    EXPECT_EQ(LogLines(), (Lines{"FEHLER 9: Zeile eins Zeile zwei Zeile drei Ende [2K 9",
+                                 "FEHLER RE-1 " + forged + ": Rechnung RE-1 " + forged + " nicht gefunden",
+                                 "  Hinweis zu RE-3 " + forged, "Rechnung RE-3 " + forged + " erstellt"}));
 }
 
 TEST_F(BatchRun, UnwritableLogFileIsReportedAfterTheInvoicesRan) {
@@ -302,4 +310,143 @@ TEST_F(BatchRun, UnwritableLogFileIsReportedAfterTheInvoicesRan) {
 
 TEST_F(BatchRun, LogLiesNextToTheSettingsFile) {
     EXPECT_EQ(BatchLogFilePath(), LogPath());
+}
+
+// Numbers that give the same file name: the later one fails and names the first, whose
+// file stays; the same invoice named again is produced again.
+TEST_F(BatchRun, SecondInvoiceWithTheSameFileNameFailsAndNamesTheFirst) {
+    struct Refusal {
+        std::string No, First, File;  // File: in the output folder
+    };
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Numbers;
+        std::vector<std::string> Failing;
+        std::string Pattern;
+        Lines Generated;  // numbers handed to the workflow
+        std::vector<Refusal> Refused;
+    };
+    const Case cases[] = {
+        {"slash and colon", {"RE/24/1", "RE:24:1"}, {}, "", {"RE/24/1"}, {{"RE:24:1", "RE/24/1", "Rechnung_RE_24_1.pdf"}}},
+        {"three ways", {"A/1", "A:1", "A?1"}, {}, "", {"A/1"},
+         {{"A:1", "A/1", "Rechnung_A_1.pdf"}, {"A?1", "A/1", "Rechnung_A_1.pdf"}}},
+        {"letter case of the name", {"RE/24/1", "re:24:1"}, {}, "", {"RE/24/1"},
+         {{"re:24:1", "RE/24/1", "Rechnung_RE_24_1.pdf"}}},
+        {"same invoice twice", {"RE/24/1", "RE/24/1"}, {}, "", {"RE/24/1", "RE/24/1"}, {}},
+        {"same invoice in other case", {"RE/24/1", "re/24/1"}, {}, "", {"RE/24/1", "re/24/1"}, {}},
+        {"first one failed", {"RE/24/1", "RE:24:1"}, {"RE/24/1"}, "", {"RE/24/1", "RE:24:1"}, {}},
+        {"pattern without number", {"1", "2"}, {}, "Rechnungen", {"1"}, {{"2", "1", "Rechnungen.pdf"}}},
+        {"different names", {"RE/24/1", "RE/24/10"}, {}, "", {"RE/24/1", "RE/24/10"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        S = Script{};
+        S.FailingInvoices = c.Failing;
+        WriteSettings("[Datenbank]\r\nMandant=M\r\n\r\n[Ausgabe]\r\nOrdner=" + Dir.Path() + "aus\r\n" +
+                      (c.Pattern.empty() ? "" : "Dateiname=" + c.Pattern + "\r\n"));
+        std::vector<std::string> args;
+        for (const std::string& no : c.Numbers) args.insert(args.end(), {"/rg", no});
+        const TBatchResult r = Run(args);
+
+        Lines calls{"open"};
+        for (const std::string& no : c.Generated) calls.push_back("gen M " + no);
+        EXPECT_EQ(S.Calls, calls);
+        Lines refusals;
+        for (const std::string& line : LogLines())
+            if (line.find("denselben Dateinamen") != std::string::npos) refusals.push_back(line);
+        Lines expected;
+        for (const Refusal& f : c.Refused)
+            expected.push_back("FEHLER " + f.No + ": Rechnung " + f.No + " ergibt denselben Dateinamen wie Rechnung " +
+                               f.First + " aus diesem Lauf; " + Dir.Path() + "aus/" + f.File +
+                               " wird nicht überschrieben");
+        EXPECT_EQ(refusals, expected);
+        EXPECT_EQ(r.ErrorCount, static_cast<int>(c.Refused.size() + c.Failing.size()));
+    }
+}
+
+TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Args;
+        std::string SignalAt;  // the invoice during which the signal arrives; empty: before the first
+        int Signal;
+        Lines Calls;
+        std::string LastLine;
+        int ExitCode;
+    };
+    const Case cases[] = {
+        {"production, SIGTERM", {"/rg", "1", "/rg", "2", "/rg", "3", "/rg", "4"}, "2", SIGTERM,
+         {"open", "gen M 1", "gen M 2"}, "Abgebrochen nach 2 von 4 Belegen", 143},
+        {"mailing, SIGINT", {"/rg", "1", "/rg", "2", "/rg", "3", "/mail"}, "1", SIGINT,
+         {"open", "create mailer", "mail M 1"}, "Abgebrochen nach 1 von 3 Belegen", 130},
+        {"before the first invoice", {"/rg", "1", "/rg", "2"}, "", SIGTERM, {"open"},
+         "Abgebrochen nach 0 von 2 Belegen", 143},
+        {"during the last invoice: all done", {"/rg", "1", "/rg", "2"}, "2", SIGTERM,
+         {"open", "gen M 1", "gen M 2"}, "Rechnung 2 erstellt", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        S = Script{};
+        volatile std::sig_atomic_t stop = c.SignalAt.empty() ? c.Signal : 0;
+        TBatchSessionFactory factory = [&](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+            S.Calls.push_back("open");
+            struct Signalling : FakeSession {
+                Signalling(Script& s, TSettings& settings, const Case& c, volatile std::sig_atomic_t& stop)
+                    : FakeSession(s, settings), C(c), Stop(stop) {}
+                void GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+                    FakeSession::GenerateInvoicePdf(company, no, log);
+                    if (no == C.SignalAt) Stop = C.Signal;
+                }
+                std::unique_ptr<TBatchMailer> CreateMailer() override {
+                    struct Mailer : FakeMailer {
+                        Mailer(Script& s, const Case& c, volatile std::sig_atomic_t& stop) : FakeMailer(s), C(c), Stop(stop) {}
+                        bool MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
+                            const bool ok = FakeMailer::MailInvoice(company, no, log);
+                            if (no == C.SignalAt) Stop = C.Signal;
+                            return ok;
+                        }
+                        const Case& C;
+                        volatile std::sig_atomic_t& Stop;
+                    };
+                    S.Calls.push_back("create mailer");
+                    return std::make_unique<Mailer>(S, C, Stop);
+                }
+                const Case& C;
+                volatile std::sig_atomic_t& Stop;
+            };
+            return std::make_unique<Signalling>(S, settings, c, stop);
+        };
+        std::vector<std::string> args = c.Args;
+        args.insert(args.end(), {"/mandant", "M"});
+        const TBatchResult r = RunCommandLine(args, factory, &stop);
+        EXPECT_EQ(S.Calls, c.Calls);
+        EXPECT_EQ(r.ExitCode, c.ExitCode);
+        const Lines log = LogLines();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), c.LastLine);
+        EXPECT_EQ(r.StopLine, c.ExitCode == 0 ? "" : c.LastLine);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("Abgebrochen"); }),
+                  c.ExitCode == 0 ? 0 : 1);
+    }
+}
+
+TEST_F(BatchRun, HalfWrittenFilesOfAKilledRunAreRemovedFromTheOutputFolder) {
+    namespace fs = std::filesystem;
+    const std::string out = Dir.File("aus");
+    ForceDirectories(out);
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(10);
+    for (const char* name : {".Rechnung_RE-1.pdf.2718281828.tmp", ".Rechnung_RE-1.xml.1.tmp", ".notiz.txt.1.tmp"}) {
+        WriteFileBytes(out + "/" + name, "halb");
+        fs::last_write_time(out + "/" + name, old);
+    }
+    Run({"/rg", "RE-2", "/mandant", "M"});
+    EXPECT_FALSE(FileExists(out + "/.Rechnung_RE-1.pdf.2718281828.tmp"));
+    EXPECT_FALSE(FileExists(out + "/.Rechnung_RE-1.xml.1.tmp"));
+    EXPECT_TRUE(FileExists(out + "/.notiz.txt.1.tmp"));
+    EXPECT_EQ(LogLines(),
+              (Lines{"  Hinweis: unvollständige Datei eines abgebrochenen Laufs entfernt: " + out +
+                         "/.Rechnung_RE-1.pdf.2718281828.tmp",
+                     "  Hinweis: unvollständige Datei eines abgebrochenen Laufs entfernt: " + out +
+                         "/.Rechnung_RE-1.xml.1.tmp",
+                     "  Hinweis zu RE-2", "Rechnung RE-2 erstellt"}));
 }

@@ -175,6 +175,30 @@ TEST_F(MailBatch, WrongSecretFailsEveryInvoiceAtSignInWithoutShowingIt) {
     EXPECT_THAT(traces, Not(HasSubstr(UrlEncodeComponent(wrong))));
 }
 
+// The service asks for an hour's pause: the batch stops mailing at once and says from
+// when to try again, instead of waiting three minutes for each invoice.
+TEST_F(MailBatch, LongThrottlingStopsTheMailingOfTheRun) {
+    TFakeGraphService fake([](const TRecordedRequest& r) -> std::optional<test::TServerReply> {
+        if (TFakeGraphService::IsSendMail(r))
+            return test::TServerReply{429, {{"Retry-After", "3600"}}, R"({"error":{"code":"ApplicationThrottled"}})"};
+        return std::nullopt;
+    });
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    Run("/rg RE24-0001 /rg RE24-0002 /rg RE24-0012 /mail");
+
+    EXPECT_EQ(ExitCode, 1);
+    EXPECT_THAT(Stderr, HasSubstr("3 Rechnung(en) fehlgeschlagen"));
+    EXPECT_EQ(fake.Mails().size(), 1u) << "one request, then no more for this run";
+    const std::vector<std::string> results = ResultLines();
+    ASSERT_EQ(results.size(), 3u);
+    const std::string stop = "Microsoft 365 bremst den Versand (Status 429) und nimmt erst nach 3600 s wieder Anfragen an.";
+    EXPECT_THAT(results[0], ::testing::StartsWith("FEHLER Versand RE24-0001: " + stop));
+    EXPECT_THAT(results[1], ::testing::StartsWith("FEHLER Versand RE24-0002: " + stop));
+    EXPECT_THAT(results[1], HasSubstr("erneut versuchen"));
+    EXPECT_THAT(results[2], HasSubstr("Keine Rechnungs-E-Mail beim Kunden D95000")) << "checked before any request";
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"FEHLER", "FEHLER", "FEHLER"}));
+}
+
 TEST_F(MailBatch, HttpsWithTheCertificatesOfTheSettings) {
     const test::TTestCertificate cert = test::MakeSelfSignedCertificate(Dir.Path());
     TFakeGraphService fake(nullptr, &cert);

@@ -1,8 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/file_names.h"
 #include "platform/error.h"
+#include "platform/files.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -120,6 +124,54 @@ TEST(OutputFileBase, PatternThenSanitizingThenJoining) {
     EXPECT_EQ(OutputFileBase("/srv/ausgabe", "Rechnung_%s", "C:\\temp\\x"), "/srv/ausgabe/Rechnung_C__temp_x");
     EXPECT_THROW(OutputFileBase("/srv/ausgabe", "Rechnung_%s", "RE\t1"), Exception);
     EXPECT_THROW(OutputFileBase("/srv/ausgabe", "%s_%s", "RE-1"), Exception);
+}
+
+TEST(OutputTempFile, OnlyTheNamesOfTheAtomicWriteOfAPdfOrXml) {
+    const std::pair<const char*, bool> cases[] = {
+        {".Rechnung_RE24-0001.pdf.3141592653.tmp", true},
+        {".Rechnung_RE24-0001.xml.0.tmp", true},
+        {"..pdf.17.tmp", true},                            // from a pattern that gives an empty name
+        {".Rechnung mit Blank.pdf.4294967295.tmp", true},
+        {"Rechnung_RE24-0001.pdf.123.tmp", false},         // no leading dot
+        {".Rechnung_RE24-0001.pdf.tmp", false},            // no number
+        {".Rechnung_RE24-0001.pdf.12a.tmp", false},
+        {".Rechnung_RE24-0001.pdf.12345678901.tmp", false},  // more digits than the random number has
+        {".Rechnung_RE24-0001.pdf.-1.tmp", false},
+        {".Rechnung_RE24-0001.PDF.1.tmp", false},
+        {".velkaro.log.123.tmp", false},                   // the batch log is no output file
+        {".velkaro.ini.123.tmp", false},
+        {".Rechnung_RE24-0001.pdf.123.tmp.bak", false},
+        {".Rechnung_RE24-0001.pdf.123.TMP", false},
+        {".pdf.1.tmp", false},
+        {".tmp", false},
+        {"", false},
+    };
+    for (const auto& [name, expected] : cases) EXPECT_EQ(IsOutputTempFileName(name), expected) << name;
+}
+
+TEST(OutputTempFile, StaleOnesAreRemovedYoungOnesAndOthersStay) {
+    namespace fs = std::filesystem;
+    test::TempFolder dir;
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    auto make = [&](const std::string& name, bool stale) {
+        WriteFileBytes(dir.File(name), "%PDF-1.7 halb");
+        if (stale) fs::last_write_time(dir.File(name), old);
+    };
+    make(".Rechnung_A.pdf.1.tmp", true);
+    make(".Rechnung_B.xml.22.tmp", true);
+    make(".Rechnung_C.pdf.333.tmp", false);  // may be written by another run just now
+    make(".fremd.txt.1.tmp", true);
+    make("Rechnung_A.pdf", true);
+    fs::create_directory(dir.File(".Ordner.pdf.4.tmp"));
+    fs::last_write_time(dir.File(".Ordner.pdf.4.tmp"), old);
+
+    EXPECT_THAT(RemoveStaleOutputTempFiles(dir.Path()),
+                ::testing::ElementsAre(".Rechnung_A.pdf.1.tmp", ".Rechnung_B.xml.22.tmp"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) left.push_back(entry.path().filename());
+    EXPECT_THAT(left, ::testing::UnorderedElementsAre(".Rechnung_C.pdf.333.tmp", ".fremd.txt.1.tmp", "Rechnung_A.pdf",
+                                                     ".Ordner.pdf.4.tmp"));
+    EXPECT_THAT(RemoveStaleOutputTempFiles(dir.File("fehlt")), ::testing::IsEmpty());
 }
 
 } // namespace

@@ -25,6 +25,7 @@ using ::testing::Not;
 using ::testing::StartsWith;
 using test::kFakeSecret;
 using test::kFakeToken;
+using test::kFakeUploadToken;
 using test::TFakeGraphService;
 using test::TRecordedRequest;
 using test::TServerReply;
@@ -61,6 +62,20 @@ protected:
                            [this](const std::string& line) { Log.push_back(line); });
     }
     std::vector<std::vector<std::string>> Rows() const { return SentLogRows(Settings->MailLogFile); }
+    // An inline picture too large for one request: the mail goes through a draft and
+    // an upload session of one chunk.
+    void UseLargeInlinePicture() {
+        WriteFileBytes(Dir.File("logo.png"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(2400000, 'p'));
+        Settings->MailHtml = true;
+        Settings->MailBodyHtml = "<html><body><p>Rechnung {Nr}</p><img src=\"logo.png\"></body></html>";
+        Settings->MailSignatureHtml = "";
+    }
+    // The log lines and the sent log, as a reader of the run sees them.
+    std::string Traces() const {
+        std::string all = FileExists(Settings->MailLogFile) ? ReadFileBytes(Settings->MailLogFile) : "";
+        for (const std::string& line : Log) all += line + "\n";
+        return all;
+    }
 
     test::TempFolder Dir;
     test::ScopedEnv ConfigHome{"XDG_CONFIG_HOME", Dir.Path().c_str()};  // key of the protected secret
@@ -288,6 +303,157 @@ TEST_F(MailInvoiceTest, NoSecretInLogsOrMessages) {
         }
         std::remove(Settings->MailLogFile.c_str());
     }
+}
+
+TEST_F(MailInvoiceTest, LargeMailGoesOutAsACompleteDraft) {
+    TFakeGraphService fake;
+    Open(fake);
+    UseLargeInlinePicture();
+    ASSERT_TRUE(Mail("RE24-0001")) << Log.back();
+    EXPECT_TRUE(fake.Mails().empty());
+    auto drafts = fake.Drafts();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_TRUE(drafts[0].Sent);
+    EXPECT_FALSE(drafts[0].Deleted);
+    const auto& a = drafts[0].Mail.Attachments;
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_TRUE(a[0].Data == ReadFileBytes(Dir.File("out/Rechnung_RE24-0001.pdf")));
+    EXPECT_TRUE(a[1].Data == ReadFileBytes(Dir.File("logo.png"))) << "uploaded completely";
+    EXPECT_EQ(Rows().at(1).at(4), "OK");
+}
+
+// A large mail that fails anywhere on the draft path is no send, leaves no draft behind,
+// and the upload session's credential never reaches a log.
+TEST_F(MailInvoiceTest, FailedDraftIsNoSendAndIsDeleted) {
+    struct Case {
+        const char* name;
+        std::string error;  // the message in the log and the sent log, "%s" for the fake's address
+    };
+    const Case cases[] = {
+        {"incomplete", "Upload des Anhangs \"%p\" unvollständig: Microsoft 365 erwartet noch die Bytes 0-. Die Mail "
+                       "wurde nicht versendet."},
+        {"upload refused", "Upload des Anhangs fehlgeschlagen (400): InvalidRequest: PUT %s/upload/1?*** refused, "
+                           "session ***"},
+        {"send refused", "Graph-Fehler 500: ErrorInternalServerError: Sendevorgang abgebrochen."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = c.name;
+        std::string base;
+        TFakeGraphService fake([&](const TRecordedRequest& r) -> std::optional<TServerReply> {
+            if (name == "incomplete" && TFakeGraphService::IsLastUploadChunk(r))
+                return TServerReply{200, {}, R"({"expirationDateTime":"2030-01-01T00:00:00Z","nextExpectedRanges":["0-"]})"};
+            if (name == "upload refused" && TFakeGraphService::IsUploadChunk(r))
+                return TServerReply{400, {}, R"({"error":{"code":"InvalidRequest","message":"PUT )" + base + r.Target +
+                                                 " refused, session " + kFakeUploadToken + "\"}}"};
+            if (name == "send refused" && r.Target.ends_with("/send"))
+                return TServerReply{500, {}, R"({"error":{"code":"ErrorInternalServerError","message":"Sendevorgang abgebrochen."}})"};
+            return std::nullopt;
+        });
+        base = fake.BaseUrl();
+        Open(fake);
+        UseLargeInlinePicture();
+        Log.clear();
+        EXPECT_FALSE(Mail("RE24-0001"));
+
+        auto drafts = fake.Drafts();
+        ASSERT_EQ(drafts.size(), 1u);
+        EXPECT_FALSE(drafts[0].Sent);
+        EXPECT_TRUE(drafts[0].Deleted) << "no draft left to be sent by hand";
+        std::string error = ReplaceAll(c.error, "%s", base);
+        if (name == "incomplete") {
+            ASSERT_EQ(drafts[0].Mail.Attachments.size(), 1u) << "the PDF went, the picture did not complete";
+            error = ReplaceAll(error, "%p", "logo.png");
+        }
+        EXPECT_THAT(Log.back(), ::testing::MatchesRegex("FEHLER Versand RE24-0001: .*"));
+        auto rows = Rows();
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[1][4], "FEHLER");
+        EXPECT_THAT(rows[1][5], ::testing::StartsWith(name == "incomplete" ? "Upload des Anhangs \"" : error));
+        if (name != "incomplete") {
+            EXPECT_EQ(rows[1][5], error);
+        }
+        EXPECT_EQ(Log.back(), "FEHLER Versand RE24-0001: " + rows[1][5]);
+        TDateTime when = 0;
+        EXPECT_FALSE(SentLog->LastSent("Muster GmbH", "RE24-0001", when));
+        EXPECT_THAT(Traces(), Not(HasSubstr(kFakeUploadToken)));
+        EXPECT_THAT(Traces(), Not(HasSubstr("authtoken")));
+        std::remove(Settings->MailLogFile.c_str());
+    }
+}
+
+// A token the service refuses (revoked, clock skew) is dropped for a new sign-in; the
+// rest of the run mails as before.
+TEST_F(MailInvoiceTest, RefusedTokenIsReplacedForTheRestOfTheRun) {
+    TFakeGraphService fake;
+    Open(fake);
+    ASSERT_TRUE(Mail("RE24-0001"));
+    fake.RevokeTokens();
+    EXPECT_TRUE(Mail("RE24-0002")) << Log.back();
+    EXPECT_TRUE(Mail("RE24-0001")) << Log.back();
+    EXPECT_EQ(fake.TokenRequests(), 2) << "one new sign-in, then its token is reused";
+    std::vector<std::string> authorizations;
+    for (const auto& r : fake.Requests())
+        if (TFakeGraphService::IsSendMail(r)) authorizations.push_back(r.Header("Authorization"));
+    const std::string first = std::string("Bearer ") + kFakeToken;
+    EXPECT_THAT(authorizations, ElementsAre(first, first, first + "2", first + "2"));
+    std::vector<std::string> statuses;
+    for (size_t i = 1; i < Rows().size(); ++i) statuses.push_back(Rows()[i][4]);
+    EXPECT_THAT(statuses, ElementsAre("OK", "OK", "OK"));
+}
+
+// The service asks for a wait beyond the cap: the run stops mailing at once and says
+// from when to try again, instead of waiting three times a minute for each invoice.
+TEST_F(MailInvoiceTest, LongThrottlingEndsTheMailingOfTheRun) {
+    TFakeGraphService fake([](const TRecordedRequest& r) -> std::optional<TServerReply> {
+        if (TFakeGraphService::IsSendMail(r))
+            return TServerReply{429, {{"Retry-After", "3600"}}, R"({"error":{"code":"ApplicationThrottled","message":"x"}})"};
+        return std::nullopt;
+    });
+    Open(fake);
+    std::vector<long long> sleeps;
+    Mailer->SetSleep([&sleeps](std::chrono::seconds s) { sleeps.push_back(s.count()); });
+    const std::vector<std::string> invoices = {"RE24-0001", "RE24-0002", "RE24-0001"};
+    for (const std::string& no : invoices) EXPECT_FALSE(Mail(no));
+
+    EXPECT_TRUE(sleeps.empty());
+    EXPECT_EQ(fake.Mails().size(), 1u) << "no request after the service asked for an hour";
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    const std::string message = rows[1][5];
+    EXPECT_THAT(message, ::testing::MatchesRegex(
+                             "Microsoft 365 bremst den Versand \\(Status 429\\) und nimmt erst nach 3600 s wieder "
+                             "Anfragen an\\. Der Versand ist für diesen Lauf beendet, bitte frühestens ab "
+                             "[0-9]{2}\\.[0-9]{2}\\.[0-9]{4} [0-9]{2}:[0-9]{2} Uhr erneut versuchen\\."));
+    for (size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i][2], invoices[i - 1]);
+        EXPECT_EQ(rows[i][4], "FEHLER");
+        EXPECT_EQ(rows[i][5], message);
+    }
+    EXPECT_EQ(Log.back(), "FEHLER Versand RE24-0001: " + message);
+}
+
+// The connection broke after the mail was handed over: it may have gone out. The
+// message says so; the status stays "FEHLER", so that it never counts as sent.
+TEST_F(MailInvoiceTest, LostAnswerToTheSendLeavesTheOutcomeOpen) {
+    TFakeGraphService fake([](const TRecordedRequest& r) -> std::optional<TServerReply> {
+        if (!TFakeGraphService::IsSendMail(r)) return std::nullopt;
+        TServerReply reply;
+        reply.HangUp = true;
+        return reply;
+    });
+    Open(fake);
+    EXPECT_FALSE(Mail("RE24-0001"));
+    EXPECT_EQ(fake.Mails().size(), 1u) << "not handed over a second time";
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][4], "FEHLER");
+    EXPECT_THAT(rows[1][5], ::testing::StartsWith("Ob die Mail versendet wurde, ist unklar: Die Verbindung zu " +
+                                                  fake.BaseUrl() + " brach ab"));
+    EXPECT_THAT(rows[1][5], HasSubstr("„Gesendete Elemente“ des Postfachs " + std::string(test::kFakeSender)));
+    EXPECT_EQ(Log.back(), "FEHLER Versand RE24-0001: " + rows[1][5]);
+    TDateTime when = 0;
+    EXPECT_FALSE(SentLog->LastSent("Muster GmbH", "RE24-0001", when));
 }
 
 TEST_F(MailInvoiceTest, AnUnwritableSentLogEndsTheRun) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "erp/db_query.h"
 #include "erp/sql_params.h"
@@ -10,6 +11,7 @@
 #include "nav_test_db.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "support/sqlite_writer_lock.h"
 
 using namespace velkaro;
 using velkaro::test::ExecSqlite;
@@ -172,7 +174,7 @@ TEST_F(DbQueryTest, ErrorsCarryTheDriverMessage) {
         q->Open();
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "no such table: Muster GmbH$Nothing");
+        EXPECT_STREQ(e.what(), "Datenbankabfrage fehlgeschlagen (no such table: Muster GmbH$Nothing)");
     }
 }
 
@@ -182,7 +184,7 @@ TEST_F(DbQueryTest, DatabaseIsOpenedReadOnly) {
         q->Open();
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "attempt to write a readonly database");
+        EXPECT_STREQ(e.what(), "Datenbankabfrage fehlgeschlagen (attempt to write a readonly database)");
     }
 }
 
@@ -240,4 +242,48 @@ TEST(SqliteBackend, QueryKeepsItsConnectionAfterTheOwnerLetsGo) {
     q.Open();
     q.Next();
     EXPECT_EQ(q.Integer(0), 2);
+}
+
+// A database that another program writes to while this one reads.
+class SqliteLocked : public ::testing::Test {
+protected:
+    void SetUp() override { ExecSqlite(File, "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);"); }
+    int Count(const std::shared_ptr<TDbBackend>& backend) {
+        TDbQuery q(backend, "SELECT count(*) FROM t");
+        q.Open();
+        return q.Integer(0);
+    }
+    TempFolder Folder;
+    std::string File = Folder.File("a.db");
+};
+
+TEST_F(SqliteLocked, TheDatabaseIsWaitedForFromTheFirstRead) {
+    velkaro::test::TSqliteWriterLock lock(File);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        lock.Release();
+    });
+    std::shared_ptr<TDbBackend> backend;
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { backend = OpenSqliteBackend(File, std::chrono::seconds(10)); }), "");
+    release.join();
+    ASSERT_TRUE(backend);
+    EXPECT_EQ(Count(backend), 2);
+}
+
+TEST_F(SqliteLocked, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
+    const std::string locked = "Die Datenbank ist von einem anderen Programm gesperrt, auch nach 300 ms Wartezeit "
+                               "(database is locked)";
+    {
+        velkaro::test::TSqliteWriterLock lock(File);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(velkaro::test::ErrorOf([&] { OpenSqliteBackend(File, std::chrono::milliseconds(300)); }),
+                  "SQLite-Datenbank „" + File + "“ kann nicht geöffnet werden: " + locked);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    }
+    // Locked while the connection is open: the next statement waits, then fails.
+    auto backend = OpenSqliteBackend(File, std::chrono::milliseconds(300));
+    velkaro::test::TSqliteWriterLock lock(File);
+    EXPECT_EQ(velkaro::test::ErrorOf([&] { Count(backend); }), "Datenbankabfrage fehlgeschlagen: " + locked);
+    lock.Release();
+    EXPECT_EQ(Count(backend), 2);
 }

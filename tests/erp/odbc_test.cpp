@@ -7,6 +7,7 @@
 #include "erp/db_query.h"
 #include "erp/odbc_backend.h"
 #include "erp/odbc_connect.h"
+#include "nav_test_db.h"
 #include "platform/error.h"
 #include "support/test_support.h"
 
@@ -94,4 +95,24 @@ TEST(OdbcBackend, UnknownDriverNameIsReported) {
     } catch (const Exception& e) {
         EXPECT_NE(std::string(e.what()).find("Kein Treiber"), std::string::npos) << e.what();
     }
+}
+
+// The driver's English text stays, in parentheses behind a German sentence saying what
+// failed; several diagnostic records stay on one line.
+TEST(OdbcBackend, DriverMessagesComeWithAGermanSentence) {
+    const std::string unknown = velkaro::test::ErrorOf([] { OpenOdbcBackend("Driver={Kein Treiber};Database=x", 3); });
+    EXPECT_EQ(unknown.rfind("Verbindung zur Datenbank fehlgeschlagen (", 0), 0u) << unknown;
+    EXPECT_TRUE(unknown.ends_with(")")) << unknown;
+    EXPECT_EQ(unknown.find('\n'), std::string::npos) << unknown;
+
+    const std::string driver = velkaro::test::SqliteOdbcDriver();
+    if (driver.empty()) GTEST_SKIP() << "SQLite-ODBC-Treiber nicht installiert (Debian-Paket libsqliteodbc)";
+    velkaro::test::TempFolder folder;
+    velkaro::test::ExecSqlite(folder.File("a.db"), "CREATE TABLE t (x);");
+    auto backend = OpenOdbcBackend("Driver={" + driver + "};Database=" + folder.File("a.db"), 3);
+    TDbQuery q(backend, "SELECT * FROM fehlt");
+    const std::string query = velkaro::test::ErrorOf([&] { q.Open(); });
+    EXPECT_EQ(query.rfind("Datenbankabfrage fehlgeschlagen (", 0), 0u) << query;
+    EXPECT_NE(query.find("no such table: fehlt"), std::string::npos) << query;
+    EXPECT_TRUE(query.ends_with(")")) << query;
 }

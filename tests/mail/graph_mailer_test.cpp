@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <ctime>
+#include <memory>
+
 #include "mail/graph_mailer.h"
 #include "platform/base64.h"
 #include "platform/files.h"
@@ -324,6 +327,7 @@ protected:
                 return Reply(Chunks % 2 ? 200 : 201, "{}");
             }
             if (r.Url.ends_with("/attachments")) return Reply(201, "{}");
+            if (r.Method == "DELETE") return Reply(204, "");
             return Reply(202, "");
         };
     }
@@ -357,7 +361,9 @@ TEST_F(GraphDraftTest, DraftAttachmentsAndSendInOrder) {
     EXPECT_EQ(g[3].Headers, (THttpHeaders{{"Content-Type", "application/octet-stream"},
                                           {"Content-Range", "bytes 0-2359295/2359296"}}));
     EXPECT_EQ(g[3].Body, attachments[1].Data);
-    EXPECT_EQ(g[3].ResponseTimeoutMs, 0);
+    // a chunk is bounded like every other request
+    EXPECT_EQ(g[3].ConnectTimeoutMs, 30000);
+    EXPECT_EQ(g[3].ResponseTimeoutMs, 120000);
     // 4. an inline image: the session item carries the inline members, no content type
     EXPECT_EQ(g[4].Body, R"({"AttachmentItem":{"attachmentType":"file","name":"bild1.png","size":2359296,)"
                          R"("isInline":true,"contentId":"img1@velkaro"}})");
@@ -413,7 +419,9 @@ TEST_F(GraphDraftTest, FailedChunkStopsBeforeSending) {
               "Upload des Anhangs fehlgeschlagen (500): UploadFailed: kaputt");
     auto g = GraphRequests();
     EXPECT_EQ(Chunks, 2);
-    EXPECT_FALSE(g.back().Url.ends_with("/send"));
+    for (const auto& r : g) EXPECT_FALSE(r.Url.ends_with("/send"));
+    EXPECT_EQ(g.back().Method, "DELETE") << "the unsent draft is removed";
+    EXPECT_EQ(g.back().Url, kUser + "/messages/AAMk%2FQ%3D%3D");
 }
 
 TEST_F(GraphDraftTest, AnswersWithoutIdOrUploadUrlAreErrors) {
@@ -439,6 +447,149 @@ TEST_F(GraphDraftTest, UploadAddressInClearTextIsRefused) {
     for (const auto& r : Transport->Requests) EXPECT_NE(r.Method, "PUT");
 }
 
+TEST_F(GraphDraftTest, UploadIsCompleteOnlyWhenTheServiceExpectsNothingMore) {
+    struct Case {
+        int status;
+        std::string body;
+        std::string missing;  // empty: complete
+    };
+    const Case cases[] = {
+        {201, "", ""},
+        {200, "{}", ""},
+        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":[]})", ""},
+        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":["3276800-"]})", "3276800-"},
+        {200, R"({"nextExpectedRanges":["0-99","3276800-"]})", "0-99, 3276800-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        Transport->Requests.clear();
+        Chunks = 0;
+        auto inner = GraphAnswer;
+        GraphAnswer = [&, inner](const THttpRequest& r) {
+            if (r.Method == "PUT" && r.Headers[1].second.ends_with("-3999999/4000000")) return Reply(c.status, c.body);
+            return inner(r);
+        };
+        if (c.missing.empty()) {
+            SendSimple({{"RE-1.pdf", "application/pdf", std::string(4000000, 'x'), false, ""}});
+            EXPECT_EQ(GraphRequests().back().Url, kUser + "/messages/AAMk%2FQ%3D%3D/send");
+        } else {
+            EXPECT_EQ(ExpectError([&] { SendSimple({{"RE-1.pdf", "application/pdf", std::string(4000000, 'x'), false, ""}}); }),
+                      "Upload des Anhangs \"RE-1.pdf\" unvollständig: Microsoft 365 erwartet noch die Bytes " +
+                          c.missing + ". Die Mail wurde nicht versendet.");
+            auto g = GraphRequests();
+            for (const auto& r : g) EXPECT_FALSE(r.Url.ends_with("/send"));
+            EXPECT_EQ(g.back().Method, "DELETE");
+        }
+        GraphAnswer = inner;
+    }
+}
+
+// Whatever fails after the draft was made, the draft is deleted; when that fails too,
+// the message says where the draft is left.
+TEST_F(GraphDraftTest, FailedDraftIsDeleted) {
+    struct Case {
+        const char* step;  // the request that fails
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"/attachments", 413, "Graph-Fehler 413: Failed: kaputt"},
+        {"/createUploadSession", 403, "Graph-Fehler 403: Failed: kaputt"},
+        {"PUT", 416, "Upload des Anhangs fehlgeschlagen (416): Failed: kaputt"},
+        {"/send", 400, "Graph-Fehler 400: Failed: kaputt"},
+        {"/send", 500, "Graph-Fehler 500: Failed: kaputt"},
+    };
+    const std::vector<TMailAttachment> attachments = {
+        {"klein.xml", "application/xml", "<x/>", false, ""},
+        {"gross.pdf", "application/pdf", std::string(2359296, 'g'), false, ""},
+    };
+    const std::string draft = kUser + "/messages/AAMk%2FQ%3D%3D";
+    for (const Case& c : cases) {
+        for (int deleteStatus : {204, 403}) {
+            SCOPED_TRACE(std::string(c.step) + " " + std::to_string(c.status) + " / " + std::to_string(deleteStatus));
+            Transport->Requests.clear();
+            auto inner = GraphAnswer;
+            GraphAnswer = [&, inner](const THttpRequest& r) {
+                if (r.Method == "DELETE")
+                    return deleteStatus == 204 ? Reply(204, "")
+                                               : Reply(403, R"({"error":{"code":"ErrorAccessDenied","message":"nope"}})");
+                if ((c.step == std::string("PUT") && r.Method == "PUT") || r.Url.ends_with(c.step))
+                    return Reply(c.status, R"({"error":{"code":"Failed","message":"kaputt"}})");
+                return inner(r);
+            };
+            const std::string error = ExpectError([&] { SendSimple(attachments); });
+            GraphAnswer = inner;
+            auto g = GraphRequests();
+            ASSERT_FALSE(g.empty());
+            EXPECT_EQ(g.back().Method, "DELETE");
+            EXPECT_EQ(g.back().Url, draft);
+            EXPECT_EQ(g.back().Headers.at(1).second, std::string("Bearer ") + kToken);
+            if (deleteStatus == 204)
+                EXPECT_EQ(error, c.message);
+            else
+                EXPECT_EQ(error, std::string(c.message) +
+                                     ". Der Entwurf konnte nicht gelöscht werden und liegt noch im Ordner „Entwürfe“ "
+                                     "des Postfachs rechnung@firma.de (Graph-Fehler 403: ErrorAccessDenied: nope).");
+        }
+    }
+}
+
+// A lost connection after the hand-over: the mail may have gone out.
+TEST_F(GraphDraftTest, LostConnectionAfterTheHandOverLeavesTheOutcomeOpen) {
+    struct Case {
+        bool draft;
+        bool maybeDelivered;
+    };
+    for (const Case& c : {Case{false, true}, Case{true, true}, Case{false, false}, Case{true, false}}) {
+        SCOPED_TRACE(std::string(c.draft ? "draft" : "single") + (c.maybeDelivered ? " delivered?" : " not sent"));
+        Transport->Requests.clear();
+        auto inner = GraphAnswer;
+        GraphAnswer = [&, inner](const THttpRequest& r) -> THttpResponse {
+            if (r.Url.ends_with("/sendMail") || r.Url.ends_with("/send"))
+                throw EHttpError("Die Verbindung zu https://graph.test brach ab (Empty reply from server).",
+                                 c.maybeDelivered);
+            return inner(r);
+        };
+        std::string error;
+        try {
+            SendSimple(c.draft ? std::vector<TMailAttachment>{{"g.pdf", "application/pdf", std::string(2359296, 'g'), false, ""}}
+                               : std::vector<TMailAttachment>{});
+            ADD_FAILURE() << "sent";
+        } catch (const Exception& e) {  // a transport error as it is, or a mail error
+            error = e.what();
+        }
+        GraphAnswer = inner;
+        auto g = GraphRequests();
+        size_t handOvers = 0, deletes = 0;
+        for (const auto& r : g) {
+            handOvers += r.Url.ends_with("/sendMail") || r.Url.ends_with("/send");
+            deletes += r.Method == "DELETE";
+        }
+        EXPECT_EQ(handOvers, 1u) << "never handed over twice";
+        if (c.maybeDelivered) {
+            EXPECT_EQ(error, "Ob die Mail versendet wurde, ist unklar: Die Verbindung zu https://graph.test brach ab "
+                             "(Empty reply from server). Die Mail war bereits an Microsoft 365 übergeben. Bitte unter "
+                             "„Gesendete Elemente“ des Postfachs rechnung@firma.de nachsehen, bevor sie erneut "
+                             "versendet wird.");
+            EXPECT_EQ(deletes, 0u) << "a mail on its way is not withdrawn";
+        } else {
+            EXPECT_THAT(error, Not(HasSubstr("unklar")));
+            EXPECT_THAT(error, HasSubstr("brach ab"));
+            EXPECT_EQ(deletes, c.draft ? 1u : 0u);
+        }
+    }
+}
+
+TEST_F(GraphMailerTest, LostSignInIsNeverTakenForALostMail) {
+    TokenAnswer = [](const THttpRequest&) -> THttpResponse {
+        throw EHttpError("Die Verbindung zu https://login.test brach ab (Empty reply from server).", true);
+    };
+    EXPECT_EQ(ExpectError([&] { SendSimple(); }),
+              "Anmeldung bei Microsoft 365 fehlgeschlagen: Die Verbindung zu https://login.test brach ab (Empty "
+              "reply from server).");
+    EXPECT_TRUE(GraphRequests().empty());
+}
+
 // --- Throttling ----------------------------------------------------------------
 
 TEST_F(GraphMailerTest, ThrottledRequestIsRepeatedAfterRetryAfter) {
@@ -446,7 +597,7 @@ TEST_F(GraphMailerTest, ThrottledRequestIsRepeatedAfterRetryAfter) {
     GraphAnswer = [&](const THttpRequest&) {
         ++calls;
         if (calls == 1) return Reply(429, R"({"error":{"code":"TooManyRequests"}})", {{"retry-after", "7"}});
-        if (calls == 2) return Reply(503, "busy", {{"Retry-After", "300"}});
+        if (calls == 2) return Reply(503, "busy", {{"Retry-After", "60"}});  // the longest wait still taken
         if (calls == 3) return Reply(429, "", {});  // no Retry-After: a short default wait
         return Reply(202, "");
     };
@@ -474,7 +625,7 @@ TEST_F(GraphMailerTest, ThrottlingGivesUpAfterThreeWaits) {
 }
 
 TEST_F(GraphMailerTest, OtherFailuresAreNotRepeated) {
-    for (int status : {400, 401, 500, 502, 504}) {
+    for (int status : {400, 403, 500, 502, 504}) {
         Transport->Requests.clear();
         GraphAnswer = [&](const THttpRequest&) { return Reply(status, "x", {{"Retry-After", "1"}}); };
         EXPECT_EQ(ExpectError([&] { SendSimple(); }), "Graph-Fehler " + std::to_string(status) + ": x");
@@ -492,6 +643,105 @@ TEST_F(GraphMailerTest, ThrottledTokenRequestIsRepeatedToo) {
     EXPECT_EQ(TokenRequests(), 2);
     EXPECT_EQ(Transport->Requests[0].Body, Transport->Requests[1].Body);
     EXPECT_EQ(Sleeps, (std::vector<long long>{2}));
+}
+
+// A wait beyond the cap ends the mailing until then: no waiting, no further request.
+TEST_F(GraphMailerTest, ThrottlingBeyondTheCapStopsTheMailer) {
+    // The time to try again is local time: UTC here, the zone restored afterwards.
+    auto utc = std::make_unique<test::ScopedEnv>("TZ", "UTC");
+    tzset();
+    struct Case {
+        std::string retryAfter;
+        std::string until;  // local time, rounded up to the minute
+    };
+    // Now is 2025-03-14 10:05:09 UTC.
+    const Case cases[] = {
+        {"61", "14.03.2025 10:07"},
+        {"3600", "14.03.2025 11:06"},
+        {"Fri, 14 Mar 2025 12:00:00 GMT", "14.03.2025 12:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.retryAfter);
+        Transport->Requests.clear();
+        Sleeps.clear();
+        Log.clear();
+        auto mailer = MakeMailer();
+        GraphAnswer = [&](const THttpRequest&) { return Reply(429, "", {{"Retry-After", c.retryAfter}}); };
+        const std::string error = ExpectError([&] { mailer->SendEx({"k@x.de"}, {}, {}, "", "S", "B", {}); });
+        EXPECT_THAT(error, HasSubstr("Microsoft 365 bremst den Versand (Status 429)"));
+        EXPECT_THAT(error, HasSubstr("für diesen Lauf beendet"));
+        EXPECT_THAT(error, HasSubstr("frühestens ab " + c.until + " Uhr erneut versuchen"));
+        EXPECT_TRUE(Sleeps.empty());
+        EXPECT_EQ(GraphRequests().size(), 1u);
+
+        // The next mails fail at once, without a request, with the same message.
+        GraphAnswer = [](const THttpRequest&) { return Reply(202, ""); };
+        EXPECT_EQ(ExpectError([&] { mailer->SendEx({"k@x.de"}, {}, {}, "", "S", "B", {}); }), error);
+        EXPECT_EQ(GraphRequests().size(), 1u);
+        EXPECT_TRUE(Sleeps.empty());
+    }
+    utc.reset();
+    tzset();
+}
+
+TEST_F(GraphMailerTest, AfterTheAskedWaitTheMailerSendsAgain) {
+    int calls = 0;
+    GraphAnswer = [&](const THttpRequest&) {
+        return ++calls == 1 ? Reply(503, "", {{"Retry-After", "600"}}) : Reply(202, "");
+    };
+    EXPECT_THAT(ExpectError([&] { SendSimple(); }), HasSubstr("nach 600 s"));
+    Now += std::chrono::seconds(599);
+    EXPECT_THAT(ExpectError([&] { SendSimple(); }), HasSubstr("nach 600 s"));
+    EXPECT_EQ(calls, 1);
+    Now += std::chrono::seconds(1);
+    EXPECT_NO_THROW(SendSimple());
+    EXPECT_EQ(calls, 2);
+}
+
+// The token ran out during a throttling wait: the repeated request carries a new one.
+TEST_F(GraphMailerTest, RepeatedRequestCarriesTheCurrentToken) {
+    int tokens = 0;
+    TokenAnswer = [&](const THttpRequest&) {
+        return Reply(200, TokenBody("token-" + std::to_string(++tokens), "150"));  // renewed after 30 s
+    };
+    int calls = 0;
+    GraphAnswer = [&](const THttpRequest&) {
+        return ++calls == 1 ? Reply(429, "", {{"Retry-After", "45"}}) : Reply(202, "");
+    };
+    SendSimple();
+    auto g = GraphRequests();
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0].Headers.at(1).second, "Bearer token-1");
+    EXPECT_EQ(g[1].Headers.at(1).second, "Bearer token-2");
+    EXPECT_EQ(g[0].Body, g[1].Body);
+}
+
+TEST_F(GraphMailerTest, RefusedTokenIsReplacedAndTheRequestRepeatedOnce) {
+    int tokens = 0;
+    TokenAnswer = [&](const THttpRequest&) { return Reply(200, TokenBody("token-" + std::to_string(++tokens))); };
+    std::string refused = "token-1";
+    GraphAnswer = [&](const THttpRequest& r) {
+        if (r.Headers.at(1).second == "Bearer " + refused || refused == "all")
+            return Reply(401, R"({"error":{"code":"InvalidAuthenticationToken","message":"Lifetime validation failed."}})");
+        return Reply(202, "");
+    };
+    SendSimple();
+    EXPECT_EQ(TokenRequests(), 2);
+    auto g = GraphRequests();
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[1].Headers.at(1).second, "Bearer token-2");
+    EXPECT_EQ(g[0].Body, g[1].Body);
+    // The new token serves the next mail.
+    SendSimple();
+    EXPECT_EQ(TokenRequests(), 2);
+
+    // Refused again: one repeat only, then the service's answer.
+    refused = "all";
+    Transport->Requests.clear();
+    EXPECT_EQ(ExpectError([&] { SendSimple(); }),
+              "Graph-Fehler 401: InvalidAuthenticationToken: Lifetime validation failed.");
+    EXPECT_EQ(GraphRequests().size(), 2u);
+    EXPECT_EQ(TokenRequests(), 1);
 }
 
 TEST_F(GraphDraftTest, ThrottledChunkIsRepeatedWithTheSameRange) {

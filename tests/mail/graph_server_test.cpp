@@ -8,6 +8,7 @@
 #include "mail/graph_mailer.h"
 #include "platform/base64.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace velkaro {
@@ -49,6 +50,7 @@ private:
             return {201, {}, R"({"uploadUrl":")" + Server.BaseUrl() + R"(/upload/s1?authtoken=xyz"})"};
         if (r.Target == kUserPath + "/messages/AAMkADraft%3D/attachments") return {201, {}, "{}"};
         if (r.Target == kUserPath + "/messages/AAMkADraft%3D/send") return {202, {}, ""};
+        if (r.Method == "DELETE" && r.Target == kUserPath + "/messages/AAMkADraft%3D") return {204, {}, ""};
         if (r.Method == "PUT" && r.Target == "/upload/s1?authtoken=xyz") return {200, {}, "{}"};
         return {404, {}, R"({"error":{"code":"NotFound","message":"unbekannt"}})"};
     }
@@ -77,6 +79,12 @@ protected:
     std::vector<long long> Sleeps;
     std::vector<std::string> Log;
 };
+
+std::vector<std::string> Targets(const std::vector<TRecordedRequest>& requests) {
+    std::vector<std::string> out;
+    for (const auto& r : requests) out.push_back(r.Method + " " + r.Target);
+    return out;
+}
 
 TEST_F(GraphServerTest, TwoMailsOneTokenAndTheBodyOnTheWire) {
     FakeGraph fake;
@@ -221,6 +229,127 @@ TEST_F(GraphServerTest, HttpsWithAnUntrustedCertificateSendsNothing) {
     const std::string error = Error([&] { mailer->GetToken(); });
     EXPECT_THAT(error, HasSubstr("Verbindung zu " + fake.Server.BaseUrl() + " fehlgeschlagen"));
     EXPECT_TRUE(fake.Requests().empty());  // the secret never left the client
+}
+
+// Transport failures read as German sentences that say what failed, with the library's
+// own text in parentheses; they tell whether the request had gone out.
+TEST_F(GraphServerTest, TransportFailuresAreGermanSentences) {
+    const test::TTestCertificate cert = test::MakeSelfSignedCertificate(Dir.Path());
+    struct Case {
+        const char* name;
+        std::string sentence;  // the German text before the parentheses, "%s" for the origin
+        bool maybeDelivered;
+    };
+    const Case cases[] = {
+        {"no server", "Keine Verbindung zu %s möglich", false},
+        {"untrusted", "Sichere Verbindung zu %s fehlgeschlagen: Zertifikat oder TLS nicht akzeptiert", false},
+        {"hang-up", "Die Verbindung zu %s brach ab, bevor eine vollständige Antwort kam", true},
+        {"trickle", "Zeitüberschreitung: %s hat nicht rechtzeitig geantwortet", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = c.name;
+        std::unique_ptr<TLocalHttpServer> server = std::make_unique<TLocalHttpServer>(
+            [&name](const TRecordedRequest&) {
+                TServerReply reply{200, {}, "{\"langsam\":true}"};
+                reply.HangUp = name == "hang-up";
+                reply.BytesPerSecond = name == "trickle" ? 10 : 0;
+                return reply;
+            },
+            name == "untrusted" ? &cert : nullptr);
+        const std::string base = server->BaseUrl();
+        if (name == "no server") server.reset();
+
+        THttpRequest request;
+        request.Method = "POST";
+        request.Url = base + "/v1.0/users/x/sendMail?geheim=1";
+        request.Body = "{}";
+        request.ConnectTimeoutMs = 1000;
+        request.ResponseTimeoutMs = 1000;
+        try {
+            NewCurlTransport()->Execute(request);
+            ADD_FAILURE() << "no error";
+        } catch (const EHttpError& e) {
+            const std::string message = e.what();
+            const std::string sentence = ReplaceAll(c.sentence, "%s", base);
+            EXPECT_TRUE(message.starts_with(sentence + " (")) << message;
+            EXPECT_TRUE(message.ends_with(").")) << message;
+            // the library's text, in English, inside the parentheses
+            EXPECT_GT(message.size(), sentence.size() + 6) << message;
+            EXPECT_THAT(message, Not(HasSubstr("geheim"))) << "only the origin of the address";
+            EXPECT_EQ(e.MaybeDelivered, c.maybeDelivered) << message;
+        }
+    }
+}
+
+// An answer trickling in must not hold the batch: an upload chunk has the same overall
+// time limit as every other request.
+TEST_F(GraphServerTest, SlowChunkAnswerEndsWithinTheTimeLimit) {
+    FakeGraph fake;
+    fake.Override = [](const TRecordedRequest& r) -> std::optional<TServerReply> {
+        if (r.Method != "PUT") return std::nullopt;
+        TServerReply reply{200, {}, std::string(40, ' ') + "{}"};
+        reply.BytesPerSecond = 20;  // the whole answer would take about eight seconds
+        return reply;
+    };
+    auto mailer = MailerFor(fake.Server.BaseUrl());
+    mailer->SetTimeouts({1000, 1000, 1000});
+    const std::string error = Error([&] {
+        mailer->SendEx({"kunde@example.com"}, {}, {}, "", "Groß", "<p/>",
+                       {{"gross.pdf", "application/pdf", std::string(2359296, 'g'), false, ""}});
+    });
+    EXPECT_THAT(error, HasSubstr("Zeitüberschreitung: " + fake.Server.BaseUrl() + " hat nicht rechtzeitig geantwortet"));
+    EXPECT_THAT(error, Not(HasSubstr("authtoken")));
+    auto targets = Targets(fake.Requests());
+    EXPECT_THAT(targets, ::testing::Contains("PUT /upload/s1?authtoken=xyz"));
+    EXPECT_THAT(targets, Not(::testing::Contains("POST " + kUserPath + "/messages/AAMkADraft%3D/send")));
+    EXPECT_EQ(targets.back(), "DELETE " + kUserPath + "/messages/AAMkADraft%3D") << "the unsent draft is removed";
+}
+
+// The connection breaks after the mail was handed over: nobody knows whether it went
+// out. The message says so and where to look; a draft is not deleted then.
+TEST_F(GraphServerTest, LostAnswerToTheHandOverLeavesTheOutcomeOpen) {
+    struct Case {
+        const char* hangUpAt;  // the target that gets no answer
+        bool large;
+        bool unknown;
+    };
+    const Case cases[] = {
+        {"/sendMail", false, true},
+        {"/messages/AAMkADraft%3D/send", true, true},
+        {"/contoso/oauth2/v2.0/token", false, false},  // the sign-in: nothing was handed over
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hangUpAt);
+        FakeGraph fake;
+        fake.Override = [&c](const TRecordedRequest& r) -> std::optional<TServerReply> {
+            if (!r.Target.ends_with(c.hangUpAt)) return std::nullopt;
+            TServerReply reply;
+            reply.HangUp = true;
+            return reply;
+        };
+        auto mailer = MailerFor(fake.Server.BaseUrl());
+        std::vector<TMailAttachment> attachments;
+        if (c.large) attachments.push_back({"gross.pdf", "application/pdf", std::string(2359296, 'g'), false, ""});
+        const std::string error =
+            Error([&] { mailer->SendEx({"kunde@example.com"}, {}, {}, "", "S", "<p/>", attachments); });
+        const std::string lost = "Die Verbindung zu " + fake.Server.BaseUrl() +
+                                 " brach ab, bevor eine vollständige Antwort kam (";
+        if (c.unknown) {
+            EXPECT_THAT(error, ::testing::StartsWith("Ob die Mail versendet wurde, ist unklar: " + lost));
+            EXPECT_THAT(error, ::testing::EndsWith(". Die Mail war bereits an Microsoft 365 übergeben. Bitte unter "
+                                                   "„Gesendete Elemente“ des Postfachs rechnung@firma.de nachsehen, "
+                                                   "bevor sie erneut versendet wird."));
+        } else {
+            EXPECT_EQ(error.find("Anmeldung bei Microsoft 365 fehlgeschlagen: " + lost), 0u) << error;
+        }
+        for (const auto& target : Targets(fake.Requests())) {
+            EXPECT_FALSE(target.starts_with("DELETE")) << "a mail perhaps on its way is not withdrawn";
+        }
+        size_t attempts = 0;
+        for (const auto& r : fake.Requests()) attempts += r.Target.ends_with(c.hangUpAt);
+        EXPECT_EQ(attempts, 1u) << "never handed over twice";
+    }
 }
 
 } // namespace

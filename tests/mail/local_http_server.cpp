@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
@@ -52,11 +53,12 @@ public:
         if (FSsl) return SSL_read(FSsl, buffer, static_cast<int>(size));
         return ::read(FFd, buffer, size);
     }
-    bool WriteAll(const std::string& data) {
+    bool WriteAll(std::string_view data) {
         size_t done = 0;
         while (done < data.size()) {
+            // MSG_NOSIGNAL: a client that gave up must not end the test process.
             long n = FSsl ? SSL_write(FSsl, data.data() + done, static_cast<int>(data.size() - done))
-                          : ::write(FFd, data.data() + done, data.size() - done);
+                          : ::send(FFd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
             if (n <= 0) return false;
             done += static_cast<size_t>(n);
         }
@@ -179,7 +181,17 @@ void TLocalHttpServer::Serve(int socket) {
         for (const auto& [name, value] : reply.Headers) out += name + ": " + value + "\r\n";
         out += "Content-Length: " + std::to_string(reply.Body.size()) + "\r\nConnection: close\r\n\r\n";
         out += reply.Body;
-        ch.WriteAll(out);
+        if (reply.HangUp) {
+            // nothing: the connection closes below
+        } else if (reply.BytesPerSecond <= 0) {
+            ch.WriteAll(out);
+        } else {
+            const auto pause = std::chrono::milliseconds(1000 / reply.BytesPerSecond);
+            for (size_t i = 0; i < out.size() && !FStop; ++i) {
+                if (!ch.WriteAll(std::string_view(out).substr(i, 1))) break;
+                std::this_thread::sleep_for(pause);
+            }
+        }
     }
     if (ssl) {
         SSL_shutdown(ssl);

@@ -25,6 +25,10 @@ struct TServerReply {
     int Status = 200;
     THttpHeaders Headers;
     std::string Body;
+    // Faults: close the connection after reading the request, without an answer; or
+    // write the answer at this many bytes a second (0: at once).
+    bool HangUp = false;
+    int BytesPerSecond = 0;
 };
 
 // A self-signed certificate for 127.0.0.1 and localhost, written as PEM files.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <latch>
 #include <thread>
 
 #include "mail/sent_log.h"
@@ -216,6 +217,44 @@ TEST_F(SentLogTest, ParallelWritersNeverMixTheirLines) {
     TDateTime when = 0;
     EXPECT_TRUE(reread.LastSent("A", "RE-199", when));
     EXPECT_TRUE(reread.LastSent("B", "RE-0", when));
+}
+
+// Several writers that find no file at once: exactly one of them creates it, and the
+// header line comes first whoever gets the lock first.
+TEST_F(SentLogTest, WritersCreatingTheFileAtOnceKeepTheHeaderFirst) {
+    constexpr int kRounds = 150;
+    constexpr int kWriters = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string file = Dir.File("neu" + std::to_string(round) + ".csv");
+        std::latch start(kWriters);
+        std::vector<std::thread> writers;
+        for (int w = 0; w < kWriters; ++w)
+            writers.emplace_back([&, w] {
+                TSentLog log(file);
+                start.arrive_and_wait();
+                log.Add({At(2025, 3, 14, 10, 0, 0), "M", "RE-" + std::to_string(w), "a@x.de", "OK", ""});
+            });
+        for (std::thread& t : writers) t.join();
+        const std::string text = ReadFileBytes(file);
+        ASSERT_EQ(text.rfind("\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info\r\n", 0), 0u)
+            << "round " << round << ":\n" << text;
+        EXPECT_EQ(text.find("\xEF\xBB\xBF", 3), std::string::npos) << text;
+        EXPECT_EQ(Split(text, '\n').size(), kWriters + 2u) << text;  // header, entries, empty rest
+    }
+}
+
+// A line break in any field would forge a line of its own (here a second "OK" entry).
+TEST_F(SentLogTest, ControlCharactersInAnyFieldNeverStartALine) {
+    const std::string forged = "\n2025-03-14T10:00:00.000+01:00;M;RE-GEFAELSCHT;x@y.de;OK;";
+    TSentLog log(File);
+    log.Add({At(2025, 3, 14, 10, 0, 0), "M\r", "RE-1" + forged, "a@x.de\x0b" + forged, "FEHLER\n", "Info\t" + forged});
+    const std::vector<std::string> lines = Split(StripUtf8Bom(Bytes()), '\n');
+    ASSERT_EQ(lines.size(), 3u) << Bytes();  // header, entry, empty rest
+    EXPECT_EQ(Split(lines[1], ';').size(), 6u + 5) << lines[1];  // the invoice number is written as it is
+    EXPECT_THAT(lines[1], ::testing::StartsWith("2025-03-14T10:00:00.000+01:00;M ;RE-1 2025-03-14T10:00:00.000+01:00;M;"));
+    TSentLog reread(File);
+    TDateTime when = 0;
+    EXPECT_FALSE(reread.LastSent("M", "RE-GEFAELSCHT", when));
 }
 
 } // namespace

@@ -50,6 +50,28 @@ TEST(Text, Windows1252BothWays) {
     EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81");  // undefined byte maps to the C1 control
 }
 
+TEST(Text, SingleLineTurnsEveryLineBreakAndControlCharacterIntoOneBlank) {
+    struct Case { std::string in, out; };
+    const Case cases[] = {
+        {"RE-1\n2024-03-05 14:07:09 RE-2 erzeugt", "RE-1 2024-03-05 14:07:09 RE-2 erzeugt"},
+        {"a\r\nb", "a b"},                      // a CR LF pair is one break
+        {"a\n\rb", "a  b"},                     // LF CR are two
+        {"a\r\n\r\nb\rc", "a  b c"},
+        {"\ttab\x01\x1b[31m\x7f", " tab  [31m "},
+        {std::string("nul\0x", 5), "nul x"},
+        {"a\xC2\x85" "b\xC2\x9F" "c", "a b c"},    // C1 controls, e.g. NEXT LINE
+        {"a\u2028" "b\u2029" "c", "a b c"},       // line and paragraph separators
+        {"Grüße\xC2\xA0€ \u2027", "Grüße\xC2\xA0€ \u2027"},  // printable text stays
+        {"kaputt\xC2", "kaputt\xC2"},            // a cut sequence is left alone
+        {"\r", " "},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SingleLine(c.in), c.out) << c.in;
+        EXPECT_EQ(SingleLine(c.out), c.out) << "idempotent: " << c.out;
+    }
+}
+
 TEST(Base64, EncodesAndDecodesWithPadding) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
