@@ -50,8 +50,9 @@ void RunSql(const std::string& database, const std::string& sql) {
 class HardenedBatch : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!FileExists(test::VelkaroProgram())) GTEST_SKIP() << "Programm nicht gebaut: " << test::VelkaroProgram();
-        if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt (Paket sqlite3)";
+        if (!FileExists(test::VelkaroProgram()))
+            VELKARO_SKIP_UNLESS_CI() << "Programm nicht gebaut: " << test::VelkaroProgram();
+        if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
         WriteFileBytes(Db, ReadFileBytes(test::ProductionDatabase()));
         test::WriteProductionSettings(Ini, Db, Out);
     }

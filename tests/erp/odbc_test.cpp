@@ -106,7 +106,8 @@ TEST(OdbcBackend, DriverMessagesComeWithAGermanSentence) {
     EXPECT_EQ(unknown.find('\n'), std::string::npos) << unknown;
 
     const std::string driver = velkaro::test::SqliteOdbcDriver();
-    if (driver.empty()) GTEST_SKIP() << "SQLite-ODBC-Treiber nicht installiert (Debian-Paket libsqliteodbc)";
+    if (driver.empty())
+        VELKARO_SKIP_UNLESS_CI() << "SQLite-ODBC-Treiber nicht installiert (Debian-Paket libsqliteodbc)";
     velkaro::test::TempFolder folder;
     velkaro::test::ExecSqlite(folder.File("a.db"), "CREATE TABLE t (x);");
     auto backend = OpenOdbcBackend("Driver={" + driver + "};Database=" + folder.File("a.db"), 3);

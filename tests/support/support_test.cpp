@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <sstream>
+
 #include "platform/error.h"
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -49,7 +52,7 @@ TEST(SkipUnlessCi, CiTurnsTheSkipIntoAFailureKeepingTheReason) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Ci ? std::string("CI=\"") + c.Ci + "\"" : std::string("CI nicht gesetzt"));
         const TRecorded recorded = MissingToolWith(c.Ci);
-        EXPECT_FALSE(recorded.ReachedEnd) << "returns like GTEST_SKIP()";
+        EXPECT_FALSE(recorded.ReachedEnd) << "returns like VELKARO_SKIP_UNLESS_CI()";
         ASSERT_EQ(recorded.Results.size(), 1u);
         const TestPartResult& result = recorded.Results[0];
         EXPECT_EQ(result.type(), c.Fails ? TestPartResult::kFatalFailure : TestPartResult::kSkip);
@@ -72,6 +75,25 @@ TEST(ErrorOfUnprivileged, ReportsTheErrorOfADeniedReadEvenForRoot) {
     WriteFileBytes(open, "frei");
     EXPECT_EQ(ErrorOfUnprivileged([&] { ReadFileBytes(open); }), "");
     EXPECT_EQ(ErrorOfUnprivileged([] { throw Exception("Fehler mit Ümlaut"); }), "Fehler mit Ümlaut");
+}
+
+// Every test that can skip must go through the helper, or CI passes by skipping it.
+TEST(SkipUnlessCi, NoTestSkipsAroundTheHelper) {
+    namespace fs = std::filesystem;
+    const fs::path tests = fs::path(SourceDir()) / "tests";
+    ASSERT_TRUE(fs::is_directory(tests)) << tests;
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(tests)) {
+        const fs::path& path = entry.path();
+        if (!entry.is_regular_file() || (path.extension() != ".cpp" && path.extension() != ".h")) continue;
+        if (path.parent_path() == tests / "support") continue;
+        std::istringstream text(ReadFileBytes(path.string()));
+        std::string line;
+        for (int number = 1; std::getline(text, line); ++number)
+            if (line.find("GTEST_SKIP") != std::string::npos)
+                found.push_back(fs::relative(path, tests).string() + ":" + std::to_string(number));
+    }
+    EXPECT_TRUE(found.empty()) << "GTEST_SKIP statt VELKARO_SKIP_UNLESS_CI in: " << ::testing::PrintToString(found);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 TEST(MainPresenterDemo, SearchMarchAndProduceOneInvoice) {
-    if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt (Paket sqlite3)";
+    if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
     test::TempFolder dir;
     const std::string out = dir.File("Ausgabe");
     test::WriteProductionSettings(dir.File("velkaro.ini"), test::DemoDatabase(), out,
