@@ -68,11 +68,14 @@ std::string MailTextToStored(const std::string& body) {
 void ReadMapSection(const TIniFile& ini, std::string_view section, TNameValueList& map, bool skipEmptyNames) {
     const TIniFile::Section* s = ini.FindSection(section);
     if (!s) return;
+    TNameValueList::Entries lines;
+    lines.reserve(s->Keys.size());
     for (const auto& [rawName, rawValue] : s->Keys) {
         std::string name = Trim(rawName);
         if (skipEmptyNames && name.empty()) continue;
-        map.SetValue(name, Trim(rawValue));
+        lines.emplace_back(std::move(name), Trim(rawValue));
     }
+    map.SetValues(lines);
 }
 
 // The settings file as it is now; nullopt when there is none yet. A folder in its
