@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/email_extract.h"
-#include "config/leitweg.h"
+#include "invoice/email_extract.h"
+#include "invoice/leitweg.h"
 
 namespace {
 

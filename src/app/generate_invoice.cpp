@@ -40,8 +40,19 @@ std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFil
            UserAmount(invoice.DuePayable) + " " + invoice.InvCurrency() + ")";
 }
 
-std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
-                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result) {
+TPrintSetup PrintSetupOf(const TSettings& settings) {
+    return TPrintSetup{.FontName = settings.FontName,
+                       .IccFile = settings.IccFile,
+                       .Layout = settings.Layout.get(),
+                       .LogoFile = settings.LogoFile,
+                       .TaxRules = TaxRulesOf(settings)};
+}
+
+namespace {
+
+std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrintSetup& print,
+                         const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                         TGeneratedInvoice& result) {
     result = TGeneratedInvoice{};
     const TSeller seller = data.LoadSeller(company);
     const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo);
@@ -49,7 +60,7 @@ std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std
     for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
         log(line);
 
-    const std::string xml = BuildCiiXml(*invoice, seller, settings);
+    const std::string xml = BuildCiiXml(*invoice, seller, print.TaxRules);
 
     // The name is checked before the folder is created, so that a rejected folder name
     // leaves nothing behind. A folder that cannot be created fails the invoice with the
@@ -58,7 +69,7 @@ std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std
     ForceDirectories(settings.OutDir);
     const std::string pdfFile = base + ".pdf";
 
-    RenderInvoicePdf(*invoice, seller, settings, pdfFile, xml);
+    RenderInvoicePdf(*invoice, seller, print, pdfFile, xml);
 
     // The mail attachment needs the file as well, even when no XML file is wanted.
     if (settings.SaveXml || settings.MailAttachXml) {
@@ -79,10 +90,25 @@ std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std
     return pdfFile;
 }
 
+} // namespace
+
+std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
+                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result) {
+    return GenerateWith(data, settings, PrintSetupOf(settings), company, invoiceNo, log, result);
+}
+
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
                                const std::string& invoiceNo, const TLogProc& log) {
     TGeneratedInvoice discarded;
     return GenerateInvoice(data, settings, company, invoiceNo, log, discarded);
+}
+
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,
+                               const std::string& company, const std::string& invoiceNo, const TLogProc& log) {
+    TPrintSetup print = PrintSetupOf(settings);
+    print.Layout = &layout;
+    TGeneratedInvoice discarded;
+    return GenerateWith(data, settings, print, company, invoiceNo, log, discarded);
 }
 
 } // namespace velkaro

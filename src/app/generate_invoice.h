@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "invoice/invoice.h"
+#include "layout/print_setup.h"
 #include "mail/graph_mailer.h"  // TMailAttachment
 #include "platform/log.h"
 
 namespace velkaro {
 
+class TLayout;
 class TNavData;
 class TSettings;
 
@@ -37,6 +39,14 @@ std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std
 // Producing without mailing: GenerateInvoice with the record discarded.
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
                                const std::string& invoiceNo, const TLogProc& log);
+// The same printed with `layout` instead of the settings' one (the layout designer's
+// preview of its working copy); the settings are only read.
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,
+                               const std::string& company, const std::string& invoiceNo, const TLogProc& log);
+
+// Font, ICC profile, layout, logo and VAT rules of the settings: the one place that
+// fills TPrintSetup from TSettings.
+TPrintSetup PrintSetupOf(const TSettings& settings);
 
 // The hint lines a user should see before sending, in order: calculation warnings
 // (with the number as requested), the invoice e-mail or its absence, a missing seller

@@ -1,5 +1,6 @@
 #include "app/mail_content.h"
 
+#include "erp/nav_data.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -7,7 +8,7 @@ namespace velkaro {
 
 void ComposeInvoiceMail(const TInvoice& invoice, const TSeller& seller, const TSettings& settings,
                         std::string& subject, std::string& htmlBody, std::vector<TMailAttachment>& inlineImages) {
-    const TPlaceholderContext context = InvoiceContext(invoice, seller, settings);
+    const TPlaceholderContext context = InvoiceContext(invoice, seller, TaxRulesOf(settings));
     // The all-empty flag does not matter here: such a subject simply comes out empty.
     subject = ExpandPlaceholders(settings.MailSubject, context).Text;
     inlineImages.clear();

@@ -8,7 +8,7 @@
 
 #include "config/settings.h"
 #include "invoice/invoice.h"
-#include "layout/placeholders.h"
+#include "invoice/placeholders.h"
 #include "mail/graph_mailer.h"
 #include "mail/html_mail.h"  // HtmlEscape
 

@@ -4,7 +4,6 @@
 
 #include "cii/xml_out.h"
 #include "cii/xml_values.h"
-#include "config/settings.h"
 #include "invoice/vat.h"
 #include "platform/number_format.h"
 #include "platform/text.h"
@@ -50,7 +49,7 @@ std::string DescriptionText(const TInvoice& inv, size_t index) {
     return description;
 }
 
-void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, const TSettings& settings) {
+void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, const TTaxRules& rules) {
     const TInvLine& line = inv.Lines[index];
     double quantity = line.Quantity == 0 ? 1.0 : line.Quantity;
     double price = line.Amount.ToDouble() / quantity;
@@ -77,7 +76,7 @@ void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, co
     x.Open("ram:SpecifiedLineTradeSettlement");
     x.Open("ram:ApplicableTradeTax");
     x.Leaf("ram:TypeCode", "VAT");
-    x.Leaf("ram:CategoryCode", CategoryCode(inv.LineCategory(line, settings)));
+    x.Leaf("ram:CategoryCode", CategoryCode(inv.LineCategory(line, rules)));
     x.Leaf("ram:RateApplicablePercent", XmlPercent(line.VatPct));
     x.Close("ram:ApplicableTradeTax");
     x.LeafIn("ram:SpecifiedTradeSettlementLineMonetarySummation", "ram:LineTotalAmount", XmlAmount(line.Amount));
@@ -204,12 +203,12 @@ void WritePaymentMeans(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
     x.Close("ram:SpecifiedTradeSettlementPaymentMeans");
 }
 
-void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TSettings& settings) {
+void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TTaxRules& rules) {
     for (const TVatGroup& g : inv.VatGroups) {
         x.Open("ram:ApplicableTradeTax");
         x.Leaf("ram:CalculatedAmount", XmlAmount(g.Tax));
         x.Leaf("ram:TypeCode", "VAT");
-        if (g.Category != vcS) x.LeafOpt("ram:ExemptionReason", TInvoice::ExemptionText(g.Category, settings));
+        if (g.Category != vcS) x.LeafOpt("ram:ExemptionReason", TInvoice::ExemptionText(g.Category, rules));
         x.Leaf("ram:BasisAmount", XmlAmount(g.Basis));
         x.Leaf("ram:CategoryCode", CategoryCode(g.Category));
         x.LeafOpt("ram:ExemptionReasonCode", VatexCode(g.Category));
@@ -240,14 +239,14 @@ void WriteSummation(TXmlOut& x, const TInvoice& inv, const std::string& currency
     x.Close("ram:SpecifiedTradeSettlementHeaderMonetarySummation");
 }
 
-void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, const TSettings& settings,
+void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, const TTaxRules& rules,
                      const std::string& currency) {
     x.Open("ram:ApplicableHeaderTradeSettlement");
     if (inv.DirectDebit) x.LeafOpt("ram:CreditorReferenceID", seller.CreditorID);
     x.Leaf("ram:PaymentReference", inv.No);
     x.Leaf("ram:InvoiceCurrencyCode", currency);
     WritePaymentMeans(x, inv, seller);
-    WriteTaxBreakdown(x, inv, settings);
+    WriteTaxBreakdown(x, inv, rules);
     WritePaymentTerms(x, inv);
     WriteSummation(x, inv, currency);
     x.Close("ram:ApplicableHeaderTradeSettlement");
@@ -275,7 +274,7 @@ std::string CiiPaymentTermsText(const TInvoice& invoice) {
     return Trim(terms);
 }
 
-std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TSettings& settings) {
+std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules) {
     const std::string currency = invoice.InvCurrency();
     TXmlOut x;
     x.Line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
@@ -296,10 +295,10 @@ std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TS
     x.Open("rsm:SupplyChainTradeTransaction");
     int lineId = 0;
     for (size_t i = 0; i < invoice.Lines.size(); ++i)
-        if (!IsTextLine(invoice.Lines[i])) WriteLineItem(x, invoice, i, ++lineId, settings);
+        if (!IsTextLine(invoice.Lines[i])) WriteLineItem(x, invoice, i, ++lineId, rules);
     WriteAgreement(x, invoice, seller);
     WriteDelivery(x, invoice);
-    WriteSettlement(x, invoice, seller, settings, currency);
+    WriteSettlement(x, invoice, seller, rules, currency);
     x.Close("rsm:SupplyChainTradeTransaction");
 
     x.Close("rsm:CrossIndustryInvoice");

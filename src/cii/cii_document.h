@@ -8,12 +8,11 @@
 
 namespace velkaro {
 
-class TSettings;
-
 // The complete document, UTF-8 without byte-order mark, LF line ends. Reads the
-// groups and totals left by Calculate and does not recompute them; never fails on
-// missing data (required elements are written empty, optional ones left out).
-std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TSettings& settings);
+// groups and totals left by Calculate and does not recompute them (the rules give the
+// line categories and exemption reasons, as for Calculate); never fails on missing data
+// (required elements are written empty, optional ones left out).
+std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules);
 
 // a and b trimmed, joined by one blank, trimmed again: no stray blank for an empty side.
 std::string JoinWithSpace(std::string_view a, std::string_view b);

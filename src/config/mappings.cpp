@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/settings.h"
+#include "platform/fold_case.h"
 #include "platform/text.h"
 
 namespace velkaro {

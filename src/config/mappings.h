@@ -1,7 +1,8 @@
 #pragma once
 // Code mappings (units, countries, Leitweg-IDs, payment methods) and identifier checks.
 // The lookups themselves are members of TSettings (MapUnit, MapCountry, LeitwegFor,
-// IsDirectDebit); the checks on free text live in leitweg.h and email_extract.h.
+// IsDirectDebit); the checks on free text live in invoice/leitweg.h and
+// invoice/email_extract.h.
 #include <string>
 #include <string_view>
 #include <vector>

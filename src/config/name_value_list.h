@@ -1,6 +1,6 @@
 #pragma once
 // An ordered name=value list whose names compare without regard to letter case
-// (Unicode case folding: "Ü" equals "ü"). Used for the code maps of the settings.
+// (Unicode case folding, platform/fold_case.h). Used for the code maps of the settings.
 // Lookups go through a hash index, so filling a list is linear in its size.
 #include <string>
 #include <unordered_map>
@@ -43,10 +43,5 @@ private:
     std::vector<std::string> FFolded;                // FoldCase of each name
     std::unordered_map<std::string, size_t> FIndex;  // folded name -> position in FItems
 };
-
-// Case-folded form of a UTF-8 text (full Unicode case folding); invalid UTF-8 is
-// folded byte-wise so that comparing never fails.
-std::string FoldCase(const std::string& text);
-bool SameTextUnicode(const std::string& a, const std::string& b);
 
 } // namespace velkaro

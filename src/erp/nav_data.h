@@ -10,6 +10,7 @@
 
 #include "erp/db_query.h"
 #include "invoice/invoice.h"
+#include "invoice/tax_rules.h"
 
 namespace velkaro {
 
@@ -77,5 +78,9 @@ private:
     std::map<std::string, std::string> FCmnm;  // customer number -> CMNM addresses
     std::map<std::string, std::string> FCrs;   // customer number -> document-layout address
 };
+
+// The VAT rules of the settings (nav_load.cpp). The one place that fills TTaxRules from
+// TSettings: LoadInvoice calculates with it, and the workflows write and print with it.
+TTaxRules TaxRulesOf(const TSettings& settings);
 
 } // namespace velkaro

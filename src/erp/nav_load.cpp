@@ -1,8 +1,8 @@
 #include <map>
 
-#include "config/leitweg.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "invoice/leitweg.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -11,6 +11,10 @@ namespace velkaro {
 namespace {
 std::string WithoutBlanks(const std::string& s) { return ReplaceAll(s, " ", ""); }
 } // namespace
+
+TTaxRules TaxRulesOf(const TSettings& settings) {
+    return TTaxRules{.DefaultCountry = settings.DefaultCountry, .ExemptReasonE = settings.ExemptReasonE};
+}
 
 TAddress TNavData::ReadAddress(const TDbQuery& q, const std::string& prefix, bool withContact) const {
     TAddress a;
@@ -189,7 +193,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         }
     }
 
-    inv->Calculate(FSettings);
+    inv->Calculate(TaxRulesOf(FSettings));
     return inv;
 }
 

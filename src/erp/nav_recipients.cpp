@@ -1,6 +1,6 @@
-#include "config/email_extract.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "invoice/email_extract.h"
 #include "platform/text.h"
 
 namespace velkaro {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "invoice/currency.h"
+#include "invoice/tax_rules.h"
 #include "platform/datetime.h"
 
 namespace velkaro {
@@ -85,8 +86,6 @@ struct TInvoiceListItem {
     Currency Gross;
 };
 
-class TSettings;
-
 class TInvoice {
 public:
     std::string No;
@@ -140,12 +139,12 @@ public:
 
     // VAT category of an item line, by rate, reverse charge and the buyer's country
     // (invoice/vat.cpp).
-    TVatCategory LineCategory(const TInvLine& line, const TSettings& settings) const;
+    TVatCategory LineCategory(const TInvLine& line, const TTaxRules& rules) const;
     // The exemption reason printed and written for a category; empty for S and Z.
-    static std::string ExemptionText(TVatCategory category, const TSettings& settings);
+    static std::string ExemptionText(TVatCategory category, const TTaxRules& rules);
     // Fills VatGroups, the totals and Rounding from the lines and appends warnings.
     // Meant to run once: a second run recomputes everything but repeats the warnings.
-    void Calculate(const TSettings& settings);
+    void Calculate(const TTaxRules& rules);
 };
 
 // A date counts as set only after 1 January 1754 (NAV's blank date is 1753-01-01);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "config/settings.h"
+#include "invoice/tax_rules.h"
 #include "platform/error.h"
 #include "platform/number_format.h"
 #include "platform/text.h"
@@ -58,7 +58,11 @@ std::string VatexCode(TVatCategory category) {
 bool IsEuVatCountry(std::string_view isoCode) {
     // A code with a comma would otherwise match a run of several list entries.
     if (isoCode.empty() || isoCode.find(',') != std::string_view::npos) return false;
-    return kEuCountries.find("," + UpperAscii(isoCode) + ",") != std::string_view::npos;
+    // Appended rather than "," + code + ",": GCC 12 warns falsely (-Wrestrict) on that at -O3.
+    std::string entry = ",";
+    entry += UpperAscii(isoCode);
+    entry += ',';
+    return kEuCountries.find(entry) != std::string_view::npos;
 }
 
 std::optional<Currency> TryRoundCents(long double x) {
@@ -86,17 +90,17 @@ bool SameVatRate(double a, double b) {
     return std::fabs(a - b) <= tolerance;
 }
 
-TVatCategory TInvoice::LineCategory(const TInvLine& line, const TSettings& settings) const {
+TVatCategory TInvoice::LineCategory(const TInvLine& line, const TTaxRules& rules) const {
     if (line.VatPct > 0) return vcS;
     if (line.VatCalcType == 1) return vcAE;
-    if (SameText(BillTo.Country, settings.DefaultCountry)) return vcE;
+    if (SameText(BillTo.Country, rules.DefaultCountry)) return vcE;
     if (IsEuVatCountry(BillTo.Country)) return BuyerVatID.empty() ? vcE : vcK;
     return vcG;
 }
 
-std::string TInvoice::ExemptionText(TVatCategory category, const TSettings& settings) {
+std::string TInvoice::ExemptionText(TVatCategory category, const TTaxRules& rules) {
     switch (category) {
-    case vcE: return settings.ExemptReasonE;
+    case vcE: return rules.ExemptReasonE;
     case vcAE: return "Steuerschuldnerschaft des Leistungsempfängers (Reverse Charge)";
     case vcK: return "Steuerfreie innergemeinschaftliche Lieferung";
     case vcG: return "Steuerfreie Ausfuhrlieferung";
@@ -104,14 +108,14 @@ std::string TInvoice::ExemptionText(TVatCategory category, const TSettings& sett
     }
 }
 
-void TInvoice::Calculate(const TSettings& settings) {
+void TInvoice::Calculate(const TTaxRules& rules) {
     VatGroups.clear();
     LineTotal = Currency();
     TaxTotal = Currency();
 
     for (const TInvLine& line : Lines) {
         if (IsTextLine(line)) continue;
-        const TVatCategory category = LineCategory(line, settings);
+        const TVatCategory category = LineCategory(line, rules);
         const Currency postedTax = SubtractMoney(line.AmountInclVat, line.Amount);
         TVatGroup* group = nullptr;
         for (TVatGroup& g : VatGroups)

@@ -1,31 +1,30 @@
 #include "layout/invoice_pdf.h"
 
-#include "config/settings.h"
 #include "layout/renderer.h"
 #include "pdf/pdf_document.h"
 
 namespace velkaro {
 
-void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TSettings& settings,
+void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPrintSetup& setup,
                       const std::string& fileName, const std::string& xml) {
-    // Settings always own a layout once loaded; a bare settings object gets the default.
+    // Loaded settings always own a layout; a set-up without one prints the default.
     TLayout fallback;
-    const TLayout* layout = settings.Layout.get();
+    const TLayout* layout = setup.Layout;
     if (!layout) {
-        fallback.SetDefaults(settings.LogoFile);
+        fallback.SetDefaults(setup.LogoFile);
         layout = &fallback;
     }
 
-    TPdfDocument doc(settings.IccFile);
+    TPdfDocument doc(setup.IccFile);
     TRenderer r;
     r.Doc = &doc;
     r.Inv = &invoice;
     r.Seller = seller;
-    r.Settings = &settings;
+    r.TaxRules = setup.TaxRules;
     r.L = layout;
-    r.Ctx = InvoiceContext(invoice, seller, settings);
-    r.FReg = &doc.AddFont(settings.FontName, false);
-    r.FBold = &doc.AddFont(settings.FontName, true);
+    r.Ctx = InvoiceContext(invoice, seller, setup.TaxRules);
+    r.FReg = &doc.AddFont(setup.FontName, false);
+    r.FBold = &doc.AddFont(setup.FontName, true);
 
     doc.Title = "Rechnung " + invoice.No;
     doc.Author = seller.Addr.Name;

@@ -4,15 +4,14 @@
 #include <string>
 
 #include "invoice/invoice.h"
+#include "layout/print_setup.h"
 
 namespace velkaro {
 
-class TSettings;
-
-// Draws the calculated invoice with the settings' font, ICC profile and layout, attaches
+// Draws the calculated invoice with the set-up's font, ICC profile and layout, attaches
 // `xml` unchanged and writes `fileName` (replaced when it exists; untouched when any step
 // fails). Errors carry the German message of the failing step.
-void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TSettings& settings,
+void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPrintSetup& setup,
                       const std::string& fileName, const std::string& xml);
 
 } // namespace velkaro

@@ -1,7 +1,6 @@
 // Amounts and sentences of the printed invoice that follow from the invoice data alone.
 #include <cmath>
 
-#include "config/settings.h"
 #include "layout/renderer.h"
 #include "platform/error.h"
 
@@ -32,11 +31,11 @@ Currency LineDiscountAmount(const TInvLine& line) {
     return RoundHalfEven(raw, Currency::kScale);
 }
 
-std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TSettings& settings) {
+std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules& rules) {
     std::vector<std::string> notes;
     for (const TVatGroup& g : invoice.VatGroups) {
         if (g.Category == vcS) continue;
-        std::string note = TInvoice::ExemptionText(g.Category, settings);
+        std::string note = TInvoice::ExemptionText(g.Category, rules);
         if (g.Category == vcAE || g.Category == vcK)
             note += " – USt-IdNr. Leistungsempfänger: " + invoice.BuyerVatID;
         notes.push_back(note);

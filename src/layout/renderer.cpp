@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "config/settings.h"
 #include "invoice/vat.h"
 #include "pdf/pdf_document.h"
 #include "platform/error.h"
@@ -94,9 +93,8 @@ void TRenderer::FlowText(const std::string& S, double Size) {
 }
 
 void TRenderer::Render() {
-    if (!Doc || !FReg || !FBold || !Inv || !Settings || !L)
-        throw Exception("Rechnung kann nicht gezeichnet werden: Dokument, Schriften, Rechnung, "
-                        "Einstellungen oder Layout fehlen.");
+    if (!Doc || !FReg || !FBold || !Inv || !L)
+        throw Exception("Rechnung kann nicht gezeichnet werden: Dokument, Schriften, Rechnung oder Layout fehlen.");
     if (Doc->PageCount() != 0) throw Exception("Rechnung kann nur in ein leeres Dokument gezeichnet werden.");
     const std::string c = Inv->InvCurrency();
     PageHeader(true);
@@ -208,7 +206,7 @@ void TRenderer::DrawTotals(const std::string& c) {
 }
 
 void TRenderer::DrawNotes() {
-    for (const std::string& note : ExemptionNotes(*Inv, *Settings)) FlowText(note, 8.5);
+    for (const std::string& note : ExemptionNotes(*Inv, TaxRules)) FlowText(note, 8.5);
     std::string p = PaymentSentence(*Inv, Seller);
     if (!p.empty()) FlowText(p, 8.5);
 }

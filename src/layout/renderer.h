@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "invoice/invoice.h"
+#include "invoice/placeholders.h"
 #include "layoutmodel/layout_model.h"
-#include "layout/placeholders.h"
 #include "layout/render_format.h"
 
 namespace velkaro {
 
 class TPdfDocument;
 class TPdfFont;
-class TSettings;
 
 class TRenderer {
 public:
@@ -25,7 +24,7 @@ public:
     const TPdfFont* FBold = nullptr;
     const TInvoice* Inv = nullptr;
     TSeller Seller;
-    const TSettings* Settings = nullptr;
+    TTaxRules TaxRules;
     const TLayout* L = nullptr;
     TPlaceholderContext Ctx;
 
@@ -75,7 +74,7 @@ double ShownUnitPrice(const TInvLine& line, bool pricesInclVat);
 // UnitPrice × Quantity − Amount, rounded to four decimals with halves to even.
 Currency LineDiscountAmount(const TInvLine& line);
 // The exemption notes of the invoice's VAT groups, in group order.
-std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TSettings& settings);
+std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules& rules);
 // Payment terms, direct debit or transfer request, and cash discount, as one text.
 std::string PaymentSentence(const TInvoice& invoice, const TSeller& seller);
 // The grey note at the end of every invoice.

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/placeholders.h"
+#include "invoice/placeholders.h"
 #include "mail/graph_mailer.h"
 #include "platform/regex.h"
 

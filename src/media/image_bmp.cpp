@@ -48,12 +48,12 @@ void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink&
     int len = bytes.size() > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(bytes.size());
     int width = 0, height = 0, comps = 0;
     if (!stbi_info_from_memory(data, len, &width, &height, &comps))
-        Fail(path, std::string("BMP: ") + stbi_failure_reason());
-    CheckBufferedSize(path, width, height);
+        FailDecoding(path, "BMP", stbi_failure_reason());
+    CheckImageSize(path, width, height);
     CheckPixelDataPresent(path, bytes, width, height);
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, len, &width, &height, &comps, 4),
                                                      stbi_image_free);
-    if (!pixels) Fail(path, std::string("BMP: ") + stbi_failure_reason());
+    if (!pixels) FailDecoding(path, "BMP", stbi_failure_reason());
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
     sink.Start(width, height);
     for (int y = 0; y < height; ++y) {

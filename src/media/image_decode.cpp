@@ -1,5 +1,7 @@
 #include "media/image_decode.h"
 
+#include <filesystem>
+
 #include "platform/error.h"
 #include "platform/files.h"
 #include "media/image_formats.h"
@@ -12,12 +14,15 @@ void Fail(const std::string& path, const std::string& detail) {
     throw Exception("Bilddatei kann nicht gelesen werden: " + path + (detail.empty() ? "" : " (" + detail + ")"));
 }
 
-void CheckBufferedSize(const std::string& path, int64_t width, int64_t height) {
+void FailDecoding(const std::string& path, const std::string& format, const std::string& libraryText) {
+    Fail(path, format + "-Daten fehlerhaft" + (libraryText.empty() ? "" : ": " + libraryText));
+}
+
+void CheckImageSize(const std::string& path, int64_t width, int64_t height) {
     if (width <= 0 || height <= 0) Fail(path, "ungültige Bildgröße");
-    if (width * height > kMaxBufferedImagePixels)
+    if (width * height > kMaxImagePixels)
         throw Exception("Bild ist zu groß: " + path + " (" + std::to_string(width) + " × " + std::to_string(height) +
-                        " Pixel, in diesem Format höchstens " + std::to_string(kMaxBufferedImagePixels / 1000000) +
-                        " Megapixel)");
+                        " Pixel, höchstens " + std::to_string(kMaxImagePixels / 1'000'000) + " Megapixel)");
 }
 
 void DecodeImageBytes(const std::string& path, const std::string& bytes, TImageRowSink& sink) {
@@ -34,8 +39,26 @@ void DecodeImageBytes(const std::string& path, const std::string& bytes, TImageR
 
 } // namespace image_detail
 
+namespace {
+[[noreturn]] void FailFileTooLarge(const std::string& path, uint64_t size) {
+    const uint64_t mb = 1'000'000;
+    throw Exception("Bilddatei ist zu groß: " + path + " (" + std::to_string((size + mb - 1) / mb) + " MB, höchstens " +
+                    std::to_string(kMaxImageFileBytes / mb) + " MB)");
+}
+} // namespace
+
+std::string ReadImageFile(const std::string& path) {
+    // Asked before reading: a huge file must not be read into memory to be refused.
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), ec);
+    if (!ec && size > static_cast<uintmax_t>(kMaxImageFileBytes)) FailFileTooLarge(path, size);
+    std::string bytes = ReadFileBytes(path);
+    if (bytes.size() > static_cast<size_t>(kMaxImageFileBytes)) FailFileTooLarge(path, bytes.size());
+    return bytes;
+}
+
 void DecodeImageFile(const std::string& path, TImageRowSink& sink) {
-    image_detail::DecodeImageBytes(path, ReadFileBytes(path), sink);
+    image_detail::DecodeImageBytes(path, ReadImageFile(path), sink);
 }
 
 namespace {
@@ -60,6 +83,21 @@ TRgbImage DecodeImageFileToRgb(const std::string& path) {
     TRgbCollector collector(img);
     DecodeImageFile(path, collector);
     return img;
+}
+
+namespace {
+class TSizeRecorder : public TImageRowSink {
+public:
+    void Start(int width, int height) override { Size = {width, height}; }
+    void Row(const uint8_t*) override {}
+    TImageSize Size;
+};
+} // namespace
+
+TImageSize CheckImageDecodes(const std::string& path, const std::string& bytes) {
+    TSizeRecorder recorder;
+    image_detail::DecodeImageBytes(path, bytes, recorder);
+    return recorder.Size;
 }
 
 } // namespace velkaro

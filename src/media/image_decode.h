@@ -16,11 +16,16 @@ public:
     virtual void Row(const uint8_t* rgb) = 0;
 };
 
-// Formats that cannot be read row by row (GIF, TIFF, BMP, interlaced PNG) are held whole
-// while decoding; pictures above this many pixels are refused for them.
-inline constexpr int64_t kMaxBufferedImagePixels = 64LL * 1024 * 1024;
+// A picture file larger than this is refused before it is read; a picture with more
+// pixels than this is refused from its header, before any pixel is decoded.
+inline constexpr int64_t kMaxImageFileBytes = 100'000'000;
+inline constexpr int64_t kMaxImagePixels = 50'000'000;
 
-// Non-interlaced PNG and JPEG stream row by row: memory stays at a few rows.
+// The bytes of a picture file; raises "Bilddatei ist zu groß: " beyond kMaxImageFileBytes.
+std::string ReadImageFile(const std::string& path);
+
+// Non-interlaced PNG and JPEG stream row by row: memory stays at a few rows. GIF, TIFF,
+// BMP and interlaced PNG are held whole while decoding.
 void DecodeImageFile(const std::string& path, TImageRowSink& sink);
 
 struct TRgbImage {
@@ -30,7 +35,16 @@ struct TRgbImage {
 };
 TRgbImage DecodeImageFileToRgb(const std::string& path);
 
+struct TImageSize {
+    int Width = 0;
+    int Height = 0;
+};
+// Decodes the picture of `bytes` to its end and drops the pixels: a damaged or cut-off
+// picture raises here. `path` only names the picture in messages.
+TImageSize CheckImageDecodes(const std::string& path, const std::string& bytes);
+
 // The picture as a baseline JPEG (three components) at the quality 0..100.
 std::string ReencodeImageAsJpeg(const std::string& path, int quality);
+std::string ReencodeImageAsJpeg(const std::string& path, const std::string& bytes, int quality);
 
 } // namespace velkaro

@@ -18,8 +18,11 @@ void DecodeBmp(const std::string& path, const std::string& bytes, TImageRowSink&
 
 // "Bilddatei kann nicht gelesen werden: <path> (<detail>)".
 [[noreturn]] void Fail(const std::string& path, const std::string& detail);
-// Refuses pictures that would be held whole and exceed kMaxBufferedImagePixels.
-void CheckBufferedSize(const std::string& path, int64_t width, int64_t height);
+// The same for a decoding library's own (English) text: "(<format>-Daten fehlerhaft: <text>)".
+[[noreturn]] void FailDecoding(const std::string& path, const std::string& format, const std::string& libraryText);
+// Refuses a picture without pixels or beyond kMaxImagePixels; called with the size
+// from the header, before any pixel is decoded.
+void CheckImageSize(const std::string& path, int64_t width, int64_t height);
 
 // A colour value with straight alpha over white.
 inline uint8_t OverWhite(uint32_t c, uint32_t alpha) {

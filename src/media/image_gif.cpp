@@ -24,9 +24,9 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
 }
 
 // giflib has no text for some failures (e.g. a frame of zero rows): never a null pointer.
-std::string GifMessage(int error) {
+[[noreturn]] void FailGif(const std::string& path, int error) {
     const char* text = GifErrorString(error);
-    return std::string("GIF: ") + (text ? text : "Fehler " + std::to_string(error));
+    FailDecoding(path, "GIF", text ? text : "giflib-Fehler " + std::to_string(error));
 }
 
 struct TGifCloser {
@@ -43,37 +43,36 @@ void DecodeGif(const std::string& path, const std::string& bytes, TImageRowSink&
     TGifSource source{bytes};
     int err = 0;
     GifFileType* gif = DGifOpen(&source, ReadFromMemory, &err);
-    if (!gif) Fail(path, GifMessage(err));
+    if (!gif) FailGif(path, err);
     TGifCloser closer{gif};
-    CheckBufferedSize(path, gif->SWidth, gif->SHeight);
+    CheckImageSize(path, gif->SWidth, gif->SHeight);
     // Only the first frame counts. It is read record by record rather than with
     // DGifSlurp, which leaves the rest of a cut-off frame uninitialised.
     int transparent = NO_TRANSPARENT_COLOR;
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     do {
-        if (DGifGetRecordType(gif, &type) != GIF_OK) Fail(path, GifMessage(gif->Error));
+        if (DGifGetRecordType(gif, &type) != GIF_OK) FailGif(path, gif->Error);
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* ext = nullptr;
-            if (DGifGetExtension(gif, &code, &ext) != GIF_OK) Fail(path, GifMessage(gif->Error));
+            if (DGifGetExtension(gif, &code, &ext) != GIF_OK) FailGif(path, gif->Error);
             GraphicsControlBlock gcb;
             if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4 &&
                 DGifExtensionToGCB(ext[0], ext + 1, &gcb) == GIF_OK)
                 transparent = gcb.TransparentColor;
             while (ext)
-                if (DGifGetExtensionNext(gif, &ext) != GIF_OK) Fail(path, GifMessage(gif->Error));
+                if (DGifGetExtensionNext(gif, &ext) != GIF_OK) FailGif(path, gif->Error);
         } else if (type == TERMINATE_RECORD_TYPE) {
             Fail(path, "GIF ohne Bild");
         }
     } while (type != IMAGE_DESC_RECORD_TYPE);
-    if (DGifGetImageDesc(gif) != GIF_OK) Fail(path, GifMessage(gif->Error));
+    if (DGifGetImageDesc(gif) != GIF_OK) FailGif(path, gif->Error);
     const GifImageDesc& desc = gif->Image;
-    CheckBufferedSize(path, desc.Width, desc.Height);
+    CheckImageSize(path, desc.Width, desc.Height);
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
     if (!map) Fail(path, "GIF ohne Farbtabelle");
     std::vector<GifByteType> raster(static_cast<size_t>(desc.Width) * desc.Height);
-    if (DGifGetLine(gif, raster.data(), static_cast<int>(raster.size())) != GIF_OK)
-        Fail(path, GifMessage(gif->Error));
+    if (DGifGetLine(gif, raster.data(), static_cast<int>(raster.size())) != GIF_OK) FailGif(path, gif->Error);
 
     const int width = desc.Width, height = desc.Height;
     // Interlaced frames store rows in four passes; find the stored row of each picture row.

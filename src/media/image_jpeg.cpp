@@ -2,6 +2,7 @@
 // row by row, and baseline encoding of any decoded picture.
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <cstdlib>
 #include <vector>
@@ -28,19 +29,31 @@ void ThrowJpegError(j_common_ptr cinfo) {
     throw E{message};
 }
 
-void OnJpegMessage(j_common_ptr, int) {}
+void IgnoreJpegMessage(j_common_ptr, int) {}
 
-void InitErrors(jpeg_error_mgr& err, void (*onError)(j_common_ptr)) {
+// libjpeg only warns about damaged data (a cut-off file, bad Huffman codes, a lost
+// marker) and fills in grey: such a picture must not pass as sound. Harmless are the
+// warnings about metadata and about bytes left over after the complete picture data,
+// which every reader skips.
+void FailOnJpegWarning(j_common_ptr cinfo, int level) {
+    if (level != -1) return; // trace messages
+    switch (cinfo->err->msg_code) {
+    case JWRN_ADOBE_XFORM: case JWRN_JFIF_MAJOR: case JWRN_BOGUS_ICC: case JWRN_EXTRANEOUS_DATA: return;
+    default: ThrowJpegError<TJpegError>(cinfo);
+    }
+}
+
+void InitErrors(jpeg_error_mgr& err, void (*onError)(j_common_ptr), void (*onMessage)(j_common_ptr, int)) {
     jpeg_std_error(&err);
     err.error_exit = onError;
-    err.emit_message = OnJpegMessage;
+    err.emit_message = onMessage;
 }
 
 struct TDecompressor {
     jpeg_decompress_struct Info{};
     jpeg_error_mgr Err{};
     TDecompressor() {
-        InitErrors(Err, ThrowJpegError<TJpegError>);
+        InitErrors(Err, ThrowJpegError<TJpegError>, FailOnJpegWarning);
         Info.err = &Err;
         jpeg_create_decompress(&Info);
     }
@@ -53,7 +66,7 @@ struct TDecompressor {
 class TJpegEncoder : public TImageRowSink {
 public:
     explicit TJpegEncoder(int quality) : FQuality(quality) {
-        InitErrors(FErr, ThrowJpegError<TJpegEncodeError>);
+        InitErrors(FErr, ThrowJpegError<TJpegEncodeError>, IgnoreJpegMessage);
         FInfo.err = &FErr;
         jpeg_create_compress(&FInfo);
     }
@@ -106,6 +119,7 @@ void DecodeJpeg(const std::string& path, const std::string& bytes, TImageRowSink
                      static_cast<unsigned long>(bytes.size()));
         jpeg_save_markers(&info, JPEG_APP0 + 14, 0); // makes saw_Adobe_marker reliable
         jpeg_read_header(&info, TRUE);
+        CheckImageSize(path, info.image_width, info.image_height);
         bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
         if (cmyk) info.out_color_space = JCS_CMYK;
         else if (info.num_components == 1) info.out_color_space = JCS_GRAYSCALE;
@@ -138,16 +152,20 @@ void DecodeJpeg(const std::string& path, const std::string& bytes, TImageRowSink
         }
         jpeg_finish_decompress(&info);
     } catch (const TJpegError& e) {
-        Fail(path, "JPEG: " + e.Message);
+        FailDecoding(path, "JPEG", e.Message);
     }
 }
 
 } // namespace image_detail
 
 std::string ReencodeImageAsJpeg(const std::string& path, int quality) {
+    return ReencodeImageAsJpeg(path, ReadImageFile(path), quality);
+}
+
+std::string ReencodeImageAsJpeg(const std::string& path, const std::string& bytes, int quality) {
     TJpegEncoder encoder(quality);
     try {
-        DecodeImageFile(path, encoder);
+        image_detail::DecodeImageBytes(path, bytes, encoder);
         return encoder.Finish();
     } catch (const TJpegEncodeError& e) {
         throw Exception("Bild kann nicht als JPEG gespeichert werden: " + path + " (" + e.Message + ")");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "media/image_formats.h"
+#include "platform/byte_order.h"
 
 namespace velkaro::image_detail {
 
@@ -42,6 +43,13 @@ public:
     png_infop FInfo = nullptr;
 };
 
+// The size from the IHDR chunk, read before libpng: libpng's own limit check answers in
+// English and knows no pixel count.
+void CheckHeaderSize(const std::string& path, const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.compare(12, 4, "IHDR") != 0) return; // libpng reports it
+    CheckImageSize(path, BigEndian32(bytes, 16), BigEndian32(bytes, 20));
+}
+
 void FlattenRow(const uint8_t* rgba, uint8_t* rgb, size_t width) {
     for (size_t x = 0; x < width; ++x) {
         uint32_t a = rgba[4 * x + 3];
@@ -56,6 +64,7 @@ void DecodePng(const std::string& path, const std::string& bytes, TImageRowSink&
     if (!reader.FPng || !reader.FInfo) Fail(path, "libpng nicht verfügbar");
     png_structp png = reader.FPng;
     png_infop info = reader.FInfo;
+    CheckHeaderSize(path, bytes);
     TPngSource source{bytes};
     try {
         png_set_read_fn(png, &source, ReadFromMemory);
@@ -88,7 +97,6 @@ void DecodePng(const std::string& path, const std::string& bytes, TImageRowSink&
             }
         } else {
             // Interlaced pictures arrive in passes: hold the whole picture.
-            CheckBufferedSize(path, width, height);
             std::vector<uint8_t> all(static_cast<size_t>(width) * height * 4);
             std::vector<png_bytep> rows(height);
             for (png_uint_32 y = 0; y < height; ++y) rows[y] = all.data() + static_cast<size_t>(y) * width * 4;
@@ -100,7 +108,7 @@ void DecodePng(const std::string& path, const std::string& bytes, TImageRowSink&
             }
         }
     } catch (const TPngError& e) {
-        Fail(path, "PNG: " + e.Message);
+        FailDecoding(path, "PNG", e.Message);
     }
 }
 

@@ -64,16 +64,16 @@ void DecodeTiff(const std::string& path, const std::string& bytes, TImageRowSink
     TIFF* tif = TIFFClientOpenExt(path.c_str(), "rm", &source, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                                   MapProc, UnmapProc, opts);
     TIFFOpenOptionsFree(opts);
-    if (!tif) Fail(path, "TIFF: " + source.Error);
+    if (!tif) FailDecoding(path, "TIFF", source.Error);
     TTiffCloser closer{tif};
     uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    CheckBufferedSize(path, width, height);
+    CheckImageSize(path, width, height);
     std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
     // Stop at the first damaged strip: otherwise libtiff hands back the rest unread.
     if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1))
-        Fail(path, "TIFF: " + source.Error);
+        FailDecoding(path, "TIFF", source.Error);
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
     sink.Start(static_cast<int>(width), static_cast<int>(height));
     for (uint32_t y = 0; y < height; ++y) {

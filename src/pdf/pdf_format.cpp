@@ -78,10 +78,20 @@ std::string EncodeTextOperand(std::string_view utf8) {
     return r;
 }
 
+std::string PdfMetadataText(std::string_view utf8) {
+    std::string r;
+    r.reserve(utf8.size());
+    for (char32_t cp : Utf8ToUtf32(utf8)) {
+        if (cp == '\t' || cp == '\n' || cp == '\r') r.push_back(' ');
+        else if (cp >= 0x20 && cp != 0xFFFE && cp != 0xFFFF) AppendUtf8(r, cp);
+    }
+    return r;
+}
+
 std::string PdfHexString(std::string_view utf8) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string r = "<FEFF";
-    for (char16_t unit : Utf8ToUtf16(utf8)) {
+    for (char16_t unit : Utf8ToUtf16(PdfMetadataText(utf8))) {
         for (int shift = 12; shift >= 0; shift -= 4) r.push_back(kHex[(unit >> shift) & 0xF]);
     }
     r.push_back('>');
@@ -105,7 +115,7 @@ std::string PdfLiteralString(std::string_view utf8) {
 }
 
 std::string XmpEscape(std::string_view text) {
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
+    return ReplaceAll(ReplaceAll(ReplaceAll(PdfMetadataText(text), "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
 }
 
 TPdfDates MakePdfDates(TDateTime local, int utcOffsetMinutes) {

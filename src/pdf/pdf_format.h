@@ -14,11 +14,17 @@ std::string FormatPdfNumber(double value);
 // A PDF literal string of the Windows-1252 bytes of UTF-8 text; the result is pure ASCII.
 std::string EncodeTextOperand(std::string_view utf8);
 
-// "<FEFF" + UTF-16 code units as upper-case hex + ">".
+// Text as the metadata may carry it: what XML 1.0 does not allow cannot stand in the
+// XMP packet, and the information dictionary must say the same. Invalid UTF-8 becomes
+// U+FFFD, tab, LF and CR become blanks, the other control characters and U+FFFE/U+FFFF
+// are dropped; valid text without control characters stays as it is.
+std::string PdfMetadataText(std::string_view utf8);
+
+// "<FEFF" + UTF-16 code units of PdfMetadataText(utf8) as upper-case hex + ">".
 std::string PdfHexString(std::string_view utf8);
 // ASCII literal string: ( ) \ escaped, characters outside U+0020..U+007E become "_".
 std::string PdfLiteralString(std::string_view utf8);
-// & < > as entities for the XMP packet; quotes stay.
+// PdfMetadataText with & < > as entities, for the XMP packet; quotes stay.
 std::string XmpEscape(std::string_view text);
 
 struct TPdfDates {

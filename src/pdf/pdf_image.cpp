@@ -40,41 +40,58 @@ TJpegHeader ParseJpegHeader(std::string_view d) {
     return h;
 }
 
-void TPdfImage::TakeHeader() {
-    TJpegHeader h = ParseJpegHeader(FData);
-    // A frame without a width or height cannot be placed or scaled: decode it instead.
-    FComponents = h.Width > 0 && h.Height > 0 ? h.Components : 0;
-    if (h.Components != 0) {
-        FWidth = h.Width;
-        FHeight = h.Height;
+namespace {
+// A frame without a width or height cannot be placed or scaled: it counts as unusable.
+bool Usable(const TJpegHeader& h) {
+    return h.Width > 0 && h.Height > 0 && (h.Components == 1 || h.Components == 3);
+}
+
+TPdfImageData WithHeader(std::string jpeg, const TJpegHeader& h) {
+    return {std::move(jpeg), h.Width, h.Height, h.Components};
+}
+
+TPdfImageCache& ProcessImageCache() {
+    static TPdfImageCache cache(LoadPdfImageData);
+    return cache;
+}
+} // namespace
+
+TPdfImageData LoadPdfImageData(const std::string& fileName) {
+    std::string bytes = ReadImageFile(fileName);
+    std::string ext = LowerAscii(ExtractFileExt(fileName));
+    if (ext == ".jpg" || ext == ".jpeg") {
+        TJpegHeader h = ParseJpegHeader(bytes);
+        if (Usable(h)) {
+            // Taken byte for byte, so it must be whole: a cut-off or damaged JPEG would
+            // make the PDF itself invalid.
+            TImageSize decoded = CheckImageDecodes(fileName, bytes);
+            if (decoded.Width != h.Width || decoded.Height != h.Height)
+                throw Exception("Bild kann nicht verwendet werden: " + fileName + " (Bildkopf und Bilddaten passen "
+                                "nicht zueinander)");
+            return WithHeader(std::move(bytes), h);
+        }
     }
+    std::string jpeg = ReencodeImageAsJpeg(fileName, bytes, 90);
+    TJpegHeader h = ParseJpegHeader(jpeg);
+    if (!Usable(h)) throw Exception("Bild kann nicht verwendet werden: " + fileName);
+    return WithHeader(std::move(jpeg), h);
 }
 
 std::unique_ptr<TPdfImage> TPdfImage::CreateFromFile(const std::string& fileName, const std::string& resName) {
+    if (!FileExists(fileName)) throw Exception("Bilddatei nicht gefunden: " + fileName);
     auto img = std::make_unique<TPdfImage>();
     img->FResName = resName;
-    if (!FileExists(fileName)) throw Exception("Bilddatei nicht gefunden: " + fileName);
-    std::string ext = LowerAscii(ExtractFileExt(fileName));
-    if (ext == ".jpg" || ext == ".jpeg") {
-        img->FData = ReadFileBytes(fileName);
-        img->TakeHeader();
-    }
-    if (img->FComponents != 1 && img->FComponents != 3) {
-        img->FData = ReencodeImageAsJpeg(fileName, 90);
-        img->TakeHeader();
-    }
-    if (img->FComponents != 1 && img->FComponents != 3)
-        throw Exception("Bild kann nicht verwendet werden: " + fileName);
+    img->FImage = ProcessImageCache().Get(fileName);
     return img;
 }
 
 void TPdfImage::WriteObject(TPdfObjectWriter& w) const {
     w.WriteStreamObject(Obj,
-                        "/Type /XObject /Subtype /Image /Width " + std::to_string(FWidth) + " /Height " +
-                            std::to_string(FHeight) + " /ColorSpace " +
-                            (FComponents == 1 ? "/DeviceGray" : "/DeviceRGB") +
+                        "/Type /XObject /Subtype /Image /Width " + std::to_string(Width()) + " /Height " +
+                            std::to_string(Height()) + " /ColorSpace " +
+                            (Components() == 1 ? "/DeviceGray" : "/DeviceRGB") +
                             " /BitsPerComponent 8 /Filter /DCTDecode",
-                        false, FData);
+                        false, Data());
 }
 
 } // namespace velkaro

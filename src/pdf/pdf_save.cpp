@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "pdf/icc_profile.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
@@ -99,10 +100,10 @@ std::string TPdfDocument::BuildXmpPacket(const TPdfDates& dates) const {
 
     if (FacturX) {
         x += DescriptionStart("fx", kNsFx);
-        x += "<fx:DocumentType>" + FacturXDocType + "</fx:DocumentType>\n";
-        x += "<fx:DocumentFileName>" + FacturXFileName + "</fx:DocumentFileName>\n";
+        x += "<fx:DocumentType>" + XmpEscape(FacturXDocType) + "</fx:DocumentType>\n";
+        x += "<fx:DocumentFileName>" + XmpEscape(FacturXFileName) + "</fx:DocumentFileName>\n";
         x += "<fx:Version>1.0</fx:Version>\n";
-        x += "<fx:ConformanceLevel>" + FacturXConformance + "</fx:ConformanceLevel>\n";
+        x += "<fx:ConformanceLevel>" + XmpEscape(FacturXConformance) + "</fx:ConformanceLevel>\n";
         x += "</rdf:Description>\n";
 
         x += std::string("<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"") + kNsPdfaExtension + "\" " +
@@ -129,8 +130,7 @@ std::string TPdfDocument::BuildXmpPacket(const TPdfDates& dates) const {
 
 std::string TPdfDocument::BuildFile(const std::string& fileName, const TPdfDates& dates) {
     if (FPages.empty()) NewPage();
-    if (!FileExists(FIccFile)) throw Exception("ICC-Profil nicht gefunden: " + FIccFile);
-    std::string icc = ReadFileBytes(FIccFile);
+    std::string icc = ReadOutputIntentProfile(FIccFile);
 
     int next = 7;
     for (auto& font : FFonts) {

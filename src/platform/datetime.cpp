@@ -112,4 +112,32 @@ std::string FormatLogTimestamp(TDateTime value) {
     return buf;
 }
 
+std::string FormatDisplayDateTime(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d", p.day, p.month, p.year, p.hour, p.minute);
+    return buf;
+}
+
+std::string FormatClockTime(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
+    return buf;
+}
+
+TDateTime DateOf(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    return EncodeDate(p.year, p.month, p.day);
+}
+
+TDateTime IncMonth(TDateTime value, int months) {
+    DateTimeParts p = DecodeDateTime(value);
+    const int monthIndex = p.year * 12 + (p.month - 1) + months;
+    p.year = monthIndex / 12;
+    p.month = monthIndex % 12 + 1;
+    while (p.day > 28 && !IsValidDate(p.year, p.month, p.day)) --p.day;
+    return EncodeDateTime(p);
+}
+
 } // namespace velkaro

@@ -24,5 +24,16 @@ int UtcOffsetMinutes(TDateTime local);
 
 // "yyyy-mm-dd hh:nn:ss" of a local time, as used in log lines.
 std::string FormatLogTimestamp(TDateTime value);
+// "dd.mm.yyyy hh:nn", as the window shows the time of a send.
+std::string FormatDisplayDateTime(TDateTime value);
+// "hh:nn:ss" (24 hours), the time prefix of the window's log lines.
+std::string FormatClockTime(TDateTime value);
+
+// The whole day of a date-time (midnight at its start).
+TDateTime DateOf(TDateTime value);
+// The same day `months` calendar months later (earlier when negative), cut to the last
+// day of a shorter month: 31 May minus three months is 28 or 29 February. The time of
+// day is kept.
+TDateTime IncMonth(TDateTime value, int months);
 
 } // namespace velkaro

@@ -27,4 +27,17 @@ std::string FormatUserFloat(double value, int decimals);
 // Puts the user's separator in place of the "." of a plain decimal text ("-0.04").
 std::string LocalizeDecimalPoint(std::string_view plainDecimal);
 
+// The thousands separator of the user's regional settings ("." on German systems, ""
+// when the locale groups no digits, as C.UTF-8 does); read and overridden like the
+// decimal separator.
+std::string UserThousandsSeparator();
+std::string LocaleThousandsSeparator(const std::string& localeName);
+void SetThousandsSeparatorOverride(const std::string& separator);
+void ResetThousandsSeparatorOverride();
+
+// The pattern "#,##0.00" applied to a plain decimal text: the whole digits grouped by
+// three with the user's thousands separator, the user's decimal separator in place of
+// the ".": "-1234567.50" -> "-1.234.567,50" on a German system.
+std::string LocalizeGroupedDecimal(std::string_view plainDecimal);
+
 } // namespace velkaro

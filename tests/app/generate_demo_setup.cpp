@@ -20,13 +20,6 @@ constexpr const char* kSourceInvoice = "RE24-0001";
 
 std::string SqlText(const std::string& s) { return "'" + ReplaceAll(s, "'", "''") + "'"; }
 
-std::string RunSqlite(const std::string& database, const std::string& sql) {
-    std::string output;
-    if (RunCommand("sqlite3 -bail " + ShellQuoted(database) + " " + ShellQuoted(sql), output) != 0)
-        throw Exception("sqlite3 fehlgeschlagen: " + output);
-    return output;
-}
-
 // Lines of one section (without the header) end where the next header begins.
 void PutIniValue(std::vector<std::string>& lines, const TIniValue& change) {
     const std::string header = "[" + change.Section + "]";
@@ -84,6 +77,13 @@ std::vector<std::string> ReadBatchLog(const std::string& file) {
 }
 
 std::string ShellQuoted(const std::string& s) { return "'" + ReplaceAll(s, "'", "'\\''") + "'"; }
+
+std::string RunSqlite(const std::string& database, const std::string& sql) {
+    std::string output;
+    if (RunCommand("sqlite3 -bail " + ShellQuoted(database) + " " + ShellQuoted(sql), output) != 0)
+        throw Exception("sqlite3 fehlgeschlagen: " + output);
+    return output;
+}
 
 const std::vector<std::string>& OddInvoiceNumbers() {
     static const std::vector<std::string> numbers = {"RE/2024/17", "RE:2024:18", "..", "-RE24-19",

@@ -17,6 +17,9 @@ inline constexpr const char* kSecondCompany = "Nordwind Handels GmbH";
 // its own; built once per test program (sqlite3).
 const std::string& ProductionDatabase();
 
+// Runs SQL on a database file through sqlite3 and returns its output; raises on failure.
+std::string RunSqlite(const std::string& database, const std::string& sql);
+
 // Posted invoice numbers of a company, ascending (through sqlite3).
 std::vector<std::string> DemoInvoiceNumbers(const std::string& database, const std::string& company);
 

@@ -24,6 +24,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 using test::TIniValue;
 
@@ -77,6 +78,23 @@ TEST_F(InvoiceResultLineTest, AmountsWithTwoDecimalsInTheUsersNumberFormat) {
     invoice.DuePayable = Currency::FromRaw(50);        // 0.005 rounds away from zero
     SetDecimalSeparatorOverride(".");
     EXPECT_EQ(InvoiceResultLine(invoice, "R.pdf"), "RE-100234 erzeugt: R.pdf  (Netto -1234.57, Brutto 0.01 CHF)");
+}
+
+// --- print set-up ---------------------------------------------------------------------
+
+TEST(PrintSetupOf, FontProfileLayoutLogoAndTaxRulesOfTheSettings) {
+    test::TempFolder dir;
+    WriteFileBytes(dir.File("velkaro.ini"),
+                   "[PDF]\r\nSchrift=DejaVu Sans\r\nICCProfil=/srv/farben/sRGB.icc\r\nLogo=/srv/logo.png\r\n"
+                   "[Steuer]\r\nStandardLand=AT\r\nBefreiungsgrundE=Befreit nach Testregel\r\n");
+    const TSettings settings(dir.File("velkaro.ini"));
+    const TPrintSetup setup = PrintSetupOf(settings);
+    EXPECT_EQ(setup.FontName, "DejaVu Sans");
+    EXPECT_EQ(setup.IccFile, "/srv/farben/sRGB.icc");
+    EXPECT_EQ(setup.Layout, settings.Layout.get());
+    EXPECT_EQ(setup.LogoFile, "/srv/logo.png");
+    EXPECT_EQ(setup.TaxRules.DefaultCountry, "AT");
+    EXPECT_EQ(setup.TaxRules.ExemptReasonE, "Befreit nach Testregel");
 }
 
 // --- whole invoices of the demo database ------------------------------------------
@@ -151,7 +169,8 @@ TEST_F(GenerateInvoiceTest, XmlFileBesideThePdfForSaveXmlOrTheMailAttachment) {
         EXPECT_THAT(OutFiles(), ElementsAre("Rechnung_RE24-0009.pdf", "Rechnung_RE24-0009.xml"));
         // The document as built, byte for byte: UTF-8 without byte-order mark.
         const TSeller seller = Nav->LoadSeller(kCompany);
-        EXPECT_EQ(ReadFileBytes(Result.XmlFile), BuildCiiXml(*Nav->LoadInvoice(kCompany, "RE24-0009"), seller, *Settings));
+        EXPECT_EQ(ReadFileBytes(Result.XmlFile),
+                  BuildCiiXml(*Nav->LoadInvoice(kCompany, "RE24-0009"), seller, TaxRulesOf(*Settings)));
         EXPECT_THAT(ReadFileBytes(Result.XmlFile), StartsWith("<?xml"));
     }
 }
@@ -275,6 +294,32 @@ TEST_F(GenerateInvoiceTest, GenerateInvoicePdfReturnsThePath) {
     EXPECT_TRUE(FileExists(pdf));
     ASSERT_FALSE(log.empty());
     EXPECT_THAT(log.back(), StartsWith("RE24-0002 erzeugt: " + pdf));
+}
+
+// The layout designer's preview: its working copy of the layout is printed, while the
+// settings keep printing with their own.
+TEST_F(GenerateInvoiceTest, GenerateInvoicePdfWithAnotherLayout) {
+    if (!test::CommandExists("pdftotext")) GTEST_SKIP() << "pdftotext fehlt (poppler-utils)";
+    Open();
+    auto textOf = [](const std::string& pdf) {
+        std::string text;
+        EXPECT_EQ(test::RunCommand("pdftotext -enc UTF-8 " + test::ShellQuoted(pdf) + " -", text), 0) << text;
+        return text;
+    };
+    const auto ignore = [](const std::string&) {};
+    TLayout preview;
+    preview.Assign(*Settings->Layout);
+    TLayoutElement* draft = preview.AddText(true);
+    draft->Y = 8;
+    draft->Text = "Entwurf aus dem Designer";
+
+    const std::string pdf = GenerateInvoicePdf(*Nav, *Settings, preview, kCompany, "RE24-0002", ignore);
+    EXPECT_EQ(pdf, Out + "/Rechnung_RE24-0002.pdf");
+    EXPECT_THAT(textOf(pdf), HasSubstr("Entwurf aus dem Designer"));
+    EXPECT_THAT(textOf(pdf), HasSubstr("RE24-0002"));
+
+    GenerateInvoicePdf(*Nav, *Settings, kCompany, "RE24-0002", ignore);
+    EXPECT_THAT(textOf(pdf), Not(HasSubstr("Entwurf aus dem Designer")));
 }
 
 } // namespace

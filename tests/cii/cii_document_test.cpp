@@ -6,6 +6,7 @@
 #include "invoice/vat.h"
 #include "platform/files.h"
 #include "platform/number_format.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -19,11 +20,11 @@ protected:
     void TearDown() override { ResetDecimalSeparatorOverride(); }
 
     std::string Build(TInvoice inv, const TSeller& seller = test::FullSeller()) {
-        inv.Calculate(FSettings.Get());
-        return BuildCiiXml(inv, seller, FSettings.Get());
+        inv.Calculate(FRules);
+        return BuildCiiXml(inv, seller, FRules);
     }
 
-    test::CiiSettings FSettings;
+    TTaxRules FRules = test::DefaultTaxRules();
 };
 
 std::string ReadExpected(const std::string& name) {
@@ -339,11 +340,11 @@ TEST_F(CiiDocumentTest, TaxBreakdownPerCategory) {
 }
 
 TEST_F(CiiDocumentTest, ExemptionReasonComesFromTheSettingsAndIsLeftOutWhenEmpty) {
-    FSettings.Get().ExemptReasonE = "Befreit nach § 4 Nr. 11 UStG";
+    FRules.ExemptReasonE = "Befreit nach § 4 Nr. 11 UStG";
     std::string xml = Build(test::SimpleInvoice("DE", 0));
     EXPECT_EQ(ElementText(xml, "ram:ExemptionReason"),
               "<ram:ExemptionReason>Befreit nach § 4 Nr. 11 UStG</ram:ExemptionReason>\n");
-    FSettings.Get().ExemptReasonE = "";
+    FRules.ExemptReasonE = "";
     EXPECT_EQ(CountElements(Build(test::SimpleInvoice("DE", 0)), "ram:ExemptionReason"), 0);
 }
 

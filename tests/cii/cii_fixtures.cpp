@@ -6,6 +6,8 @@
 
 namespace velkaro::test {
 
+TTaxRules DefaultTaxRules() { return TTaxRules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"}; }
+
 TInvLine TextLine(int lineNo, const std::string& description, const std::string& description2) {
     TInvLine l;
     l.LineNo = lineNo;
@@ -116,10 +118,10 @@ TInvoice SimpleInvoice(const std::string& country, double vatPct, const std::str
     return inv;
 }
 
-std::vector<NamedInvoice> ValidFixtures(const TSettings& settings) {
+std::vector<NamedInvoice> ValidFixtures(const TTaxRules& rules) {
     std::vector<NamedInvoice> all;
     auto add = [&](const std::string& name, TInvoice inv, TSeller seller) {
-        inv.Calculate(settings);
+        inv.Calculate(rules);
         all.push_back({name, std::move(inv), std::move(seller)});
     };
     add("domestic", DomesticInvoice(), FullSeller());

@@ -4,22 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
 #include "invoice/invoice.h"
-#include "support/test_support.h"
 
 namespace velkaro::test {
 
-// Settings with their defaults (no settings file): DE, "Steuerfreie Leistung".
-class CiiSettings {
-public:
-    CiiSettings() : FSettings(FFolder.File("velkaro.ini")) {}
-    TSettings& Get() { return FSettings; }
-
-private:
-    TempFolder FFolder;
-    TSettings FSettings;
-};
+// The VAT rules of the settings' defaults: DE, "Steuerfreie Leistung".
+TTaxRules DefaultTaxRules();
 
 TInvLine TextLine(int lineNo, const std::string& description, const std::string& description2 = "");
 // An item line; the VAT amount is net × rate rounded to cents unless `vat` is given.
@@ -41,7 +31,7 @@ struct NamedInvoice {
     TSeller Seller;
 };
 // Calculated invoices whose XML must pass the EN 16931 rules.
-std::vector<NamedInvoice> ValidFixtures(const TSettings& settings);
+std::vector<NamedInvoice> ValidFixtures(const TTaxRules& rules);
 
 // Element `tag` (its n-th occurrence) with everything inside, as whole lines,
 // dedented so that the element's own line starts at column 0. Empty when missing.

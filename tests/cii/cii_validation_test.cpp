@@ -12,10 +12,12 @@
 
 #include "cii/cii_document.h"
 #include "cii_fixtures.h"
+#include "config/settings.h"
 #include "erp/nav_data.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -73,8 +75,8 @@ TEST(CiiValidationTest, FixturesAndDemoInvoicesPassSchemaAndEn16931Rules) {
     if (!CommandExists("java"))
         GTEST_SKIP() << "java fehlt: EN 16931-Prüfung (validate-cii) übersprungen; "
                         "scripts/install-deps.sh installiert default-jre-headless";
-    test::CiiSettings settings;
-    std::vector<test::NamedInvoice> invoices = test::ValidFixtures(settings.Get());
+    const TTaxRules rules = test::DefaultTaxRules();
+    std::vector<test::NamedInvoice> invoices = test::ValidFixtures(rules);
     test::TempFolder folder;
     std::vector<std::string> refused;
     std::vector<test::NamedInvoice> demo = DemoInvoices(folder, refused);
@@ -84,7 +86,7 @@ TEST(CiiValidationTest, FixturesAndDemoInvoicesPassSchemaAndEn16931Rules) {
 
     std::string files;
     for (const auto& item : invoices) {
-        std::string xml = BuildCiiXml(item.Invoice, item.Seller, settings.Get());
+        std::string xml = BuildCiiXml(item.Invoice, item.Seller, rules);
         ASSERT_EQ(WellFormednessError(xml), "") << item.Name;
         std::string path = folder.File(ReplaceAll(item.Name, " ", "_") + ".xml");
         WriteFileBytes(path, xml);
@@ -124,7 +126,7 @@ void FillAllTexts(TInvoice& inv, TSeller& seller, const std::string& text) {
 }
 
 TEST(CiiValidationTest, BadTextsGiveWellFormedDocuments) {
-    test::CiiSettings settings;
+    const TTaxRules rules = test::DefaultTaxRules();
     const std::string fffd = "\xEF\xBF\xBD";
     struct Case {
         std::string text, escaped;
@@ -145,8 +147,8 @@ TEST(CiiValidationTest, BadTextsGiveWellFormedDocuments) {
             TSeller seller = test::FullSeller();
             inv.DirectDebit = directDebit;
             FillAllTexts(inv, seller, c.text);
-            inv.Calculate(settings.Get());
-            std::string xml = BuildCiiXml(inv, seller, settings.Get());
+            inv.Calculate(rules);
+            std::string xml = BuildCiiXml(inv, seller, rules);
             EXPECT_EQ(WellFormednessError(xml), "") << c.text;
             EXPECT_TRUE(IsValidUtf8(xml));
             std::string name = JoinWithSpace(c.escaped, c.escaped);
@@ -158,13 +160,13 @@ TEST(CiiValidationTest, BadTextsGiveWellFormedDocuments) {
 }
 
 TEST(CiiValidationTest, FiveThousandLines) {
-    test::CiiSettings settings;
+    const TTaxRules rules = test::DefaultTaxRules();
     TInvoice inv = test::SimpleInvoice("DE", 19);
     inv.Lines.clear();
     for (int k = 1; k <= 5000; ++k)
         inv.Lines.push_back(test::ItemLine(k, "A", "Artikel " + std::to_string(k), 1, "0.01", 19, "C62", "0.00"));
-    inv.Calculate(settings.Get());
-    std::string xml = BuildCiiXml(inv, test::FullSeller(), settings.Get());
+    inv.Calculate(rules);
+    std::string xml = BuildCiiXml(inv, test::FullSeller(), rules);
     EXPECT_EQ(WellFormednessError(xml), "");
     EXPECT_EQ(test::CountElements(xml, "ram:IncludedSupplyChainTradeLineItem"), 5000);
     EXPECT_NE(xml.find("<ram:LineID>5000</ram:LineID>"), std::string::npos);
@@ -175,13 +177,13 @@ TEST(CiiValidationTest, FiveThousandLines) {
 }
 
 TEST(CiiValidationTest, ExtremeAmountsAndRatesStayExact) {
-    test::CiiSettings settings;
+    const TTaxRules rules = test::DefaultTaxRules();
     TInvoice inv = test::SimpleInvoice("DE", 19);
     inv.Lines = {test::ItemLine(10, "A", "plus", 1, "1000000000000", 19),
                  test::ItemLine(20, "B", "minus", 1, "-1000000000000", 19),
                  test::ItemLine(30, "C", "winzig", 3, "999999999999.99", 0.0000001, "C62", "0.00")};
-    inv.Calculate(settings.Get());
-    std::string xml = BuildCiiXml(inv, test::FullSeller(), settings.Get());
+    inv.Calculate(rules);
+    std::string xml = BuildCiiXml(inv, test::FullSeller(), rules);
     EXPECT_EQ(WellFormednessError(xml), "");
     std::string line1 = test::ElementText(xml, "ram:IncludedSupplyChainTradeLineItem", 0);
     std::string line2 = test::ElementText(xml, "ram:IncludedSupplyChainTradeLineItem", 1);

@@ -2,7 +2,7 @@
 // failure cases on small fixtures.
 #include "nav_backend_fixture.h"
 
-#include "config/leitweg.h"
+#include "invoice/leitweg.h"
 #include "platform/error.h"
 
 using namespace velkaro;
@@ -159,6 +159,18 @@ TEST_P(NavLoad, PublicSectorLeitwegFromTheCustomerOrTheSellTo) {
     EXPECT_EQ(school->LeitwegID, "05315000-KREIS01-55");
     EXPECT_EQ(school->BuyerReference, "05315000-KREIS01-55");
     EXPECT_EQ(school->InvoiceEmail, "sekretariat@kreisschule-musterkreis.de");
+}
+
+// The VAT rules are the settings' ones: with the Netherlands as home country the Dutch
+// buyer is a domestic exempt case, not an intra-EU supply.
+TEST_P(NavLoad, InvoiceCalculatedWithTheTaxRulesOfTheSettings) {
+    Open(DemoDbPath(), std::string(kPlainIni) + "[Steuer]\nStandardLand=nl\nBefreiungsgrundE=Befreit nach Testregel\n");
+    const TTaxRules rules = TaxRulesOf(*FSettings);
+    EXPECT_EQ(rules.DefaultCountry, "nl");
+    EXPECT_EQ(rules.ExemptReasonE, "Befreit nach Testregel");
+    auto eu = FNav->LoadInvoice("Muster GmbH", "RE24-0004");
+    ASSERT_EQ(eu->VatGroups.size(), 1u);
+    EXPECT_EQ(eu->VatGroups[0].Category, vcE);
 }
 
 TEST_P(NavLoad, ForeignBuyers) {

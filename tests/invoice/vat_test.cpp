@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
 #include "invoice/invoice.h"
 #include "invoice/vat.h"
 #include "platform/error.h"
 #include "platform/number_format.h"
-#include "support/test_support.h"
 
 using namespace velkaro;
 
@@ -18,14 +16,10 @@ namespace {
 
 Currency Money(const char* text) { return Currency::Parse(text); }
 
-// Settings as the loader leaves them with the defaults in force.
+// The rules of the settings' defaults.
 class VatTest : public ::testing::Test {
 protected:
-    VatTest() : FSettings(FDir.File("velkaro.ini")) {
-        FSettings.DefaultCountry = "DE";
-        FSettings.ExemptReasonE = "Steuerfreie Leistung";
-        SetDecimalSeparatorOverride(",");
-    }
+    VatTest() { SetDecimalSeparatorOverride(","); }
     ~VatTest() override { ResetDecimalSeparatorOverride(); }
 
     static TInvLine Item(const char* net, const char* gross, double rate, int calcType = 0) {
@@ -46,8 +40,7 @@ protected:
         return line;
     }
 
-    test::TempFolder FDir;
-    TSettings FSettings;
+    TTaxRules FRules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
 };
 
 struct ExpectedGroup {
@@ -74,9 +67,7 @@ struct CalcCase {
 } // namespace
 
 TEST(VatCodes, CategoryCodeExemptionAndVatex) {
-    test::TempFolder dir;
-    TSettings settings(dir.File("velkaro.ini"));
-    settings.ExemptReasonE = "Eigene Befreiung";
+    const TTaxRules rules{.DefaultCountry = "DE", .ExemptReasonE = "Eigene Befreiung"};
     struct Case { TVatCategory cat; const char* code; const char* exemption; const char* vatex; };
     const Case cases[] = {
         {vcS, "S", "", ""},
@@ -88,7 +79,7 @@ TEST(VatCodes, CategoryCodeExemptionAndVatex) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CategoryCode(c.cat), c.code);
-        EXPECT_EQ(TInvoice::ExemptionText(c.cat, settings), c.exemption) << c.code;
+        EXPECT_EQ(TInvoice::ExemptionText(c.cat, rules), c.exemption) << c.code;
         EXPECT_EQ(VatexCode(c.cat), c.vatex) << c.code;
     }
 }
@@ -179,19 +170,19 @@ TEST_F(VatTest, LineCategoryRules) {
         inv.BillTo.Country = c.country;
         inv.BuyerVatID = c.vatId;
         TInvLine line = Item("1.00", "1.00", c.rate, c.calcType);
-        EXPECT_EQ(inv.LineCategory(line, FSettings), c.expected)
+        EXPECT_EQ(inv.LineCategory(line, FRules), c.expected)
             << c.rate << " " << c.calcType << " " << c.country << " '" << c.vatId << "'";
     }
 }
 
 TEST_F(VatTest, LineCategoryUsesConfiguredDefaultCountry) {
-    FSettings.DefaultCountry = "AT";
+    FRules.DefaultCountry = "AT";
     TInvoice inv;
     inv.BillTo.Country = "AT";
     inv.BuyerVatID = "ATU1";
-    EXPECT_EQ(inv.LineCategory(Item("1.00", "1.00", 0), FSettings), vcE);
+    EXPECT_EQ(inv.LineCategory(Item("1.00", "1.00", 0), FRules), vcE);
     inv.BillTo.Country = "DE";
-    EXPECT_EQ(inv.LineCategory(Item("1.00", "1.00", 0), FSettings), vcK);
+    EXPECT_EQ(inv.LineCategory(Item("1.00", "1.00", 0), FRules), vcK);
 }
 
 TEST_F(VatTest, CalculateCases) {
@@ -262,7 +253,7 @@ TEST_F(VatTest, CalculateCases) {
         inv.Lines = c.lines;
         inv.BillTo.Country = c.country;
         inv.BuyerVatID = c.buyerVatId;
-        inv.Calculate(FSettings);
+        inv.Calculate(FRules);
         ASSERT_EQ(inv.VatGroups.size(), c.groups.size());
         for (size_t i = 0; i < c.groups.size(); ++i) {
             EXPECT_EQ(inv.VatGroups[i].Category, c.groups[i].category) << i;
@@ -284,7 +275,7 @@ TEST_F(VatTest, WarningUsesTheUserDecimalSeparator) {
     TInvoice inv;
     inv.BillTo.Country = "DE";
     inv.Lines = {Item("0.13", "0.15", 19), Item("0.13", "0.15", 19)};
-    inv.Calculate(FSettings);
+    inv.Calculate(FRules);
     ASSERT_EQ(inv.Warnings.size(), 1u);
     EXPECT_EQ(inv.Warnings[0], "USt 19.00%: in NAV gebucht 0.04, Basis x Satz = 0.05 -> Differenz als Rundungsbetrag");
 }
@@ -294,8 +285,8 @@ TEST_F(VatTest, SecondRunRecomputesButRepeatsWarnings) {
     inv.BillTo.Country = "DE";
     inv.Warnings = {"vorher"};
     inv.Lines = {Item("0.13", "0.15", 19), Item("0.13", "0.15", 19)};
-    inv.Calculate(FSettings);
-    inv.Calculate(FSettings);
+    inv.Calculate(FRules);
+    inv.Calculate(FRules);
     ASSERT_EQ(inv.VatGroups.size(), 1u);
     EXPECT_EQ(inv.VatGroups[0].Tax, Money("0.05"));
     EXPECT_EQ(inv.Rounding, Money("-0.01"));
@@ -311,7 +302,7 @@ TEST_F(VatTest, UncomputableRateKeepsPostedTaxAndWarns) {
     TInvLine nan = Item("10.00", "11.90", std::nan(""));
     TInvLine huge = Item("10.00", "12.00", 1e300);
     inv.Lines = {nan, nan, huge};
-    inv.Calculate(FSettings);
+    inv.Calculate(FRules);
     // NaN equals no rate, so each NaN line stands alone.
     ASSERT_EQ(inv.VatGroups.size(), 3u);
     EXPECT_EQ(inv.VatGroups[0].Tax, Money("1.90"));
@@ -332,7 +323,7 @@ TEST_F(VatTest, HugeQuantitiesDoNotMatterOnlyAmountsDo) {
     TInvLine nanQuantity = Item("10.00", "11.90", 19);
     nanQuantity.Quantity = std::nan("");
     inv.Lines = {line, nanQuantity};
-    inv.Calculate(FSettings);
+    inv.Calculate(FRules);
     ASSERT_EQ(inv.VatGroups.size(), 1u);
     EXPECT_EQ(inv.DuePayable, Money("23.80"));
 }
@@ -344,12 +335,12 @@ TEST_F(VatTest, SumsBeyondMoneyRangeFailInsteadOfWrapping) {
     big.Amount = Currency::FromRaw(std::numeric_limits<int64_t>::max() - 5);
     big.AmountInclVat = big.Amount;
     inv.Lines = {big, big};
-    EXPECT_THROW(inv.Calculate(FSettings), Exception);
+    EXPECT_THROW(inv.Calculate(FRules), Exception);
 
     TInvoice inv2;
     TInvLine negative = Item("0", "0", 19);
     negative.Amount = Currency::FromRaw(std::numeric_limits<int64_t>::min() + 5);
     negative.AmountInclVat = Currency::FromRaw(std::numeric_limits<int64_t>::max() - 5);
     inv2.Lines = {negative};
-    EXPECT_THROW(inv2.Calculate(FSettings), Exception);
+    EXPECT_THROW(inv2.Calculate(FRules), Exception);
 }

@@ -20,6 +20,11 @@ DemoSet LoadDemoInvoices(const TempFolder& folder) {
     set.Settings->Provider = "SQLite";
     set.Settings->Database = "velkaro-demo.db";
     set.Settings->MaxRows = 100000;
+    set.Print = TPrintSetup{.FontName = set.Settings->FontName,
+                            .IccFile = set.Settings->IccFile,
+                            .Layout = set.Settings->Layout.get(),
+                            .LogoFile = set.Settings->LogoFile,
+                            .TaxRules = TaxRulesOf(*set.Settings)};
     TNavData nav(*set.Settings);
     for (const std::string& company : nav.Companies()) {
         TSeller seller = nav.LoadSeller(company);

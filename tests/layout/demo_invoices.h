@@ -7,6 +7,7 @@
 
 #include "config/settings.h"
 #include "invoice/invoice.h"
+#include "layout/print_setup.h"
 #include "support/test_support.h"
 
 namespace velkaro::test {
@@ -17,10 +18,11 @@ struct DemoInvoice {
     TSeller Seller;
 };
 
-// Settings of the demo (demo/velkaro.ini) in `folder`, with the database built there.
-// Empty `error` on success.
+// Settings of the demo (demo/velkaro.ini) in `folder`, with the database built there,
+// and their print set-up as the program takes it. Empty `error` on success.
 struct DemoSet {
     std::unique_ptr<TSettings> Settings;
+    TPrintSetup Print;
     std::vector<DemoInvoice> Invoices;
     std::vector<std::string> Refused; // "company no: message" of invoices the loader refuses
     std::string Error;

@@ -27,9 +27,9 @@ using test::RenderRig;
 using test::ErrorOf;
 
 std::string RenderToFile(RenderRig& rig, const std::string& name, const std::string& xml = "<x/>") {
-    rig.Inv.Calculate(rig.Settings());
+    rig.Inv.Calculate(rig.Setup().TaxRules);
     std::string path = rig.Folder() + name;
-    RenderInvoicePdf(rig.Inv, rig.Seller, rig.Settings(), path, xml);
+    RenderInvoicePdf(rig.Inv, rig.Seller, rig.Setup(), path, xml);
     return path;
 }
 
@@ -48,7 +48,7 @@ TEST(InvoicePdf, InformationAndXmpNameInvoiceSellerAndBuyer) {
                             "<fx:DocumentFileName>factur-x.xml</fx:DocumentFileName>",
                             "<fx:ConformanceLevel>EN 16931</fx:ConformanceLevel>"})
         EXPECT_NE(file.find(xmp), std::string::npos) << xmp;
-    // Regular and bold face of the settings as F1 and F2.
+    // Regular and bold face of the set-up as F1 and F2.
     EXPECT_NE(file.find("/Font << /F1 7 0 R /F2 10 0 R >>"), std::string::npos);
     EXPECT_NE(file.find("/BaseFont /Arial "), std::string::npos);
     EXPECT_NE(file.find("/BaseFont /Arial-Bold "), std::string::npos);
@@ -86,7 +86,7 @@ TEST(InvoicePdf, FailuresNameTheCauseAndLeaveTheTargetAlone) {
         const char* file;
     };
     const Case cases[] = {
-        {"ICC-Profil fehlt", [](RenderRig& r, const std::string& d) { r.Settings().IccFile = d + "fehlt.icc"; },
+        {"ICC-Profil fehlt", [](RenderRig& r, const std::string& d) { r.Setup().IccFile = d + "fehlt.icc"; },
          "ICC-Profil nicht gefunden: ", "fehlt.icc"},
         {"Logo beschädigt",
          [](RenderRig& r, const std::string& d) {
@@ -198,10 +198,10 @@ TEST(InvoicePdfTools, FixtureInvoicesPassFacturXCheckAndCarryTheirXml) {
         logo->FileName = test::TestDataPath("layout/render/logo.png");
         rig.Layout().BackgroundFirst = test::TestDataPath("layout/render/briefbogen.png");
         setup(rig);
-        rig.Inv.Calculate(rig.Settings());
-        std::string xml = BuildCiiXml(rig.Inv, rig.Seller, rig.Settings());
+        rig.Inv.Calculate(rig.Setup().TaxRules);
+        std::string xml = BuildCiiXml(rig.Inv, rig.Seller, rig.Setup().TaxRules);
         std::string pdf = out.File(name + ".pdf");
-        RenderInvoicePdf(rig.Inv, rig.Seller, rig.Settings(), pdf, xml);
+        RenderInvoicePdf(rig.Inv, rig.Seller, rig.Setup(), pdf, xml);
         files.push_back({name, pdf, xml});
     };
     produce("klein", [](RenderRig&) {});
@@ -252,8 +252,8 @@ TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected
     for (const test::DemoInvoice& d : demo.Invoices) {
         std::string name = d.Company + " " + d.Invoice.No;
         std::string pdf = folder.File(ReplaceAll(name, " ", "_") + ".pdf");
-        std::string xml = BuildCiiXml(d.Invoice, d.Seller, *demo.Settings);
-        RenderInvoicePdf(d.Invoice, d.Seller, *demo.Settings, pdf, xml);
+        std::string xml = BuildCiiXml(d.Invoice, d.Seller, demo.Print.TaxRules);
+        RenderInvoicePdf(d.Invoice, d.Seller, demo.Print, pdf, xml);
         files.push_back({name, pdf, xml});
 
         std::string text = PdfText(pdf);

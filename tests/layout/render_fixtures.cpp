@@ -3,6 +3,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "media/image_test_writers.h"
 #include "platform/text.h"
 
 namespace velkaro::test {
@@ -122,6 +123,8 @@ TInvLine Item(const std::string& itemNo, const std::string& description, double 
 }
 
 std::string FakeJpeg(int width, int height) {
+    if (width > 0 && height > 0)
+        return JpegBytes(width, height, JCS_RGB, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3, 200));
     std::string jpeg = "\xFF\xD8\xFF\xC0";
     jpeg += std::string("\x00\x11\x08", 3);
     jpeg += static_cast<char>(height >> 8);
@@ -170,20 +173,25 @@ TInvoice SmallInvoice() {
     return inv;
 }
 
-RenderRig::RenderRig() : FSettings(FFolder.File("velkaro.ini")) {
-    FDoc = std::make_unique<TPdfDocument>(FSettings.IccFile);
+RenderRig::RenderRig() {
+    FLayout.SetDefaults("");
+    FSetup.FontName = "Arial";
+    FSetup.IccFile = "/usr/share/color/icc/sRGB.icc";
+    FSetup.Layout = &FLayout;
+    FSetup.TaxRules = TTaxRules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
+    FDoc = std::make_unique<TPdfDocument>(FSetup.IccFile);
     FRenderer.Doc = FDoc.get();
-    FRenderer.FReg = &FDoc->AddFont(FSettings.FontName, false);
-    FRenderer.FBold = &FDoc->AddFont(FSettings.FontName, true);
+    FRenderer.FReg = &FDoc->AddFont(FSetup.FontName, false);
+    FRenderer.FBold = &FDoc->AddFont(FSetup.FontName, true);
 }
 
 void RenderRig::Prepare() {
-    Inv.Calculate(FSettings);
+    Inv.Calculate(FSetup.TaxRules);
     FRenderer.Inv = &Inv;
     FRenderer.Seller = Seller;
-    FRenderer.Settings = &FSettings;
-    FRenderer.L = FSettings.Layout.get();
-    FRenderer.Ctx = InvoiceContext(Inv, Seller, FSettings);
+    FRenderer.TaxRules = FSetup.TaxRules;
+    FRenderer.L = FSetup.Layout;
+    FRenderer.Ctx = InvoiceContext(Inv, Seller, FSetup.TaxRules);
 }
 
 void RenderRig::Render() {

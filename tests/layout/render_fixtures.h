@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
 #include "invoice/invoice.h"
+#include "layout/print_setup.h"
 #include "layout/renderer.h"
 #include "pdf/pdf_document.h"
 #include "support/test_support.h"
@@ -53,19 +53,20 @@ TInvLine TextLine(const std::string& description);
 TInvLine Item(const std::string& itemNo, const std::string& description, double quantity, double price,
               double vatPct, double discPct = 0);
 TSeller FixtureSeller();
-// JPEG data that carries only a frame header: enough for the PDF writer, which embeds a
-// ".jpg" with three components as it is; no decoder can read it.
+// A plain RGB JPEG of that size, which the PDF writer embeds as it is; with a side of 0
+// only a frame header, which no decoder can read.
 std::string FakeJpeg(int width, int height);
 // Two items at 19 %, payment by transfer with a due date and payment terms.
 TInvoice SmallInvoice();
 
-// Settings with their defaults in a temporary folder, a document with fonts F1/F2 of
-// the settings' face, and a renderer on both.
+// The print set-up of the settings' defaults (Arial, the system's sRGB profile, DE,
+// "Steuerfreie Leistung") on a built-in layout of its own, a temporary folder, a
+// document with fonts F1/F2 of the set-up's face, and a renderer on both.
 class RenderRig {
 public:
     RenderRig();
-    TSettings& Settings() { return FSettings; }
-    TLayout& Layout() { return *FSettings.Layout; }
+    TPrintSetup& Setup() { return FSetup; }
+    TLayout& Layout() { return FLayout; }
     TPdfDocument& Doc() { return *FDoc; }
     TRenderer& R() { return FRenderer; }
     const std::string& Folder() const { return FFolder.Path(); }
@@ -81,7 +82,8 @@ public:
 
 private:
     TempFolder FFolder;
-    TSettings FSettings;
+    TLayout FLayout;
+    TPrintSetup FSetup;
     std::unique_ptr<TPdfDocument> FDoc;
     TRenderer FRenderer;
 };

@@ -130,8 +130,7 @@ TEST(PaymentSentence, TermsDirectDebitTransferAndCashDiscount) {
 }
 
 TEST(ExemptionNotes, OnePerGroupOutsideStandardRateWithBuyerVatIdForAeAndK) {
-    test::RenderRig rig;
-    rig.Settings().ExemptReasonE = "Steuerfrei nach § 4 Nr. 21 UStG";
+    const TTaxRules rules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfrei nach § 4 Nr. 21 UStG"};
     TInvoice inv;
     inv.BuyerVatID = "DE298765432";
     inv.VatGroups = {{vcS, 19, {}, {}}, {vcAE, 0, {}, {}}, {vcE, 0, {}, {}}, {vcK, 0, {}, {}}, {vcG, 0, {}, {}}};
@@ -141,7 +140,7 @@ TEST(ExemptionNotes, OnePerGroupOutsideStandardRateWithBuyerVatIdForAeAndK) {
         "Steuerfreie innergemeinschaftliche Lieferung – USt-IdNr. Leistungsempfänger: DE298765432",
         "Steuerfreie Ausfuhrlieferung",
     };
-    EXPECT_EQ(ExemptionNotes(inv, rig.Settings()), expected);
+    EXPECT_EQ(ExemptionNotes(inv, rules), expected);
 }
 
 } // namespace

@@ -199,7 +199,7 @@ TEST(DrawTextBlock, TitleFirstLineLargeFurtherLinesSmallFromFiveAndAHalfMillimet
         rig.Inv.ShipTo.Street = "Hafenweg 3";
         rig.Inv.ShipTo.PostCode = "12345";
         rig.Inv.ShipTo.City = "Musterstadt";
-        rig.R().Ctx = InvoiceContext(rig.Inv, rig.Seller, rig.Settings());
+        rig.R().Ctx = InvoiceContext(rig.Inv, rig.Seller, rig.Setup().TaxRules);
         TLayoutElement e = *rig.Layout().Find(ekTitle);
         rig.R().DrawTextBlock(e);
         PageOps p = rig.Page(0);

@@ -5,6 +5,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "media/font_file.h"
+#include "media/image_test_writers.h"
 #include "support/test_support.h"
 #include "test_font_builder.h"
 
@@ -69,10 +70,8 @@ TEST_F(PdfDocumentTest, ContentOperatorsAreWrittenExactly) {
 
 TEST_F(PdfDocumentTest, DrawImageScalesIntoTheRectangle) {
     test::TempFolder tmp;
-    // A minimal grey JPEG header is enough: the file is taken as it is.
-    std::string jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x0B\x08\x00\x20\x00\x10\x01\x01\x11\x00", 15) +
-                       std::string(16, '\0') + "\xFF\xD9";
-    WriteFileBytes(tmp.File("logo.jpg"), jpeg);
+    // A grey JPEG of 16 × 32 pixels: the file is taken as it is.
+    WriteFileBytes(tmp.File("logo.jpg"), test::JpegBytes(16, 32, JCS_GRAYSCALE, std::vector<uint8_t>(16 * 32, 0)));
     TPdfImage& img = FDoc.AddImageFile(tmp.File("logo.jpg"));
     FDoc.DrawImage(img, 150, 10, 40, 20);
     EXPECT_EQ(Content(), "q 113.386 0 0 56.693 425.197 756.851 cm /Im1 Do Q\n");
@@ -131,9 +130,7 @@ TEST_F(PdfDocumentTest, WrapText) {
 
 TEST(PdfDocument, ImagesAreFoundAgainByFileNameWithoutCase) {
     test::TempFolder tmp;
-    std::string jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x0B\x08\x00\x01\x00\x01\x03\x01\x11\x00", 15) +
-                       std::string(16, '\0');
-    WriteFileBytes(tmp.File("Logo.JPG"), jpeg);
+    WriteFileBytes(tmp.File("Logo.JPG"), test::JpegBytes(1, 1, JCS_RGB, {10, 20, 30}));
     TPdfDocument doc("");
     TPdfImage& a = doc.AddImageFile(tmp.File("Logo.JPG"));
     TPdfImage& b = doc.AddImageFile(tmp.File("logo.jpg"));

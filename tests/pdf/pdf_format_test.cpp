@@ -44,6 +44,32 @@ TEST(PdfFormat, MetadataStrings) {
     EXPECT_EQ(XmpEscape("A & B <Test> \"q\""), "A &amp; B &lt;Test&gt; \"q\"");
 }
 
+// XML 1.0 allows no control characters but tab, LF and CR, and neither U+FFFE nor
+// U+FFFF; the XMP packet must stay well-formed and say what the information dictionary says.
+TEST(PdfFormat, MetadataTextKeepsWhatXmlAllows) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string metadata;
+        const char* hex;
+    } cases[] = {
+        {"plain", "Müller & Söhne <GmbH>", "Müller & Söhne <GmbH>",
+         "<FEFF004D00FC006C006C00650072002000260020005300F60068006E00650020003C0047006D00620048003E>"},
+        {"vertical tab", "A\vB", "AB", "<FEFF00410042>"},
+        {"other controls", std::string("A\x01\x1F\x00" "B\x7F", 6), "AB\x7F", "<FEFF00410042007F>"},
+        {"line ends", "A\tB\r\nC", "A B  C", "<FEFF004100200042002000200043>"},
+        {"non-characters", "A\xEF\xBF\xBE\xEF\xBF\xBF" "B\xEF\xBF\xBD", "AB\xEF\xBF\xBD", "<FEFF00410042FFFD>"},
+        {"invalid UTF-8", "A\xC3(", "A\xEF\xBF\xBD(", "<FEFF0041FFFD0028>"},
+        {"only controls", "\v\f", "", "<FEFF>"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PdfMetadataText(c.text), c.metadata) << c.name;
+        EXPECT_EQ(PdfHexString(c.text), c.hex) << c.name;
+        EXPECT_EQ(XmpEscape(c.text), XmpEscape(c.metadata)) << c.name;
+    }
+    EXPECT_EQ(XmpEscape("<\v&\v>"), "&lt;&amp;&gt;");
+}
+
 TEST(PdfFormat, DatesCarryTheUtcOffset) {
     TDateTime t = EncodeDateTime({2024, 1, 15, 10, 30, 0, 0});
     struct Case {

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "pdf/pdf_image.h"
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
@@ -11,7 +14,9 @@
 namespace velkaro {
 namespace {
 
+using test::ErrorOf;
 using test::TempFolder;
+using ::testing::HasSubstr;
 
 TEST(JpegHeader, ScanFindsTheFrameHeader) {
     const std::string sof = std::string("\xFF\xC0\x00\x11\x08\x01\x2C\x02\x58\x03", 10) + std::string(12, '\0');
@@ -100,6 +105,77 @@ TEST(PdfImage, ErrorsNameTheFile) {
                                                                  tmp.File("bad.jpg")));
     WriteFileBytes(tmp.File("text.gif"), "kein Bild");
     EXPECT_THAT(error(tmp.File("text.gif")), ::testing::HasSubstr(tmp.File("text.gif")));
+}
+
+
+// A JPEG is embedded byte for byte, so it must decode to its end first: a damaged one
+// would make every PDF invalid (qpdf: "invalid jpeg data").
+TEST(PdfImage, JpegTakenAsItIsMustDecodeToItsEnd) {
+    TempFolder tmp;
+    std::vector<uint8_t> pixels(48 * 48 * 3);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 41 % 253);
+    const std::string jpeg = test::JpegBytes(48, 48, JCS_RGB, pixels);
+    std::string huge = jpeg;
+    const size_t sof = huge.find("\xFF\xC0");
+    huge[sof + 5] = huge[sof + 7] = '\x4E', huge[sof + 6] = huge[sof + 8] = '\x20'; // 20000 × 20000
+    const size_t middle = jpeg.find("\xFF\xDA") + (jpeg.size() - jpeg.find("\xFF\xDA")) / 2; // inside the scan
+    const std::string leftOver = jpeg.substr(0, jpeg.size() - 2) + std::string(40, 'x') + "\xFF\xD9";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string error; // start of the message after the path
+    } cases[] = {
+        {"ganz.jpg", jpeg, ""},
+        {"rest-vor-dem-ende.jpeg", leftOver, ""},
+        {"abgeschnitten.jpg", jpeg.substr(0, jpeg.size() / 2), " (JPEG-Daten fehlerhaft: Premature end of JPEG file)"},
+        {"marke-mitten-drin.jpeg", jpeg.substr(0, middle) + "\xFF\xD0" + jpeg.substr(middle),
+         " (JPEG-Daten fehlerhaft: Corrupt JPEG data: premature end of data segment)"},
+        {"riesig.jpg", huge, " (20000 × 20000 Pixel, höchstens 50 Megapixel)"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = tmp.File(c.name);
+        WriteFileBytes(path, c.bytes);
+        std::string data;
+        const std::string error = ErrorOf([&] { data = TPdfImage::CreateFromFile(path, "Im1")->Data(); });
+        if (c.error.empty()) {
+            EXPECT_EQ(error, "") << c.name;
+            EXPECT_EQ(data, c.bytes) << c.name << ": taken as it is";
+        } else {
+            const std::string sentence = c.name == std::string("riesig.jpg") ? "Bild ist zu groß: "
+                                                                             : "Bilddatei kann nicht gelesen werden: ";
+            EXPECT_THAT(error, ::testing::StartsWith(sentence + path + c.error)) << c.name;
+        }
+    }
+}
+
+// Rewrites the file in place with other bytes of the same length and gives it back its
+// modification time: to the process it looks unchanged.
+void ReplaceUnnoticed(const std::string& path, const std::string& bytes) {
+    const auto modified = std::filesystem::last_write_time(path);
+    FILE* f = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    std::filesystem::last_write_time(path, modified);
+}
+
+TEST(PdfImage, EachPictureFileIsPreparedOncePerProcess) {
+    TempFolder tmp;
+    const std::string jpeg = test::JpegBytes(6, 4, JCS_GRAYSCALE, std::vector<uint8_t>(24, 80));
+    test::WritePng(tmp.File("logo.png"), 3, 2, 3, std::vector<uint8_t>(18, 90));
+    WriteFileBytes(tmp.File("logo.jpg"), jpeg);
+    for (const char* name : {"logo.jpg", "logo.png"}) {
+        const std::string path = tmp.File(name);
+        auto first = TPdfImage::CreateFromFile(path, "Im1");
+        // Unreadable as a picture now, but the process does not look at it again...
+        ReplaceUnnoticed(path, std::string(ReadFileBytes(path).size(), 'x'));
+        auto second = TPdfImage::CreateFromFile(path, "Im2");
+        EXPECT_EQ(second->Data(), first->Data()) << name;
+        EXPECT_EQ(second->ResName(), "Im2");
+        // ...until the file changes.
+        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+        EXPECT_THAT(ErrorOf([&] { TPdfImage::CreateFromFile(path, "Im3"); }), HasSubstr(path)) << name;
+    }
 }
 
 } // namespace

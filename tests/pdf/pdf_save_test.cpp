@@ -157,6 +157,63 @@ TEST(PdfSave, MissingIccProfileWritesNothing) {
     EXPECT_EQ(ReadFileBytes(tmp.File("alt.pdf")), "alte Datei");
 }
 
+TEST(PdfSave, IccProfileThatIsNoRgbOutputProfileWritesNothing) {
+    TempFolder tmp;
+    WriteFileBytes(tmp.File("alt.pdf"), "alte Datei");
+    WriteFileBytes(tmp.File("hostname"), "rechner-01\n");
+    for (const std::string& profile : {tmp.File("hostname"), std::string("/usr/share/color/icc/Gray.icc")}) {
+        if (!FileExists(profile)) continue;
+        TPdfDocument doc(profile);
+        EXPECT_THAT(test::ErrorOf([&] { doc.SaveToFile(tmp.File("alt.pdf")); }),
+                    ::testing::StartsWith("ICC-Profil ist ungültig: " + profile + " ("));
+        EXPECT_EQ(ReadFileBytes(tmp.File("alt.pdf")), "alte Datei");
+    }
+}
+
+// A vertical tab in a customer's name once went raw into the XMP packet: not XML, not PDF/A.
+TEST(PdfSave, ControlCharactersInMetadataKeepTheXmpWellFormed) {
+    REQUIRE_ICC();
+    TempFolder tmp;
+    TPdfDocument doc(kIcc);
+    doc.FacturX = true;
+    doc.Title = "Rechnung 1\v2";
+    doc.Author = std::string("Firma\x01\x1F" "GmbH");
+    doc.Subject = "an Kunde\tA\r\nB & C";
+    doc.Keywords = "Rechnung\f, \xEF\xBF\xBE" "1\xC3";
+    doc.Creator = "Velkaro\x1B";
+    doc.Producer = "Velkaro\x7F";
+    doc.AddAttachment("factur-x.xml", "text/xml", "Daten\vsatz", "Alternative", "<x/>");
+    const std::string pdf = doc.BuildFile(tmp.File("a.pdf"), kDates);
+    const std::string xmp = doc.BuildXmpPacket(kDates);
+    ASSERT_THAT(pdf, HasSubstr(xmp));
+    for (char c : xmp)
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << "control character " << int(c);
+    EXPECT_TRUE(IsValidUtf8(xmp));
+    EXPECT_THAT(xmp, Not(HasSubstr("\xEF\xBF\xBE")));
+    // The XMP and the information dictionary say the same.
+    struct Entry {
+        std::string xmp, info;
+    } entries[] = {
+        {"<rdf:li xml:lang=\"x-default\">Rechnung 12</rdf:li>", "/Title " + PdfHexString("Rechnung 12")},
+        {"<rdf:li>FirmaGmbH</rdf:li>", "/Author " + PdfHexString("FirmaGmbH")},
+        {"<rdf:li xml:lang=\"x-default\">an Kunde A  B &amp; C</rdf:li>", "/Subject " + PdfHexString("an Kunde A  B & C")},
+        {"<pdf:Keywords>Rechnung, 1\xEF\xBF\xBD</pdf:Keywords>", "/Keywords " + PdfHexString("Rechnung, 1\xEF\xBF\xBD")},
+        {"<xmp:CreatorTool>Velkaro</xmp:CreatorTool>", "/Creator " + PdfHexString("Velkaro")},
+        {"<pdf:Producer>Velkaro\x7F</pdf:Producer>", "/Producer " + PdfHexString("Velkaro\x7F")},
+    };
+    for (const Entry& e : entries) {
+        EXPECT_THAT(xmp, HasSubstr(e.xmp));
+        EXPECT_THAT(pdf, HasSubstr(e.info + " "));
+    }
+    EXPECT_THAT(pdf, HasSubstr("/Desc " + PdfHexString("Datensatz") + " "));
+    EXPECT_EQ(PdfHexString("Datensatz"), PdfHexString("Daten\vsatz"));
+
+    if (!test::CommandExists("xmllint")) GTEST_SKIP() << "xmllint fehlt (Paket libxml2-utils)";
+    WriteFileBytes(tmp.File("xmp.xml"), xmp);
+    std::string output;
+    EXPECT_EQ(test::RunCommand("xmllint --noout '" + tmp.File("xmp.xml") + "'", output), 0) << output;
+}
+
 // --- whole files, checked with the external tools --------------------------------
 
 bool HaveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }

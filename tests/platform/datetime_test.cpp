@@ -15,3 +15,31 @@ TEST(DateTime, DaysSince1899AndBack) {
     EXPECT_FALSE(IsValidDate(2023, 2, 29));
     EXPECT_EQ(DayOfWeek(EncodeDate(2026, 12, 10)), 5);  // a Thursday
 }
+
+TEST(DateTime, DisplayForms) {
+    const TDateTime t = EncodeDateTime({2025, 3, 4, 9, 5, 59, 600});
+    EXPECT_EQ(FormatDisplayDateTime(t), "04.03.2025 09:05");  // seconds cut, not rounded
+    EXPECT_EQ(FormatClockTime(t), "09:05:59");
+    EXPECT_EQ(FormatClockTime(EncodeDateTime({2025, 3, 4, 23, 59, 59, 0})), "23:59:59");
+    EXPECT_EQ(DateOf(t), EncodeDate(2025, 3, 4));
+}
+
+TEST(DateTime, IncMonthKeepsTheDayWhereTheMonthHasIt) {
+    struct Case { int y, m, d, months, ey, em, ed; };
+    const Case cases[] = {
+        {2025, 3, 15, -3, 2024, 12, 15},  // across the year
+        {2025, 5, 31, -3, 2025, 2, 28},   // cut to the end of February
+        {2024, 5, 31, -3, 2024, 2, 29},   // leap year
+        {2024, 1, 31, 1, 2024, 2, 29},
+        {2024, 10, 31, 2, 2024, 12, 31},
+        {2024, 11, 30, 3, 2025, 2, 28},
+        {2024, 12, 1, 1, 2025, 1, 1},
+        {2024, 6, 30, 0, 2024, 6, 30},
+        {2024, 3, 10, -27, 2021, 12, 10},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IncMonth(EncodeDate(c.y, c.m, c.d), c.months), EncodeDate(c.ey, c.em, c.ed))
+            << c.y << "-" << c.m << "-" << c.d << " " << c.months;
+    const TDateTime withTime = EncodeDateTime({2025, 5, 31, 14, 30, 0, 0});
+    EXPECT_EQ(FormatLogTimestamp(IncMonth(withTime, -3)), "2025-02-28 14:30:00");
+}

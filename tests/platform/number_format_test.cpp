@@ -83,3 +83,41 @@ TEST(NumberFormat, ResetReturnsToTheEnvironment) {
     ResetDecimalSeparatorOverride();
     EXPECT_EQ(UserDecimalSeparator(), fromEnvironment);
 }
+
+TEST(NumberFormat, ThousandsSeparatorOfNamedLocales) {
+    EXPECT_EQ(LocaleThousandsSeparator("C.UTF-8"), "");
+    EXPECT_EQ(LocaleThousandsSeparator("xx_NOWHERE.UTF-8"), "");
+    if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    EXPECT_EQ(LocaleThousandsSeparator("de_DE.UTF-8"), ".");
+}
+
+TEST(NumberFormat, GroupsWholeDigitsWithTheUserSeparators) {
+    struct Case { const char* decimal; const char* thousands; const char* plain; const char* text; };
+    const Case cases[] = {
+        {",", ".", "1190.00", "1.190,00"},
+        {",", ".", "-1234567.50", "-1.234.567,50"},
+        {",", ".", "999.99", "999,99"},
+        {",", ".", "100000.00", "100.000,00"},
+        {",", ".", "-100.00", "-100,00"},  // no separator between sign and digits
+        {",", ".", "0.00", "0,00"},
+        {",", ".", "1234", "1.234"},
+        {".", ",", "1234567.89", "1,234,567.89"},
+        {".", "", "1234567.89", "1234567.89"},     // a locale without grouping
+        {",", "\u00A0", "12345.00", "12\u00A0345,00"},  // separators of more than one byte
+    };
+    for (const Case& c : cases) {
+        SetDecimalSeparatorOverride(c.decimal);
+        SetThousandsSeparatorOverride(c.thousands);
+        EXPECT_EQ(LocalizeGroupedDecimal(c.plain), c.text) << c.plain << " " << c.thousands;
+    }
+    ResetDecimalSeparatorOverride();
+    ResetThousandsSeparatorOverride();
+}
+
+TEST(NumberFormat, ThousandsOverrideResetReturnsToTheEnvironment) {
+    const std::string fromEnvironment = UserThousandsSeparator();
+    SetThousandsSeparatorOverride("'");
+    EXPECT_EQ(UserThousandsSeparator(), "'");
+    ResetThousandsSeparatorOverride();
+    EXPECT_EQ(UserThousandsSeparator(), fromEnvironment);
+}

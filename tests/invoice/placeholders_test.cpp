@@ -1,11 +1,8 @@
-#include "layout/placeholders.h"
+#include "invoice/placeholders.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "config/settings.h"
-#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -175,13 +172,12 @@ TEST(SampleContext, EveryKeyPresentWithSampleValues) {
 
 class InvoiceContextTest : public ::testing::Test {
 protected:
-    test::TempFolder Folder;
-    TSettings Settings{Folder.File("velkaro.ini")};
+    TTaxRules Rules;
     TInvoice Inv;
     TSeller Seller;
 
     void SetUp() override {
-        Settings.DefaultCountry = "DE";
+        Rules.DefaultCountry = "DE";
         Inv.No = "RE-2026-17";
         Inv.CustomerNo = "K100";
         Inv.DocumentDate = EncodeDate(2026, 11, 24);
@@ -209,7 +205,7 @@ protected:
 };
 
 TEST_F(InvoiceContextTest, FillsEveryKeyFromInvoiceAndSeller) {
-    TPlaceholderContext c = InvoiceContext(Inv, Seller, Settings);
+    TPlaceholderContext c = InvoiceContext(Inv, Seller, Rules);
     for (const auto& info : PlaceholderList()) EXPECT_EQ(c.count(info.Key), 1u) << info.Key;
     EXPECT_EQ(c.size(), PlaceholderList().size() + 2);
     struct Case { const char* key; const char* value; };
@@ -228,35 +224,35 @@ TEST_F(InvoiceContextTest, FillsEveryKeyFromInvoiceAndSeller) {
 
 TEST_F(InvoiceContextTest, ShipmentDateWinsWhenSet) {
     Inv.ShipmentDate = EncodeDate(2026, 11, 20);
-    EXPECT_EQ(InvoiceContext(Inv, Seller, Settings)["Lieferdatum"], "20.11.2026");
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["Lieferdatum"], "20.11.2026");
     Inv.ShipmentDate = 0;
     Inv.PostingDate = 0;
-    EXPECT_EQ(InvoiceContext(Inv, Seller, Settings)["Lieferdatum"], "");
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["Lieferdatum"], "");
 }
 
 TEST_F(InvoiceContextTest, ShipToAddressOnlyWithShipToCode) {
     Inv.ShipToCode = "SUED";
-    TPlaceholderContext c = InvoiceContext(Inv, Seller, Settings);
+    TPlaceholderContext c = InvoiceContext(Inv, Seller, Rules);
     EXPECT_EQ(c["L.Adresse"], "Lager Süd, Hafenweg 3, 12345 Musterstadt");
     EXPECT_EQ(c["L.Name"], "Lager Süd");
     EXPECT_EQ(c["L.Ort"], "Musterstadt");
     Inv.ShipTo.Street = "";
     Inv.ShipTo.PostCode = "";
-    EXPECT_EQ(InvoiceContext(Inv, Seller, Settings)["L.Adresse"], "Lager Süd, Musterstadt");
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["L.Adresse"], "Lager Süd, Musterstadt");
 }
 
 TEST_F(InvoiceContextTest, CountryAbroadAndFallbacks) {
     Inv.BillTo.Country = "AT";
     Inv.BillTo.CountryName = "";
     Inv.CustomerEmail = "keine Adresse";
-    TPlaceholderContext c = InvoiceContext(Inv, Seller, Settings);
+    TPlaceholderContext c = InvoiceContext(Inv, Seller, Rules);
     EXPECT_EQ(c["K.Land"], "AT");
     EXPECT_EQ(c["K.LandAusland"], "AT");
     EXPECT_EQ(c["K.EMail"], "");
     Inv.BillTo.CountryName = "Österreich";
-    EXPECT_EQ(InvoiceContext(Inv, Seller, Settings)["K.LandAusland"], "Österreich");
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["K.LandAusland"], "Österreich");
     Inv.CurrencyCode = "";
-    EXPECT_EQ(InvoiceContext(Inv, Seller, Settings)["Waehrung"], "EUR");
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["Waehrung"], "EUR");
 }
 
 TEST_F(InvoiceContextTest, AddressBlockLosesExactlyTheEmptyLines) {
@@ -264,7 +260,7 @@ TEST_F(InvoiceContextTest, AddressBlockLosesExactlyTheEmptyLines) {
     Inv.BillTo.Street = "Hauptstr. 1";
     Inv.BillTo.PostCode = "70173";
     Inv.BillTo.City = "Stuttgart";
-    TPlaceholderContext c = InvoiceContext(Inv, Seller, Settings);
+    TPlaceholderContext c = InvoiceContext(Inv, Seller, Rules);
     EXPECT_EQ(ExpandTextBlock("{K.Name}\n{K.Name2}\n{K.Kontakt}\n{K.Strasse}\n{K.Strasse2}\n{K.PLZ} {K.Ort}\n"
                               "{K.LandAusland}\nIhre USt-IdNr.: {K.UStId}",
                               c),

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "config/email_extract.h"
-#include "config/name_value_list.h"
+#include "invoice/email_extract.h"
+#include "platform/fold_case.h"
 #include "platform/regex.h"
 #include "platform/text.h"
 

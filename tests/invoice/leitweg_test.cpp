@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/leitweg.h"
+#include "invoice/leitweg.h"
 
 using namespace velkaro;
 

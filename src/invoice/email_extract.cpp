@@ -1,10 +1,10 @@
-#include "config/email_extract.h"
+#include "invoice/email_extract.h"
 
 #include <optional>
 #include <string_view>
 #include <unordered_set>
 
-#include "config/name_value_list.h"
+#include "platform/fold_case.h"
 #include "platform/regex.h"
 #include "platform/text.h"
 

@@ -14,8 +14,6 @@
 
 namespace velkaro {
 
-class TSettings;
-
 // Key (without braces) -> plain-text value; keys compare without regard to letter case.
 // A key present with an empty value counts as known.
 using TPlaceholderContext = std::map<std::string, std::string, CaseInsensitiveLess>;
@@ -43,8 +41,9 @@ std::string JoinNonEmpty(const std::vector<std::string>& texts, std::string_view
 // Sets Firma, Firma2, Strasse, PLZ, Ort, Land, Telefon, Fax, EMail, Web, UStId, StNr,
 // Bank, IBAN, BIC, Kontoinhaber, GlaeubigerID, Geschaeftsfuehrer, Handelsregister.
 void AddSellerPlaceholders(TPlaceholderContext& context, const TSeller& seller);
-// Every key of PlaceholderList plus Name and Land, filled from the invoice and seller.
-TPlaceholderContext InvoiceContext(const TInvoice& invoice, const TSeller& seller, const TSettings& settings);
+// Every key of PlaceholderList plus Name and Land, filled from the invoice and seller;
+// the rules' default country decides whether K.LandAusland shows the buyer's country.
+TPlaceholderContext InvoiceContext(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules);
 // The made-up company shown in previews when no real seller can be loaded.
 TSeller SampleSeller();
 // Seller keys from the given seller, invoice keys with fixed sample values.

@@ -1,4 +1,4 @@
-#include "config/leitweg.h"
+#include "invoice/leitweg.h"
 
 #include <string_view>
 #include <vector>

@@ -1,9 +1,8 @@
-#include "layout/placeholders.h"
+#include "invoice/placeholders.h"
 
 #include <cstdio>
 
-#include "config/email_extract.h"
-#include "config/settings.h"
+#include "invoice/email_extract.h"
 
 namespace velkaro {
 
@@ -70,7 +69,7 @@ void AddSellerPlaceholders(TPlaceholderContext& context, const TSeller& seller) 
     context["Handelsregister"] = seller.CommercialRegister;
 }
 
-TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, const TSettings& settings) {
+TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, const TTaxRules& rules) {
     TPlaceholderContext c = NewPlaceholderContext();
     AddSellerPlaceholders(c, seller);
     c["Nr"] = inv.No;
@@ -99,7 +98,7 @@ TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, c
     c["K.Ort"] = inv.BillTo.City;
     std::string land = inv.BillTo.CountryName.empty() ? inv.BillTo.Country : inv.BillTo.CountryName;
     c["K.Land"] = land;
-    c["K.LandAusland"] = SameText(inv.BillTo.Country, settings.DefaultCountry) ? "" : land;
+    c["K.LandAusland"] = SameText(inv.BillTo.Country, rules.DefaultCountry) ? "" : land;
     c["K.UStId"] = inv.BuyerVatID;
     std::vector<std::string> mails = ExtractEmails(inv.CustomerEmail);
     c["K.EMail"] = mails.empty() ? "" : mails.front();

@@ -1,0 +1,85 @@
+#pragma once
+// The view-model of the main window's invoice list: one row per found invoice with the
+// display texts of its ten columns, its check box and its selection, and the marking
+// rule of the window's commands. The window's table model shows it and forwards clicks.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "invoice/invoice.h"
+
+namespace velkaro {
+
+enum TInvoiceColumn {
+    icNo, icDate, icCustomer, icName, icCity, icGross, icCurrency, icEmail, icEmailSource, icSentAt
+};
+inline constexpr size_t kInvoiceColumnCount = icSentAt + 1;
+
+struct TInvoiceColumnInfo {
+    const char* Caption;
+    int Width;  // pixels at 96 dots per inch
+    bool RightAligned;
+};
+
+// Captions, widths and alignment of the columns, in column order.
+const std::array<TInvoiceColumnInfo, kInvoiceColumnCount>& InvoiceColumns();
+
+struct TInvoiceRow {
+    TInvoiceListItem Item;
+    TDateTime SentAt = 0;  // last successful send; 0 when none
+    bool Checked = false;
+    bool Selected = false;
+    std::array<std::string, kInvoiceColumnCount> Texts;  // as shown
+
+    const std::string& No() const { return Texts[icNo]; }
+};
+
+// A row of a search result: date "dd.mm.yyyy", gross "#,##0.00" in the user's number
+// format, "EUR" for an empty currency, and the send time "dd.mm.yyyy hh:nn" when set.
+TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt);
+
+// Told by the list when it changes, so that a table on screen can follow.
+class TInvoiceListListener {
+public:
+    virtual ~TInvoiceListListener() = default;
+    // Rows were replaced, removed or reordered.
+    virtual void InvoiceListReset() = 0;
+    // Texts or check marks of the rows first..last (inclusive) changed.
+    virtual void InvoiceRowsChanged(size_t first, size_t last) = 0;
+};
+
+class TInvoiceListModel {
+public:
+    void SetListener(TInvoiceListListener* listener) { FListener = listener; }
+
+    size_t Count() const { return FRows.size(); }
+    const TInvoiceRow& Row(size_t index) const { return FRows.at(index); }
+
+    void Clear();
+    void Assign(std::vector<TInvoiceRow> rows);
+
+    // Out-of-range rows are ignored (a click may refer to a list that was just replaced).
+    void SetChecked(size_t index, bool checked);
+    void ToggleChecked(size_t index);
+    // "Alle an/abwählen": every row gets the opposite of the first row's check mark.
+    void ToggleAll();
+    // The rows selected on screen; the others lose their selection.
+    void SetSelection(const std::vector<size_t>& indices);
+    void SetSentAt(size_t index, TDateTime sentAt);
+
+    // The rows a command works on: the ticked rows in list order; when none is ticked,
+    // the selected rows in list order.
+    std::vector<size_t> MarkedRows() const;
+
+    // Stable sort by one column; see CompareInvoiceRows.
+    void Sort(TInvoiceColumn column, bool ascending);
+
+private:
+    void RowsChanged(size_t first, size_t last);
+
+    std::vector<TInvoiceRow> FRows;
+    TInvoiceListListener* FListener = nullptr;
+};
+
+} // namespace velkaro

@@ -1,0 +1,26 @@
+#pragma once
+// Producing one invoice's e-invoice files as the windows need it, behind an interface
+// so that presenters can be tested without database and PDF writer.
+#include <memory>
+#include <string>
+
+#include "platform/log.h"
+
+namespace velkaro {
+
+class TNavData;
+class TSettings;
+
+class TInvoiceProducer {
+public:
+    virtual ~TInvoiceProducer() = default;
+    // Produces the invoice and returns the PDF path; errors of any step raise, the log
+    // then holds the lines written so far.
+    virtual std::string GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                           const TLogProc& log) = 0;
+};
+
+// The program's generation workflow on `data` and `settings` (both must outlive it).
+std::unique_ptr<TInvoiceProducer> WorkflowInvoiceProducer(TNavData& data, const TSettings& settings);
+
+} // namespace velkaro

@@ -1,0 +1,220 @@
+// The main window's logic: connect, search, mark, produce, options and user values.
+#include "uimodel/main_presenter.h"
+
+#include "config/settings.h"
+#include "mail/sent_log.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "uimodel/invoice_producer.h"
+#include "uimodel/invoice_source.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr const char* kMarkFirst = "Bitte mindestens eine Rechnung markieren.";
+
+} // namespace
+
+TMainPresenter::TMainPresenter(TSettings& settings, TInvoiceSource& source, TInvoiceProducer& producer,
+                               TSentLog& sentLog, const TViewServices& services, TMainView& view)
+    : FSettings(settings), FSource(source), FProducer(producer), FSentLog(sentLog), FServices(services),
+      FView(view) {
+    FDateTo = DateOf(FServices.Clock.Now());
+    FDateFrom = IncMonth(FDateTo, -3);
+}
+
+std::string TMainPresenter::Company() const {
+    return FCompanyIndex >= 0 ? FCompanies[static_cast<size_t>(FCompanyIndex)] : std::string();
+}
+
+std::array<std::string, 3> TMainPresenter::StatusTexts() const {
+    return {"Datenbank: " + FSettings.Server + " / " + FSettings.Database, "Ausgabe: " + FSettings.OutDir,
+            std::string(FSettings.SaveXml ? "PDF + XML" : "PDF") + (FSettings.OpenPdf ? ", danach öffnen" : "")};
+}
+
+bool TMainPresenter::SaveXml() const { return FSettings.SaveXml; }
+bool TMainPresenter::OpenPdf() const { return FSettings.OpenPdf; }
+
+void TMainPresenter::SelectCompany(int index) {
+    FCompanyIndex = index >= 0 && static_cast<size_t>(index) < FCompanies.size() ? index : -1;
+    FView.CompaniesChanged();
+}
+
+void TMainPresenter::SetDateFrom(TDateTime date) { FDateFrom = DateOf(date); }
+void TMainPresenter::SetDateTo(TDateTime date) { FDateTo = DateOf(date); }
+
+void TMainPresenter::Log(const std::string& text) {
+    FServices.Log.AppendLogLine(FormatClockTime(FServices.Clock.Now()) + " " + text);
+}
+
+void TMainPresenter::ConnectDatabase() {
+    TBusyScope busy(FServices.Busy);
+    try {
+        FSource.Disconnect();
+        FCompanies.clear();
+        FCompanyIndex = -1;
+        FCompanies = FSource.Companies();
+        for (size_t i = 0; i < FCompanies.size() && FCompanyIndex < 0; ++i)
+            if (SameText(FCompanies[i], FSettings.Company)) FCompanyIndex = static_cast<int>(i);
+        if (FCompanyIndex < 0 && !FCompanies.empty()) FCompanyIndex = 0;
+        Log("Verbunden mit " + FSettings.Server + " / " + FSettings.Database);
+    } catch (const std::exception& e) {
+        Log(std::string("FEHLER bei der Datenbankverbindung: ") + e.what());
+        Log("  Verbindung eintragen: Einstellungen › Einstellungsdatei (INI) bearbeiten, Abschnitt [Datenbank], "
+            "danach „Einstellungsdatei neu laden“.");
+    }
+    FView.CompaniesChanged();
+}
+
+TDateTime TMainPresenter::SentAt(const std::string& invoiceNo) const {
+    TDateTime when = 0;
+    return FSentLog.LastSent(Company(), invoiceNo, when) ? when : 0;
+}
+
+void TMainPresenter::DoSearch() {
+    if (FCompanyIndex < 0) return;
+    TBusyScope busy(FServices.Busy);
+    FInvoices.Clear();
+    std::vector<TInvoiceListItem> found;
+    try {
+        found = FSource.Search(Company(), FSearchText, FDateFrom, FDateTo);
+    } catch (const std::exception& e) {
+        Log(std::string("FEHLER bei der Suche: ") + e.what());
+        return;
+    }
+    std::vector<TInvoiceRow> rows;
+    rows.reserve(found.size());
+    for (const TInvoiceListItem& item : found) rows.push_back(MakeInvoiceRow(item, SentAt(item.No)));
+    // A single hit is ticked, so that it can be produced without marking it.
+    if (rows.size() == 1) rows.front().Checked = true;
+    FInvoices.Assign(std::move(rows));
+
+    FCountText = std::to_string(FInvoices.Count()) + " Rechnung(en)";
+    if (static_cast<long long>(FInvoices.Count()) >= FSettings.MaxRows)
+        FCountText += " (Limit erreicht - Filter einschränken)";
+    FView.CountChanged();
+}
+
+void TMainPresenter::UpdateSentColumn(size_t row) {
+    if (row < FInvoices.Count()) FInvoices.SetSentAt(row, SentAt(FInvoices.Row(row).No()));
+}
+
+void TMainPresenter::SetProgress(const std::string& text) {
+    FProgressText = text;
+    FView.ProgressChanged();
+}
+
+size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step) {
+    // Restores the window also when an error ends the run.
+    struct TRunScope {
+        TMainPresenter& P;
+        TBusyScope Busy;
+        TRunScope(TMainPresenter& p, TRunKind kind) : P(p), Busy(p.FServices.Busy) {
+            P.FRunKind = kind;
+            P.FCancelRequested = false;
+            P.FView.RunStateChanged();
+        }
+        ~TRunScope() {
+            P.FRunKind = rkNone;
+            P.FCancelRequested = false;
+            P.FProgressText.clear();
+            P.FView.ProgressChanged();
+            P.FView.RunStateChanged();
+        }
+    } scope(*this, kind);
+
+    size_t done = 0;
+    while (done < count) {
+        SetProgress(std::to_string(done + 1) + " von " + std::to_string(count));
+        step(done);
+        ++done;
+        FServices.Events.ProcessPendingEvents();
+        if (FCancelRequested && done < count) {
+            Log("Abgebrochen nach " + std::to_string(done) + " von " + std::to_string(count) + " Rechnungen.");
+            break;
+        }
+    }
+    return done;
+}
+
+void TMainPresenter::RequestCancel() {
+    if (FRunKind != rkNone) FCancelRequested = true;
+}
+
+void TMainPresenter::DoGenerate() {
+    if (FRunKind != rkNone) return;
+    std::vector<std::string> numbers;
+    for (size_t row : MarkedItems()) numbers.push_back(FInvoices.Row(row).No());
+    if (numbers.empty()) {
+        FServices.Messages.Inform(kMarkFirst);
+        return;
+    }
+
+    const std::string company = Company();
+    const TLogProc log = [this](const std::string& line) { Log(line); };
+    int succeeded = 0, failed = 0;
+    std::string lastPdf;
+    RunSteps(rkGenerate, numbers.size(), [&](size_t i) {
+        try {
+            lastPdf = FProducer.GenerateInvoicePdf(company, numbers[i], log);
+            ++succeeded;
+        } catch (const std::exception& e) {
+            ++failed;
+            Log("FEHLER " + numbers[i] + ": " + e.what());
+        }
+    });
+    Log("Fertig: " + std::to_string(succeeded) + " erzeugt, " + std::to_string(failed) + " Fehler.");
+
+    if (FSettings.OpenPdf && succeeded > 0)
+        FServices.Opener.OpenPath(numbers.size() == 1 ? lastPdf : FSettings.OutDir);
+}
+
+void TMainPresenter::StoreUserValues() noexcept {
+    try {
+        if (FCompanyIndex >= 0) FSettings.Company = Company();
+        FSettings.SaveUserValues();
+    } catch (...) {
+        // Closing the window never shows an error.
+    }
+}
+
+void TMainPresenter::OpenOutputFolder() {
+    ForceDirectories(FSettings.OutDir);
+    FServices.Opener.OpenPath(FSettings.OutDir);
+}
+
+std::string TMainPresenter::OutDirDialogStart() const {
+    return DirectoryExists(FSettings.OutDir) ? FSettings.OutDir : std::string();
+}
+
+void TMainPresenter::SetOutDir(const std::string& folder) {
+    FSettings.OutDir = folder;
+    FView.StatusChanged();
+    Log("Ausgabeordner: " + folder);
+}
+
+void TMainPresenter::SetSaveXml(bool on) {
+    FSettings.SaveXml = on;
+    FView.StatusChanged();
+}
+
+void TMainPresenter::SetOpenPdf(bool on) {
+    FSettings.OpenPdf = on;
+    FView.StatusChanged();
+}
+
+void TMainPresenter::EditSettingsFile() {
+    StoreUserValues();
+    FServices.Opener.OpenPath(FSettings.FFileName);
+    Log("Einstellungsdatei geöffnet. Nach dem Speichern „Einstellungen > Einstellungsdatei neu laden“ wählen.");
+}
+
+void TMainPresenter::ReloadSettings() {
+    FSettings.Load();
+    FView.StatusChanged();
+    Log("Einstellungsdatei neu geladen: " + FSettings.FFileName);
+    ConnectDatabase();
+}
+
+} // namespace velkaro

@@ -1,0 +1,118 @@
+#pragma once
+// The logic of the main window, free of any GUI toolkit: connecting and the company
+// list, the search with its date range and count label, the invoice list and its
+// marking, producing the marked invoices with progress and cancel, the sent column,
+// the output options and the user values saved when the window closes. The window
+// shows the state kept here and forwards the user's actions.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "uimodel/invoice_list.h"
+#include "uimodel/main_view.h"
+#include "uimodel/view_services.h"
+
+namespace velkaro {
+
+class TInvoiceProducer;
+class TInvoiceSource;
+class TSentLog;
+class TSettings;
+
+// The run in progress; its button is disabled while it runs.
+enum TRunKind { rkNone, rkGenerate, rkMail };
+
+class TMainPresenter {
+public:
+    // Keeps references to all arguments, which must outlive the presenter. The date
+    // range starts three calendar months before today and ends today.
+    TMainPresenter(TSettings& settings, TInvoiceSource& source, TInvoiceProducer& producer, TSentLog& sentLog,
+                   const TViewServices& services, TMainView& view);
+    TMainPresenter(const TMainPresenter&) = delete;
+    TMainPresenter& operator=(const TMainPresenter&) = delete;
+
+    // --- state the window shows
+    const std::vector<std::string>& Companies() const { return FCompanies; }
+    int CompanyIndex() const { return FCompanyIndex; }  // -1: none selected
+    std::string Company() const;                        // "" when none is selected
+    TDateTime DateFrom() const { return FDateFrom; }
+    TDateTime DateTo() const { return FDateTo; }
+    const std::string& SearchText() const { return FSearchText; }
+    const std::string& CountText() const { return FCountText; }
+    TInvoiceListModel& Invoices() { return FInvoices; }
+    const TInvoiceListModel& Invoices() const { return FInvoices; }
+    TRunKind RunKind() const { return FRunKind; }
+    const std::string& ProgressText() const { return FProgressText; }  // "2 von 5" while a run goes on
+    // Status bar panels: database, output folder, output options.
+    std::array<std::string, 3> StatusTexts() const;
+    bool SaveXml() const;
+    bool OpenPdf() const;
+
+    // --- the user's input
+    void SelectCompany(int index);
+    void SetDateFrom(TDateTime date);  // the whole day is kept
+    void SetDateTo(TDateTime date);
+    void SetSearchText(const std::string& text) { FSearchText = text; }
+
+    // --- commands
+    // One line in the log pane: "hh:nn:ss " + text.
+    void Log(const std::string& text);
+    // Reconnects and fills the company list; errors are logged, the window stays usable.
+    void ConnectDatabase();
+    // Nothing happens while no company is selected.
+    void DoSearch();
+    // Column "Versendet am" of one row from the sent-mail log.
+    void UpdateSentColumn(size_t row);
+    std::vector<size_t> MarkedItems() const { return FInvoices.MarkedRows(); }
+    void ToggleAll() { FInvoices.ToggleAll(); }
+    void RowDoubleClicked(size_t row) { FInvoices.ToggleChecked(row); }
+    // Produces the marked invoices one after the other; errors of one invoice are logged
+    // and counted. Errors outside the invoices' own steps end the run and propagate.
+    void DoGenerate();
+    // Asks the running run to stop after the invoice it is working on.
+    void RequestCancel();
+    // Saves company, output folder, output options and theme; never fails.
+    void StoreUserValues() noexcept;
+
+    // --- menu
+    // Creates the output folder when missing and opens it.
+    void OpenOutputFolder();
+    // Where the folder dialog starts: the output folder when it exists, else "".
+    std::string OutDirDialogStart() const;
+    void SetOutDir(const std::string& folder);
+    void SetSaveXml(bool on);
+    void SetOpenPdf(bool on);
+    // Saves the user values, opens the settings file for editing and says how to reload.
+    void EditSettingsFile();
+    // Reads the settings file again and reconnects.
+    void ReloadSettings();
+
+private:
+    // Runs step(i) for i = 0 … count-1 as a run of `kind`: busy cursor, progress
+    // "n von m", pending events processed after each step, and a cancel request
+    // honoured after the current step. Returns how many steps ran.
+    size_t RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step);
+    TDateTime SentAt(const std::string& invoiceNo) const;
+    void SetProgress(const std::string& text);
+
+    TSettings& FSettings;
+    TInvoiceSource& FSource;
+    TInvoiceProducer& FProducer;
+    TSentLog& FSentLog;
+    TViewServices FServices;
+    TMainView& FView;
+
+    std::vector<std::string> FCompanies;
+    int FCompanyIndex = -1;
+    TDateTime FDateFrom = 0;
+    TDateTime FDateTo = 0;
+    std::string FSearchText;
+    std::string FCountText;
+    TInvoiceListModel FInvoices;
+    TRunKind FRunKind = rkNone;
+    bool FCancelRequested = false;
+    std::string FProgressText;
+};
+
+} // namespace velkaro

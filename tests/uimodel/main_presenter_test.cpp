@@ -1,0 +1,476 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "config/settings.h"
+#include "fake_main_window.h"
+#include "mail/sent_log.h"
+#include "platform/files.h"
+#include "platform/number_format.h"
+#include "support/test_support.h"
+#include "uimodel/main_presenter.h"
+
+using namespace velkaro;
+using velkaro::test::FakeInvoiceProducer;
+using velkaro::test::FakeInvoiceSource;
+using velkaro::test::FakeMainWindow;
+using velkaro::test::TempFolder;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr const char* kMuster = "Muster GmbH";
+constexpr const char* kNordwind = "Nordwind Handels GmbH";
+constexpr const char* kConnectHelp =
+    "  Verbindung eintragen: Einstellungen › Einstellungsdatei (INI) bearbeiten, Abschnitt [Datenbank], danach "
+    "„Einstellungsdatei neu laden“.";
+
+TInvoiceListItem Item(const std::string& no, TDateTime posted = EncodeDate(2025, 5, 2), const char* gross = "119") {
+    TInvoiceListItem item;
+    item.No = no;
+    item.PostingDate = posted;
+    item.CustomerNo = "K" + no;
+    item.Name = "Kunde " + no;
+    item.City = "Stuttgart";
+    item.Gross = Currency::Parse(gross);
+    item.InvoiceEmail = "rechnung@kunde.de";
+    item.InvoiceEmailSource = "Debitor";
+    return item;
+}
+
+std::vector<TInvoiceListItem> Items(const Strings& numbers) {
+    std::vector<TInvoiceListItem> items;
+    for (const std::string& no : numbers) items.push_back(Item(no));
+    return items;
+}
+
+class MainPresenterTest : public ::testing::Test {
+protected:
+    MainPresenterTest() {
+        SetDecimalSeparatorOverride(",");
+        SetThousandsSeparatorOverride(".");
+        Window.Time = EncodeDateTime({2025, 5, 31, 14, 30, 15, 0});
+        WriteTextFile(IniFile(), "[Datenbank]\nServer=sql01\nDatenbank=NAV2018\nMandant=nordwind handels gmbh\n"
+                                 "MaxZeilen=3\n[Ausgabe]\nOrdner=" + Folder.File("Ausgabe") + "\n");
+        Settings = std::make_unique<TSettings>(IniFile());
+        SentLog = std::make_unique<TSentLog>(Settings->MailLogFile);
+        Source.CompanyNames = {kMuster, kNordwind};
+        Presenter = std::make_unique<TMainPresenter>(*Settings, Source, Producer, *SentLog, Window.Services(), Window);
+    }
+    ~MainPresenterTest() override {
+        ResetDecimalSeparatorOverride();
+        ResetThousandsSeparatorOverride();
+    }
+
+    std::string IniFile() const { return Folder.File("velkaro.ini"); }
+
+    // Connected with Muster GmbH selected and `numbers` found.
+    void SearchFinds(const Strings& numbers) {
+        Presenter->ConnectDatabase();
+        Presenter->SelectCompany(0);
+        Source.Found = Items(numbers);
+        Presenter->DoSearch();
+        Window.LogLines.clear();
+    }
+
+    Strings MarkedNumbers() const {
+        Strings numbers;
+        for (size_t row : Presenter->MarkedItems()) numbers.push_back(Presenter->Invoices().Row(row).No());
+        return numbers;
+    }
+
+    std::vector<bool> CheckMarks() const {
+        std::vector<bool> marks;
+        for (size_t i = 0; i < Presenter->Invoices().Count(); ++i) marks.push_back(Presenter->Invoices().Row(i).Checked);
+        return marks;
+    }
+
+    TempFolder Folder;
+    FakeMainWindow Window;
+    FakeInvoiceSource Source;
+    FakeInvoiceProducer Producer;
+    std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TSentLog> SentLog;
+    std::unique_ptr<TMainPresenter> Presenter;
+};
+
+// --- connecting
+
+TEST_F(MainPresenterTest, ConnectFillsTheCompaniesAndSelectsTheSavedOne) {
+    Presenter->ConnectDatabase();
+    EXPECT_EQ(Source.Calls, (Strings{"disconnect", "companies"}));
+    EXPECT_EQ(Presenter->Companies(), (Strings{kMuster, kNordwind}));
+    EXPECT_EQ(Presenter->CompanyIndex(), 1);  // letter case ignored
+    EXPECT_EQ(Presenter->Company(), kNordwind);
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Verbunden mit sql01 / NAV2018"}));
+    EXPECT_EQ(Window.CompanyUpdates, 1);
+    EXPECT_EQ(Window.BusyDepth, 0);
+}
+
+TEST_F(MainPresenterTest, ConnectSelectsTheFirstCompanyWhenTheSavedOneIsMissing) {
+    struct Case { Strings companies; std::string saved; int index; };
+    const Case cases[] = {
+        {{kMuster, kNordwind}, "Gibt es nicht", 0},
+        {{kMuster, kNordwind}, "", 0},
+        {{kMuster, kNordwind}, "MUSTER GMBH", 0},
+        {{}, kMuster, -1},
+    };
+    for (const Case& c : cases) {
+        Source.CompanyNames = c.companies;
+        Settings->Company = c.saved;
+        Presenter->ConnectDatabase();
+        EXPECT_EQ(Presenter->CompanyIndex(), c.index) << c.saved;
+    }
+}
+
+TEST_F(MainPresenterTest, UnreachableDatabaseLogsTwoLinesAndLeavesTheWindowUsable) {
+    Presenter->ConnectDatabase();
+    ASSERT_EQ(Presenter->CompanyIndex(), 1);
+    Window.LogLines.clear();
+
+    Source.CompaniesError = "Server sql01 nicht erreichbar";
+    Presenter->ConnectDatabase();  // as after reloading changed settings
+    EXPECT_EQ(Window.LogTexts(),
+              (Strings{"FEHLER bei der Datenbankverbindung: Server sql01 nicht erreichbar", kConnectHelp}));
+    EXPECT_TRUE(Presenter->Companies().empty());
+    EXPECT_EQ(Presenter->CompanyIndex(), -1);
+    EXPECT_EQ(Window.CompanyUpdates, 2);
+    EXPECT_EQ(Window.BusyDepth, 0);
+
+    // Without a company the search does nothing.
+    Presenter->DoSearch();
+    EXPECT_EQ(Source.Searches.size(), 0u);
+    EXPECT_EQ(Window.LogLines.size(), 2u);
+    EXPECT_EQ(Window.CountUpdates, 0);
+}
+
+// --- searching
+
+TEST_F(MainPresenterTest, DateRangeStartsThreeMonthsBeforeToday) {
+    EXPECT_EQ(Presenter->DateTo(), EncodeDate(2025, 5, 31));
+    EXPECT_EQ(Presenter->DateFrom(), EncodeDate(2025, 2, 28));  // no 31 February
+}
+
+TEST_F(MainPresenterTest, SearchPassesCompanyTextAndWholeDays) {
+    Presenter->ConnectDatabase();
+    Presenter->SelectCompany(0);
+    Presenter->SetDateFrom(EncodeDateTime({2024, 3, 1, 17, 45, 0, 0}));
+    Presenter->SetDateTo(EncodeDateTime({2024, 3, 31, 23, 59, 0, 0}));
+    Presenter->SetSearchText(" Stuttgart ");
+    Presenter->DoSearch();
+    ASSERT_EQ(Source.Searches.size(), 1u);
+    EXPECT_EQ(Source.Searches[0].Company, kMuster);
+    EXPECT_EQ(Source.Searches[0].Text, " Stuttgart ");  // trimming is the database's part
+    EXPECT_EQ(Source.Searches[0].From, EncodeDate(2024, 3, 1));
+    EXPECT_EQ(Source.Searches[0].To, EncodeDate(2024, 3, 31));
+    EXPECT_EQ(Window.BusyDepth, 0);
+}
+
+TEST_F(MainPresenterTest, SearchShowsTheTenColumns) {
+    TInvoiceListItem item = Item("RE/24/7", EncodeDate(2024, 3, 5), "-1234567.5");
+    item.CurrencyCode = "";
+    TInvoiceListItem swiss = Item("RE24-0006", EncodeDate(2024, 12, 31), "999.995");
+    swiss.CurrencyCode = "CHF";
+    swiss.InvoiceEmail = "";
+    swiss.InvoiceEmailSource = "";
+    Presenter->ConnectDatabase();
+    Source.Found = {item, swiss};
+    Presenter->DoSearch();
+
+    ASSERT_EQ(Presenter->Invoices().Count(), 2u);
+    const auto expectTexts = [this](size_t row, const std::array<std::string, kInvoiceColumnCount>& texts) {
+        EXPECT_EQ(Presenter->Invoices().Row(row).Texts, texts) << row;
+    };
+    expectTexts(0, {"RE/24/7", "05.03.2024", "KRE/24/7", "Kunde RE/24/7", "Stuttgart", "-1.234.567,50", "EUR",
+                    "rechnung@kunde.de", "Debitor", ""});
+    expectTexts(1, {"RE24-0006", "31.12.2024", "KRE24-0006", "Kunde RE24-0006", "Stuttgart", "1.000,00", "CHF",
+                    "", "", ""});
+    EXPECT_EQ(InvoiceColumns()[icGross].Caption, std::string("Brutto"));
+    EXPECT_TRUE(InvoiceColumns()[icGross].RightAligned);
+}
+
+TEST_F(MainPresenterTest, CountLabelAndAutoTickFollowTheNumberOfHits) {
+    struct Case { Strings found; std::string count; std::vector<bool> checks; };
+    const Case cases[] = {  // MaxZeilen=3
+        {{}, "0 Rechnung(en)", {}},
+        {{"RE1"}, "1 Rechnung(en)", {true}},
+        {{"RE1", "RE2"}, "2 Rechnung(en)", {false, false}},
+        {{"RE1", "RE2", "RE3"}, "3 Rechnung(en) (Limit erreicht - Filter einschränken)", {false, false, false}},
+    };
+    Presenter->ConnectDatabase();
+    int updates = 0;
+    for (const Case& c : cases) {
+        Source.Found = Items(c.found);
+        Presenter->DoSearch();
+        EXPECT_EQ(Presenter->CountText(), c.count);
+        EXPECT_EQ(CheckMarks(), c.checks) << c.count;
+        EXPECT_EQ(Window.CountUpdates, ++updates);
+    }
+}
+
+TEST_F(MainPresenterTest, FailedSearchEmptiesTheListAndKeepsTheCount) {
+    SearchFinds({"RE1", "RE2"});
+    Source.SearchError = "Zeitüberschreitung";
+    Presenter->DoSearch();
+    EXPECT_EQ(Window.LogTexts(), (Strings{"FEHLER bei der Suche: Zeitüberschreitung"}));
+    EXPECT_EQ(Presenter->Invoices().Count(), 0u);
+    EXPECT_EQ(Presenter->CountText(), "2 Rechnung(en)");
+    EXPECT_EQ(Window.BusyDepth, 0);
+}
+
+// --- marking
+
+TEST_F(MainPresenterTest, TickedRowsWinOverSelectedRows) {
+    struct Case { std::vector<size_t> ticked, selected; Strings marked; };
+    const Case cases[] = {
+        {{}, {}, {}},
+        {{}, {2, 0}, {"RE1", "RE3"}},          // selected rows, in list order
+        {{3, 1}, {}, {"RE2", "RE4"}},          // ticked rows, in list order
+        {{2}, {0, 1, 3}, {"RE3"}},             // one tick beats any selection
+    };
+    for (const Case& c : cases) {
+        SearchFinds({"RE1", "RE2", "RE3", "RE4"});
+        for (size_t row : c.ticked) Presenter->Invoices().SetChecked(row, true);
+        Presenter->Invoices().SetSelection(c.selected);
+        EXPECT_EQ(MarkedNumbers(), c.marked);
+    }
+}
+
+TEST_F(MainPresenterTest, ToggleAllFollowsTheFirstRow) {
+    SearchFinds({"RE1", "RE2", "RE3"});
+    Presenter->Invoices().SetChecked(1, true);
+    Presenter->ToggleAll();  // first row not ticked: all on
+    EXPECT_EQ(CheckMarks(), (std::vector<bool>{true, true, true}));
+    Presenter->Invoices().SetChecked(2, false);
+    Presenter->ToggleAll();  // first row ticked: all off
+    EXPECT_EQ(CheckMarks(), (std::vector<bool>{false, false, false}));
+
+    SearchFinds({});
+    Presenter->ToggleAll();  // nothing to do in an empty list
+    EXPECT_TRUE(CheckMarks().empty());
+}
+
+TEST_F(MainPresenterTest, DoubleClickTogglesTheRow) {
+    SearchFinds({"RE1", "RE2"});
+    Presenter->RowDoubleClicked(1);
+    EXPECT_EQ(CheckMarks(), (std::vector<bool>{false, true}));
+    Presenter->RowDoubleClicked(1);
+    EXPECT_EQ(CheckMarks(), (std::vector<bool>{false, false}));
+    Presenter->RowDoubleClicked(2);  // a row of a list just replaced
+    EXPECT_EQ(CheckMarks(), (std::vector<bool>{false, false}));
+}
+
+// --- producing
+
+TEST_F(MainPresenterTest, GenerateAsksForAMarkFirst) {
+    SearchFinds({"RE1", "RE2"});
+    Presenter->DoGenerate();
+    EXPECT_EQ(Window.Informed, (Strings{"Bitte mindestens eine Rechnung markieren."}));
+    EXPECT_TRUE(Producer.Produced.empty());
+    EXPECT_TRUE(Window.LogLines.empty());
+    EXPECT_EQ(Window.RunStateUpdates, 0);
+}
+
+TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
+    SearchFinds({"RE1", "RE2", "RE3"});
+    Presenter->Invoices().SetChecked(0, true);
+    Presenter->Invoices().SetChecked(2, true);
+    Producer.Failures["RE3"] = "Rechnung RE3 nicht gefunden";
+
+    // What the window shows while each invoice is produced.
+    Strings during;
+    Producer.OnGenerate = [&](const std::string& no) {
+        during.push_back(no + ": " + Presenter->ProgressText() + (Presenter->RunKind() == rkGenerate ? " run" : "") +
+                         (Window.BusyDepth > 0 ? " busy" : "") + " events " + std::to_string(Window.EventRounds));
+    };
+    Presenter->DoGenerate();
+
+    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
+    EXPECT_EQ(during, (Strings{"RE1: 1 von 2 run busy events 0", "RE3: 2 von 2 run busy events 1"}));
+    EXPECT_EQ(Window.EventRounds, 2);
+    EXPECT_EQ(Window.LogTexts(), (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
+                                          "  Hinweis RE3", "FEHLER RE3: Rechnung RE3 nicht gefunden",
+                                          "Fertig: 1 erzeugt, 1 Fehler."}));
+    EXPECT_EQ(Presenter->RunKind(), rkNone);
+    EXPECT_EQ(Presenter->ProgressText(), "");
+    EXPECT_EQ(Window.RunStateUpdates, 2);  // disabled, enabled again
+    EXPECT_EQ(Window.BusyDepth, 0);
+    EXPECT_TRUE(Window.Opened.empty());  // OpenPdf is off
+}
+
+TEST_F(MainPresenterTest, GenerateOpensThePdfOrTheFolderWhenAsked) {
+    struct Case { bool openPdf; Strings marked; Strings failing; Strings opened; };
+    const std::string outDir = Folder.File("Ausgabe");
+    const Case cases[] = {
+        {true, {"RE1"}, {}, {"/ausgabe/Rechnung_RE1.pdf"}},
+        {true, {"RE1"}, {"RE1"}, {}},
+        {true, {"RE1", "RE2"}, {"RE1"}, {outDir}},
+        {true, {"RE1", "RE2"}, {"RE1", "RE2"}, {}},
+        {false, {"RE1"}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SearchFinds(c.marked);
+        for (size_t row = 0; row < c.marked.size(); ++row) Presenter->Invoices().SetChecked(row, true);
+        Settings->OpenPdf = c.openPdf;
+        Producer.Failures.clear();
+        for (const std::string& no : c.failing) Producer.Failures[no] = "kaputt";
+        Window.Opened.clear();
+        Presenter->DoGenerate();
+        EXPECT_EQ(Window.Opened, c.opened) << c.marked.size() << " marked, " << c.failing.size() << " failing";
+    }
+}
+
+TEST_F(MainPresenterTest, CancelStopsAfterTheCurrentInvoice) {
+    SearchFinds({"RE1", "RE2", "RE3"});
+    Presenter->ToggleAll();
+    // The cancel click arrives while RE1 is produced and is seen when events are processed.
+    Producer.OnGenerate = [&](const std::string& no) {
+        if (no == "RE1") Presenter->RequestCancel();
+    };
+    Presenter->DoGenerate();
+    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1"}));
+    EXPECT_EQ(Window.LogTexts(), (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
+                                          "Abgebrochen nach 1 von 3 Rechnungen.", "Fertig: 1 erzeugt, 0 Fehler."}));
+    EXPECT_EQ(Presenter->RunKind(), rkNone);
+    EXPECT_EQ(Window.BusyDepth, 0);
+
+    // The request ends with its run: the next run produces everything.
+    Producer.Produced.clear();
+    Producer.OnGenerate = nullptr;
+    Presenter->DoGenerate();
+    EXPECT_EQ(Producer.Produced.size(), 3u);
+}
+
+TEST_F(MainPresenterTest, CancelDuringTheLastInvoiceOrOutsideARunChangesNothing) {
+    SearchFinds({"RE1", "RE2"});
+    Presenter->ToggleAll();
+    Presenter->RequestCancel();  // no run: ignored
+    Window.OnEvents = [&] {
+        if (Producer.Produced.size() == 2) Presenter->RequestCancel();
+    };
+    Presenter->DoGenerate();
+    EXPECT_EQ(Producer.Produced.size(), 2u);
+    const Strings log = Window.LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Fertig: 2 erzeugt, 0 Fehler.");
+    for (const std::string& line : log) EXPECT_FALSE(line.starts_with("Abgebrochen")) << line;
+}
+
+TEST_F(MainPresenterTest, AnEscapingErrorEndsTheRunAndRestoresTheWindow) {
+    SearchFinds({"RE1", "RE2"});
+    Presenter->ToggleAll();
+    Window.OnEvents = [] { throw std::logic_error("Fenster geschlossen"); };
+    EXPECT_THROW(Presenter->DoGenerate(), std::logic_error);
+    EXPECT_EQ(Producer.Produced.size(), 1u);
+    EXPECT_EQ(Presenter->RunKind(), rkNone);
+    EXPECT_EQ(Window.BusyDepth, 0);
+    EXPECT_EQ(Window.RunStateUpdates, 2);
+}
+
+// --- sent column
+
+TEST_F(MainPresenterTest, SentColumnShowsTheLastSuccessfulSendOfTheCompany) {
+    const TDateTime first = EncodeDateTime({2025, 4, 1, 9, 15, 42, 0});
+    const TDateTime later = EncodeDateTime({2025, 4, 3, 16, 5, 0, 0});
+    SentLog->Add({first, kMuster, "RE2", "a@kunde.de", "OK", ""});
+    SentLog->Add({later, kMuster, "RE2", "a@kunde.de", "FEHLER", "Postfach voll"});
+    SentLog->Add({later, kMuster, "RE1", "test@muster-gmbh.de", "TEST", ""});
+    SentLog->Add({later, kNordwind, "RE3", "b@kunde.de", "OK", ""});
+    SearchFinds({"RE1", "RE2", "RE3"});
+    const auto sentTexts = [this] {
+        Strings texts;
+        for (size_t i = 0; i < Presenter->Invoices().Count(); ++i)
+            texts.push_back(Presenter->Invoices().Row(i).Texts[icSentAt]);
+        return texts;
+    };
+    EXPECT_EQ(sentTexts(), (Strings{"", "01.04.2025 09:15", ""}));
+
+    // A send logged after the search reaches the row through UpdateSentColumn.
+    SentLog->Add({later, kMuster, "RE1", "a@kunde.de", "OK", ""});
+    Presenter->UpdateSentColumn(0);
+    EXPECT_EQ(sentTexts(), (Strings{"03.04.2025 16:05", "01.04.2025 09:15", ""}));
+    EXPECT_EQ(Presenter->Invoices().Row(0).SentAt, later);
+}
+
+// --- options and user values
+
+TEST_F(MainPresenterTest, StatusTextsFollowTheOptions) {
+    struct Case { bool xml, open; const char* options; };
+    const Case cases[] = {
+        {false, false, "PDF"}, {true, false, "PDF + XML"}, {false, true, "PDF, danach öffnen"},
+        {true, true, "PDF + XML, danach öffnen"},
+    };
+    for (const Case& c : cases) {
+        Presenter->SetSaveXml(c.xml);
+        Presenter->SetOpenPdf(c.open);
+        EXPECT_EQ(Presenter->StatusTexts(),
+                  (std::array<std::string, 3>{"Datenbank: sql01 / NAV2018", "Ausgabe: " + Folder.File("Ausgabe"),
+                                              c.options}));
+    }
+    EXPECT_EQ(Window.StatusUpdates, 8);
+}
+
+TEST_F(MainPresenterTest, UserValuesAreSavedOnClose) {
+    Presenter->ConnectDatabase();
+    Presenter->SelectCompany(0);
+    Presenter->SetOutDir(Folder.File("Rechnungen"));
+    Presenter->SetSaveXml(true);
+    Presenter->SetOpenPdf(true);
+    EXPECT_EQ(Window.LogTexts().back(), "Ausgabeordner: " + Folder.File("Rechnungen"));
+    Presenter->StoreUserValues();
+
+    TSettings saved(IniFile());
+    EXPECT_EQ(saved.Company, kMuster);
+    EXPECT_EQ(saved.OutDir, Folder.File("Rechnungen"));
+    EXPECT_TRUE(saved.SaveXml);
+    EXPECT_TRUE(saved.OpenPdf);
+    EXPECT_EQ(saved.Server, "sql01");  // the rest of the file stays
+}
+
+TEST_F(MainPresenterTest, WithoutASelectedCompanyTheSavedCompanyStays) {
+    Source.CompaniesError = "nicht erreichbar";
+    Presenter->ConnectDatabase();
+    Presenter->StoreUserValues();
+    EXPECT_EQ(TSettings(IniFile()).Company, "nordwind handels gmbh");
+}
+
+TEST_F(MainPresenterTest, SavingOnCloseNeverFails) {
+    TSettings unwritable(Folder.File("fehlt/velkaro.ini"));
+    ASSERT_THROW(unwritable.SaveUserValues(), std::exception);
+    TMainPresenter presenter(unwritable, Source, Producer, *SentLog, Window.Services(), Window);
+    presenter.ConnectDatabase();
+    EXPECT_NO_THROW(presenter.StoreUserValues());
+    EXPECT_TRUE(Window.Errors.empty());
+}
+
+TEST_F(MainPresenterTest, EditAndReloadTheSettingsFile) {
+    Presenter->ConnectDatabase();
+    Presenter->SelectCompany(0);
+    Window.LogLines.clear();
+    Presenter->EditSettingsFile();
+    EXPECT_EQ(Window.Opened, (Strings{IniFile()}));
+    EXPECT_EQ(TSettings(IniFile()).Company, kMuster);  // the file holds the current values
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Einstellungsdatei geöffnet. Nach dem Speichern „Einstellungen > "
+                                          "Einstellungsdatei neu laden“ wählen."}));
+
+    Window.LogLines.clear();
+    WriteTextFile(IniFile(), "[Datenbank]\nServer=sql02\nDatenbank=NAV2020\nMandant=Nordwind Handels GmbH\n");
+    Source.CompanyNames = {"Neu AG", kNordwind};
+    Presenter->ReloadSettings();
+    EXPECT_EQ(Presenter->StatusTexts()[0], "Datenbank: sql02 / NAV2020");
+    EXPECT_EQ(Presenter->Companies(), (Strings{"Neu AG", kNordwind}));
+    EXPECT_EQ(Presenter->CompanyIndex(), 1);
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Einstellungsdatei neu geladen: " + IniFile(),
+                                          "Verbunden mit sql02 / NAV2020"}));
+}
+
+TEST_F(MainPresenterTest, OutputFolderIsCreatedBeforeItIsOpened) {
+    EXPECT_EQ(Presenter->OutDirDialogStart(), "");  // not there yet
+    Presenter->OpenOutputFolder();
+    EXPECT_TRUE(DirectoryExists(Settings->OutDir));
+    EXPECT_EQ(Window.Opened, (Strings{Settings->OutDir}));
+    EXPECT_EQ(Presenter->OutDirDialogStart(), Settings->OutDir);
+}
+
+} // namespace
