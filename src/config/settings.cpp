@@ -1,5 +1,7 @@
 #include "config/settings.h"
 
+#include <optional>
+
 #include "config/mappings.h"
 #include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
@@ -66,18 +68,39 @@ std::string MailTextToStored(const std::string& body) {
 void ReadMapSection(const TIniFile& ini, std::string_view section, TNameValueList& map, bool skipEmptyNames) {
     const TIniFile::Section* s = ini.FindSection(section);
     if (!s) return;
+    TNameValueList::Entries lines;
+    lines.reserve(s->Keys.size());
     for (const auto& [rawName, rawValue] : s->Keys) {
         std::string name = Trim(rawName);
         if (skipEmptyNames && name.empty()) continue;
-        map.SetValue(name, Trim(rawValue));
+        lines.emplace_back(std::move(name), Trim(rawValue));
     }
+    map.SetValues(lines);
 }
 
-// The file as it is now, for a save that changes a few keys. An existing file that
-// cannot be read raises instead of being replaced by the few keys alone.
+// The settings file as it is now; nullopt when there is none yet. A folder in its
+// place counts as none (saving fails later with its own message). A file that exists
+// but cannot be read raises: it must never be replaced unread.
+std::optional<TIniFile> ReadSettingsFile(const std::string& fileName, std::string* hint) {
+    switch (PathKind(fileName)) {
+    case TPathKind::pkMissing:
+    case TPathKind::pkFolder:
+        return std::nullopt;
+    case TPathKind::pkOther:
+        throw Exception("Datei \"" + fileName + "\" ist keine gewöhnliche Datei und kann nicht gelesen werden.");
+    case TPathKind::pkFile:
+        break;
+    }
+    THandEditedText file = ReadHandEditedTextFile(fileName);
+    if (hint && file.ReadAsCp1252)
+        *hint = "Die Einstellungsdatei \"" + fileName +
+                "\" ist nicht in UTF-8 gespeichert und wurde als Windows-1252 gelesen.";
+    return TIniFile::FromText(file.Text);
+}
+
+// The file as it is now, for a save that changes a few keys.
 TIniFile ReadForUpdate(const std::string& fileName) {
-    if (!FileExists(fileName)) return TIniFile();
-    return TIniFile::FromText(ReadFileBytes(fileName));
+    return ReadSettingsFile(fileName, nullptr).value_or(TIniFile());
 }
 
 } // namespace
@@ -98,11 +121,15 @@ TSettings::TSettings(const std::string& fileName) : FFileName(fileName) {
 TSettings::~TSettings() = default;
 
 void TSettings::Load() {
+    // Read first: a file that cannot be read leaves every value as it was.
+    std::string hint;
+    std::optional<TIniFile> file = ReadSettingsFile(FFileName, &hint);
+    const bool fileExists = file.has_value();
+    TIniFile ini = file ? std::move(*file) : TIniFile();
+    LoadHint = hint;
+
     FillBuiltInUnits(FUnits);
     FillBuiltInCountries(FCountries);
-
-    const bool fileExists = FileExists(FFileName);
-    TIniFile ini = TIniFile::FromFile(FFileName);
 
     Server = ini.ReadString(kDatabase, "Server", "localhost");
     Database = ini.ReadString(kDatabase, "Datenbank", "Cronus");

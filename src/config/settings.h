@@ -73,6 +73,9 @@ public:
     // Optional PEM file of additionally trusted certificate authorities, for a company's
     // TLS-inspecting proxy (section "Graph", key "CaZertifikate").
     std::string GraphCaBundle;
+    // A hint about the last Load for the caller's log, e.g. that the file was read as
+    // Windows-1252; empty when there is none.
+    std::string LoadHint;
 
     void Load();
     void SaveUserValues();

@@ -1,25 +1,75 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <pwd.h>
 #include <random>
-#include <sstream>
-#include <system_error>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/file_handle.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
 namespace velkaro {
 
 namespace {
-std::string SystemError(int code) { return std::system_category().message(code); }
+
+// The file a path names once symbolic links in its last part are followed; a link
+// to a file that does not exist yet names the file to create.
+fs::path FollowLinks(const std::string& path) {
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) return p;
+        fs::path target = fs::read_symlink(p, ec);
+        if (ec) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", ec));
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", ELOOP));
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Gives the new file the mode, owner and group of the file it replaces. Only root may
+// give a file away; otherwise the group is kept if we belong to it, or else the
+// group's rights are withheld rather than handed to our own group.
+bool TakeOverOwnerAndMode(int fd, const struct stat& old) {
+    struct stat now {};
+    if (fstat(fd, &now) != 0) return false;
+    mode_t mode = old.st_mode & 07777;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0)
+        mode &= ~static_cast<mode_t>(070);
+    return fchmod(fd, mode) == 0;
+}
+
+bool IsControlByte(unsigned char c) {
+    return c < 0x20 && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r' && c != 0x1A;
+}
+
 } // namespace
+
+std::string OsErrorMessage(const std::string& failure, int errorCode) {
+    return failure + " (" + std::system_category().message(errorCode) + ").";
+}
+
+std::string OsErrorMessage(const std::string& failure, const std::error_code& error) {
+    return failure + " (" + error.message() + ").";
+}
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
@@ -35,40 +85,61 @@ void ForceDirectories(const std::string& path) {
     if (path.empty() || DirectoryExists(path)) return;
     std::error_code ec;
     fs::create_directories(fs::path(path), ec);
-    if (ec) throw Exception("Ordner \"" + path + "\" kann nicht angelegt werden: " + ec.message());
+    if (ec) throw Exception(OsErrorMessage("Ordner \"" + path + "\" kann nicht angelegt werden", ec));
+}
+
+TPathKind PathKind(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return TPathKind::pkMissing;
+        throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geöffnet werden", errno));
+    }
+    if (S_ISREG(st.st_mode)) return TPathKind::pkFile;
+    return S_ISDIR(st.st_mode) ? TPathKind::pkFolder : TPathKind::pkOther;
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(fs::path(path), std::ios::binary);
-    if (!in) throw Exception("Datei \"" + path + "\" kann nicht geöffnet werden: " + SystemError(errno));
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) throw Exception("Datei \"" + path + "\" kann nicht gelesen werden.");
-    return buffer.str();
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geöffnet werden", errno));
+    std::string data;
+    struct stat st {};
+    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht gelesen werden", errno));
+        if (n == 0) return data;
+        data.append(buffer, static_cast<size_t>(n));
+    }
 }
 
-void WriteFileBytes(const std::string& path, std::string_view bytes) {
-    fs::path target = fs::path(path);
-    fs::path folder = target.parent_path();
+void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode) {
+    const std::string failure = "Datei \"" + path + "\" kann nicht geschrieben werden";
+    const fs::path target = FollowLinks(path);
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    const fs::path folder = target.parent_path();
     std::random_device rd;
-    fs::path temp = (folder.empty() ? fs::path(".") : folder) /
-                    ("." + target.filename().string() + "." + std::to_string(rd()) + ".tmp");
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) throw Exception("Datei \"" + path + "\" kann nicht geschrieben werden: " + SystemError(errno));
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const fs::path temp = (folder.empty() ? fs::path(".") : folder) /
+                          ("." + target.filename().string() + "." + std::to_string(rd()) + ".tmp");
+    // A file that replaces another stays private until it has the other's rights.
+    TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          replacing ? mode_t{0600} : static_cast<mode_t>(newFileMode)));
+    if (!fd.Valid()) throw Exception(OsErrorMessage(failure, errno));
+    bool ok = WriteAll(fd.Get(), bytes) && (!replacing || TakeOverOwnerAndMode(fd.Get(), old));
     int err = errno;
-    ok = (std::fflush(f) == 0) && ok;
-    if (!ok) err = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::remove(temp.c_str());
-        throw Exception("Datei \"" + path + "\" kann nicht geschrieben werden: " + SystemError(err));
+    if (!fd.Close() && ok) {
+        ok = false;
+        err = errno;
     }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        throw Exception("Datei \"" + path + "\" kann nicht geschrieben werden: " + ec.message());
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        throw Exception(OsErrorMessage(failure, err));
     }
 }
 
@@ -102,6 +173,22 @@ void WriteTextFile(const std::string& path, std::string_view text) {
 }
 
 std::string ReadTextFile(const std::string& path) { return StripUtf8Bom(ReadFileBytes(path)); }
+
+THandEditedText ReadHandEditedTextFile(const std::string& path) {
+    const std::string bytes = ReadFileBytes(path);
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+        throw Exception("Datei \"" + path + "\" ist in UTF-16 gespeichert und kann nicht gelesen werden. "
+                        "Bitte als UTF-8 speichern.");
+    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); }))
+        throw Exception("Datei \"" + path + "\" ist keine Textdatei und kann nicht gelesen werden.");
+    THandEditedText result;
+    result.Text = StripUtf8Bom(bytes);
+    if (!IsValidUtf8(result.Text)) {
+        result.Text = Cp1252ToUtf8(result.Text);
+        result.ReadAsCp1252 = true;
+    }
+    return result;
+}
 
 std::string ExtractFilePath(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -152,11 +239,22 @@ std::string SettingsFilePath() {
     return ChangeFileExt(ExecutablePath(), ".ini");
 }
 
-std::string UserConfigDir() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && xdg[0] == '/')
-        return CombinePath(xdg, "velkaro");
-    const char* home = std::getenv("HOME");
-    return CombinePath(CombinePath(home && *home ? home : "/tmp", ".config"), "velkaro");
+std::optional<std::string> UserConfigDir() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') return CombinePath(xdg, "velkaro");
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && env[0] == '/') {
+        home = env;
+    } else {
+        long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+            found->pw_dir[0] == '/')
+            home = found->pw_dir;
+    }
+    if (home.empty()) return std::nullopt;
+    return CombinePath(CombinePath(home, ".config"), "velkaro");
 }
 
 std::string TempDir() {

@@ -1,22 +1,38 @@
 #pragma once
 // File and path helpers. Paths are UTF-8 text; errors raise velkaro::Exception with
 // a German message that names the file.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace velkaro {
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Mode of new files before the process's umask: the system's usual default.
+inline constexpr unsigned kDefaultNewFileMode = 0666;
+
+// A German sentence that says what failed, with the operating system's own text in
+// parentheses: `Datei "a" kann nicht geschrieben werden (No space left on device).`
+std::string OsErrorMessage(const std::string& failure, int errorCode);
+std::string OsErrorMessage(const std::string& failure, const std::error_code& error);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 void ForceDirectories(const std::string& path);
 
+enum class TPathKind { pkMissing, pkFile, pkFolder, pkOther };
+// What is at path (following symbolic links). Raises when the system cannot tell, for
+// example when a folder on the way may not be searched: a file may well be there.
+TPathKind PathKind(const std::string& path);
+
 std::string ReadFileBytes(const std::string& path);
 // Writes to a temporary file in the target folder and renames it over the target,
-// so that a failure never leaves a half-written file behind.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
+// so that a failure never leaves a half-written file behind. A replaced file keeps
+// its mode, owner and group; a new file gets newFileMode less the umask. A symbolic
+// link is followed: its target is replaced and the link stays.
+void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode = kDefaultNewFileMode);
 
 // Text files the program writes: UTF-8 with byte-order mark, every line ending in CR LF.
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
@@ -24,6 +40,16 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
 void WriteTextFile(const std::string& path, std::string_view text);
 // Reads a UTF-8 text file, dropping a leading byte-order mark.
 std::string ReadTextFile(const std::string& path);
+
+// A text file that people edit by hand: UTF-8 (a leading byte-order mark dropped) or,
+// when the bytes are no valid UTF-8, Windows-1252 (an older editor's ANSI file).
+struct THandEditedText {
+    std::string Text;           // UTF-8
+    bool ReadAsCp1252 = false;  // the bytes were no valid UTF-8
+};
+// Raises velkaro::Exception naming the file when it cannot be read or holds no such
+// text: UTF-16 (byte-order mark), NUL or other control bytes.
+THandEditedText ReadHandEditedTextFile(const std::string& path);
 std::string ToCrLf(std::string_view text);
 std::string StripUtf8Bom(std::string_view bytes);
 
@@ -40,8 +66,10 @@ std::string AbsolutePath(const std::string& path);
 std::string ExecutablePath();
 // The settings file: $VELKARO_INI when set, else the executable's path with ".ini".
 std::string SettingsFilePath();
-// $XDG_CONFIG_HOME/velkaro, default ~/.config/velkaro (not created here).
-std::string UserConfigDir();
+// $XDG_CONFIG_HOME/velkaro, else ~/.config/velkaro with the home from $HOME or, when
+// that is not set, from the user database (not created here). nullopt when the
+// account has no home: there is no shared place to fall back to.
+std::optional<std::string> UserConfigDir();
 std::string TempDir();
 
 } // namespace velkaro

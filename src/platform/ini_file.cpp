@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -110,13 +111,14 @@ TIniFile TIniFile::FromText(std::string_view raw) {
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
 
     Section* current = nullptr;  // null before the first section and inside a repeated one
+    std::unordered_set<std::string> seen;  // section names in lower case, for files with many sections
     size_t pos = 0;
     while (pos < text.size()) {
         std::string_view line = TrimView(NextLine(text, pos));
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name(TrimView(line.substr(1, line.size() - 2)));
-            if (ini.FindSection(name)) {
+            if (!seen.insert(LowerAscii(name)).second) {
                 current = nullptr;
             } else {
                 ini.FSections.push_back(Section{name, {}});

@@ -4,16 +4,17 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 
 namespace velkaro {
@@ -40,47 +41,60 @@ struct CipherCtxDeleter {
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
 
-std::string ErrnoText() { return std::system_category().message(errno); }
+constexpr const char* kKeySubject = "Der Schlüssel zum Schützen des Client-Secrets ";
 
-[[noreturn]] void KeyError(const std::string& what) {
-    throw Exception("Der Schlüssel zum Schützen des Client-Secrets " + what);
+[[noreturn]] void KeyError(const std::string& what) { throw Exception(kKeySubject + what); }
+
+[[noreturn]] void KeyOsError(const std::string& what, int errorCode) {
+    throw Exception(OsErrorMessage(kKeySubject + what, errorCode));
 }
 
-// Closes a descriptor on every path.
-struct Fd {
-    int Value = -1;
-    explicit Fd(int v) : Value(v) {}
-    ~Fd() {
-        if (Value >= 0) close(Value);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
+std::string ModeText(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
 
-// Only the owner may enter the key folder; an existing folder of ours is tightened.
+// The key folder, or a German error when the account has no home to keep it in.
+std::string KeyFolder() {
+    std::optional<std::string> folder = UserConfigDir();
+    if (!folder)
+        KeyError("kann nicht angelegt werden: Für den angemeldeten Benutzer ist kein Benutzerordner bekannt.");
+    return *folder;
+}
+
+// The place must be the user's alone: whoever else may write the folder or the key
+// could choose the key, whoever may read the key could read every secret.
+void CheckPrivate(const std::string& path, const struct stat& st, uid_t owner) {
+    if (st.st_uid != owner)
+        KeyError("wird nicht verwendet: \"" + path + "\" gehört nicht dem angemeldeten Benutzer.");
+    if ((st.st_mode & 077) != 0)
+        KeyError("wird nicht verwendet: Auf \"" + path + "\" haben auch andere Benutzer Zugriff (Rechte " +
+                 ModeText(st.st_mode) + "). Nur der eigene Benutzer darf Zugriff haben (Ordner 0700, Datei 0600).");
+}
+
+// Creates the key folder for the owner alone, or checks the existing one.
 void EnsurePrivateFolder(const std::string& folder) {
     std::string parent = ExtractFilePath(folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder);
     if (!parent.empty() && !DirectoryExists(parent)) ForceDirectories(parent);
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        KeyError("kann nicht angelegt werden: Ordner \"" + folder + "\": " + ErrnoText());
-    struct stat st {};
-    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        KeyError("kann nicht angelegt werden: \"" + folder + "\" ist kein Ordner.");
-    if (st.st_uid == geteuid() && (st.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
+        KeyOsError("kann nicht im Ordner \"" + folder + "\" angelegt werden", errno);
+    CheckKeyPlace(folder, TKeyPlace::kpFolder, geteuid());
 }
 
 enum class ReadResult { Ok, Missing, Invalid };
 
+// Reads the key; a key file that is not private to the user raises.
 ReadResult ReadKeyFile(const std::string& path, Key& key) {
-    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.Value < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Invalid;
+    TFileHandle fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.Valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Invalid;
     struct stat st {};
-    if (fstat(fd.Value, &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Invalid;
-    if (st.st_uid == geteuid() && (st.st_mode & 077) != 0) fchmod(fd.Value, 0600);
+    if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Invalid;
+    CheckPrivate(path, st, geteuid());
     std::array<unsigned char, kKeySize + 1> buffer{};
     size_t got = 0;
     while (got < buffer.size()) {
-        ssize_t n = read(fd.Value, buffer.data() + got, buffer.size() - got);
+        ssize_t n = read(fd.Get(), buffer.data() + got, buffer.size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += static_cast<size_t>(n);
@@ -99,27 +113,24 @@ void CreateKeyFile(const std::string& path) {
     if (RAND_bytes(fresh.Bytes.data(), static_cast<int>(fresh.Bytes.size())) != 1)
         KeyError("kann nicht erzeugt werden (Zufallszahlen nicht verfügbar).");
     std::string temp = path + ".XXXXXX";
-    Fd fd(mkstemp(temp.data()));  // mode 0600
-    if (fd.Value < 0) KeyError("kann nicht angelegt werden: \"" + path + "\": " + ErrnoText());
-    bool ok = fchmod(fd.Value, 0600) == 0 &&
-              write(fd.Value, fresh.Bytes.data(), fresh.Bytes.size()) == static_cast<ssize_t>(fresh.Bytes.size()) &&
-              fsync(fd.Value) == 0;
+    TFileHandle fd(mkstemp(temp.data()));  // mode 0600
+    if (!fd.Valid()) KeyOsError("kann nicht in \"" + path + "\" angelegt werden", errno);
+    bool ok = fchmod(fd.Get(), 0600) == 0 &&
+              write(fd.Get(), fresh.Bytes.data(), fresh.Bytes.size()) == static_cast<ssize_t>(fresh.Bytes.size()) &&
+              fsync(fd.Get()) == 0;
     int writeErrno = errno;
     if (ok && link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST) {
         ok = false;
         writeErrno = errno;
     }
     unlink(temp.c_str());
-    if (!ok) {
-        errno = writeErrno;
-        KeyError("kann nicht gespeichert werden: \"" + path + "\": " + ErrnoText());
-    }
+    if (!ok) KeyOsError("kann nicht in \"" + path + "\" gespeichert werden", writeErrno);
 }
 
 void LoadOrCreateKey(Key& key) {
-    std::string folder = UserConfigDir();
+    const std::string folder = KeyFolder();
     EnsurePrivateFolder(folder);
-    std::string path = SecretKeyFilePath();
+    const std::string path = CombinePath(folder, kKeyFileName);
     ReadResult result = ReadKeyFile(path, key);
     if (result == ReadResult::Missing) {
         CreateKeyFile(path);
@@ -133,7 +144,21 @@ const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const u
 
 } // namespace
 
-std::string SecretKeyFilePath() { return CombinePath(UserConfigDir(), kKeyFileName); }
+std::string SecretKeyFilePath() {
+    std::optional<std::string> folder = UserConfigDir();
+    return folder ? CombinePath(*folder, kKeyFileName) : std::string();
+}
+
+void CheckKeyPlace(const std::string& path, TKeyPlace place, unsigned owner) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) KeyOsError("kann nicht geprüft werden: \"" + path + "\"", errno);
+    // lstat: a symbolic link is neither, so nobody can redirect the key elsewhere.
+    if (place == TKeyPlace::kpFolder && !S_ISDIR(st.st_mode))
+        KeyError("wird nicht verwendet: \"" + path + "\" ist kein Ordner.");
+    if (place == TKeyPlace::kpFile && !S_ISREG(st.st_mode))
+        KeyError("wird nicht verwendet: \"" + path + "\" ist keine Datei.");
+    CheckPrivate(path, st, static_cast<uid_t>(owner));
+}
 
 std::string ProtectData(std::string_view plain) {
     if (plain.size() > INT_MAX / 2) throw Exception("Der zu schützende Text ist zu lang.");
@@ -171,8 +196,9 @@ std::optional<std::string> UnprotectData(std::string_view blob) noexcept {
             return std::nullopt;
         if (blob.size() > INT_MAX / 2) return std::nullopt;
         KeyHolder key;
-        std::string path = SecretKeyFilePath();
-        if (ReadKeyFile(path, key.Bytes) != ReadResult::Ok) return std::nullopt;
+        const std::string folder = KeyFolder();
+        CheckKeyPlace(folder, TKeyPlace::kpFolder, geteuid());
+        if (ReadKeyFile(CombinePath(folder, kKeyFileName), key.Bytes) != ReadResult::Ok) return std::nullopt;
 
         const unsigned char* nonce = Bytes(blob) + 1;
         const unsigned char* cipher = nonce + kNonceSize;

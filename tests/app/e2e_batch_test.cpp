@@ -188,7 +188,7 @@ TEST_F(ProductionBatch, OutputFolderThatCannotBeCreated) {
     const std::string folder = Dir.File("datei.txt/ausgabe");
     Run({"/rg", "RE24-0001", "/out", folder, "/rg", "RE24-0002"});
     EXPECT_EQ(ExitCode, 1);
-    const std::string error = "Ordner \"" + folder + "\" kann nicht angelegt werden: ";
+    const std::string error = "Ordner \"" + folder + "\" kann nicht angelegt werden (";
     EXPECT_THAT(ResultLines(), ElementsAre(StartsWith("FEHLER RE24-0001: " + error),
                                            StartsWith("FEHLER RE24-0002: " + error)));
 }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <random>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 #include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
@@ -301,6 +306,25 @@ TEST_F(Settings, PlainSecretStaysWhenItCannotBeProtected) {
     EXPECT_EQ(IniText(), "[Graph]\nClientSecret=klartext\n");
 }
 
+// The migration rewrites a file that holds passwords: it must stay as private as it
+// was, and a linked settings file must not keep the plain secret behind the link.
+TEST_F(Settings, MigrationKeepsTheFileRightsAndWritesThroughALink) {
+    const std::string real = FDir.File("echt.ini");
+    WriteFileBytes(real, "[Datenbank]\nPasswort=geheim\n[Graph]\nClientSecret=klartext\n");
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    std::filesystem::create_symlink("echt.ini", IniPath());
+    TSettings s(IniPath());
+    EXPECT_EQ(s.GraphSecret, "klartext");
+    EXPECT_TRUE(std::filesystem::is_symlink(IniPath()));
+    struct stat st {};
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    std::string text = ReadFileBytes(real);
+    EXPECT_EQ(text.find("klartext"), std::string::npos) << text;
+    EXPECT_NE(text.find("ClientSecretGeschuetzt="), std::string::npos) << text;
+    EXPECT_EQ(TSettings(IniPath()).GraphSecret, "klartext");
+}
+
 TEST_F(Settings, DamagedProtectedSecretReadsEmpty) {
     const std::string values[] = {
         "kein base64!",
@@ -456,14 +480,10 @@ TEST_F(Settings, LoadHtmlFileByByteOrderMarkOrCharset) {
 }
 
 TEST_F(Settings, BadFilesGiveDefaultsWithoutCrashing) {
-    std::mt19937 random(815);
-    std::string garbage(64 * 1024, '\0');
-    for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
     const std::string huge(5 * 1024 * 1024, 'A');
     const std::string files[] = {
         "",
         std::string(kBom),
-        garbage,
         "[Datenbank]\nServer" + huge + "\n[Ausgabe]\nOrdner=" + huge + "\n",
         "; nur\n; Kommentare\n",
         "[Datenbank]\nohne Gleichheitszeichen\nMaxZeilen\n",
@@ -477,10 +497,120 @@ TEST_F(Settings, BadFilesGiveDefaultsWithoutCrashing) {
         EXPECT_TRUE(s.MailHtml);
         EXPECT_EQ(IniText(), bytes);  // an existing file is not rewritten by loading
     }
+    // Bytes that are no UTF-8 are read as Windows-1252.
     WriteIni("[Datenbank]\nServer=sql\xFF\xFE" "1\nDatenbank=\xC3\n");
     TSettings s(IniPath());
-    EXPECT_EQ(s.Server, "sql\xEF\xBF\xBD\xEF\xBF\xBD" "1");
-    EXPECT_TRUE(IsValidUtf8(s.Database));
+    EXPECT_EQ(s.Server, "sqlÿþ1");
+    EXPECT_EQ(s.Database, "Ã");
+}
+
+// Where the file layer cannot read or open files for another user (root ignores file
+// rights), the test runs with the file rights of "nobody" for a while.
+class ScopedFileUser {
+public:
+    explicit ScopedFileUser(uid_t uid) : FOld(static_cast<uid_t>(setfsuid(uid))) {}
+    ~ScopedFileUser() { setfsuid(FOld); }
+    ScopedFileUser(const ScopedFileUser&) = delete;
+    ScopedFileUser& operator=(const ScopedFileUser&) = delete;
+    static bool Possible() { return geteuid() == 0; }
+
+private:
+    uid_t FOld;
+};
+
+struct UnreadableCase {
+    const char* Name;
+    std::string Bytes;
+    const char* Problem;
+};
+
+// A settings file that exists but cannot be read must stop the program instead of
+// giving defaults: saving would otherwise replace the user's file by a few keys.
+TEST_F(Settings, UnreadableFileRaisesNamingTheFileAndIsNeverWritten) {
+    std::mt19937 random(815);
+    std::string garbage(64 * 1024, '\0');
+    for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
+    const UnreadableCase cases[] = {
+        {"utf-16le", std::string("\xFF\xFE[\0G\0r\0a\0p\0h\0]\0\r\0\n\0", 18), "UTF-16"},
+        {"utf-16be", std::string("\xFE\xFF\0[\0G\0]\0\r\0\n", 12), "UTF-16"},
+        {"utf-16 without mark", std::string("[\0G\0]\0\r\0\n\0", 10), "keine Textdatei"},
+        {"binary", garbage, "keine Textdatei"},
+        {"control bytes", "[Graph]\r\nClientSecret=\x01\x02\x03\r\n", "keine Textdatei"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteIni(c.Bytes);
+        std::string error = test::ErrorOf([&] { TSettings s(IniPath()); });
+        EXPECT_NE(error.find("\"" + IniPath() + "\""), std::string::npos) << error;
+        EXPECT_NE(error.find(c.Problem), std::string::npos) << error;
+        EXPECT_EQ(IniText(), c.Bytes);
+    }
+
+    // A file that turned unreadable after loading: neither a reload nor a save touch it.
+    WriteIni("[Datenbank]\nServer=sql1\n[Graph]\nClientSecret=klartext\n");
+    TSettings s(IniPath());
+    WriteIni(cases[0].Bytes);
+    EXPECT_NE(test::ErrorOf([&] { s.Load(); }).find("UTF-16"), std::string::npos);
+    EXPECT_EQ(s.Server, "sql1");  // the failed reload left the values as they were
+    EXPECT_EQ(s.GraphSecret, "klartext");
+    EXPECT_NE(test::ErrorOf([&] { s.SaveUserValues(); }).find("UTF-16"), std::string::npos);
+    EXPECT_NE(test::ErrorOf([&] { s.SaveMailSettings(); }).find("UTF-16"), std::string::npos);
+    EXPECT_EQ(IniText(), cases[0].Bytes);
+    EXPECT_FALSE(FileExists(s.MailBodyHtmlFile));
+}
+
+TEST_F(Settings, FileWithoutReadRightsRaisesWithTheSystemText) {
+    if (!ScopedFileUser::Possible()) GTEST_SKIP() << "needs root to take the file rights of another user";
+    const std::string original = "[Datenbank]\nServer=sql1\n";
+    WriteIni(original);
+    ASSERT_EQ(chmod(IniPath().c_str(), 0600), 0);
+    const std::string denied = std::system_category().message(EACCES);
+    {
+        // The folder may not even be searched: the file may still be there.
+        ScopedFileUser nobody(65534);
+        EXPECT_EQ(test::ErrorOf([&] { TSettings s(IniPath()); }),
+                  "Datei \"" + IniPath() + "\" kann nicht geöffnet werden (" + denied + ").");
+    }
+    ASSERT_EQ(chmod(FDir.Path().c_str(), 0755), 0);
+    {
+        ScopedFileUser nobody(65534);
+        EXPECT_EQ(test::ErrorOf([&] { TSettings s(IniPath()); }),
+                  "Datei \"" + IniPath() + "\" kann nicht geöffnet werden (" + denied + ").");
+    }
+    EXPECT_EQ(IniText(), original);
+}
+
+TEST_F(Settings, Windows1252FileIsReadWithAHintAndRewrittenAsUtf8) {
+    WriteIni("[Verkaeufer]\r\nGeschaeftsfuehrer=J\xFCrgen M\xFCller\r\nBank=Stra\xDF" "e \x80\r\n"
+             "[Graph]\r\nClientSecret=G\xE9heim\r\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.Management, "Jürgen Müller");
+    EXPECT_EQ(s.BankName, "Straße €");
+    EXPECT_EQ(s.GraphSecret, "Géheim");
+    EXPECT_NE(s.LoadHint.find("\"" + IniPath() + "\""), std::string::npos) << s.LoadHint;
+    EXPECT_NE(s.LoadHint.find("Windows-1252"), std::string::npos) << s.LoadHint;
+    // The migration of the plain secret rewrote the file: UTF-8 now, nothing lost.
+    std::string text = IniText();
+    EXPECT_TRUE(text.starts_with(kBom));
+    EXPECT_NE(text.find("\r\nGeschaeftsfuehrer=Jürgen Müller\r\nBank=Straße €\r\n"), std::string::npos) << text;
+    TSettings again(IniPath());
+    EXPECT_EQ(again.LoadHint, "");
+    EXPECT_EQ(again.GraphSecret, "Géheim");
+    EXPECT_EQ(again.Management, "Jürgen Müller");
+
+    // Saving the user values of a Windows-1252 file keeps its other values intact.
+    WriteIni("[Verkaeufer]\r\nGeschaeftsfuehrer=J\xFCrgen\r\n");
+    TSettings user(IniPath());
+    user.SaveUserValues();
+    EXPECT_NE(IniText().find("\r\nGeschaeftsfuehrer=Jürgen\r\n"), std::string::npos) << IniText();
+}
+
+TEST_F(Settings, Utf8FilesGiveNoHint) {
+    for (const std::string& bytes : {std::string(kBom) + "[Verkaeufer]\nBank=Straße\n", std::string("[A]\nx=ä\n")}) {
+        WriteIni(bytes);
+        TSettings s(IniPath());
+        EXPECT_EQ(s.LoadHint, "");
+    }
 }
 
 } // namespace

@@ -50,6 +50,19 @@ TEST(IniFileRead, SecondOccurrenceOfASectionIsIgnored) {
     EXPECT_FALSE(ini.ValueExists("B", "w"));
 }
 
+TEST(IniFileRead, RepeatedSectionsAmongManyAreIgnoredInAnySpelling) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "[Text." + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    text += "[TEXT.7]\nk=spaet\nz=1\n[text.2999]\nk=spaet\n[Text.3000]\nk=neu\n";
+    TIniFile ini = TIniFile::FromText(text);
+    ASSERT_EQ(ini.Sections().size(), 3001u);
+    EXPECT_EQ(ini.ReadString("text.7", "k", ""), "7");
+    EXPECT_FALSE(ini.ValueExists("Text.7", "z"));
+    EXPECT_EQ(ini.ReadString("Text.2999", "k", ""), "2999");
+    EXPECT_EQ(ini.Sections().back().Name, "Text.3000");
+    EXPECT_EQ(ini.ReadString("Text.3000", "k", ""), "neu");
+}
+
 TEST(IniFileRead, SectionLineNeedsBothBrackets) {
     TIniFile ini = TIniFile::FromText("[A]\n[B\nC]\n[]\nk=v\n");
     ASSERT_EQ(ini.Sections().size(), 2u);

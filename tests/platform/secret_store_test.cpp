@@ -1,11 +1,15 @@
 #include "platform/secret_store.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <thread>
 #include <vector>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -13,6 +17,8 @@
 
 namespace velkaro {
 namespace {
+
+using ::testing::HasSubstr;
 
 // Every test works with its own user configuration folder, never the real home.
 class SecretStore : public ::testing::Test {
@@ -63,14 +69,151 @@ TEST_F(SecretStore, ConcurrentFirstUseAgreesOnOneKey) {
     for (const auto& blob : blobs) EXPECT_EQ(UnprotectData(blob), "gleichzeitig");
 }
 
-TEST_F(SecretStore, LooseModesOfAnExistingKeyAreTightened) {
-    ProtectData("x");
-    std::string folder = FHome.Path() + "velkaro";
-    chmod(folder.c_str(), 0755);
-    chmod(SecretKeyFilePath().c_str(), 0644);
-    ProtectData("x");
-    EXPECT_EQ(ModeOf(folder), 0700u);
-    EXPECT_EQ(ModeOf(SecretKeyFilePath()), 0600u);
+struct LooseCase {
+    const char* Name;
+    mode_t FolderMode;
+    mode_t KeyMode;
+};
+
+// Anyone else who can read the key could read the secret; anyone who can write the
+// folder or the key could choose the key. Such a key is not used, and not repaired
+// behind the user's back either.
+TEST_F(SecretStore, KeyOpenToGroupOrOthersIsRefused) {
+    const LooseCase cases[] = {
+        {"folder readable by others", 0705, 0600},
+        {"folder writable by the group", 0770, 0600},
+        {"folder searchable by the group", 0710, 0600},
+        {"key readable by others", 0700, 0604},
+        {"key readable by the group", 0700, 0640},
+        {"key writable by the group", 0700, 0620},
+    };
+    const std::string blob = ProtectData("x");
+    const std::string folder = FHome.Path() + "velkaro";
+    const std::string key = ReadFileBytes(SecretKeyFilePath());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_EQ(chmod(folder.c_str(), c.FolderMode), 0);
+        ASSERT_EQ(chmod(SecretKeyFilePath().c_str(), c.KeyMode), 0);
+        std::string error = test::ErrorOf([] { ProtectData("y"); });
+        EXPECT_NE(error.find("auch andere Benutzer Zugriff"), std::string::npos) << error;
+        EXPECT_EQ(UnprotectData(blob), std::nullopt);
+        EXPECT_EQ(ModeOf(folder), c.FolderMode);
+        EXPECT_EQ(ModeOf(SecretKeyFilePath()), c.KeyMode);
+        EXPECT_EQ(ReadFileBytes(SecretKeyFilePath()), key);
+    }
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(SecretKeyFilePath().c_str(), 0600), 0);
+    EXPECT_EQ(UnprotectData(blob), "x");
+}
+
+// A key or key folder planted by another local user must not be used: with it they
+// could read every secret protected afterwards.
+TEST_F(SecretStore, KeyOrFolderOfAnotherUserIsRefused) {
+    constexpr uid_t kOther = 65534;  // nobody
+    const std::string folder = FHome.Path() + "velkaro";
+    for (bool plantFolder : {false, true}) {
+        SCOPED_TRACE(plantFolder ? "folder" : "key file");
+        const std::string blob = ProtectData("x");
+        const std::string planted = plantFolder ? folder : SecretKeyFilePath();
+        if (chown(planted.c_str(), kOther, kOther) != 0) GTEST_SKIP() << "cannot give a file to another user";
+        std::string error = test::ErrorOf([] { ProtectData("y"); });
+        EXPECT_NE(error.find("\"" + planted + "\" gehört nicht dem angemeldeten Benutzer"), std::string::npos)
+            << error;
+        EXPECT_EQ(UnprotectData(blob), std::nullopt);
+        ASSERT_EQ(chown(planted.c_str(), geteuid(), getegid()), 0);
+        EXPECT_EQ(UnprotectData(blob), "x");
+    }
+}
+
+struct PlaceCase {
+    const char* Name;
+    bool Folder;
+    mode_t Mode;
+    bool OtherOwner;  // checked for another user than the file's owner
+    const char* Problem;  // part of the message; nullptr when the place is fine
+};
+
+TEST_F(SecretStore, KeyPlaceCheckForAGivenUser) {
+    const uid_t me = geteuid();
+    const PlaceCase cases[] = {
+        {"private file", false, 0600, false, nullptr},
+        {"read-only private file", false, 0400, false, nullptr},
+        {"private folder", true, 0700, false, nullptr},
+        {"file of another user", false, 0600, true, "gehört nicht dem angemeldeten Benutzer"},
+        {"folder of another user", true, 0700, true, "gehört nicht dem angemeldeten Benutzer"},
+        {"file for the group", false, 0640, false, "auch andere Benutzer Zugriff (Rechte 0640)"},
+        {"file for everyone", false, 0666, false, "auch andere Benutzer Zugriff (Rechte 0666)"},
+        {"folder for others", true, 0701, false, "auch andere Benutzer Zugriff (Rechte 0701)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = FHome.File(c.Folder ? "ordner" : "schluessel");
+        if (c.Folder)
+            std::filesystem::create_directory(path);
+        else
+            WriteFileBytes(path, std::string(32, 'k'));
+        ASSERT_EQ(chmod(path.c_str(), c.Mode), 0);
+        const TKeyPlace place = c.Folder ? TKeyPlace::kpFolder : TKeyPlace::kpFile;
+        std::string error = test::ErrorOf([&] { CheckKeyPlace(path, place, c.OtherOwner ? me + 1 : me); });
+        if (c.Problem) {
+            EXPECT_NE(error.find(c.Problem), std::string::npos) << error;
+            EXPECT_NE(error.find("\"" + path + "\""), std::string::npos) << error;
+        } else {
+            EXPECT_EQ(error, "");
+        }
+        std::filesystem::remove(path);
+    }
+    // A symbolic link is no place for the key, whatever it points to; nor is a file
+    // where the folder belongs or the reverse.
+    std::filesystem::create_directory(FHome.File("echt"));
+    ASSERT_EQ(chmod(FHome.File("echt").c_str(), 0700), 0);
+    std::filesystem::create_directory_symlink(FHome.File("echt"), FHome.File("verweis"));
+    WriteFileBytes(FHome.File("datei"), "x", 0600);
+    EXPECT_THAT(test::ErrorOf([&] { CheckKeyPlace(FHome.File("verweis"), TKeyPlace::kpFolder, me); }),
+                HasSubstr("ist kein Ordner"));
+    EXPECT_THAT(test::ErrorOf([&] { CheckKeyPlace(FHome.File("datei"), TKeyPlace::kpFolder, me); }),
+                HasSubstr("ist kein Ordner"));
+    EXPECT_THAT(test::ErrorOf([&] { CheckKeyPlace(FHome.File("echt"), TKeyPlace::kpFile, me); }),
+                HasSubstr("ist keine Datei"));
+    EXPECT_THAT(test::ErrorOf([&] { CheckKeyPlace(FHome.File("fehlt"), TKeyPlace::kpFolder, me); }),
+                HasSubstr("\"" + FHome.File("fehlt") + "\" (" + std::system_category().message(ENOENT) + ")."));
+}
+
+// Without $HOME the key belongs in the account's home, never in a folder that every
+// local user can write to.
+TEST_F(SecretStore, WithoutHomeTheKeyFolderIsInTheAccountsHome) {
+    test::ScopedEnv noXdg("XDG_CONFIG_HOME", nullptr);
+    test::ScopedEnv noHome("HOME", nullptr);
+    const struct passwd* account = getpwuid(geteuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(SecretKeyFilePath(), std::string(account->pw_dir) + "/.config/velkaro/geheim.key");
+    test::ScopedEnv relativeHome("HOME", "tmp");
+    EXPECT_EQ(SecretKeyFilePath(), std::string(account->pw_dir) + "/.config/velkaro/geheim.key");
+}
+
+// An account without a home has no place for a key: protecting fails as it does for
+// any other key problem, and nothing is created in a shared folder.
+TEST_F(SecretStore, AccountWithoutHomeCannotProtect) {
+    constexpr uid_t kHomeless = 54321;
+    if (geteuid() != 0 || getpwuid(kHomeless)) GTEST_SKIP() << "needs root and a user id without account";
+    const bool sharedFolderBefore = std::filesystem::exists("/tmp/.config/velkaro");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("HOME");
+        if (setgid(kHomeless) != 0 || setuid(kHomeless) != 0) _exit(10);
+        if (SecretKeyFilePath() != "") _exit(11);
+        std::string error = test::ErrorOf([] { ProtectData("x"); });
+        if (error.find("kein Benutzerordner") == std::string::npos) _exit(12);
+        if (UnprotectData(std::string(40, '\x01')) != std::nullopt) _exit(13);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(std::filesystem::exists("/tmp/.config/velkaro"), sharedFolderBefore);
 }
 
 TEST_F(SecretStore, AnotherUsersKeyReadsNothing) {
