@@ -92,6 +92,9 @@ void RunInvoices(const TCommandLine& cmd, const TBatchSessionFactory& openSessio
     if (cmd.SaveXml)
         settings.SaveXml = true;
 
+    if (!settings.LoadHint.empty())
+        log("  Hinweis: " + settings.LoadHint);
+
     // Half-written files of a run that was killed while writing.
     for (const std::string& name : RemoveStaleOutputTempFiles(settings.OutDir))
         log("  Hinweis: unvollständige Datei eines abgebrochenen Laufs entfernt: " +

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "generate_demo_setup.h"
@@ -156,6 +157,16 @@ TEST_F(ProductionBatch, OddNumbersGetSafeNamesInARelativeFolderOfTheDefaultCompa
     EXPECT_THAT(results[4], StartsWith(long199 + " erzeugt: relativ/aus/Rechnung_" + long199 + ".pdf  ("));
     EXPECT_FALSE(DirectoryExists(Out)) << "/out replaces the folder of the settings";
     EXPECT_THAT(Files(Dir.Path()), ElementsAre("relativ", "velkaro.ini", "velkaro.log"));  // no XML without /xml
+}
+
+TEST_F(ProductionBatch, SettingsInWindows1252AreReadAndSaidSoInTheLog) {
+    std::ofstream(Ini, std::ios::app | std::ios::binary) << "; Bankverbindung K\xF6ln\r\n";
+    Run(InvoiceArgs({"RE24-0001"}));
+
+    EXPECT_EQ(ExitCode, 0) << Output << Join(Log, "\n");
+    ASSERT_FALSE(Log.empty());
+    EXPECT_THAT(Log[0], StartsWith("  Hinweis: "));
+    EXPECT_THAT(Log[0], ::testing::HasSubstr("Windows-1252"));
 }
 
 TEST_F(ProductionBatch, TheLaterCompanyOptionWins) {
