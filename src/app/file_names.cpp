@@ -48,13 +48,11 @@ bool HasInvalidPathChar(std::string_view s, bool folder) {
 
 // Control characters shown as "\xNN", so that the message stays on one readable line.
 std::string Visible(std::string_view s) {
-    static const char* const kHex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : s) {
         if (c < 0x20) {
             out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            AppendHexByte(out, c);
         } else {
             out += static_cast<char>(c);
         }

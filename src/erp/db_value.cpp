@@ -41,9 +41,7 @@ bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
 } // namespace
 
 bool TryParseDbDateTime(std::string_view text, TDateTime& value) {
-    std::string_view s = text;
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    std::string_view s = TrimView(text);
     if (!s.empty() && (s.back() == 'Z' || s.back() == 'z')) s.remove_suffix(1);
     DateTimeParts p;
     size_t pos = 0;
@@ -77,22 +75,10 @@ bool TryParseDbDateTime(std::string_view text, TDateTime& value) {
     return true;
 }
 
-std::string FormatDbDateTime(TDateTime value) {
-    DateTimeParts p = DecodeDateTime(value);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-    return buf;
-}
-
 std::string FormatShortDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
-    char buf[40];
-    if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0)
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
-    else
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", p.day, p.month, p.year, p.hour, p.minute,
-                      p.second);
-    return buf;
+    if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return FormatDisplayDate(value);
+    return FormatDisplayDate(value) + " " + FormatClockTime(value);
 }
 
 std::string DbValueText(const TDbValue& v) {

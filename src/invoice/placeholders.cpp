@@ -27,11 +27,7 @@ std::string FormatMoney(Currency amount) {
 }
 
 std::string FormatDate(TDateTime date) {
-    if (!IsNavDate(date)) return "";
-    DateTimeParts p = DecodeDateTime(date);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
-    return buf;
+    return IsNavDate(date) ? FormatDisplayDate(date) : "";
 }
 
 std::string JoinNonEmpty(const std::vector<std::string>& texts, std::string_view separator) {

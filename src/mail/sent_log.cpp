@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -41,7 +40,7 @@ bool Expect(std::string_view s, size_t& pos, char c) {
 }
 
 std::string FileError(const std::string& path, int err) {
-    return "Datei \"" + path + "\" kann nicht geschrieben werden: " + std::strerror(err);
+    return OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", err);
 }
 
 // An open file descriptor, closed (and with it its lock released) when dropped.

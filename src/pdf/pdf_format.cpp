@@ -89,11 +89,8 @@ std::string PdfMetadataText(std::string_view utf8) {
 }
 
 std::string PdfHexString(std::string_view utf8) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string r = "<FEFF";
-    for (char16_t unit : Utf8ToUtf16(PdfMetadataText(utf8))) {
-        for (int shift = 12; shift >= 0; shift -= 4) r.push_back(kHex[(unit >> shift) & 0xF]);
-    }
+    for (char16_t unit : Utf8ToUtf16(PdfMetadataText(utf8))) AppendHex16(r, unit);
     r.push_back('>');
     return r;
 }

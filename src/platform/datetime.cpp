@@ -104,7 +104,7 @@ int UtcOffsetMinutes(TDateTime localValue) {
     return static_cast<int>(back.tm_gmtoff / 60);
 }
 
-std::string FormatLogTimestamp(TDateTime value) {
+std::string FormatSortableDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
@@ -112,11 +112,18 @@ std::string FormatLogTimestamp(TDateTime value) {
     return buf;
 }
 
+std::string FormatDisplayDate(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
+    return buf;
+}
+
 std::string FormatDisplayDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d", p.day, p.month, p.year, p.hour, p.minute);
-    return buf;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, " %02d:%02d", p.hour, p.minute);
+    return FormatDisplayDate(value) + buf;
 }
 
 std::string FormatClockTime(TDateTime value) {

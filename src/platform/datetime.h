@@ -22,8 +22,11 @@ int DayOfWeek(TDateTime value); // 1 = Sunday ... 7 = Saturday
 TDateTime Now();
 int UtcOffsetMinutes(TDateTime local);
 
-// "yyyy-mm-dd hh:nn:ss" of a local time, as used in log lines.
-std::string FormatLogTimestamp(TDateTime value);
+// "yyyy-mm-dd hh:nn:ss" (whole seconds, cut), as log lines show a time and SQLite stores
+// and binds one.
+std::string FormatSortableDateTime(TDateTime value);
+// "dd.mm.yyyy", the German date of printed invoices, texts and the window.
+std::string FormatDisplayDate(TDateTime value);
 // "dd.mm.yyyy hh:nn", as the window shows the time of a send.
 std::string FormatDisplayDateTime(TDateTime value);
 // "hh:nn:ss" (24 hours), the time prefix of the window's log lines.
