@@ -117,15 +117,8 @@ bool ParseIsoDateTime(std::string_view s, TDateTime& local) {
             return false;
         if (Expect(s, pos, ':')) {
             if (!ReadFixedDigits(s, pos, 2, p.second)) return false;
-            if (Expect(s, pos, '.') || Expect(s, pos, ',')) {
-                double fraction = 0, scale = 0.1;
-                size_t start = pos;
-                for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos, scale /= 10)
-                    fraction += (s[pos] - '0') * scale;
-                if (pos == start) return false;
-                p.millisecond = static_cast<int>(std::lround(fraction * 1000));
-                if (p.millisecond > 999) p.millisecond = 999;
-            }
+            if ((Expect(s, pos, '.') || Expect(s, pos, ',')) && !ReadSecondFraction(s, pos, p.millisecond))
+                return false;
         }
         if (p.hour > 23 || p.minute > 59 || p.second > 59) return false;
         if (Expect(s, pos, 'Z')) {

@@ -1,5 +1,6 @@
 #include "platform/datetime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -131,6 +132,16 @@ std::string FormatClockTime(TDateTime value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
     return buf;
+}
+
+bool ReadSecondFraction(std::string_view s, size_t& pos, int& millisecond) {
+    double fraction = 0, scale = 0.1;
+    size_t end = pos;
+    for (; end < s.size() && s[end] >= '0' && s[end] <= '9'; ++end, scale /= 10) fraction += (s[end] - '0') * scale;
+    if (end == pos) return false;
+    millisecond = std::min(static_cast<int>(std::lround(fraction * 1000)), 999);
+    pos = end;
+    return true;
 }
 
 TDateTime DateOf(TDateTime value) {

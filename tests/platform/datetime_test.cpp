@@ -46,3 +46,20 @@ TEST(DateTime, IncMonthKeepsTheDayWhereTheMonthHasIt) {
     const TDateTime withTime = EncodeDateTime({2025, 5, 31, 14, 30, 0, 0});
     EXPECT_EQ(FormatSortableDateTime(IncMonth(withTime, -3)), "2025-02-28 14:30:00");
 }
+
+TEST(DateTime, ReadSecondFractionRoundsToMillisecondsBelowTheNextSecond) {
+    struct Case { const char* text; bool ok; int millisecond; size_t end; };
+    const Case cases[] = {
+        {"5", true, 500, 1},        {"123", true, 123, 3},    {"1234", true, 123, 4},
+        {"1235", true, 124, 4},     {"9996", true, 999, 4},  // never 1000
+        {"0000001Z", true, 0, 7},   {"25+01:00", true, 250, 2},
+        {"", false, -1, 0},         {"Z", false, -1, 0},     {"-5", false, -1, 0},
+    };
+    for (const Case& c : cases) {
+        size_t pos = 0;
+        int millisecond = -1;
+        EXPECT_EQ(ReadSecondFraction(c.text, pos, millisecond), c.ok) << c.text;
+        EXPECT_EQ(millisecond, c.millisecond) << c.text;
+        EXPECT_EQ(pos, c.end) << c.text;
+    }
+}
