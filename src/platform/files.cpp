@@ -34,16 +34,6 @@ fs::path FollowLinks(const std::string& path) {
     throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", ELOOP));
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Gives the new file the mode, owner and group of the file it replaces. Only root may
 // give a file away; otherwise the group is kept if we belong to it, or else the
 // group's rights are withheld rather than handed to our own group.
