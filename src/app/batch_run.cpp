@@ -145,7 +145,7 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
     // start a line that reads like an entry of its own.
     std::vector<std::string> logLines;
     const TLogProc log = [&logLines](const std::string& line) {
-        logLines.push_back(FormatLogTimestamp(Now()) + " " + SingleLine(line));
+        logLines.push_back(FormatSortableDateTime(Now()) + " " + SingleLine(line));
     };
 
     TRunState run;

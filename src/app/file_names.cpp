@@ -48,13 +48,11 @@ bool HasInvalidPathChar(std::string_view s, bool folder) {
 
 // Control characters shown as "\xNN", so that the message stays on one readable line.
 std::string Visible(std::string_view s) {
-    static const char* const kHex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : s) {
         if (c < 0x20) {
             out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            AppendHexByte(out, c);
         } else {
             out += static_cast<char>(c);
         }
@@ -134,17 +132,8 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name) {
 }
 
 bool IsOutputTempFileName(std::string_view name) {
-    constexpr std::string_view kTmp = ".tmp";
-    if (name.size() <= 1 + kTmp.size() || name.front() != '.' || !name.ends_with(kTmp)) return false;
-    const std::string_view inner = name.substr(1, name.size() - 1 - kTmp.size());  // "<file>.<number>"
-    const size_t dot = inner.rfind('.');
-    if (dot == std::string_view::npos) return false;
-    const std::string_view number = inner.substr(dot + 1);
-    if (number.empty() || number.size() > 10 ||
-        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const std::string_view file = inner.substr(0, dot);
-    return file.ends_with(".pdf") || file.ends_with(".xml");
+    std::string_view file;
+    return IsAtomicWriteTempName(name, &file) && (file.ends_with(".pdf") || file.ends_with(".xml"));
 }
 
 std::vector<std::string> RemoveStaleOutputTempFiles(const std::string& folder, std::chrono::seconds minAge) {

@@ -27,9 +27,8 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name);
 // Output path without extension for an invoice number: pattern, sanitizing, joining.
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo);
 
-// The temporary file that the atomic write of an output file leaves behind when the
-// process dies before renaming it: "." + the PDF or XML file's name + "." + a decimal
-// number + ".tmp", e.g. ".Rechnung_RE-1.pdf.3141592653.tmp".
+// The temporary file that the atomic write of an output file (PDF or XML) leaves behind
+// when the process dies before renaming it (AtomicWriteTempName, platform/files.h).
 bool IsOutputTempFileName(std::string_view name);
 
 // Removes the files of `folder` (the current folder when empty) named like that which

@@ -7,17 +7,11 @@
 #include "cii/cii_document.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "invoice/money_text.h"
 #include "layout/invoice_pdf.h"
 #include "platform/files.h"
-#include "platform/number_format.h"
 
 namespace velkaro {
-
-namespace {
-
-std::string UserAmount(Currency amount) { return LocalizeDecimalPoint(amount.ToString(2)); }
-
-} // namespace
 
 std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller& seller,
                                           const std::string& requestedNo) {
@@ -36,8 +30,8 @@ std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller
 }
 
 std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFile) {
-    return invoice.No + " erzeugt: " + pdfFile + "  (Netto " + UserAmount(invoice.LineTotal) + ", Brutto " +
-           UserAmount(invoice.DuePayable) + " " + invoice.InvCurrency() + ")";
+    return invoice.No + " erzeugt: " + pdfFile + "  (Netto " + FormatUserMoney(invoice.LineTotal) + ", Brutto " +
+           FormatUserMoney(invoice.DuePayable) + " " + invoice.InvCurrency() + ")";
 }
 
 TPrintSetup PrintSetupOf(const TSettings& settings) {

@@ -261,15 +261,12 @@ std::string JoinWithSpace(std::string_view a, std::string_view b) {
 std::string CiiPaymentTermsText(const TInvoice& invoice) {
     std::string terms = invoice.PayTermsText;
     if (invoice.PmtDiscPct > 0 && IsNavDate(invoice.PmtDiscDate)) {
-        DateTimeParts d = DecodeDateTime(invoice.PmtDiscDate);
-        char date[32];
-        std::snprintf(date, sizeof date, "%02d.%02d.%04d", d.day, d.month, d.year);
         // Pattern "0.##" in the user's number format: 2 -> "2", 2.5 -> "2,5".
         std::string percent = XmlPercent(invoice.PmtDiscPct);
         percent.erase(percent.find_last_not_of('0') + 1);
         if (percent.back() == '.') percent.pop_back();
         percent = LocalizeDecimalPoint(percent);
-        terms = JoinWithSpace(terms, std::string("- bei Zahlung bis ") + date + " " + percent + " % Skonto");
+        terms = JoinWithSpace(terms, "- bei Zahlung bis " + FormatDisplayDate(invoice.PmtDiscDate) + " " + percent + " % Skonto");
     }
     return Trim(terms);
 }

@@ -49,8 +49,6 @@ void FillTable(TNameValueList& list, const CodePair (&table)[N]) {
     for (const CodePair& pair : table) list.SetValue(pair.Nav, pair.Target);
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
 } // namespace
 
 void FillBuiltInUnits(TNameValueList& units) { FillTable(units, kBuiltInUnits); }
@@ -62,7 +60,7 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
     size_t i = 0;
     const size_t n = text.size();
     auto skipBlanks = [&] {
-        while (i < n && IsBlank(text[i])) ++i;
+        while (i < n && IsBlankByte(text[i])) ++i;
     };
     skipBlanks();
     while (i < n) {
@@ -82,9 +80,9 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
                 item += text[i++];
             }
             // Anything glued to the closing quote belongs to the same item.
-            while (i < n && text[i] != ',' && !IsBlank(text[i])) item += text[i++];
+            while (i < n && text[i] != ',' && !IsBlankByte(text[i])) item += text[i++];
         } else {
-            while (i < n && text[i] != ',' && !IsBlank(text[i])) item += text[i++];
+            while (i < n && text[i] != ',' && !IsBlankByte(text[i])) item += text[i++];
         }
         items.push_back(std::move(item));
         skipBlanks();

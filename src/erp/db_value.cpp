@@ -1,11 +1,11 @@
 #include "erp/db_value.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 #include "platform/error.h"
+#include "platform/number_parse.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -16,59 +16,31 @@ Exception ConversionError(const TDbValue& v, std::string_view column, const char
     return Exception("Der Wert „" + DbValueText(v) + "“ der Spalte „" + std::string(column) + "“ ist " + what + ".");
 }
 
-bool ParseDouble(std::string_view text, double& value) {
-    std::string t = Trim(text);
-    if (t.empty()) return false;
-    const char* first = t.data();
-    if (*first == '+') ++first;
-    auto [end, ec] = std::from_chars(first, t.data() + t.size(), value);
-    return ec == std::errc() && end == t.data() + t.size() && std::isfinite(value);
-}
-
-// Reads exactly `count` digits at `pos`.
-bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
-    if (pos + count > s.size()) return false;
-    value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char c = s[pos + i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    pos += count;
-    return true;
-}
-
 } // namespace
 
 bool TryParseDbDateTime(std::string_view text, TDateTime& value) {
-    std::string_view s = text;
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    std::string_view s = TrimView(text);
     if (!s.empty() && (s.back() == 'Z' || s.back() == 'z')) s.remove_suffix(1);
     DateTimeParts p;
     size_t pos = 0;
-    if (!Digits(s, pos, 4, p.year) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, p.month) ||
-        pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, p.day))
+    if (!ReadFixedDigits(s, pos, 4, p.year) || pos >= s.size() || s[pos++] != '-' ||
+        !ReadFixedDigits(s, pos, 2, p.month) || pos >= s.size() || s[pos++] != '-' ||
+        !ReadFixedDigits(s, pos, 2, p.day))
         return false;
     if (!IsValidDate(p.year, p.month, p.day)) return false;
     p.hour = p.minute = p.second = p.millisecond = 0;
     if (pos < s.size()) {
         if (s[pos] != ' ' && s[pos] != 'T' && s[pos] != 't') return false;
         ++pos;
-        if (!Digits(s, pos, 2, p.hour) || pos >= s.size() || s[pos++] != ':' || !Digits(s, pos, 2, p.minute))
+        if (!ReadFixedDigits(s, pos, 2, p.hour) || pos >= s.size() || s[pos++] != ':' ||
+            !ReadFixedDigits(s, pos, 2, p.minute))
             return false;
         if (pos < s.size() && s[pos] == ':') {
             ++pos;
-            if (!Digits(s, pos, 2, p.second)) return false;
+            if (!ReadFixedDigits(s, pos, 2, p.second)) return false;
             if (pos < s.size() && s[pos] == '.') {
                 ++pos;
-                // Fractional seconds: keep milliseconds, rounded; any number of digits.
-                double fraction = 0, scale = 0.1;
-                size_t start = pos;
-                for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos, scale /= 10) fraction += (s[pos] - '0') * scale;
-                if (pos == start) return false;
-                p.millisecond = static_cast<int>(std::lround(fraction * 1000));
-                if (p.millisecond > 999) p.millisecond = 999;
+                if (!ReadSecondFraction(s, pos, p.millisecond)) return false;
             }
         }
         if (pos != s.size() || p.hour > 23 || p.minute > 59 || p.second > 59) return false;
@@ -77,22 +49,10 @@ bool TryParseDbDateTime(std::string_view text, TDateTime& value) {
     return true;
 }
 
-std::string FormatDbDateTime(TDateTime value) {
-    DateTimeParts p = DecodeDateTime(value);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-    return buf;
-}
-
 std::string FormatShortDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
-    char buf[40];
-    if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0)
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
-    else
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", p.day, p.month, p.year, p.hour, p.minute,
-                      p.second);
-    return buf;
+    if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.millisecond == 0) return FormatDisplayDate(value);
+    return FormatDisplayDate(value) + " " + FormatClockTime(value);
 }
 
 std::string DbValueText(const TDbValue& v) {
@@ -133,9 +93,8 @@ double DbValueDouble(const TDbValue& v, std::string_view column) {
     case TDbValue::vkFloat: return v.Float;
     case TDbValue::vkDateTime: return v.Date;
     case TDbValue::vkText: {
-        double d = 0;
         if (Trim(v.Text).empty()) return 0;
-        if (ParseDouble(v.Text, d)) return d;
+        if (auto d = ParseDecimalPoint(v.Text, dsWithExponent)) return *d;
         throw ConversionError(v, column, "keine Zahl");
     }
     }
@@ -175,8 +134,7 @@ Currency DbValueCurrency(const TDbValue& v, std::string_view column) {
         if (t.empty()) return {};
         if (auto c = Currency::TryParse(t)) return *c;
         // Exponent forms ("1.5e-05") that some drivers print for small doubles.
-        double d = 0;
-        if (ParseDouble(t, d)) return Currency::FromDouble(d);
+        if (auto d = ParseDecimalPoint(t, dsWithExponent)) return Currency::FromDouble(*d);
         throw ConversionError(v, column, "kein Geldbetrag");
     }
     }

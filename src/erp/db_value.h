@@ -39,8 +39,6 @@ Currency DbValueCurrency(const TDbValue& v, std::string_view column);
 // "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]", also with "T" instead of the blank and a
 // trailing "Z". False for anything else.
 bool TryParseDbDateTime(std::string_view text, TDateTime& value);
-// "YYYY-MM-DD HH:MM:SS" (whole seconds), the form dates are stored and bound in SQLite.
-std::string FormatDbDateTime(TDateTime value);
 // "dd.mm.yyyy", followed by " hh:nn:ss" when the time is not midnight.
 std::string FormatShortDateTime(TDateTime value);
 

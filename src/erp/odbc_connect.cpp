@@ -1,7 +1,8 @@
 #include "erp/odbc_connect.h"
 
-#include <regex>
+#include <charconv>
 
+#include "platform/regex.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -12,13 +13,16 @@ const char* const kFreeTds = "FreeTDS";
 
 // The newest "ODBC Driver NN for SQL Server" among the installed ones; empty when none.
 std::string MicrosoftDriver(const std::vector<std::string>& installed) {
-    static const std::regex pattern("^ODBC Driver ([0-9]+) for SQL Server$", std::regex::icase);
+    static const TRegex pattern("^ODBC Driver ([0-9]+) for SQL Server\\z", roIgnoreCase);
     std::string best;
     int bestVersion = -1;
     for (const auto& name : installed) {
-        std::smatch m;
-        if (!std::regex_match(name, m, pattern)) continue;
-        int version = std::stoi(m[1].str());
+        auto m = pattern.Find(name);
+        if (!m) continue;
+        std::string_view digits = m->Group(1);
+        int version = 0;
+        // Too many digits for an int: no driver of ours.
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), version).ec != std::errc()) continue;
         if (version > bestVersion) { bestVersion = version; best = name; }
     }
     return best;
@@ -48,8 +52,7 @@ bool IsSqlServerProvider(const std::string& provider) {
 
 std::string OdbcAttribute(const std::string& keyword, const std::string& value) {
     bool brace = value.find_first_of(";{}=") != std::string::npos ||
-                 (!value.empty() && (static_cast<unsigned char>(value.front()) <= ' ' ||
-                                     static_cast<unsigned char>(value.back()) <= ' '));
+                 (!value.empty() && (IsBlankByte(value.front()) || IsBlankByte(value.back())));
     if (!brace) return keyword + "=" + value;
     return keyword + "={" + ReplaceAll(value, "}", "}}") + "}";
 }

@@ -82,7 +82,7 @@ public:
             std::string text;
             switch (p.Type) {
             case dpInteger: rc = sqlite3_bind_int64(stmt, index, p.Integer); break;
-            case dpDateTime: text = FormatDbDateTime(p.Date); break;
+            case dpDateTime: text = FormatSortableDateTime(p.Date); break;
             case dpText: text = p.Text; break;
             }
             if (p.Type != dpInteger)

@@ -1,37 +1,14 @@
 #include "invoice/placeholders.h"
 
-#include <cstdio>
-
 #include "invoice/email_extract.h"
+#include "invoice/money_text.h"
 
 namespace velkaro {
 
 TPlaceholderContext NewPlaceholderContext() { return TPlaceholderContext(); }
 
-std::string FormatMoney(Currency amount) {
-    // Round to cents half away from zero on the exact integer, never through a double.
-    int64_t raw = amount.Raw();
-    bool negative = raw < 0;
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
-    uint64_t cents = (magnitude + 50) / 100;
-    std::string whole = std::to_string(cents / 100);
-    std::string grouped;
-    for (size_t i = 0; i < whole.size(); ++i) {
-        if (i > 0 && (whole.size() - i) % 3 == 0) grouped += '.';
-        grouped += whole[i];
-    }
-    char decimals[4];
-    std::snprintf(decimals, sizeof decimals, "%02u", static_cast<unsigned>(cents % 100));
-    // A value that rounds to zero carries no minus sign.
-    return (negative && cents != 0 ? "-" : "") + grouped + "," + decimals;
-}
-
 std::string FormatDate(TDateTime date) {
-    if (!IsNavDate(date)) return "";
-    DateTimeParts p = DecodeDateTime(date);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
-    return buf;
+    return IsNavDate(date) ? FormatDisplayDate(date) : "";
 }
 
 std::string JoinNonEmpty(const std::vector<std::string>& texts, std::string_view separator) {
@@ -82,10 +59,10 @@ TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, c
     c["Referenz"] = inv.YourReference;
     c["LeitwegID"] = inv.LeitwegID;
     c["Zahlungsbedingung"] = inv.PayTermsText;
-    c["Netto"] = FormatMoney(inv.LineTotal);
-    c["Steuer"] = FormatMoney(inv.TaxTotal);
-    c["Brutto"] = FormatMoney(inv.GrandTotal);
-    c["Betrag"] = FormatMoney(inv.DuePayable);
+    c["Netto"] = FormatGermanMoney(inv.LineTotal);
+    c["Steuer"] = FormatGermanMoney(inv.TaxTotal);
+    c["Brutto"] = FormatGermanMoney(inv.GrandTotal);
+    c["Betrag"] = FormatGermanMoney(inv.DuePayable);
     c["Waehrung"] = inv.InvCurrency();
     c["Mandat"] = inv.MandateID;
     c["Name"] = inv.BillTo.Name;

@@ -31,8 +31,6 @@ struct TExpandedLine {
 
 TPlaceholderContext NewPlaceholderContext();
 
-// "#,##0.00" in the German form, whatever the locale: 1190 -> "1.190,00", -0.01 -> "-0,01".
-std::string FormatMoney(Currency amount);
 // "dd.mm.yyyy" when the date is set (IsNavDate), else "".
 std::string FormatDate(TDateTime date);
 // Trims every text, leaves out the empty ones, separator only between the rest.

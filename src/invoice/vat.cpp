@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "invoice/money_text.h"
 #include "invoice/tax_rules.h"
 #include "platform/error.h"
 #include "platform/number_format.h"
@@ -29,8 +30,6 @@ Currency SubtractMoney(Currency a, Currency b) {
         throw Exception("Rechnungsbeträge überschreiten den darstellbaren Bereich");
     return Currency::FromRaw(difference);
 }
-
-std::string FormatMoney(Currency value) { return LocalizeDecimalPoint(value.ToString(2)); }
 
 } // namespace
 
@@ -139,10 +138,10 @@ void TInvoice::Calculate(const TTaxRules& rules) {
             // A rate that cannot be computed with (not a number, absurdly large): keep
             // what NAV posted rather than invent an amount, and say so.
             Warnings.push_back("USt " + FormatUserFloat(group.Rate, 2) + "%: Basis x Satz nicht berechenbar, in NAV gebucht " +
-                               FormatMoney(group.Tax) + " übernommen");
+                               FormatUserMoney(group.Tax) + " übernommen");
         } else if (*computed != group.Tax) {
-            Warnings.push_back("USt " + FormatUserFloat(group.Rate, 2) + "%: in NAV gebucht " + FormatMoney(group.Tax) +
-                               ", Basis x Satz = " + FormatMoney(*computed) + " -> Differenz als Rundungsbetrag");
+            Warnings.push_back("USt " + FormatUserFloat(group.Rate, 2) + "%: in NAV gebucht " + FormatUserMoney(group.Tax) +
+                               ", Basis x Satz = " + FormatUserMoney(*computed) + " -> Differenz als Rundungsbetrag");
             Rounding = AddMoney(Rounding, SubtractMoney(group.Tax, *computed));
             group.Tax = *computed;
         }

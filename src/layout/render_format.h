@@ -1,6 +1,6 @@
 #pragma once
 // Number forms of the printed invoice: decimal comma and "." between thousands, whatever
-// the user's locale. Amounts use FormatMoney (invoice/placeholders.h).
+// the user's locale. Amounts use FormatGermanMoney (invoice/money_text.h).
 #include <string>
 
 namespace velkaro {

@@ -1,6 +1,7 @@
 // Amounts and sentences of the printed invoice that follow from the invoice data alone.
 #include <cmath>
 
+#include "invoice/money_text.h"
 #include "layout/renderer.h"
 #include "platform/error.h"
 
@@ -63,7 +64,7 @@ std::string PaymentSentence(const TInvoice& inv, const TSeller& seller) {
         long double cents = static_cast<long double>(inv.DuePayable.Raw()) * inv.PmtDiscPct / 10000.0L;
         Currency discount = RoundHalfEven(cents, 100);
         p = JoinNonEmpty({p, "Bei Zahlung bis " + FormatDate(inv.PmtDiscDate) + " gewähren wir " +
-                                 FormatPercent(inv.PmtDiscPct) + " % Skonto (" + FormatMoney(discount) + " " +
+                                 FormatPercent(inv.PmtDiscPct) + " % Skonto (" + FormatGermanMoney(discount) + " " +
                                  inv.InvCurrency() + ")."},
                          " ");
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "invoice/money_text.h"
 #include "invoice/vat.h"
 #include "pdf/pdf_document.h"
 #include "platform/error.h"
@@ -153,14 +154,14 @@ void TRenderer::DrawItemLine(const TInvLine& line, int itemNo, bool firstItem, c
     Doc->TextOut(CX(113), Y, Utf8Left(line.UnitText, 10));
     Doc->TextRight(CX(145), Y, FormatPrice(ShownUnitPrice(line, Inv->PricesInclVat)));
     Doc->TextRight(CX(156), Y, FormatPercent(line.VatPct) + "%");
-    Doc->TextRight(CX(175), Y, FormatMoney(line.Amount));
+    Doc->TextRight(CX(175), Y, FormatGermanMoney(line.Amount));
     Y += n * LH;
 
     if (line.LineDiscPct != 0 && !Inv->PricesInclVat && line.InvDiscAmount.IsZero()) {
         Doc->SetFont(*FReg, TabSize * 0.88);
         Doc->TextOut(CX(32), Y,
                      "abzgl. " + FormatPercent(line.LineDiscPct) + " % Rabatt (" +
-                         FormatMoney(LineDiscountAmount(line)) + " " + currency + ")");
+                         FormatGermanMoney(LineDiscountAmount(line)) + " " + currency + ")");
         Y += LH * 0.92;
     }
 }
@@ -176,29 +177,29 @@ void TRenderer::DrawTotals(const std::string& c) {
     Doc->Line(xL, Y - 3, xR, Y - 3, 0.25);
     Doc->SetFont(*FReg, 9);
     Doc->TextOut(xL, Y + 1, "Nettobetrag");
-    Doc->TextRight(xR, Y + 1, FormatMoney(Inv->LineTotal) + " " + c);
+    Doc->TextRight(xR, Y + 1, FormatGermanMoney(Inv->LineTotal) + " " + c);
     Y += 5;
     for (const TVatGroup& g : Inv->VatGroups) {
         std::string label = g.Category == vcS
-                                ? "USt. " + FormatPercent(g.Rate) + " % auf " + FormatMoney(g.Basis)
-                                : "USt. 0 % (" + CategoryCode(g.Category) + ") auf " + FormatMoney(g.Basis);
+                                ? "USt. " + FormatPercent(g.Rate) + " % auf " + FormatGermanMoney(g.Basis)
+                                : "USt. 0 % (" + CategoryCode(g.Category) + ") auf " + FormatGermanMoney(g.Basis);
         Doc->TextOut(xL, Y + 1, label);
-        Doc->TextRight(xR, Y + 1, FormatMoney(g.Tax) + " " + c);
+        Doc->TextRight(xR, Y + 1, FormatGermanMoney(g.Tax) + " " + c);
         Y += 5;
     }
     Doc->Line(xL, Y - 1.5, xR, Y - 1.5, 0.25);
     Doc->SetFont(*FBold, 10);
     Doc->TextOut(xL, Y + 3, "Rechnungsbetrag");
-    Doc->TextRight(xR, Y + 3, FormatMoney(Inv->GrandTotal) + " " + c);
+    Doc->TextRight(xR, Y + 3, FormatGermanMoney(Inv->GrandTotal) + " " + c);
     if (!Inv->Rounding.IsZero()) {
         Y += 5;
         Doc->SetFont(*FReg, 9);
         Doc->TextOut(xL, Y + 3, "Rundungsdifferenz");
-        Doc->TextRight(xR, Y + 3, FormatMoney(Inv->Rounding) + " " + c);
+        Doc->TextRight(xR, Y + 3, FormatGermanMoney(Inv->Rounding) + " " + c);
         Y += 5;
         Doc->SetFont(*FBold, 10);
         Doc->TextOut(xL, Y + 3, "Zahlbetrag");
-        Doc->TextRight(xR, Y + 3, FormatMoney(Inv->DuePayable) + " " + c);
+        Doc->TextRight(xR, Y + 3, FormatGermanMoney(Inv->DuePayable) + " " + c);
     }
     Doc->Line(xL, Y + 5, xR, Y + 5, 0.25);
     Doc->Line(xL, Y + 5.6, xR, Y + 5.6, 0.25);

@@ -86,7 +86,6 @@ TMailAttachment LoadAttachmentFile(const std::string& fileName) {
 }
 
 std::string UrlEncodeComponent(std::string_view text) {
-    static const char* const kHex = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size() * 3);
     for (unsigned char c : text) {
@@ -98,8 +97,7 @@ std::string UrlEncodeComponent(std::string_view text) {
             out += '+';
         } else {
             out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
+            AppendHexByte(out, c);
         }
     }
     return out;

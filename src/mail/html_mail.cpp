@@ -301,14 +301,12 @@ std::string ResolveImagePath(std::string_view reference, const std::string& base
 }
 
 std::string FileUrl(const std::string& path) {
-    static constexpr std::string_view kHex = "0123456789ABCDEF";
     static constexpr std::string_view kEscaped = " \"'%#?&<>\\`{}|^[]";
     std::string url = "file://";
     for (unsigned char c : path) {
         if (c < 0x20 || c == 0x7F || kEscaped.find(static_cast<char>(c)) != std::string_view::npos) {
             url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 15];
+            AppendHexByte(url, c);
         } else {
             url += static_cast<char>(c);
         }

@@ -8,9 +8,8 @@ namespace velkaro {
 namespace {
 
 void AppendUnicodeEscape(std::string& out, unsigned unit) {
-    static const char* const kHex = "0123456789ABCDEF";
     out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+    AppendHex16(out, unit);
 }
 
 } // namespace

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/error.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -41,53 +41,24 @@ bool Expect(std::string_view s, size_t& pos, char c) {
 }
 
 std::string FileError(const std::string& path, int err) {
-    return "Datei \"" + path + "\" kann nicht geschrieben werden: " + std::strerror(err);
+    return OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", err);
 }
 
-// An open file descriptor, closed (and with it its lock released) when dropped.
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) : FFd(fd) {}
-    ~TFileHandle() { Close(); }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(TFileHandle&& other) noexcept {
-        if (this != &other) {
-            Close();
-            FFd = other.FFd;
-            other.FFd = -1;
-        }
-        return *this;
-    }
+// Waits for the advisory lock of the file; closing the file releases it.
+void LockFile(const TFileHandle& file, const std::string& path) {
+    while (::flock(file.Get(), LOCK_EX) != 0)
+        if (errno != EINTR) throw Exception(FileError(path, errno));
+}
 
-    bool Valid() const { return FFd >= 0; }
-    int Fd() const { return FFd; }
+off_t FileSize(const TFileHandle& file, const std::string& path) {
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0) throw Exception(FileError(path, errno));
+    return st.st_size;
+}
 
-    void Lock(const std::string& path) {
-        while (::flock(FFd, LOCK_EX) != 0)
-            if (errno != EINTR) throw Exception(FileError(path, errno));
-    }
-    off_t Size(const std::string& path) const {
-        struct stat st {};
-        if (::fstat(FFd, &st) != 0) throw Exception(FileError(path, errno));
-        return st.st_size;
-    }
-    void WriteAll(const std::string& path, std::string_view bytes) {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(FFd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) throw Exception(FileError(path, n < 0 ? errno : EIO));
-            done += static_cast<size_t>(n);
-        }
-    }
-
-private:
-    void Close() {
-        if (FFd >= 0) ::close(FFd);
-        FFd = -1;
-    }
-    int FFd;
-};
+void WriteAllOrThrow(const TFileHandle& file, const std::string& path, std::string_view bytes) {
+    if (!WriteAll(file.Get(), bytes)) throw Exception(FileError(path, errno));
+}
 
 } // namespace
 
@@ -118,15 +89,8 @@ bool ParseIsoDateTime(std::string_view s, TDateTime& local) {
             return false;
         if (Expect(s, pos, ':')) {
             if (!ReadFixedDigits(s, pos, 2, p.second)) return false;
-            if (Expect(s, pos, '.') || Expect(s, pos, ',')) {
-                double fraction = 0, scale = 0.1;
-                size_t start = pos;
-                for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos, scale /= 10)
-                    fraction += (s[pos] - '0') * scale;
-                if (pos == start) return false;
-                p.millisecond = static_cast<int>(std::lround(fraction * 1000));
-                if (p.millisecond > 999) p.millisecond = 999;
-            }
+            if ((Expect(s, pos, '.') || Expect(s, pos, ',')) && !ReadSecondFraction(s, pos, p.millisecond))
+                return false;
         }
         if (p.hour > 23 || p.minute > 59 || p.second > 59) return false;
         if (Expect(s, pos, 'Z')) {
@@ -180,9 +144,9 @@ void TSentLog::Add(const TSentEntry& E) {
     const std::string line = FormatLine(E);
     TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     if (file.Valid()) {
-        file.Lock(FFileName);
-        if (file.Size(FFileName) > 0) {
-            file.WriteAll(FFileName, line);
+        LockFile(file, FFileName);
+        if (FileSize(file, FFileName) > 0) {
+            WriteAllOrThrow(file, FFileName, line);
             if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
             return;
         }
@@ -194,7 +158,7 @@ void TSentLog::Add(const TSentEntry& E) {
     const std::string folder = ExtractFilePath(FFileName);
     TFileHandle folderLock(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     // Without the folder's lock (a share that refuses it) the creator alone decides.
-    if (folderLock.Valid()) ::flock(folderLock.Fd(), LOCK_EX);
+    if (folderLock.Valid()) ::flock(folderLock.Get(), LOCK_EX);
     bool created = true;
     file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (!file.Valid() && errno == EEXIST) {
@@ -202,14 +166,14 @@ void TSentLog::Add(const TSentEntry& E) {
         file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     }
     if (!file.Valid()) throw Exception(FileError(FFileName, errno));
-    file.Lock(FFileName);
+    LockFile(file, FFileName);
     std::string bytes;
-    if (file.Size(FFileName) == 0) {
+    if (FileSize(file, FFileName) == 0) {
         bytes += kUtf8Bom;
         if (created) bytes += std::string(kHeaderLine) + "\r\n";
     }
     bytes += line;
-    file.WriteAll(FFileName, bytes);
+    WriteAllOrThrow(file, FFileName, bytes);
     if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
 }
 

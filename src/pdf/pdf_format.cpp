@@ -4,9 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
+#include "platform/decimal_round.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -14,39 +13,9 @@ namespace velkaro {
 
 std::string FormatPdfNumber(double value) {
     if (!std::isfinite(value)) return "0";
-    // Round on the 15 significant decimal digits of the value, halves away from zero,
-    // so that 1.0005 gives 1.001 although its binary value lies just below.
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    std::string digits;
-    for (const char* p = buf; *p && *p != 'e'; ++p)
-        if (*p != '.') digits.push_back(*p);
-    int intDigits = std::atoi(std::strchr(buf, 'e') + 1) + 1; // digits before the point
-    int keep = intDigits + 3;
-    if (keep < 0) return "0";
-    if (keep < static_cast<int>(digits.size())) {
-        bool up = digits[keep] >= '5';
-        digits.resize(keep);
-        for (int i = keep - 1; up && i >= 0; --i) {
-            if (digits[i] == '9') {
-                digits[i] = '0';
-            } else {
-                ++digits[i];
-                up = false;
-            }
-        }
-        if (up) {
-            digits.insert(digits.begin(), '1');
-            ++intDigits;
-        }
-    }
-    // Place the point: pad with zeros on either side as needed.
-    std::string intPart, fracPart;
-    for (int i = 0; i < intDigits; ++i) intPart.push_back(i < static_cast<int>(digits.size()) ? digits[i] : '0');
-    for (int i = intDigits; i < intDigits + 3; ++i)
-        fracPart.push_back(i >= 0 && i < static_cast<int>(digits.size()) ? digits[i] : '0');
-    size_t firstNonZero = intPart.find_first_not_of('0');
-    intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
+    TDecimalDigits digits = RoundDecimalDigits(value, 3);
+    const std::string& intPart = digits.Whole;
+    std::string fracPart = digits.Fraction;
     while (!fracPart.empty() && fracPart.back() == '0') fracPart.pop_back();
     if (intPart == "0" && fracPart.empty()) return "0";
     std::string r = value < 0 ? "-" : "";
@@ -89,11 +58,8 @@ std::string PdfMetadataText(std::string_view utf8) {
 }
 
 std::string PdfHexString(std::string_view utf8) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string r = "<FEFF";
-    for (char16_t unit : Utf8ToUtf16(PdfMetadataText(utf8))) {
-        for (int shift = 12; shift >= 0; shift -= 4) r.push_back(kHex[(unit >> shift) & 0xF]);
-    }
+    for (char16_t unit : Utf8ToUtf16(PdfMetadataText(utf8))) AppendHex16(r, unit);
     r.push_back('>');
     return r;
 }

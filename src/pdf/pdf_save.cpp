@@ -9,6 +9,7 @@
 #include "pdf/pdf_object_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace velkaro {
 
@@ -21,12 +22,8 @@ std::string FileIdentifier(const std::string& text) {
     unsigned int len = 0;
     if (!EVP_Digest(text.data(), text.size(), digest, &len, EVP_md5(), nullptr))
         throw Exception("Dateikennung der PDF-Datei konnte nicht berechnet werden (MD5)");
-    static const char kHex[] = "0123456789ABCDEF";
     std::string r;
-    for (unsigned int i = 0; i < len; ++i) {
-        r.push_back(kHex[digest[i] >> 4]);
-        r.push_back(kHex[digest[i] & 0xF]);
-    }
+    for (unsigned int i = 0; i < len; ++i) AppendHexByte(r, digest[i]);
     return r;
 }
 

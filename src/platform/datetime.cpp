@@ -1,5 +1,6 @@
 #include "platform/datetime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -104,7 +105,7 @@ int UtcOffsetMinutes(TDateTime localValue) {
     return static_cast<int>(back.tm_gmtoff / 60);
 }
 
-std::string FormatLogTimestamp(TDateTime value) {
+std::string FormatSortableDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
@@ -112,11 +113,18 @@ std::string FormatLogTimestamp(TDateTime value) {
     return buf;
 }
 
+std::string FormatDisplayDate(TDateTime value) {
+    DateTimeParts p = DecodeDateTime(value);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year);
+    return buf;
+}
+
 std::string FormatDisplayDateTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d", p.day, p.month, p.year, p.hour, p.minute);
-    return buf;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, " %02d:%02d", p.hour, p.minute);
+    return FormatDisplayDate(value) + buf;
 }
 
 std::string FormatClockTime(TDateTime value) {
@@ -124,6 +132,16 @@ std::string FormatClockTime(TDateTime value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
     return buf;
+}
+
+bool ReadSecondFraction(std::string_view s, size_t& pos, int& millisecond) {
+    double fraction = 0, scale = 0.1;
+    size_t end = pos;
+    for (; end < s.size() && s[end] >= '0' && s[end] <= '9'; ++end, scale /= 10) fraction += (s[end] - '0') * scale;
+    if (end == pos) return false;
+    millisecond = std::min(static_cast<int>(std::lround(fraction * 1000)), 999);
+    pos = end;
+    return true;
 }
 
 TDateTime DateOf(TDateTime value) {

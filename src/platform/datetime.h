@@ -1,6 +1,7 @@
 #pragma once
 // TDateTime: days since 30 December 1899 as a double, the fraction being the time of day.
 #include <string>
+#include <string_view>
 
 namespace velkaro {
 
@@ -22,12 +23,20 @@ int DayOfWeek(TDateTime value); // 1 = Sunday ... 7 = Saturday
 TDateTime Now();
 int UtcOffsetMinutes(TDateTime local);
 
-// "yyyy-mm-dd hh:nn:ss" of a local time, as used in log lines.
-std::string FormatLogTimestamp(TDateTime value);
+// "yyyy-mm-dd hh:nn:ss" (whole seconds, cut), as log lines show a time and SQLite stores
+// and binds one.
+std::string FormatSortableDateTime(TDateTime value);
+// "dd.mm.yyyy", the German date of printed invoices, texts and the window.
+std::string FormatDisplayDate(TDateTime value);
 // "dd.mm.yyyy hh:nn", as the window shows the time of a send.
 std::string FormatDisplayDateTime(TDateTime value);
 // "hh:nn:ss" (24 hours), the time prefix of the window's log lines.
 std::string FormatClockTime(TDateTime value);
+
+// Reads the digits of a fraction of a second at `pos` (after its separator), as many as
+// there are, and moves `pos` past them: milliseconds rounded, at most 999, so that
+// ".9996" never becomes the next second. False, with `pos` unchanged, without a digit.
+bool ReadSecondFraction(std::string_view s, size_t& pos, int& millisecond);
 
 // The whole day of a date-time (midnight at its start).
 TDateTime DateOf(TDateTime value);

@@ -34,16 +34,6 @@ fs::path FollowLinks(const std::string& path) {
     throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", ELOOP));
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Gives the new file the mode, owner and group of the file it replaces. Only root may
 // give a file away; otherwise the group is kept if we belong to it, or else the
 // group's rights are withheld rather than handed to our own group.
@@ -114,6 +104,24 @@ std::string ReadFileBytes(const std::string& path) {
     }
 }
 
+std::string AtomicWriteTempName(std::string_view fileName, uint32_t number) {
+    return "." + std::string(fileName) + "." + std::to_string(number) + ".tmp";
+}
+
+bool IsAtomicWriteTempName(std::string_view name, std::string_view* fileName) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (name.size() <= 1 + kTmp.size() || name.front() != '.' || !name.ends_with(kTmp)) return false;
+    const std::string_view inner = name.substr(1, name.size() - 1 - kTmp.size());  // "<file>.<number>"
+    const size_t dot = inner.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view number = inner.substr(dot + 1);
+    if (number.empty() || number.size() > 10 ||
+        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    if (fileName) *fileName = inner.substr(0, dot);
+    return true;
+}
+
 void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode) {
     const std::string failure = "Datei \"" + path + "\" kann nicht geschrieben werden";
     const fs::path target = FollowLinks(path);
@@ -122,7 +130,7 @@ void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned ne
     const fs::path folder = target.parent_path();
     std::random_device rd;
     const fs::path temp = (folder.empty() ? fs::path(".") : folder) /
-                          ("." + target.filename().string() + "." + std::to_string(rd()) + ".tmp");
+                          AtomicWriteTempName(target.filename().string(), rd());
     // A file that replaces another stays private until it has the other's rights.
     TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                           replacing ? mode_t{0600} : static_cast<mode_t>(newFileMode)));

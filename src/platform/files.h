@@ -1,6 +1,7 @@
 #pragma once
 // File and path helpers. Paths are UTF-8 text; errors raise velkaro::Exception with
 // a German message that names the file.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,14 @@ std::string ReadFileBytes(const std::string& path);
 // its mode, owner and group; a new file gets newFileMode less the umask. A symbolic
 // link is followed: its target is replaced and the link stays.
 void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode = kDefaultNewFileMode);
+
+// The name of the temporary file beside `fileName` (a name without folder) that the
+// atomic write fills before renaming it: "." + fileName + "." + number + ".tmp", e.g.
+// ".Rechnung_RE-1.pdf.3141592653.tmp". A process that dies in between leaves it behind.
+std::string AtomicWriteTempName(std::string_view fileName, uint32_t number);
+// Whether `name` has that form (a number of 1 to 10 decimal digits); `fileName` then
+// receives the name of the file it was to become.
+bool IsAtomicWriteTempName(std::string_view name, std::string_view* fileName = nullptr);
 
 // Text files the program writes: UTF-8 with byte-order mark, every line ending in CR LF.
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);

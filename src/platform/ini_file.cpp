@@ -2,34 +2,16 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <unordered_set>
 
 #include "platform/files.h"
+#include "platform/number_parse.h"
 #include "platform/text.h"
 
 namespace velkaro {
 
 namespace {
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string_view TrimRightView(std::string_view s) {
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string_view TrimLeftView(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    return s;
-}
 
 // Next line of the text; LF, CR LF and a lone CR all end a line.
 std::string_view NextLine(std::string_view text, size_t& pos) {
@@ -78,31 +60,6 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
 }
 
 } // namespace
-
-std::optional<double> ParseDecimalPoint(std::string_view text) {
-    text = TrimView(text);
-    std::string_view body = text;
-    if (!body.empty() && (body.front() == '-' || body.front() == '+')) body.remove_prefix(1);
-    // Only digits and at most one point, with at least one digit: no exponent, no
-    // "inf"/"nan", no grouping, no comma.
-    bool digit = false;
-    int points = 0;
-    for (char c : body) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c == '.')
-            ++points;
-        else
-            return std::nullopt;
-    }
-    if (!digit || points > 1) return std::nullopt;
-    // from_chars rejects a leading "+".
-    std::string_view number = (!text.empty() && text.front() == '+') ? text.substr(1) : text;
-    double value = 0;
-    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
 
 TIniFile TIniFile::FromText(std::string_view raw) {
     TIniFile ini;

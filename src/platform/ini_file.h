@@ -67,8 +67,4 @@ private:
     std::vector<Section> FSections;
 };
 
-// Parses a decimal number with a point as separator, the whole text ("42.5", "-3",
-// ".5"); nullopt for anything else, including "42,5", "1e3", "nan", "inf".
-std::optional<double> ParseDecimalPoint(std::string_view text);
-
 } // namespace velkaro

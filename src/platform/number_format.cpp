@@ -104,17 +104,24 @@ std::string LocalizeDecimalPoint(std::string_view plainDecimal) {
     return text;
 }
 
-std::string LocalizeGroupedDecimal(std::string_view plainDecimal) {
+std::string GroupDecimal(std::string_view plainDecimal, std::string_view thousands, std::string_view decimal) {
     const size_t digitsStart = !plainDecimal.empty() && (plainDecimal[0] == '-' || plainDecimal[0] == '+') ? 1 : 0;
     size_t digitsEnd = plainDecimal.find('.');
     if (digitsEnd == std::string_view::npos) digitsEnd = plainDecimal.size();
-    const std::string separator = UserThousandsSeparator();
     std::string text(plainDecimal.substr(0, digitsStart));
     for (size_t i = digitsStart; i < digitsEnd; ++i) {
-        if (i > digitsStart && (digitsEnd - i) % 3 == 0) text += separator;
+        if (i > digitsStart && (digitsEnd - i) % 3 == 0) text += thousands;
         text += plainDecimal[i];
     }
-    return text + LocalizeDecimalPoint(plainDecimal.substr(digitsEnd));
+    if (digitsEnd < plainDecimal.size()) {
+        text += decimal;
+        text += plainDecimal.substr(digitsEnd + 1);
+    }
+    return text;
+}
+
+std::string LocalizeGroupedDecimal(std::string_view plainDecimal) {
+    return GroupDecimal(plainDecimal, UserThousandsSeparator(), UserDecimalSeparator());
 }
 
 std::string FormatUserFloat(double value, int decimals) {

@@ -1,6 +1,7 @@
 #pragma once
 // Numbers in the user's regional format (LC_NUMERIC), for log and warning lines only.
-// XML, PDF syntax and printed amounts have fixed forms of their own and must not use this.
+// XML, PDF syntax and printed amounts have fixed forms of their own and must not use the
+// user's separators; GroupDecimal, with separators given, serves both.
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,11 @@ std::string UserThousandsSeparator();
 std::string LocaleThousandsSeparator(const std::string& localeName);
 void SetThousandsSeparatorOverride(const std::string& separator);
 void ResetThousandsSeparatorOverride();
+
+// A plain decimal text ("-1234567.50") with `thousands` between the groups of three
+// whole digits and `decimal` in place of the ".": ("-1234567.50", ".", ",") gives
+// "-1.234.567,50". A leading sign stays in front.
+std::string GroupDecimal(std::string_view plainDecimal, std::string_view thousands, std::string_view decimal);
 
 // The pattern "#,##0.00" applied to a plain decimal text: the whole digits grouped by
 // three with the user's thousands separator, the user's decimal separator in place of

@@ -5,24 +5,27 @@
 namespace velkaro {
 
 namespace {
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 } // namespace
 
-std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-std::string TrimLeft(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && IsTrimmed(s[i])) ++i;
-    return std::string(s.substr(i));
+std::string_view TrimLeftView(std::string_view s) {
+    while (!s.empty() && IsBlankByte(s.front())) s.remove_prefix(1);
+    return s;
 }
 
-std::string TrimRight(std::string_view s) {
-    size_t n = s.size();
-    while (n > 0 && IsTrimmed(s[n - 1])) --n;
-    return std::string(s.substr(0, n));
+std::string_view TrimRightView(std::string_view s) {
+    while (!s.empty() && IsBlankByte(s.back())) s.remove_suffix(1);
+    return s;
 }
+
+std::string_view TrimView(std::string_view s) { return TrimLeftView(TrimRightView(s)); }
+
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
+std::string TrimLeft(std::string_view s) { return std::string(TrimLeftView(s)); }
+std::string TrimRight(std::string_view s) { return std::string(TrimRightView(s)); }
 
 std::string UpperAscii(std::string_view s) {
     std::string r(s);
@@ -268,6 +271,17 @@ bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value) 
     value = v;
     pos += count;
     return true;
+}
+
+char HexDigit(unsigned n) { return "0123456789ABCDEF"[n & 0xF]; }
+
+void AppendHexByte(std::string& out, unsigned char byte) {
+    out += HexDigit(byte >> 4);
+    out += HexDigit(byte);
+}
+
+void AppendHex16(std::string& out, unsigned unit) {
+    for (int shift = 12; shift >= 0; shift -= 4) out += HexDigit(unit >> shift);
 }
 
 std::string SingleLine(std::string_view s) {

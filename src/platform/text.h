@@ -7,10 +7,17 @@
 
 namespace velkaro {
 
+// The bytes that trimming removes: the codes up to U+0020 (blank and the control characters).
+bool IsBlankByte(char c);
+
 // Removes the characters with codes up to U+0020 at both ends (resp. one end).
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
+// The same as views into `s`.
+std::string_view TrimView(std::string_view s);
+std::string_view TrimLeftView(std::string_view s);
+std::string_view TrimRightView(std::string_view s);
 
 // Converts the ASCII letters only; every other byte stays as it is.
 std::string UpperAscii(std::string_view s);
@@ -31,6 +38,12 @@ std::string Join(const std::vector<std::string>& parts, std::string_view separat
 // Reads exactly `count` ASCII digits at `pos` (fixed-width date and time fields) and
 // moves `pos` past them; false, with `pos` unchanged, when they are not all there.
 bool ReadFixedDigits(std::string_view s, size_t& pos, size_t count, int& value);
+
+// Upper-case hexadecimal digits: the digit of the low four bits of `n`, the two digits of
+// a byte, the four digits of a 16-bit unit (UTF-16 code unit).
+char HexDigit(unsigned n);
+void AppendHexByte(std::string& out, unsigned char byte);
+void AppendHex16(std::string& out, unsigned unit);
 
 // Text for one line of a log (batch log, sent-mail log, stderr): every control character
 // (U+0000-U+001F, U+007F, U+0080-U+009F) and the Unicode line and paragraph separators

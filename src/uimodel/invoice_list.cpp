@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
+#include "invoice/money_text.h"
 #include "invoice/placeholders.h"  // FormatDate
-#include "platform/number_format.h"
 #include "uimodel/invoice_list_sort.h"
 
 namespace velkaro {
@@ -40,7 +40,7 @@ TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt) {
     row.Texts[icCustomer] = item.CustomerNo;
     row.Texts[icName] = item.Name;
     row.Texts[icCity] = item.City;
-    row.Texts[icGross] = LocalizeGroupedDecimal(item.Gross.ToString(2));
+    row.Texts[icGross] = FormatUserMoneyGrouped(item.Gross);
     row.Texts[icCurrency] = item.CurrencyCode.empty() ? "EUR" : item.CurrencyCode;
     row.Texts[icEmail] = item.InvoiceEmail;
     row.Texts[icEmailSource] = item.InvoiceEmailSource;

@@ -180,8 +180,8 @@ TEST_F(BatchRun, LogLinesCarryTheCurrentLocalTime) {
     const std::string bytes = ReadFileBytes(LogPath());
     const std::string stamp = bytes.substr(3, 19);
     // Written just now: the date part matches today's (allowing for a run across midnight).
-    const std::string before = FormatLogTimestamp(Now() - 1.0 / 24 / 60);
-    const std::string after = FormatLogTimestamp(Now());
+    const std::string before = FormatSortableDateTime(Now() - 1.0 / 24 / 60);
+    const std::string after = FormatSortableDateTime(Now());
     EXPECT_LE(before, stamp);
     EXPECT_LE(stamp, after);
     EXPECT_EQ(bytes[3 + 19], ' ');

@@ -125,7 +125,16 @@ TEST_F(DbQueryTest, DateForms) {
     EXPECT_FALSE(TryParseDbDateTime("2023-02-29", d)) << "no such day";
     EXPECT_FALSE(TryParseDbDateTime("05.03.2024", d));
     EXPECT_FALSE(TryParseDbDateTime("2024-03-05 25:00:00", d));
-    EXPECT_EQ(FormatDbDateTime(EncodeDate(2024, 3, 31)), "2024-03-31 00:00:00");
+    EXPECT_EQ(FormatSortableDateTime(EncodeDate(2024, 3, 31)), "2024-03-31 00:00:00");
+    const struct {
+        TDateTime value;
+        const char* text;
+    } shortForms[] = {
+        {EncodeDate(2024, 3, 5), "05.03.2024"},
+        {EncodeDateTime({2024, 3, 5, 8, 15, 9, 0}), "05.03.2024 08:15:09"},
+        {EncodeDateTime({2024, 3, 5, 0, 0, 0, 500}), "05.03.2024 00:00:00"},  // not midnight exactly
+    };
+    for (const auto& c : shortForms) EXPECT_EQ(FormatShortDateTime(c.value), c.text);
 }
 
 TEST_F(DbQueryTest, IntegerOutOfRangeOrNotANumberIsAnError) {

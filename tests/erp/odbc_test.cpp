@@ -49,6 +49,27 @@ TEST(OdbcConnect, NewestMicrosoftDriverWins) {
               "Driver={ODBC Driver 18 for SQL Server};Server=navsql,1433;Database=Cronus;UID=sa;PWD=pw");
 }
 
+TEST(OdbcConnect, OnlyWholeMicrosoftDriverNamesCount) {
+    // The name is compared whole and without regard to case; a version too long for a
+    // number is no driver of ours and no reason to fail.
+    struct Case {
+        std::vector<std::string> installed;
+        std::string driver;
+    } cases[] = {
+        {{"odbc driver 13 for sql server"}, "odbc driver 13 for sql server"},
+        {{"ODBC Driver 17 for SQL Server", "ODBC Driver 99999999999999999999 for SQL Server"},
+         "ODBC Driver 17 for SQL Server"},
+        {{"ODBC Driver 18 for SQL Server\n", "ODBC Driver 18 for SQL Server (alt)", "x ODBC Driver 18 for SQL Server"},
+         "FreeTDS"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> installed = c.installed;
+        installed.push_back("FreeTDS");
+        const std::string text = BuildOdbcConnectString(Params("SQLNCLI11", "navsql"), installed);
+        EXPECT_EQ(text.substr(0, text.find('}') + 1), "Driver={" + c.driver + "}") << c.installed[0];
+    }
+}
+
 TEST(OdbcConnect, ValuesThatNeedBraces) {
     auto p = Params("SQLOLEDB", "navsql");
     p.Password = "a;b}c";

@@ -9,27 +9,6 @@ namespace {
 
 Currency Money(const char* text) { return Currency::Parse(text); }
 
-TEST(FormatMoney, GermanFormWithRoundingHalfAwayFromZero) {
-    struct Case { const char* amount; const char* expected; };
-    const Case cases[] = {
-        {"0", "0,00"},
-        {"1190", "1.190,00"},
-        {"-0.01", "-0,01"},
-        {"12345.5", "12.345,50"},
-        {"100", "100,00"},
-        {"999.99", "999,99"},
-        {"1000000", "1.000.000,00"},
-        {"-1234567.891", "-1.234.567,89"},
-        {"0.005", "0,01"},
-        {"-0.005", "-0,01"},
-        {"999.995", "1.000,00"},
-        {"-0.0049", "0,00"},  // rounds to zero: no minus sign
-    };
-    for (const auto& c : cases) EXPECT_EQ(FormatMoney(Money(c.amount)), c.expected) << c.amount;
-    EXPECT_EQ(FormatMoney(Currency::FromRaw(INT64_MAX)), "922.337.203.685.477,58");
-    EXPECT_EQ(FormatMoney(Currency::FromRaw(INT64_MIN)), "-922.337.203.685.477,58");
-}
-
 TEST(FormatDate, DayMonthYearOnlyForSetDates) {
     struct Case { TDateTime date; const char* expected; };
     const Case cases[] = {

@@ -11,6 +11,7 @@
 
 #include "cii/cii_document.h"
 #include "demo_invoices.h"
+#include "invoice/money_text.h"
 #include "layoutmodel/layout_model.h"
 #include "pdf/pdf_format.h"
 #include "platform/error.h"
@@ -261,8 +262,8 @@ TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected
         std::string text = PdfText(pdf);
         std::string c = d.Invoice.InvCurrency();
         for (const std::string& expected :
-             {"Rechnung " + d.Invoice.No, "Nettobetrag " + FormatMoney(d.Invoice.LineTotal) + " " + c,
-              "Rechnungsbetrag " + FormatMoney(d.Invoice.GrandTotal) + " " + c,
+             {"Rechnung " + d.Invoice.No, "Nettobetrag " + FormatGermanMoney(d.Invoice.LineTotal) + " " + c,
+              "Rechnungsbetrag " + FormatGermanMoney(d.Invoice.GrandTotal) + " " + c,
               std::string("Diese Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X")})
             EXPECT_NE(text.find(expected), std::string::npos) << name << ": " << expected << "\n" << text;
     }

@@ -1,8 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <ctime>
+#include <filesystem>
 #include <latch>
+#include <system_error>
 #include <thread>
 
 #include "mail/sent_log.h"
@@ -255,6 +258,23 @@ TEST_F(SentLogTest, ControlCharactersInAnyFieldNeverStartALine) {
     TSentLog reread(File);
     TDateTime when = 0;
     EXPECT_FALSE(reread.LastSent("M", "RE-GEFAELSCHT", when));
+}
+
+TEST_F(SentLogTest, WriteErrorsAreGermanWithTheSystemTextInParentheses) {
+    std::filesystem::create_directory(Dir.File("ordner"));
+    const struct {
+        std::string file;
+        int code;
+    } cases[] = {
+        {Dir.File("fehlt/velkaro.versand.csv"), ENOENT}, // created in a folder that is missing
+        {Dir.File("ordner"), EISDIR},                   // an existing name that is no file
+    };
+    for (const auto& c : cases) {
+        TSentLog log(c.file);
+        EXPECT_EQ(test::ErrorOf([&] { log.Add({At(2025, 3, 14, 10, 5, 9), "M", "RE-1", "", "OK", ""}); }),
+                  "Datei \"" + c.file + "\" kann nicht geschrieben werden (" + std::system_category().message(c.code) +
+                      ").");
+    }
 }
 
 } // namespace

@@ -119,6 +119,24 @@ TEST(WriteFileBytes, LinkLoopRaisesGermanErrorWithTheSystemTextInParentheses) {
     EXPECT_TRUE(fs::is_symlink(dir.File("a.ini")));
 }
 
+TEST(AtomicWriteTempName, BuildsAndRecognisesTheNameOfTheFileBeingWritten) {
+    struct Built { const char* file; uint32_t number; const char* temp; };
+    const Built built[] = {
+        {"Rechnung_RE-1.pdf", 3141592653u, ".Rechnung_RE-1.pdf.3141592653.tmp"},
+        {"velkaro.ini", 0, ".velkaro.ini.0.tmp"},
+        {"", 4294967295u, "..4294967295.tmp"},
+    };
+    for (const auto& c : built) {
+        EXPECT_EQ(AtomicWriteTempName(c.file, c.number), c.temp);
+        std::string_view file = "unverändert";
+        EXPECT_TRUE(IsAtomicWriteTempName(c.temp, &file)) << c.temp;
+        EXPECT_EQ(file, c.file);
+    }
+    for (const char* name : {"a.pdf.123.tmp", ".a.pdf.tmp", ".a.pdf.12a.tmp", ".a.pdf.12345678901.tmp",
+                             ".a.pdf.-1.tmp", ".a.pdf.123.tmp.bak", ".a.pdf.123.TMP", ".tmp", "..tmp", ""})
+        EXPECT_FALSE(IsAtomicWriteTempName(name)) << name;
+}
+
 struct ErrorCase {
     const char* Name;
     std::function<void(const test::TempFolder&)> Action;

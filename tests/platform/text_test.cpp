@@ -11,6 +11,24 @@ TEST(Text, TrimRemovesControlCharactersAndBlanksOnly) {
     EXPECT_EQ(Trim("   "), "");
     EXPECT_EQ(TrimLeft("  a "), "a ");
     EXPECT_EQ(TrimRight("  a "), "  a");
+    EXPECT_EQ(TrimView("\x7f a\x20"), "\x7f a");  // DEL is no blank byte
+    EXPECT_EQ(TrimLeftView("\x20\x21"), "\x21");
+    EXPECT_EQ(TrimRightView(std::string_view("a\0", 2)), "a");
+    for (char c : {' ', '\t', '\r', '\n', '\0', '\x1f'}) EXPECT_TRUE(IsBlankByte(c)) << int(c);
+    for (char c : {'!', 'a', '\x7f', '\x80', '\xA0', '\xFF'}) EXPECT_FALSE(IsBlankByte(c)) << int(c);
+}
+
+TEST(Text, HexDigitsAreUpperCaseAndTakeOnlyTheirOwnBits) {
+    EXPECT_EQ(HexDigit(0), '0');
+    EXPECT_EQ(HexDigit(10), 'A');
+    EXPECT_EQ(HexDigit(0x1F), 'F');  // the low four bits only
+    std::string out = "x";
+    AppendHexByte(out, 0x0A);
+    AppendHexByte(out, 0xFF);
+    AppendHex16(out, 0xFEFF);
+    AppendHex16(out, 0x1D11E);  // bits above sixteen are not written
+    AppendHex16(out, 0x00E4);
+    EXPECT_EQ(out, "x0AFFFEFFD11E00E4");
 }
 
 TEST(Text, UpperCasingTouchesAsciiLettersOnly) {
