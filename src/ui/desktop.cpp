@@ -2,15 +2,14 @@
 #include "ui/desktop.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 #include <cstdlib>
 
 #include "app/command_line.h"
 #include "config/settings.h"
 #include "platform/files.h"
+#include "ui/german_texts.h"
 #include "ui/main_form.h"
 #include "ui/theme_qt.h"
 
@@ -21,14 +20,6 @@ namespace {
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
-}
-
-// Qt's own dialog texts (buttons of message boxes, file dialog) in German.
-void LoadGermanQtTexts(QApplication& app) {
-    auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::German, QLocale::Germany), "qtbase", "_",
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
 }
 
 // The look of the settings file; a file that cannot be read gives the dark look.
@@ -50,7 +41,7 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     QApplication::setApplicationName("velkaro");
     QApplication::setApplicationDisplayName(QString::fromUtf8(kMainWindowTitle));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    LoadGermanQtTexts(app);
+    InstallGermanQtTexts(app);
     ApplyTheme(LightSkinOfSettings());
 
     if (HasSwitch(args, "layout")) {

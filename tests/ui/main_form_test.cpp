@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 #include "platform/files.h"
 #include "platform/number_format.h"
 #include "support/test_support.h"
+#include "ui/german_texts.h"
 #include "ui/main_form.h"
 #include "ui/theme_qt.h"
 
@@ -294,6 +296,15 @@ TEST(CheckBoxImages, AccentBoxWithWhiteMarkAtTheScreensScale) {
         }
     }
     ApplyTheme(false);
+}
+
+TEST(GermanDialogTexts, MessageBoxButtonsReadGerman) {
+    ASSERT_TRUE(InstallGermanQtTexts(*QCoreApplication::instance())) << "qtbase_de.qm fehlt (qt6-translations-l10n)";
+    QMessageBox box(QMessageBox::Question, "Bestätigung", "Senden?", QMessageBox::Yes | QMessageBox::No);
+    box.addButton(QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().toStdString(), "&Ja");
+    EXPECT_EQ(box.button(QMessageBox::No)->text().toStdString(), "&Nein");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().toStdString(), "Abbrechen");
 }
 
 } // namespace
