@@ -25,6 +25,7 @@
 #include "app/demo_mail_setup.h"
 #include "app/generate_demo_setup.h"
 #include "config/settings.h"
+#include "mail/sent_log.h"
 #include "platform/files.h"
 #include "platform/number_format.h"
 #include "support/test_support.h"
@@ -165,6 +166,20 @@ TEST_F(MainFormTest, SearchFillsTheTableAndASingleHitIsTicked) {
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
     EXPECT_EQ(Child<QLabel>(*form, "lblCount")->text().toStdString(), "1 Rechnung(en)");
+}
+
+TEST_F(MainFormTest, SentColumnShowsALoggedSend) {
+    WriteSettings();
+    TSentLog(TSettings(Ini).MailLogFile)
+        .Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0012", "a@b.de", "OK", ""});
+    auto form = OpenWindow();
+    SearchMarch(*form);
+    QAbstractItemModel* model = Child<QTableView>(*form, "lvInvoices")->model();
+    ASSERT_GE(model->rowCount(), 2);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const bool sent = model->index(row, 0).data().toString() == "RE24-0012";
+        EXPECT_EQ(model->index(row, 9).data().toString().toStdString(), sent ? "02.04.2024 08:30" : "") << row;
+    }
 }
 
 TEST_F(MainFormTest, TickedRowsAreProducedWithFilesAndLogLines) {
