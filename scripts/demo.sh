@@ -34,4 +34,11 @@ sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/velkaro.log" || true
 echo
 echo "${#invoices[@]} Demo-Rechnungen; die PDF- und XML-Dateien liegen in $work/Ausgabe:"
 ls -l "$work/Ausgabe" || true
+
+# With a display, the main window opens on the demo database right away.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -t 1 ]; then
+  echo
+  echo "Das Hauptfenster öffnet sich auf der Demo-Datenbank (VELKARO_INI=$VELKARO_INI)."
+  ./build/velkaro || true
+fi
 exit "$status"

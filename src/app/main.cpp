@@ -1,5 +1,6 @@
 // Program entry: a batch run when the command line names invoices ("/rg"); otherwise
-// the user interface, which this build does not contain.
+// the user interface when this build contains it. The batch never creates a window
+// object, so that it runs without a display.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -8,10 +9,21 @@
 #include "app/batch_run.h"
 #include "app/workflows.h"
 #include "platform/text.h"
+#ifdef VELKARO_WITH_UI
+#include "ui/desktop.h"
+#endif
 
 namespace {
 
 constexpr int kExitNoUserInterface = 2;
+
+#ifdef VELKARO_WITH_UI
+constexpr const char* kNoDisplay =
+    "Kein Bildschirm gefunden (weder DISPLAY noch WAYLAND_DISPLAY gesetzt): das Hauptfenster kann nicht öffnen.\n"
+    "Rechnungen lassen sich im Stapellauf erstellen:\n"
+    "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
+    "[/mail]\n";
+#endif
 
 constexpr const char* kNoUserInterface =
     "Diese Ausgabe von Velkaro enthält keine Benutzeroberfläche (weder Hauptfenster noch Layout-Designer).\n"
@@ -61,6 +73,19 @@ int main(int argc, char** argv) {
         PrintMessage(e.what());
         return 1;
     }
+#ifdef VELKARO_WITH_UI
+    if (!velkaro::DisplayAvailable()) {
+        std::fputs(kNoDisplay, stderr);
+        return kExitNoUserInterface;
+    }
+    try {
+        return velkaro::RunDesktop(argc, argv, args);
+    } catch (const std::exception& e) {
+        PrintMessage(e.what());
+        return 1;
+    }
+#else
     std::fputs(kNoUserInterface, stderr);
     return kExitNoUserInterface;
+#endif
 }

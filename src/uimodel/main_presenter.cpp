@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "uimodel/invoice_producer.h"
 #include "uimodel/invoice_source.h"
+#include "uimodel/theme.h"
 
 namespace velkaro {
 
@@ -100,8 +101,10 @@ void TMainPresenter::UpdateSentColumn(size_t row) {
     if (row < FInvoices.Count()) FInvoices.SetSentAt(row, SentAt(FInvoices.Row(row).No()));
 }
 
-void TMainPresenter::SetProgress(const std::string& text) {
-    FProgressText = text;
+void TMainPresenter::SetProgress(size_t step, size_t count) {
+    FProgressStep = step;
+    FProgressCount = count;
+    FProgressText = step > 0 ? std::to_string(step) + " von " + std::to_string(count) : std::string();
     FView.ProgressChanged();
 }
 
@@ -118,15 +121,14 @@ size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function
         ~TRunScope() {
             P.FRunKind = rkNone;
             P.FCancelRequested = false;
-            P.FProgressText.clear();
-            P.FView.ProgressChanged();
+            P.SetProgress(0, 0);
             P.FView.RunStateChanged();
         }
     } scope(*this, kind);
 
     size_t done = 0;
     while (done < count) {
-        SetProgress(std::to_string(done + 1) + " von " + std::to_string(count));
+        SetProgress(done + 1, count);
         step(done);
         ++done;
         FServices.Events.ProcessPendingEvents();
@@ -215,6 +217,22 @@ void TMainPresenter::ReloadSettings() {
     FView.StatusChanged();
     Log("Einstellungsdatei neu geladen: " + FSettings.FFileName);
     ConnectDatabase();
+}
+
+bool TMainPresenter::LightSkin() const { return IsLightSkin(FSettings.Skin); }
+
+void TMainPresenter::SetLightSkin(bool light) { FSettings.Skin = SkinName(light); }
+
+void TMainPresenter::OpenUserGuide(const std::string& programFolder) {
+    const std::string guide = CombinePath(programFolder, kUserGuideFile);
+    if (FileExists(guide))
+        FServices.Opener.OpenPath(guide);
+    else
+        FServices.Messages.Inform("Die Anleitung LIESMICH.md liegt nicht im Programmordner.");
+}
+
+void TMainPresenter::NotYetAvailable(const std::string& command) {
+    Log(command + ": noch nicht verfügbar.");
 }
 
 } // namespace velkaro

@@ -20,6 +20,9 @@ class TInvoiceSource;
 class TSentLog;
 class TSettings;
 
+// The user guide beside the program.
+inline constexpr const char* kUserGuideFile = "LIESMICH.md";
+
 // The run in progress; its button is disabled while it runs.
 enum TRunKind { rkNone, rkGenerate, rkMail };
 
@@ -44,6 +47,9 @@ public:
     const TInvoiceListModel& Invoices() const { return FInvoices; }
     TRunKind RunKind() const { return FRunKind; }
     const std::string& ProgressText() const { return FProgressText; }  // "2 von 5" while a run goes on
+    // The invoice being worked on (from 1) and the number of invoices of the run; 0 outside a run.
+    size_t ProgressStep() const { return FProgressStep; }
+    size_t ProgressCount() const { return FProgressCount; }
     // Status bar panels: database, output folder, output options.
     std::array<std::string, 3> StatusTexts() const;
     bool SaveXml() const;
@@ -87,6 +93,13 @@ public:
     void EditSettingsFile();
     // Reads the settings file again and reconnects.
     void ReloadSettings();
+    // The look chosen by the settings' Skin; a switch stores its name, saved on close.
+    bool LightSkin() const;
+    void SetLightSkin(bool light);
+    // Opens the user guide LIESMICH.md of the program folder, or says that it is missing.
+    void OpenUserGuide(const std::string& programFolder);
+    // A command whose window is not part of this version: one log line says so.
+    void NotYetAvailable(const std::string& command);
 
 private:
     // Runs step(i) for i = 0 … count-1 as a run of `kind`: busy cursor, progress
@@ -94,7 +107,7 @@ private:
     // honoured after the current step. Returns how many steps ran.
     size_t RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step);
     TDateTime SentAt(const std::string& invoiceNo) const;
-    void SetProgress(const std::string& text);
+    void SetProgress(size_t step, size_t count);
 
     TSettings& FSettings;
     TInvoiceSource& FSource;
@@ -113,6 +126,8 @@ private:
     TRunKind FRunKind = rkNone;
     bool FCancelRequested = false;
     std::string FProgressText;
+    size_t FProgressStep = 0;
+    size_t FProgressCount = 0;
 };
 
 } // namespace velkaro

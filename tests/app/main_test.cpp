@@ -50,6 +50,7 @@ protected:
 
 } // namespace
 
+#ifndef VELKARO_WITH_UI
 TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
     for (const char* args : {"", "-layout", "/mandant Muster", "/rg", "-rg 4711"}) {
         SCOPED_TRACE(args);
@@ -60,6 +61,31 @@ TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
     }
     EXPECT_FALSE(FileExists(Dir.File("velkaro.log")));
 }
+#else
+// Without any display the window cannot open: the program says so and names the batch,
+// instead of failing inside the window toolkit.
+TEST_F(Program, WithoutInvoicesAndWithoutADisplayItExplainsTheBatch) {
+    ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
+    for (const char* args : {"", "-layout", "/mandant Muster", "/rg", "-rg 4711"}) {
+        SCOPED_TRACE(args);
+        RunResult r = RunProgram(Dir, args);
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_NE(r.Stderr.find("Kein Bildschirm"), std::string::npos) << r.Stderr;
+        EXPECT_NE(r.Stderr.find("/rg"), std::string::npos) << r.Stderr;
+    }
+    EXPECT_FALSE(FileExists(Dir.File("velkaro.log")));
+}
+
+// The batch creates no window object: it runs (and writes its log) without any display.
+TEST_F(Program, BatchRunNeedsNoDisplay) {
+    ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
+    RunResult r = RunProgram(Dir, "/rg 4711");
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Stderr.find("Bildschirm"), std::string::npos) << r.Stderr;
+    EXPECT_EQ(r.Stderr.find("qt."), std::string::npos) << r.Stderr;
+    EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
+}
+#endif
 
 // Without a settings file the database is the default SQL Server, which is not there:
 // the batch (not the designer) runs, ends at the default company with the driver's

@@ -281,19 +281,22 @@ TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     // What the window shows while each invoice is produced.
     Strings during;
     Producer.OnGenerate = [&](const std::string& no) {
-        during.push_back(no + ": " + Presenter->ProgressText() + (Presenter->RunKind() == rkGenerate ? " run" : "") +
+        during.push_back(no + ": " + Presenter->ProgressText() + " [" + std::to_string(Presenter->ProgressStep()) + "/" +
+                         std::to_string(Presenter->ProgressCount()) + "]" +
+                         (Presenter->RunKind() == rkGenerate ? " run" : "") +
                          (Window.BusyDepth > 0 ? " busy" : "") + " events " + std::to_string(Window.EventRounds));
     };
     Presenter->DoGenerate();
 
     EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
-    EXPECT_EQ(during, (Strings{"RE1: 1 von 2 run busy events 0", "RE3: 2 von 2 run busy events 1"}));
+    EXPECT_EQ(during, (Strings{"RE1: 1 von 2 [1/2] run busy events 0", "RE3: 2 von 2 [2/2] run busy events 1"}));
     EXPECT_EQ(Window.EventRounds, 2);
     EXPECT_EQ(Window.LogTexts(), (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
                                           "  Hinweis RE3", "FEHLER RE3: Rechnung RE3 nicht gefunden",
                                           "Fertig: 1 erzeugt, 1 Fehler."}));
     EXPECT_EQ(Presenter->RunKind(), rkNone);
     EXPECT_EQ(Presenter->ProgressText(), "");
+    EXPECT_EQ(Presenter->ProgressCount(), 0u);
     EXPECT_EQ(Window.RunStateUpdates, 2);  // disabled, enabled again
     EXPECT_EQ(Window.BusyDepth, 0);
     EXPECT_TRUE(Window.Opened.empty());  // OpenPdf is off
@@ -471,6 +474,32 @@ TEST_F(MainPresenterTest, OutputFolderIsCreatedBeforeItIsOpened) {
     EXPECT_TRUE(DirectoryExists(Settings->OutDir));
     EXPECT_EQ(Window.Opened, (Strings{Settings->OutDir}));
     EXPECT_EQ(Presenter->OutDirDialogStart(), Settings->OutDir);
+}
+
+TEST_F(MainPresenterTest, ThemeSwitchIsStoredAsItsNameAndSavedOnClose) {
+    EXPECT_FALSE(Presenter->LightSkin());  // no Skin in the file: dark
+    Presenter->SetLightSkin(true);
+    EXPECT_TRUE(Presenter->LightSkin());
+    Presenter->StoreUserValues();
+    EXPECT_EQ(TSettings(IniFile()).Skin, "Hell");
+    Presenter->SetLightSkin(false);
+    Presenter->StoreUserValues();
+    EXPECT_EQ(TSettings(IniFile()).Skin, "Dunkel");
+}
+
+TEST_F(MainPresenterTest, UserGuideOpensOnlyWhenItLiesInTheProgramFolder) {
+    Presenter->OpenUserGuide(Folder.Path());
+    EXPECT_TRUE(Window.Opened.empty());
+    EXPECT_EQ(Window.Informed, (Strings{"Die Anleitung LIESMICH.md liegt nicht im Programmordner."}));
+    WriteTextFile(Folder.File("LIESMICH.md"), "# Velkaro\n");
+    Presenter->OpenUserGuide(Folder.Path());
+    EXPECT_EQ(Window.Opened, (Strings{Folder.File("LIESMICH.md")}));
+    EXPECT_EQ(Window.Informed.size(), 1u);
+}
+
+TEST_F(MainPresenterTest, CommandsOfMissingWindowsSayTheyAreNotYetAvailable) {
+    Presenter->NotYetAvailable("Layout / Briefpapier");
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Layout / Briefpapier: noch nicht verfügbar."}));
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the program, creates the demo database and writes pictures of the main window
+# to out/screenshots/: dark and light, at the start, after a search, with ticked and
+# selected rows, and the log after producing three invoices; also at scale factor 2.
+# Runs offscreen, no display needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target velkaro_screenshots
+
+work="$PWD/out/screenshots"
+data="$work/daten"
+rm -rf "$work"
+mkdir -p "$data"
+cp demo/velkaro.ini "$data/velkaro.ini"
+cp demo/velkaro.layout.ini "$data/velkaro.layout.ini"
+bash demo/make-demo-db.sh "$data/velkaro-demo.db"
+
+export QT_QPA_PLATFORM=offscreen
+# A German desk: amounts as 1.190,00 (the pictures show what an accounting user sees).
+export LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
+export XDG_CONFIG_HOME="$data/config"   # window state of this run only
+./build/velkaro_screenshots "$data/velkaro.ini" "$work" ""
+QT_SCALE_FACTOR=2 ./build/velkaro_screenshots "$data/velkaro.ini" "$work" "-2x"
+ls -1 "$work"/*.png

@@ -1,0 +1,57 @@
+// Application object, look, German texts and the window of the mode.
+#include "ui/desktop.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "config/settings.h"
+#include "platform/files.h"
+#include "ui/german_texts.h"
+#include "ui/main_form.h"
+#include "ui/theme_qt.h"
+
+namespace velkaro {
+
+namespace {
+
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// The look of the settings file; a file that cannot be read gives the dark look.
+bool LightSkinOfSettings() {
+    try {
+        return IsLightSkin(TSettings(SettingsFilePath()).Skin);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool DisplayAvailable() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
+
+int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Velkaro");
+    QApplication::setApplicationName("velkaro");
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kMainWindowTitle));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    InstallGermanQtTexts(app);
+    ApplyTheme(LightSkinOfSettings());
+
+    if (HasSwitch(args, "layout")) {
+        QMessageBox::information(nullptr, QStringLiteral("Information"),
+                                 QString::fromUtf8("Der Layout-Designer ist in dieser Version noch nicht verfügbar."));
+        return 0;
+    }
+    TMainForm form(SettingsFilePath());
+    form.show();
+    return QApplication::exec();
+}
+
+} // namespace velkaro

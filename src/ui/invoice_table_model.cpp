@@ -1,0 +1,76 @@
+// The invoice list as a Qt table model.
+#include "ui/invoice_table_model.h"
+
+namespace velkaro {
+
+TInvoiceTableModel::TInvoiceTableModel(TInvoiceListModel& list, QObject* parent)
+    : QAbstractTableModel(parent), FList(list) {
+    FList.SetListener(this);
+}
+
+TInvoiceTableModel::~TInvoiceTableModel() { FList.SetListener(nullptr); }
+
+int TInvoiceTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(FList.Count());
+}
+
+int TInvoiceTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kInvoiceColumnCount);
+}
+
+QVariant TInvoiceTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || static_cast<size_t>(index.row()) >= FList.Count()) return {};
+    const TInvoiceRow& row = FList.Row(static_cast<size_t>(index.row()));
+    const auto column = static_cast<size_t>(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return QString::fromStdString(row.Texts.at(column));
+    case Qt::CheckStateRole:
+        if (column == icNo) return row.Checked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (InvoiceColumns().at(column).RightAligned ? Qt::AlignRight : Qt::AlignLeft));
+    default:
+        return {};
+    }
+}
+
+bool TInvoiceTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.column() != icNo || role != Qt::CheckStateRole) return false;
+    FList.SetChecked(static_cast<size_t>(index.row()), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags TInvoiceTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == icNo) flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+QVariant TInvoiceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || static_cast<size_t>(section) >= kInvoiceColumnCount) return {};
+    const TInvoiceColumnInfo& info = InvoiceColumns()[static_cast<size_t>(section)];
+    if (role == Qt::DisplayRole) return QString::fromUtf8(info.Caption);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter | (info.RightAligned ? Qt::AlignRight : Qt::AlignLeft));
+    return {};
+}
+
+void TInvoiceTableModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || static_cast<size_t>(column) >= kInvoiceColumnCount) return;
+    FList.Sort(static_cast<TInvoiceColumn>(column), order == Qt::AscendingOrder);
+}
+
+void TInvoiceTableModel::InvoiceListReset() {
+    beginResetModel();
+    endResetModel();
+}
+
+void TInvoiceTableModel::InvoiceRowsChanged(size_t first, size_t last) {
+    emit dataChanged(index(static_cast<int>(first), 0),
+                     index(static_cast<int>(last), static_cast<int>(kInvoiceColumnCount) - 1));
+}
+
+} // namespace velkaro

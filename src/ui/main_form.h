@@ -1,0 +1,91 @@
+#pragma once
+// The main window: search bar, accent strip, invoice list, action bar with the log
+// pane, status bar and menu. It shows the presenter's state and forwards the user's
+// actions; the logic lives in TMainPresenter.
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "ui/qt_services.h"
+#include "uimodel/main_presenter.h"
+#include "uimodel/main_session.h"
+
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTableView;
+
+namespace velkaro {
+
+class TInvoiceTableModel;
+
+inline constexpr const char* kMainWindowTitle = "ZUGFeRD-Rechnungen aus Navision";
+
+class TMainForm : public QMainWindow, public TMainView {
+    Q_OBJECT
+public:
+    // Reads the settings file; connects when the window is shown for the first time.
+    explicit TMainForm(const std::string& settingsFile, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    TMainPresenter& Presenter() { return *FPresenter; }
+    // Accent strip, grid lines and check-box images after a change of the look.
+    void ApplyThemeColors();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void SwitchTheme(bool light);
+    void ChooseOutDir();
+    void RestoreWindowState();
+    void SaveWindowState();
+    void SyncSelection();
+
+    // TMainView
+    void CompaniesChanged() override;
+    void CountChanged() override;
+    void RunStateChanged() override;
+    void ProgressChanged() override;
+    void StatusChanged() override;
+
+    TMainSession FSession;
+    QComboBox* cbCompany = nullptr;
+    QDateEdit* dtFrom = nullptr;
+    QDateEdit* dtTo = nullptr;
+    QLineEdit* edSearch = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QLabel* lblCount = nullptr;
+    QFrame* pnAccent = nullptr;
+    QTableView* lvInvoices = nullptr;
+    QPushButton* btnAll = nullptr;
+    QPushButton* btnGenerate = nullptr;
+    QPushButton* btnMail = nullptr;
+    QPlainTextEdit* mmLog = nullptr;
+    QSplitter* FSplitter = nullptr;
+    QLabel* FStatus[3] = {};
+    QProgressBar* FProgress = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QAction* miXml = nullptr;
+    QAction* miOpenPdf = nullptr;
+    QAction* miSkinDark = nullptr;
+    QAction* miSkinLight = nullptr;
+    std::unique_ptr<TQtServices> FServices;
+    std::unique_ptr<TMainPresenter> FPresenter;
+    TInvoiceTableModel* FModel = nullptr;
+    bool FShown = false;
+    bool FUpdating = false;
+};
+
+} // namespace velkaro

@@ -1,0 +1,327 @@
+// The main window's wiring on the demo database: its widgets reach the presenter and
+// show what it says. The logic itself is tested in tests/uimodel.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "app/demo_mail_setup.h"
+#include "app/generate_demo_setup.h"
+#include "config/settings.h"
+#include "mail/sent_log.h"
+#include "platform/files.h"
+#include "platform/number_format.h"
+#include "support/test_support.h"
+#include "ui/german_texts.h"
+#include "ui/main_form.h"
+#include "ui/theme_qt.h"
+
+using namespace velkaro;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Records what the window hands to the desktop instead of starting a program.
+class TOpenRecorder : public QObject {
+    Q_OBJECT
+public:
+    Strings Opened;
+public slots:
+    void Open(const QUrl& url) { Opened.push_back(url.toLocalFile().toStdString()); }
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt (Paket sqlite3)";
+        SetDecimalSeparatorOverride(",");
+        SetThousandsSeparatorOverride(".");
+        QDesktopServices::setUrlHandler("file", &Recorder, "Open");
+        ApplyTheme(false);
+    }
+    void TearDown() override {
+        QDesktopServices::unsetUrlHandler("file");
+        ResetDecimalSeparatorOverride();
+        ResetThousandsSeparatorOverride();
+    }
+
+    void WriteSettings(const std::vector<test::TIniValue>& changes = {}) {
+        test::WriteProductionSettings(Ini, test::DemoDatabase(), Out, changes);
+    }
+
+    // The window on screen and connected.
+    std::unique_ptr<TMainForm> OpenWindow() {
+        auto form = std::make_unique<TMainForm>(Ini);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QPlainTextEdit* log = form->findChild<QPlainTextEdit*>("mmLog");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !log->toPlainText().isEmpty(); }));
+        return form;
+    }
+
+    template <class T> static T* Child(TMainForm& form, const char* name) {
+        T* child = form.findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    static Strings LogTexts(TMainForm& form) {
+        Strings lines;
+        for (const QString& line : Child<QPlainTextEdit>(form, "mmLog")->toPlainText().split('\n'))
+            lines.push_back(line.mid(9).toStdString());  // without "hh:nn:ss "
+        return lines;
+    }
+
+    // Searches March 2024 by typing into the fields and pressing Enter.
+    static void SearchMarch(TMainForm& form, const char* text = "") {
+        Child<QDateEdit>(form, "dtFrom")->setDate(QDate(2024, 3, 1));
+        Child<QDateEdit>(form, "dtTo")->setDate(QDate(2024, 3, 31));
+        QLineEdit* search = Child<QLineEdit>(form, "edSearch");
+        search->clear();
+        QTest::keyClicks(search, text);
+        QTest::keyClick(search, Qt::Key_Return);
+    }
+
+    static void TickRowWithSpace(QTableView& table, int row) {
+        table.setFocus();
+        table.setCurrentIndex(table.model()->index(row, 3));
+        QTest::keyClick(&table, Qt::Key_Space);
+    }
+
+    test::TempFolder Dir;
+    std::string Ini = Dir.File("velkaro.ini");
+    std::string Out = Dir.File("Ausgabe");
+    TOpenRecorder Recorder;
+};
+
+TEST_F(MainFormTest, OpensWithTheCompaniesOfTheDatabase) {
+    WriteSettings();
+    auto form = OpenWindow();
+    EXPECT_EQ(form->windowTitle().toStdString(), kMainWindowTitle);
+    QComboBox* companies = Child<QComboBox>(*form, "cbCompany");
+    ASSERT_GE(companies->count(), 1);
+    EXPECT_EQ(companies->currentText().toStdString(), "Muster GmbH");
+    EXPECT_EQ(LogTexts(*form), (Strings{"Verbunden mit  / " + test::DemoDatabase()}));
+    EXPECT_EQ(Child<QLabel>(*form, "status2")->text().toStdString(), "Ausgabe: " + Out);
+}
+
+TEST_F(MainFormTest, AnUnreachableDatabaseLeavesTwoLinesAndAnEmptyList) {
+    WriteSettings({{"Datenbank", "Datenbank", Dir.File("fehlt/keine.db")}});
+    auto form = OpenWindow();
+    const Strings log = LogTexts(*form);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(log[0].starts_with("FEHLER bei der Datenbankverbindung: ")) << log[0];
+    EXPECT_TRUE(log[1].starts_with("  Verbindung eintragen: ")) << log[1];
+    EXPECT_EQ(Child<QComboBox>(*form, "cbCompany")->count(), 0);
+    QTest::mouseClick(Child<QPushButton>(*form, "btnSearch"), Qt::LeftButton);
+    EXPECT_EQ(Child<QTableView>(*form, "lvInvoices")->model()->rowCount(), 0);
+}
+
+TEST_F(MainFormTest, SearchFillsTheTableAndASingleHitIsTicked) {
+    WriteSettings();
+    auto form = OpenWindow();
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    SearchMarch(*form);
+    QAbstractItemModel* model = table->model();
+    ASSERT_GE(model->rowCount(), 2);
+    EXPECT_EQ(model->columnCount(), 10);
+    EXPECT_EQ(model->headerData(5, Qt::Horizontal).toString().toStdString(), "Brutto");
+    EXPECT_EQ(model->index(0, 0).data().toString().toStdString(), "RE24-0013");
+    EXPECT_EQ(model->index(0, 1).data().toString().toStdString(), "31.03.2024");
+    EXPECT_TRUE(model->index(0, 5).data().toString().contains(QRegularExpression(",\\d\\d$")));
+    EXPECT_TRUE(model->index(0, 5).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_FALSE(model->index(0, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(Child<QLabel>(*form, "lblCount")->text().toStdString(),
+              std::to_string(model->rowCount()) + " Rechnung(en)");
+
+    // Sorting by a header click: the amounts as numbers.
+    table->horizontalHeader()->setSortIndicator(5, Qt::AscendingOrder);
+    for (int row = 1; row < model->rowCount(); ++row) {
+        auto amount = [&](int r) {
+            return model->index(r, 5).data().toString().remove('.').replace(',', '.').toDouble();
+        };
+        EXPECT_LE(amount(row - 1), amount(row)) << row;
+    }
+
+    SearchMarch(*form, "RE24-0012");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(Child<QLabel>(*form, "lblCount")->text().toStdString(), "1 Rechnung(en)");
+}
+
+TEST_F(MainFormTest, SentColumnShowsALoggedSend) {
+    WriteSettings();
+    TSentLog(TSettings(Ini).MailLogFile)
+        .Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0012", "a@b.de", "OK", ""});
+    auto form = OpenWindow();
+    SearchMarch(*form);
+    QAbstractItemModel* model = Child<QTableView>(*form, "lvInvoices")->model();
+    ASSERT_GE(model->rowCount(), 2);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const bool sent = model->index(row, 0).data().toString() == "RE24-0012";
+        EXPECT_EQ(model->index(row, 9).data().toString().toStdString(), sent ? "02.04.2024 08:30" : "") << row;
+    }
+}
+
+TEST_F(MainFormTest, TickedRowsAreProducedWithFilesAndLogLines) {
+    WriteSettings();
+    auto form = OpenWindow();
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    SearchMarch(*form);
+    ASSERT_GE(table->model()->rowCount(), 3);
+    TickRowWithSpace(*table, 0);
+    TickRowWithSpace(*table, 2);
+    table->selectRow(1);  // ticked rows win over the selection
+    const std::string first = table->model()->index(0, 0).data().toString().toStdString();
+    const std::string third = table->model()->index(2, 0).data().toString().toStdString();
+
+    QTest::mouseClick(Child<QPushButton>(*form, "btnGenerate"), Qt::LeftButton);
+    EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + first + ".pdf")));
+    EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + third + ".pdf")));
+    const Strings log = LogTexts(*form);
+    EXPECT_EQ(log.back(), "Fertig: 2 erzeugt, 0 Fehler.");
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.find(" erzeugt: ") != l.npos; }),
+              2);
+    EXPECT_TRUE(Child<QPushButton>(*form, "btnGenerate")->isEnabled());
+    EXPECT_FALSE(Child<QProgressBar>(*form, "progress")->isVisible());
+    EXPECT_TRUE(Recorder.Opened.empty());
+
+    // "Alle an/abwählen": the first row is ticked, so all are cleared.
+    QTest::mouseClick(Child<QPushButton>(*form, "btnAll"), Qt::LeftButton);
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        EXPECT_EQ(table->model()->index(row, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked) << row;
+}
+
+TEST_F(MainFormTest, CancelStopsTheRunAfterTheCurrentInvoice) {
+    WriteSettings();
+    auto form = OpenWindow();
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    SearchMarch(*form);
+    ASSERT_GE(table->model()->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) TickRowWithSpace(*table, row);
+    QPushButton* cancel = Child<QPushButton>(*form, "btnCancel");
+    QProgressBar* progress = Child<QProgressBar>(*form, "progress");
+    std::string shown;
+    // Clicked while the window processes its events after the first invoice.
+    QTimer::singleShot(0, cancel, [&] {
+        shown = progress->isVisible() && cancel->isVisible() ? progress->text().toStdString() : "hidden";
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(Child<QPushButton>(*form, "btnGenerate"), Qt::LeftButton);
+    EXPECT_EQ(shown, "1 von 3");
+    const Strings log = LogTexts(*form);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Abgebrochen nach 1 von 3 Rechnungen.");
+    EXPECT_EQ(log.back(), "Fertig: 1 erzeugt, 0 Fehler.");
+    EXPECT_FALSE(cancel->isVisible());
+}
+
+TEST_F(MainFormTest, ClosingSavesUserValuesAndWindowState) {
+    WriteSettings({{"Ausgabe", "XmlSpeichern", "0"}});
+    {
+        auto form = OpenWindow();
+        Child<QAction>(*form, "miXml")->trigger();
+        EXPECT_EQ(Child<QLabel>(*form, "status3")->text().toStdString(), "PDF + XML");
+        Child<QAction>(*form, "miSkinLight")->trigger();
+        form->resize(900, 600);
+        form->close();
+    }
+    TSettings saved(Ini);
+    EXPECT_TRUE(saved.SaveXml);
+    EXPECT_EQ(saved.Skin, "Hell");
+    EXPECT_EQ(saved.Company, "Muster GmbH");
+    auto again = OpenWindow();
+    EXPECT_EQ(again->size(), QSize(900, 600));
+    EXPECT_TRUE(Child<QAction>(*again, "miXml")->isChecked());
+}
+
+TEST_F(MainFormTest, ReloadReconnectsWithTheChangedDatabase) {
+    WriteSettings();
+    auto form = OpenWindow();
+    ASSERT_GE(Child<QComboBox>(*form, "cbCompany")->count(), 1);
+    WriteSettings({{"Datenbank", "Datenbank", Dir.File("fehlt/keine.db")}});
+    for (QAction* action : form->findChildren<QAction*>())
+        if (action->text() == QString::fromUtf8("Einstellungsdatei &neu laden")) action->trigger();
+    const Strings log = LogTexts(*form);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], "Einstellungsdatei neu geladen: " + Ini);
+    EXPECT_TRUE(log[log.size() - 2].starts_with("FEHLER bei der Datenbankverbindung: ")) << log[log.size() - 2];
+    EXPECT_EQ(Child<QComboBox>(*form, "cbCompany")->count(), 0);
+}
+
+TEST_F(MainFormTest, ThemeSwitchChangesPaletteStripAndCheckBoxes) {
+    WriteSettings();
+    auto form = OpenWindow();
+    QFrame* strip = Child<QFrame>(*form, "pnAccent");
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_FALSE(table->showGrid());
+    EXPECT_EQ(QApplication::palette().color(QPalette::Highlight), QColor(0xE8, 0x73, 0x0C));
+    EXPECT_EQ(strip->palette().color(QPalette::Window), QColor(0xE8, 0x73, 0x0C));
+
+    Child<QAction>(*form, "miSkinLight")->trigger();
+    EXPECT_TRUE(Child<QAction>(*form, "miSkinLight")->isChecked());
+    EXPECT_FALSE(strip->isVisible());
+    EXPECT_TRUE(table->showGrid());
+    EXPECT_NE(QApplication::palette().color(QPalette::Highlight), QColor(0xE8, 0x73, 0x0C));
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 256);
+    EXPECT_GT(QApplication::palette().color(QPalette::Base).lightness(), 200);
+
+    Child<QAction>(*form, "miSkinDark")->trigger();
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_LT(QApplication::palette().color(QPalette::Base).lightness(), 60);
+}
+
+TEST(CheckBoxImages, AccentBoxWithWhiteMarkAtTheScreensScale) {
+    for (bool light : {false, true}) {
+        ApplyTheme(light);
+        const QColor accent = ToQColor(ThemeColors(light).Accent);
+        for (const auto& [ratio, pixels] : {std::pair{1.0, 16}, std::pair{1.5, 24}}) {
+            SCOPED_TRACE(std::to_string(light) + " " + std::to_string(ratio));
+            const QImage on = CheckBoxPixmap(true, ratio).toImage();
+            const QImage off = CheckBoxPixmap(false, ratio).toImage();
+            EXPECT_EQ(on.size(), QSize(pixels, pixels));
+            const int margin = pixels / 8;
+            EXPECT_EQ(on.pixelColor(0, 0).alpha(), 0);                        // outside the box
+            EXPECT_EQ(on.pixelColor(margin, margin).rgb(), accent.rgb());     // frame corner
+            EXPECT_EQ(on.pixelColor(margin + 1, pixels - margin - 2).rgb(), accent.rgb());
+            const TCheckBoxGeometry g = CheckBoxGeometry(96 * ratio);
+            EXPECT_EQ(on.pixelColor(g.Mark[1].X, g.Mark[1].Y).rgb(), QColor(Qt::white).rgb());  // on the mark
+            EXPECT_EQ(off.pixelColor(margin, margin).rgb(), ToQColor(ThemeColors(light).UncheckedFrame).rgb());
+            EXPECT_EQ(off.pixelColor(pixels / 2, pixels / 2).rgb(), QApplication::palette().color(QPalette::Base).rgb());
+        }
+    }
+    ApplyTheme(false);
+}
+
+TEST(GermanDialogTexts, MessageBoxButtonsReadGerman) {
+    ASSERT_TRUE(InstallGermanQtTexts(*QCoreApplication::instance())) << "qtbase_de.qm fehlt (qt6-translations-l10n)";
+    QMessageBox box(QMessageBox::Question, "Bestätigung", "Senden?", QMessageBox::Yes | QMessageBox::No);
+    box.addButton(QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().toStdString(), "&Ja");
+    EXPECT_EQ(box.button(QMessageBox::No)->text().toStdString(), "&Nein");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().toStdString(), "Abbrechen");
+}
+
+} // namespace
+
+#include "main_form_test.moc"

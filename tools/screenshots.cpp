@@ -1,0 +1,71 @@
+// Pictures of the main window for looking at it: both looks, after a search, with
+// ticked and selected rows, and the log after producing three invoices.
+// Usage: velkaro_screenshots <settings file> <picture folder> <name suffix>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <cstdio>
+
+#include "ui/main_form.h"
+#include "ui/theme_qt.h"
+
+using namespace velkaro;
+
+namespace {
+
+void Save(QWidget& window, const QString& folder, const QString& name) {
+    QCoreApplication::processEvents();
+    const QString file = folder + "/" + name + ".png";
+    if (!window.grab().save(file)) std::fprintf(stderr, "kann %s nicht schreiben\n", qPrintable(file));
+}
+
+void Tick(QTableView& table, int row) {
+    table.setFocus();
+    table.setCurrentIndex(table.model()->index(row, 3));
+    QTest::keyClick(&table, Qt::Key_Space);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fputs("Aufruf: velkaro_screenshots <Einstellungsdatei> <Bildordner> <Namenszusatz>\n", stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Velkaro");
+    QApplication::setApplicationName("velkaro-screenshots");
+    const QString folder = QString::fromLocal8Bit(argv[2]), suffix = QString::fromLocal8Bit(argv[3]);
+    QDir().mkpath(folder);
+    for (bool light : {false, true}) {
+        ApplyTheme(light);
+        const QString look = light ? "hell" : "dunkel";
+        TMainForm form(argv[1]);
+        form.resize(1100, 760);
+        form.show();
+        QTest::qWaitForWindowExposed(&form);
+        QTest::qWait(50);
+        Save(form, folder, look + "-start" + suffix);
+
+        form.findChild<QDateEdit*>("dtFrom")->setDate(QDate(2024, 1, 1));
+        form.findChild<QDateEdit*>("dtTo")->setDate(QDate(2024, 12, 31));
+        QTest::mouseClick(form.findChild<QPushButton*>("btnSearch"), Qt::LeftButton);
+        Save(form, folder, look + "-suche" + suffix);
+
+        auto* table = form.findChild<QTableView*>("lvInvoices");
+        for (int row : {0, 2, 3}) Tick(*table, row);
+        table->selectRow(1);
+        Save(form, folder, look + "-markiert" + suffix);
+
+        QTest::mouseClick(form.findChild<QPushButton*>("btnGenerate"), Qt::LeftButton);
+        Save(form, folder, look + "-protokoll" + suffix);
+        form.close();
+    }
+    return 0;
+}
