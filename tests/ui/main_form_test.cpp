@@ -51,7 +51,7 @@ public slots:
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::CommandExists("sqlite3")) GTEST_SKIP() << "sqlite3 fehlt (Paket sqlite3)";
+        if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
         SetDecimalSeparatorOverride(",");
         SetThousandsSeparatorOverride(".");
         QDesktopServices::setUrlHandler("file", &Recorder, "Open");
