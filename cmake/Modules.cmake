@@ -1,15 +1,9 @@
-# velkaro_module(<name> DIR <folder> [EXCLUDE <patterns>] DEPS <libs...>)
+# velkaro_module(<name> DIR <folder> DEPS <libs...>)
 # Builds static library velkaro_<name> from the .cpp files of one source folder.
 # New files are picked up at build time (CONFIGURE_DEPENDS).
 function(velkaro_module name)
-  cmake_parse_arguments(M "" "DIR" "EXCLUDE;DEPS" ${ARGN})
+  cmake_parse_arguments(M "" "DIR" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${M_DIR}/*.cpp)
-  foreach(pattern IN LISTS M_EXCLUDE)
-    file(GLOB excluded CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${M_DIR}/${pattern})
-    if(excluded)
-      list(REMOVE_ITEM sources ${excluded})
-    endif()
-  endforeach()
   set(target velkaro_${name})
   if(sources)
     add_library(${target} STATIC ${sources})

@@ -56,14 +56,14 @@ CASES = [
             "src/invoice/vat.cpp": '#include "../config/settings.h"\n',
             "src/cii/cii_document.cpp": "#include <config/settings.h>\n",
             "src/erp/nav_load.cpp": '#include "app/not_written_yet.h"\n',
-            "src/app/main.cpp": '  #  include "QDialog"\n',
+            "src/app/entry.cpp": '  #  include "QDialog"\n',
         },
         "exit": 1,
         "violations": [
             "src/invoice/vat.cpp:1: invoice -> config ist gegen die Schichten",
             "src/cii/cii_document.cpp:1: cii -> config ist gegen die Schichten",
             "src/erp/nav_load.cpp:1: erp -> app ist gegen die Schichten",
-            "src/app/main.cpp:1: app -> Qt ist nicht erlaubt",
+            "src/app/entry.cpp:1: app -> Qt ist nicht erlaubt",
         ],
     },
     {
