@@ -22,6 +22,12 @@ public:
     virtual bool MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) = 0;
 };
 
+// What producing one document reported beyond its log lines.
+struct TDocumentOutcome {
+    std::string PdfFile;
+    int FindingCount = 0;  // check findings logged for the document
+};
+
 // The workflows of one batch run, bound to its settings and owning its database object.
 class TBatchSession {
 public:
@@ -29,8 +35,8 @@ public:
     // Company names of the database in ascending order (opens the connection).
     virtual std::vector<std::string> Companies() = 0;
     // Produces one invoice; errors raise velkaro::Exception.
-    virtual void GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                    const TLogProc& log) = 0;
+    virtual TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                                const TLogProc& log) = 0;
     // Opens the sent-mail log and creates the mailer; errors raise (they end the run).
     virtual std::unique_ptr<TBatchMailer> CreateMailer() = 0;
 };

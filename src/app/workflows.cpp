@@ -36,8 +36,9 @@ public:
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
-    void GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
-        velkaro::GenerateInvoicePdf(FData, FSettings, company, invoiceNo, log);
+    TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                        const TLogProc& log) override {
+        return TDocumentOutcome{velkaro::GenerateInvoicePdf(FData, FSettings, company, invoiceNo, log)};
     }
 
     std::unique_ptr<TBatchMailer> CreateMailer() override {

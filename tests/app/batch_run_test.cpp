@@ -62,7 +62,7 @@ public:
             throw Exception("Verbindung zur Datenbank fehlgeschlagen");
         return S.Companies;
     }
-    void GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+    TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
         S.Calls.push_back("gen " + company + " " + no);
         S.SeenOutDir = Settings.OutDir;
         S.SeenSaveXml = Settings.SaveXml;
@@ -70,6 +70,7 @@ public:
             throw Exception("Rechnung " + no + " nicht gefunden");
         log("  Hinweis zu " + no);
         log("Rechnung " + no + " erstellt");
+        return {};
     }
     std::unique_ptr<TBatchMailer> CreateMailer() override {
         S.Calls.push_back("create mailer");
@@ -284,10 +285,10 @@ TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
     TBatchSessionFactory factory = [this](TSettings& settings) -> std::unique_ptr<TBatchSession> {
         struct Multi : FakeSession {
             using FakeSession::FakeSession;
-            void GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
                 if (no == "9")
                     throw Exception("Zeile eins\nZeile zwei\rZeile drei\r\nEnde\x1b[2K\u2028" + no);
-                FakeSession::GenerateInvoicePdf(company, no, log);
+                return FakeSession::GenerateInvoicePdf(company, no, log);
             }
         };
         return std::make_unique<Multi>(S, settings);
@@ -393,9 +394,10 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
             struct Signalling : FakeSession {
                 Signalling(Script& s, TSettings& settings, const Case& c, volatile std::sig_atomic_t& stop)
                     : FakeSession(s, settings), C(c), Stop(stop) {}
-                void GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
-                    FakeSession::GenerateInvoicePdf(company, no, log);
+                TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+                    const TDocumentOutcome outcome = FakeSession::GenerateInvoicePdf(company, no, log);
                     if (no == C.SignalAt) Stop = C.Signal;
+                    return outcome;
                 }
                 std::unique_ptr<TBatchMailer> CreateMailer() override {
                     struct Mailer : FakeMailer {
