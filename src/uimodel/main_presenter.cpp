@@ -29,8 +29,13 @@ std::string TMainPresenter::Company() const {
     return FCompanyIndex >= 0 ? FCompanies[static_cast<size_t>(FCompanyIndex)] : std::string();
 }
 
+// "Server / Datenbank"; a database file without a server (SQLite) is named alone.
+std::string TMainPresenter::DatabaseName() const {
+    return FSettings.Server.empty() ? FSettings.Database : FSettings.Server + " / " + FSettings.Database;
+}
+
 std::array<std::string, 3> TMainPresenter::StatusTexts() const {
-    return {"Datenbank: " + FSettings.Server + " / " + FSettings.Database, "Ausgabe: " + FSettings.OutDir,
+    return {"Datenbank: " + DatabaseName(), "Ausgabe: " + FSettings.OutDir,
             std::string(FSettings.SaveXml ? "PDF + XML" : "PDF") + (FSettings.OpenPdf ? ", danach öffnen" : "")};
 }
 
@@ -59,7 +64,7 @@ void TMainPresenter::ConnectDatabase() {
         for (size_t i = 0; i < FCompanies.size() && FCompanyIndex < 0; ++i)
             if (SameText(FCompanies[i], FSettings.Company)) FCompanyIndex = static_cast<int>(i);
         if (FCompanyIndex < 0 && !FCompanies.empty()) FCompanyIndex = 0;
-        Log("Verbunden mit " + FSettings.Server + " / " + FSettings.Database);
+        Log("Verbunden mit " + DatabaseName());
     } catch (const std::exception& e) {
         Log(std::string("FEHLER bei der Datenbankverbindung: ") + e.what());
         Log("  Verbindung eintragen: Einstellungen › Einstellungsdatei (INI) bearbeiten, Abschnitt [Datenbank], "

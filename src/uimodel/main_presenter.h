@@ -102,6 +102,7 @@ public:
     void NotYetAvailable(const std::string& command);
 
 private:
+    std::string DatabaseName() const;
     // Runs step(i) for i = 0 … count-1 as a run of `kind`: busy cursor, progress
     // "n von m", pending events processed after each step, and a cancel request
     // honoured after the current step. Returns how many steps ran.

@@ -119,7 +119,7 @@ TEST_F(MainFormTest, OpensWithTheCompaniesOfTheDatabase) {
     QComboBox* companies = Child<QComboBox>(*form, "cbCompany");
     ASSERT_GE(companies->count(), 1);
     EXPECT_EQ(companies->currentText().toStdString(), "Muster GmbH");
-    EXPECT_EQ(LogTexts(*form), (Strings{"Verbunden mit  / " + test::DemoDatabase()}));
+    EXPECT_EQ(LogTexts(*form), (Strings{"Verbunden mit " + test::DemoDatabase()}));
     EXPECT_EQ(Child<QLabel>(*form, "status2")->text().toStdString(), "Ausgabe: " + Out);
 }
 

@@ -35,7 +35,9 @@ TEST(MainPresenterDemo, SearchMarchAndProduceOneInvoice) {
 
     presenter.ConnectDatabase();
     EXPECT_EQ(presenter.Company(), "Muster GmbH");
-    EXPECT_EQ(window.LogTexts(), (Strings{"Verbunden mit  / " + test::DemoDatabase()}));
+    // A database file has no server: it is named alone, without a stray " / ".
+    EXPECT_EQ(window.LogTexts(), (Strings{"Verbunden mit " + test::DemoDatabase()}));
+    EXPECT_EQ(presenter.StatusTexts()[0], "Datenbank: " + test::DemoDatabase());
 
     // March with its last day, without the invoices of 27 February and 2 April.
     presenter.SetDateFrom(EncodeDate(2024, 3, 1));
