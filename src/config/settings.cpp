@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <functional>
 #include <optional>
 
 #include "config/mappings.h"
@@ -7,6 +8,7 @@
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/ini_edit.h"
 #include "platform/ini_file.h"
 #include "platform/secret_store.h"
 #include "platform/text.h"
@@ -78,10 +80,10 @@ void ReadMapSection(const TIniFile& ini, std::string_view section, TNameValueLis
     map.SetValues(lines);
 }
 
-// The settings file as it is now; nullopt when there is none yet. A folder in its
-// place counts as none (saving fails later with its own message). A file that exists
+// The settings file's text as it is now; nullopt when there is none yet. A folder in
+// its place counts as none (saving fails later with its own message). A file that exists
 // but cannot be read raises: it must never be replaced unread.
-std::optional<TIniFile> ReadSettingsFile(const std::string& fileName, std::string* hint) {
+std::optional<THandEditedText> ReadSettingsText(const std::string& fileName) {
     switch (PathKind(fileName)) {
     case TPathKind::pkMissing:
     case TPathKind::pkFolder:
@@ -91,16 +93,33 @@ std::optional<TIniFile> ReadSettingsFile(const std::string& fileName, std::strin
     case TPathKind::pkFile:
         break;
     }
-    THandEditedText file = ReadHandEditedTextFile(fileName);
-    if (hint && file.ReadAsCp1252)
-        *hint = "Die Einstellungsdatei \"" + fileName +
-                "\" ist nicht in UTF-8 gespeichert und wurde als Windows-1252 gelesen.";
-    return TIniFile::FromText(file.Text);
+    return ReadHandEditedTextFile(fileName);
 }
 
-// The file as it is now, for a save that changes a few keys.
-TIniFile ReadForUpdate(const std::string& fileName) {
-    return ReadSettingsFile(fileName, nullptr).value_or(TIniFile());
+std::optional<TIniFile> ReadSettingsFile(const std::string& fileName, std::string* hint) {
+    std::optional<THandEditedText> file = ReadSettingsText(fileName);
+    if (!file) return std::nullopt;
+    if (hint && file->ReadAsCp1252)
+        *hint = "Die Einstellungsdatei \"" + fileName +
+                "\" ist nicht in UTF-8 gespeichert und wurde als Windows-1252 gelesen.";
+    return TIniFile::FromText(file->Text);
+}
+
+// The settings file may hold the database password and the mail account: a new one is
+// readable by its owner only. A replaced file keeps its mode.
+constexpr unsigned kSettingsFileMode = 0600;
+
+// Saves a few keys into the settings file as it is now, changing nothing else of what
+// the user wrote (comments, order, unknown keys, repeated sections, BOM, line ends).
+void EditSettingsFile(const std::string& fileName, const std::function<void(TIniTextEditor&)>& change) {
+    std::string text;
+    if (std::optional<THandEditedText> file = ReadSettingsText(fileName))
+        // A file read as Windows-1252 is saved in UTF-8, so it gets the mark that tells
+        // editors so.
+        text = (file->HadBom || file->ReadAsCp1252 ? std::string(kUtf8Bom) : std::string()) + file->Text;
+    TIniTextEditor editor(text);
+    change(editor);
+    WriteFileBytes(fileName, editor.Text(), kSettingsFileMode);
 }
 
 } // namespace
@@ -190,9 +209,11 @@ void TSettings::Load() {
     if (!plainSecret.empty()) {
         GraphSecret = plainSecret;
         try {
-            ini.WriteString(kGraph, "ClientSecretGeschuetzt", ProtectSecret(plainSecret));
-            ini.DeleteKey(kGraph, "ClientSecret");
-            ini.SaveToFile(FFileName);
+            const std::string protectedSecret = ProtectSecret(plainSecret);
+            EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
+                file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
+                file.Delete(kGraph, "ClientSecret");
+            });
         } catch (const std::exception&) {
         }
     }
@@ -217,38 +238,39 @@ void TSettings::Load() {
         first.WriteString(kSeller, "Geschaeftsfuehrer", Management);
         first.WriteString(kSeller, "Handelsregister", CommercialRegister);
         try {
-            first.SaveToFile(FFileName);
+            WriteFileBytes(FFileName, first.ToText(), kSettingsFileMode);
         } catch (const std::exception&) {
         }
     }
 }
 
 void TSettings::SaveUserValues() {
-    TIniFile ini = ReadForUpdate(FFileName);
-    ini.WriteString(kDatabase, "Mandant", Company);
-    ini.WriteString(kOutput, "Ordner", OutDir);
-    ini.WriteBool(kOutput, "XmlZusaetzlich", SaveXml);
-    ini.WriteBool(kOutput, "PdfOeffnen", OpenPdf);
-    ini.WriteString(kAppearance, "Skin", Skin);
-    ini.SaveToFile(FFileName);
+    EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
+        file.Set(kDatabase, "Mandant", Company);
+        file.Set(kOutput, "Ordner", OutDir);
+        file.SetBool(kOutput, "XmlZusaetzlich", SaveXml);
+        file.SetBool(kOutput, "PdfOeffnen", OpenPdf);
+        file.Set(kAppearance, "Skin", Skin);
+    });
 }
 
 void TSettings::SaveMailSettings() {
-    TIniFile ini = ReadForUpdate(FFileName);
-    ini.WriteString(kGraph, "MandantenID", GraphTenant);
-    ini.WriteString(kGraph, "ClientID", GraphClientId);
-    ini.WriteString(kGraph, "ClientSecretGeschuetzt", ProtectSecret(GraphSecret));
-    ini.DeleteKey(kGraph, "ClientSecret");
-    ini.WriteString(kGraph, "Absender", MailSender);
-    ini.WriteString(kGraph, "Bcc", MailBcc);
-    ini.WriteString(kGraph, "Antwortadresse", MailReplyTo);
-    ini.WriteString(kGraph, "Testempfaenger", MailTestRecipient);
-    ini.WriteBool(kGraph, "InGesendeteSpeichern", MailSaveToSent);
-    ini.WriteBool(kGraph, "XmlZusaetzlichAnhaengen", MailAttachXml);
-    ini.WriteString(kGraph, "Betreff", MailSubject);
-    ini.WriteString(kGraph, "Text", MailTextToStored(MailBody));
-    ini.WriteString(kGraph, "Format", MailHtml ? "HTML" : "Text");
-    ini.SaveToFile(FFileName);
+    const std::string protectedSecret = ProtectSecret(GraphSecret);
+    EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
+        file.Set(kGraph, "MandantenID", GraphTenant);
+        file.Set(kGraph, "ClientID", GraphClientId);
+        file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
+        file.Delete(kGraph, "ClientSecret");
+        file.Set(kGraph, "Absender", MailSender);
+        file.Set(kGraph, "Bcc", MailBcc);
+        file.Set(kGraph, "Antwortadresse", MailReplyTo);
+        file.Set(kGraph, "Testempfaenger", MailTestRecipient);
+        file.SetBool(kGraph, "InGesendeteSpeichern", MailSaveToSent);
+        file.SetBool(kGraph, "XmlZusaetzlichAnhaengen", MailAttachXml);
+        file.Set(kGraph, "Betreff", MailSubject);
+        file.Set(kGraph, "Text", MailTextToStored(MailBody));
+        file.Set(kGraph, "Format", MailHtml ? "HTML" : "Text");
+    });
     WriteTextFile(MailBodyHtmlFile, MailBodyHtml);
     WriteTextFile(MailSignatureFile, MailSignatureHtml);
 }

@@ -190,6 +190,7 @@ THandEditedText ReadHandEditedTextFile(const std::string& path) {
     if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); }))
         throw Exception("Datei \"" + path + "\" ist keine Textdatei und kann nicht gelesen werden.");
     THandEditedText result;
+    result.HadBom = bytes.starts_with(kUtf8Bom);
     result.Text = StripUtf8Bom(bytes);
     if (!IsValidUtf8(result.Text)) {
         result.Text = Cp1252ToUtf8(result.Text);

@@ -55,6 +55,7 @@ std::string ReadTextFile(const std::string& path);
 struct THandEditedText {
     std::string Text;           // UTF-8
     bool ReadAsCp1252 = false;  // the bytes were no valid UTF-8
+    bool HadBom = false;        // the file began with the UTF-8 byte-order mark (not in Text)
 };
 // Raises velkaro::Exception naming the file when it cannot be read or holds no such
 // text: UTF-16 (byte-order mark), NUL or other control bytes.

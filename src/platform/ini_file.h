@@ -10,7 +10,8 @@
 // names compare without regard to letter case.
 // Writing: the whole text from what is held: per section in order of first appearance
 // "[name]", one "key=value" line per key in order, one empty line; UTF-8 with BOM and
-// CR LF. Comments of a hand-edited file are therefore not kept.
+// CR LF. Comments of a hand-edited file are therefore not kept: saving into such a file
+// goes through TIniTextEditor (ini_edit.h).
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -63,6 +63,10 @@ TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
                              "[PDF]\r\nSchrift=Arial\r\nLogo=\r\n\r\n"
                              "[Verkaeufer]\r\nIBAN=\r\nBIC=\r\nBank=\r\nGlaeubigerID=\r\nGeschaeftsfuehrer=\r\n"
                              "Handelsregister=\r\n\r\n");
+    // It will hold the database password and the mail account: the owner's alone.
+    struct stat st {};
+    ASSERT_EQ(stat(IniPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
     // The first-run file reads back to the same values and is not written again.
     std::string written = IniText();
     TSettings again(IniPath());
@@ -219,12 +223,15 @@ TEST_F(Settings, MailTextLineBreaksBothWays) {
 
     s.MailBody = "Eins\r\n\r\nZwei\nDrei\rVier";
     s.SaveMailSettings();
-    EXPECT_NE(IniText().find("\r\nText=Eins\\n\\nZwei\\nDrei\\nVier\r\n"), std::string::npos) << IniText();
+    EXPECT_NE(IniText().find("\nText=Eins\\n\\nZwei\\nDrei\\nVier\n"), std::string::npos) << IniText();
     TSettings back(IniPath());
     EXPECT_EQ(back.MailBody, "Eins\r\n\r\nZwei\r\nDrei\r\nVier");
 }
 
-TEST_F(Settings, SavingUserValuesKeepsOrderAndDropsComments) {
+// What the user wrote stays: comments, "#" notes, blank lines, unknown keys and
+// sections, order, a repeated section, line ends and the missing byte-order mark; only
+// the saved keys change or are added where the reader looks for them.
+TEST_F(Settings, SavingUserValuesChangesOnlyTheirLines) {
     WriteIni(
         "; Hand bearbeitet\r\n"
         "[Ausgabe]\r\n"
@@ -234,8 +241,11 @@ TEST_F(Settings, SavingUserValuesKeepsOrderAndDropsComments) {
         "\r\n"
         "[Eigenes]\r\n"
         "Wert = mit = Zeichen\r\n"
+        "# Notiz\r\n"
         "[Datenbank]\r\n"
-        "Server=sql1\r\n");
+        "Server=sql1\r\n"
+        "[Ausgabe]\r\n"
+        "Ordner=/zweiter Abschnitt\r\n");
     TSettings s(IniPath());
     s.Company = "CRONUS AG";
     s.OutDir = "/neu";
@@ -243,11 +253,60 @@ TEST_F(Settings, SavingUserValuesKeepsOrderAndDropsComments) {
     s.OpenPdf = false;
     s.Skin = "Hell";
     s.SaveUserValues();
-    EXPECT_EQ(IniText(), std::string(kBom) +
-                             "[Ausgabe]\r\nOrdner=/neu\r\nDateiname=RE_%s\r\nXmlZusaetzlich=1\r\nPdfOeffnen=0\r\n\r\n"
-                             "[Eigenes]\r\nWert=mit = Zeichen\r\n\r\n"
-                             "[Datenbank]\r\nServer=sql1\r\nMandant=CRONUS AG\r\n\r\n"
-                             "[Darstellung]\r\nSkin=Hell\r\n\r\n");
+    EXPECT_EQ(IniText(),
+              "; Hand bearbeitet\r\n"
+              "[Ausgabe]\r\n"
+              "; alter Ordner\r\n"
+              "Ordner=/neu\r\n"
+              "Dateiname=RE_%s\r\n"
+              "XmlZusaetzlich=1\r\n"
+              "PdfOeffnen=0\r\n"
+              "\r\n"
+              "[Eigenes]\r\n"
+              "Wert = mit = Zeichen\r\n"
+              "# Notiz\r\n"
+              "[Datenbank]\r\n"
+              "Server=sql1\r\n"
+              "Mandant=CRONUS AG\r\n"
+              "[Ausgabe]\r\n"
+              "Ordner=/zweiter Abschnitt\r\n"
+              "\r\n"
+              "[Darstellung]\r\n"
+              "Skin=Hell\r\n");
+    TSettings back(IniPath());
+    EXPECT_EQ(back.OutDir, "/neu");
+    EXPECT_EQ(back.Company, "CRONUS AG");
+    EXPECT_TRUE(back.SaveXml);
+    EXPECT_EQ(back.Skin, "Hell");
+}
+
+// The rewrite that moves a plain secret into the protected key runs on every load: it
+// must leave the rest of a hand-written file exactly as it was.
+TEST_F(Settings, SecretMigrationKeepsEverythingElseOfTheFile) {
+    const std::string before =
+        std::string(kBom) +
+        "; Velkaro – von Hand gepflegt\r\n"
+        "[Graph]\r\n"
+        "# Konto der Buchhaltung\r\n"
+        "ClientID=c\r\n"
+        "ClientSecret=klartext\r\n"
+        "Absender=rechnung@muster.de\r\n"
+        "\r\n"
+        "[Verkaeufer]\r\n"
+        "IBAN=DE02120300000000202051\r\n"
+        "[Verkaeufer]\r\n"
+        "Telefon=0228 123\r\n"
+        "[Unbekannt]\r\n"
+        "Schluessel=Wert\r\n";
+    WriteIni(before);
+    TSettings s(IniPath());
+    EXPECT_EQ(s.GraphSecret, "klartext");
+    const std::string after = IniText();
+    const std::string stored = GraphValue(after, "ClientSecretGeschuetzt");
+    ASSERT_FALSE(stored.empty());
+    EXPECT_EQ(after, ReplaceAll(before, "ClientSecret=klartext\r\nAbsender=rechnung@muster.de\r\n",
+                                "Absender=rechnung@muster.de\r\nClientSecretGeschuetzt=" + stored + "\r\n"));
+    EXPECT_EQ(TSettings(IniPath()).GraphSecret, "klartext");
 }
 
 TEST_F(Settings, SecretRoundTripsProtectedThroughSaveMailSettings) {
@@ -264,11 +323,12 @@ TEST_F(Settings, SecretRoundTripsProtectedThroughSaveMailSettings) {
     std::string text = IniText();
     EXPECT_EQ(text.find("Sup3r~Geheim"), std::string::npos);
     EXPECT_EQ(text.find("ClientSecret="), std::string::npos);
-    EXPECT_EQ(text, std::string(kBom) + "[Graph]\r\nMandantenID=tenant\r\nClientID=client\r\nClientSecretGeschuetzt=" +
+    // The file's own LF line ends and its missing byte-order mark stay.
+    EXPECT_EQ(text, "[Graph]\nMandantenID=tenant\nClientID=client\nClientSecretGeschuetzt=" +
                         GraphValue(text, "ClientSecretGeschuetzt") +
-                        "\r\nAbsender=\r\nBcc=\r\nAntwortadresse=\r\nTestempfaenger=\r\nInGesendeteSpeichern=1\r\n"
-                        "XmlZusaetzlichAnhaengen=0\r\nBetreff=Rechnung {Nr} vom {Datum}\r\nText=" +
-                        ReplaceAll(s.MailBody, "\r\n", "\\n") + "\r\nFormat=Text\r\n\r\n");
+                        "\nAbsender=\nBcc=\nAntwortadresse=\nTestempfaenger=\nInGesendeteSpeichern=1\n"
+                        "XmlZusaetzlichAnhaengen=0\nBetreff=Rechnung {Nr} vom {Datum}\nText=" +
+                        ReplaceAll(s.MailBody, "\r\n", "\\n") + "\nFormat=Text\n");
     EXPECT_TRUE(Base64Decode(GraphValue(text, "ClientSecretGeschuetzt")).has_value());
     EXPECT_EQ(ReadFileBytes(s.MailBodyHtmlFile), std::string(kBom) + "<p>Hallo ä</p>");
 
