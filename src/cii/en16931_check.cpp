@@ -31,6 +31,12 @@ std::string TCheckFindings::RuleList() const {
     return list;
 }
 
+std::string TCheckFindings::Sentences() const {
+    std::string text;
+    for (const TCheckFinding& f : FItems) text += (text.empty() ? "" : "; ") + FindingSentence(f);
+    return text;
+}
+
 std::string FindingSentence(const TCheckFinding& finding) {
     return finding.Text + " (zu korrigieren: " + finding.FixAt + ")";
 }

@@ -30,6 +30,8 @@ public:
     const std::vector<TCheckFinding>& Items() const { return FItems; }
     // The rule ids joined by ", ": "BR-CL-14, BR-CO-09".
     std::string RuleList() const;
+    // Every finding's FindingSentence, joined by "; ".
+    std::string Sentences() const;
 
 private:
     std::vector<TCheckFinding> FItems;
