@@ -192,9 +192,10 @@ void CheckLines(const TCheckSubject& s, TCheckFindings& findings) {
         if (!IsRec20Unit(unit)) {
             const std::string nav = line.UnitCode.empty() ? unit : line.UnitCode;
             findings.Add("BR-CL-23", where + ": Einheit " + Quoted(unit) + " ist kein Code nach UN/ECE Rec. 20",
+                         // The international code of NAV's unit wins over the settings' table.
                          "NAV Einheit (Unit of Measure) " + Quoted(nav) +
-                             ", Feld „Internationaler Standardcode“, oder INI [Einheiten] " + UpperAscii(nav) +
-                             "=<Rec.-20-Code>");
+                             ", Feld „Internationaler Standardcode“ berichtigen, oder ihn leeren und INI [Einheiten] " +
+                             UpperAscii(nav) + "=<Rec.-20-Code> eintragen");
         }
         const TVatCategory category = inv.LineCategory(line, s.Rules);
         const std::optional<int64_t> rate = WrittenRate(line.VatPct);
