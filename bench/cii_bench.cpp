@@ -1,10 +1,13 @@
 // Builds the Cross Industry Invoice of a calculated 50-line invoice (each item with a
 // description line). Target: median under 0.2 ms.
+// Checks the same invoice against the EN 16931 rules. Target: under 2 % of the time
+// per invoice of the batch (bench/batch_bench.sh).
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "cii/cii_document.h"
+#include "cii/en16931_check.h"
 
 namespace velkaro {
 namespace {
@@ -39,17 +42,31 @@ TInvoice FiftyLineInvoice(const TTaxRules& rules) {
     return inv;
 }
 
-void BM_CiiFiftyLines(benchmark::State& state) {
-    const TTaxRules rules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
+TSeller BenchSeller() {
     TSeller seller;
     seller.Addr = {"Velkaro Muster GmbH", "", "Industriestr. 7", "", "10115", "Berlin", "", "DE", "DE", "", ""};
     seller.VatID = "DE123456789";
     seller.IBAN = "DE02120300000000202051";
     seller.BIC = "BYLADEM1001";
+    return seller;
+}
+
+void BM_CiiFiftyLines(benchmark::State& state) {
+    const TTaxRules rules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
+    const TSeller seller = BenchSeller();
     const TInvoice inv = FiftyLineInvoice(rules);
     for (auto _ : state) benchmark::DoNotOptimize(BuildCiiXml(inv, seller, rules));
 }
 BENCHMARK(BM_CiiFiftyLines)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+void BM_En16931CheckFiftyLines(benchmark::State& state) {
+    const TTaxRules rules{.DefaultCountry = "DE", .ExemptReasonE = "Steuerfreie Leistung"};
+    const TSeller seller = BenchSeller();
+    const TInvoice inv = FiftyLineInvoice(rules);
+    if (!CheckInvoice(inv, seller, rules).Empty()) state.SkipWithError("Rechnung hat Befunde");
+    for (auto _ : state) benchmark::DoNotOptimize(CheckInvoice(inv, seller, rules));
+}
+BENCHMARK(BM_En16931CheckFiftyLines)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace velkaro

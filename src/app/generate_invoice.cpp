@@ -29,6 +29,13 @@ std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller
     return lines;
 }
 
+std::vector<std::string> FindingLines(const TCheckFindings& findings, const std::string& requestedNo) {
+    std::vector<std::string> lines;
+    for (const TCheckFinding& f : findings.Items())
+        lines.push_back("  Pr\u00FCfung " + requestedNo + ": " + f.Rule + " " + FindingSentence(f));
+    return lines;
+}
+
 std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFile) {
     return invoice.No + " erzeugt: " + pdfFile + "  (Netto " + FormatUserMoney(invoice.LineTotal) + ", Brutto " +
            FormatUserMoney(invoice.DuePayable) + " " + invoice.InvCurrency() + ")";
@@ -52,6 +59,11 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo);
 
     for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
+        log(line);
+    // A finding does not stop the invoice: the printed form stays useful, and the
+    // mailing decides whether the e-invoice may leave.
+    result.Findings = CheckInvoice(*invoice, seller, print.TaxRules);
+    for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 
     const std::string xml = BuildCiiXml(*invoice, seller, print.TaxRules);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cii/en16931_check.h"
 #include "invoice/invoice.h"
 #include "layout/print_setup.h"
 #include "mail/graph_mailer.h"  // TMailAttachment
@@ -28,6 +29,7 @@ struct TGeneratedInvoice {
     std::string Subject;
     std::string HtmlBody;
     std::vector<TMailAttachment> InlineImages;  // empty for the plain-text template
+    TCheckFindings Findings;  // rules of EN 16931 the e-invoice breaks; empty when it passes
 };
 
 // Produces one invoice of `company` and returns the PDF path. Errors of any step
@@ -53,6 +55,10 @@ TPrintSetup PrintSetupOf(const TSettings& settings);
 // IBAN, a direct debit without the customer's IBAN.
 std::vector<std::string> InvoiceHintLines(const TInvoice& invoice, const TSeller& seller,
                                           const std::string& requestedNo);
+
+// One line per finding after the hints: "  Prüfung <no>: <rule> <sentence>", with the
+// number as requested.
+std::vector<std::string> FindingLines(const TCheckFindings& findings, const std::string& requestedNo);
 
 // "<no> erzeugt: <pdf>  (Netto <net>, Brutto <due> <currency>)", amounts with two
 // decimals and the user's decimal separator.

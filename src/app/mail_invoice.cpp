@@ -6,6 +6,7 @@
 #include "mail/html_mail.h"
 #include "mail/secret_mask.h"
 #include "platform/datetime.h"
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -69,6 +70,14 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
         TMailerLogScope mailerLog(mailer, log);
         GenerateInvoice(data, settings, company, invoiceNo, log, generated);
         const bool test = IsMailTestMode(settings);
+        // An e-invoice its receiver must reject does not leave, in test mode neither, so
+        // that a test run shows what a real run would refuse.
+        if (!generated.Findings.Empty()) {
+            const std::string violation = "E-Rechnung verletzt EN 16931 (" + generated.Findings.RuleList() + ")";
+            if (!settings.SendDespiteFindings) throw Exception(violation + " \u2013 " + generated.Findings.Sentences());
+            log("  Hinweis " + invoiceNo + ": " + violation +
+                ", trotzdem versendet (INI [Pruefung] TrotzBefundVersenden=1)");
+        }
 
         std::vector<std::string> to;
         std::string subject;

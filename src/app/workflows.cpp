@@ -38,7 +38,9 @@ public:
 
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                         const TLogProc& log) override {
-        return TDocumentOutcome{velkaro::GenerateInvoicePdf(FData, FSettings, company, invoiceNo, log)};
+        TGeneratedInvoice generated;
+        const std::string pdfFile = velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated);
+        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size())};
     }
 
     std::unique_ptr<TBatchMailer> CreateMailer() override {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cii/cii_fields.h"
 #include "cii/xml_out.h"
 #include "cii/xml_values.h"
 #include "invoice/vat.h"
@@ -18,10 +19,6 @@ constexpr std::string_view kRootAttributes =
     " xmlns:ram=\"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:100\""
     " xmlns:xs=\"http://www.w3.org/2001/XMLSchema\""
     " xmlns:udt=\"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:100\"";
-
-// "Non-empty" means: something is left once the text is escaped, so that a
-// condition never opens an element whose only child would come out empty.
-bool HasText(std::string_view value) { return !XmlEscape(value).empty(); }
 
 std::string SchemeAttr(std::string_view scheme) { return "schemeID=\"" + std::string(scheme) + "\""; }
 
@@ -58,8 +55,7 @@ void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, co
         price = -price;
         quantity = -quantity;
     }
-    std::string name = LineText(line);
-    if (!HasText(name)) name = line.ItemNo;
+    const std::string name = CiiItemName(line);
 
     x.Open("ram:IncludedSupplyChainTradeLineItem");
     x.LeafIn("ram:AssociatedDocumentLineDocument", "ram:LineID", std::to_string(lineId));
@@ -88,26 +84,26 @@ void WriteSellerParty(TXmlOut& x, const TSeller& seller) {
     x.Open("ram:SellerTradeParty");
     x.LeafOpt("ram:GlobalID", seller.GLN, SchemeAttr("0088"));
     x.Leaf("ram:Name", JoinWithSpace(seller.Addr.Name, seller.Addr.Name2));
-    if (HasText(seller.Phone) || HasText(seller.Email)) {
+    if (HasXmlText(seller.Phone) || HasXmlText(seller.Email)) {
         x.Open("ram:DefinedTradeContact");
         x.LeafOpt("ram:PersonName", seller.ContactName);
-        if (HasText(seller.Phone)) {
+        if (HasXmlText(seller.Phone)) {
             x.LeafIn("ram:TelephoneUniversalCommunication", "ram:CompleteNumber", seller.Phone);
         }
-        if (HasText(seller.Email)) {
+        if (HasXmlText(seller.Email)) {
             x.LeafIn("ram:EmailURIUniversalCommunication", "ram:URIID", seller.Email);
         }
         x.Close("ram:DefinedTradeContact");
     }
     x.WriteAddress(seller.Addr);
-    if (HasText(seller.Email)) {
+    if (HasXmlText(seller.Email)) {
         x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", seller.Email, SchemeAttr("EM"));
     }
-    std::string vatId = ReplaceAll(seller.VatID, " ", "");
-    if (HasText(vatId)) {
+    const std::string vatId = CiiSellerVatId(seller);
+    if (HasXmlText(vatId)) {
         x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", vatId, SchemeAttr("VA"));
     }
-    if (HasText(seller.TaxNo)) {
+    if (HasXmlText(seller.TaxNo)) {
         x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", seller.TaxNo, SchemeAttr("FC"));
     }
     x.Close("ram:SellerTradeParty");
@@ -118,21 +114,21 @@ void WriteBuyerParty(TXmlOut& x, const TInvoice& inv) {
     x.LeafOpt("ram:ID", inv.CustomerNo);
     x.LeafOpt("ram:GlobalID", inv.BuyerGLN, SchemeAttr("0088"));
     x.Leaf("ram:Name", JoinWithSpace(inv.BillTo.Name, inv.BillTo.Name2));
-    if (HasText(inv.BillTo.Contact)) {
+    if (HasXmlText(inv.BillTo.Contact)) {
         x.LeafIn("ram:DefinedTradeContact", "ram:PersonName", inv.BillTo.Contact);
     }
     x.WriteAddress(inv.BillTo);
-    if (HasText(inv.BuyerEmail)) {
+    if (HasXmlText(inv.BuyerEmail)) {
         x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", inv.BuyerEmail, SchemeAttr("EM"));
     }
-    if (HasText(inv.BuyerVatID)) {
+    if (HasXmlText(inv.BuyerVatID)) {
         x.LeafIn("ram:SpecifiedTaxRegistration", "ram:ID", inv.BuyerVatID, SchemeAttr("VA"));
     }
     x.Close("ram:BuyerTradeParty");
 }
 
 void WriteReferencedDocument(TXmlOut& x, std::string_view tag, const std::string& id) {
-    if (!HasText(id)) return;
+    if (!HasXmlText(id)) return;
     x.Open(tag);
     x.Leaf("ram:IssuerAssignedID", id);
     x.Close(tag);
@@ -148,19 +144,10 @@ void WriteAgreement(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
     x.Close("ram:ApplicableHeaderTradeAgreement");
 }
 
-bool HasCategory(const TInvoice& inv, TVatCategory category) {
-    for (const TVatGroup& g : inv.VatGroups)
-        if (g.Category == category) return true;
-    return false;
-}
-
 void WriteDelivery(TXmlOut& x, const TInvoice& inv) {
-    const TAddress& shipTo = inv.ShipTo.Name.empty() ? inv.BillTo : inv.ShipTo;
-    // An intra-community supply needs the country of delivery even at the buyer's address.
-    bool writeShipTo = !inv.ShipToCode.empty() || shipTo.Name != inv.BillTo.Name ||
-                       shipTo.Street != inv.BillTo.Street || HasCategory(inv, vcK);
+    const TAddress& shipTo = CiiDeliveryAddress(inv);
     x.Open("ram:ApplicableHeaderTradeDelivery");
-    if (writeShipTo) {
+    if (CiiWritesShipTo(inv)) {
         x.Open("ram:ShipToTradeParty");
         x.Leaf("ram:Name", JoinWithSpace(shipTo.Name, shipTo.Name2));
         x.WriteAddress(shipTo);
@@ -177,7 +164,7 @@ std::string PaymentMeansCode(const TInvoice& inv, const TSeller& seller) {
     if (SameText(inv.PayMethodCode, "BAR")) return "10";
     if (SameText(inv.PayMethodCode, "KK")) return "54";
     if (SameText(inv.PayMethodCode, "PAYPAL")) return "68";
-    return HasText(seller.IBAN) ? "58" : "1";
+    return HasXmlText(seller.IBAN) ? "58" : "1";
 }
 
 void WritePaymentMeans(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
@@ -185,17 +172,17 @@ void WritePaymentMeans(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
     x.Leaf("ram:TypeCode", PaymentMeansCode(inv, seller));
     if (inv.DirectDebit) {
         x.Leaf("ram:Information", "SEPA-Lastschrift");
-        if (HasText(inv.BuyerIBAN)) {
+        if (HasXmlText(inv.BuyerIBAN)) {
             x.LeafIn("ram:PayerPartyDebtorFinancialAccount", "ram:IBANID", inv.BuyerIBAN);
         }
     } else {
         x.LeafOpt("ram:Information", inv.PayMethodText);
-        if (HasText(seller.IBAN)) {
+        if (HasXmlText(seller.IBAN)) {
             x.Open("ram:PayeePartyCreditorFinancialAccount");
             x.Leaf("ram:IBANID", seller.IBAN);
             x.LeafOpt("ram:AccountName", seller.AccountHolder);
             x.Close("ram:PayeePartyCreditorFinancialAccount");
-            if (HasText(seller.BIC)) {
+            if (HasXmlText(seller.BIC)) {
                 x.LeafIn("ram:PayeeSpecifiedCreditorFinancialInstitution", "ram:BICID", seller.BIC);
             }
         }
@@ -219,7 +206,7 @@ void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TTaxRules& rules) 
 
 void WritePaymentTerms(TXmlOut& x, const TInvoice& inv) {
     std::string terms = CiiPaymentTermsText(inv);
-    bool mandate = inv.DirectDebit && HasText(inv.MandateID);
+    bool mandate = inv.DirectDebit && HasXmlText(inv.MandateID);
     if (terms.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
     x.Open("ram:SpecifiedTradePaymentTerms");
     x.LeafOpt("ram:Description", terms);
@@ -286,7 +273,7 @@ std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TT
     x.Leaf("ram:TypeCode", "380");
     x.DateElement("ram:IssueDateTime", invoice.DocumentDate);
     std::string note = NoteText(invoice);
-    if (HasText(note)) x.LeafIn("ram:IncludedNote", "ram:Content", note);
+    if (HasXmlText(note)) x.LeafIn("ram:IncludedNote", "ram:Content", note);
     x.Close("rsm:ExchangedDocument");
 
     x.Open("rsm:SupplyChainTradeTransaction");

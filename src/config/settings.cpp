@@ -201,6 +201,9 @@ void TSettings::Load() {
 
     ReadMapSection(ini, "Einheiten", FUnits, false);
     ReadMapSection(ini, "Laender", FCountries, false);
+    FCurrencies.Clear();
+    ReadMapSection(ini, "Waehrungen", FCurrencies, false);
+    SendDespiteFindings = ini.ReadBool("Pruefung", "TrotzBefundVersenden", false);
     FLeitweg.Clear();
     ReadMapSection(ini, "Leitweg", FLeitweg, true);
 

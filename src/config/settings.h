@@ -22,6 +22,7 @@ public:
     TNameValueList FUnits;      // NAV unit code -> UN/ECE Rec. 20 code
     TNameValueList FCountries;  // NAV country code -> ISO 3166-1 alpha-2
     TNameValueList FLeitweg;    // customer number -> Leitweg-ID
+    TNameValueList FCurrencies; // NAV currency code -> ISO 4217 (only the section "Waehrungen")
 
     std::string Server;
     std::string Database;
@@ -63,6 +64,9 @@ public:
     std::string MailLogFile;
     std::string DefaultCountry;
     std::string ExemptReasonE;
+    // Mail an invoice although the EN 16931 check found rule violations (section
+    // "Pruefung", key "TrotzBefundVersenden"); each such mail is logged with a hint.
+    bool SendDespiteFindings = false;
     std::string Skin;
     std::unique_ptr<TLayout> Layout;  // owned
     std::string LayoutFile;
@@ -84,6 +88,9 @@ public:
 
     // Code mappings (config/mappings.cpp).
     std::string MapCountry(const std::string& navCode) const;
+    // The ISO code the section "Waehrungen" gives for the code (trimmed, any letter case),
+    // else the code unchanged.
+    std::string MapCurrency(const std::string& navCode) const;
     // The international code from NAV's unit table wins over the mapping of the NAV code.
     std::string MapUnit(const std::string& navCode, const std::string& isoCode) const;
     std::string LeitwegFor(const std::string& customerNo) const;

@@ -120,6 +120,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         q->Open();
         if (!q->Eof()) inv->CurrencyCode = q->TrimmedText(0);
     }
+    inv->CurrencyCode = FSettings.MapCurrency(inv->CurrencyCode);
 
     inv->PayTermsText = LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Terms")), inv->PayTermsCode);
     inv->PayMethodText =

@@ -79,6 +79,16 @@ Currency RoundCents(long double x) {
     throw Exception("Betrag kann nicht auf Cent gerundet werden (außerhalb des darstellbaren Bereichs)");
 }
 
+Currency CentsAsWritten(Currency amount) {
+    // Cannot overflow: the largest magnitudes end in 807 and 808, so rounding stays in range.
+    constexpr int64_t kRawPerCent = Currency::kScale / 100;
+    int64_t cents = amount.Raw() / kRawPerCent;
+    const int64_t rest = amount.Raw() % kRawPerCent;
+    if (rest >= kRawPerCent / 2) ++cents;
+    else if (rest <= -kRawPerCent / 2) --cents;
+    return Currency::FromRaw(cents * kRawPerCent);
+}
+
 std::optional<Currency> ComputedTax(Currency basis, double ratePct) {
     const long double amount = static_cast<long double>(basis.Raw()) / Currency::kScale;
     return TryRoundCents(amount * static_cast<long double>(ratePct) / 100.0L);
@@ -115,7 +125,10 @@ void TInvoice::Calculate(const TTaxRules& rules) {
     for (const TInvLine& line : Lines) {
         if (IsTextLine(line)) continue;
         const TVatCategory category = LineCategory(line, rules);
-        const Currency postedTax = SubtractMoney(line.AmountInclVat, line.Amount);
+        // Sum what is written: a currency with three decimals would otherwise give totals
+        // that differ from the sum of the printed lines.
+        const Currency net = CentsAsWritten(line.Amount);
+        const Currency postedTax = SubtractMoney(CentsAsWritten(line.AmountInclVat), net);
         TVatGroup* group = nullptr;
         for (TVatGroup& g : VatGroups)
             if (g.Category == category && SameVatRate(g.Rate, line.VatPct)) {
@@ -123,12 +136,12 @@ void TInvoice::Calculate(const TTaxRules& rules) {
                 break;
             }
         if (group) {
-            group->Basis = AddMoney(group->Basis, line.Amount);
+            group->Basis = AddMoney(group->Basis, net);
             group->Tax = AddMoney(group->Tax, postedTax);
         } else {
-            VatGroups.push_back(TVatGroup{category, line.VatPct, line.Amount, postedTax});
+            VatGroups.push_back(TVatGroup{category, line.VatPct, net, postedTax});
         }
-        LineTotal = AddMoney(LineTotal, line.Amount);
+        LineTotal = AddMoney(LineTotal, net);
     }
 
     Rounding = Currency();

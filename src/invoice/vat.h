@@ -27,6 +27,11 @@ std::optional<Currency> TryRoundCents(long double x);
 // As TryRoundCents; throws velkaro::Exception when x cannot be held as money.
 Currency RoundCents(long double x);
 
+// The amount as the XML and the print write it: rounded to whole cents, half away from
+// zero. Sums of an invoice add these, so that a currency NAV keeps with three decimals
+// still gives totals equal to the sum of the written lines.
+Currency CentsAsWritten(Currency amount);
+
 // The tax of a basis at a rate in percent: RoundCents(basis × rate / 100), computed in
 // extended precision; nullopt when the rate is not finite or the result out of range.
 std::optional<Currency> ComputedTax(Currency basis, double ratePct);

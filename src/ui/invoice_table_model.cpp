@@ -1,6 +1,9 @@
 // The invoice list as a Qt table model.
 #include "ui/invoice_table_model.h"
 
+#include <QApplication>
+#include <QStyle>
+
 namespace velkaro {
 
 TInvoiceTableModel::TInvoiceTableModel(TInvoiceListModel& list, QObject* parent)
@@ -22,10 +25,15 @@ QVariant TInvoiceTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<size_t>(index.row()) >= FList.Count()) return {};
     const TInvoiceRow& row = FList.Row(static_cast<size_t>(index.row()));
     const auto column = static_cast<size_t>(index.column());
+    const bool marked = column == icNo && !row.Findings.empty();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return QString::fromStdString(row.Texts.at(column));
+    case Qt::ToolTipRole:
+        return QString::fromStdString(marked ? row.Findings : row.Texts.at(column));
+    case Qt::DecorationRole:
+        if (marked) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
     case Qt::CheckStateRole:
         if (column == icNo) return row.Checked ? Qt::Checked : Qt::Unchecked;
         return {};

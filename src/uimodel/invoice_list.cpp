@@ -82,6 +82,21 @@ void TInvoiceListModel::SetSelection(const std::vector<size_t>& indices) {
         if (index < FRows.size()) FRows[index].Selected = true;
 }
 
+std::string FindingsText(const TCheckFindings& findings) {
+    std::string text;
+    for (const TCheckFinding& f : findings.Items())
+        text += (text.empty() ? "" : "\n") + f.Rule + " " + FindingSentence(f);
+    return text;
+}
+
+void TInvoiceListModel::SetFindings(const std::string& no, const std::string& findings) {
+    for (size_t i = 0; i < FRows.size(); ++i)
+        if (FRows[i].No() == no) {
+            FRows[i].Findings = findings;
+            RowsChanged(i, i);
+        }
+}
+
 void TInvoiceListModel::SetSentAt(size_t index, TDateTime sentAt) {
     if (index >= FRows.size()) return;
     FRows[index].SentAt = sentAt;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cii/en16931_check.h"
 #include "invoice/invoice.h"
 
 namespace velkaro {
@@ -31,6 +32,9 @@ struct TInvoiceRow {
     bool Checked = false;
     bool Selected = false;
     std::array<std::string, kInvoiceColumnCount> Texts;  // as shown
+    // The EN 16931 findings of its last production, one per line, for the row's mark and
+    // tooltip; empty when it passed or was not produced yet. Mailing skips such rows.
+    std::string Findings;
 
     const std::string& No() const { return Texts[icNo]; }
 };
@@ -38,6 +42,9 @@ struct TInvoiceRow {
 // A row of a search result: date "dd.mm.yyyy", gross "#,##0.00" in the user's number
 // format, "EUR" for an empty currency, and the send time "dd.mm.yyyy hh:nn" when set.
 TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt);
+
+// The findings as a row shows them: "<rule> <sentence>" per line.
+std::string FindingsText(const TCheckFindings& findings);
 
 // Told by the list when it changes, so that a table on screen can follow.
 class TInvoiceListListener {
@@ -67,6 +74,8 @@ public:
     // The rows selected on screen; the others lose their selection.
     void SetSelection(const std::vector<size_t>& indices);
     void SetSentAt(size_t index, TDateTime sentAt);
+    // The findings of the row with invoice number `no` (FindingsText); none when absent.
+    void SetFindings(const std::string& no, const std::string& findings);
 
     // The rows a command works on: the ticked rows in list order; when none is ticked,
     // the selected rows in list order.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "cii/en16931_check.h"
 #include "platform/log.h"
 
 namespace velkaro {
@@ -11,13 +12,19 @@ namespace velkaro {
 class TNavData;
 class TSettings;
 
+// One produced invoice: its PDF and what the EN 16931 check found (already logged).
+struct TProducedInvoice {
+    std::string PdfFile;
+    TCheckFindings Findings;
+};
+
 class TInvoiceProducer {
 public:
     virtual ~TInvoiceProducer() = default;
-    // Produces the invoice and returns the PDF path; errors of any step raise, the log
-    // then holds the lines written so far.
-    virtual std::string GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                           const TLogProc& log) = 0;
+    // Produces the invoice; errors of any step raise, the log then holds the lines
+    // written so far.
+    virtual TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                                const TLogProc& log) = 0;
 };
 
 // The program's generation workflow on `data` and `settings` (both must outlive it).

@@ -164,7 +164,10 @@ void TMainPresenter::DoGenerate() {
     std::string lastPdf;
     RunSteps(rkGenerate, numbers.size(), [&](size_t i) {
         try {
-            lastPdf = FProducer.GenerateInvoicePdf(company, numbers[i], log);
+            TProducedInvoice produced = FProducer.GenerateInvoicePdf(company, numbers[i], log);
+            lastPdf = produced.PdfFile;
+            // By number: the list may have been re-sorted while the events were pumped.
+            FInvoices.SetFindings(numbers[i], FindingsText(produced.Findings));
             ++succeeded;
         } catch (const std::exception& e) {
             ++failed;

@@ -11,9 +11,11 @@ class TWorkflowInvoiceProducer : public TInvoiceProducer {
 public:
     TWorkflowInvoiceProducer(TNavData& data, const TSettings& settings) : FData(data), FSettings(settings) {}
 
-    std::string GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                   const TLogProc& log) override {
-        return velkaro::GenerateInvoicePdf(FData, FSettings, company, invoiceNo, log);
+    TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                        const TLogProc& log) override {
+        TGeneratedInvoice generated;
+        std::string pdfFile = GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated);
+        return TProducedInvoice{std::move(pdfFile), std::move(generated.Findings)};
     }
 
 private:

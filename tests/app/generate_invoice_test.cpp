@@ -47,6 +47,20 @@ TEST(InvoiceHintLines, AllHintsInTheirOrder) {
                             "  Hinweis: Lastschrift ohne Kunden-IBAN"));
 }
 
+TEST(FindingLines, OneLinePerRuleWithTheNumberAsRequested) {
+    TCheckFindings findings;
+    EXPECT_THAT(FindingLines(findings, "re-1"), IsEmpty());
+    findings.Add("BR-CL-14", "Ländercode „D“ des Verkäufers ist kein ISO-3166-Code", "INI [Laender] D=<ISO-Code>");
+    findings.Add("BR-CO-09", "USt-IdNr. „123“ des Käufers beginnt nicht mit dem Ländercode", "Debitor");
+    findings.Add("BR-CL-14", "Ländercode „UK“ des Käufers ist kein ISO-3166-Code", "INI [Laender] UK=<ISO-Code>");
+    EXPECT_THAT(FindingLines(findings, "re-1"),
+                ElementsAre("  Prüfung re-1: BR-CL-14 Ländercode „D“ des Verkäufers ist kein ISO-3166-Code; "
+                            "Ländercode „UK“ des Käufers ist kein ISO-3166-Code (zu korrigieren: INI [Laender] "
+                            "D=<ISO-Code>; INI [Laender] UK=<ISO-Code>)",
+                            "  Prüfung re-1: BR-CO-09 USt-IdNr. „123“ des Käufers beginnt nicht mit dem Ländercode "
+                            "(zu korrigieren: Debitor)"));
+}
+
 TEST(InvoiceHintLines, NothingToRemarkLeavesOnlyTheMailLine) {
     TInvoice invoice;
     invoice.CustomerNo = "D10000";

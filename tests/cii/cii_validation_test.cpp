@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cii/cii_document.h"
+#include "cii/en16931_check.h"
 #include "cii_fixtures.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
@@ -88,6 +89,8 @@ TEST(CiiValidationTest, FixturesAndDemoInvoicesPassSchemaAndEn16931Rules) {
     for (const auto& item : invoices) {
         std::string xml = BuildCiiXml(item.Invoice, item.Seller, rules);
         ASSERT_EQ(WellFormednessError(xml), "") << item.Name;
+        // What the validator accepts, the check before mailing must not refuse.
+        EXPECT_EQ(CheckInvoice(item.Invoice, item.Seller, rules).RuleList(), "") << item.Name;
         std::string path = folder.File(ReplaceAll(item.Name, " ", "_") + ".xml");
         WriteFileBytes(path, xml);
         files += " '" + path + "'";

@@ -54,7 +54,7 @@ TEST(BuiltInTables, UnitsInOrderWithTheirTargets) {
 TEST(BuiltInTables, CountriesInOrderWithTheirTargets) {
     TNameValueList countries;
     FillBuiltInCountries(countries);
-    ASSERT_EQ(countries.Count(), 48u);
+    ASSERT_EQ(countries.Count(), 48u + 241u);  // the old NAV codes first, then the common codes
     EXPECT_EQ(countries[0], (std::pair<std::string, std::string>("A", "AT")));
     EXPECT_EQ(countries[47], (std::pair<std::string, std::string>("IR", "IE")));
     const std::vector<std::pair<std::string, std::string>> samples = {
@@ -63,7 +63,16 @@ TEST(BuiltInTables, CountriesInOrderWithTheirTargets) {
     };
     for (const auto& [nav, target] : samples) EXPECT_EQ(countries.Value(nav), target) << nav;
     EXPECT_FALSE(countries.Contains("DE"));
-    EXPECT_FALSE(countries.Contains("D"));
+    // Common codes that map to exactly one country, and never an ISO alpha-2 code as a key.
+    const std::vector<std::pair<std::string, std::string>> common = {
+        {"D", "DE"}, {"UK", "GB"}, {"FL", "LI"}, {"SLO", "SI"}, {"DEU", "DE"}, {"CHE", "CH"}, {"GBR", "GB"},
+        {"AUT", "AT"}, {"AUS", "AU"}, {"NPL", "NP"}, {"NEP", "NP"}, {"IRL", "IE"},
+    };
+    for (const auto& [nav, target] : common) EXPECT_EQ(countries.Value(nav), target) << nav;
+    std::vector<std::string> twoLetters;
+    for (size_t k = 48; k < countries.Count(); ++k)
+        if (countries[k].first.size() == 2) twoLetters.push_back(countries[k].first);
+    EXPECT_EQ(twoLetters, (std::vector<std::string>{"UK", "FL", "RL"}));  // none is assigned in ISO 3166
 }
 
 TEST_F(MappingsTest, MapUnit) {
@@ -104,12 +113,21 @@ TEST_F(MappingsTest, MapCountry) {
     TSettings& s = Load();
     struct Case { const char* code; const char* expected; };
     const Case cases[] = {
-        {" d ", "D"}, {"a", "AT"}, {"DE", "DE"}, {"ch", "CH"}, {"p", "PL"}, {"Port", "PT"},
+        {" d ", "DE"}, {"uk", "GB"}, {"che", "CH"}, {"a", "AT"}, {"DE", "DE"}, {"ch", "CH"}, {"p", "PL"}, {"Port", "PT"},
         {"ir", "IE"}, {"tü", "TR"}, {"TÜ", "TR"}, {"", "DE"}, {"  ", "DE"},
     };
     for (const auto& c : cases) EXPECT_EQ(s.MapCountry(c.code), c.expected) << "'" << c.code << "'";
     s.DefaultCountry = "at";  // returned unchanged
     EXPECT_EQ(s.MapCountry(""), "at");
+}
+
+TEST_F(MappingsTest, MapCurrencyOnlyByTheSettingsSection) {
+    TSettings& s = Load("[Waehrungen]\r\nSFR = chf\r\nDM=\r\n");
+    struct Case { const char* code; const char* expected; };
+    const Case cases[] = {{"SFR", "CHF"}, {" sfr ", "CHF"}, {"EUR", "EUR"}, {"usd", "usd"}, {"DM", "DM"}, {"", ""}};
+    for (const auto& c : cases) EXPECT_EQ(s.MapCurrency(c.code), c.expected) << "'" << c.code << "'";
+    EXPECT_FALSE(Load().SendDespiteFindings);
+    EXPECT_TRUE(Load("[Pruefung]\r\nTrotzBefundVersenden=1\r\n").SendDespiteFindings);
 }
 
 TEST(CommaText, SplitsAtCommasAndBlanksAndKeepsQuotedItems) {

@@ -137,6 +137,17 @@ TEST(VatRounding, ComputedTaxOfBasisAndRate) {
     EXPECT_FALSE(ComputedTax(Currency::FromRaw(std::numeric_limits<int64_t>::max()), 200));
 }
 
+TEST(VatRounding, CentsAsWrittenHalfAwayFromZero) {
+    const struct {
+        const char* amount;
+        const char* cents;
+    } cases[] = {{"10.125", "10.13"}, {"10.1249", "10.12"}, {"-10.125", "-10.13"}, {"-0.0049", "0"},
+                 {"0.005", "0.01"},   {"7", "7"}};
+    for (const auto& c : cases) EXPECT_EQ(CentsAsWritten(Money(c.amount)), Money(c.cents)) << c.amount;
+    for (int64_t raw : {std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min()})
+        EXPECT_EQ(CentsAsWritten(Currency::FromRaw(raw)).ToString(2), Currency::FromRaw(raw).ToString(2));
+}
+
 TEST(VatRounding, RateTolerance) {
     struct Case { double a, b; bool same; };
     const Case cases[] = {
@@ -194,6 +205,9 @@ TEST_F(VatTest, CalculateCases) {
          {Item("0.13", "0.15", 19), Item("0.13", "0.15", 19)}, "DE", "",
          {{vcS, 19, "0.26", "0.05"}}, "0.26", "0.05", "0.31", "-0.01", "0.30",
          {"USt 19,00%: in NAV gebucht 0,04, Basis x Satz = 0,05 -> Differenz als Rundungsbetrag"}},
+        {"three decimals: the written cents are summed",
+         {Item("10.125", "12.049", 19), Item("10.125", "12.049", 19), Item("-0.335", "-0.399", 19)}, "DE", "",
+         {{vcS, 19, "19.92", "3.78"}}, "19.92", "3.78", "23.70", "0", "23.70", {}},
         {"half cent rounds away from zero",
          {Item("0.50", "0.53", 5)}, "DE", "", {{vcS, 5, "0.50", "0.03"}}, "0.50", "0.03", "0.53", "0", "0.53", {}},
         {"negative half cent rounds away from zero",

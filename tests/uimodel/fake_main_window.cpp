@@ -30,15 +30,16 @@ std::vector<TInvoiceListItem> FakeInvoiceSource::Search(const std::string& compa
     return Found;
 }
 
-std::string FakeInvoiceProducer::GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                                    const TLogProc& log) {
+TProducedInvoice FakeInvoiceProducer::GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                                         const TLogProc& log) {
     Produced.push_back(company + "|" + invoiceNo);
     if (OnGenerate) OnGenerate(invoiceNo);
     log("  Hinweis " + invoiceNo);
     if (auto failure = Failures.find(invoiceNo); failure != Failures.end()) throw Exception(failure->second);
     const std::string pdf = OutDir + "Rechnung_" + invoiceNo + ".pdf";
     log(invoiceNo + " erzeugt: " + pdf);
-    return pdf;
+    const auto findings = Findings.find(invoiceNo);
+    return TProducedInvoice{pdf, findings == Findings.end() ? TCheckFindings() : findings->second};
 }
 
 } // namespace velkaro::test

@@ -79,11 +79,12 @@ public:
 
 class FakeInvoiceProducer : public TInvoiceProducer {
 public:
-    std::string GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                   const TLogProc& log) override;
+    TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                        const TLogProc& log) override;
 
     std::string OutDir = "/ausgabe/";
     std::map<std::string, std::string> Failures;  // invoice number -> error message
+    std::map<std::string, TCheckFindings> Findings;  // invoice number -> check findings
     std::function<void(const std::string&)> OnGenerate;
 
     std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones

@@ -302,6 +302,33 @@ TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     EXPECT_TRUE(Window.Opened.empty());  // OpenPdf is off
 }
 
+TEST_F(MainPresenterTest, GenerateMarksTheRowsWithFindingsAndClearsThemWhenMended) {
+    SearchFinds({"RE1", "RE2"});
+    Presenter->Invoices().SetChecked(0, true);
+    Presenter->Invoices().SetChecked(1, true);
+    TCheckFindings findings;
+    findings.Add("BR-CL-14", "Ländercode „UK“ des Käufers ist kein ISO-3166-Code", "INI [Laender] UK=<ISO-Code>");
+    findings.Add("BR-CO-09", "USt-IdNr. „123“ des Käufers beginnt nicht mit dem Ländercode", "USt-IdNr.");
+    Producer.Findings["RE2"] = findings;
+    Producer.OnGenerate = [&](const std::string& no) {
+        if (no == "RE1") Presenter->Invoices().Sort(icNo, false);  // re-sorted between two invoices
+    };
+    Presenter->DoGenerate();
+
+    const TInvoiceListModel& list = Presenter->Invoices();
+    ASSERT_EQ(list.Row(0).No(), "RE2");
+    EXPECT_EQ(list.Row(0).Findings,
+              "BR-CL-14 Ländercode „UK“ des Käufers ist kein ISO-3166-Code (zu korrigieren: INI [Laender] "
+              "UK=<ISO-Code>)\nBR-CO-09 USt-IdNr. „123“ des Käufers beginnt nicht mit dem Ländercode (zu "
+              "korrigieren: USt-IdNr.)");
+    EXPECT_EQ(list.Row(1).Findings, "");
+
+    Producer.Findings.clear();
+    Producer.OnGenerate = nullptr;
+    Presenter->DoGenerate();
+    EXPECT_EQ(list.Row(0).Findings, "") << "a second production without findings clears the mark";
+}
+
 TEST_F(MainPresenterTest, GenerateOpensThePdfOrTheFolderWhenAsked) {
     struct Case { bool openPdf; Strings marked; Strings failing; Strings opened; };
     const std::string outDir = Folder.File("Ausgabe");
