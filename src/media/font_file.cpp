@@ -43,11 +43,14 @@ bool IsSingleTrueTypeFile(const std::string& path) {
 
 } // namespace
 
-std::string FindFontFile(const std::string& face, bool bold) {
-    std::lock_guard<std::mutex> lock(FontconfigMutex());
-    if (!FcInit()) return "";
+namespace {
+
+// The request for (face, weight), upright, with the system's substitutions applied;
+// nullptr when fontconfig cannot start. The caller holds the fontconfig lock.
+PatternPtr FacePattern(const std::string& face, bool bold) {
+    if (!FcInit()) return nullptr;
     PatternPtr pattern(FcPatternCreate());
-    if (!pattern) return "";
+    if (!pattern) return nullptr;
     std::string family = CutFaceName(face);
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern.get(), FC_WEIGHT, FcWeightFromOpenType(bold ? 700 : 400));
@@ -55,6 +58,15 @@ std::string FindFontFile(const std::string& face, bool bold) {
     // Without the substitutions "Arial" does not reach its metric-compatible alias.
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
+    return pattern;
+}
+
+} // namespace
+
+std::string FindFontFile(const std::string& face, bool bold) {
+    std::lock_guard<std::mutex> lock(FontconfigMutex());
+    PatternPtr pattern = FacePattern(face, bold);
+    if (!pattern) return "";
     FcResult result = FcResultNoMatch;
     PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
     if (!match) return "";
@@ -65,15 +77,8 @@ std::string FindFontFile(const std::string& face, bool bold) {
 
 std::string FindFallbackFontFile(const std::string& face, bool bold, char32_t cp) {
     std::lock_guard<std::mutex> lock(FontconfigMutex());
-    if (!FcInit()) return "";
-    PatternPtr pattern(FcPatternCreate());
+    PatternPtr pattern = FacePattern(face, bold);
     if (!pattern) return "";
-    std::string family = CutFaceName(face);
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern.get(), FC_WEIGHT, FcWeightFromOpenType(bold ? 700 : 400));
-    FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-    FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
     // The fonts in the order fontconfig's own fallback would try them.
     std::unique_ptr<FcFontSet, FontSetFree> sorted(FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result));
