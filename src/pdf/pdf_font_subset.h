@@ -10,7 +10,7 @@ struct hb_face_t;
 
 namespace velkaro {
 
-// One font file made ready for subsetting many times (HarfBuzz's preprocessed face);
+// One font file made ready for subsetting many times (a HarfBuzz face on the data);
 // the data must outlive it. Subset may be called from several threads.
 class TFontSubsetter {
 public:
