@@ -36,8 +36,9 @@ TFontSubsetter::TFontSubsetter(std::string_view data, const std::string& face) :
                                 nullptr));
     // The face as it is: HarfBuzz 6.0's preprocessed faces crash on files without
     // outlines (found by fuzzing), and the subsets are kept by the caller anyway.
-    FFace = hb_face_create(blob.get(), 0);
-    if (!FFace || hb_face_get_glyph_count(FFace) == 0) throw SubsetError(face);
+    FacePtr source(hb_face_create(blob.get(), 0));
+    if (!source || hb_face_get_glyph_count(source.get()) == 0) throw SubsetError(face);
+    FFace = source.release();
 }
 
 TFontSubsetter::~TFontSubsetter() { hb_face_destroy(FFace); }

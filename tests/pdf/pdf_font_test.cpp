@@ -298,5 +298,10 @@ TEST(PdfFont, SubsetKeepsGlyphIdsAndDropsTheRest) {
     EXPECT_EQ(cut.PostScriptName, full.PostScriptName);
 }
 
+TEST(PdfFont, DataThatIsNoFontIsNotSubset) {
+    EXPECT_EQ(test::ErrorOf([] { SubsetFontProgram("kaputt", {{1, U'A'}}, "Testschrift"); }),
+              "Schrift Testschrift konnte nicht auf die verwendeten Zeichen reduziert werden");
+}
+
 } // namespace
 } // namespace velkaro
