@@ -23,7 +23,8 @@ INSERT INTO "Muster GmbH$General Ledger Setup" ([LCY Code]) VALUES ('EUR');
 
 INSERT INTO "Muster GmbH$Country_Region" ([Code], [Name], [EU Country_Region Code]) VALUES
   ('DE', 'Deutschland', 'DE'), ('NL', 'Niederlande', 'NL'), ('AT', 'Österreich', 'AT'),
-  ('CH', 'Schweiz', ''), ('US', 'Vereinigte Staaten von Amerika', ''), ('USA', 'USA (alt)', '');
+  ('CH', 'Schweiz', ''), ('US', 'Vereinigte Staaten von Amerika', ''), ('USA', 'USA (alt)', ''),
+  ('PL', 'Polen', 'PL');
 
 INSERT INTO "Muster GmbH$Unit of Measure" ([Code], [Description], [International Standard Code]) VALUES
   ('STK', 'Stück', 'H87'), ('STD', 'Stunde', 'HUR'), ('KG', 'Kilogramm', 'KGM'), ('KARTON', 'Karton', ''),
@@ -60,7 +61,9 @@ INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City
   ('D90000', 'Elektro Maier GmbH', 'Gewerbering 40', '86167', 'Augsburg', 'DE', '0821 7070',
    'buchhaltung@elektro-maier.de', '4098765000006', 'DE 276 543 219', '14T2%', 'UEBERW', ''),
   ('D95000', 'Hausverwaltung Becker', 'Rosenweg 9', '01067', 'Dresden', 'DE', '0351 123123',
-   '', '', '', '30T', 'UEBERW', '');
+   '', '', '', '30T', 'UEBERW', ''),
+  ('D96000', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'ul. Piotrkowska 104', '90-926', 'Łódź', 'PL', '+48 42 6381000',
+   'faktury@zrodlo-gastro.pl', '', 'PL 7251234567', '30T', 'UEBERW', '');
 
 INSERT INTO "Muster GmbH$Contact" ([No_], [Name], [Company No_], [E-Mail]) VALUES
   ('KT0001', 'Kämmerei Musterkreis', 'KT0000', 'kaemmerei@musterkreis.de'),
@@ -158,7 +161,11 @@ INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [
   ('RE24-0015', 'D40000', 'D40000', 'Krause Bau GmbH', '', 'Am Werkhof 7', '', 'Leipzig', '', '04109',
    'DE', 'BV Plagwitz', '', 'Krause Bau GmbH', 'Am Werkhof 7', 'Leipzig', '', '04109', 'DE',
    '2024-02-20 00:00:00', '2024-02-27 00:00:00', '2024-02-27 00:00:00', '2024-02-27 00:00:00', '2024-03-28 00:00:00', 0, '1753-01-01 00:00:00',
-   'Rechnung RE24-0015', '30T', 'UEBERW', '', 0, 0, '', '', 'DE 298 765 432', '', 'Krause Bau GmbH', 'MUSTER\KLEIN');
+   'Rechnung RE24-0015', '30T', 'UEBERW', '', 0, 0, '', '', 'DE 298 765 432', '', 'Krause Bau GmbH', 'MUSTER\KLEIN'),
+  ('RE24-0016', 'D96000', 'D96000', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'Dział Zakupów', 'ul. Piotrkowska 104', '', 'Łódź', 'Pani Żaneta Wójcik', '90-926',
+   'PL', 'Zamówienie 2024/03/117', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'ul. Piotrkowska 104', 'Łódź', 'Pan Łukasz Szczęsny', '90-926', 'PL',
+   '2024-03-15 00:00:00', '2024-03-26 00:00:00', '2024-03-22 00:00:00', '2024-03-26 00:00:00', '2024-04-25 00:00:00', 0, '1753-01-01 00:00:00',
+   'Rechnung RE24-0016', '30T', 'UEBERW', '', 0, 0, 'AU24-0152', 'ZG-117/2024', 'PL 7251234567', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'MUSTER\KLEIN');
 
 -- Lines are entered with quantity, price, discounts and rate; the amounts follow below
 -- the way NAV posts them (line discount, invoice discount share, VAT per line).
@@ -214,7 +221,12 @@ INSERT INTO demo_line VALUES
   ('M', 'RE24-0012', 10000, 2, '1000', 'Brotkorb Edelstahl rund', '', 'STK', 'Stück', 2, 14.90, 0, 19, 0, '', 0, 0),
   ('M', 'RE24-0013', 10000, 2, '2000', 'Kaffeebohnen Espresso', '', 'KG', 'Kilogramm', 5, 18.40, 0, 7, 0, '', 0, 0),
   ('M', 'RE24-0014', 10000, 3, 'BERATUNG', 'Beratung Hygienekonzept', '', 'STD', 'Stunde', 4, 95.00, 0, 19, 0, '', 0, 0),
-  ('M', 'RE24-0015', 10000, 3, 'MONTAGE', 'Montageleistung Abzugshaube', '', 'STD', 'Stunde', 8, 78.00, 0, 0, 1, 'REVERSE', 0, 0);
+  ('M', 'RE24-0015', 10000, 3, 'MONTAGE', 'Montageleistung Abzugshaube', '', 'STD', 'Stunde', 8, 78.00, 0, 0, 1, 'REVERSE', 0, 0),
+  -- Polish customer, item texts in Czech, Greek and Cyrillic (intra-community supply)
+  ('M', 'RE24-0016', 10000, 0, '', 'Dostawa zgodnie z zamówieniem – dziękujemy za współpracę!', '', '', '', 0, 0, 0, 0, 0, '', 0, 0),
+  ('M', 'RE24-0016', 20000, 2, '7200', 'Pivní sklenice Dvořák 0,5 l', 'řada Šumava, ručně foukané', 'STK', 'Stück', 24, 6.90, 0, 0, 0, 'EU-LIEF', 0, 0),
+  ('M', 'RE24-0016', 30000, 2, '7210', 'Ελαιόλαδο εξαιρετικό παρθένο', 'Κρήτη, δοχείο 5 λίτρων', 'STK', 'Stück', 6, 54.00, 0, 0, 0, 'EU-LIEF', 0, 0),
+  ('M', 'RE24-0016', 40000, 2, '7220', 'Самовар электрический', 'Тула, 3 литра, никель', 'STK', 'Stück', 2, 189.00, 0, 0, 0, 'EU-LIEF', 0, 0);
 
 -- The long invoice: 60 item lines between two text lines, for three printed pages.
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60)

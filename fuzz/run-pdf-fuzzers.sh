@@ -19,14 +19,15 @@ mkdir -p "$RUNS"/corpus/{fuzz_font_tables,fuzz_jpeg_header,fuzz_image_decode}
 cp "$SRC"/fuzz/corpus/fuzz_image_decode/* "$RUNS/corpus/fuzz_image_decode/"
 cp "$SRC"/fuzz/corpus/fuzz_image_decode/*.jpg "$RUNS/corpus/fuzz_jpeg_header/"
 
-# Font seeds from the installed Liberation fonts, nothing of them is kept in the
+# Font seeds from the installed Liberation fonts (the target walks the tables, the cmap
+# and the subsetter), nothing of them is kept in the
 # repository: each reduced to the tables the parser reads (the outlines only make the
 # inputs big and slow), plus a few cut short.
 if [ -d "$FONTS" ]; then
   python3 - "$FONTS" "$RUNS/corpus/fuzz_font_tables" <<'PY'
 import os, struct, sys
 src, out = sys.argv[1], sys.argv[2]
-keep = {b"head", b"hhea", b"hmtx", b"cmap", b"OS/2", b"post", b"maxp"}
+keep = {b"head", b"hhea", b"hmtx", b"cmap", b"OS/2", b"post", b"maxp", b"name"}
 for name in ("LiberationSans-Regular", "LiberationSans-Bold", "LiberationSerif-Italic", "LiberationMono-Regular"):
     path = os.path.join(src, name + ".ttf")
     if not os.path.exists(path):

@@ -44,6 +44,7 @@ std::string InvoiceResultLine(const TInvoice& invoice, const std::string& pdfFil
 TPrintSetup PrintSetupOf(const TSettings& settings) {
     return TPrintSetup{.FontName = settings.FontName,
                        .IccFile = settings.IccFile,
+                       .WholeFonts = settings.WholeFonts,
                        .Layout = settings.Layout.get(),
                        .LogoFile = settings.LogoFile,
                        .TaxRules = TaxRulesOf(settings)};
@@ -75,7 +76,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     ForceDirectories(settings.OutDir);
     const std::string pdfFile = base + ".pdf";
 
-    RenderInvoicePdf(*invoice, seller, print, pdfFile, xml);
+    RenderInvoicePdf(*invoice, seller, print, pdfFile, xml, log);
 
     // The mail attachment needs the file as well, even when no XML file is wanted.
     if (settings.SaveXml || settings.MailAttachXml) {

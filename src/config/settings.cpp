@@ -166,6 +166,7 @@ void TSettings::Load() {
     IccFile = ini.ReadString(kPdf, "ICCProfil", kDefaultIccFile);
     LogoFile = ini.ReadString(kPdf, "Logo", "");
     LogoWidthMm = ini.ReadFloat(kPdf, "LogoBreiteMm", 50);
+    WholeFonts = ini.ReadBool(kPdf, "SchriftenVollstaendig", false);
     IBAN = ini.ReadString(kSeller, "IBAN", "");
     BIC = ini.ReadString(kSeller, "BIC", "");
     BankName = ini.ReadString(kSeller, "Bank", "");

@@ -39,6 +39,7 @@ public:
     std::string IccFile;
     std::string LogoFile;
     double LogoWidthMm = 50;
+    bool WholeFonts = false; // [PDF] SchriftenVollstaendig: embed the complete font files
     std::string IBAN, BIC, BankName, AccountHolder, CreditorID, ContactName, Phone, Email, Web, Management,
         CommercialRegister;
     std::string DirectDebitMethods;

@@ -2,11 +2,23 @@
 
 #include "layout/renderer.h"
 #include "pdf/pdf_document.h"
+#include "platform/text.h"
+
+#include <cstdio>
 
 namespace velkaro {
 
+std::string MissingCharacterHint(const std::string& invoiceNo, char32_t c) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    std::string shown;
+    AppendUtf8(shown, c);
+    return "  Hinweis " + invoiceNo + ": Zeichen \u201E" + shown + "\u201C (" + code +
+           ") in keiner installierten Schrift vorhanden, als Ersatzzeichen gedruckt";
+}
+
 void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPrintSetup& setup,
-                      const std::string& fileName, const std::string& xml) {
+                      const std::string& fileName, const std::string& xml, const TLogProc& log) {
     // Loaded settings always own a layout; a set-up without one prints the default.
     TLayout fallback;
     const TLayout* layout = setup.Layout;
@@ -16,6 +28,7 @@ void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPri
     }
 
     TPdfDocument doc(setup.IccFile);
+    doc.WholeFonts = setup.WholeFonts;
     TRenderer r;
     r.Doc = &doc;
     r.Inv = &invoice;
@@ -37,6 +50,8 @@ void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPri
     r.Render();
     doc.AddAttachment("factur-x.xml", "text/xml", "Factur-X/ZUGFeRD Rechnungsdaten", "Alternative", xml);
     doc.SaveToFile(fileName);
+    if (log)
+        for (char32_t c : doc.MissingCharacters()) log(MissingCharacterHint(invoice.No, c));
 }
 
 } // namespace velkaro

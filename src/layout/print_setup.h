@@ -15,6 +15,7 @@ class TLayout;
 struct TPrintSetup {
     std::string FontName;  // face of the regular and bold font (F1, F2)
     std::string IccFile;   // colour profile of the PDF/A output intent
+    bool WholeFonts = false; // embed the complete font files, not only the glyphs used
     // Not owned; it must outlive the printing. nullptr: the built-in layout, with LogoFile.
     const TLayout* Layout = nullptr;
     std::string LogoFile;

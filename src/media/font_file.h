@@ -11,6 +11,11 @@ namespace velkaro {
 // installed resolve to the system's substitute, as on Windows. "" when nothing matches.
 std::string FindFontFile(const std::string& face, bool bold);
 
+// Path of the first installed font, in the order fontconfig's fallback tries them for
+// the face and weight, that has the character and is a single TrueType file (no
+// collection, no CFF outlines). "" when none has it.
+std::string FindFallbackFontFile(const std::string& face, bool bold, char32_t cp);
+
 // The whole font file; refuses everything but a single TrueType font (sfnt 1.0).
 // Messages: "Schrift nicht verfügbar: ", "Schriftdaten nicht lesbar (keine
 // TrueType-Schrift?): ", "Schriftdaten nicht lesbar: " and the long TTC/OTF message.

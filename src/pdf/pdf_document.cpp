@@ -1,5 +1,7 @@
 #include "pdf/pdf_document.h"
 
+#include <algorithm>
+
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -71,11 +73,55 @@ void TPdfDocument::SetStrokeColor(int r, int g, int b) {
     Current() += Num(r / 255.0) + " " + Num(g / 255.0) + " " + Num(b / 255.0) + " RG\n";
 }
 
+const TGlyphUse& TPdfDocument::UsedGlyphs(const TPdfFont& font) const {
+    static const TGlyphUse kNone;
+    auto it = FUsed.find(&font);
+    return it == FUsed.end() ? kNone : it->second;
+}
+
+const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont& font) {
+    auto key = std::make_pair(&face, font.Bold());
+    auto it = FFallbackFonts.find(key);
+    if (it != FFallbackFonts.end()) return *it->second;
+    // The process-wide cache keeps fallback faces for good, so the font need not own it.
+    std::shared_ptr<const TFontFace> unowned(std::shared_ptr<const TFontFace>(), &face);
+    std::string name = face.Metrics().PostScriptName.empty() ? font.FaceName() : face.Metrics().PostScriptName;
+    FFonts.push_back(std::make_unique<TPdfFont>(unowned, name, font.Bold(), "F" + std::to_string(FFonts.size() + 1)));
+    FFallbackFonts.emplace(key, FFonts.back().get());
+    return *FFonts.back();
+}
+
 void TPdfDocument::TextOut(double x, double y, std::string_view s) {
     const TPdfFont& font = SelectedFont();
     if (s.empty()) return;
-    Current() += "BT /" + font.ResName() + " " + Num(FFontSize) + " Tf " + Num(X(x)) + " " + Num(Y(y)) + " Td " +
-                 EncodeTextOperand(s) + " Tj ET\n";
+    std::string& page = Current();
+    std::string text = "BT";
+    const TPdfFont* run = nullptr;
+    std::vector<uint16_t> glyphs;
+    bool positioned = false;
+    // One Tj per run of glyphs from the same font; the first carries the position,
+    // the next ones continue where the one before ended.
+    auto flush = [&] {
+        if (!run) return;
+        text += " /" + run->ResName() + " " + Num(FFontSize) + " Tf ";
+        if (!positioned) text += Num(X(x)) + " " + Num(Y(y)) + " Td ";
+        positioned = true;
+        text += PdfGlyphString(glyphs) + " Tj";
+        glyphs.clear();
+    };
+    for (const TShownGlyph& g : font.Glyphs(s)) {
+        const TPdfFont& target = g.Face == &font.Face() ? font : FallbackFont(*g.Face, font);
+        if (&target != run) {
+            flush();
+            run = &target;
+        }
+        glyphs.push_back(g.Glyph);
+        RecordGlyph(FUsed[run], g.Glyph, g.Char);
+        if (g.Missing && std::find(FMissing.begin(), FMissing.end(), g.Char) == FMissing.end())
+            FMissing.push_back(g.Char);
+    }
+    flush();
+    page += text + " ET\n";
 }
 
 void TPdfDocument::TextRight(double xRight, double y, std::string_view s) {

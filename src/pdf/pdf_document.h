@@ -3,6 +3,7 @@
 // text, fonts, images, embedded files), saved as one file. Callers measure in
 // millimetres from the top-left corner, y downwards; font sizes are in points.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ public:
 
     // A new font F<n>; errors of font loading pass through and add nothing.
     TPdfFont& AddFont(const std::string& face, bool bold);
+    // Embed the complete font files instead of the glyphs the pages show (the same
+    // composite fonts; for users whose later processing edits the text).
+    bool WholeFonts = false;
     // The image of that file (same name without regard to case gives the same image),
     // else a new image Im<n>.
     TPdfImage& AddImageFile(const std::string& fileName);
@@ -64,6 +68,11 @@ public:
     // Read access for tests and callers.
     const std::string& PageContent(int index) const { return FPages.at(index); }
     const std::vector<std::unique_ptr<TPdfFont>>& Fonts() const { return FFonts; }
+    // The glyphs of a font that the pages show (empty for a font without text).
+    const TGlyphUse& UsedGlyphs(const TPdfFont& font) const;
+    // Characters that no installed font has, in the order they first appeared; the
+    // pages show them as .notdef.
+    const std::vector<char32_t>& MissingCharacters() const { return FMissing; }
     const std::vector<std::unique_ptr<TPdfImage>>& Images() const { return FImages; }
     const std::vector<TPdfAttachment>& Attachments() const { return FAttachments; }
     double PageWidth() const { return FPageWidth; }
@@ -78,6 +87,9 @@ public:
 private:
     std::string& Current();
     const TPdfFont& SelectedFont() const;
+    // The document's font for another face that stands in for missing characters of
+    // `font`, added as the next F<n> on first use.
+    const TPdfFont& FallbackFont(const TFontFace& face, const TPdfFont& font);
     double X(double mm) const { return mm * 72.0 / 25.4; }
     double Y(double mm) const { return FPageHeight - mm * 72.0 / 25.4; }
 
@@ -85,6 +97,9 @@ private:
     std::vector<std::unique_ptr<TPdfImage>> FImages;
     std::vector<std::string> FPages;
     std::vector<TPdfAttachment> FAttachments;
+    std::map<const TPdfFont*, TGlyphUse> FUsed;
+    std::map<std::pair<const TFontFace*, bool>, const TPdfFont*> FFallbackFonts;
+    std::vector<char32_t> FMissing;
     int FCur = -1;                 // index of the current page
     const TPdfFont* FFont = nullptr; // selected on the current page
     double FFontSize = 0;

@@ -1,61 +1,75 @@
 #pragma once
-// One installed TrueType face in one weight, embedded whole with the WinAnsi encoding.
+// One font resource of a document: an installed TrueType face in one weight, written as
+// a composite font (Type0, CIDFontType2, Identity-H) whose embedded program holds the
+// glyphs the document shows, with their widths and a ToUnicode map for copying text.
+#include <cstdint>
+#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "pdf/pdf_font_tables.h"
+#include "pdf/pdf_font_face.h"
 
 namespace velkaro {
 
 class TPdfObjectWriter;
 
-// The file of a face with its metrics and, once asked for, its deflated bytes. Shared
-// read-only between fonts and documents, so a batch fetches, parses and compresses
-// each face once.
-class TFontFace {
-public:
-    TFontFace(std::string data, const std::string& face); // parses; raises on bad data
-    const std::string& Data() const { return FData; }
-    const TFontMetrics& Metrics() const { return FMetrics; }
-    const std::string& Deflated() const; // computed on first use, thread-safe
+// Adds a glyph that the page shows for a character; the first character stays.
+void RecordGlyph(TGlyphUse& used, uint16_t glyph, char32_t ch);
 
-private:
-    std::string FData;
-    TFontMetrics FMetrics;
-    mutable std::once_flag FDeflateOnce;
-    mutable std::string FDeflated;
+// One character as the page shows it: the face that has it (the font's own, another
+// installed font, or the own face's .notdef when none has it) and its glyph there.
+struct TShownGlyph {
+    const TFontFace* Face = nullptr;
+    uint16_t Glyph = 0;
+    char32_t Char = 0;    // what the glyph stands for; control characters read as blank
+    bool Missing = false; // no installed font has the character
 };
-
-// The installed face for (face, bold) from the process-wide cache; a failure is not
-// cached, so the next request tries again.
-std::shared_ptr<const TFontFace> CachedFontFace(const std::string& face, bool bold);
 
 class TPdfFont {
 public:
     // Loads the installed face (LoadFontData messages, table errors) through the cache.
     TPdfFont(const std::string& face, bool bold, const std::string& resName);
-    // A font on file data that is already loaded (tests, other sources).
+    // A font on a face that is already loaded (fallback faces, tests, other sources).
     TPdfFont(std::shared_ptr<const TFontFace> data, const std::string& face, bool bold, const std::string& resName);
 
-    // Width of UTF-8 text at the size in points, in millimetres.
+    // The glyphs of UTF-8 text, character by character. Control characters (C0, DEL,
+    // C1) show as a blank, as they always have.
+    std::vector<TShownGlyph> Glyphs(std::string_view s) const;
+    // Width of UTF-8 text at the size in points, in millimetres: the advances of the
+    // glyphs that Glyphs picks, each in its own face.
     double TextWidth(std::string_view s, double size) const;
 
     const std::string& ResName() const { return FResName; }
-    const std::string& BaseFont() const { return FBaseFont; }
+    const std::string& FaceName() const { return FFaceName; }
+    bool Bold() const { return FBold; }
+    const TFontFace& Face() const { return *FFace; }
     const TFontMetrics& Metrics() const { return FFace->Metrics(); }
     const std::string& Data() const { return FFace->Data(); }
 
-    // Object number of the font dictionary; descriptor and file follow. Set when saving.
+    // "<tag>+<PostScript name>" for the subset of `used`, the PostScript name for the
+    // whole file.
+    std::string BaseFont(const TGlyphUse& used, bool whole) const;
+
+    // Object number of the Type0 font; descendant, descriptor, font file and ToUnicode
+    // follow. Set when saving.
     int ObjFont = 0;
-    // Font dictionary, descriptor and font file at ObjFont, +1, +2.
-    void WriteObjects(TPdfObjectWriter& w) const;
+    static constexpr int kObjectCount = 5;
+    // Writes the five objects for the glyphs a document used; `whole` embeds the
+    // complete file instead of their subset.
+    void WriteObjects(TPdfObjectWriter& w, const TGlyphUse& used, bool whole) const;
 
 private:
     std::shared_ptr<const TFontFace> FFace;
-    std::string FBaseFont;
+    std::string FFaceName;
+    bool FBold = false;
     std::string FResName;
 };
+
+// The ToUnicode CMap of glyph -> character (UTF-16BE code units).
+std::string ToUnicodeCMap(const TGlyphUse& glyphs);
+// The /W array of the glyphs' widths: runs of consecutive glyph ids share one entry.
+std::string CidWidths(const TGlyphUse& glyphs, const TFontMetrics& metrics);
 
 } // namespace velkaro

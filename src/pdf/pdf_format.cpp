@@ -24,26 +24,11 @@ std::string FormatPdfNumber(double value) {
     return r;
 }
 
-std::string EncodeTextOperand(std::string_view utf8) {
-    std::string bytes = Utf8ToCp1252(utf8, '?');
-    std::string r = "(";
-    r.reserve(bytes.size() + 2);
-    for (char ch : bytes) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '(' || c == ')' || c == '\\') {
-            r.push_back('\\');
-            r.push_back(ch);
-        } else if (c < 0x20) {
-            r.push_back(' ');
-        } else if (c <= 0x7E) {
-            r.push_back(ch);
-        } else {
-            char oct[5];
-            std::snprintf(oct, sizeof oct, "\\%03o", c);
-            r += oct;
-        }
-    }
-    r.push_back(')');
+std::string PdfGlyphString(const std::vector<uint16_t>& glyphs) {
+    std::string r = "<";
+    r.reserve(glyphs.size() * 4 + 2);
+    for (uint16_t g : glyphs) AppendHex16(r, g);
+    r.push_back('>');
     return r;
 }
 

@@ -2,6 +2,7 @@
 // Text forms of the PDF writer: numbers, string operands, metadata strings and dates.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/datetime.h"
 
@@ -11,8 +12,9 @@ namespace velkaro {
 // grouping, no exponent, trailing zeros and a bare point dropped.
 std::string FormatPdfNumber(double value);
 
-// A PDF literal string of the Windows-1252 bytes of UTF-8 text; the result is pure ASCII.
-std::string EncodeTextOperand(std::string_view utf8);
+// The text operand of glyph ids for an Identity-H font: "<" + four hex digits per
+// glyph + ">".
+std::string PdfGlyphString(const std::vector<uint16_t>& glyphs);
 
 // Text as the metadata may carry it: what XML 1.0 does not allow cannot stand in the
 // XMP packet, and the information dictionary must say the same. Invalid UTF-8 becomes

@@ -132,7 +132,7 @@ std::string TPdfDocument::BuildFile(const std::string& fileName, const TPdfDates
     int next = 7;
     for (auto& font : FFonts) {
         font->ObjFont = next;
-        next += 3;
+        next += TPdfFont::kObjectCount;
     }
     for (auto& img : FImages) img->Obj = next++;
     for (auto& att : FAttachments) {
@@ -177,7 +177,7 @@ std::string TPdfDocument::BuildFile(const std::string& fileName, const TPdfDates
     w.WriteObject(6, "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB IEC61966-2.1) "
                      "/Info (sRGB IEC61966-2.1) /DestOutputProfile 5 0 R >>\nendobj\n");
 
-    for (const auto& font : FFonts) font->WriteObjects(w);
+    for (const auto& font : FFonts) font->WriteObjects(w, UsedGlyphs(*font), WholeFonts);
     for (const auto& img : FImages) img->WriteObject(w);
     for (const auto& att : FAttachments) {
         w.WriteStreamObject(att.ObjStream,

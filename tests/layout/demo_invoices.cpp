@@ -22,6 +22,7 @@ DemoSet LoadDemoInvoices(const TempFolder& folder) {
     set.Settings->MaxRows = 100000;
     set.Print = TPrintSetup{.FontName = set.Settings->FontName,
                             .IccFile = set.Settings->IccFile,
+                            .WholeFonts = set.Settings->WholeFonts,
                             .Layout = set.Settings->Layout.get(),
                             .LogoFile = set.Settings->LogoFile,
                             .TaxRules = TaxRulesOf(*set.Settings)};

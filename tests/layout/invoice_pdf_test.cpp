@@ -12,7 +12,9 @@
 #include "cii/cii_document.h"
 #include "demo_invoices.h"
 #include "invoice/money_text.h"
+#include "invoice/placeholders.h"
 #include "layoutmodel/layout_model.h"
+#include "media/font_file.h"
 #include "pdf/pdf_format.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -50,9 +52,43 @@ TEST(InvoicePdf, InformationAndXmpNameInvoiceSellerAndBuyer) {
                             "<fx:ConformanceLevel>EN 16931</fx:ConformanceLevel>"})
         EXPECT_NE(file.find(xmp), std::string::npos) << xmp;
     // Regular and bold face of the set-up as F1 and F2.
-    EXPECT_NE(file.find("/Font << /F1 7 0 R /F2 10 0 R >>"), std::string::npos);
-    EXPECT_NE(file.find("/BaseFont /Arial "), std::string::npos);
-    EXPECT_NE(file.find("/BaseFont /Arial-Bold "), std::string::npos);
+    EXPECT_NE(file.find("/Font << /F1 7 0 R /F2 12 0 R >>"), std::string::npos);
+    // Named after the embedded file (Arial resolves to Liberation Sans), as a subset.
+    EXPECT_TRUE(std::regex_search(file, std::regex("7 0 obj\n<< /Type /Font /Subtype /Type0 /BaseFont /[A-Z]{6}\\+LiberationSans ")));
+    EXPECT_TRUE(std::regex_search(file, std::regex("12 0 obj\n<< /Type /Font /Subtype /Type0 /BaseFont /[A-Z]{6}\\+LiberationSans-Bold ")));
+}
+
+// A character that no installed font has is printed as .notdef and named in a hint line
+// with the invoice; every other character reaches the page, none as "?".
+TEST(InvoicePdf, MissingCharactersAreNamedInTheLog) {
+    // Private use characters of plane 16, which no font has.
+    RenderRig rig;
+    rig.Inv.Lines[0].Description = "Tee \U0010FFFD\U0010FFFC\U0010FFFD, Łódź";
+    std::vector<std::string> log;
+    rig.Inv.Calculate(rig.Setup().TaxRules);
+    RenderInvoicePdf(rig.Inv, rig.Seller, rig.Setup(), rig.Folder() + "r.pdf", "<x/>",
+                     [&](const std::string& line) { log.push_back(line); });
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "  Hinweis 1001: Zeichen „\U0010FFFD“ (U+10FFFD) in keiner installierten Schrift vorhanden, "
+                       "als Ersatzzeichen gedruckt",
+                       "  Hinweis 1001: Zeichen „\U0010FFFC“ (U+10FFFC) in keiner installierten Schrift vorhanden, "
+                       "als Ersatzzeichen gedruckt"}));
+    EXPECT_EQ(MissingCharacterHint("RE-1", U'\U0001F600'),
+              "  Hinweis RE-1: Zeichen „\U0001F600“ (U+1F600) in keiner installierten Schrift vorhanden, als "
+              "Ersatzzeichen gedruckt");
+}
+
+// [PDF] SchriftenVollstaendig=1: the same composite fonts with the complete files.
+TEST(InvoicePdf, WholeFontsEmbedTheCompleteFiles) {
+    RenderRig rig;
+    rig.Setup().WholeFonts = true;
+    std::string file = ReadFileBytes(RenderToFile(rig, "ganz.pdf"));
+    std::string whole = ReadFileBytes(FindFontFile(rig.Setup().FontName, false));
+    EXPECT_NE(file.find("/Length1 " + std::to_string(whole.size()) + " "), std::string::npos);
+    EXPECT_TRUE(std::regex_search(file, std::regex("7 0 obj\n<< /Type /Font /Subtype /Type0 /BaseFont /LiberationSans ")));
+    RenderRig subset;
+    std::string small = ReadFileBytes(RenderToFile(subset, "teil.pdf"));
+    EXPECT_LT(small.size() * 5, file.size());
 }
 
 TEST(InvoicePdf, XmlIsTheOneAlternativeAttachment) {
@@ -298,6 +334,24 @@ TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected
     };
     for (const Case& c : cases) EXPECT_NE(textOf(c.no).find(c.text), std::string::npos) << c.no << ": " << c.text;
     EXPECT_EQ(textOf("RE24-0001").find("Seite 2"), std::string::npos);
+
+    // The texts of the database reach the page as they are, also beyond Windows-1252:
+    // buyer, city and every line text, in the order the page draws them.
+    for (const test::DemoInvoice& d : demo.Invoices) {
+        std::string raw;
+        test::RunCommand("pdftotext -raw -enc UTF-8 " + Quoted(folder.File(ReplaceAll(d.Company + " " + d.Invoice.No, " ", "_") + ".pdf")) + " -", raw);
+        raw = std::regex_replace(raw, std::regex("\\s+"), " ");
+        std::vector<std::string> texts = {d.Invoice.BillTo.Name, d.Invoice.BillTo.City};
+        for (const TInvLine& line : d.Invoice.Lines)
+            texts.push_back(IsTextLine(line) ? LineText(line) : JoinNonEmpty({line.Description, line.Description2}, " "));
+        for (const std::string& text : texts)
+            if (!Trim(text).empty()) EXPECT_NE(raw.find(Trim(text)), std::string::npos) << d.Invoice.No << ": " << text;
+    }
+    const std::string unicode = textOf("RE24-0016");
+    for (const char* text : {"Zakład Gastronomiczny „Źródło” Sp. z o.o.", "ul. Piotrkowska 104", "90-926 Łódź",
+                             "Pivní sklenice Dvořák 0,5 l", "Ελαιόλαδο εξαιρετικό παρθένο", "Самовар электрический"})
+        EXPECT_NE(unicode.find(text), std::string::npos) << text << "\n" << unicode;
+    EXPECT_EQ(unicode.find('?'), std::string::npos) << unicode;
     // Lines with an invoice discount share show the net price per unit, no discount line.
     EXPECT_EQ(textOf("RE24-0001").find("Rabatt"), std::string::npos);
 

@@ -12,27 +12,30 @@ namespace {
 constexpr double kPageHeight = 841.89;
 double Mm(double pt) { return pt * 25.4 / 72; }
 
-// The bytes of a PDF literal string "(...)" starting at `pos`, as UTF-8.
-std::string DecodeOperand(const std::string& s, size_t& pos) {
-    std::string bytes;
-    ++pos; // "("
-    while (pos < s.size() && s[pos] != ')') {
-        if (s[pos] == '\\') {
-            ++pos;
-            if (pos + 2 < s.size() && s[pos] >= '0' && s[pos] <= '7') {
-                bytes += static_cast<char>(std::stoi(s.substr(pos, 3), nullptr, 8));
-                pos += 3;
-                continue;
+// The text of the glyph strings "<....>" of one text object, each in the font that the
+// "Tf" before it selects.
+std::string DecodeGlyphs(const std::string& line, const TPdfDocument& doc) {
+    std::string text;
+    const TGlyphUse* used = nullptr;
+    std::istringstream in(line);
+    std::string word, previous;
+    while (in >> word) {
+        if (word == "Tf") {
+            for (const auto& font : doc.Fonts())
+                if ("/" + font->ResName() == previous) used = &doc.UsedGlyphs(*font);
+        } else if (word.size() >= 2 && word.front() == '<' && word.back() == '>' && used) {
+            for (size_t i = 1; i + 4 < word.size(); i += 4) {
+                auto it = used->find(static_cast<uint16_t>(std::stoi(word.substr(i, 4), nullptr, 16)));
+                AppendUtf8(text, it == used->end() ? U'?' : it->second);
             }
         }
-        bytes += s[pos++];
+        if (word[0] == '/') previous = word; // the font name; its size stands between it and Tf
     }
-    ++pos;
-    return Cp1252ToUtf8(bytes);
+    return text;
 }
 } // namespace
 
-PageOps ParseContent(const std::string& content) {
+PageOps ParseContent(const std::string& content, const TPdfDocument& doc) {
     PageOps ops;
     for (const std::string& line : Split(content, '\n')) {
         std::istringstream in(line);
@@ -44,8 +47,7 @@ PageOps ParseContent(const std::string& content) {
             t.Font = t.Font.substr(1);
             t.X = Mm(x);
             t.Y = Mm(kPageHeight - y);
-            size_t pos = line.find(" Td (") + 4;
-            t.Text = DecodeOperand(line, pos);
+            t.Text = DecodeGlyphs(line, doc);
             ops.Texts.push_back(t);
         } else if (line.find(" l S") != std::string::npos) {
             LineRun l;

@@ -46,7 +46,9 @@ struct PageOps {
     // The texts of the runs starting at x (mm), in order, joined by blanks.
     std::string TextAt(double x) const;
 };
-PageOps ParseContent(const std::string& content);
+// The operators of a page's content; texts are read back through the glyphs that the
+// document's fonts recorded for them.
+PageOps ParseContent(const std::string& content, const TPdfDocument& doc);
 
 TInvLine TextLine(const std::string& description);
 // An item whose amount is quantity × price less the line discount, VAT rounded to cents.
@@ -78,7 +80,7 @@ public:
     void Prepare();
     // Prepare and Render.
     void Render();
-    PageOps Page(int index) const { return ParseContent(FDoc->PageContent(index)); }
+    PageOps Page(int index) const { return ParseContent(FDoc->PageContent(index), *FDoc); }
 
 private:
     TempFolder FFolder;

@@ -267,7 +267,12 @@ TEST(Renderer, ClosingNoteIsGreyAndTheColourReturnsToBlack) {
     std::string content = rig.Doc().PageContent(0);
     size_t grey = content.find("0.392 0.392 0.392 rg\nBT /F1 7 Tf ");
     ASSERT_NE(grey, std::string::npos);
-    size_t note = content.find("(Diese Rechnung enth\\344lt die strukturierten", grey);
+    // The note's glyphs, as the page shows them (the operand goes on after these).
+    std::vector<uint16_t> glyphs;
+    for (const TShownGlyph& g : rig.R().FReg->Glyphs("Diese Rechnung enthält die strukturierten")) glyphs.push_back(g.Glyph);
+    std::string start = PdfGlyphString(glyphs);
+    start.pop_back();
+    size_t note = content.find(" Td " + start, grey);
     EXPECT_NE(note, std::string::npos);
     EXPECT_NE(content.find("0 0 0 rg", note), std::string::npos);
 }

@@ -44,5 +44,20 @@ TEST(FontFile, CollectionsCffFontsAndShortDataAreRefused) {
     EXPECT_NO_THROW(CheckTrueTypeData(std::string("\0\x01\0\0\0\x0A\0\x80\0\x03\0\x20\0", 13), "X"));
 }
 
+// The fallback for a character the face lacks: the first font in fontconfig's order that
+// has it and is a single TrueType file; "" when no installed font has it.
+TEST(FontFile, FallbackFindsAnInstalledTrueTypeFileWithTheCharacter) {
+    if (FindFontFile("DejaVu Sans", false).find("DejaVuSans") == std::string::npos)
+        VELKARO_SKIP_UNLESS_CI() << "fonts-dejavu-core ist nicht installiert";
+    // Liberation Sans has Cyrillic itself, so the fallback is the face's own file.
+    EXPECT_EQ(FindFallbackFontFile("Arial", false, U'Ж'), FindFontFile("Arial", false));
+    // No Liberation face has the check mark; DejaVu Sans has it.
+    std::string check = FindFallbackFontFile("Arial", true, U'\u2713');
+    EXPECT_THAT(check, ::testing::HasSubstr("DejaVu"));
+    EXPECT_NO_THROW(CheckTrueTypeData(ReadFileBytes(check), "Fallback"));
+    // Private use of plane 16: no font has it.
+    EXPECT_EQ(FindFallbackFontFile("Arial", false, 0x10FFFD), "");
+}
+
 } // namespace
 } // namespace velkaro

@@ -14,7 +14,8 @@ namespace {
 
 using test::ErrorOf;
 
-// A document with one page and the synthetic font selected (A 556, B 667, blank 500).
+// A document with one page and the synthetic font selected (A 556, B 667, blank 500;
+// glyphs 1, 2, 3).
 class PdfDocumentTest : public ::testing::Test {
 protected:
     PdfDocumentTest()
@@ -50,14 +51,16 @@ TEST_F(PdfDocumentTest, ContentOperatorsAreWrittenExactly) {
         {[](TPdfDocument& d) { d.SetColor(255, 255, 255); }, "1 1 1 rg\n"},
         {[](TPdfDocument& d) { d.SetColor(0, 0, 0); }, "0 0 0 rg\n"},
         {[](TPdfDocument& d) { d.SetStrokeColor(128, 0, 255); }, "0.502 0 1 RG\n"},
-        {[](TPdfDocument& d) { d.TextOut(20, 20, "Rechnung"); }, "BT /F1 10 Tf 56.693 785.197 Td (Rechnung) Tj ET\n"},
-        {[](TPdfDocument& d) { d.TextOut(20, 20, "a\tb"); }, "BT /F1 10 Tf 56.693 785.197 Td (a b) Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextOut(20, 20, "AB A"); }, "BT /F1 10 Tf 56.693 785.197 Td <0001000200030001> Tj ET\n"},
+        // Control characters show as the blank, C1 and DEL too.
+        {[](TPdfDocument& d) { d.TextOut(20, 20, "A\tB\x7F\u0081"); },
+         "BT /F1 10 Tf 56.693 785.197 Td <00010003000200030003> Tj ET\n"},
         {[](TPdfDocument& d) { d.Line(20, 100, 190, 100, 0.2); }, "0.567 w 56.693 558.425 m 538.583 558.425 l S\n"},
         // 841.89 - 28.3464567 = 813.5435433, which rounds up.
         {[](TPdfDocument& d) { d.FillRect(0, 0, 210, 10); }, "0 813.544 595.276 28.346 re f\n"},
         // "AB" is 12.23 points wide at 10 points.
-        {[](TPdfDocument& d) { d.TextRight(100, 20, "AB"); }, "BT /F1 10 Tf 271.235 785.197 Td (AB) Tj ET\n"},
-        {[](TPdfDocument& d) { d.TextCenter(100, 20, "AB"); }, "BT /F1 10 Tf 277.35 785.197 Td (AB) Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextRight(100, 20, "AB"); }, "BT /F1 10 Tf 271.235 785.197 Td <00010002> Tj ET\n"},
+        {[](TPdfDocument& d) { d.TextCenter(100, 20, "AB"); }, "BT /F1 10 Tf 277.35 785.197 Td <00010002> Tj ET\n"},
         {[](TPdfDocument& d) { d.TextOut(20, 20, ""); }, ""},
     };
     for (const Case& c : cases) {
@@ -66,6 +69,23 @@ TEST_F(PdfDocumentTest, ContentOperatorsAreWrittenExactly) {
         c.draw(FDoc);
         EXPECT_EQ(Content(), c.expected);
     }
+}
+
+// A character the font lacks continues in the font that has it, in the same text object;
+// one that no font has is .notdef and is reported once.
+TEST_F(PdfDocumentTest, TextRunsSwitchToFallbackFontsAndReportMissingCharacters) {
+    if (FindFontFile("DejaVu Sans", false).empty()) VELKARO_SKIP_UNLESS_CI() << "keine Schriften installiert";
+    FDoc.TextOut(20, 20, "AxB\u4E2D\u4E2D");
+    EXPECT_THAT(Content(), ::testing::MatchesRegex("BT /F1 10 Tf 56.693 785.197 Td <0001> Tj /F([0-9]+) 10 Tf "
+                                                   "<[0-9A-F]{4}> Tj /F1 10 Tf <000200000000> Tj ET\n"));
+    ASSERT_EQ(FDoc.Fonts().size(), 1u); // the fallback font, added to the document
+    const TPdfFont& fallback = *FDoc.Fonts()[0];
+    EXPECT_EQ(FDoc.UsedGlyphs(fallback), (TGlyphUse{{fallback.Metrics().Glyph(U'x'), U'x'}}));
+    EXPECT_EQ(FDoc.UsedGlyphs(FFont), (TGlyphUse{{0, U'\uFFFD'}, {1, U'A'}, {2, U'B'}}));
+    EXPECT_EQ(FDoc.MissingCharacters(), std::vector<char32_t>{U'\u4E2D'});
+    // Text that is measured through the fallback ends where the page puts it.
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("AxB"),
+                     Mm(10 * (556 + 667 + fallback.Metrics().Width(fallback.Metrics().Glyph(U'x'))) / 1000.0));
 }
 
 TEST_F(PdfDocumentTest, DrawImageScalesIntoTheRectangle) {
@@ -100,8 +120,8 @@ TEST_F(PdfDocumentTest, TextNeedsAFontOnTheCurrentPage) {
 
 TEST_F(PdfDocumentTest, TextWidthInMillimetres) {
     EXPECT_DOUBLE_EQ(FDoc.TextWidth("AB"), Mm(12.23));
-    EXPECT_DOUBLE_EQ(FDoc.TextWidth("\x01"), 0);
-    EXPECT_DOUBLE_EQ(FDoc.TextWidth("日"), Mm(5)); // "?" has no glyph: width of glyph 0
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("\x01"), Mm(5)); // shown and measured as the blank
+    EXPECT_DOUBLE_EQ(FDoc.TextWidth("日"), Mm(5));    // no installed font has it: .notdef
 }
 
 TEST_F(PdfDocumentTest, WrapText) {

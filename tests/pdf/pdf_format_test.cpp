@@ -19,20 +19,9 @@ TEST(PdfFormat, NumbersHaveAtMostThreeDecimals) {
     for (const Case& c : cases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
 }
 
-TEST(PdfFormat, TextOperandIsAsciiWithEscapes) {
-    struct Case {
-        const char* text;
-        const char* expected;
-    } cases[] = {
-        {"Rechnung", "(Rechnung)"},
-        {"(a\\b)", "(\\(a\\\\b\\))"},
-        {"a\tb\nc", "(a b c)"},
-        {"Müller 10 €", "(M\\374ller 10 \\200)"},
-        {"\x7F", "(\\177)"},
-        {"日本", "(?" "?)"},
-        {"", "()"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(EncodeTextOperand(c.text), c.expected) << c.text;
+TEST(PdfFormat, GlyphOperandIsHex) {
+    EXPECT_EQ(PdfGlyphString({}), "<>");
+    EXPECT_EQ(PdfGlyphString({0, 1, 0x24, 0xABCD, 0xFFFF}), "<000000010024ABCDFFFF>");
 }
 
 TEST(PdfFormat, MetadataStrings) {

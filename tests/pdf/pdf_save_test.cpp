@@ -124,22 +124,26 @@ TEST(PdfSave, ObjectNumbersWithFontImageAttachmentAndTwoPages) {
     doc.NewPage();
     doc.NewPage();
     std::string pdf = doc.BuildFile(tmp.File("a.pdf"), kDates);
-    ExpectConsistentXref(pdf, 17);
-    EXPECT_THAT(pdf, HasSubstr("7 0 obj\n<< /Type /Font /Subtype /TrueType /BaseFont /Arial-Bold "));
-    EXPECT_THAT(pdf, HasSubstr("8 0 obj\n<< /Type /FontDescriptor /FontName /Arial-Bold "));
-    EXPECT_THAT(pdf, HasSubstr("9 0 obj\n<< /Length1 "));
-    EXPECT_THAT(pdf, HasSubstr("10 0 obj\n<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB"));
-    EXPECT_THAT(pdf, HasSubstr("11 0 obj\n<< /Type /EmbeddedFile /Subtype /text#2Fxml /Params << /ModDate "
+    ExpectConsistentXref(pdf, 19);
+    std::string name = doc.Fonts()[0]->BaseFont({}, false);
+    EXPECT_THAT(pdf, HasSubstr("7 0 obj\n<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+                               " /Encoding /Identity-H /DescendantFonts [8 0 R] /ToUnicode 11 0 R >>"));
+    EXPECT_THAT(pdf, HasSubstr("8 0 obj\n<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name + " "));
+    EXPECT_THAT(pdf, HasSubstr("9 0 obj\n<< /Type /FontDescriptor /FontName /" + name + " "));
+    EXPECT_THAT(pdf, HasSubstr("10 0 obj\n<< /Length1 "));
+    EXPECT_THAT(pdf, HasSubstr("11 0 obj\n<<  /Filter /FlateDecode /Length "));
+    EXPECT_THAT(pdf, HasSubstr("12 0 obj\n<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB"));
+    EXPECT_THAT(pdf, HasSubstr("13 0 obj\n<< /Type /EmbeddedFile /Subtype /text#2Fxml /Params << /ModDate "
                                "(D:20240115103000+01'00') /Size 4 >> /Filter /FlateDecode /Length "));
-    EXPECT_THAT(pdf, HasSubstr("12 0 obj\n<< /Type /Filespec /F (Rechnung f_r M_ller.xml) /UF <FEFF"));
+    EXPECT_THAT(pdf, HasSubstr("14 0 obj\n<< /Type /Filespec /F (Rechnung f_r M_ller.xml) /UF <FEFF"));
     EXPECT_THAT(pdf, HasSubstr("/Desc <FEFF0052006500630068006E0075006E0067> /AFRelationship /Alternative "
-                               "/EF << /F 11 0 R /UF 11 0 R >> >>\nendobj\n"));
-    EXPECT_THAT(pdf, HasSubstr(" /AF [12 0 R] /Names << /EmbeddedFiles << /Names [(Rechnung f_r M_ller.xml) 12 0 R] "
+                               "/EF << /F 13 0 R /UF 13 0 R >> >>\nendobj\n"));
+    EXPECT_THAT(pdf, HasSubstr(" /AF [14 0 R] /Names << /EmbeddedFiles << /Names [(Rechnung f_r M_ller.xml) 14 0 R] "
                                ">> >> >>\nendobj\n"));
-    EXPECT_THAT(pdf, HasSubstr("/Kids [13 0 R 15 0 R] /Count 2"));
+    EXPECT_THAT(pdf, HasSubstr("/Kids [15 0 R 17 0 R] /Count 2"));
     EXPECT_THAT(pdf, HasSubstr("/Resources << /ProcSet [/PDF /Text /ImageC /ImageB] /Font << /F1 7 0 R >> "
-                               "/XObject << /Im1 10 0 R >> >> /Contents 14 0 R"));
-    EXPECT_THAT(pdf, HasSubstr("/Contents 16 0 R"));
+                               "/XObject << /Im1 12 0 R >> >> /Contents 16 0 R"));
+    EXPECT_THAT(pdf, HasSubstr("/Contents 18 0 R"));
     // A second build numbers everything again the same way.
     EXPECT_EQ(doc.BuildFile(tmp.File("a.pdf"), kDates), pdf);
 }
@@ -251,6 +255,7 @@ protected:
             doc.SetFont(regular, 10);
             doc.SetColor(200, 0, 0);
             doc.TextOut(20, 50, "Müller & Söhne – Straße 5, 10 € (netto)");
+            doc.TextOut(20, 45, "Zakład Łódź, Dvořák, İstanbul, Ελληνικά, Кириллица");
             doc.SetColor(0, 0, 0);
             doc.TextRight(190, 50, "1.190,00 €");
             doc.Line(20, 55, 190, 55, 0.2);
@@ -302,11 +307,13 @@ TEST_F(PdfWholeFile, FontsAreEmbeddedAndTextIsExtractable) {
     int rc = 0;
     std::string fonts = RunTool("pdffonts '" + FPdf + "'", rc);
     EXPECT_EQ(rc, 0) << fonts;
-    EXPECT_THAT(fonts, ::testing::ContainsRegex("Arial +TrueType +WinAnsi +yes +no +no"));
-    EXPECT_THAT(fonts, ::testing::ContainsRegex("Arial-Bold +TrueType +WinAnsi +yes +no +no"));
+    // Composite fonts of the glyphs used, embedded, with a ToUnicode map.
+    EXPECT_THAT(fonts, ::testing::ContainsRegex("[A-Z]{6}\\+LiberationSans +CID TrueType +Identity-H +yes +yes +yes"));
+    EXPECT_THAT(fonts, ::testing::ContainsRegex("[A-Z]{6}\\+LiberationSans-Bold +CID TrueType +Identity-H +yes +yes +yes"));
     std::string text = RunTool("pdftotext -enc UTF-8 '" + FPdf + "' -", rc);
     EXPECT_EQ(rc, 0) << text;
     EXPECT_THAT(text, HasSubstr("Müller & Söhne – Straße 5, 10 € (netto)"));
+    EXPECT_THAT(text, HasSubstr("Zakład Łódź, Dvořák, İstanbul, Ελληνικά, Кириллица"));
     EXPECT_THAT(text, HasSubstr("1.190,00 €"));
     EXPECT_EQ(CountOf(text, "Rechnung"), 2);
 }

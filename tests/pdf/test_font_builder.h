@@ -19,6 +19,7 @@ struct TFontSpec {
     uint16_t CmapPlatform = 3;
     uint16_t CmapFormat = 4;
     std::string OmitTable;       // leave out one table
+    std::string PostScriptName;  // a name table with name ID 6 when set
 };
 
 inline void Put16(std::string& s, uint32_t v) {
@@ -30,8 +31,9 @@ inline void Put32(std::string& s, uint32_t v) {
     Put16(s, v & 0xFFFF);
 }
 
-// Glyphs: 0 (advance 1024), 1 = 'A' (1139), 2 = 'B' (1366); € maps to glyph 3 through
-// the glyph index array, which has no metric of its own and takes the last one.
+// Glyphs: 0 (advance 1024), 1 = 'A' (1139), 2 = 'B' (1366), 3 = blank (1024); € maps to
+// glyph 4 through the glyph index array, which has no metric of its own and takes the
+// last one. Format 12 maps the same and U+1F600 to glyph 2.
 inline std::string BuildTestFont(const TFontSpec& f = {}) {
     std::map<std::string, std::string> tables;
     std::string head(54, '\0');
@@ -45,27 +47,53 @@ inline std::string BuildTestFont(const TFontSpec& f = {}) {
     std::string hhea(36, '\0');
     hhea[4] = static_cast<char>(static_cast<uint16_t>(f.Ascent) >> 8), hhea[5] = static_cast<char>(f.Ascent & 0xFF);
     hhea[6] = static_cast<char>(static_cast<uint16_t>(f.Descent) >> 8), hhea[7] = static_cast<char>(f.Descent & 0xFF);
-    hhea[35] = 3; // numberOfHMetrics
+    hhea[35] = 4; // numberOfHMetrics
     tables["hhea"] = hhea;
 
     std::string hmtx;
-    for (uint16_t adv : {1024, 1139, 1366}) Put16(hmtx, adv), Put16(hmtx, 0);
+    for (uint16_t adv : {1024, 1139, 1366, 1024}) Put16(hmtx, adv), Put16(hmtx, 0);
     tables["hmtx"] = hmtx;
 
-    // Format 4 with three segments: 'A'..'B' by delta, € by the glyph index array, end.
+    std::string maxp;
+    Put32(maxp, 0x00005000), Put16(maxp, 5); // numGlyphs
+    tables["maxp"] = maxp;
+
     std::string sub;
-    Put16(sub, f.CmapFormat), Put16(sub, 0), Put16(sub, 0), Put16(sub, 6), Put16(sub, 0), Put16(sub, 0), Put16(sub, 0);
-    for (uint16_t end : {0x42, 0x20AC, 0xFFFF}) Put16(sub, end);
-    Put16(sub, 0);
-    for (uint16_t start : {0x41, 0x20AC, 0xFFFF}) Put16(sub, start);
-    for (uint16_t delta : {static_cast<uint16_t>(1 - 0x41), static_cast<uint16_t>(0), static_cast<uint16_t>(1)})
-        Put16(sub, delta);
-    // idRangeOffset of segment 1 points 4 bytes ahead: past its own entry and segment 2's.
-    for (uint16_t range : {0, 4, 0}) Put16(sub, range);
-    Put16(sub, 3); // glyph index array: € -> glyph 3
+    if (f.CmapFormat == 12) {
+        const uint32_t groups[][3] = {{0x20, 0x20, 3}, {0x41, 0x42, 1}, {0x20AC, 0x20AC, 4}, {0x1F600, 0x1F600, 2}};
+        Put16(sub, 12), Put16(sub, 0), Put32(sub, 16 + 12 * 4), Put32(sub, 0), Put32(sub, 4);
+        for (const auto& g : groups) Put32(sub, g[0]), Put32(sub, g[1]), Put32(sub, g[2]);
+    } else {
+        // Format 4 with four segments: blank and 'A'..'B' by delta, € by the glyph index
+        // array, end.
+        Put16(sub, f.CmapFormat), Put16(sub, 0), Put16(sub, 0), Put16(sub, 8), Put16(sub, 0), Put16(sub, 0),
+            Put16(sub, 0);
+        for (uint16_t end : {0x20, 0x42, 0x20AC, 0xFFFF}) Put16(sub, end);
+        Put16(sub, 0);
+        for (uint16_t start : {0x20, 0x41, 0x20AC, 0xFFFF}) Put16(sub, start);
+        for (uint16_t delta : {static_cast<uint16_t>(3 - 0x20), static_cast<uint16_t>(1 - 0x41),
+                               static_cast<uint16_t>(0), static_cast<uint16_t>(1)})
+            Put16(sub, delta);
+        // idRangeOffset of segment 2 points 4 bytes ahead: past its own entry and segment 3's.
+        for (uint16_t range : {0, 0, 4, 0}) Put16(sub, range);
+        Put16(sub, 4); // glyph index array: € -> glyph 4
+    }
     std::string cmap;
-    Put16(cmap, 0), Put16(cmap, 1), Put16(cmap, f.CmapPlatform), Put16(cmap, 1), Put32(cmap, 12);
+    Put16(cmap, 0), Put16(cmap, 1), Put16(cmap, f.CmapPlatform), Put16(cmap, f.CmapFormat == 12 ? 10 : 1),
+        Put32(cmap, 12);
     tables["cmap"] = cmap + sub;
+
+    if (!f.PostScriptName.empty()) {
+        // One Macintosh record (name ID 1) that must be passed over, one Windows UTF-16 record.
+        std::string utf16;
+        for (char c : f.PostScriptName) utf16.push_back('\0'), utf16.push_back(c);
+        std::string name;
+        Put16(name, 0), Put16(name, 2), Put16(name, 6 + 24);
+        Put16(name, 1), Put16(name, 0), Put16(name, 0), Put16(name, 1), Put16(name, 4), Put16(name, 0);
+        Put16(name, 3), Put16(name, 1), Put16(name, 0x409), Put16(name, 6), Put16(name, static_cast<uint32_t>(utf16.size())),
+            Put16(name, 4);
+        tables["name"] = name + "Test" + utf16;
+    }
 
     if (f.Os2Version >= 0) {
         std::string os2(96, '\0');
