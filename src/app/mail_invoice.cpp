@@ -50,7 +50,8 @@ bool IsMailTestMode(const TSettings& settings) {
 }
 
 bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
-                 const std::string& company, const std::string& invoiceNo, const TLogProc& log) {
+                 const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                 TMailRecord* record) {
     TSentEntry entry;
     entry.Company = company;
     entry.InvoiceNo = invoiceNo;
@@ -111,6 +112,8 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
     }
 
     entry.Time = Now();
+    if (record)
+        *record = TMailRecord{entry, generated.PdfFile};
     if (sentLog)
         sentLog->Add(entry);
     return result;
