@@ -293,7 +293,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
     // One run per settings file: two would interleave mails and overwrite each other's log.
     std::optional<TFileLock> lock;
     try {
-        lock.emplace(RunLockFilePath());
+        lock.emplace(RunLockFilePath(SettingsFilePath()));
         const long waitSeconds = static_cast<long>(options.LockWait.count() / 1000);
         const bool locked = lock->Acquire(options.LockWait, [&] {
             if (options.Notice)
@@ -303,7 +303,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
         if (!locked) {
             result.ExitCode = kExitNotStarted;
             result.FatalError = "Ein anderer Lauf mit denselben Einstellungen arbeitet seit über " +
-                                std::to_string(waitSeconds) + " s (Sperrdatei " + RunLockFilePath() +
+                                std::to_string(waitSeconds) + " s (Sperrdatei " + RunLockFilePath(SettingsFilePath()) +
                                 "); dieser Lauf endet, ohne etwas zu tun.";
             return;
         }
@@ -392,8 +392,8 @@ std::string BatchLogFilePath() {
     return ChangeFileExt(SettingsFilePath(), ".log");
 }
 
-std::string RunLockFilePath() {
-    return ChangeFileExt(SettingsFilePath(), ".lock");
+std::string RunLockFilePath(const std::string& settingsFile) {
+    return ChangeFileExt(settingsFile, ".lock");
 }
 
 TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession,

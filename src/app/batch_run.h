@@ -105,9 +105,9 @@ struct TBatchResult {
 
 // The batch log: the settings file's path with the extension ".log".
 std::string BatchLogFilePath();
-// The lock file of batch runs and of the window's production: the settings file's path
-// with the extension ".lock".
-std::string RunLockFilePath();
+// The lock file of batch runs and of the window's production and mailing: the settings
+// file's path with the extension ".lock".
+std::string RunLockFilePath(const std::string& settingsFile);
 // The previous runs' logs kept as velkaro.log.1 (newest) to velkaro.log.7.
 inline constexpr int kKeptBatchLogs = 7;
 

@@ -768,9 +768,9 @@ TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
 // One run per settings file: a second one waits for the first, and gives up after the
 // wait with exit code 3, touching nothing.
 TEST_F(BatchRun, ASecondRunWaitsForTheLockThenGivesUp) {
-    std::optional<TFileLock> held(std::in_place, RunLockFilePath());
+    std::optional<TFileLock> held(std::in_place, RunLockFilePath(Ini));
     ASSERT_TRUE(held->Acquire(std::chrono::milliseconds(0)));
-    EXPECT_EQ(RunLockFilePath(), Dir.File("velkaro.lock"));
+    EXPECT_EQ(RunLockFilePath(Ini), Dir.File("velkaro.lock"));
     WriteFileBytes(LogPath(), "Log des laufenden Laufs");
 
     Lines notices;

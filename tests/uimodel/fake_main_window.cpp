@@ -41,4 +41,10 @@ std::string FakeInvoiceProducer::GenerateInvoicePdf(const std::string& company, 
     return pdf;
 }
 
+std::unique_ptr<TFileLock> FakeInvoiceProducer::LockRun() {
+    ++Locks;
+    if (!LockError.empty()) throw Exception(LockError);
+    return nullptr;
+}
+
 } // namespace velkaro::test
