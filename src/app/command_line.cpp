@@ -1,36 +1,230 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace velkaro {
 
-bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
-    for (const std::string& a : args)
-        if (!a.empty() && (a[0] == '/' || a[0] == '-') && SameText(std::string_view(a).substr(1), name))
+namespace {
+
+// Options that take the next argument, with what that argument is.
+struct TValuedOption {
+    const char* Name;
+    const char* Value;
+};
+constexpr TValuedOption kValued[] = {
+    {"rg", "Rechnungsnummer"}, {"mandant", "Mandant"}, {"out", "Ordner"},
+    {"von", "Datum"},          {"bis", "Datum"},       {"ergebnis", "Datei"},
+};
+constexpr const char* kFlags[] = {"xml", "mail", "layout", "neu", "erneut"};
+// Selecting documents makes a command line a batch; without them the window opens.
+constexpr const char* kBatchOptions[] = {"/rg", "/gs", "/von", "/bis", "/ergebnis"};
+constexpr const char* kBatchFlags[] = {"neu", "erneut"};
+constexpr const char* kHelp[] = {"/?", "-h", "--hilfe", "--help"};
+constexpr const char* kVersion = "--version";
+constexpr const char* kHelpHint = " Hilfe: velkaro --hilfe";
+
+bool IsSwitchNamed(std::string_view arg, std::string_view name) {
+    return !arg.empty() && (arg[0] == '/' || arg[0] == '-') && SameText(arg.substr(1), name);
+}
+
+bool IsAnyOf(std::string_view arg, const auto& names) {
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return SameText(arg, n); });
+}
+
+const TValuedOption* ValuedOption(std::string_view arg) {
+    for (const TValuedOption& o : kValued)
+        if (arg.size() > 1 && arg[0] == '/' && SameText(arg.substr(1), o.Name))
+            return &o;
+    return nullptr;
+}
+
+// A value that is one of this program's switches was almost surely meant as one.
+bool LooksLikeSwitch(const std::string& value, const TValuedOption& option) {
+    if (IsAnyOf(value, kHelp) || SameText(value, kVersion) || SameText(value, "/gs"))
+        return true;
+    for (const TValuedOption& o : kValued)
+        if (IsSwitchNamed(value, o.Name)) return true;
+    for (const char* f : kFlags)
+        if (IsSwitchNamed(value, f)) return true;
+    // Folders and files may start with "/"; numbers, companies and dates do not.
+    const std::string_view name = option.Name;
+    return name != "out" && name != "ergebnis" && value.starts_with('/');
+}
+
+bool IsBatch(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (IsAnyOf(a, kBatchOptions))
             return true;
+        for (const char* f : kBatchFlags)
+            if (IsSwitchNamed(a, f)) return true;
+    }
     return false;
 }
 
-TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    TCommandLine result;
-    // Invoice numbers: "/rg" consumes its value, so a number may itself read "/rg".
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (SameText(args[i], "/rg")) {
-            result.InvoiceNos.push_back(args[i + 1]);
-            ++i;
+[[noreturn]] void Fail(const std::string& message) { throw ECommandLineError(message + kHelpHint); }
+
+TDateTime DateValue(const std::string& option, const std::string& value, TDateTime today) {
+    const std::optional<TDateTime> date = ParseCommandLineDate(value, today);
+    if (!date)
+        Fail("Der Schalter " + option + " erwartet ein Datum (TT.MM.JJJJ, heute oder gestern), nicht \"" + value + "\".");
+    return *date;
+}
+
+void ParseBatch(const std::vector<std::string>& args, TDateTime today, TCommandLine& cmd) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (const TValuedOption* option = ValuedOption(arg)) {
+            const std::string shown = "/" + std::string(option->Name);
+            const std::string needs = "Der Schalter " + shown + " braucht einen Wert (" + option->Value + ")";
+            if (i + 1 >= args.size())
+                Fail(needs + ", er steht aber am Ende.");
+            const std::string value = Trim(args[++i]);
+            if (value.empty())
+                Fail(needs + ", der Wert ist leer.");
+            if (LooksLikeSwitch(value, *option))
+                Fail(needs + ", gefunden wurde der Schalter \"" + value + "\".");
+            const std::string_view name = option->Name;
+            if (name == "rg") {
+                const bool named = std::any_of(cmd.InvoiceNos.begin(), cmd.InvoiceNos.end(),
+                                               [&](const std::string& no) { return SameText(no, value); });
+                if (!named) cmd.InvoiceNos.push_back(value);
+            } else if (name == "mandant") {
+                cmd.Company = value;
+            } else if (name == "out") {
+                cmd.OutDir = value;
+            } else if (name == "von") {
+                cmd.DateFrom = DateValue(shown, value, today);
+            } else if (name == "bis") {
+                cmd.DateTo = DateValue(shown, value, today);
+            } else {
+                cmd.ResultFile = value;
+            }
+            continue;
         }
+        if (SameText(arg, "/gs"))
+            Fail("Gutschriften (/gs) kann diese Ausgabe von Velkaro noch nicht erstellen.");
+        if (IsSwitchNamed(arg, "xml"))
+            cmd.SaveXml = true;
+        else if (IsSwitchNamed(arg, "mail"))
+            cmd.Mail = true;
+        else if (IsSwitchNamed(arg, "layout"))
+            cmd.Layout = true;
+        else if (IsSwitchNamed(arg, "neu"))
+            cmd.OnlyNew = true;
+        else if (IsSwitchNamed(arg, "erneut"))
+            cmd.Resend = true;
+        else if (!arg.empty() && (arg[0] == '/' || arg[0] == '-'))
+            Fail("Unbekannter Schalter \"" + arg + "\".");
+        else
+            Fail("Unerwartetes Argument \"" + arg + "\": Werte stehen hinter ihrem Schalter (etwa /rg " + arg + ").");
     }
-    // Company and output folder: a separate scan that steps one position at a time.
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (SameText(args[i], "/mandant"))
-            result.Company = args[i + 1];
-        else if (SameText(args[i], "/out"))
-            result.OutDir = args[i + 1];
+    if (cmd.DateFrom && cmd.DateTo && *cmd.DateFrom > *cmd.DateTo)
+        Fail("Der Zeitraum ist leer: /von " + FormatDisplayDate(*cmd.DateFrom) + " liegt nach /bis " +
+             FormatDisplayDate(*cmd.DateTo) + ".");
+    if (cmd.OnlyNew && cmd.Resend)
+        Fail("Die Schalter /neu und /erneut schließen einander aus.");
+    if (cmd.Resend && !cmd.Mail)
+        Fail("Der Schalter /erneut gilt nur zusammen mit /mail.");
+}
+
+} // namespace
+
+std::optional<TDateTime> ParseCommandLineDate(const std::string& text, TDateTime today) {
+    const std::string t = Trim(text);
+    if (SameText(t, "heute"))
+        return DateOf(today);
+    if (SameText(t, "gestern"))
+        return DateOf(today) - 1;
+    const std::vector<std::string> parts = Split(t, '.');
+    if (parts.size() != 3)
+        return std::nullopt;
+    int numbers[3];
+    for (size_t k = 0; k < 3; ++k) {
+        const std::string& p = parts[k];
+        const size_t maxDigits = k == 2 ? 4 : 2;
+        if (p.empty() || p.size() > maxDigits || !std::all_of(p.begin(), p.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        numbers[k] = std::stoi(p);
     }
-    result.SaveXml = HasSwitch(args, "xml");
-    result.Mail = HasSwitch(args, "mail");
-    result.Layout = HasSwitch(args, "layout");
-    return result;
+    if (parts[2].size() == 2)
+        numbers[2] += 2000;
+    else if (parts[2].size() != 4)
+        return std::nullopt;
+    if (!IsValidDate(numbers[2], numbers[1], numbers[0]))
+        return std::nullopt;
+    return EncodeDate(numbers[2], numbers[1], numbers[0]);
+}
+
+bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
+    return std::any_of(args.begin(), args.end(), [&](const std::string& a) { return IsSwitchNamed(a, name); });
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime today) {
+    TCommandLine cmd;
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsAnyOf(a, kHelp); })) {
+        cmd.Mode = rmHelp;
+        return cmd;
+    }
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return SameText(a, kVersion); })) {
+        cmd.Mode = rmVersion;
+        return cmd;
+    }
+    if (!IsBatch(args)) {
+        // The window reads only these; everything else is the window toolkit's business.
+        cmd.Layout = HasSwitch(args, "layout");
+        return cmd;
+    }
+    cmd.Mode = rmBatch;
+    ParseBatch(args, today, cmd);
+    return cmd;
+}
+
+std::string CommandLineHelp() {
+    return "Velkaro erstellt ZUGFeRD-Rechnungen aus Navision und versendet sie per E-Mail.\n"
+           "\n"
+           "Aufruf:\n"
+           "  velkaro                        Hauptfenster\n"
+           "  velkaro /layout                Layout-Designer\n"
+           "  velkaro <Auswahl> [Optionen]   Stapellauf ohne Fenster\n"
+           "\n"
+           "Auswahl (kombinierbar):\n"
+           "  /rg <Nummer>       diese Rechnung (mehrfach möglich; doppelte Nummern einmal)\n"
+           "  /von <Datum>       alle gebuchten Rechnungen ab diesem Buchungsdatum\n"
+           "  /bis <Datum>       alle gebuchten Rechnungen bis zu diesem Buchungsdatum\n"
+           "                     Datum: TT.MM.JJJJ, heute oder gestern\n"
+           "  /neu               nur Rechnungen, die noch nicht erfolgreich versendet wurden\n"
+           "                     (ohne /von und /bis: alle noch nicht versendeten)\n"
+           "\n"
+           "Optionen:\n"
+           "  /mandant <Name>    Mandant (Vorgabe: Einstellungsdatei, sonst der erste)\n"
+           "  /out <Ordner>      Ausgabeordner nur für diesen Lauf\n"
+           "  /xml               XML-Datei neben die PDF-Datei schreiben\n"
+           "  /mail              Rechnungen per E-Mail versenden; per Datum gewählte, schon\n"
+           "                     versendete Rechnungen werden übersprungen\n"
+           "  /erneut            mit /mail: auch schon versendete Rechnungen erneut senden\n"
+           "  /ergebnis <Datei>  CSV-Datei mit einer Zeile je Beleg (Nummer, Art, Status,\n"
+           "                     PDF, Empfänger, Meldung)\n"
+           "  /? -h --hilfe      diese Hilfe\n"
+           "  --version          Name und Version\n"
+           "\n"
+           "Einstellungen: die Datei in VELKARO_INI, sonst velkaro.ini neben dem Programm.\n"
+           "Protokoll: velkaro.log neben den Einstellungen (die sieben vorigen Läufe als\n"
+           "velkaro.log.1 bis .7). Es läuft immer nur ein Stapellauf je Einstellungsdatei;\n"
+           "ein zweiter wartet bis zu einer Minute.\n"
+           "\n"
+           "Rückgabewerte:\n"
+           "  0  alles erledigt\n"
+           "  1  einzelne Belege fehlgeschlagen (Einzelheiten im Protokoll)\n"
+           "  2  Aufruf- oder Einstellungsfehler, nichts wurde getan\n"
+           "  3  der Lauf konnte nicht beginnen (Datenbank nicht erreichbar, Mandant\n"
+           "     unbekannt, Anmeldung bei Microsoft 365 fehlgeschlagen, anderer Lauf aktiv)\n"
+           "  128+n  durch das Signal n beendet (nach dem laufenden Beleg)\n"
+           "\n"
+           "Beispiel (cron, jede Nacht um 2 Uhr die Rechnungen von gestern versenden):\n"
+           "  0 2 * * *  VELKARO_INI=/etc/velkaro/velkaro.ini /usr/local/bin/velkaro /von gestern /bis gestern "
+           "/mail\n";
 }
 
 } // namespace velkaro

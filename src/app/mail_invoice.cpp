@@ -51,7 +51,8 @@ bool IsMailTestMode(const TSettings& settings) {
 }
 
 bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
-                 const std::string& company, const std::string& invoiceNo, const TLogProc& log) {
+                 const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                 TMailRecord* record) {
     TSentEntry entry;
     entry.Company = company;
     entry.InvoiceNo = invoiceNo;
@@ -120,6 +121,8 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
     }
 
     entry.Time = Now();
+    if (record)
+        *record = TMailRecord{entry, generated.PdfFile, static_cast<int>(generated.Findings.Size())};
     if (sentLog)
         sentLog->Add(entry);
     return result;

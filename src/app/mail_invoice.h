@@ -22,10 +22,20 @@ std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings);
 // Test mode: MailTestRecipient, trimmed, is not empty (read anew at every call).
 bool IsMailTestMode(const TSettings& settings);
 
+// What one mailing attempt did: the sent-log entry and the PDF (empty when it was not
+// produced).
+struct TMailRecord {
+    TSentEntry Entry;
+    std::string PdfFile;
+    int FindingCount = 0;  // rules of the EN 16931 check the invoice broke
+};
+
 // Mails one invoice. Every error of the invoice is caught here: logged as
 // "FEHLER Versand <no>: <message>", recorded with status "FEHLER" and reported as false.
 // Only an error while appending to the sent log (when one is passed) propagates.
+// `record`, when given, receives what was done.
 bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
-                 const std::string& company, const std::string& invoiceNo, const TLogProc& log);
+                 const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                 TMailRecord* record = nullptr);
 
 } // namespace velkaro

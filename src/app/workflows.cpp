@@ -1,5 +1,8 @@
 #include "app/workflows.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "app/generate_invoice.h"
 #include "app/mail_invoice.h"
 #include "config/settings.h"
@@ -17,8 +20,19 @@ public:
     TProgramMailer(TNavData& data, const TSettings& settings)
         : FData(data), FSettings(settings), FSentLog(settings.MailLogFile), FMailer(velkaro::CreateMailer(settings)) {}
 
-    bool MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
-        return velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log);
+    void SignIn() override { FMailer->GetToken(); }
+
+    TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
+        TMailRecord record;
+        TMailOutcome outcome;
+        outcome.Sent = velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log, &record);
+        outcome.Test = record.Entry.Status == "TEST";
+        outcome.Recipients = record.Entry.Recipients;
+        if (!outcome.Sent)
+            outcome.Message = record.Entry.Info;
+        outcome.Document.PdfFile = record.PdfFile;
+        outcome.Document.FindingCount = record.FindingCount;
+        return outcome;
     }
 
 private:
@@ -36,6 +50,26 @@ public:
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
+    std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime dateFrom,
+                                           TDateTime dateTo) override {
+        std::vector<std::string> numbers;
+        switch (kind) {
+            case bkInvoice:
+                // The window's search, without its row limit; it lists the newest first.
+                for (const TInvoiceListItem& item : FData.Search(company, "", dateFrom, dateTo, TNavData::rlNone))
+                    numbers.push_back(item.No);
+                break;
+        }
+        std::reverse(numbers.begin(), numbers.end());
+        return numbers;
+    }
+
+    bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override {
+        if (!FSentLog)
+            FSentLog.emplace(FSettings.MailLogFile);  // read once: the run's own sends never select anew
+        return FSentLog->LastSent(company, documentNo, when);
+    }
+
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                         const TLogProc& log) override {
         TGeneratedInvoice generated;
@@ -50,6 +84,7 @@ public:
 private:
     TSettings& FSettings;
     TNavData FData;
+    std::optional<TSentLog> FSentLog;
 };
 
 } // namespace

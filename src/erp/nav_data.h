@@ -51,9 +51,11 @@ public:
 
     // --- invoice search (nav_search.cpp)
     // Posted invoices of the company from `dateFrom` to `dateTo` (whole days, both
-    // inclusive), filtered by `text` when it is not blank; newest first, at most MaxRows.
+    // inclusive), filtered by `text` when it is not blank; newest first, at most MaxRows
+    // (the window's list) or all of them (a batch selection).
+    enum TRowLimit { rlMaxRows, rlNone };
     std::vector<TInvoiceListItem> Search(const std::string& company, const std::string& text, TDateTime dateFrom,
-                                         TDateTime dateTo);
+                                         TDateTime dateTo, TRowLimit limit = rlMaxRows);
 
     // --- seller and invoice (nav_load.cpp)
     TSeller LoadSeller(const std::string& company);

@@ -7,13 +7,13 @@
 namespace velkaro {
 
 std::vector<TInvoiceListItem> TNavData::Search(const std::string& company, const std::string& text,
-                                               TDateTime dateFrom, TDateTime dateTo) {
+                                               TDateTime dateFrom, TDateTime dateTo, TRowLimit limit) {
     LoadRecipientMaps(company);
     const std::string t = Trim(text);
     const TSqlDialect d = Dialect();
     // A row limit below 1 would make the statement invalid (TOP 0 / TOP -1); the
     // default applies instead.
-    const int maxRows = FSettings.MaxRows > 0 ? FSettings.MaxRows : 1000;
+    const int maxRows = limit == rlNone ? 0 : FSettings.MaxRows > 0 ? FSettings.MaxRows : 1000;
     auto q = NewQuery(NavSql::Search(d, maxRows, TableName(company, "Sales Invoice Line"),
                                      TableName(company, "Customer"), TableName(company, "Sales Invoice Header"),
                                      !t.empty()));

@@ -84,7 +84,7 @@ std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const s
                                           "h.[Bill-to Customer No_] LIKE :s3 OR h.[Bill-to City] LIKE :s4)"
                                         : "";
     if (d == sdSqlServer)
-        return "SELECT TOP " + std::to_string(maxRows) + " " + columns +
+        return "SELECT " + (maxRows > 0 ? "TOP " + std::to_string(maxRows) + " " : std::string()) + columns +
                "(SELECT TOP 1 c.[E-Mail] FROM " + customers + " c WHERE c.[No_] = h.[Bill-to Customer No_]) AS Mail "
                "FROM " + headers + " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" + filter +
                " ORDER BY h.[Posting Date] DESC, LEN(h.[No_]) DESC, h.[No_] DESC";
@@ -93,8 +93,8 @@ std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const s
     return "SELECT " + columns +
            "(SELECT c.[E-Mail] FROM " + customers + " c WHERE c.[No_] = h.[Bill-to Customer No_] LIMIT 1) AS Mail "
            "FROM " + headers + " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')" +
-           filter + " ORDER BY h.[Posting Date] DESC, length(h.[No_]) DESC, h.[No_] DESC LIMIT " +
-           std::to_string(maxRows);
+           filter + " ORDER BY h.[Posting Date] DESC, length(h.[No_]) DESC, h.[No_] DESC" +
+           (maxRows > 0 ? " LIMIT " + std::to_string(maxRows) : std::string());
 }
 
 std::string CompanyInformation(TSqlDialect d, const std::string& table) {

@@ -28,7 +28,8 @@ std::string ServerVersion(TSqlDialect d);
 std::string ServerVersionLine(TSqlDialect d, const std::string& version, const std::string& edition,
                               const std::string& level);
 
-// Search: parameters :dvon, :dbis and, with a text filter, :s1 to :s4.
+// Search: parameters :dvon, :dbis and, with a text filter, :s1 to :s4; maxRows 0
+// means every matching row.
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
                    const std::string& headers, bool withText);
 

@@ -1,6 +1,7 @@
-// Program entry: a batch run when the command line names invoices ("/rg"); otherwise
-// the user interface when this build contains it. The batch never creates a window
-// object, so that it runs without a display.
+// Program entry: a batch run when the command line selects documents ("/rg", "/von",
+// "/bis", "/neu" …), the help or the version; otherwise the user interface when this
+// build contains it. The batch never creates a window object, so that it runs without a
+// display.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -22,14 +23,16 @@ constexpr const char* kNoDisplay =
     "Kein Bildschirm gefunden (weder DISPLAY noch WAYLAND_DISPLAY gesetzt): das Hauptfenster kann nicht öffnen.\n"
     "Rechnungen lassen sich im Stapellauf erstellen:\n"
     "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
-    "[/mail]\n";
+    "[/mail]\n"
+    "Alle Schalter: velkaro --hilfe\n";
 #endif
 
 constexpr const char* kNoUserInterface =
     "Diese Ausgabe von Velkaro enthält keine Benutzeroberfläche (weder Hauptfenster noch Layout-Designer).\n"
     "Rechnungen lassen sich im Stapellauf erstellen:\n"
     "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
-    "[/mail]\n";
+    "[/mail]\n"
+    "Alle Schalter: velkaro --hilfe\n";
 
 // Set by SIGTERM or SIGINT; the batch looks at it between invoices.
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -58,8 +61,17 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {
         CatchStopSignals();
-        const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows(), &gStopSignal);
+        velkaro::TBatchOptions options;
+        options.StopSignal = &gStopSignal;
+        options.Notice = PrintMessage;
+        const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows(), options);
         if (batch.Ran) {
+            if (!batch.Output.empty()) {
+                // Scripts look for the end line: one line, at once.
+                std::fputs(batch.Output.c_str(), stdout);
+                if (batch.Output.back() != '\n') std::fputc('\n', stdout);
+                std::fflush(stdout);
+            }
             if (!batch.FatalError.empty())
                 PrintMessage(batch.FatalError);
             if (batch.ErrorCount > 0)

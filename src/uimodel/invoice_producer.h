@@ -9,6 +9,7 @@
 
 namespace velkaro {
 
+class TFileLock;
 class TNavData;
 class TSettings;
 
@@ -25,6 +26,10 @@ public:
     // written so far.
     virtual TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                                 const TLogProc& log) = 0;
+    // The lock that batch runs with the same settings take, held by the caller for one
+    // production or mailing run (never while the window is merely open); raises with a
+    // German message when a batch run keeps it. Null where nothing else can interfere.
+    virtual std::unique_ptr<TFileLock> LockRun() = 0;
 };
 
 // The program's generation workflow on `data` and `settings` (both must outlive it).

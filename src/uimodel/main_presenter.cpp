@@ -3,6 +3,7 @@
 
 #include "config/settings.h"
 #include "mail/sent_log.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "uimodel/invoice_producer.h"
@@ -155,6 +156,14 @@ void TMainPresenter::DoGenerate() {
     for (size_t row : MarkedItems()) numbers.push_back(FInvoices.Row(row).No());
     if (numbers.empty()) {
         FServices.Messages.Inform(kMarkFirst);
+        return;
+    }
+
+    std::unique_ptr<TFileLock> lock;
+    try {
+        lock = FProducer.LockRun();
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
         return;
     }
 

@@ -1,11 +1,20 @@
 // The one place where the windows call the generation workflow.
 #include "uimodel/invoice_producer.h"
 
+#include <chrono>
+
+#include "app/batch_run.h"
 #include "app/generate_invoice.h"
+#include "config/settings.h"
+#include "platform/error.h"
+#include "platform/file_lock.h"
 
 namespace velkaro {
 
 namespace {
+
+// The window waits only briefly: it must not hang while a nightly batch works.
+constexpr std::chrono::seconds kLockWait{3};
 
 class TWorkflowInvoiceProducer : public TInvoiceProducer {
 public:
@@ -16,6 +25,14 @@ public:
         TGeneratedInvoice generated;
         std::string pdfFile = GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated);
         return TProducedInvoice{std::move(pdfFile), std::move(generated.Findings)};
+    }
+
+    std::unique_ptr<TFileLock> LockRun() override {
+        auto lock = std::make_unique<TFileLock>(RunLockFilePath(FSettings.FFileName));
+        if (!lock->Acquire(kLockWait))
+            throw Exception("Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + lock->Path() +
+                            "). Bitte nach seinem Ende erneut versuchen.");
+        return lock;
     }
 
 private:

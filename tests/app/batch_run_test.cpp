@@ -2,12 +2,14 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <regex>
 
 #include "app/batch_run.h"
 #include "config/settings.h"
 #include "platform/datetime.h"
 #include "platform/error.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/test_support.h"
@@ -20,11 +22,15 @@ namespace {
 
 // What the test doubles saw and what they are told to do.
 struct Script {
-    std::vector<std::string> Companies{"Alpha", "Beta"};
+    std::vector<std::string> Companies{"Alpha", "Beta", "M", "Muster"};
     std::vector<std::string> FailingInvoices;  // production raises / mailing returns false
+    std::vector<std::string> Finding;          // production reports a check finding
+    std::vector<std::pair<std::string, TDateTime>> Posted;  // what FindDocuments searches, any order
+    std::vector<std::string> SentBefore;       // numbers with an "OK" entry in the sent log
     bool OpenFails = false;
     bool CompaniesFails = false;
     bool MailerFails = false;
+    bool SignInFails = false;
 
     std::vector<std::string> Calls;  // "gen <company> <no>", "mail <company> <no>", "companies", ...
     std::vector<std::string> Freed;  // "mailer", "session"
@@ -36,18 +42,32 @@ bool Fails(const Script& s, const std::string& no) {
     return std::find(s.FailingInvoices.begin(), s.FailingInvoices.end(), no) != s.FailingInvoices.end();
 }
 
+bool Contains(const std::vector<std::string>& list, const std::string& no) {
+    return std::find(list.begin(), list.end(), no) != list.end();
+}
+
 class FakeMailer : public TBatchMailer {
 public:
     explicit FakeMailer(Script& s) : S(s) {}
     ~FakeMailer() override { S.Freed.push_back("mailer"); }
-    bool MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
+    void SignIn() override {
+        S.Calls.push_back("sign in");
+        if (S.SignInFails)
+            throw Exception("Anmeldung bei Microsoft 365 fehlgeschlagen (401): invalid_client");
+    }
+    TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
         S.Calls.push_back("mail " + company + " " + no);
+        TMailOutcome outcome;
+        outcome.Document.PdfFile = "/aus/" + no + ".pdf";
         if (Fails(S, no)) {
             log("FEHLER Versand " + no + ": Anmeldung fehlgeschlagen");
-            return false;
+            outcome.Message = "Anmeldung fehlgeschlagen";
+            return outcome;
         }
         log("Rechnung " + no + " versendet an kunde@example.com");
-        return true;
+        outcome.Sent = true;
+        outcome.Recipients = "kunde@example.com";
+        return outcome;
     }
     Script& S;
 };
@@ -62,6 +82,22 @@ public:
             throw Exception("Verbindung zur Datenbank fehlgeschlagen");
         return S.Companies;
     }
+    std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime from,
+                                           TDateTime to) override {
+        S.Calls.push_back("find " + company + " " + FormatDisplayDate(from) + "-" + FormatDisplayDate(to));
+        EXPECT_EQ(kind, bkInvoice);
+        std::vector<std::pair<TDateTime, std::string>> found;
+        for (const auto& [no, date] : S.Posted)
+            if (date >= from && date <= to) found.push_back({date, no});
+        std::sort(found.begin(), found.end());
+        std::vector<std::string> numbers;
+        for (const auto& f : found) numbers.push_back(f.second);
+        return numbers;
+    }
+    bool LastSent(const std::string&, const std::string& no, TDateTime& when) override {
+        when = EncodeDate(2024, 3, 2) + 0.5;
+        return Contains(S.SentBefore, no);
+    }
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
         S.Calls.push_back("gen " + company + " " + no);
         S.SeenOutDir = Settings.OutDir;
@@ -70,7 +106,7 @@ public:
             throw Exception("Rechnung " + no + " nicht gefunden");
         log("  Hinweis zu " + no);
         log("Rechnung " + no + " erstellt");
-        return {};
+        return {"/aus/" + no + ".pdf", Contains(S.Finding, no) ? 2 : 0};
     }
     std::unique_ptr<TBatchMailer> CreateMailer() override {
         S.Calls.push_back("create mailer");
@@ -99,13 +135,34 @@ protected:
         };
     }
 
-    TBatchResult Run(const std::vector<std::string>& args) { return RunCommandLine(args, Factory()); }
+    TBatchResult Run(const std::vector<std::string>& args) {
+        TBatchOptions options;
+        options.Today = kToday;
+        return RunCommandLine(args, Factory(), options);
+    }
 
     std::string LogPath() const { return Dir.File("velkaro.log"); }
 
-    // The log's lines without their time stamps; checks BOM, CR LF and the stamp form.
-    std::vector<std::string> LogLines() const {
-        const std::string bytes = ReadFileBytes(LogPath());
+    // The log's lines between its start line and its end line (kept in Start and End),
+    // without their time stamps; checks BOM, CR LF and the stamp form.
+    std::vector<std::string> LogLines() {
+        std::vector<std::string> lines = AllLogLines(LogPath());
+        Start = End = "";
+        if (!lines.empty() && lines.front().starts_with("Start Velkaro ")) {
+            Start = lines.front();
+            lines.erase(lines.begin());
+        } else {
+            ADD_FAILURE() << "no start line";
+        }
+        if (!lines.empty() && lines.back().starts_with("Ende: ")) {
+            End = lines.back();
+            lines.pop_back();
+        }
+        return lines;
+    }
+
+    static std::vector<std::string> AllLogLines(const std::string& path) {
+        const std::string bytes = ReadFileBytes(path);
         EXPECT_EQ(bytes.substr(0, 3), kUtf8Bom);
         std::string text = bytes.substr(3);
         std::vector<std::string> lines;
@@ -132,23 +189,55 @@ protected:
         return lines;
     }
 
+    static constexpr TDateTime kToday = 45356;  // 5 March 2024
+
     TempFolder Dir;
     std::string Ini;
     ScopedEnv Env;
     Script S;
+    std::string Start, End;
 };
 
 using Lines = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(BatchRun, WithoutInvoiceNumbersNothingRuns) {
+TEST_F(BatchRun, WithoutASelectionNothingRuns) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"/mandant", "Muster"}, {"/mail"}, {"-layout"}, {"/rg"}, {"-rg", "4711"}}) {
+         {std::vector<std::string>{}, {"/mandant", "Muster"}, {"/mail"}, {"-layout"}, {"-rg", "4711"}}) {
         TBatchResult r = Run(args);
         EXPECT_FALSE(r.Ran);
         EXPECT_EQ(r.ExitCode, 0);
     }
+    EXPECT_TRUE(S.Calls.empty());
+    EXPECT_FALSE(FileExists(LogPath()));
+}
+
+// A command line that cannot run as typed does nothing at all: no session, no log (the
+// previous one stays), exit code 2 and the message for stderr.
+TEST_F(BatchRun, ABadCommandLineDoesNothing) {
+    WriteFileBytes(LogPath(), "voriger Lauf\r\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/rg"}, {"/rg", "1", "/mial"}, {"/rg", "1", "/out", ""}, {"/rg", "/mail"}}) {
+        const TBatchResult r = Run(args);
+        EXPECT_TRUE(r.Ran);
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_NE(r.FatalError.find("velkaro --hilfe"), std::string::npos) << r.FatalError;
+        EXPECT_EQ(r.LogFile, "");
+    }
+    EXPECT_TRUE(S.Calls.empty());
+    EXPECT_EQ(ReadFileBytes(LogPath()), "voriger Lauf\r\n");
+    EXPECT_FALSE(FileExists(LogPath() + ".1"));
+}
+
+TEST_F(BatchRun, HelpAndVersionGoToTheOutput) {
+    const TBatchResult help = Run({"/rg", "1", "--hilfe"});
+    EXPECT_TRUE(help.Ran);
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Output.find("/von <Datum>"), std::string::npos);
+    const TBatchResult version = Run({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.Output, std::regex(R"(Velkaro \d+\.\d+\.\d+\n)"))) << version.Output;
     EXPECT_TRUE(S.Calls.empty());
     EXPECT_FALSE(FileExists(LogPath()));
 }
@@ -161,18 +250,35 @@ TEST_F(BatchRun, FailedInvoiceIsLoggedCountedAndTheRunGoesOn) {
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.FatalError, "");
     EXPECT_EQ(r.LogFile, LogPath());
-    EXPECT_EQ(S.Calls, (Lines{"open", "gen Muster RE-1", "gen Muster RE-2", "gen Muster RE-3"}));
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Muster RE-1", "gen Muster RE-2", "gen Muster RE-3"}));
     EXPECT_EQ(LogLines(), (Lines{"  Hinweis zu RE-1", "Rechnung RE-1 erstellt",
                                  "FEHLER RE-2: Rechnung RE-2 nicht gefunden", "  Hinweis zu RE-3",
                                  "Rechnung RE-3 erstellt"}));
     EXPECT_EQ(S.Freed, (Lines{"session"}));
+    EXPECT_EQ(End, "Ende: 2 erzeugt, 0 versendet, 0 übersprungen, 1 Fehler, 0 mit Befund");
+    EXPECT_EQ(r.Output, End) << "the end line goes to stdout as well";
 }
 
-TEST_F(BatchRun, AllSucceededGivesExitCodeZeroAndDuplicatesRunTwice) {
-    TBatchResult r = Run({"/rg", "4711", "/rg", "4711"});
+// The log opens with the version, the settings file and what was asked for.
+TEST_F(BatchRun, StartLineNamesVersionSettingsAndSelection) {
+    S.Finding = {"4711"};
+    const TBatchResult r = Run({"/rg", "4711", "/rg", "4712", "/von", "01.03.2024", "/bis", "gestern", "/neu",
+                                "/mandant", "Muster"});
+    LogLines();
+    EXPECT_TRUE(std::regex_match(Start, std::regex(R"(Start Velkaro \d+\.\d+\.\d+: Einstellungen (.*), Auswahl (.*))")))
+        << Start;
+    EXPECT_TRUE(Start.ends_with(": Einstellungen " + Ini + ", Auswahl Rechnungen 4711, 4712; Buchungsdatum 01.03.2024 "
+                                "bis 04.03.2024; nur noch nicht versendete; Mandant Muster; erzeugen"))
+        << Start;
+    EXPECT_EQ(End, "Ende: 2 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 1 mit Befund");
+    EXPECT_EQ(r.ExitCode, 0);
+}
+
+TEST_F(BatchRun, ANumberNamedTwiceIsProducedOnce) {
+    TBatchResult r = Run({"/rg", "4711", "/rg", " 4711 ", "/rg", "re-1", "/rg", "RE-1"});
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_EQ(r.ErrorCount, 0);
-    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Alpha 4711", "gen Alpha 4711"}));
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Alpha 4711", "gen Alpha re-1"}));
     EXPECT_EQ(LogLines().size(), 4u);
 }
 
@@ -189,19 +295,47 @@ TEST_F(BatchRun, LogLinesCarryTheCurrentLocalTime) {
 }
 
 TEST_F(BatchRun, CompanyComesFromSettingsThenCommandLineThenDatabase) {
+    S.Companies = {"Aus Datei", "Erster", "Zweiter"};
     WriteSettings("[Datenbank]\r\nMandant=Aus Datei\r\n");
     Run({"/rg", "1"});
-    EXPECT_EQ(S.Calls, (Lines{"open", "gen Aus Datei 1"}));
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Aus Datei 1"}));
 
     S.Calls.clear();
-    Run({"/rg", "1", "/mandant", "Erster", "/mandant", "Zweiter"});
-    EXPECT_EQ(S.Calls, (Lines{"open", "gen Zweiter 1"}));
+    Run({"/rg", "1", "/mandant", "Erster", "/mandant", "zweiter"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Zweiter 1"})) << "spelled as the database does";
 
     S.Calls.clear();
     WriteSettings("[Datenbank]\r\nMandant=\r\n");
-    S.Companies = {};
-    Run({"/rg", "1"});  // a database without companies leaves the company empty
-    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen  1"}));
+    Run({"/rg", "1"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Aus Datei 1"}));
+}
+
+// A company that does not exist ends the run once, before any document, and says
+// which companies there are.
+TEST_F(BatchRun, UnknownCompanyEndsTheRunAndListsTheCompanies) {
+    struct Case {
+        std::vector<std::string> Companies;
+        std::vector<std::string> Args;
+        std::string Message;
+    };
+    const Case cases[] = {
+        {{"Alpha", "Beta"}, {"/rg", "1", "/rg", "2", "/mandant", "Gamma"},
+         "Den Mandanten \"Gamma\" gibt es in der Datenbank nicht. Vorhandene Mandanten: Alpha, Beta."},
+        {{}, {"/rg", "1", "/mandant", "Gamma"},
+         "Den Mandanten \"Gamma\" gibt es in der Datenbank nicht. Sie enthält keinen Mandanten."},
+        {{}, {"/von", "heute"}, "Die Datenbank enthält keinen Mandanten mit gebuchten Rechnungen."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Message);
+        S = Script{};
+        S.Companies = c.Companies;
+        const TBatchResult r = Run(c.Args);
+        EXPECT_EQ(r.ExitCode, 3);
+        EXPECT_EQ(r.FatalError, c.Message);
+        EXPECT_EQ(S.Calls, (Lines{"open", "companies"}));
+        EXPECT_EQ(LogLines(), (Lines{"FEHLER: " + c.Message}));
+        EXPECT_EQ(End, "Ende: 0 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
+    }
 }
 
 TEST_F(BatchRun, OutputFolderAndXmlChangeTheSettingsInMemoryOnly) {
@@ -211,7 +345,7 @@ TEST_F(BatchRun, OutputFolderAndXmlChangeTheSettingsInMemoryOnly) {
     EXPECT_TRUE(S.SeenSaveXml);
     EXPECT_EQ(ReadFileBytes(Ini), before);
 
-    Run({"/rg", "1", "xml"});
+    Run({"/rg", "1"});
     EXPECT_EQ(S.SeenOutDir, Dir.Path() + "aus");
     EXPECT_FALSE(S.SeenSaveXml);
 }
@@ -221,10 +355,11 @@ TEST_F(BatchRun, MailModeMailsEveryInvoiceAndProducesNothingElse) {
     TBatchResult r = Run({"/rg", "A", "/rg", "B", "/rg", "C", "/mail", "/xml", "/mandant", "M"});
     EXPECT_EQ(r.ErrorCount, 1);
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(S.Calls, (Lines{"open", "create mailer", "mail M A", "mail M B", "mail M C"}));
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "create mailer", "sign in", "mail M A", "mail M B", "mail M C"}));
     EXPECT_EQ(LogLines(), (Lines{"Rechnung A versendet an kunde@example.com", "FEHLER Versand B: Anmeldung fehlgeschlagen",
                                  "Rechnung C versendet an kunde@example.com"}));
     EXPECT_EQ(S.Freed, (Lines{"mailer", "session"}));  // mailer first, then the database object
+    EXPECT_EQ(End, "Ende: 3 erzeugt, 2 versendet, 0 übersprungen, 1 Fehler, 0 mit Befund");
 }
 
 TEST_F(BatchRun, MailModeAllSentGivesZero) {
@@ -238,13 +373,18 @@ TEST_F(BatchRun, SetupErrorsEndTheRunButTheLogIsStillWritten) {
         std::vector<std::string> Args;
         std::string Message;
         Lines Freed;
+        int ExitCode;
     };
+    // The database is asked once, whatever the number of documents: no per-document
+    // retries of an unreachable server.
     const Case cases[] = {
-        {"database object", &Script::OpenFails, {"/rg", "1"}, "Die Datenbank ist nicht erreichbar.", {}},
-        {"default company", &Script::CompaniesFails, {"/rg", "1"}, "Verbindung zur Datenbank fehlgeschlagen",
-         {"session"}},
+        {"database object", &Script::OpenFails, {"/rg", "1", "/rg", "2"}, "Die Datenbank ist nicht erreichbar.", {}, 3},
+        {"companies", &Script::CompaniesFails, {"/rg", "1", "/rg", "2", "/mandant", "M"},
+         "Die Datenbank ist nicht erreichbar: Verbindung zur Datenbank fehlgeschlagen", {"session"}, 3},
         {"mailer", &Script::MailerFails, {"/rg", "1", "/mail", "/mandant", "M"},
-         "E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).", {"session"}},
+         "E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).", {"session"}, 2},
+        {"sign-in", &Script::SignInFails, {"/rg", "1", "/rg", "2", "/mail", "/mandant", "M"},
+         "Anmeldung bei Microsoft 365 fehlgeschlagen (401): invalid_client", {"mailer", "session"}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -253,10 +393,14 @@ TEST_F(BatchRun, SetupErrorsEndTheRunButTheLogIsStillWritten) {
         WriteFileBytes(LogPath(), "alter Inhalt\r\n");
         TBatchResult r = Run(c.Args);
         EXPECT_TRUE(r.Ran);
-        EXPECT_NE(r.ExitCode, 0);
+        EXPECT_EQ(r.ExitCode, c.ExitCode);
         EXPECT_EQ(r.FatalError, c.Message);
         EXPECT_EQ(S.Freed, c.Freed);
-        EXPECT_EQ(ReadFileBytes(LogPath()), kUtf8Bom);  // replaced; no line for the error itself
+        // The previous log is kept as the first generation; this one says why it ended.
+        EXPECT_EQ(ReadFileBytes(LogPath() + ".1"), "alter Inhalt\r\n");
+        EXPECT_EQ(LogLines(), (Lines{"FEHLER: " + c.Message}));
+        EXPECT_EQ(End, "Ende: 0 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
+        EXPECT_LE(std::count(S.Calls.begin(), S.Calls.end(), "companies"), 1);
         for (const std::string& call : S.Calls)
             EXPECT_FALSE(StartsWithText(call, "gen") || StartsWithText(call, "mail ")) << call;
     }
@@ -265,17 +409,26 @@ TEST_F(BatchRun, SetupErrorsEndTheRunButTheLogIsStillWritten) {
 TEST_F(BatchRun, WithoutConnectedWorkflowsTheRunSaysSoAndFails) {
     TBatchResult r = RunCommandLine({"/rg", "1"}, TBatchSessionFactory{});
     EXPECT_TRUE(r.Ran);
-    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.ExitCode, 3);
     EXPECT_NE(r.FatalError.find("noch nicht verfügbar"), std::string::npos) << r.FatalError;
     EXPECT_TRUE(FileExists(LogPath()));
 }
 
-TEST_F(BatchRun, ASecondRunReplacesTheLog) {
+TEST_F(BatchRun, ASecondRunReplacesTheLogAndSevenPreviousOnesAreKept) {
     S.FailingInvoices = {"1"};
     Run({"/rg", "1"});
     S.FailingInvoices = {};
     Run({"/rg", "2"});
     EXPECT_EQ(LogLines(), (Lines{"  Hinweis zu 2", "Rechnung 2 erstellt"}));
+    EXPECT_EQ(AllLogLines(LogPath() + ".1").at(1), "FEHLER 1: Rechnung 1 nicht gefunden");
+
+    for (int run = 3; run <= 10; ++run) Run({"/rg", std::to_string(run)});
+    EXPECT_EQ(LogLines(), (Lines{"  Hinweis zu 10", "Rechnung 10 erstellt"}));
+    for (int generation = 1; generation <= 7; ++generation)
+        EXPECT_EQ(AllLogLines(LogPath() + "." + std::to_string(generation)).at(1),
+                  "  Hinweis zu " + std::to_string(10 - generation))
+            << generation;
+    EXPECT_FALSE(FileExists(LogPath() + ".8"));
 }
 
 // A line break in a message or in an invoice number from the command line must not
@@ -295,18 +448,21 @@ TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
     };
     S.FailingInvoices = {"RE-1\r\n" + forged};
     RunCommandLine({"/rg", "9", "/rg", "RE-1\r\n" + forged, "/rg", "RE-3\n" + forged}, factory);
+
     EXPECT_EQ(LogLines(), (Lines{"FEHLER 9: Zeile eins Zeile zwei Zeile drei Ende [2K 9",
                                  "FEHLER RE-1 " + forged + ": Rechnung RE-1 " + forged + " nicht gefunden",
                                  "  Hinweis zu RE-3 " + forged, "Rechnung RE-3 " + forged + " erstellt"}));
 }
 
-TEST_F(BatchRun, UnwritableLogFileIsReportedAfterTheInvoicesRan) {
-    ForceDirectories(LogPath());  // a folder where the log file should go
+// The log is written as the run goes, so a run that cannot write it does not start.
+TEST_F(BatchRun, UnwritableLogFileKeepsTheRunFromStarting) {
+    // The sixth previous log cannot take the place of the seventh.
+    ForceDirectories(LogPath() + ".7/x");
+    WriteFileBytes(LogPath() + ".6", "alter Lauf");
     TBatchResult r = Run({"/rg", "1"});
-    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen Alpha 1"}));
-    EXPECT_EQ(r.ErrorCount, 0);
-    EXPECT_NE(r.ExitCode, 0);
-    EXPECT_FALSE(r.FatalError.empty());
+    EXPECT_TRUE(S.Calls.empty());
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_EQ(r.FatalError.rfind("Das Protokoll kann nicht angelegt werden: ", 0), 0u) << r.FatalError;
 }
 
 TEST_F(BatchRun, LogLiesNextToTheSettingsFile) {
@@ -314,7 +470,7 @@ TEST_F(BatchRun, LogLiesNextToTheSettingsFile) {
 }
 
 // Numbers that give the same file name: the later one fails and names the first, whose
-// file stays; the same invoice named again is produced again.
+// file stays; the same invoice named again is produced once.
 TEST_F(BatchRun, SecondInvoiceWithTheSameFileNameFailsAndNamesTheFirst) {
     struct Refusal {
         std::string No, First, File;  // File: in the output folder
@@ -333,8 +489,8 @@ TEST_F(BatchRun, SecondInvoiceWithTheSameFileNameFailsAndNamesTheFirst) {
          {{"A:1", "A/1", "Rechnung_A_1.pdf"}, {"A?1", "A/1", "Rechnung_A_1.pdf"}}},
         {"letter case of the name", {"RE/24/1", "re:24:1"}, {}, "", {"RE/24/1"},
          {{"re:24:1", "RE/24/1", "Rechnung_RE_24_1.pdf"}}},
-        {"same invoice twice", {"RE/24/1", "RE/24/1"}, {}, "", {"RE/24/1", "RE/24/1"}, {}},
-        {"same invoice in other case", {"RE/24/1", "re/24/1"}, {}, "", {"RE/24/1", "re/24/1"}, {}},
+        {"same invoice twice", {"RE/24/1", "RE/24/1"}, {}, "", {"RE/24/1"}, {}},
+        {"same invoice in other case", {"RE/24/1", "re/24/1"}, {}, "", {"RE/24/1"}, {}},
         {"first one failed", {"RE/24/1", "RE:24:1"}, {"RE/24/1"}, "", {"RE/24/1", "RE:24:1"}, {}},
         {"pattern without number", {"1", "2"}, {}, "Rechnungen", {"1"}, {{"2", "1", "Rechnungen.pdf"}}},
         {"different names", {"RE/24/1", "RE/24/10"}, {}, "", {"RE/24/1", "RE/24/10"}, {}},
@@ -349,7 +505,7 @@ TEST_F(BatchRun, SecondInvoiceWithTheSameFileNameFailsAndNamesTheFirst) {
         for (const std::string& no : c.Numbers) args.insert(args.end(), {"/rg", no});
         const TBatchResult r = Run(args);
 
-        Lines calls{"open"};
+        Lines calls{"open", "companies"};
         for (const std::string& no : c.Generated) calls.push_back("gen M " + no);
         EXPECT_EQ(S.Calls, calls);
         Lines refusals;
@@ -377,13 +533,13 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
     };
     const Case cases[] = {
         {"production, SIGTERM", {"/rg", "1", "/rg", "2", "/rg", "3", "/rg", "4"}, "2", SIGTERM,
-         {"open", "gen M 1", "gen M 2"}, "Abgebrochen nach 2 von 4 Belegen", 143},
+         {"open", "companies", "gen M 1", "gen M 2"}, "Abgebrochen nach 2 von 4 Belegen", 143},
         {"mailing, SIGINT", {"/rg", "1", "/rg", "2", "/rg", "3", "/mail"}, "1", SIGINT,
-         {"open", "create mailer", "mail M 1"}, "Abgebrochen nach 1 von 3 Belegen", 130},
-        {"before the first invoice", {"/rg", "1", "/rg", "2"}, "", SIGTERM, {"open"},
+         {"open", "companies", "create mailer", "sign in", "mail M 1"}, "Abgebrochen nach 1 von 3 Belegen", 130},
+        {"before the first invoice", {"/rg", "1", "/rg", "2"}, "", SIGTERM, {"open", "companies"},
          "Abgebrochen nach 0 von 2 Belegen", 143},
         {"during the last invoice: all done", {"/rg", "1", "/rg", "2"}, "2", SIGTERM,
-         {"open", "gen M 1", "gen M 2"}, "Rechnung 2 erstellt", 0},
+         {"open", "companies", "gen M 1", "gen M 2"}, "Rechnung 2 erstellt", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -402,10 +558,10 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
                 std::unique_ptr<TBatchMailer> CreateMailer() override {
                     struct Mailer : FakeMailer {
                         Mailer(Script& s, const Case& c, volatile std::sig_atomic_t& stop) : FakeMailer(s), C(c), Stop(stop) {}
-                        bool MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
-                            const bool ok = FakeMailer::MailInvoice(company, no, log);
+                        TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
+                            const TMailOutcome outcome = FakeMailer::MailInvoice(company, no, log);
                             if (no == C.SignalAt) Stop = C.Signal;
-                            return ok;
+                            return outcome;
                         }
                         const Case& C;
                         volatile std::sig_atomic_t& Stop;
@@ -420,10 +576,13 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
         };
         std::vector<std::string> args = c.Args;
         args.insert(args.end(), {"/mandant", "M"});
-        const TBatchResult r = RunCommandLine(args, factory, &stop);
+        TBatchOptions options;
+        options.StopSignal = &stop;
+        const TBatchResult r = RunCommandLine(args, factory, options);
         EXPECT_EQ(S.Calls, c.Calls);
         EXPECT_EQ(r.ExitCode, c.ExitCode);
         const Lines log = LogLines();
+        EXPECT_EQ(End.empty(), c.ExitCode != 0) << "a stopped run has no end line";
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.back(), c.LastLine);
         EXPECT_EQ(r.StopLine, c.ExitCode == 0 ? "" : c.LastLine);
@@ -451,4 +610,185 @@ TEST_F(BatchRun, HalfWrittenFilesOfAKilledRunAreRemovedFromTheOutputFolder) {
                      "  Hinweis: unvollständige Datei eines abgebrochenen Laufs entfernt: " + out +
                          "/.Rechnung_RE-1.xml.1.tmp",
                      "  Hinweis zu RE-2", "Rechnung RE-2 erstellt"}));
+}
+
+namespace {
+
+// Posting dates of the selection tests: 28 Feb, 1 Mar (two), 4 Mar.
+void PostSome(Script& s) {
+    s.Posted = {{"R4", EncodeDate(2024, 3, 4)},
+                {"R2", EncodeDate(2024, 3, 1)},
+                {"R1", EncodeDate(2024, 2, 28)},
+                {"R3", EncodeDate(2024, 3, 1)}};
+}
+
+} // namespace
+
+TEST_F(BatchRun, SelectionByPostingDateCombinesWithNamedNumbers) {
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Args;
+        std::string Find;  // the range asked for
+        Lines Generated;
+        std::string Selection;  // the "Auswahl" line
+    };
+    const Case cases[] = {
+        {"range", {"/von", "01.03.2024", "/bis", "04.03.2024"}, "find M 01.03.2024-04.03.2024", {"R2", "R3", "R4"},
+         "  Auswahl: 3 Rechnungen, Buchungsdatum 01.03.2024 bis 04.03.2024"},
+        {"yesterday", {"/von", "gestern", "/bis", "gestern"}, "find M 04.03.2024-04.03.2024", {"R4"},
+         "  Auswahl: 1 Rechnung, Buchungsdatum 04.03.2024 bis 04.03.2024"},
+        {"from only: open end", {"/von", "heute"}, "find M 05.03.2024-31.12.2999", {},
+         "  Auswahl: 0 Rechnungen, Buchungsdatum ab 05.03.2024"},
+        {"to only", {"/bis", "28.02.2024"}, "find M 02.01.1754-28.02.2024", {"R1"},
+         "  Auswahl: 1 Rechnung, Buchungsdatum bis 28.02.2024"},
+        // Named numbers come first; a selected one that was named is not produced again.
+        {"named and selected", {"/rg", "X9", "/rg", "r3", "/von", "01.03.2024", "/bis", "01.03.2024"},
+         "find M 01.03.2024-01.03.2024", {"X9", "r3", "R2"},
+         "  Auswahl: 2 Rechnungen, Buchungsdatum 01.03.2024 bis 01.03.2024"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        S = Script{};
+        PostSome(S);
+        std::vector<std::string> args = c.Args;
+        args.insert(args.end(), {"/mandant", "M"});
+        const TBatchResult r = Run(args);
+        EXPECT_EQ(r.ExitCode, 0);
+        Lines calls{"open", "companies", c.Find};
+        for (const std::string& no : c.Generated) calls.push_back("gen M " + no);
+        EXPECT_EQ(S.Calls, calls);
+        const Lines log = LogLines();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.front(), c.Selection);
+        if (c.Generated.empty()) {
+            EXPECT_EQ(log.back(), "  Keine Belege ausgewählt.");
+        }
+        EXPECT_EQ(End, "Ende: " + std::to_string(c.Generated.size()) +
+                           " erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
+    }
+}
+
+// "/neu" keeps the selected documents without a successful send; named ones stay.
+TEST_F(BatchRun, OnlyNewLeavesOutWhatWasSent) {
+    PostSome(S);
+    S.SentBefore = {"R1", "R3", "X9"};
+    Run({"/neu", "/rg", "X9", "/mandant", "M"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "find M 02.01.1754-31.12.2999", "gen M X9", "gen M R2", "gen M R4"}));
+    EXPECT_EQ(LogLines().front(), "  Auswahl: 4 Rechnungen, jedes Buchungsdatum, davon 2 noch nicht versendet");
+}
+
+// Mailing a date selection twice mails nothing the second time; "/erneut" mails again;
+// a number named explicitly is mailed again.
+TEST_F(BatchRun, MailingSkipsSelectedDocumentsThatWereSent) {
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Args;
+        Lines Mailed;
+        int Skipped;
+    };
+    const Case cases[] = {
+        {"selection", {"/von", "01.03.2024"}, {"R4"}, 2},
+        {"selection, erneut", {"/von", "01.03.2024", "/erneut"}, {"R2", "R3", "R4"}, 0},
+        {"named", {"/rg", "R2", "/rg", "R3"}, {"R2", "R3"}, 0},
+        {"named and selected", {"/rg", "R3", "/von", "01.03.2024"}, {"R3", "R4"}, 1},
+        {"all sent: no sign-in", {"/von", "01.03.2024", "/bis", "01.03.2024"}, {}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        S = Script{};
+        PostSome(S);
+        S.SentBefore = {"R2", "R3"};
+        std::vector<std::string> args = c.Args;
+        args.insert(args.end(), {"/mail", "/mandant", "M"});
+        const TBatchResult r = Run(args);
+        EXPECT_EQ(r.ExitCode, 0);
+        Lines mailed;
+        for (const std::string& call : S.Calls)
+            if (call.starts_with("mail M ")) mailed.push_back(call.substr(7));
+        EXPECT_EQ(mailed, c.Mailed);
+        EXPECT_EQ(std::count(S.Calls.begin(), S.Calls.end(), "sign in"), c.Mailed.empty() ? 0 : 1);
+        const Lines log = LogLines();
+        EXPECT_EQ(std::count(log.begin(), log.end(),
+                             "  R2 übersprungen: am 02.03.2024 12:00 bereits versendet (erneut mit /erneut)"),
+                  c.Skipped > 0 ? 1 : 0);
+        EXPECT_EQ(End, "Ende: " + std::to_string(c.Mailed.size()) + " erzeugt, " + std::to_string(c.Mailed.size()) +
+                           " versendet, " + std::to_string(c.Skipped) + " übersprungen, 0 Fehler, 0 mit Befund");
+    }
+}
+
+TEST_F(BatchRun, ResultFileHasOneLinePerDocument) {
+    PostSome(S);
+    S.SentBefore = {"R2"};
+    S.FailingInvoices = {"R3"};
+    const std::string csv = Dir.File("ergebnis.csv");
+    Run({"/rg", "A;\"1\"", "/von", "01.03.2024", "/mail", "/ergebnis", csv, "/mandant", "M"});
+    EXPECT_EQ(ReadFileBytes(csv), std::string(kUtf8Bom) +
+                                      "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n"
+                                      "\"A;\"\"1\"\"\";Rechnung;versendet;\"/aus/A;\"\"1\"\".pdf\";kunde@example.com;\r\n"
+                                      "R2;Rechnung;übersprungen;;;bereits versendet am 02.03.2024 12:00\r\n"
+                                      "R3;Rechnung;FEHLER;/aus/R3.pdf;;Anmeldung fehlgeschlagen\r\n"
+                                      "R4;Rechnung;versendet;/aus/R4.pdf;kunde@example.com;\r\n");
+
+    S = Script{};
+    S.FailingInvoices = {"B"};
+    Run({"/rg", "A", "/rg", "B", "/ergebnis", csv, "/mandant", "M"});
+    EXPECT_EQ(ReadFileBytes(csv), std::string(kUtf8Bom) +
+                                      "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n"
+                                      "A;Rechnung;erzeugt;/aus/A.pdf;;\r\n"
+                                      "B;Rechnung;FEHLER;;;Rechnung B nicht gefunden\r\n");
+
+    // A result file that cannot be written is a usage error: nothing is done.
+    S = Script{};
+    const TBatchResult r = Run({"/rg", "A", "/ergebnis", Dir.File("fehlt/ergebnis.csv")});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_TRUE(S.Calls.empty());
+}
+
+// Each line reaches the file when it is logged: a run killed in the middle leaves the
+// lines so far and no end line.
+TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
+    Lines seenDuringSecond;
+    TBatchSessionFactory factory = [&](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+        struct Peeking : FakeSession {
+            Peeking(Script& s, TSettings& settings, std::function<void()> peek) : FakeSession(s, settings), Peek(peek) {}
+            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+                if (no == "2") Peek();
+                return FakeSession::GenerateInvoicePdf(company, no, log);
+            }
+            std::function<void()> Peek;
+        };
+        return std::make_unique<Peeking>(S, settings, [&] { seenDuringSecond = AllLogLines(LogPath()); });
+    };
+    RunCommandLine({"/rg", "1", "/rg", "2", "/mandant", "M"}, factory);
+    ASSERT_EQ(seenDuringSecond.size(), 3u);
+    EXPECT_TRUE(seenDuringSecond[0].starts_with("Start Velkaro "));
+    EXPECT_EQ(seenDuringSecond[2], "Rechnung 1 erstellt");
+}
+
+// One run per settings file: a second one waits for the first, and gives up after the
+// wait with exit code 3, touching nothing.
+TEST_F(BatchRun, ASecondRunWaitsForTheLockThenGivesUp) {
+    std::optional<TFileLock> held(std::in_place, RunLockFilePath(Ini));
+    ASSERT_TRUE(held->Acquire(std::chrono::milliseconds(0)));
+    EXPECT_EQ(RunLockFilePath(Ini), Dir.File("velkaro.lock"));
+    WriteFileBytes(LogPath(), "Log des laufenden Laufs");
+
+    Lines notices;
+    TBatchOptions options;
+    options.LockWait = std::chrono::milliseconds(300);
+    options.Notice = [&](const std::string& line) { notices.push_back(line); };
+    const auto before = std::chrono::steady_clock::now();
+    TBatchResult r = RunCommandLine({"/rg", "1"}, Factory(), options);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_EQ(r.FatalError.rfind("Ein anderer Lauf mit denselben Einstellungen arbeitet seit über 0 s", 0), 0u)
+        << r.FatalError;
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(S.Calls.empty());
+    EXPECT_EQ(ReadFileBytes(LogPath()), "Log des laufenden Laufs");
+
+    // Free again: the next run works.
+    held.reset();
+    r = RunCommandLine({"/rg", "1"}, Factory(), options);
+    EXPECT_EQ(r.ExitCode, 0);
 }

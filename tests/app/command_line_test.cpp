@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "platform/text.h"
 
 using namespace velkaro;
 
@@ -8,9 +9,12 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+const TDateTime kToday = EncodeDate(2024, 3, 5);
+
 struct Case {
     const char* Name;
     Args In;
+    TRunMode Mode;
     Args InvoiceNos;
     std::optional<std::string> Company;
     std::optional<std::string> OutDir;
@@ -18,39 +22,39 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"empty", {}, {}, {}, {}, false, false, false},
+    {"empty: the window", {}, rmWindow, {}, {}, {}, false, false, false},
     {"two invoices and a company",
      {"/rg", "RE-100234", "/rg", "RE-100235", "/mandant", "Muster"},
-     {"RE-100234", "RE-100235"}, "Muster", {}, false, false, false},
-    {"switch without slash is no switch", {"/rg", "RE-100234", "xml"}, {"RE-100234"}, {}, {}, false, false, false},
-    {"slash and dash switches", {"/rg", "RE-100234", "/xml", "-MAIL"}, {"RE-100234"}, {}, {}, true, true, false},
-    {"upper-case /RG", {"/RG", "4711"}, {"4711"}, {}, {}, false, false, false},
-    {"dash form of rg is ignored", {"-rg", "4711"}, {}, {}, {}, false, false, false},
-    {"rg as last argument is ignored", {"/rg", "1", "/rg"}, {"1"}, {}, {}, false, false, false},
-    {"only a trailing rg", {"/mandant", "Muster", "/rg"}, {}, "Muster", {}, false, false, false},
-    {"duplicates kept in order", {"/rg", "4711", "/rg", "0815", "/rg", "4711"}, {"4711", "0815", "4711"}, {}, {},
-     false, false, false},
+     rmBatch, {"RE-100234", "RE-100235"}, "Muster", {}, false, false, false},
+    {"slash and dash switches", {"/rg", "RE-100234", "/xml", "-MAIL"}, rmBatch, {"RE-100234"}, {}, {}, true, true, false},
+    {"upper-case /RG", {"/RG", "4711"}, rmBatch, {"4711"}, {}, {}, false, false, false},
+    // No selection: the window opens and leaves the rest to the window toolkit.
+    {"dash form of rg selects nothing", {"-rg", "4711"}, rmWindow, {}, {}, {}, false, false, false},
+    {"company and mail alone open the window", {"/mandant", "Muster", "/mail"}, rmWindow, {}, {}, {}, false, false,
+     false},
+    {"layout switch", {"-Layout"}, rmWindow, {}, {}, {}, false, false, true},
+    {"unknown switches without a selection", {"/xmlx", "--xml", "/", "-", "xml"}, rmWindow, {}, {}, {}, false, false,
+     false},
+    // A number named twice (also in other letter case) is processed once.
+    {"duplicates once, first spelling kept", {"/rg", "4711", "/rg", "re-1", "/rg", "4711", "/rg", "RE-1"}, rmBatch,
+     {"4711", "re-1"}, {}, {}, false, false, false},
     {"later mandant and out win",
-     {"/mandant", "A", "/out", "/tmp/a", "/MANDANT", "B", "/Out", "/tmp/b"},
-     {}, "B", "/tmp/b", false, false, false},
-    {"rg consumes its value even when it reads /rg", {"/rg", "/rg", "X"}, {"/rg"}, {}, {}, false, false, false},
-    // The second scan steps one position at a time, so a value may itself be an option.
-    {"mandant takes /out as its value", {"/mandant", "/out", "X"}, {}, "/out", "X", false, false, false},
-    {"rg value is also seen by the second scan", {"/rg", "/mandant", "M"}, {"/mandant"}, "M", {}, false, false, false},
-    {"mandant as last argument is ignored", {"/rg", "1", "/mandant"}, {"1"}, {}, {}, false, false, false},
-    {"empty values are values", {"/rg", "", "/out", ""}, {""}, {}, "", false, false, false},
-    {"layout switch", {"-Layout"}, {}, {}, {}, false, false, true},
-    {"switch needs the exact name", {"/xmlx", "--xml", "/", "-", "xml"}, {}, {}, {}, false, false, false},
-    {"numbers taken exactly as typed", {"/rg", " re-1 "}, {" re-1 "}, {}, {}, false, false, false},
-    {"switch also counts as a value position", {"/rg", "/xml"}, {"/xml"}, {}, {}, true, false, false},
+     {"/rg", "1", "/mandant", "A", "/out", "/tmp/a", "/MANDANT", "B", "/Out", "/tmp/b"},
+     rmBatch, {"1"}, "B", "/tmp/b", false, false, false},
+    {"numbers are trimmed", {"/rg", " re-1 ", "/rg", "\tRE-2"}, rmBatch, {"re-1", "RE-2"}, {}, {}, false, false, false},
+    {"a number may start with a dash", {"/rg", "-RE24-19"}, rmBatch, {"-RE24-19"}, {}, {}, false, false, false},
+    {"a folder may start with a slash", {"/rg", "1", "/out", "/srv/rechnungen"}, rmBatch, {"1"}, {}, "/srv/rechnungen",
+     false, false, false},
+    {"layout beside a batch", {"/rg", "1", "-layout"}, rmBatch, {"1"}, {}, {}, false, false, true},
 };
 
 } // namespace
 
-TEST(CommandLine, ScansArgumentsExactly) {
+TEST(CommandLine, ReadsModesAndValues) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.Name);
-        const TCommandLine cmd = ParseCommandLine(c.In);
+        const TCommandLine cmd = ParseCommandLine(c.In, kToday);
+        EXPECT_EQ(cmd.Mode, c.Mode);
         EXPECT_EQ(cmd.InvoiceNos, c.InvoiceNos);
         EXPECT_EQ(cmd.Company, c.Company);
         EXPECT_EQ(cmd.OutDir, c.OutDir);
@@ -58,6 +62,106 @@ TEST(CommandLine, ScansArgumentsExactly) {
         EXPECT_EQ(cmd.Mail, c.Mail);
         EXPECT_EQ(cmd.Layout, c.Layout);
     }
+}
+
+// Every batch command line that cannot run as typed is refused, naming what is wrong.
+TEST(CommandLine, RefusesWhatItCannotRunAndNamesTheSwitch) {
+    struct Refusal {
+        Args In;
+        std::string Message;  // the start of the message
+    };
+    const Refusal cases[] = {
+        {{"/rg", "1", "/mial"}, "Unbekannter Schalter \"/mial\"."},
+        {{"/rg", "1", "/dryrun"}, "Unbekannter Schalter \"/dryrun\"."},
+        {{"/rg", "1", "--foo"}, "Unbekannter Schalter \"--foo\"."},
+        {{"-rg", "1", "/rg", "2"}, "Unbekannter Schalter \"-rg\"."},
+        {{"/rg", "RE-1", "xml"}, "Unerwartetes Argument \"xml\""},
+        {{"/rg"}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), er steht aber am Ende."},
+        {{"/rg", "1", "/mandant"}, "Der Schalter /mandant braucht einen Wert (Mandant), er steht aber am Ende."},
+        {{"/rg", "1", "/out"}, "Der Schalter /out braucht einen Wert (Ordner), er steht aber am Ende."},
+        {{"/rg", "1", "/out", ""}, "Der Schalter /out braucht einen Wert (Ordner), der Wert ist leer."},
+        {{"/rg", "1", "/out", "  "}, "Der Schalter /out braucht einen Wert (Ordner), der Wert ist leer."},
+        {{"/rg", ""}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), der Wert ist leer."},
+        {{"/rg", "/mail"}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), gefunden wurde der Schalter \"/mail\"."},
+        {{"/rg", "/rg", "X"}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), gefunden wurde der Schalter \"/rg\"."},
+        {{"/rg", "1", "/mandant", "/out", "X"}, "Der Schalter /mandant braucht einen Wert (Mandant), gefunden wurde"},
+        {{"/rg", "1", "/out", "-xml"}, "Der Schalter /out braucht einen Wert (Ordner), gefunden wurde der Schalter \"-xml\"."},
+        {{"/von", "32.01.2024"}, "Der Schalter /von erwartet ein Datum (TT.MM.JJJJ, heute oder gestern), nicht \"32.01.2024\"."},
+        {{"/bis", "morgen"}, "Der Schalter /bis erwartet ein Datum"},
+        {{"/von", "05.03.2024", "/bis", "04.03.2024"}, "Der Zeitraum ist leer: /von 05.03.2024 liegt nach /bis 04.03.2024."},
+        {{"/neu", "/erneut", "/mail"}, "Die Schalter /neu und /erneut schließen einander aus."},
+        {{"/von", "heute", "/erneut"}, "Der Schalter /erneut gilt nur zusammen mit /mail."},
+        {{"/gs", "GS-1"}, "Gutschriften (/gs)"},
+        {{"/ergebnis", "/mail", "/rg", "1"}, "Der Schalter /ergebnis braucht einen Wert (Datei)"},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(Join(c.In, " "));
+        std::string error;
+        try {
+            ParseCommandLine(c.In, kToday);
+            ADD_FAILURE() << "accepted";
+        } catch (const ECommandLineError& e) {
+            error = e.what();
+        }
+        EXPECT_TRUE(error.starts_with(c.Message)) << error;
+        EXPECT_TRUE(error.ends_with("Hilfe: velkaro --hilfe")) << error;
+    }
+}
+
+TEST(CommandLine, SelectionByDateAndTheBatchSwitches) {
+    const TCommandLine cmd = ParseCommandLine(
+        {"/von", "1.3.24", "/bis", "gestern", "/neu", "/ergebnis", "erg.csv", "/MANDANT", " Muster "}, kToday);
+    EXPECT_EQ(cmd.Mode, rmBatch);
+    EXPECT_EQ(cmd.DateFrom, EncodeDate(2024, 3, 1));
+    EXPECT_EQ(cmd.DateTo, EncodeDate(2024, 3, 4));
+    EXPECT_TRUE(cmd.OnlyNew);
+    EXPECT_TRUE(cmd.SelectsByDate());
+    EXPECT_EQ(cmd.ResultFile, "erg.csv");
+    EXPECT_EQ(cmd.Company, "Muster");
+
+    // "/neu" alone selects every document not yet sent; "/erneut" goes with "/mail".
+    for (const Args& args : {Args{"/neu"}, Args{"-NEU"}}) {
+        const TCommandLine onlyNew = ParseCommandLine(args, kToday);
+        EXPECT_EQ(onlyNew.Mode, rmBatch);
+        EXPECT_TRUE(onlyNew.SelectsByDate());
+    }
+    const TCommandLine resend = ParseCommandLine({"/von", "heute", "/mail", "/erneut"}, kToday);
+    EXPECT_TRUE(resend.Resend);
+    EXPECT_EQ(resend.DateFrom, kToday);
+    EXPECT_FALSE(ParseCommandLine({"/rg", "1"}, kToday).SelectsByDate());
+}
+
+TEST(CommandLine, GermanDates) {
+    struct DateCase {
+        const char* Text;
+        std::optional<TDateTime> Date;
+    };
+    const DateCase cases[] = {
+        {"05.03.2024", EncodeDate(2024, 3, 5)}, {"5.3.2024", EncodeDate(2024, 3, 5)}, {"5.3.24", EncodeDate(2024, 3, 5)},
+        {"29.02.2024", EncodeDate(2024, 2, 29)}, {"HEUTE", kToday},             {" gestern ", kToday - 1},
+        {"29.02.2023", std::nullopt},           {"2024-03-05", std::nullopt},    {"5.3.", std::nullopt},
+        {"05.03.20245", std::nullopt},          {"5.3.202", std::nullopt},       {"a.b.cccc", std::nullopt},
+        {"+5.3.2024", std::nullopt},            {"", std::nullopt},
+    };
+    for (const DateCase& c : cases) {
+        SCOPED_TRACE(c.Text);
+        EXPECT_EQ(ParseCommandLineDate(c.Text, kToday + 0.75), c.Date) << "the time of day of today is cut";
+    }
+}
+
+TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
+    for (const char* help : {"/?", "-h", "--hilfe", "--help", "--HELP"}) {
+        SCOPED_TRACE(help);
+        EXPECT_EQ(ParseCommandLine({"/rg", "1", "/mial", help}, kToday).Mode, rmHelp);
+    }
+    EXPECT_EQ(ParseCommandLine({"--version"}, kToday).Mode, rmVersion);
+    EXPECT_EQ(ParseCommandLine({"/rg", "--version"}, kToday).Mode, rmVersion);
+    // Every switch of the batch is explained, with exit codes and a cron line.
+    const std::string help = CommandLineHelp();
+    for (const char* item : {"/rg", "/von", "/bis", "/neu", "/mandant", "/out", "/xml", "/mail", "/erneut", "/ergebnis",
+                             "/layout", "--hilfe", "--version", "heute", "gestern", "0  alles erledigt",
+                             "1  einzelne", "2  Aufruf", "3  der Lauf", "0 2 * * *"})
+        EXPECT_NE(help.find(item), std::string::npos) << item;
 }
 
 TEST(CommandLine, HasSwitchIgnoresCaseOnly) {

@@ -43,7 +43,7 @@ protected:
                               " " + ShellQuoted(test::VelkaroProgram());
         for (const std::string& arg : args) command += " " + ShellQuoted(arg);
         ExitCode = test::RunCommand(command, Output);
-        Log = test::ReadBatchLog(Dir.File("velkaro.log"));
+        Log = test::BatchLogBody(test::ReadBatchLog(Dir.File("velkaro.log")));
     }
     static std::vector<std::string> InvoiceArgs(const std::vector<std::string>& numbers) {
         std::vector<std::string> args;
@@ -156,7 +156,8 @@ TEST_F(ProductionBatch, OddNumbersGetSafeNamesInARelativeFolderOfTheDefaultCompa
     EXPECT_THAT(results[3], StartsWith("-RE24-19 erzeugt: relativ/aus/Rechnung_-RE24-19.pdf  ("));
     EXPECT_THAT(results[4], StartsWith(long199 + " erzeugt: relativ/aus/Rechnung_" + long199 + ".pdf  ("));
     EXPECT_FALSE(DirectoryExists(Out)) << "/out replaces the folder of the settings";
-    EXPECT_THAT(Files(Dir.Path()), ElementsAre("relativ", "velkaro.ini", "velkaro.log"));  // no XML without /xml
+    // No XML without /xml; the lock file of the runs stays beside the settings.
+    EXPECT_THAT(Files(Dir.Path()), ElementsAre("relativ", "velkaro.ini", "velkaro.lock", "velkaro.log"));
 }
 
 TEST_F(ProductionBatch, SettingsInWindows1252AreReadAndSaidSoInTheLog) {

@@ -18,6 +18,7 @@ namespace velkaro {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using test::ShellQuoted;
@@ -113,6 +114,10 @@ TEST_F(CheckedBatch, ProductionNamesTheBrokenRulesAndWritesEveryPdf) {
             EXPECT_THAT(Log[i + 1], StartsWith("RE24-0002 erzeugt: "));
         }
     EXPECT_EQ(LinesWith(" erzeugt: ").size(), all.size());
+    // Findings do not fail a production run; the end line counts the invoices that have them.
+    EXPECT_THAT(LinesWith("Ende: "), ElementsAre(EndsWith("Ende: " + std::to_string(all.size()) +
+                                                          " erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, "
+                                                          "2 mit Befund")));
     for (const std::string& no : all) EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + no + ".pdf"))) << no;
     EXPECT_TRUE(fake.Requests().empty());
 }
@@ -130,6 +135,7 @@ TEST_F(CheckedBatch, MailingRefusesExactlyTheBrokenInvoices) {
                             StartsWith("FEHLER Versand RE24-0002: E-Rechnung verletzt EN 16931 (BR-CL-14) \u2013 "
                                        "Ländercode „XY“ des Käufers")));
     EXPECT_EQ(LinesWith("per E-Mail versendet").size(), 2u);
+    EXPECT_THAT(LinesWith("Ende: "), ElementsAre(EndsWith(", 2 versendet, 0 übersprungen, 2 Fehler, 2 mit Befund")));
     EXPECT_THAT(SentStatuses(),
                 ElementsAre("RE24-0001 FEHLER", "RE24-0002 FEHLER", "RE24-0003 OK", "RE24-0005 OK"));
     EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_RE24-0001.pdf"))) << "the PDF is still produced";

@@ -100,7 +100,7 @@ protected:
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         Stderr = ReadFileBytes(Dir.File("stderr.txt"));
-        Log = test::ReadBatchLog(ChangeFileExt(Ini, ".log"));
+        Log = test::BatchLogBody(test::ReadBatchLog(ChangeFileExt(Ini, ".log")));
     }
     void Run(const std::vector<std::string>& args) { Finish(Start(args)); }
 
@@ -114,6 +114,20 @@ protected:
         for (const std::string& line : Log)
             if (line.find(text) != std::string::npos) out.push_back(line);
         return out;
+    }
+    // Copies of RE24-0001 (posted 04.03.2024) numbered K0001 …, for long runs.
+    void AddCopiesOfRE24_0001(int count) {
+        RunSql(Db, "CREATE TEMP TABLE n(i);"
+                   "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(count) +
+                   ") INSERT INTO n SELECT i FROM c;"
+                   "CREATE TEMP TABLE h AS SELECT x.*, n.i AS copy FROM \"Muster GmbH$Sales Invoice Header\" x, n "
+                   "WHERE x.[No_] = 'RE24-0001';"
+                   "UPDATE h SET [No_] = printf('K%04d', copy); ALTER TABLE h DROP COLUMN copy;"
+                   "INSERT INTO \"Muster GmbH$Sales Invoice Header\" SELECT * FROM h;"
+                   "CREATE TEMP TABLE l AS SELECT x.*, n.i AS copy FROM \"Muster GmbH$Sales Invoice Line\" x, n "
+                   "WHERE x.[Document No_] = 'RE24-0001';"
+                   "UPDATE l SET [Document No_] = printf('K%04d', copy); ALTER TABLE l DROP COLUMN copy;"
+                   "INSERT INTO \"Muster GmbH$Sales Invoice Line\" SELECT * FROM l;");
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
@@ -173,7 +187,8 @@ TEST_F(HardenedBatch, NumbersWithTheSameFileNameLeaveTheFirstFileAlone) {
     Run({"/rg", "RE/2024/17", "/rg", "RE:2024:17", "/rg", "RE/2024/17", "/xml"});
 
     EXPECT_EQ(ExitCode, 1) << Stderr;
-    EXPECT_THAT(Lines(" erzeugt: "), ElementsAre(StartsWith("RE/2024/17 erzeugt: "), StartsWith("RE/2024/17 erzeugt: ")));
+    // The number named twice is produced once.
+    EXPECT_THAT(Lines(" erzeugt: "), ElementsAre(StartsWith("RE/2024/17 erzeugt: ")));
     EXPECT_THAT(Lines("FEHLER"), ElementsAre("FEHLER RE:2024:17: Rechnung RE:2024:17 ergibt denselben Dateinamen wie "
                                              "Rechnung RE/2024/17 aus diesem Lauf; " +
                                              Out + "/Rechnung_RE_2024_17.pdf wird nicht überschrieben"));
@@ -204,6 +219,8 @@ TEST_F(HardenedBatch, StopSignalFinishesTheCurrentInvoiceAndEndsTheLog) {
         int Signal;
         int ExitCode;
     };
+    constexpr int kCopies = 400;
+    AddCopiesOfRE24_0001(kCopies);
     for (const Case c : {Case{SIGTERM, 143}, Case{SIGINT, 130}}) {
         SCOPED_TRACE(c.Signal);
         fs::remove_all(Out);
@@ -213,10 +230,10 @@ TEST_F(HardenedBatch, StopSignalFinishesTheCurrentInvoiceAndEndsTheLog) {
         WriteFileBytes(stale, std::string(100000, 'x'));
         fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(1));
 
-        const std::vector<std::string> numbers = test::DemoInvoiceNumbers(Db, "Muster GmbH");
-        std::vector<std::string> all;
-        for (int round = 0; round < 20; ++round) all.insert(all.end(), numbers.begin(), numbers.end());
-        const pid_t pid = Start(InvoiceArgs(all));
+        // A long run: the demo invoices and 400 copies of RE24-0001, selected by date.
+        const size_t total = test::DemoInvoiceNumbers(Db, "Muster GmbH").size();
+        ASSERT_GT(total, static_cast<size_t>(kCopies));
+        const pid_t pid = Start({"/von", "01.01.2000", "/bis", "31.12.2099"});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         auto finishedPdfs = [&] {
             const std::vector<std::string> names = Files();
@@ -234,9 +251,9 @@ TEST_F(HardenedBatch, StopSignalFinishesTheCurrentInvoiceAndEndsTheLog) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(Log.back(), m, stopped)) << Log.back();
         const size_t done = std::stoul(m[1]);
-        EXPECT_EQ(std::stoul(m[2]), all.size());
+        EXPECT_EQ(std::stoul(m[2]), total);
         EXPECT_GE(done, 2u);
-        EXPECT_LT(done, all.size());
+        EXPECT_LT(done, total);
         EXPECT_EQ(Lines(" erzeugt: ").size(), done) << "every invoice begun was finished";
         EXPECT_THAT(Lines("FEHLER"), IsEmpty());
         EXPECT_EQ(Lines("Abgebrochen").size(), 1u);
@@ -248,6 +265,76 @@ TEST_F(HardenedBatch, StopSignalFinishesTheCurrentInvoiceAndEndsTheLog) {
             EXPECT_TRUE(pdf.starts_with("%PDF-") && Trim(pdf.substr(pdf.size() - 8)).ends_with("%%EOF")) << name;
         }
     }
+}
+
+// A run killed outright (SIGKILL) leaves every line it wrote and no end line, so the log
+// shows that it did not finish; the run before it is kept as velkaro.log.1.
+TEST_F(HardenedBatch, AKilledRunLeavesALogThatShowsItDidNotFinish) {
+    Run({"/rg", "RE24-0002"});
+    ASSERT_EQ(ExitCode, 0) << Stderr;
+    AddCopiesOfRE24_0001(300);
+    const std::string log = ChangeFileExt(Ini, ".log");
+    const pid_t pid = Start({"/von", "04.03.2024", "/bis", "04.03.2024"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto producedLines = [&] {
+        const std::string text = FileExists(log) ? ReadFileBytes(log) : "";
+        size_t n = 0;
+        for (size_t at = text.find(" erzeugt: "); at != std::string::npos; at = text.find(" erzeugt: ", at + 1)) ++n;
+        return n;
+    };
+    while (producedLines() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+    const std::vector<std::string> lines = test::ReadBatchLog(log);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_THAT(lines.front(), StartsWith("Start Velkaro "));
+    // RE24-0001, its copies with odd numbers and the 300 new ones.
+    EXPECT_THAT(lines[1], ::testing::MatchesRegex("  Auswahl: 3[0-9][0-9] Rechnungen, Buchungsdatum 04.03.2024 bis "
+                                                  "04.03.2024"));
+    EXPECT_LT(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find(" erzeugt: ") != std::string::npos; }),
+              300);
+    for (const std::string& line : lines) EXPECT_FALSE(line.starts_with("Ende: ")) << line;
+    const std::vector<std::string> before = test::ReadBatchLog(log + ".1");
+    ASSERT_FALSE(before.empty());
+    EXPECT_THAT(before.back(), StartsWith("Ende: 1 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, "));
+}
+
+// Two runs with the same settings at once: the second waits for the first, and both
+// logs are complete (the first one as velkaro.log.1).
+TEST_F(HardenedBatch, TwoRunsAtOnceTakeTurns) {
+    const pid_t first = Start({"/von", "01.03.2024", "/bis", "31.03.2024"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t second = Start({"/rg", "RE24-0014"});
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status));
+    const int firstExit = WEXITSTATUS(status);
+    Finish(second);
+    EXPECT_EQ(ExitCode, 0) << Stderr;
+
+    const std::vector<std::string> newer = test::ReadBatchLog(ChangeFileExt(Ini, ".log"));
+    const std::vector<std::string> older = test::ReadBatchLog(ChangeFileExt(Ini, ".log") + ".1");
+    ASSERT_FALSE(newer.empty());
+    ASSERT_FALSE(older.empty());
+    // Whichever ran first, each log holds one whole run.
+    const std::vector<std::string>& month = older[0].find("Buchungsdatum") != std::string::npos ? older : newer;
+    const std::vector<std::string>& one = &month == &older ? newer : older;
+    EXPECT_THAT(month.front(), HasSubstr("Auswahl Buchungsdatum 01.03.2024 bis 31.03.2024; erzeugen"));
+    // The end line counts what the lines above it say.
+    const auto count = [&](const std::string& text) {
+        return std::count_if(month.begin(), month.end(),
+                             [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_GE(count(" erzeugt: "), 13);
+    EXPECT_EQ(month.back(), "Ende: " + std::to_string(count(" erzeugt: ")) + " erzeugt, 0 versendet, 0 übersprungen, " +
+                                std::to_string(count("FEHLER ")) + " Fehler, 0 mit Befund");
+    EXPECT_EQ(firstExit, count("FEHLER ") > 0 ? 1 : 0);
+    EXPECT_THAT(one.front(), HasSubstr("Auswahl Rechnung RE24-0014; erzeugen"));
+    EXPECT_THAT(one.back(), StartsWith("Ende: 1 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, "));
 }
 
 } // namespace

@@ -40,7 +40,7 @@ protected:
         std::string output;
         ExitCode = test::RunCommand(command, output);
         Results.clear();
-        for (const std::string& line : test::ReadBatchLog(Dir.File("velkaro.log")))
+        for (const std::string& line : test::BatchLogBody(test::ReadBatchLog(Dir.File("velkaro.log"))))
             if (!line.starts_with("  ")) Results.push_back(line);
     }
     std::string Pdf(const std::string& no) const { return Out + "/Rechnung_" + no + ".pdf"; }

@@ -37,7 +37,7 @@ protected:
         const int status = std::system(("'" + test::VelkaroProgram() + "' " + args + " >/dev/null 2>'" + err + "'").c_str());
         ExitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         Stderr = FileExists(err) ? ReadFileBytes(err) : "";
-        BatchLog = test::ReadBatchLog(Dir.File("velkaro.log"));
+        BatchLog = test::BatchLogBody(test::ReadBatchLog(Dir.File("velkaro.log")));
         SentLog.clear();
         for (const std::string& line : test::ReadCrLfLines(Dir.File("velkaro.versand.csv")))
             SentLog.push_back(Split(line, ';'));
@@ -146,30 +146,35 @@ TEST_F(MailBatch, IncompleteGraphSettingsStopBeforeTheFirstInvoice) {
     WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), std::string("ClientID=") + test::kFakeClientId, "ClientID="));
     Run("/rg RE24-0001 /rg RE24-0002 /mail");
 
-    EXPECT_EQ(ExitCode, 1);
+    EXPECT_EQ(ExitCode, 2) << "a settings error";
     EXPECT_THAT(Stderr, HasSubstr("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender)."));
     EXPECT_TRUE(fake.Requests().empty());
-    EXPECT_TRUE(BatchLog.empty()) << "no invoice was touched";
+    // No invoice was touched; the log says why.
+    EXPECT_THAT(BatchLog, ElementsAre("FEHLER: E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, "
+                                      "Absender)."));
     EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
     EXPECT_FALSE(DirectoryExists(Out));
     EXPECT_FALSE(FileExists(Dir.File("velkaro.versand.csv")));
 }
 
-TEST_F(MailBatch, WrongSecretFailsEveryInvoiceAtSignInWithoutShowingIt) {
+// The sign-in is checked once before the first mail: a wrong secret ends the run with
+// exit code 3 instead of failing every invoice.
+TEST_F(MailBatch, WrongSecretEndsTheRunAtTheSignInWithoutShowingIt) {
     const std::string wrong = "Falsches-Secret-42!";
     TFakeGraphService fake;
     test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
     WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), test::kFakeSecret, wrong));
     Run("/rg RE24-0001 /rg RE24-0002 /mail");
 
-    EXPECT_EQ(ExitCode, 1);
-    EXPECT_THAT(Stderr, HasSubstr("2 Rechnung(en) fehlgeschlagen"));
+    EXPECT_EQ(ExitCode, 3);
     const std::string error =
         "Anmeldung bei Microsoft 365 fehlgeschlagen (401): invalid_client: AADSTS7000215: Invalid client secret provided.";
-    EXPECT_THAT(ResultLines(), ElementsAre("FEHLER Versand RE24-0001: " + error, "FEHLER Versand RE24-0002: " + error));
-    EXPECT_EQ(Statuses(), (std::vector<std::string>{"FEHLER", "FEHLER"}));
-    EXPECT_EQ(SentLog[1][5], error);
+    EXPECT_THAT(Stderr, HasSubstr("Velkaro: " + error));
+    EXPECT_THAT(ResultLines(), ElementsAre("FEHLER: " + error));
+    EXPECT_TRUE(Statuses().empty()) << "no invoice was mailed or tried";
+    EXPECT_EQ(fake.TokenRequests(), 1);
     EXPECT_TRUE(fake.Mails().empty());
+    EXPECT_FALSE(DirectoryExists(Out)) << "nothing produced";
     const std::string traces = Traces();
     EXPECT_THAT(traces, Not(HasSubstr(wrong)));
     EXPECT_THAT(traces, Not(HasSubstr(UrlEncodeComponent(wrong))));
@@ -209,10 +214,10 @@ TEST_F(MailBatch, HttpsWithTheCertificatesOfTheSettings) {
 
     test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());  // without the certificate
     Run("/rg RE24-0001 /mail");
-    EXPECT_EQ(ExitCode, 1);
+    EXPECT_EQ(ExitCode, 3) << "the sign-in fails";
     EXPECT_EQ(fake.Mails().size(), 1u) << "nothing reaches an untrusted server";
     ASSERT_EQ(ResultLines().size(), 1u);
-    EXPECT_THAT(ResultLines()[0], HasSubstr("FEHLER Versand RE24-0001: "));
+    EXPECT_THAT(ResultLines()[0], ::testing::StartsWith("FEHLER: Anmeldung bei Microsoft 365 fehlgeschlagen"));
 }
 
 } // namespace

@@ -76,6 +76,16 @@ std::vector<std::string> ReadBatchLog(const std::string& file) {
     return lines;
 }
 
+std::vector<std::string> BatchLogBody(std::vector<std::string> lines) {
+    if (lines.empty() || !lines.front().starts_with("Start Velkaro ")) {
+        ADD_FAILURE() << "no start line";
+        return lines;
+    }
+    lines.erase(lines.begin());
+    if (!lines.empty() && lines.back().starts_with("Ende: ")) lines.pop_back();
+    return lines;
+}
+
 std::string ShellQuoted(const std::string& s) { return "'" + ReplaceAll(s, "'", "'\\''") + "'"; }
 
 std::string RunSqlite(const std::string& database, const std::string& sql) {

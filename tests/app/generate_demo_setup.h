@@ -48,6 +48,10 @@ std::vector<std::string> ReadCrLfLines(const std::string& file);
 // byte-order mark, every line ends with CR LF and begins with "yyyy-mm-dd hh:nn:ss ".
 std::vector<std::string> ReadBatchLog(const std::string& file);
 
+// The lines between the start line "Start Velkaro …" (checked) and the end line
+// "Ende: …" (when there is one: a killed run has none).
+std::vector<std::string> BatchLogBody(std::vector<std::string> lines);
+
 // Single-quoted for the shell.
 std::string ShellQuoted(const std::string& s);
 

@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/files.h"
@@ -52,7 +53,7 @@ protected:
 
 #ifndef VELKARO_WITH_UI
 TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
-    for (const char* args : {"", "-layout", "/mandant Muster", "/rg", "-rg 4711"}) {
+    for (const char* args : {"", "-layout", "/mandant Muster", "-rg 4711"}) {
         SCOPED_TRACE(args);
         RunResult r = RunProgram(Dir, args);
         EXPECT_EQ(r.ExitCode, 2);
@@ -66,7 +67,7 @@ TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
 // instead of failing inside the window toolkit.
 TEST_F(Program, WithoutInvoicesAndWithoutADisplayItExplainsTheBatch) {
     ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
-    for (const char* args : {"", "-layout", "/mandant Muster", "/rg", "-rg 4711"}) {
+    for (const char* args : {"", "-layout", "/mandant Muster", "-rg 4711"}) {
         SCOPED_TRACE(args);
         RunResult r = RunProgram(Dir, args);
         EXPECT_EQ(r.ExitCode, 2);
@@ -80,7 +81,7 @@ TEST_F(Program, WithoutInvoicesAndWithoutADisplayItExplainsTheBatch) {
 TEST_F(Program, BatchRunNeedsNoDisplay) {
     ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
     RunResult r = RunProgram(Dir, "/rg 4711");
-    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.ExitCode, 3) << "no database";
     EXPECT_EQ(r.Stderr.find("Bildschirm"), std::string::npos) << r.Stderr;
     EXPECT_EQ(r.Stderr.find("qt."), std::string::npos) << r.Stderr;
     EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
@@ -88,14 +89,17 @@ TEST_F(Program, BatchRunNeedsNoDisplay) {
 #endif
 
 // Without a settings file the database is the default SQL Server, which is not there:
-// the batch (not the designer) runs, ends at the default company with the driver's
-// error and still writes its (empty) log.
+// the batch (not the designer) runs and ends once, before the first invoice, with one
+// German message and exit code 3, in the log as well.
 TEST_F(Program, BatchRunWithUnreachableDatabaseEndsWithItsError) {
-    RunResult r = RunProgram(Dir, "/rg 4711 -layout");
-    EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Stderr.rfind("Velkaro: ", 0), 0u) << r.Stderr;
-    EXPECT_GT(r.Stderr.size(), std::string("Velkaro: \n").size()) << r.Stderr;
+    RunResult r = RunProgram(Dir, "/rg 4711 /rg 4712 /rg 4713 -layout");
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_EQ(r.Stderr.rfind("Velkaro: Die Datenbank ist nicht erreichbar: ", 0), 0u) << r.Stderr;
+    EXPECT_EQ(std::count(r.Stderr.begin(), r.Stderr.end(), '\n'), 1) << r.Stderr;
     EXPECT_EQ(r.Stderr.find("Benutzeroberfläche"), std::string::npos) << r.Stderr;
     ASSERT_TRUE(FileExists(Dir.File("velkaro.log")));
-    EXPECT_EQ(ReadFileBytes(Dir.File("velkaro.log")), kUtf8Bom);
+    const std::string log = ReadFileBytes(Dir.File("velkaro.log"));
+    EXPECT_NE(log.find(" FEHLER: Die Datenbank ist nicht erreichbar: "), std::string::npos) << log;
+    EXPECT_EQ(log.find("FEHLER 47"), std::string::npos) << "no invoice was tried: " << log;
+    EXPECT_NE(log.find(" Ende: 0 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund\r\n"), std::string::npos);
 }

@@ -1,4 +1,6 @@
 // Invoice search on the demo company and on small fixtures.
+#include <algorithm>
+
 #include "nav_backend_fixture.h"
 
 #include "platform/error.h"
@@ -117,6 +119,13 @@ TEST_P(NavSearch, ManyInvoicesSameDayNumbersAndNoLines) {
     ASSERT_EQ(limited.size(), 1000u);
     EXPECT_EQ(limited.front().No, "V01500");
     EXPECT_EQ(limited.back().No, "V00501");
+    // A batch selection reads every row, in the same order.
+    auto all = FNav->Search("X]'$ Y", "", EncodeDate(2000, 1, 1), EncodeDate(2023, 12, 31), TNavData::rlNone);
+    ASSERT_EQ(all.size(), 1500u);
+    EXPECT_EQ(all.front().No, "V01500");
+    EXPECT_EQ(all.back().No, "V00001");
+    EXPECT_TRUE(std::equal(limited.begin(), limited.end(), all.begin(),
+                           [](const TInvoiceListItem& a, const TInvoiceListItem& b) { return a.No == b.No; }));
 }
 
 TEST_P(NavSearch, UnknownCompanyIsAnError) {

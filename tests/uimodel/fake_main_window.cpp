@@ -42,4 +42,10 @@ TProducedInvoice FakeInvoiceProducer::GenerateInvoicePdf(const std::string& comp
     return TProducedInvoice{pdf, findings == Findings.end() ? TCheckFindings() : findings->second};
 }
 
+std::unique_ptr<TFileLock> FakeInvoiceProducer::LockRun() {
+    ++Locks;
+    if (!LockError.empty()) throw Exception(LockError);
+    return nullptr;
+}
+
 } // namespace velkaro::test

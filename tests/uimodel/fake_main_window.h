@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "uimodel/invoice_producer.h"
 #include "uimodel/invoice_source.h"
 #include "uimodel/main_view.h"
@@ -86,6 +87,9 @@ public:
     std::map<std::string, std::string> Failures;  // invoice number -> error message
     std::map<std::string, TCheckFindings> Findings;  // invoice number -> check findings
     std::function<void(const std::string&)> OnGenerate;
+    std::unique_ptr<TFileLock> LockRun() override;
+    std::string LockError;  // LockRun raises it when not empty
+    int Locks = 0;          // LockRun calls
 
     std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones
 };

@@ -272,6 +272,24 @@ TEST_F(MainPresenterTest, GenerateAsksForAMarkFirst) {
     EXPECT_EQ(Window.RunStateUpdates, 0);
 }
 
+// A batch run with the same settings holds the run lock: the window says so and
+// produces nothing; it asks for the lock only when it produces.
+TEST_F(MainPresenterTest, GenerateWaitsForNoBatchRunAndSaysWhenOneWorks) {
+    SearchFinds({"RE1", "RE2"});
+    EXPECT_EQ(Producer.Locks, 0);
+    Presenter->Invoices().SetChecked(0, true);
+    Producer.LockError = "Ein Stapellauf mit denselben Einstellungen arbeitet gerade";
+    Presenter->DoGenerate();
+    EXPECT_EQ(Window.Errors, (Strings{"Ein Stapellauf mit denselben Einstellungen arbeitet gerade"}));
+    EXPECT_TRUE(Producer.Produced.empty());
+    EXPECT_EQ(Presenter->RunKind(), rkNone);
+
+    Producer.LockError.clear();
+    Presenter->DoGenerate();
+    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1"}));
+    EXPECT_EQ(Producer.Locks, 2);
+}
+
 TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     SearchFinds({"RE1", "RE2", "RE3"});
     Presenter->Invoices().SetChecked(0, true);

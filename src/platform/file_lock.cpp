@@ -1,0 +1,46 @@
+#include "platform/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace velkaro {
+
+TFileLock::TFileLock(const std::string& path) : FPath(path) {
+    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (FFd < 0)
+        throw Exception(OsErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));
+}
+
+TFileLock::~TFileLock() {
+    if (FFd >= 0)
+        ::close(FFd);  // closing releases the lock
+}
+
+bool TFileLock::Acquire(std::chrono::milliseconds wait, const std::function<void()>& onWait) {
+    using TClock = std::chrono::steady_clock;
+    const TClock::time_point until = TClock::now() + wait;
+    bool told = false;
+    for (;;) {
+        if (::flock(FFd, LOCK_EX | LOCK_NB) == 0)
+            return FHeld = true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            throw Exception(OsErrorMessage("Sperrdatei \"" + FPath + "\" kann nicht gesperrt werden", errno));
+        if (TClock::now() >= until)
+            return false;
+        if (!told && onWait) {
+            told = true;
+            onWait();
+        }
+        // Polling keeps the wait bounded without a timer signal.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+} // namespace velkaro
