@@ -344,8 +344,11 @@ TEST(InvoicePdfTools, DemoInvoicesPassFacturXCheckCarryTheirXmlAndReadAsExpected
         std::vector<std::string> texts = {d.Invoice.BillTo.Name, d.Invoice.BillTo.City};
         for (const TInvLine& line : d.Invoice.Lines)
             texts.push_back(IsTextLine(line) ? LineText(line) : JoinNonEmpty({line.Description, line.Description2}, " "));
-        for (const std::string& text : texts)
-            if (!Trim(text).empty()) EXPECT_NE(raw.find(Trim(text)), std::string::npos) << d.Invoice.No << ": " << text;
+        for (const std::string& text : texts) {
+            if (!Trim(text).empty()) {
+                EXPECT_NE(raw.find(Trim(text)), std::string::npos) << d.Invoice.No << ": " << text;
+            }
+        }
     }
     const std::string unicode = textOf("RE24-0016");
     for (const char* text : {"Zakład Gastronomiczny „Źródło” Sp. z o.o.", "ul. Piotrkowska 104", "90-926 Łódź",
