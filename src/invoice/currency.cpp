@@ -1,7 +1,7 @@
 #include "invoice/currency.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -18,8 +18,9 @@ Currency Currency::FromDouble(double value) {
     // shortest decimal form (15 significant digits), as a reader of the number would.
     if (std::fabs(std::fabs(scaled - std::trunc(scaled)) - 0.5L) < 1e-6L) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.15g", value);
-        if (auto parsed = TryParse(buf)) return *parsed;
+        // to_chars, unlike printf, writes a point whatever the process locale.
+        const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+        if (auto parsed = TryParse(std::string_view(buf, written.ptr - buf))) return *parsed;
     }
     if (std::fabs(rounded) > static_cast<long double>(std::numeric_limits<int64_t>::max()))
         throw Exception("Geldbetrag außerhalb des darstellbaren Bereichs.");

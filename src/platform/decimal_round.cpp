@@ -1,16 +1,18 @@
 #include "platform/decimal_round.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace velkaro {
 
 TDecimalDigits RoundDecimalDigits(double value, int decimals) {
-    // 15 significant digits as "d.dddddddddddddde+XX".
+    // 15 significant digits as "d.dddddddddddddde+XX"; to_chars ignores the process
+    // locale, which a window toolkit may have set to one with a decimal comma.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
+    *written.ptr = '\0';
     std::string digits;
     for (const char* p = buf; *p && *p != 'e'; ++p)
         if (*p != '.') digits += *p;

@@ -6,6 +6,7 @@
 #include "invoice/currency.h"
 #include "platform/datetime.h"
 #include "platform/error.h"
+#include "support/test_support.h"
 
 using namespace velkaro;
 
@@ -24,6 +25,16 @@ TEST(Currency, ParsesDecimalTextAndRoundsHalfAwayFromZero) {
     for (const char* bad : {"", "-", ".", "1,5", "1.2.3", "abc", "1e5", "99999999999999999999"})
         EXPECT_FALSE(Currency::TryParse(bad)) << bad;
     EXPECT_THROW(Currency::Parse("x"), Exception);
+}
+
+// Ties are judged on the number's decimal form, which must not depend on a decimal
+// comma of the process locale (the desktop's toolkit sets the user's locale).
+TEST(Currency, FromDoubleJudgesTiesAlikeInAGermanProcessLocale) {
+    test::GermanLocale german;
+    if (!german.Installed()) VELKARO_SKIP_UNLESS_CI() << "Gebietsschema de_DE.UTF-8 fehlt (scripts/install-deps.sh)";
+    EXPECT_EQ(Currency::FromDouble(1.00005).Raw(), 10001);
+    EXPECT_EQ(Currency::FromDouble(-2.50005).Raw(), -25001);
+    EXPECT_EQ(Currency::FromDouble(0.00015).Raw(), 2);
 }
 
 TEST(Currency, FromDoubleRoundsAtFourDecimals) {

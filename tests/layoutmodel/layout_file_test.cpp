@@ -299,14 +299,15 @@ TEST(LayoutFile, TypedBackslashNReadsBackAsLineBreak) {
 TEST(LayoutFile, NumbersAreWrittenWithAPointWhateverTheLocale) {
     TempFolder dir;
     const std::string file = dir.File("v.layout.ini");
-    const char* old = std::setlocale(LC_ALL, nullptr);
-    const std::string saved = old ? old : "C";
-    // A locale with a decimal comma, when the machine has one.
-    const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    TLayout layout;
-    layout.SetDefaults("");
-    layout.SaveToFile(file);
-    std::setlocale(LC_ALL, saved.c_str());
+    bool german = false;
+    {
+        // A locale with a decimal comma, when the machine has one.
+        test::GermanLocale locale;
+        german = locale.Installed();
+        TLayout layout;
+        layout.SetDefaults("");
+        layout.SaveToFile(file);
+    }
     const std::string text = ReadFileBytes(file);
     EXPECT_NE(text.find("Y=45.5\r\n"), std::string::npos) << "german locale: " << german;
     EXPECT_NE(text.find("Schriftgroesse=8.5\r\n"), std::string::npos);

@@ -1,22 +1,33 @@
 #include <gtest/gtest.h>
 
 #include "pdf/pdf_format.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
 
+struct NumberCase {
+    double value;
+    const char* expected;
+};
+constexpr NumberCase kNumberCases[] = {
+    {10, "10"},         {20 * 72 / 25.4, "56.693"}, {0.5, "0.5"},           {128 / 255.0, "0.502"},
+    {0, "0"},           {-0.0, "0"},                {-12.5, "-12.5"},       {1.0005, "1.001"},
+    {0.0004, "0"},      {-0.0004, "0"},             {0.9996, "1"},          {999.9999, "1000"},
+    {841.89, "841.89"}, {595.28, "595.28"},         {1234567.25, "1234567.25"}, {1e20, "100000000000000000000"},
+    {0.001, "0.001"},   {-56.69291, "-56.693"},
+};
+
 TEST(PdfFormat, NumbersHaveAtMostThreeDecimals) {
-    struct Case {
-        double value;
-        const char* expected;
-    } cases[] = {
-        {10, "10"},         {20 * 72 / 25.4, "56.693"}, {0.5, "0.5"},           {128 / 255.0, "0.502"},
-        {0, "0"},           {-0.0, "0"},                {-12.5, "-12.5"},       {1.0005, "1.001"},
-        {0.0004, "0"},      {-0.0004, "0"},             {0.9996, "1"},          {999.9999, "1000"},
-        {841.89, "841.89"}, {595.28, "595.28"},         {1234567.25, "1234567.25"}, {1e20, "100000000000000000000"},
-        {0.001, "0.001"},   {-56.69291, "-56.693"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
+    for (const NumberCase& c : kNumberCases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
+}
+
+// The desktop's toolkit puts the process into the user's locale: a decimal comma there
+// must not reach the page description.
+TEST(PdfFormat, NumbersKeepThePointInAGermanProcessLocale) {
+    test::GermanLocale german;
+    if (!german.Installed()) VELKARO_SKIP_UNLESS_CI() << "Gebietsschema de_DE.UTF-8 fehlt (scripts/install-deps.sh)";
+    for (const NumberCase& c : kNumberCases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
 }
 
 TEST(PdfFormat, GlyphOperandIsHex) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,14 @@
 namespace fs = std::filesystem;
 
 namespace velkaro::test {
+
+GermanLocale::GermanLocale() {
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    FSaved = old ? old : "C";
+    FInstalled = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+GermanLocale::~GermanLocale() { std::setlocale(LC_ALL, FSaved.c_str()); }
 
 TempFolder::TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "velkaro-test-XXXXXX").string();

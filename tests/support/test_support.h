@@ -7,6 +7,22 @@
 
 namespace velkaro::test {
 
+// The whole process in the German locale (decimal comma), as a window toolkit sets it
+// from the user's environment; the previous locale comes back at the end of the scope.
+// Installed() is false when the machine has no German locale.
+class GermanLocale {
+public:
+    GermanLocale();
+    ~GermanLocale();
+    GermanLocale(const GermanLocale&) = delete;
+    GermanLocale& operator=(const GermanLocale&) = delete;
+    bool Installed() const { return FInstalled; }
+
+private:
+    std::string FSaved;
+    bool FInstalled = false;
+};
+
 // A fresh folder below the system's temporary folder, removed with everything in it
 // when the object goes out of scope. Path() ends with "/".
 class TempFolder {
