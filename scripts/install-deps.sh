@@ -13,7 +13,7 @@ PACKAGES=(
   libcurl4-openssl-dev nlohmann-json3-dev
   default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf mupdf-tools
   python3 locales clang libclang-rt-14-dev time
-  qt6-base-dev qt6-translations-l10n xvfb
+  qt6-base-dev qt6-pdf-dev qt6-translations-l10n xvfb
 )
 
 SUDO=""

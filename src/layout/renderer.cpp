@@ -53,14 +53,12 @@ void TRenderer::TableHeader() {
     Doc->FillRect(TabL, Y - 4, TabW, 6);
     Doc->SetColor(0, 0, 0);
     Doc->SetFont(*FBold, TabSize);
-    Doc->TextOut(CX(0.5), Y, cells[0]);
-    Doc->TextOut(CX(8), Y, cells[1]);
-    Doc->TextOut(CX(32), Y, cells[2]);
-    Doc->TextRight(CX(111), Y, cells[3]);
-    Doc->TextOut(CX(113), Y, cells[4]);
-    Doc->TextRight(CX(145), Y, cells[5]);
-    Doc->TextRight(CX(156), Y, cells[6]);
-    Doc->TextRight(CX(175), Y, cells[7]);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (kTableColumnHeads[i].EndsThere)
+            Doc->TextRight(CX(kTableColumnHeads[i].Offset), Y, cells[i]);
+        else
+            Doc->TextOut(CX(kTableColumnHeads[i].Offset), Y, cells[i]);
+    }
     Y += 6.5;
 }
 
@@ -74,13 +72,8 @@ void TRenderer::DrawLogo(bool First) {
     const TLayoutElement* e = Vis(ekLogo);
     if (!e || !e->OnPage(First) || e->FileName.empty() || !FileExists(e->FileName)) return;
     const TPdfImage& img = Doc->AddImageFile(e->FileName);
-    double w = e->W;
-    double h = img.Height() * e->W / img.Width();
-    if (h > e->H) {
-        w = img.Width() * e->H / img.Height();
-        h = e->H;
-    }
-    Doc->DrawImage(img, e->X + e->W - w, e->Y, w, h);
+    const TMmRect box = LogoPlacement(*e, img.Width(), img.Height());
+    Doc->DrawImage(img, box.X, box.Y, box.W, box.H);
 }
 
 void TRenderer::FlowText(const std::string& S, double Size) {

@@ -266,3 +266,17 @@ const std::string& TLayout::BackgroundFor(bool First) const {
 }
 
 } // namespace velkaro
+
+namespace velkaro {
+
+TMmRect LogoPlacement(const TLayoutElement& logo, double pictureWidth, double pictureHeight) {
+    double w = logo.W;
+    double h = pictureHeight * logo.W / pictureWidth;
+    if (h > logo.H) {
+        w = pictureWidth * logo.H / pictureHeight;
+        h = logo.H;
+    }
+    return {logo.X + logo.W - w, logo.Y, w, h};
+}
+
+} // namespace velkaro

@@ -106,3 +106,27 @@ std::string PageScopeCaption(TPageScope scope);
 std::string BlockAlignCaption(TBlockAlign align);
 
 } // namespace velkaro
+
+namespace velkaro {
+
+// A rectangle on the page in millimetres.
+struct TMmRect {
+    double X = 0, Y = 0, W = 0, H = 0;
+};
+
+// Where a picture of the given pixel size goes in the logo's box: as large as fits,
+// keeping its proportions, flush with the box's top and right edges.
+TMmRect LogoPlacement(const TLayoutElement& logo, double pictureWidth, double pictureHeight);
+
+// The eight column heads of the item tables: their positions on a reference width of
+// 175 mm (scaled to the table's width) and whether the head ends there (right-aligned)
+// or starts there.
+struct TTableHead {
+    double Offset;
+    bool EndsThere;
+};
+inline constexpr TTableHead kTableColumnHeads[8] = {{0.5, false},  {8, false},   {32, false}, {111, true},
+                                              {113, false}, {145, true}, {156, true}, {175, true}};
+inline constexpr double kTableReferenceWidth = 175;
+
+} // namespace velkaro

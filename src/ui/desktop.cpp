@@ -3,12 +3,14 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QMessageBox>
+#include <clocale>
 #include <cstdlib>
 
 #include "app/command_line.h"
 #include "config/settings.h"
+#include "erp/nav_data.h"
 #include "platform/files.h"
+#include "ui/designer_form.h"
 #include "ui/german_texts.h"
 #include "ui/main_form.h"
 #include "ui/theme_qt.h"
@@ -37,6 +39,9 @@ bool DisplayAvailable() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") 
 
 int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     QApplication app(argc, argv);
+    // Qt takes the user's locale for the whole process; numbers written by the C library
+    // (database drivers, the PDF and XML text) must keep the decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setOrganizationName("Velkaro");
     QApplication::setApplicationName("velkaro");
     QApplication::setApplicationDisplayName(QString::fromUtf8(kMainWindowTitle));
@@ -45,8 +50,9 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     ApplyTheme(LightSkinOfSettings());
 
     if (HasSwitch(args, "layout")) {
-        QMessageBox::information(nullptr, QStringLiteral("Information"),
-                                 QString::fromUtf8("Der Layout-Designer ist in dieser Version noch nicht verfügbar."));
+        TSettings settings(SettingsFilePath());
+        TNavData data(settings);
+        TDesignerForm::Execute(nullptr, settings, data, settings.Company, "");
         return 0;
     }
     TMainForm form(SettingsFilePath());

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include "platform/files.h"
+#include "ui/designer_form.h"
 #include "ui/invoice_table_model.h"
 #include "ui/theme_qt.h"
 
@@ -247,8 +248,7 @@ void TMainForm::BuildMenu() {
     file->addAction("&Beenden", QKeySequence(Qt::ALT | Qt::Key_F4), this, &QWidget::close);
 
     QMenu* settings = menuBar()->addMenu("&Einstellungen");
-    settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this,
-                        later("Layout / Briefpapier"));
+    settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this, [this] { OpenDesigner(); });
     settings->addAction("&E-Mail-Einstellungen...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
                         later("E-Mail-Einstellungen"));
     settings->addSeparator();
@@ -286,6 +286,12 @@ void TMainForm::BuildMenu() {
                         [this] { FPresenter->OpenUserGuide(ProgramFolder().toStdString()); });
     help->addSeparator();
     help->addAction("&Info...", QKeySequence(Qt::Key_F1), this, later("Info"));
+}
+
+void TMainForm::OpenDesigner() {
+    if (TDesignerForm::Execute(this, FSession.Settings(), FSession.Data(), cbCompany->currentText().toStdString(),
+                               FPresenter->DesignerPreviewNumber()))
+        FPresenter->LayoutSaved();
 }
 
 void TMainForm::SwitchTheme(bool light) {

@@ -48,6 +48,7 @@ private:
     void BuildControls();
     void BuildMenu();
     void SwitchTheme(bool light);
+    void OpenDesigner();
     void ChooseOutDir();
     void RestoreWindowState();
     void SaveWindowState();

@@ -14,8 +14,9 @@
 namespace velkaro {
 
 void TQtServices::AppendLogLine(const std::string& line) {
-    FLog.appendPlainText(QString::fromStdString(line));
-    FLog.verticalScrollBar()->setValue(FLog.verticalScrollBar()->maximum());
+    if (!FLog) return;
+    FLog->appendPlainText(QString::fromStdString(line));
+    FLog->verticalScrollBar()->setValue(FLog->verticalScrollBar()->maximum());
 }
 
 void TQtServices::Inform(const std::string& text) {

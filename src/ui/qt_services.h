@@ -11,7 +11,9 @@ namespace velkaro {
 
 class TQtServices : public TLogSink, public TMessageBox, public TBusyCursor, public TEventPump, public TPathOpener {
 public:
-    TQtServices(QWidget& owner, QPlainTextEdit& log) : FOwner(owner), FLog(log) {}
+    TQtServices(QWidget& owner, QPlainTextEdit& log) : FOwner(owner), FLog(&log) {}
+    // A window without a log pane: log lines are dropped.
+    explicit TQtServices(QWidget& owner) : FOwner(owner) {}
     TViewServices Services() { return {*this, *this, *this, *this, *this, FClock}; }
 
     void AppendLogLine(const std::string& line) override;
@@ -27,7 +29,7 @@ public:
 
 private:
     QWidget& FOwner;
-    QPlainTextEdit& FLog;
+    QPlainTextEdit* FLog = nullptr;
     TSystemClock FClock;
 };
 

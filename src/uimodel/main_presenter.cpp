@@ -252,4 +252,15 @@ void TMainPresenter::NotYetAvailable(const std::string& command) {
     Log(command + ": noch nicht verfügbar.");
 }
 
+std::string TMainPresenter::DesignerPreviewNumber() const {
+    const TInvoiceListModel& list = Invoices();
+    for (size_t i = 0; i < list.Count(); ++i)
+        if (list.Row(i).Selected) return list.Row(i).No();
+    return list.Count() > 0 ? list.Row(0).No() : std::string();
+}
+
+void TMainPresenter::LayoutSaved() {
+    Log("Layout gespeichert: " + FSettings.LayoutFile);
+}
+
 } // namespace velkaro

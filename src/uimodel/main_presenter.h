@@ -100,6 +100,11 @@ public:
     void OpenUserGuide(const std::string& programFolder);
     // A command whose window is not part of this version: one log line says so.
     void NotYetAvailable(const std::string& command);
+    // The invoice the layout designer prints its preview with: the first selected row's,
+    // else the first row's, else none.
+    std::string DesignerPreviewNumber() const;
+    // The layout designer saved the layout file.
+    void LayoutSaved();
 
 private:
     std::string DatabaseName() const;

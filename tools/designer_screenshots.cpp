@@ -1,0 +1,85 @@
+// Pictures of the layout designer for looking at it: both looks, letter paper and logo,
+// an element selected, the live view of the real PDF beside the page, at 75 % and 150 %;
+// and the preview PDF itself, to put beside the page as pdftoppm draws it.
+// Usage: velkaro_designer_screenshots <settings file> <picture folder> <name suffix>
+//        <letter-paper picture> <logo picture> <preview invoice>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <cstdio>
+
+#include "config/settings.h"
+#include "erp/nav_data.h"
+#include "ui/designer_canvas.h"
+#include "ui/designer_form.h"
+#include "ui/pdf_live_view.h"
+#include "ui/theme_qt.h"
+
+using namespace velkaro;
+
+namespace {
+
+void Save(QWidget& window, const QString& folder, const QString& name) {
+    QCoreApplication::processEvents();
+    const QString file = folder + "/" + name + ".png";
+    if (!window.grab().save(file)) std::fprintf(stderr, "kann %s nicht schreiben\n", qPrintable(file));
+}
+
+// Until the live view shows the PDF of the latest change (at most a few seconds).
+void WaitForLiveView(TDesignerForm& form, int refreshesBefore) {
+    for (int i = 0; i < 100 && form.LiveView().Refreshes() == refreshesBefore; ++i) QTest::qWait(50);
+    QTest::qWait(50);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 7) {
+        std::fputs("Aufruf: velkaro_designer_screenshots <Einstellungsdatei> <Bildordner> <Namenszusatz> "
+                   "<Briefpapier> <Logo> <Rechnungsnummer>\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Velkaro");
+    QApplication::setApplicationName("velkaro-screenshots");
+    const QString folder = QString::fromLocal8Bit(argv[2]), suffix = QString::fromLocal8Bit(argv[3]);
+    QDir().mkpath(folder);
+    for (bool light : {false, true}) {
+        ApplyTheme(light);
+        const QString look = light ? "hell" : "dunkel";
+        TSettings settings(argv[1]);
+        TNavData data(settings);
+        TDesignerForm form(nullptr, settings, data, settings.Company, argv[6]);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form)) std::fputs("Fenster nicht sichtbar\n", stderr);
+        int refreshes = form.LiveView().Refreshes();
+        TDesignerPresenter& designer = form.Presenter();
+        designer.BackgroundsChanged(argv[4], "", true);
+        for (size_t i = 0; i < designer.Layout().Elements.size(); ++i)
+            if (designer.Layout().Elements[i]->Kind == ekLogo) designer.SelectElement(static_cast<int>(i));
+        designer.LogoChosen(argv[5]);
+        for (size_t i = 0; i < designer.Layout().Elements.size(); ++i)
+            if (designer.Layout().Elements[i]->Kind == ekInfo) designer.SelectElement(static_cast<int>(i));
+        WaitForLiveView(form, refreshes);
+        Save(form, folder, look + "-designer-75" + suffix);
+        std::fprintf(stderr, "%s: Live-Ansicht %lld ms, %d Seiten, Meldung „%s“\n", qPrintable(look),
+                     static_cast<long long>(form.LastLiveRefreshMs()), form.LiveView().PagesShown(),
+                     qPrintable(form.LiveView().Message()));
+
+        form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(4);
+        QTest::qWait(50);
+        Save(form, folder, look + "-designer-150" + suffix);
+
+        form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);
+        const TLiveViewResult pdf = designer.RenderLiveView();
+        if (!light && !pdf.PdfFile.empty()) QFile::copy(QString::fromStdString(pdf.PdfFile), folder + "/designer-vorschau.pdf");
+        form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);
+        QWidget* canvas = &form.Canvas();
+        Save(*canvas, folder, look + "-designer-seite" + suffix);
+        form.done(QDialog::Rejected);
+    }
+    return 0;
+}
