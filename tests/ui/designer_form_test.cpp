@@ -1,0 +1,257 @@
+// The layout designer's wiring on the demo database: mouse, keys and fields reach the
+// presenter, the page and the live view follow. The rules themselves are tested in
+// tests/uimodel.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/demo_mail_setup.h"
+#include "app/generate_demo_setup.h"
+#include "config/settings.h"
+#include "erp/nav_data.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+#include "ui/designer_canvas.h"
+#include "ui/designer_form.h"
+#include "ui/main_form.h"
+#include "ui/pdf_live_view.h"
+
+using namespace velkaro;
+
+namespace {
+
+// Answers the next message box that opens (modal, so from a timer) and records its text.
+void AnswerNextMessageBox(QMessageBox::StandardButton answer, std::string* text = nullptr) {
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [answer, text, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, *poll);
+            return;
+        }
+        if (text) *text = box->text().toStdString();
+        box->button(answer)->click();
+    };
+    QTimer::singleShot(10, *poll);
+}
+
+class DesignerFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
+        test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
+        Settings = std::make_unique<TSettings>(Ini);
+        Data = std::make_unique<TNavData>(*Settings);
+    }
+
+    std::unique_ptr<TDesignerForm> Open(const std::string& previewNo = "") {
+        auto form = std::make_unique<TDesignerForm>(nullptr, *Settings, *Data, "Muster GmbH", previewNo);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        return form;
+    }
+
+    template <class T> static T* Child(QWidget& form, const char* name) {
+        T* child = form.findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    static int IndexOf(TDesignerForm& form, TElementKind kind) {
+        const auto& elements = form.Presenter().Layout().Elements;
+        for (size_t i = 0; i < elements.size(); ++i)
+            if (elements[i]->Kind == kind) return static_cast<int>(i);
+        return -1;
+    }
+    static const TLayoutElement& Element(TDesignerForm& form, TElementKind kind) {
+        return *form.Presenter().Layout().Elements[IndexOf(form, kind)];
+    }
+    // The canvas pixel of a point on the page, in mm.
+    static QPoint Pixel(TDesignerForm& form, double x, double y) {
+        const double ppm = form.Presenter().PixelsPerMmNow();
+        return {MmToPixels(x, ppm) + kPageMarginPx, MmToPixels(y, ppm) + kPageMarginPx};
+    }
+
+    test::TempFolder Dir;
+    std::string Ini = Dir.File("velkaro.ini");
+    std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TNavData> Data;
+};
+
+TEST_F(DesignerFormTest, DraggingWithTheMouseMovesSnapsUndoesAndRefreshesTheLiveView) {
+    auto form = Open("RE24-0001");
+    TDesignerCanvas& canvas = form->Canvas();
+    // The live view shows the demo invoice shortly after opening.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->LiveView().PagesShown() == 1; }, 5000))
+        << form->LiveView().Message().toStdString();
+    const int refreshes = form->LiveView().Refreshes();
+
+    QTest::mousePress(&canvas, Qt::LeftButton, {}, Pixel(*form, 30, 60));
+    QTest::mouseMove(&canvas, Pixel(*form, 35, 62));
+    QTest::mouseMove(&canvas, Pixel(*form, 40.6, 63.2));
+    // Never refreshed during a drag.
+    QTest::qWait(400);
+    EXPECT_EQ(form->LiveView().Refreshes(), refreshes);
+    QTest::mouseRelease(&canvas, Qt::LeftButton, {}, Pixel(*form, 40.6, 63.2));
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 30.5);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).Y, 55);
+    EXPECT_EQ(Child<QLineEdit>(*form, "edX")->text().toStdString(), "30,5");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->LiveView().Refreshes() > refreshes; }, 5000));
+    EXPECT_EQ(form->LiveView().PagesShown(), 1);
+
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 20);
+    EXPECT_EQ(Child<QLineEdit>(*form, "edX")->text().toStdString(), "20,0");
+    QTest::keyClick(form.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 30.5);
+}
+
+TEST_F(DesignerFormTest, TypedValuesAndArrowKeysReachTheSelectedElement) {
+    auto form = Open();
+    QLineEdit* x = Child<QLineEdit>(*form, "edX");
+    QLineEdit* width = Child<QLineEdit>(*form, "edW");
+    x->setFocus();
+    x->selectAll();
+    QTest::keyClicks(x, "12.5");
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 12.5);
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, "1,5");
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).W, 85);  // below 2 mm: ignored
+    EXPECT_EQ(width->text().toStdString(), "1,5");      // the field keeps what was typed
+
+    // In a text field the arrow keys move the caret, not the element.
+    QTest::keyClick(x, Qt::Key_Left);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 12.5);
+    // On the page they move it, with Shift by 5 mm, beyond the page's edge too.
+    form->Canvas().setFocus();
+    QTest::keyClick(&form->Canvas(), Qt::Key_Left);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, 12);
+    for (int i = 0; i < 4; ++i) QTest::keyClick(&form->Canvas(), Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(Element(*form, ekAddress).X, -8);
+    EXPECT_EQ(x->text().toStdString(), "-8,0");
+}
+
+TEST_F(DesignerFormTest, ListSelectionSwitchesThePageAndZoomReloadsTheBackgroundOnce) {
+    auto form = Open();
+    form->Presenter().BackgroundsChanged(test::SourceDir() + "/tests/data/layout/briefpapier.png", "", true);
+    QTest::qWait(20);
+    const int loads = form->Canvas().BackgroundLoads();
+    EXPECT_GE(loads, 1);
+    const int width75 = form->Canvas().width();
+
+    QListWidget* list = Child<QListWidget>(*form, "lbElements");
+    list->setCurrentRow(IndexOf(*form, ekFollowTitle));
+    EXPECT_TRUE(Child<QRadioButton>(*form, "rbFollow")->isChecked());
+    EXPECT_FALSE(form->Presenter().ShowFirst());
+    Child<QRadioButton>(*form, "rbFirst")->click();
+    EXPECT_TRUE(form->Presenter().ShowFirst());
+    EXPECT_EQ(form->Presenter().Selected(), -1);
+
+    QTest::qWait(20);
+    const int before = form->Canvas().BackgroundLoads();
+    Child<QComboBox>(*form, "cbZoom")->setCurrentIndex(4);  // 150 %
+    form->Canvas().repaint();
+    form->Canvas().repaint();
+    EXPECT_NEAR(form->Canvas().width() - 2 * kPageMarginPx, 2 * (width75 - 2 * kPageMarginPx), 1);
+    EXPECT_EQ(form->Canvas().BackgroundLoads(), before + 1);
+}
+
+TEST_F(DesignerFormTest, PlaceholdersReplaceTheSelectionAndFreeTextsComeAndGo) {
+    auto form = Open();
+    const size_t fixed = form->Presenter().Layout().Elements.size();
+    QTest::mouseClick(Child<QPushButton>(*form, "btnAddText"), Qt::LeftButton);
+    ASSERT_EQ(form->Presenter().Layout().Elements.size(), fixed + 1);
+    QPlainTextEdit* text = Child<QPlainTextEdit>(*form, "mmText");
+    EXPECT_TRUE(text->hasFocus());
+    EXPECT_EQ(text->textCursor().selectedText().toStdString(), "Neuer Text");  // typing replaces it
+    // Select "Text" and put the invoice number in its place.
+    QTextCursor cursor = text->textCursor();
+    cursor.setPosition(6);
+    cursor.setPosition(10, QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+    QComboBox* placeholders = Child<QComboBox>(*form, "cbPlaceholder");
+    int nr = placeholders->findText("{Nr}", Qt::MatchStartsWith);
+    ASSERT_GE(nr, 0);
+    placeholders->activated(nr);
+    EXPECT_EQ(form->Presenter().Layout().Elements.back()->Text, "Neuer {Nr}");
+    EXPECT_EQ(placeholders->currentIndex(), -1);
+    EXPECT_EQ(Child<QListWidget>(*form, "lbElements")->item(static_cast<int>(fixed))->text().toStdString(),
+              "Text: Neuer {Nr}");
+    QTest::mouseClick(Child<QPushButton>(*form, "btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(form->Presenter().Layout().Elements.size(), fixed);
+    EXPECT_EQ(Child<QListWidget>(*form, "lbElements")->count(), static_cast<int>(fixed));
+}
+
+TEST_F(DesignerFormTest, CancelAsksAboutChangesAndSaveWritesTheFile) {
+    auto form = Open();
+    QLineEdit* x = Child<QLineEdit>(*form, "edX");
+    x->selectAll();
+    QTest::keyClicks(x, "44");
+    std::string asked;
+    AnswerNextMessageBox(QMessageBox::No, &asked);
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_EQ(asked, "Änderungen am Layout verwerfen?");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(FileExists(Settings->LayoutFile));
+    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 20);
+
+    QTest::mouseClick(Child<QPushButton>(*form, "btnSave"), Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_TRUE(FileExists(Settings->LayoutFile));
+    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 44);
+}
+
+TEST_F(DesignerFormTest, PreviewWithoutNumberAsksForOneAndFocusesTheField) {
+    auto form = Open();
+    std::string said;
+    AnswerNextMessageBox(QMessageBox::Ok, &said);
+    QTest::mouseClick(Child<QPushButton>(*form, "btnPreview"), Qt::LeftButton);
+    EXPECT_EQ(said, "Bitte eine Rechnungsnummer für die Vorschau eingeben.");
+    QLineEdit* number = Child<QLineEdit>(*form, "edPreviewNo");
+    EXPECT_EQ(form->focusWidget(), number);  // the field the window gives the focus back to
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->LiveView().Message().isEmpty(); }, 3000));
+    EXPECT_TRUE(form->LiveView().Message().startsWith("Keine Ansicht: "));
+}
+
+TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedInvoice) {
+    TMainForm main(Ini);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    auto* table = main.findChild<QTableView*>("lvInvoices");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.findChild<QComboBox*>("cbCompany")->count() > 0; }));
+    main.Presenter().SetDateFrom(EncodeDate(2024, 1, 1));
+    main.Presenter().SetDateTo(EncodeDate(2024, 12, 31));
+    main.Presenter().DoSearch();
+    ASSERT_GE(table->model()->rowCount(), 3);
+    table->selectRow(2);
+    const std::string expected = main.Presenter().Invoices().Row(2).No();
+
+    std::string previewNo;
+    QTimer::singleShot(50, [&] {
+        auto* designer = qobject_cast<TDesignerForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(designer, nullptr);
+        EXPECT_EQ(designer->windowTitle().toStdString(), kDesignerTitle);
+        previewNo = designer->findChild<QLineEdit*>("edPreviewNo")->text().toStdString();
+        designer->reject();  // no changes: closes without asking
+    });
+    QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(previewNo, expected);
+}
+
+} // namespace
