@@ -543,8 +543,20 @@ TEST_F(MainPresenterTest, UserGuideOpensOnlyWhenItLiesInTheProgramFolder) {
 }
 
 TEST_F(MainPresenterTest, CommandsOfMissingWindowsSayTheyAreNotYetAvailable) {
-    Presenter->NotYetAvailable("Layout / Briefpapier");
-    EXPECT_EQ(Window.LogTexts(), (Strings{"Layout / Briefpapier: noch nicht verfügbar."}));
+    Presenter->NotYetAvailable("Anleitung (online)");
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Anleitung (online): noch nicht verfügbar."}));
+}
+
+TEST_F(MainPresenterTest, TheDesignerPreviewsTheSelectedOrElseTheFirstInvoice) {
+    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "");  // an empty list
+    SearchFinds({"RE-1", "RE-2", "RE-3"});
+    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-1");
+    Presenter->Invoices().SetSelection({2, 1});
+    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-2");  // the first selected in list order
+    Presenter->Invoices().SetChecked(2, true);             // ticks do not count, the selection does
+    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-2");
+    Presenter->LayoutSaved();
+    EXPECT_EQ(Window.LogTexts(), (Strings{"Layout gespeichert: " + Folder.File("velkaro.layout.ini")}));
 }
 
 } // namespace
