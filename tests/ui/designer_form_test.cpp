@@ -16,7 +16,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 #include "app/demo_mail_setup.h"
 #include "app/generate_demo_setup.h"
@@ -35,17 +34,16 @@ namespace {
 
 // Answers the next message box that opens (modal, so from a timer) and records its text.
 void AnswerNextMessageBox(QMessageBox::StandardButton answer, std::string* text = nullptr) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, text, poll] {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, text] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(10, *poll);
-            return;
-        }
+        if (!box) return;
+        poll->stop();
+        poll->deleteLater();
         if (text) *text = box->text().toStdString();
         box->button(answer)->click();
-    };
-    QTimer::singleShot(10, *poll);
+    });
+    poll->start(10);
 }
 
 class DesignerFormTest : public ::testing::Test {
