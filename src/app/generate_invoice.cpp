@@ -47,6 +47,7 @@ TPrintSetup PrintSetupOf(const TSettings& settings) {
                        .WholeFonts = settings.WholeFonts,
                        .Layout = settings.Layout.get(),
                        .LogoFile = settings.LogoFile,
+                       .PictureFolder = ExtractFilePath(AbsolutePath(settings.FFileName)),
                        .TaxRules = TaxRulesOf(settings)};
 }
 

@@ -200,6 +200,16 @@ void TSettings::Load() {
     DefaultCountry = ini.ReadString(kTax, "StandardLand", "DE");
     ExemptReasonE = ini.ReadString(kTax, "BefreiungsgrundE", "Steuerfreie Leistung");
 
+    // Relative paths mean "next to the settings file", whatever folder the program was
+    // started in (a scheduled job starts in the home folder).
+    const std::string settingsFolder = ExtractFilePath(AbsolutePath(FFileName));
+    FOutDirAsWritten = OutDir;
+    OutDir = PathBeside(settingsFolder, OutDir);
+    FOutDirAsRead = OutDir;
+    IccFile = PathBeside(settingsFolder, IccFile);
+    LogoFile = PathBeside(settingsFolder, LogoFile);
+    GraphCaBundle = PathBeside(settingsFolder, GraphCaBundle);
+
     ReadMapSection(ini, "Einheiten", FUnits, false);
     ReadMapSection(ini, "Laender", FCountries, false);
     FCurrencies.Clear();
@@ -232,7 +242,7 @@ void TSettings::Load() {
         first.WriteString(kDatabase, "Passwort", Password);
         first.WriteString(kDatabase, "Provider", Provider);
         first.WriteString(kDatabase, "Mandant", Company);
-        first.WriteString(kOutput, "Ordner", OutDir);
+        first.WriteString(kOutput, "Ordner", FOutDirAsWritten);
         first.WriteString(kPdf, "Schrift", FontName);
         first.WriteString(kPdf, "Logo", LogoFile);
         first.WriteString(kSeller, "IBAN", IBAN);
@@ -251,7 +261,8 @@ void TSettings::Load() {
 void TSettings::SaveUserValues() {
     EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
         file.Set(kDatabase, "Mandant", Company);
-        file.Set(kOutput, "Ordner", OutDir);
+        // A folder the user did not change keeps the form they wrote (relative stays relative).
+        file.Set(kOutput, "Ordner", OutDir == FOutDirAsRead ? FOutDirAsWritten : OutDir);
         file.SetBool(kOutput, "XmlZusaetzlich", SaveXml);
         file.SetBool(kOutput, "PdfOeffnen", OpenPdf);
         file.Set(kAppearance, "Skin", Skin);

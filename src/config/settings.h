@@ -22,6 +22,8 @@ public:
     TNameValueList FUnits;      // NAV unit code -> UN/ECE Rec. 20 code
     TNameValueList FCountries;  // NAV country code -> ISO 3166-1 alpha-2
     TNameValueList FLeitweg;    // customer number -> Leitweg-ID
+    std::string FOutDirAsWritten; // [Ausgabe] Ordner as the file says it (may be relative)
+    std::string FOutDirAsRead;    // the same resolved beside the settings file
     TNameValueList FCurrencies; // NAV currency code -> ISO 4217 (only the section "Waehrungen")
 
     std::string Server;

@@ -35,6 +35,7 @@ void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPri
     r.Seller = seller;
     r.TaxRules = setup.TaxRules;
     r.L = layout;
+    r.PictureFolder = setup.PictureFolder;
     r.Ctx = InvoiceContext(invoice, seller, setup.TaxRules);
     r.FReg = &doc.AddFont(setup.FontName, false);
     r.FBold = &doc.AddFont(setup.FontName, true);

@@ -19,6 +19,8 @@ struct TPrintSetup {
     // Not owned; it must outlive the printing. nullptr: the built-in layout, with LogoFile.
     const TLayout* Layout = nullptr;
     std::string LogoFile;
+    // Pictures the layout names relatively lie in this folder (the settings file's).
+    std::string PictureFolder;
     TTaxRules TaxRules;
 };
 

@@ -63,15 +63,16 @@ void TRenderer::TableHeader() {
 }
 
 void TRenderer::DrawBackground(bool First) {
-    const std::string& file = L->BackgroundFor(First);
+    const std::string file = PathBeside(PictureFolder, L->BackgroundFor(First));
     if (file.empty() || !FileExists(file)) return;
     Doc->DrawImage(Doc->AddImageFile(file), 0, 0, 210, 297);
 }
 
 void TRenderer::DrawLogo(bool First) {
     const TLayoutElement* e = Vis(ekLogo);
-    if (!e || !e->OnPage(First) || e->FileName.empty() || !FileExists(e->FileName)) return;
-    const TPdfImage& img = Doc->AddImageFile(e->FileName);
+    const std::string file = e ? PathBeside(PictureFolder, e->FileName) : std::string();
+    if (!e || !e->OnPage(First) || file.empty() || !FileExists(file)) return;
+    const TPdfImage& img = Doc->AddImageFile(file);
     const TMmRect box = LogoPlacement(*e, img.Width(), img.Height());
     Doc->DrawImage(img, box.X, box.Y, box.W, box.H);
 }

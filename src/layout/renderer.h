@@ -26,6 +26,7 @@ public:
     TSeller Seller;
     TTaxRules TaxRules;
     const TLayout* L = nullptr;
+    std::string PictureFolder;  // where relatively named pictures lie
     TPlaceholderContext Ctx;
 
     // Working state of the flowing content on the current page.

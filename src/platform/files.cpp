@@ -231,6 +231,10 @@ std::string CombinePath(const std::string& folder, const std::string& name) {
     return IncludeTrailingPathDelimiter(folder) + name;
 }
 
+std::string PathBeside(const std::string& folder, const std::string& path) {
+    return Trim(path).empty() ? path : CombinePath(folder, path);
+}
+
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
     fs::path p = fs::absolute(fs::path(path), ec);

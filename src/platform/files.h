@@ -70,6 +70,9 @@ std::string ExtractFileExt(const std::string& path);    // ".ini"; "" when none
 std::string ChangeFileExt(const std::string& path, std::string_view ext);
 std::string IncludeTrailingPathDelimiter(const std::string& path);
 std::string CombinePath(const std::string& folder, const std::string& name);
+// A path named in a settings or layout file: a relative one lies in `folder`; blank and
+// absolute ones stay as they are.
+std::string PathBeside(const std::string& folder, const std::string& path);
 std::string AbsolutePath(const std::string& path);
 
 // Where the program lives and where its settings file is.

@@ -37,7 +37,7 @@ void TDesignerCanvas::UpdateSize() {
 }
 
 const QImage& TDesignerCanvas::Background() {
-    const std::string& file = FPresenter.Layout().BackgroundFor(FPresenter.ShowFirst());
+    const std::string file = FPresenter.PicturePath(FPresenter.Layout().BackgroundFor(FPresenter.ShowFirst()));
     if (file.empty() || !FileExists(file)) {
         FBgCache = QImage();
         FBgKey.clear();
@@ -73,7 +73,8 @@ void TDesignerCanvas::paintEvent(QPaintEvent*) {
     const QImage& background = Background();
     if (!background.isNull()) p.drawImage(page.topLeft(), background);
 
-    TElementPainter painter(p, ppm, FFontFamily, FPresenter.SampleValues(), FLogos);
+    TElementPainter painter(p, ppm, FFontFamily, FPresenter.SampleValues(), FLogos,
+                            [this](const std::string& name) { return FPresenter.PicturePath(name); });
     const TLayout& layout = FPresenter.Layout();
     const QColor accent = ToQColor(colors.Accent);
     const QColor designerAccent = ToQColor(colors.DesignerAccent);

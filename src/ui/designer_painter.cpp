@@ -81,7 +81,7 @@ void TElementPainter::DrawLogo(const TLayoutElement& e, const QRect& r) {
         P.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, QString::fromUtf8("LOGO\n(Datei wählen)"));
         return;
     }
-    const QImage& picture = FLogos.Picture(e.FileName);
+    const QImage& picture = FLogos.Picture(FPicturePath(e.FileName));
     if (picture.isNull()) {
         QFont font(FFamily);
         font.setPointSizeF(9);

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 #include "invoice/placeholders.h"
 #include "layoutmodel/layout_model.h"
@@ -28,8 +29,9 @@ private:
 class TElementPainter {
 public:
     TElementPainter(QPainter& painter, double pixelsPerMm, const QString& fontFamily, const TPlaceholderContext& sample,
-                    TLogoCache& logos)
-        : P(painter), FZoom(pixelsPerMm), FFamily(fontFamily), FCtx(sample), FLogos(logos) {}
+                    TLogoCache& logos, std::function<std::string(const std::string&)> picturePath)
+        : P(painter), FZoom(pixelsPerMm), FFamily(fontFamily), FCtx(sample), FLogos(logos),
+          FPicturePath(std::move(picturePath)) {}
 
     // The element's content inside `rect`, clipped to it.
     void Draw(const TLayoutElement& e, const QRect& rect);
@@ -51,6 +53,7 @@ private:
     QString FFamily;
     const TPlaceholderContext& FCtx;
     TLogoCache& FLogos;
+    std::function<std::string(const std::string&)> FPicturePath;
 };
 
 // Any picture file through the program's own decoders (as the PDF reads it).

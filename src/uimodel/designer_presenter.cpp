@@ -52,7 +52,8 @@ std::string PreviewFolder() {
 TDesignerPresenter::TDesignerPresenter(TDesignerView& view, TViewServices& services, TSettings& settings,
                                        TNavData& data, std::string company, std::string previewNo)
     : view_(view), services_(services), settings_(settings), data_(data), company_(std::move(company)),
-      previewNo_(std::move(previewNo)), layout_(std::make_unique<TLayout>()), pixelsPerMm_(PixelsPerMm(0.75)) {
+      previewNo_(std::move(previewNo)), pictureFolder_(ExtractFilePath(AbsolutePath(settings.FFileName))),
+      layout_(std::make_unique<TLayout>()), pixelsPerMm_(PixelsPerMm(0.75)) {
     if (settings_.Layout)
         layout_->Assign(*settings_.Layout);
     else

@@ -9,6 +9,7 @@
 
 #include "invoice/placeholders.h"
 #include "layoutmodel/layout_model.h"
+#include "platform/files.h"
 #include "uimodel/designer_geometry.h"
 #include "uimodel/designer_view.h"
 #include "uimodel/layout_history.h"
@@ -63,6 +64,8 @@ public:
     TDragKind Drag() const { return drag_; }
     const TPlaceholderContext& SampleValues() const { return sample_; }
     const std::string& PreviewNumber() const { return previewNo_; }
+    // A picture the layout names, found as the PDF finds it (relative: beside the settings).
+    std::string PicturePath(const std::string& name) const { return PathBeside(pictureFolder_, name); }
     void SetPreviewNumber(const std::string& number) { previewNo_ = number; }
 
     std::vector<std::string> ElementCaptions() const;
@@ -134,6 +137,7 @@ private:
     TNavData& data_;
     std::string company_;
     std::string previewNo_;
+    std::string pictureFolder_;
     std::unique_ptr<TLayout> layout_;
     TPlaceholderContext sample_;
     int selected_ = -1;

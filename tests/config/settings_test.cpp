@@ -491,6 +491,37 @@ TEST_F(Settings, CreatesAndLoadsTheLayoutWithTheLogo) {
     EXPECT_DOUBLE_EQ(logo->X, 12.5);
 }
 
+// A scheduled job starts in another folder than the settings file's: relative paths of
+// the settings and of the layout file still mean the files beside them.
+TEST_F(Settings, RelativePathsLieBesideTheSettingsFileFromAnyWorkingFolder) {
+    WriteIni("[Ausgabe]\nOrdner=Ausgabe/2024\n[PDF]\nLogo=bilder/logo.png\nICCProfil=sRGB.icc\n"
+             "[Graph]\nCaZertifikate=/etc/ssl/ca.pem\n");
+    WriteFileBytes(FDir.File("velkaro.layout.ini"),
+                   "[Hintergrund]\nSeite1=papier.png\nFolgeseiten=/abs/folge.png\n[Element.Logo]\nDatei=anders.png\n");
+    test::TempFolder elsewhere;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(elsewhere.Path());
+    TSettings s(IniPath());
+    std::filesystem::current_path(before);
+
+    EXPECT_EQ(s.OutDir, FDir.Path() + "Ausgabe/2024");
+    EXPECT_EQ(s.LogoFile, FDir.Path() + "bilder/logo.png");
+    EXPECT_EQ(s.IccFile, FDir.Path() + "sRGB.icc");
+    EXPECT_EQ(s.GraphCaBundle, "/etc/ssl/ca.pem");  // absolute stays
+    // The layout keeps its names as written (its file round-trips); printing and the
+    // designer find them beside the settings file.
+    EXPECT_EQ(s.Layout->BackgroundFirst, "papier.png");
+    EXPECT_EQ(PathBeside(ExtractFilePath(s.FFileName), s.Layout->BackgroundFirst), FDir.Path() + "papier.png");
+    EXPECT_EQ(PathBeside(ExtractFilePath(s.FFileName), s.Layout->BackgroundFollow), "/abs/folge.png");
+
+    // Saving the user's values keeps the folder as written unless it was changed.
+    s.SaveUserValues();
+    EXPECT_EQ(TIniFile::FromText(IniText()).ReadString("Ausgabe", "Ordner", ""), "Ausgabe/2024");
+    s.OutDir = "/srv/rechnungen";
+    s.SaveUserValues();
+    EXPECT_EQ(TIniFile::FromText(IniText()).ReadString("Ausgabe", "Ordner", ""), "/srv/rechnungen");
+}
+
 TEST_F(Settings, DefaultHtmlTemplatesWithoutTemplateFiles) {
     TSettings s(IniPath());
     EXPECT_TRUE(s.MailBodyHtml.starts_with("<p>Sehr geehrte Damen und Herren,</p>\r\n<p>anbei"));

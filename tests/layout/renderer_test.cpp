@@ -430,6 +430,21 @@ TEST(Renderer, BackgroundCoversEveryPageAndIsStoredOnce) {
     EXPECT_EQ(rig.Doc().Images().size(), 1u);
 }
 
+// Names written relative in the layout file mean the settings folder, not the folder
+// the program happens to run in.
+TEST(Renderer, RelativePictureNamesAreFoundInThePictureFolder) {
+    RenderRig rig;
+    WriteFileBytes(rig.Folder() + "briefbogen.jpg", test::FakeJpeg(248, 351));
+    WriteFileBytes(rig.Folder() + "logo.jpg", test::FakeJpeg(200, 100));
+    rig.Layout().BackgroundFirst = "briefbogen.jpg";
+    TLayoutElement* logo = rig.Layout().Find(ekLogo);
+    logo->Visible = true;
+    logo->FileName = "logo.jpg";
+    rig.R().PictureFolder = rig.Folder();
+    rig.Render();
+    EXPECT_EQ(rig.Page(0).Images.size(), 2u);
+}
+
 TEST(Renderer, RefusesADocumentThatAlreadyHasPages) {
     RenderRig rig;
     rig.Prepare();
