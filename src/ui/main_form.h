@@ -59,6 +59,7 @@ private:
     void RunStateChanged() override;
     void ProgressChanged() override;
     void StatusChanged() override;
+    bool OpenMailSettings() override;
 
     TMainSession FSession;
     QComboBox* cbCompany = nullptr;

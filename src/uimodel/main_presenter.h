@@ -76,6 +76,13 @@ public:
     // Produces the marked invoices one after the other; errors of one invoice are logged
     // and counted. Errors outside the invoices' own steps end the run and propagate.
     void DoGenerate();
+    // Mails the marked invoices after a confirmation (No is the default): the sign-in is
+    // checked once before the first mail, rows without address are skipped outside test
+    // mode, the sent column follows each mail. Opens the mail settings first when mailing
+    // is not set up. Errors of one invoice are logged and counted by the mailing workflow.
+    void DoMail();
+    // The question DoMail asks before it sends the rows `rows`.
+    std::string MailConfirmation(const std::vector<size_t>& rows) const;
     // Asks the running run to stop after the invoice it is working on.
     void RequestCancel();
     // Saves company, output folder, output options and theme; never fails.
@@ -100,6 +107,11 @@ public:
     void OpenUserGuide(const std::string& programFolder);
     // A command whose window is not part of this version: one log line says so.
     void NotYetAvailable(const std::string& command);
+    // Opens the mail settings dialog and logs when it was saved; true then.
+    bool EditMailSettings();
+    // The manual: the web page of "[Hersteller] Anleitung=" when set, else the user guide
+    // beside the program.
+    void OpenManual(const std::string& programFolder);
 
 private:
     std::string DatabaseName() const;
