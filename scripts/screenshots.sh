@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program, creates the demo database and writes pictures of the main window
-# to out/screenshots/: dark and light, at the start, after a search, with ticked and
-# selected rows, and the log after producing three invoices; also at scale factor 2.
+# Builds the program, creates the demo database and writes pictures to out/screenshots/,
+# dark and light: the main window at the start, after a search, with ticked and
+# selected rows, and the log after producing three invoices; the mail settings dialog
+# with each tab (the preview of a demo invoice); the about dialog; also at scale factor 2.
 # Runs offscreen, no display needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -36,6 +36,7 @@ public:
     ~TMainForm() override;
 
     TMainPresenter& Presenter() { return *FPresenter; }
+    TMainSession& Session() { return FSession; }
     // Accent strip, grid lines and check-box images after a change of the look.
     void ApplyThemeColors();
 
