@@ -152,7 +152,8 @@ TAboutForm::TAboutForm(QWidget* owner, const TSettings& settings, const std::str
     buttons->addWidget(ok);
     body->addLayout(buttons);
     root->addLayout(body, 1);
-    setFixedSize(600, 600);
+    // Wide enough for the report's longest lines (the NAV application version).
+    setFixedSize(720, 600);
 }
 
 QString TAboutForm::Report() const { return FInfo->toPlainText(); }

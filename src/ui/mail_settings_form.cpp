@@ -177,6 +177,9 @@ void TMailSettingsForm::BuildControls() {
     Browser->setOpenLinks(false);
     // Mail clients show the mail on white whatever the desktop's look.
     Browser->setStyleSheet("QTextBrowser { background: white; color: black; }");
+    QPalette paper = Browser->palette();
+    paper.setColor(QPalette::Link, QColor(0x05, 0x63, 0xC1));  // links as mail programs show them
+    Browser->setPalette(paper);
     previewLayout->addWidget(Browser);
     Pages->addTab(tsPreview, "Vorschau");
     root->addWidget(Pages, 1);

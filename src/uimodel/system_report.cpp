@@ -55,7 +55,9 @@ std::string SystemReport(const TSystemFacts& facts, const TSettings& settings, c
     r += Line("Compiler", facts.Compiler);
     r += Line("Betriebssystem", facts.OperatingSystem);
     r += Line("Darstellung", facts.StyleName);
-    r += Line("Datenbank", settings.Server + " / " + settings.Database + "  (Provider " + settings.Provider + ")");
+    // A database file (SQLite) has no server: named alone, without a stray " / ".
+    const std::string database = Trim(settings.Server).empty() ? settings.Database : settings.Server + " / " + settings.Database;
+    r += Line("Datenbank", database + "  (Provider " + settings.Provider + ")");
     r += Line("Mandant", company);
     if (navVersion) {
         try {

@@ -90,6 +90,7 @@ TEST_F(SystemReportTest, ADatabaseThatCannotBeReachedGivesTheSingleLine) {
     Settings->Database = Folder.File("fehlt/nav.sqlite");
     TNavData data(*Settings);
     const Strings lines = Lines([&] { return data.NavVersionInfo(); });
+    EXPECT_EQ(lines[5], "Datenbank     : " + Settings->Database + "  (Provider SQLite)");
     EXPECT_EQ(lines[7].rfind("NAV-Version   : nicht ermittelbar (", 0), 0u) << lines[7];
     EXPECT_EQ(lines[8].substr(0, 14), "ZUGFeRD       ");
 }
