@@ -45,6 +45,17 @@ TMailBody BuildBody(const TMailSettingsValues& values, const TPlaceholderContext
 TMailSettingsPresenter::TMailSettingsPresenter(TSettings& settings, TNavData* data, const std::string& company)
     : FSettings(settings), FData(data), FCompany(company) {}
 
+TSeller TMailSettingsPresenter::Seller() const {
+    if (FData) {
+        try {
+            return FData->LoadSeller(FCompany);
+        } catch (const std::exception&) {
+            // Without a database the sample company stands in.
+        }
+    }
+    return SampleSeller();
+}
+
 std::string TMailSettingsPresenter::BaseDir() const { return ExtractFilePath(FSettings.FFileName); }
 
 TMailSettingsValues TMailSettingsPresenter::InitialValues() const {
@@ -98,15 +109,7 @@ std::string TMailSettingsPresenter::SendTestMail(const TMailSettingsValues& valu
                                                  const std::string& recipient) const {
     const std::string secret = EffectiveSecret(values);
     try {
-        TSeller seller = SampleSeller();
-        if (FData) {
-            try {
-                seller = FData->LoadSeller(FCompany);
-            } catch (const std::exception&) {
-                // Without a database the sample company signs the test mail.
-            }
-        }
-        const TPlaceholderContext context = SampleContext(seller);
+        const TPlaceholderContext context = SampleContext(Seller());
         const std::string subject = ExpandPlaceholders(values.Subject, context).Text;
         TMailBody body = BuildBody(values, context, false, BaseDir());
         body.Html = InsertAfterBodyTag(body.Html, kTestNotice);
@@ -127,14 +130,7 @@ TMailPreview TMailSettingsPresenter::Preview(const TMailSettingsValues& values, 
     std::string header;
     std::string document;
     try {
-        TSeller seller = SampleSeller();
-        if (FData) {
-            try {
-                seller = FData->LoadSeller(FCompany);
-            } catch (const std::exception&) {
-                // The sample company, as in the test mail.
-            }
-        }
+        const TSeller seller = Seller();
         TPlaceholderContext context;
         const std::string no = Trim(invoiceNo);
         if (!no.empty()) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "invoice/invoice.h"
+
 namespace velkaro {
 
 class TNavData;
@@ -80,6 +82,8 @@ public:
 
 private:
     std::string BaseDir() const;
+    // The company's seller, or the sample seller when it cannot be loaded.
+    TSeller Seller() const;
 
     TSettings& FSettings;
     TNavData* FData;

@@ -149,6 +149,18 @@ size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function
     return done;
 }
 
+std::unique_ptr<TFileLock> TMainPresenter::TakeRunLock(bool& locked) {
+    try {
+        std::unique_ptr<TFileLock> lock = FProducer.LockRun();
+        locked = true;
+        return lock;
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+        locked = false;
+        return nullptr;
+    }
+}
+
 void TMainPresenter::RequestCancel() {
     if (FRunKind != rkNone) FCancelRequested = true;
 }
@@ -162,13 +174,9 @@ void TMainPresenter::DoGenerate() {
         return;
     }
 
-    std::unique_ptr<TFileLock> lock;
-    try {
-        lock = FProducer.LockRun();
-    } catch (const std::exception& e) {
-        FServices.Messages.Error(e.what());
-        return;
-    }
+    bool locked = false;
+    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
+    if (!locked) return;
 
     const std::string company = Company();
     const TLogProc log = [this](const std::string& line) { Log(line); };
@@ -241,13 +249,9 @@ void TMainPresenter::DoMail() {
     for (size_t row : rows)
         work.push_back({FInvoices.Row(row).No(), !Trim(FInvoices.Row(row).Texts[icEmail]).empty()});
 
-    std::unique_ptr<TFileLock> lock;
-    try {
-        lock = FProducer.LockRun();
-    } catch (const std::exception& e) {
-        FServices.Messages.Error(e.what());
-        return;
-    }
+    bool locked = false;
+    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
+    if (!locked) return;
 
     const bool test = IsMailTestMode(FSettings);
     std::unique_ptr<TBatchMailer> mailer;

@@ -6,6 +6,7 @@
 // shows the state kept here and forwards the user's actions.
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 namespace velkaro {
 
+class TFileLock;
 class TInvoiceProducer;
 class TInvoiceSource;
 class TSentLog;
@@ -120,6 +122,8 @@ private:
     // honoured after the current step. Returns how many steps ran.
     size_t RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step);
     TDateTime SentAt(const std::string& invoiceNo) const;
+    // The run lock shared with batch runs; says why when a batch keeps it (locked false).
+    std::unique_ptr<TFileLock> TakeRunLock(bool& locked);
     void SetProgress(size_t step, size_t count);
 
     TSettings& FSettings;
