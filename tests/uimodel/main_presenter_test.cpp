@@ -586,19 +586,26 @@ protected:
         return texts;
     }
 
+    // Mails the three rows answering Yes; returns the question asked.
+    std::string MailThreeRows() {
+        ThreeRows();
+        Window.AskAnswer = true;
+        Presenter->DoMail();
+        EXPECT_EQ(Window.Asked.size(), 1u);
+        return Window.Asked.empty() ? "" : Window.Asked[0];
+    }
+
+    static constexpr const char* kQuestionHead =
+        "3 Rechnung(en) als ZUGFeRD-PDF per E-Mail senden?\r\n\r\nAbsender: rechnung@muster-gmbh.de\r\n";
+
     std::string Summary(const std::string& counts) const {
         return "E-Mail-Versand fertig: " + counts + " Fehler. Protokoll: " + Settings->MailLogFile;
     }
 };
 
 TEST_F(MainPresenterMailTest, ThreeRowsSkipTheOneWithoutAddressAndWarnOfTheRepeat) {
-    ThreeRows();
-    Window.AskAnswer = true;
-    Presenter->DoMail();
-
-    ASSERT_EQ(Window.Asked.size(), 1u);
-    EXPECT_EQ(Window.Asked[0],
-              "3 Rechnung(en) als ZUGFeRD-PDF per E-Mail senden?\r\n\r\nAbsender: rechnung@muster-gmbh.de\r\n"
+    EXPECT_EQ(MailThreeRows(),
+              std::string(kQuestionHead) +
               "\r\n1 ohne Rechnungs-E-Mail werden übersprungen.\r\n"
               "\r\nACHTUNG: 1 wurde(n) bereits versendet und werden ERNEUT versendet.\r\n");
     EXPECT_EQ(Producer.SignIns, 1);
@@ -614,13 +621,8 @@ TEST_F(MainPresenterMailTest, ThreeRowsSkipTheOneWithoutAddressAndWarnOfTheRepea
 
 TEST_F(MainPresenterMailTest, TestModeSendsAllThreeAndLeavesTheSentColumn) {
     Settings->MailTestRecipient = " test@muster-gmbh.de ";
-    ThreeRows();
-    Window.AskAnswer = true;
-    Presenter->DoMail();
-
-    ASSERT_EQ(Window.Asked.size(), 1u);
-    EXPECT_EQ(Window.Asked[0],
-              "3 Rechnung(en) als ZUGFeRD-PDF per E-Mail senden?\r\n\r\nAbsender: rechnung@muster-gmbh.de\r\n"
+    EXPECT_EQ(MailThreeRows(),
+              std::string(kQuestionHead) +
               "\r\nTESTMODUS: Alle Mails gehen ausschließlich an  test@muster-gmbh.de \r\n"
               "(Testempfänger in den E-Mail-Einstellungen leeren für den echten Versand)\r\n");
     EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE2", "Muster GmbH|RE3"}));
