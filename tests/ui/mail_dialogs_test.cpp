@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -35,11 +36,26 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// Timers that wait for a dialog; a test that ends before its dialog showed must not leave
+// one behind that writes into its finished locals.
+std::vector<QPointer<QTimer>> gWaiting;
+
+QTimer* WaitingTimer() {
+    auto* timer = new QTimer(qApp);
+    gWaiting.push_back(timer);
+    return timer;
+}
+
+void StopWaiting() {
+    for (const QPointer<QTimer>& timer : gWaiting) delete timer.data();
+    gWaiting.clear();
+}
+
 // Answers the next message box with `button` once it shows; the text it showed lands in
 // `text`.
 void AnswerNextMessageBox(std::string& text, QMessageBox::StandardButton button = QMessageBox::Ok,
                           bool pressEnter = false) {
-    auto* timer = new QTimer(qApp);
+    QTimer* timer = WaitingTimer();
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, &text, button, pressEnter] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -65,6 +81,7 @@ protected:
         Settings = std::make_unique<TSettings>(Ini);
         Data = std::make_unique<TNavData>(*Settings);
     }
+    void TearDown() override { StopWaiting(); }
 
     test::TempFolder Dir;
     std::string Ini = Dir.File("velkaro.ini");
@@ -111,7 +128,7 @@ TEST_F(MailDialogsTest, TestMailGoesOutWithTheTypedValuesUnsaved) {
 TEST_F(MailDialogsTest, EmptyTestRecipientAsksAndACancelledInputSendsNothing) {
     TMailSettingsForm form(nullptr, *Settings, Data.get(), "Muster GmbH");
     form.edTest->clear();
-    auto* timer = new QTimer(qApp);
+    QTimer* timer = WaitingTimer();
     timer->setInterval(10);
     std::string label;
     QObject::connect(timer, &QTimer::timeout, timer, [timer, &label] {
