@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDesktopServices>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -72,6 +73,15 @@ void AnswerNextMessageBox(std::string& text, QMessageBox::StandardButton button 
     });
     timer->start();
 }
+
+// Records what the dialog hands to the desktop instead of starting a browser.
+class TBrowserRecorder : public QObject {
+    Q_OBJECT
+public:
+    Strings Opened;
+public slots:
+    void Open(const QUrl& url) { Opened.push_back(url.toLocalFile().toStdString()); }
+};
 
 class MailDialogsTest : public ::testing::Test {
 protected:
@@ -201,6 +211,17 @@ TEST_F(MailDialogsTest, PreviewShowsSampleDataADemoInvoiceAndTheRedError) {
     EXPECT_TRUE(form.Browser->toHtml().contains("#ff0000")) << form.Browser->toHtml().toStdString();
 }
 
+TEST_F(MailDialogsTest, OpenInBrowserWritesThePreviewFileAndHandsItToTheDesktop) {
+    TBrowserRecorder recorder;
+    QDesktopServices::setUrlHandler("file", &recorder, "Open");
+    TMailSettingsForm form(nullptr, *Settings, Data.get(), "Muster GmbH");
+    form.edSubject->setText("Vorschau {Nr}");
+    QTest::mouseClick(form.findChild<QPushButton*>("btnBrowser"), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(recorder.Opened, (Strings{TMailSettingsPresenter::PreviewFile()}));
+    EXPECT_NE(ReadFileBytes(TMailSettingsPresenter::PreviewFile()).find("Betreff: Vorschau "), std::string::npos);
+}
+
 TEST_F(MailDialogsTest, MailingFromTheWindowAsksWithNoAsDefaultThenSends) {
     WriteTextFile(Dir.File("LIESMICH.md"), "x");
     TMainForm form(Ini);
@@ -244,3 +265,5 @@ TEST_F(MailDialogsTest, AboutShowsTheReportAndCopiesIt) {
 }
 
 } // namespace
+
+#include "mail_dialogs_test.moc"
