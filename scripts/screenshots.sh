@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program, creates the demo database and writes pictures of the main window
-# to out/screenshots/: dark and light, at the start, after a search, with ticked and
-# selected rows, and the log after producing three invoices; also at scale factor 2.
+# Builds the program, creates the demo database and writes pictures to out/screenshots/,
+# dark and light: the main window at the start, after a search, with ticked and
+# selected rows, and the log after producing three invoices; the mail settings dialog
+# with each tab (the preview of a demo invoice); the about dialog; also at scale factor 2.
 # Then the layout designer with letter paper and logo at 75 % and 150 % with the live
 # view, its page alone, and the preview PDF drawn by pdftoppm to set beside it.
 # Runs offscreen, no display needed.

@@ -1,5 +1,7 @@
-// Pictures of the main window for looking at it: both looks, after a search, with
-// ticked and selected rows, and the log after producing three invoices.
+// Pictures of the windows for looking at them: the main window in both looks, after a
+// search, with ticked and selected rows, and the log after producing three invoices;
+// the mail settings dialog with each tab (the preview of a demo invoice) and the about
+// dialog.
 // Usage: velkaro_screenshots <settings file> <picture folder> <name suffix>
 #include <QApplication>
 #include <QComboBox>
@@ -8,10 +10,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <cstdio>
 
+#include "ui/about_form.h"
+#include "ui/mail_settings_form.h"
 #include "ui/main_form.h"
 #include "ui/theme_qt.h"
 
@@ -65,6 +70,27 @@ int main(int argc, char** argv) {
 
         QTest::mouseClick(form.findChild<QPushButton*>("btnGenerate"), Qt::LeftButton);
         Save(form, folder, look + "-protokoll" + suffix);
+
+        // The mail settings dialog, each tab; the preview with a demo invoice.
+        {
+            TMailSettingsForm mail(&form, form.Session().Settings(), &form.Session().Data(), "Muster GmbH");
+            mail.show();
+            QTest::qWaitForWindowExposed(&mail);
+            const char* tabs[] = {"mail-html", "mail-signatur", "mail-text", "mail-vorschau"};
+            mail.edPreviewNo->setText("RE24-0001");
+            for (int tab = 0; tab < 4; ++tab) {
+                mail.Pages->setCurrentIndex(tab);
+                Save(mail, folder, look + "-" + tabs[tab] + suffix);
+            }
+            mail.close();
+        }
+        {
+            TAboutForm about(&form, form.Session().Settings(), "Muster GmbH", &form.Session().Data());
+            about.show();
+            QTest::qWaitForWindowExposed(&about);
+            Save(about, folder, look + "-info" + suffix);
+            about.close();
+        }
         form.close();
     }
     return 0;

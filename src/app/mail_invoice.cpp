@@ -35,13 +35,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
+TGraphEndpoints MailEndpoints(const TSettings& settings) {
     TGraphEndpoints endpoints;
     endpoints.LoginServer = OrDefault(settings.GraphLoginServer, kDefaultGraphLoginServer);
     endpoints.GraphServer = OrDefault(settings.GraphServer, kDefaultGraphServer);
     endpoints.CaBundle = Trim(settings.GraphCaBundle);
+    return endpoints;
+}
+
+std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
     auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
-                                                 settings.MailSender, endpoints);
+                                                 settings.MailSender, MailEndpoints(settings));
     mailer->SaveToSentItems = settings.MailSaveToSent;
     return mailer;
 }

@@ -18,6 +18,9 @@ class TSettings;
 // "E-Mail-Einstellungen unvollständig (…)." when tenant, client id, secret or sender is
 // missing. Empty service addresses in the settings mean the Microsoft defaults.
 std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings);
+// The service addresses CreateMailer uses, for a mailer made from other credentials
+// (the mail settings dialog tests what is typed before it is saved).
+TGraphEndpoints MailEndpoints(const TSettings& settings);
 
 // Test mode: MailTestRecipient, trimmed, is not empty (read anew at every call).
 bool IsMailTestMode(const TSettings& settings);

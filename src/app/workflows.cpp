@@ -14,11 +14,14 @@ namespace velkaro {
 namespace {
 
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
-// freed last, after the mailer.
+// freed last, after the mailer. A window hands in the log it shows, so that its sent
+// column sees each send at once.
 class TProgramMailer : public TBatchMailer {
 public:
-    TProgramMailer(TNavData& data, const TSettings& settings)
-        : FData(data), FSettings(settings), FSentLog(settings.MailLogFile), FMailer(velkaro::CreateMailer(settings)) {}
+    TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
+        : FData(data), FSettings(settings),
+          FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
+          FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
     void SignIn() override { FMailer->GetToken(); }
 
@@ -38,7 +41,8 @@ public:
 private:
     TNavData& FData;
     const TSettings& FSettings;
-    TSentLog FSentLog;
+    std::unique_ptr<TSentLog> FOwnLog;
+    TSentLog& FSentLog;
     std::unique_ptr<TGraphMailer> FMailer;
 };
 
@@ -78,7 +82,7 @@ public:
     }
 
     std::unique_ptr<TBatchMailer> CreateMailer() override {
-        return std::make_unique<TProgramMailer>(FData, FSettings);
+        return std::make_unique<TProgramMailer>(FData, FSettings, nullptr);
     }
 
 private:
@@ -93,6 +97,10 @@ TBatchSessionFactory ProgramWorkflows() {
     return [](TSettings& settings) -> std::unique_ptr<TBatchSession> {
         return std::make_unique<TProgramSession>(settings);
     };
+}
+
+std::unique_ptr<TBatchMailer> ProgramMailer(TNavData& data, const TSettings& settings, TSentLog& sentLog) {
+    return std::make_unique<TProgramMailer>(data, settings, &sentLog);
 }
 
 } // namespace velkaro

@@ -31,15 +31,14 @@ bool IsExternalReference(const std::string& address) {
     return false;
 }
 
-// The target relative to the base folder, with "/" (".." where the folder lies elsewhere).
+} // namespace
+
 std::string RelativeReference(const std::string& target, const std::string& baseDir) {
     const fs::path from = fs::path(AbsolutePath(baseDir)).lexically_normal();
     const fs::path to = fs::path(AbsolutePath(target)).lexically_normal();
     fs::path rel = to.lexically_relative(from);
     return ReplaceAll((rel.empty() ? to : rel).generic_string(), "\\", "/");
 }
-
-} // namespace
 
 std::string ImportOutlookSignature(const std::string& fileName, const std::string& baseDir,
                                    const std::string& imageDir) {

@@ -12,6 +12,9 @@ namespace velkaro {
 std::string ImportOutlookSignature(const std::string& fileName, const std::string& baseDir,
                                    const std::string& imageDir);
 
+// The target relative to the base folder, with "/" (".." where the folder lies elsewhere).
+std::string RelativeReference(const std::string& target, const std::string& baseDir);
+
 // Where Outlook keeps the signatures: "$APPDATA/Microsoft/Signatures" when APPDATA is
 // set (a Windows profile mounted or configured), else the user's home folder.
 std::string OutlookSignatureFolder();

@@ -27,6 +27,7 @@
 #include "platform/text.h"
 #include "ui/designer_canvas.h"
 #include "ui/pdf_live_view.h"
+#include "ui/program_icon.h"
 #include "ui/qt_services.h"
 #include "ui/theme_qt.h"
 
@@ -76,6 +77,7 @@ TDesignerForm::TDesignerForm(QWidget* owner, TSettings& settings, TNavData& data
     : QDialog(owner) {
     setObjectName("DesignerForm");
     setWindowTitle(QString::fromUtf8(kDesignerTitle));
+    setWindowIcon(ProgramIcon());
     FFontFamily = settings.FontName;
     FServices = std::make_unique<TQtServices>(*this);
     FViewServices = std::make_unique<TViewServices>(FServices->Services());

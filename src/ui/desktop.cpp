@@ -13,6 +13,7 @@
 #include "ui/designer_form.h"
 #include "ui/german_texts.h"
 #include "ui/main_form.h"
+#include "ui/program_icon.h"
 #include "ui/theme_qt.h"
 
 namespace velkaro {
@@ -47,6 +48,8 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     QApplication::setApplicationDisplayName(QString::fromUtf8(kMainWindowTitle));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     InstallGermanQtTexts(app);
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName("velkaro");
     ApplyTheme(LightSkinOfSettings());
 
     if (HasSwitch(args, "layout")) {

@@ -27,8 +27,11 @@
 #include <QVBoxLayout>
 
 #include "platform/files.h"
+#include "ui/about_form.h"
 #include "ui/designer_form.h"
 #include "ui/invoice_table_model.h"
+#include "ui/mail_settings_form.h"
+#include "ui/program_icon.h"
 #include "ui/theme_qt.h"
 
 namespace velkaro {
@@ -63,6 +66,7 @@ void MakeBold(QPushButton* button) {
 TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     : QMainWindow(parent), FSession(settingsFile) {
     setWindowTitle(QString::fromUtf8(kMainWindowTitle));
+    setWindowIcon(ProgramIcon());
     BuildControls();
     FServices = std::make_unique<TQtServices>(*this, *mmLog);
     FPresenter = std::make_unique<TMainPresenter>(FSession.Settings(), FSession.Source(), FSession.Producer(),
@@ -88,8 +92,7 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     connect(btnSearch, &QPushButton::clicked, this, [this] { FPresenter->DoSearch(); });
     connect(btnAll, &QPushButton::clicked, this, [this] { FPresenter->ToggleAll(); });
     connect(btnGenerate, &QPushButton::clicked, this, [this] { FPresenter->DoGenerate(); });
-    connect(btnMail, &QPushButton::clicked, this,
-            [this] { FPresenter->NotYetAvailable("Markierte per E-Mail senden"); });
+    connect(btnMail, &QPushButton::clicked, this, [this] { FPresenter->DoMail(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { FPresenter->RequestCancel(); });
     connect(lvInvoices, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { FPresenter->RowDoubleClicked(static_cast<size_t>(index.row())); });
@@ -239,9 +242,6 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::BuildMenu() {
-    auto later = [this](const char* what) {
-        return [this, what] { FPresenter->NotYetAvailable(what); };
-    };
     QMenu* file = menuBar()->addMenu("&Datei");
     file->addAction("Ausgabeordner &öffnen", this, [this] { FPresenter->OpenOutputFolder(); });
     file->addSeparator();
@@ -250,7 +250,7 @@ void TMainForm::BuildMenu() {
     QMenu* settings = menuBar()->addMenu("&Einstellungen");
     settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this, [this] { OpenDesigner(); });
     settings->addAction("&E-Mail-Einstellungen...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
-                        later("E-Mail-Einstellungen"));
+                        [this] { FPresenter->EditMailSettings(); });
     settings->addSeparator();
     settings->addAction("&Ausgabeordner wählen...", this, [this] { ChooseOutDir(); });
     miXml = settings->addAction("&XML zusätzlich speichern");
@@ -280,12 +280,14 @@ void TMainForm::BuildMenu() {
     settings->addAction("Einstellungsdatei &neu laden", this, [this] { FPresenter->ReloadSettings(); });
 
     QMenu* help = menuBar()->addMenu("&Hilfe");
-    help->addAction("&Anleitung (online)...", this, later("Anleitung (online)"));
+    help->addAction("&Anleitung (online)...", this, [this] { FPresenter->OpenManual(ProgramFolder().toStdString()); });
     if (QFileInfo::exists(ProgramFolder() + kUserGuideFile))
         help->addAction("&Technische Dokumentation (LIESMICH)", this,
                         [this] { FPresenter->OpenUserGuide(ProgramFolder().toStdString()); });
     help->addSeparator();
-    help->addAction("&Info...", QKeySequence(Qt::Key_F1), this, later("Info"));
+    help->addAction("&Info...", QKeySequence(Qt::Key_F1), this, [this] {
+        TAboutForm::Execute(this, FSession.Settings(), FPresenter->Company(), &FSession.Data());
+    });
 }
 
 void TMainForm::OpenDesigner() {
@@ -406,6 +408,10 @@ void TMainForm::StatusChanged() {
     for (int i = 0; i < 3; ++i) FStatus[i]->setText(Q(texts[static_cast<size_t>(i)]));
     miXml->setChecked(FPresenter->SaveXml());
     miOpenPdf->setChecked(FPresenter->OpenPdf());
+}
+
+bool TMainForm::OpenMailSettings() {
+    return TMailSettingsForm::Execute(this, FSession.Settings(), &FSession.Data(), FPresenter->Company());
 }
 
 } // namespace velkaro

@@ -36,6 +36,7 @@ public:
     ~TMainForm() override;
 
     TMainPresenter& Presenter() { return *FPresenter; }
+    TMainSession& Session() { return FSession; }
     // Accent strip, grid lines and check-box images after a change of the look.
     void ApplyThemeColors();
 
@@ -60,6 +61,7 @@ private:
     void RunStateChanged() override;
     void ProgressChanged() override;
     void StatusChanged() override;
+    bool OpenMailSettings() override;
 
     TMainSession FSession;
     QComboBox* cbCompany = nullptr;

@@ -1,9 +1,10 @@
 #pragma once
-// Producing one invoice's e-invoice files as the windows need it, behind an interface
+// Producing and mailing invoices as the windows need it, behind an interface
 // so that presenters can be tested without database and PDF writer.
 #include <memory>
 #include <string>
 
+#include "app/batch_run.h"
 #include "cii/en16931_check.h"
 #include "platform/log.h"
 
@@ -11,6 +12,7 @@ namespace velkaro {
 
 class TFileLock;
 class TNavData;
+class TSentLog;
 class TSettings;
 
 // One produced invoice: its PDF and what the EN 16931 check found (already logged).
@@ -30,6 +32,10 @@ public:
     // production or mailing run (never while the window is merely open); raises with a
     // German message when a batch run keeps it. Null where nothing else can interfere.
     virtual std::unique_ptr<TFileLock> LockRun() = 0;
+    // The mailer of one mailing run (the batch's: sign-in check, then one invoice after
+    // the other), recording in the window's `sentLog`. Raises when the mail settings are
+    // incomplete.
+    virtual std::unique_ptr<TBatchMailer> CreateMailer(TSentLog& sentLog) = 0;
 };
 
 // The program's generation workflow on `data` and `settings` (both must outlive it).

@@ -1,14 +1,17 @@
-// The main window's logic: connect, search, mark, produce, options and user values.
+// The main window's logic: connect, search, mark, produce, mail, options and user values.
 #include "uimodel/main_presenter.h"
 
 #include "config/settings.h"
+#include "mail/secret_mask.h"
 #include "mail/sent_log.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "uimodel/invoice_producer.h"
+#include "app/mail_invoice.h"
 #include "uimodel/invoice_source.h"
 #include "uimodel/theme.h"
+#include "uimodel/vendor.h"
 
 namespace velkaro {
 
@@ -146,6 +149,18 @@ size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function
     return done;
 }
 
+std::unique_ptr<TFileLock> TMainPresenter::TakeRunLock(bool& locked) {
+    try {
+        std::unique_ptr<TFileLock> lock = FProducer.LockRun();
+        locked = true;
+        return lock;
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+        locked = false;
+        return nullptr;
+    }
+}
+
 void TMainPresenter::RequestCancel() {
     if (FRunKind != rkNone) FCancelRequested = true;
 }
@@ -159,13 +174,9 @@ void TMainPresenter::DoGenerate() {
         return;
     }
 
-    std::unique_ptr<TFileLock> lock;
-    try {
-        lock = FProducer.LockRun();
-    } catch (const std::exception& e) {
-        FServices.Messages.Error(e.what());
-        return;
-    }
+    bool locked = false;
+    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
+    if (!locked) return;
 
     const std::string company = Company();
     const TLogProc log = [this](const std::string& line) { Log(line); };
@@ -187,6 +198,92 @@ void TMainPresenter::DoGenerate() {
 
     if (FSettings.OpenPdf && succeeded > 0)
         FServices.Opener.OpenPath(numbers.size() == 1 ? lastPdf : FSettings.OutDir);
+}
+
+std::string TMainPresenter::MailConfirmation(const std::vector<size_t>& rows) const {
+    size_t without = 0, already = 0, withFindings = 0;
+    for (size_t row : rows) {
+        const TInvoiceRow& r = FInvoices.Row(row);
+        if (Trim(r.Texts[icEmail]).empty()) ++without;
+        if (!r.Texts[icSentAt].empty()) ++already;
+        if (!r.Findings.empty()) ++withFindings;
+    }
+    std::string text = std::to_string(rows.size()) + " Rechnung(en) als ZUGFeRD-PDF per E-Mail senden?\r\n\r\n" +
+                       "Absender: " + FSettings.MailSender + "\r\n";
+    if (IsMailTestMode(FSettings)) {
+        text += "\r\nTESTMODUS: Alle Mails gehen ausschließlich an " + FSettings.MailTestRecipient + "\r\n" +
+                "(Testempfänger in den E-Mail-Einstellungen leeren für den echten Versand)\r\n";
+    } else {
+        if (without > 0) text += "\r\n" + std::to_string(without) + " ohne Rechnungs-E-Mail werden übersprungen.\r\n";
+        if (already > 0)
+            text += "\r\nACHTUNG: " + std::to_string(already) +
+                    " wurde(n) bereits versendet und werden ERNEUT versendet.\r\n";
+    }
+    // The mailing workflow refuses them (also in test mode); say so before it starts.
+    if (withFindings > 0 && !FSettings.SendDespiteFindings)
+        text += "\r\n" + std::to_string(withFindings) +
+                " mit Befund der EN-16931-Prüfung werden nicht versendet.\r\n";
+    return text;
+}
+
+void TMainPresenter::DoMail() {
+    if (FRunKind != rkNone) return;
+    const std::vector<size_t> rows = MarkedItems();
+    if (rows.empty()) {
+        FServices.Messages.Inform(kMarkFirst);
+        return;
+    }
+    if (Trim(FSettings.GraphTenant).empty() || Trim(FSettings.GraphClientId).empty() || FSettings.GraphSecret.empty() ||
+        Trim(FSettings.MailSender).empty()) {
+        FServices.Messages.Inform("Der E-Mail-Versand ist noch nicht eingerichtet.");
+        if (!EditMailSettings()) return;
+    }
+    if (!FServices.Messages.Ask(MailConfirmation(rows))) return;
+
+    // By number and address: the list may be re-sorted while the events are pumped.
+    struct TMailRow {
+        std::string No;
+        bool HasAddress;
+    };
+    std::vector<TMailRow> work;
+    for (size_t row : rows)
+        work.push_back({FInvoices.Row(row).No(), !Trim(FInvoices.Row(row).Texts[icEmail]).empty()});
+
+    bool locked = false;
+    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
+    if (!locked) return;
+
+    const bool test = IsMailTestMode(FSettings);
+    std::unique_ptr<TBatchMailer> mailer;
+    try {
+        TBusyScope busy(FServices.Busy);
+        mailer = FProducer.CreateMailer(FSentLog);
+        mailer->SignIn();
+    } catch (const std::exception& e) {
+        const std::string message = MaskSecrets(e.what(), {FSettings.GraphSecret});
+        Log("FEHLER E-Mail-Anmeldung: " + message);
+        FServices.Messages.Error(message);
+        return;
+    }
+
+    const std::string company = Company();
+    const TLogProc log = [this](const std::string& line) { Log(line); };
+    int sent = 0, failed = 0;
+    RunSteps(rkMail, work.size(), [&](size_t i) {
+        if (!test && !work[i].HasAddress) {
+            Log("Übersprungen " + work[i].No + ": keine Rechnungs-E-Mail");
+            return;
+        }
+        if (mailer->MailInvoice(company, work[i].No, log).Sent)
+            ++sent;
+        else
+            ++failed;
+        for (size_t row = 0; row < FInvoices.Count(); ++row)
+            if (FInvoices.Row(row).No() == work[i].No) UpdateSentColumn(row);
+    });
+    mailer.reset();
+    Log("E-Mail-Versand fertig: " + std::to_string(sent) + " versendet" + (test ? " (TEST)" : "") + ", " +
+        std::to_string(failed) + " Fehler. Protokoll: " + FSentLog.FileName());
 }
 
 void TMainPresenter::StoreUserValues() noexcept {
@@ -261,6 +358,20 @@ std::string TMainPresenter::DesignerPreviewNumber() const {
 
 void TMainPresenter::LayoutSaved() {
     Log("Layout gespeichert: " + FSettings.LayoutFile);
+}
+
+bool TMainPresenter::EditMailSettings() {
+    if (!FView.OpenMailSettings()) return false;
+    Log("E-Mail-Einstellungen gespeichert.");
+    return true;
+}
+
+void TMainPresenter::OpenManual(const std::string& programFolder) {
+    const std::string web = ManualAddress(FSettings.FFileName);
+    if (!web.empty())
+        FServices.Opener.OpenPath(web);
+    else
+        OpenUserGuide(programFolder);
 }
 
 } // namespace velkaro

@@ -6,6 +6,7 @@
 // shows the state kept here and forwards the user's actions.
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 namespace velkaro {
 
+class TFileLock;
 class TInvoiceProducer;
 class TInvoiceSource;
 class TSentLog;
@@ -76,6 +78,13 @@ public:
     // Produces the marked invoices one after the other; errors of one invoice are logged
     // and counted. Errors outside the invoices' own steps end the run and propagate.
     void DoGenerate();
+    // Mails the marked invoices after a confirmation (No is the default): the sign-in is
+    // checked once before the first mail, rows without address are skipped outside test
+    // mode, the sent column follows each mail. Opens the mail settings first when mailing
+    // is not set up. Errors of one invoice are logged and counted by the mailing workflow.
+    void DoMail();
+    // The question DoMail asks before it sends the rows `rows`.
+    std::string MailConfirmation(const std::vector<size_t>& rows) const;
     // Asks the running run to stop after the invoice it is working on.
     void RequestCancel();
     // Saves company, output folder, output options and theme; never fails.
@@ -105,6 +114,11 @@ public:
     std::string DesignerPreviewNumber() const;
     // The layout designer saved the layout file.
     void LayoutSaved();
+    // Opens the mail settings dialog and logs when it was saved; true then.
+    bool EditMailSettings();
+    // The manual: the web page of "[Hersteller] Anleitung=" when set, else the user guide
+    // beside the program.
+    void OpenManual(const std::string& programFolder);
 
 private:
     std::string DatabaseName() const;
@@ -113,6 +127,8 @@ private:
     // honoured after the current step. Returns how many steps ran.
     size_t RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step);
     TDateTime SentAt(const std::string& invoiceNo) const;
+    // The run lock shared with batch runs; says why when a batch keeps it (locked false).
+    std::unique_ptr<TFileLock> TakeRunLock(bool& locked);
     void SetProgress(size_t step, size_t count);
 
     TSettings& FSettings;

@@ -16,6 +16,8 @@ public:
     virtual void ProgressChanged() = 0;
     // The status bar and the check marks of the output options.
     virtual void StatusChanged() = 0;
+    // Shows the mail settings dialog modally; true when the user saved.
+    virtual bool OpenMailSettings() = 0;
 };
 
 } // namespace velkaro

@@ -1,10 +1,11 @@
-// The one place where the windows call the generation workflow.
+// The one place where the windows call the generation and mailing workflows.
 #include "uimodel/invoice_producer.h"
 
 #include <chrono>
 
 #include "app/batch_run.h"
 #include "app/generate_invoice.h"
+#include "app/workflows.h"
 #include "config/settings.h"
 #include "platform/error.h"
 #include "platform/file_lock.h"
@@ -33,6 +34,10 @@ public:
             throw Exception("Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + lock->Path() +
                             "). Bitte nach seinem Ende erneut versuchen.");
         return lock;
+    }
+
+    std::unique_ptr<TBatchMailer> CreateMailer(TSentLog& sentLog) override {
+        return ProgramMailer(FData, FSettings, sentLog);
     }
 
 private:

@@ -44,11 +44,19 @@ public:
         if (OnProgress) OnProgress();
     }
     void StatusChanged() override { ++StatusUpdates; }
+    bool OpenMailSettings() override {
+        ++MailSettingsShown;
+        if (OnMailSettings) OnMailSettings();
+        return MailSettingsSaved;
+    }
 
     TDateTime Time = 0;
     bool AskAnswer = false;
     std::function<void()> OnEvents;
     std::function<void()> OnProgress;
+    bool MailSettingsSaved = false;  // answer of the mail settings dialog
+    std::function<void()> OnMailSettings;
+    int MailSettingsShown = 0;
 
     std::vector<std::string> LogLines;
     std::vector<std::string> Informed, Errors, Asked, Opened;
@@ -92,6 +100,16 @@ public:
     int Locks = 0;          // LockRun calls
 
     std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones
+
+    // Mailing: each mail is recorded in the window's sent log, "TEST" in test mode of
+    // `MailSettings`, "OK" otherwise, "FEHLER" for the numbers of MailFailures.
+    std::unique_ptr<TBatchMailer> CreateMailer(TSentLog& sentLog) override;
+    const TSettings* MailSettings = nullptr;
+    std::string SignInError;          // SignIn raises it when not empty
+    TDateTime MailTime = 0;           // time of the sent-log entries
+    std::map<std::string, std::string> MailFailures;  // invoice number -> error message
+    int Mailers = 0, SignIns = 0;
+    std::vector<std::string> Mailed;  // "<company>|<no>", also the failed ones
 };
 
 } // namespace velkaro::test

@@ -560,3 +560,180 @@ TEST_F(MainPresenterTest, TheDesignerPreviewsTheSelectedOrElseTheFirstInvoice) {
 }
 
 } // namespace
+
+// --- mailing
+
+class MainPresenterMailTest : public MainPresenterTest {
+protected:
+    MainPresenterMailTest() {
+        Settings->GraphTenant = "contoso";
+        Settings->GraphClientId = "client-4711";
+        Settings->GraphSecret = "Sehr~Geheim";
+        Settings->MailSender = "rechnung@muster-gmbh.de";
+        Producer.MailSettings = Settings.get();
+        Producer.MailTime = EncodeDateTime({2025, 5, 31, 14, 0, 0, 0});
+    }
+
+    // Three ticked rows: RE1 with an address, RE2 without, RE3 sent before.
+    void ThreeRows() {
+        Presenter->ConnectDatabase();
+        Presenter->SelectCompany(0);
+        Source.Found = Items({"RE1", "RE2", "RE3"});
+        Source.Found[1].InvoiceEmail.clear();
+        TSentEntry before;
+        before.Time = EncodeDateTime({2025, 4, 1, 9, 15, 0, 0});
+        before.Company = kMuster;
+        before.InvoiceNo = "RE3";
+        before.Status = "OK";
+        SentLog->Add(before);
+        Presenter->DoSearch();
+        for (size_t i = 0; i < 3; ++i) Presenter->Invoices().SetChecked(i, true);
+        Window.LogLines.clear();
+    }
+
+    Strings SentColumn() const {
+        Strings texts;
+        for (size_t i = 0; i < Presenter->Invoices().Count(); ++i)
+            texts.push_back(Presenter->Invoices().Row(i).Texts[icSentAt]);
+        return texts;
+    }
+
+    // Mails the three rows answering Yes; returns the question asked.
+    std::string MailThreeRows() {
+        ThreeRows();
+        Window.AskAnswer = true;
+        Presenter->DoMail();
+        EXPECT_EQ(Window.Asked.size(), 1u);
+        return Window.Asked.empty() ? "" : Window.Asked[0];
+    }
+
+    static constexpr const char* kQuestionHead =
+        "3 Rechnung(en) als ZUGFeRD-PDF per E-Mail senden?\r\n\r\nAbsender: rechnung@muster-gmbh.de\r\n";
+
+    std::string Summary(const std::string& counts) const {
+        return "E-Mail-Versand fertig: " + counts + " Fehler. Protokoll: " + Settings->MailLogFile;
+    }
+};
+
+TEST_F(MainPresenterMailTest, ThreeRowsSkipTheOneWithoutAddressAndWarnOfTheRepeat) {
+    EXPECT_EQ(MailThreeRows(),
+              std::string(kQuestionHead) +
+              "\r\n1 ohne Rechnungs-E-Mail werden übersprungen.\r\n"
+              "\r\nACHTUNG: 1 wurde(n) bereits versendet und werden ERNEUT versendet.\r\n");
+    EXPECT_EQ(Producer.SignIns, 1);
+    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
+    EXPECT_EQ(Window.LogTexts(), (Strings{"  RE1 per E-Mail versendet", "Übersprungen RE2: keine Rechnungs-E-Mail",
+                                          "  RE3 per E-Mail versendet", Summary("2 versendet, 0")}));
+    // The sent column follows the new sends at once.
+    EXPECT_EQ(SentColumn(), (Strings{"31.05.2025 14:00", "", "31.05.2025 14:00"}));
+    EXPECT_EQ(Producer.Locks, 1);
+    EXPECT_EQ(Window.BusyDepth, 0);
+    EXPECT_EQ(Presenter->RunKind(), rkNone);
+}
+
+TEST_F(MainPresenterMailTest, TestModeSendsAllThreeAndLeavesTheSentColumn) {
+    Settings->MailTestRecipient = " test@muster-gmbh.de ";
+    EXPECT_EQ(MailThreeRows(),
+              std::string(kQuestionHead) +
+              "\r\nTESTMODUS: Alle Mails gehen ausschließlich an  test@muster-gmbh.de \r\n"
+              "(Testempfänger in den E-Mail-Einstellungen leeren für den echten Versand)\r\n");
+    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE2", "Muster GmbH|RE3"}));
+    EXPECT_EQ(Window.LogTexts().back(), Summary("3 versendet (TEST), 0"));
+    EXPECT_EQ(SentColumn(), (Strings{"", "", "01.04.2025 09:15"}));
+}
+
+TEST_F(MainPresenterMailTest, ConfirmationAnsweredNoSendsNothing) {
+    ThreeRows();
+    Window.AskAnswer = false;
+    Presenter->DoMail();
+    EXPECT_EQ(Window.Asked.size(), 1u);
+    EXPECT_EQ(Producer.Mailers, 0);
+    EXPECT_TRUE(Producer.Mailed.empty());
+    EXPECT_TRUE(Window.LogLines.empty());
+}
+
+TEST_F(MainPresenterMailTest, FailedMailsAreCountedAndRowsWithFindingsAnnounced) {
+    ThreeRows();
+    Presenter->Invoices().SetFindings("RE1", "BR-CO-10 Summe falsch");
+    Producer.MailFailures["RE1"] = "E-Rechnung verletzt EN 16931 (BR-CO-10)";
+    Window.AskAnswer = true;
+    Presenter->DoMail();
+    EXPECT_NE(Window.Asked[0].find("\r\n1 mit Befund der EN-16931-Prüfung werden nicht versendet.\r\n"),
+              std::string::npos)
+        << Window.Asked[0];
+    EXPECT_EQ(Window.LogTexts().back(), Summary("1 versendet, 1"));
+    EXPECT_EQ(SentColumn(), (Strings{"", "", "31.05.2025 14:00"}));
+
+    // Allowed by the settings: no announcement.
+    Settings->SendDespiteFindings = true;
+    EXPECT_EQ(Presenter->MailConfirmation({0}).find("Befund"), std::string::npos);
+}
+
+TEST_F(MainPresenterMailTest, FailingSignInIsLoggedAndShownAndSendsNothing) {
+    ThreeRows();
+    Producer.SignInError = "Anmeldung fehlgeschlagen: AADSTS7000215 Ungültiger Schlüssel Sehr~Geheim";
+    Window.AskAnswer = true;
+    Presenter->DoMail();
+    const std::string masked = Window.Errors.empty() ? "" : Window.Errors[0];
+    EXPECT_EQ(masked.find("Sehr~Geheim"), std::string::npos) << masked;
+    EXPECT_NE(masked.find("AADSTS7000215"), std::string::npos) << masked;
+    EXPECT_EQ(Window.LogTexts(), (Strings{"FEHLER E-Mail-Anmeldung: " + masked}));
+    EXPECT_TRUE(Producer.Mailed.empty());
+    EXPECT_EQ(Window.BusyDepth, 0);
+}
+
+TEST_F(MainPresenterMailTest, NothingMarkedOrABatchRunningStopsBeforeTheQuestion) {
+    ThreeRows();
+    Producer.LockError = "Ein Stapellauf arbeitet gerade.";
+    Window.AskAnswer = true;
+    Presenter->DoMail();
+    EXPECT_EQ(Window.Errors, (Strings{"Ein Stapellauf arbeitet gerade."}));
+    EXPECT_EQ(Producer.Mailers, 0);
+
+    for (size_t i = 0; i < 3; ++i) Presenter->Invoices().SetChecked(i, false);
+    Window.Asked.clear();
+    Presenter->DoMail();
+    EXPECT_EQ(Window.Informed, (Strings{"Bitte mindestens eine Rechnung markieren."}));
+    EXPECT_TRUE(Window.Asked.empty());
+}
+
+TEST_F(MainPresenterMailTest, MailingNotSetUpOpensTheSettingsFirst) {
+    ThreeRows();
+    Settings->GraphSecret.clear();
+    Window.AskAnswer = true;
+
+    // Cancelled: nothing sent, nothing logged.
+    Presenter->DoMail();
+    EXPECT_EQ(Window.Informed, (Strings{"Der E-Mail-Versand ist noch nicht eingerichtet."}));
+    EXPECT_EQ(Window.MailSettingsShown, 1);
+    EXPECT_TRUE(Window.Asked.empty());
+    EXPECT_TRUE(Window.LogLines.empty());
+    EXPECT_EQ(Producer.Mailers, 0);
+
+    // Saved: the run goes on without testing the values again.
+    Window.MailSettingsSaved = true;
+    Presenter->DoMail();
+    EXPECT_EQ(Window.MailSettingsShown, 2);
+    EXPECT_EQ(Window.Asked.size(), 1u);
+    EXPECT_EQ(Window.LogTexts().front(), "E-Mail-Einstellungen gespeichert.");
+    EXPECT_EQ(Producer.Mailed.size(), 2u);
+}
+
+TEST_F(MainPresenterMailTest, CancelStopsAfterTheCurrentMail) {
+    ThreeRows();
+    Settings->MailTestRecipient = "test@muster-gmbh.de";
+    Window.AskAnswer = true;
+    Window.OnEvents = [this] { Presenter->RequestCancel(); };
+    Presenter->DoMail();
+    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1"}));
+    EXPECT_EQ(Window.LogTexts().back(), Summary("1 versendet (TEST), 0"));
+}
+
+TEST_F(MainPresenterTest, ManualOpensTheConfiguredPageOrTheGuide) {
+    WriteTextFile(Folder.File("LIESMICH.md"), "# Velkaro\n");
+    Presenter->OpenManual(Folder.Path());
+    EXPECT_EQ(Window.Opened, (Strings{Folder.File("LIESMICH.md")}));
+    WriteTextFile(IniFile(), ReadTextFile(IniFile()) + "[Hersteller]\nAnleitung=handbuch.example.de/velkaro\n");
+    Presenter->OpenManual(Folder.Path());
+    EXPECT_EQ(Window.Opened.back(), "https://handbuch.example.de/velkaro");
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The about dialog: header band with icon and vendor short name, version, the vendor's
+// contact block with links, and the system report that can be copied for support.
+#include <QDialog>
+#include <string>
+
+class QPlainTextEdit;
+
+namespace velkaro {
+
+class TNavData;
+class TSettings;
+
+class TAboutForm : public QDialog {
+    Q_OBJECT
+public:
+    // `data` may be null: the report then has no NAV lines.
+    static void Execute(QWidget* owner, const TSettings& settings, const std::string& company, TNavData* data);
+
+    TAboutForm(QWidget* owner, const TSettings& settings, const std::string& company, TNavData* data);
+
+    QString Report() const;
+    // "Systeminfo kopieren": the report into the clipboard, with a message.
+    void CopyReport();
+
+private:
+    QPlainTextEdit* FInfo = nullptr;
+};
+
+} // namespace velkaro
