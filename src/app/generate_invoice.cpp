@@ -63,7 +63,10 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
         log(line);
     // A finding does not stop the invoice: the printed form stays useful, and the
     // mailing decides whether the e-invoice may leave.
-    result.Findings = CheckInvoice(*invoice, seller, print.TaxRules);
+    result.XRechnung = invoice->XRechnung;
+    result.Findings = invoice->XRechnung
+                          ? CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kXRechnungRules})
+                          : CheckInvoice(*invoice, seller, print.TaxRules);
     for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 
@@ -79,7 +82,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     RenderInvoicePdf(*invoice, seller, print, pdfFile, xml, log);
 
     // The mail attachment needs the file as well, even when no XML file is wanted.
-    if (settings.SaveXml || settings.MailAttachXml) {
+    if (settings.SaveXml || settings.MailAttachXml || invoice->XRechnung) {
         const std::string xmlFile = base + ".xml";
         WriteFileBytes(xmlFile, xml);
         result.XmlFile = xmlFile;

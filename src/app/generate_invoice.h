@@ -30,6 +30,7 @@ struct TGeneratedInvoice {
     std::string HtmlBody;
     std::vector<TMailAttachment> InlineImages;  // empty for the plain-text template
     TCheckFindings Findings;  // rules of EN 16931 the e-invoice breaks; empty when it passes
+    bool XRechnung = false;   // the XML follows XRechnung; it is always written and mailed beside the PDF
 };
 
 // Produces one invoice of `company` and returns the PDF path. Errors of any step

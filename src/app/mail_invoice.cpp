@@ -74,7 +74,9 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
         // An e-invoice its receiver must reject does not leave, in test mode neither, so
         // that a test run shows what a real run would refuse.
         if (!generated.Findings.Empty()) {
-            const std::string violation = "E-Rechnung verletzt EN 16931 (" + generated.Findings.RuleList() + ")";
+            const std::string violation = std::string("E-Rechnung verletzt ") +
+                                          (generated.XRechnung ? "XRechnung" : "EN 16931") + " (" +
+                                          generated.Findings.RuleList() + ")";
             if (!settings.SendDespiteFindings) throw Exception(violation + " \u2013 " + generated.Findings.Sentences());
             log("  Hinweis " + invoiceNo + ": " + violation +
                 ", trotzdem versendet (INI [Pruefung] TrotzBefundVersenden=1)");
@@ -101,7 +103,8 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
         std::vector<TMailAttachment> attachments;
         attachments.push_back(LoadAttachmentFile(generated.PdfFile));
-        if (settings.MailAttachXml && !generated.XmlFile.empty())
+        // Public portals process the XML itself, so an XRechnung always carries it.
+        if ((settings.MailAttachXml || generated.XRechnung) && !generated.XmlFile.empty())
             attachments.push_back(LoadAttachmentFile(generated.XmlFile));
         attachments.insert(attachments.end(), generated.InlineImages.begin(), generated.InlineImages.end());
 

@@ -58,6 +58,10 @@ struct TRuleSet {
 // writes itself) is not tested again.
 extern const TRuleSet kEn16931Rules;
 
+// What XRechnung 3.0 (the German CIUS, with the PEPPOL rules it merges) adds to EN 16931
+// for the data of NAV and the settings; run after kEn16931Rules.
+extern const TRuleSet kXRechnungRules;
+
 // Runs the rule sets in order. Never fails; an empty result means the invoice passes.
 TCheckFindings CheckInvoice(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules,
                             const std::vector<const TRuleSet*>& ruleSets = {&kEn16931Rules});

@@ -18,6 +18,14 @@ namespace velkaro {
 namespace {
 
 constexpr const char* kDatabase = "Datenbank";
+
+TXRechnungUse ReadXRechnungUse(const std::string& value) {
+    const std::string v = Trim(value);
+    if (v.empty() || SameText(v, "Leitweg")) return xuLeitweg;
+    if (SameText(v, "Immer")) return xuAlways;
+    if (SameText(v, "Nie")) return xuNever;
+    throw Exception("Unbekannter Wert „" + v + "“ für [XRechnung] Verwenden= in der INI (erlaubt: Leitweg, Immer, Nie).");
+}
 constexpr const char* kAppearance = "Darstellung";
 constexpr const char* kOutput = "Ausgabe";
 constexpr const char* kPdf = "PDF";
@@ -205,6 +213,7 @@ void TSettings::Load() {
     FCurrencies.Clear();
     ReadMapSection(ini, "Waehrungen", FCurrencies, false);
     SendDespiteFindings = ini.ReadBool("Pruefung", "TrotzBefundVersenden", false);
+    XRechnungUse = ReadXRechnungUse(ini.ReadString("XRechnung", "Verwenden", "Leitweg"));
     FLeitweg.Clear();
     ReadMapSection(ini, "Leitweg", FLeitweg, true);
 

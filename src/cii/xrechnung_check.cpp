@@ -1,0 +1,53 @@
+#include "cii/en16931_check.h"
+
+#include "cii/cii_fields.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr const char* kNavCompany = "NAV Firmendaten (Company Information)";
+constexpr const char* kNavHeader = "NAV Verkaufsrechnung (Sales Invoice Header)";
+
+void Require(bool present, std::string_view rule, const std::string& missing, const std::string& fixAt,
+             TCheckFindings& findings) {
+    if (!present) findings.Add(rule, missing + " fehlt (XRechnung)", fixAt);
+}
+
+void CheckSeller(const TSeller& seller, TCheckFindings& findings) {
+    const std::string company = kNavCompany;
+    Require(HasXmlText(seller.Addr.City), "BR-DE-3", "Ort des Verkäufers", company + ", Feld „Ort“", findings);
+    Require(HasXmlText(seller.Addr.PostCode), "BR-DE-4", "Postleitzahl des Verkäufers", company + ", Feld „PLZ-Code“",
+            findings);
+    Require(HasXmlText(seller.ContactName), "BR-DE-5", "Ansprechpartner des Verkäufers", "INI [Verkaeufer] Ansprechpartner",
+            findings);
+    Require(HasXmlText(seller.Phone), "BR-DE-6", "Telefonnummer des Verkäufers",
+            "INI [Verkaeufer] Telefon oder " + company + ", Feld „Telefonnr.“", findings);
+    Require(HasXmlText(seller.Email), "BR-DE-7", "E-Mail-Adresse des Verkäufers",
+            "INI [Verkaeufer] EMail oder " + company + ", Feld „E-Mail“", findings);
+    Require(HasXmlText(seller.Email), "PEPPOL-EN16931-R020", "Elektronische Adresse des Verkäufers (seine E-Mail)",
+            "INI [Verkaeufer] EMail oder " + company + ", Feld „E-Mail“", findings);
+}
+
+void CheckBuyer(const TInvoice& inv, TCheckFindings& findings) {
+    const std::string header = kNavHeader;
+    Require(HasXmlText(inv.BillTo.City), "BR-DE-8", "Ort des Käufers", header + ", Feld „Rech. an Ort“", findings);
+    Require(HasXmlText(inv.BillTo.PostCode), "BR-DE-9", "Postleitzahl des Käufers",
+            header + ", Feld „Rech. an PLZ-Code“", findings);
+    Require(HasXmlText(inv.BuyerReference), "BR-DE-15", "Käuferreferenz (Leitweg-ID oder Ihre Referenz)",
+            "INI [Leitweg] " + inv.CustomerNo + "= oder " + header + ", Feld „Ihre Referenz“", findings);
+    Require(HasXmlText(inv.LeitwegID) || HasXmlText(inv.BuyerEmail), "PEPPOL-EN16931-R010",
+            "Elektronische Adresse des Käufers (Leitweg-ID oder Rechnungs-E-Mail)",
+            "INI [Leitweg] " + inv.CustomerNo + "= oder NAV Debitor, Feld „E-Mail“", findings);
+}
+
+void CheckXRechnung(const TCheckSubject& subject, TCheckFindings& findings) {
+    CheckSeller(subject.Seller, findings);
+    CheckBuyer(subject.Invoice, findings);
+}
+
+} // namespace
+
+const TRuleSet kXRechnungRules{"XRechnung", &CheckXRechnung};
+
+} // namespace velkaro
