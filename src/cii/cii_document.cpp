@@ -81,13 +81,14 @@ void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, co
     x.Close("ram:IncludedSupplyChainTradeLineItem");
 }
 
-// XRechnung requires the whole contact; a missing part is a finding of its rule set,
-// the element is written empty so the receiver names the same rule.
+// XRechnung requires the whole contact; a missing part is a finding of its rule set.
 void WriteSellerContactXRechnung(TXmlOut& x, const TSeller& seller) {
+    // An empty element would break a rule of its own (PEPPOL-EN16931-R008).
+    if (!HasXmlText(seller.ContactName) && !HasXmlText(seller.Phone) && !HasXmlText(seller.Email)) return;
     x.Open("ram:DefinedTradeContact");
-    x.Leaf("ram:PersonName", seller.ContactName);
-    x.LeafIn("ram:TelephoneUniversalCommunication", "ram:CompleteNumber", seller.Phone);
-    x.LeafIn("ram:EmailURIUniversalCommunication", "ram:URIID", seller.Email);
+    x.LeafOpt("ram:PersonName", seller.ContactName);
+    if (HasXmlText(seller.Phone)) x.LeafIn("ram:TelephoneUniversalCommunication", "ram:CompleteNumber", seller.Phone);
+    if (HasXmlText(seller.Email)) x.LeafIn("ram:EmailURIUniversalCommunication", "ram:URIID", seller.Email);
     x.Close("ram:DefinedTradeContact");
 }
 
@@ -284,9 +285,7 @@ std::string XRechnungDiscountLine(const TInvoice& invoice) {
     if (!(invoice.PmtDiscPct > 0) || !IsNavDate(invoice.PmtDiscDate)) return "";
     const long days = std::lround(std::floor(invoice.PmtDiscDate) - std::floor(invoice.DocumentDate));
     if (days < 0) return "";
-    char percent[32];
-    std::snprintf(percent, sizeof percent, "%.2f", invoice.PmtDiscPct);
-    return "#SKONTO#TAGE=" + std::to_string(days) + "#PROZENT=" + percent + "#";
+    return "#SKONTO#TAGE=" + std::to_string(days) + "#PROZENT=" + XmlPercent(invoice.PmtDiscPct) + "#";
 }
 
 std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules) {

@@ -19,14 +19,20 @@ void CheckSeller(const TSeller& seller, TCheckFindings& findings) {
     Require(HasXmlText(seller.Addr.City), "BR-DE-3", "Ort des Verkäufers", company + ", Feld „Ort“", findings);
     Require(HasXmlText(seller.Addr.PostCode), "BR-DE-4", "Postleitzahl des Verkäufers", company + ", Feld „PLZ-Code“",
             findings);
-    Require(HasXmlText(seller.ContactName), "BR-DE-5", "Ansprechpartner des Verkäufers", "INI [Verkaeufer] Ansprechpartner",
-            findings);
-    Require(HasXmlText(seller.Phone), "BR-DE-6", "Telefonnummer des Verkäufers",
-            "INI [Verkaeufer] Telefon oder " + company + ", Feld „Telefonnr.“", findings);
-    Require(HasXmlText(seller.Email), "BR-DE-7", "E-Mail-Adresse des Verkäufers",
-            "INI [Verkaeufer] EMail oder " + company + ", Feld „E-Mail“", findings);
+    const std::string phoneAt = "INI [Verkaeufer] Telefon oder " + company + ", Feld „Telefonnr.“";
+    const std::string emailAt = "INI [Verkaeufer] EMail oder " + company + ", Feld „E-Mail“";
+    // Without any part the contact group itself is missing, and the rule names only that.
+    if (!HasXmlText(seller.ContactName) && !HasXmlText(seller.Phone) && !HasXmlText(seller.Email)) {
+        Require(false, "BR-DE-2", "Kontakt des Verkäufers (Ansprechpartner, Telefon, E-Mail)",
+                "INI [Verkaeufer] Ansprechpartner, " + phoneAt + ", " + emailAt, findings);
+    } else {
+        Require(HasXmlText(seller.ContactName), "BR-DE-5", "Ansprechpartner des Verkäufers",
+                "INI [Verkaeufer] Ansprechpartner", findings);
+        Require(HasXmlText(seller.Phone), "BR-DE-6", "Telefonnummer des Verkäufers", phoneAt, findings);
+        Require(HasXmlText(seller.Email), "BR-DE-7", "E-Mail-Adresse des Verkäufers", emailAt, findings);
+    }
     Require(HasXmlText(seller.Email), "PEPPOL-EN16931-R020", "Elektronische Adresse des Verkäufers (seine E-Mail)",
-            "INI [Verkaeufer] EMail oder " + company + ", Feld „E-Mail“", findings);
+            emailAt, findings);
 }
 
 void CheckBuyer(const TInvoice& inv, TCheckFindings& findings) {
