@@ -82,7 +82,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     RenderInvoicePdf(*invoice, seller, print, pdfFile, xml, log);
 
     // The mail attachment needs the file as well, even when no XML file is wanted.
-    if (settings.SaveXml || settings.MailAttachXml || invoice->XRechnung) {
+    if (settings.SaveXml || settings.MailAttachXml) {
         const std::string xmlFile = base + ".xml";
         WriteFileBytes(xmlFile, xml);
         result.XmlFile = xmlFile;
@@ -94,6 +94,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     result.CustomerNo = invoice->CustomerNo;
     result.CustomerName = invoice->BillTo.Name;
     result.PdfFile = pdfFile;
+    if (invoice->XRechnung) result.XRechnungXml = xml;
     result.Recipients = invoice->InvoiceEmail;
     result.RecipientSource = invoice->InvoiceEmailSource;
     ComposeInvoiceMail(*invoice, seller, settings, result.Subject, result.HtmlBody, result.InlineImages);

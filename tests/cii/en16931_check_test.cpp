@@ -13,6 +13,7 @@
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
 #include "cii_fixtures.h"
+#include "validator_rules.h"
 #include "invoice/vat.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -212,39 +213,9 @@ std::vector<BrokenCase> BrokenCases() {
     };
 }
 
-std::set<std::string> RuleIds(const TCheckFindings& findings) {
-    std::set<std::string> ids;
-    for (const TCheckFinding& f : findings.Items()) ids.insert(f.Rule);
-    return ids;
-}
-
-std::string Joined(const std::set<std::string>& ids) {
-    std::string s;
-    for (const std::string& id : ids) s += (s.empty() ? "" : " ") + id;
-    return s;
-}
-
-// validate-cii -q over `files`: per file name the fatal rule ids; an XSD or XML error
-// counts as the id "XSD" or "XML".
-std::map<std::string, std::set<std::string>> ValidatorRuleIds(const std::vector<std::string>& files,
-                                                               std::string& output) {
-    std::string args;
-    for (const std::string& f : files) args += " '" + f + "'";
-    test::RunCommand("'" + test::SourceDir() + "/third_party/validation/validate-cii' -q" + args, output);
-    std::map<std::string, std::set<std::string>> ids;
-    std::string current;
-    for (const std::string& line : Split(output, '\n')) {
-        if (line.rfind("OK ", 0) == 0 || line.rfind("FAIL ", 0) == 0) {
-            current = Trim(line.substr(line.find(' ')));
-            ids[current];
-        } else if (line.rfind("  [", 0) == 0) {
-            ids[current].insert(line.substr(3, line.find(']') - 3));
-        } else if (line.rfind("  XSD:", 0) == 0 || line.rfind("  XML:", 0) == 0) {
-            ids[current].insert(line.substr(2, 3));
-        }
-    }
-    return ids;
-}
+using test::Joined;
+using test::RuleIds;
+using test::ValidatorRuleIds;
 
 TEST(En16931Check, FindsExactlyTheRulesTheValidatorRejects) {
     if (!test::CommandExists("java"))

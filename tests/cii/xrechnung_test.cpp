@@ -12,6 +12,7 @@
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
 #include "cii_fixtures.h"
+#include "validator_rules.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -212,17 +213,8 @@ std::vector<BrokenCase> BrokenCases() {
     };
 }
 
-std::set<std::string> RuleIds(const TCheckFindings& findings) {
-    std::set<std::string> ids;
-    for (const TCheckFinding& f : findings.Items()) ids.insert(f.Rule);
-    return ids;
-}
-
-std::string Joined(const std::set<std::string>& ids) {
-    std::string s;
-    for (const std::string& id : ids) s += (s.empty() ? "" : " ") + id;
-    return s;
-}
+using test::Joined;
+using test::RuleIds;
 
 TEST(XRechnungCheck, FindsExactlyTheRulesTheValidatorRejects) {
     if (!test::CommandExists("java"))
@@ -230,7 +222,7 @@ TEST(XRechnungCheck, FindsExactlyTheRulesTheValidatorRejects) {
     test::TempFolder folder;
     const std::vector<BrokenCase> cases = BrokenCases();
     const TTaxRules rules = test::DefaultTaxRules();
-    std::string args;
+    std::vector<std::string> files;
     std::vector<std::set<std::string>> found;
     for (size_t k = 0; k < cases.size(); ++k) {
         TInvoice inv = LeitwegInvoice();
@@ -240,22 +232,10 @@ TEST(XRechnungCheck, FindsExactlyTheRulesTheValidatorRejects) {
         found.push_back(RuleIds(CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules})));
         const std::string file = folder.File("case" + std::to_string(k) + ".xml");
         WriteFileBytes(file, BuildCiiXml(inv, seller, rules));
-        args += " '" + file + "'";
+        files.push_back(file);
     }
     std::string output;
-    test::RunCommand("'" + test::SourceDir() + "/third_party/validation/validate-cii' -q --xrechnung" + args, output);
-    std::map<std::string, std::set<std::string>> rejected;
-    std::string current;
-    for (const std::string& line : Split(output, '\n')) {
-        if (line.rfind("OK ", 0) == 0 || line.rfind("FAIL ", 0) == 0) {
-            current = Trim(line.substr(line.find(' ')));
-            rejected[current];
-        } else if (line.rfind("  [", 0) == 0 && line.find("(fatal)") != std::string::npos) {
-            rejected[current].insert(line.substr(3, line.find(']') - 3));
-        } else if (line.rfind("  XSD:", 0) == 0 || line.rfind("  XML:", 0) == 0) {
-            rejected[current].insert(line.substr(2, 3));
-        }
-    }
+    std::map<std::string, std::set<std::string>> rejected = test::ValidatorRuleIds(files, output, "--xrechnung");
     for (size_t k = 0; k < cases.size(); ++k) {
         SCOPED_TRACE(cases[k].Name);
         const std::string file = folder.File("case" + std::to_string(k) + ".xml");
@@ -312,6 +292,22 @@ TEST(XRechnungCheck, FindingsNameTheMissingItemAndWhereToEnterIt) {
         // Plain EN 16931 does not ask for any of it.
         EXPECT_EQ(CheckInvoice(inv, seller, rules).RuleList(), "");
     }
+}
+
+TEST(XRechnungCheck, ViolationsNameEachRuleSetWithItsRules) {
+    TInvoice inv = LeitwegInvoice();
+    inv.BillTo.Country = "UK";
+    TSeller seller = test::FullSeller();
+    seller.ContactName.clear();
+    const TTaxRules rules = test::DefaultTaxRules();
+    inv.Calculate(rules);
+    EXPECT_EQ(CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules}).Violations(),
+              "EN 16931 (BR-CL-14), XRechnung (BR-DE-5)");
+    EXPECT_EQ(CheckInvoice(inv, seller, rules).Violations(), "EN 16931 (BR-CL-14)");
+    inv.BillTo.Country = "DE";
+    inv.Calculate(rules);
+    EXPECT_EQ(CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules}).Violations(),
+              "XRechnung (BR-DE-5)");
 }
 
 } // namespace
