@@ -8,8 +8,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 count="${1:-300}"
 program="${2:-$root/build/velkaro}"
-validate="${VALIDATE_CII:-$root/../../shared/validation/validate-cii}"
-[ -x "$validate" ] || validate=/work/shared/validation/validate-cii
+validate="$root/third_party/validation/validate-cii"
 
 work="$root/out/xrechnung-bulk"
 mkdir -p "$work"

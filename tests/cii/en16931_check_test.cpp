@@ -288,9 +288,7 @@ TEST(En16931Check, FindingsNameWhereToMendTheData) {
         const TTaxRules rules = test::DefaultTaxRules();
         inv.Calculate(rules);
         const TCheckFindings findings = CheckInvoice(inv, seller, rules);
-        const TCheckFinding* hit = nullptr;
-        for (const TCheckFinding& f : findings.Items())
-            if (f.Rule == c.Rule) hit = &f;
+        const TCheckFinding* hit = test::FindingOf(findings, c.Rule);
         ASSERT_NE(hit, nullptr) << findings.RuleList();
         EXPECT_NE(hit->Text.find(c.InText), std::string::npos) << hit->Text;
         EXPECT_NE(hit->FixAt.find(c.InFix), std::string::npos) << hit->FixAt;

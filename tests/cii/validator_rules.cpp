@@ -11,6 +11,12 @@ std::set<std::string> RuleIds(const TCheckFindings& findings) {
     return ids;
 }
 
+const TCheckFinding* FindingOf(const TCheckFindings& findings, const std::string& rule) {
+    for (const TCheckFinding& f : findings.Items())
+        if (f.Rule == rule) return &f;
+    return nullptr;
+}
+
 std::string Joined(const std::set<std::string>& ids) {
     std::string s;
     for (const std::string& id : ids) s += (s.empty() ? "" : " ") + id;

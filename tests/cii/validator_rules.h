@@ -11,6 +11,8 @@
 namespace velkaro::test {
 
 std::set<std::string> RuleIds(const TCheckFindings& findings);
+// The finding of `rule`, or nullptr.
+const TCheckFinding* FindingOf(const TCheckFindings& findings, const std::string& rule);
 // The ids sorted, joined by one blank.
 std::string Joined(const std::set<std::string>& ids);
 // validate-cii -q `options` over `files`: per file name the fatal rule ids; an XSD or XML

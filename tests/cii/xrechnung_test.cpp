@@ -283,9 +283,7 @@ TEST(XRechnungCheck, FindingsNameTheMissingItemAndWhereToEnterIt) {
         c.Break(inv, seller);
         inv.Calculate(rules);
         const TCheckFindings findings = CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules});
-        const TCheckFinding* hit = nullptr;
-        for (const TCheckFinding& f : findings.Items())
-            if (f.Rule == c.Rule) hit = &f;
+        const TCheckFinding* hit = test::FindingOf(findings, c.Rule);
         ASSERT_NE(hit, nullptr) << findings.RuleList();
         EXPECT_NE(hit->Text.find(c.InText), std::string::npos) << hit->Text;
         EXPECT_NE(hit->FixAt.find(c.InFix), std::string::npos) << hit->FixAt;
