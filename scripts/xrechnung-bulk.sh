@@ -13,8 +13,9 @@ validate="$root/third_party/validation/validate-cii"
 work="$root/out/xrechnung-bulk"
 mkdir -p "$work"
 bash "$root/demo/make-bulk-db.sh" "$count" "$work/bulk-$count.db"
-sed -e "s/^Datenbank=.*/Datenbank=bulk-$count.db/" "$root/demo/velkaro.ini" > "$work/velkaro.ini"
-printf '\n[XRechnung]\nVerwenden=Immer\n' >> "$work/velkaro.ini"
+sed -e "s/^Datenbank=.*/Datenbank=bulk-$count.db/" -e "s/^Verwenden=.*/Verwenden=Immer/" \
+  "$root/demo/velkaro.ini" > "$work/velkaro.ini"
+grep -qx "Verwenden=Immer" "$work/velkaro.ini" || { echo "[XRechnung] Verwenden fehlt in demo/velkaro.ini" >&2; exit 1; }
 
 mapfile -t invoices < <(sqlite3 -readonly "$work/bulk-$count.db" \
   "SELECT [No_] FROM \"Muster GmbH\$Sales Invoice Header\" WHERE [No_] LIKE 'B%' ORDER BY [No_] LIMIT $count;")
