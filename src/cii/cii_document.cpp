@@ -229,10 +229,8 @@ void WritePaymentTerms(TXmlOut& x, const TInvoice& inv) {
     bool mandate = inv.DirectDebit && HasXmlText(inv.MandateID);
     if (terms.empty() && discount.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
     x.Open("ram:SpecifiedTradePaymentTerms");
-    if (!discount.empty())
-        x.Leaf("ram:Description", discount + "\n" + XmlEscape(terms), {}, true);
-    else
-        x.LeafOpt("ram:Description", terms);
+    if (!discount.empty()) x.Leaf("ram:Description", discount + "\n" + XmlEscape(terms), {}, true);
+    else x.LeafOpt("ram:Description", terms);
     if (IsNavDate(inv.DueDate)) x.DateElement("ram:DueDateDateTime", inv.DueDate);
     if (inv.DirectDebit) x.LeafOpt("ram:DirectDebitMandateID", inv.MandateID);
     x.Close("ram:SpecifiedTradePaymentTerms");

@@ -15,7 +15,8 @@ namespace velkaro {
 std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules);
 
 // The context of an XRechnung 3.0 document (BT-24 and BT-23).
-constexpr std::string_view kXRechnungGuideline = "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0";
+constexpr std::string_view kXRechnungGuideline =
+    "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0";
 constexpr std::string_view kXRechnungProcess = "urn:fdc:peppol.eu:2017:poacc:billing:01:1.0";
 
 // The machine-readable cash discount of the XRechnung guideline,

@@ -16,7 +16,7 @@ struct TCheckFinding {
     std::string Rule;   // rule id as the validators name it, "BR-CO-09"
     std::string Text;   // German, for a bookkeeper; several causes of one rule joined by "; "
     std::string FixAt;  // where to mend it: the NAV field or the settings key
-    std::string_view RuleSet;  // name of the rule set that found it, "EN 16931"
+    std::string_view RuleSet; // name of the rule set that found it, "EN 16931"
 };
 
 // The findings of one invoice, at most one per rule id, in the order the rules were

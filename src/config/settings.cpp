@@ -18,14 +18,6 @@ namespace velkaro {
 namespace {
 
 constexpr const char* kDatabase = "Datenbank";
-
-TXRechnungUse ReadXRechnungUse(const std::string& value) {
-    const std::string v = Trim(value);
-    if (v.empty() || SameText(v, "Leitweg")) return xuLeitweg;
-    if (SameText(v, "Immer")) return xuAlways;
-    if (SameText(v, "Nie")) return xuNever;
-    throw Exception("Unbekannter Wert „" + v + "“ für [XRechnung] Verwenden= in der INI (erlaubt: Leitweg, Immer, Nie).");
-}
 constexpr const char* kAppearance = "Darstellung";
 constexpr const char* kOutput = "Ausgabe";
 constexpr const char* kPdf = "PDF";
@@ -33,6 +25,15 @@ constexpr const char* kSeller = "Verkaeufer";
 constexpr const char* kGraph = "Graph";
 constexpr const char* kEmail = "EMail";
 constexpr const char* kTax = "Steuer";
+
+TXRechnungUse ReadXRechnungUse(const std::string& value) {
+    const std::string v = Trim(value);
+    if (v.empty() || SameText(v, "Leitweg")) return xuLeitweg;
+    if (SameText(v, "Immer")) return xuAlways;
+    if (SameText(v, "Nie")) return xuNever;
+    throw Exception("Unbekannter Wert „" + v +
+                    "“ für [XRechnung] Verwenden= in der INI (erlaubt: Leitweg, Immer, Nie).");
+}
 
 // No built-in SQL password: a known default password would only invite its use.
 constexpr const char* kDefaultPassword = "";

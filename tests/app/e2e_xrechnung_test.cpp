@@ -20,13 +20,13 @@
 namespace velkaro {
 namespace {
 
+using test::ShellQuoted;
+using test::TFakeGraphService;
+using test::TIniValue;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
-using test::ShellQuoted;
-using test::TFakeGraphService;
-using test::TIniValue;
 
 // The demo customers D20000 (RE24-0002, -0003 as sell-to, -0014), D70000 (RE24-0008,
 // direct debit) and D90000 (RE24-0010, cash discount) have Leitweg-IDs.
@@ -52,8 +52,9 @@ protected:
     }
     void Run(const std::vector<TIniValue>& values, const std::string& args) {
         test::WriteProductionSettings(Ini, Db, Out, values);
-        const std::string command = "cd " + ShellQuoted(Dir.Path()) + " && env LC_ALL=C.UTF-8 VELKARO_INI=" +
-                                    ShellQuoted(Ini) + " XDG_CONFIG_HOME=" + ShellQuoted(Dir.Path()) + " " +
+        const std::string command = "cd " + ShellQuoted(Dir.Path()) +
+                                    " && env LC_ALL=C.UTF-8 VELKARO_INI=" + ShellQuoted(Ini) +
+                                    " XDG_CONFIG_HOME=" + ShellQuoted(Dir.Path()) + " " +
                                     ShellQuoted(test::VelkaroProgram()) + " " + args;
         ExitCode = test::RunCommand(command, Output);
         Log = test::ReadBatchLog(Dir.File("velkaro.log"));
@@ -106,10 +107,8 @@ TEST_F(XRechnungDemo, LeitwegCustomersGetXRechnungEveryoneElseTheXmlOfBefore) {
         const std::string xml = ReadFileBytes(CombinePath(Out, file));
         const bool xrechnung = xml.find("urn:xeinkauf.de:kosit:xrechnung_3.0") != std::string::npos;
         EXPECT_EQ(xrechnung, kLeitwegInvoices.count(no) == 1);
-        if (xrechnung)
-            EXPECT_NE(now.at(file), sum);
-        else
-            EXPECT_EQ(now.at(file), sum) << "XML of a customer without Leitweg-ID changed";
+        if (xrechnung) EXPECT_NE(now.at(file), sum);
+        else EXPECT_EQ(now.at(file), sum) << "XML of a customer without Leitweg-ID changed";
     }
 
     if (!test::CommandExists("java"))
@@ -154,7 +153,7 @@ class XRechnungMail : public XRechnungDemo {
 protected:
     void Mail(TFakeGraphService& fake, const std::vector<std::string>& numbers, std::vector<TIniValue> extra) {
         std::vector<TIniValue> values = {
-            {"Graph", "MandantenID", test::kFakeTenant}, {"Graph", "ClientID", test::kFakeClientId},
+            {"Graph", "MandantenID", test::kFakeTenant},  {"Graph", "ClientID", test::kFakeClientId},
             {"Graph", "ClientSecret", test::kFakeSecret}, {"Graph", "Absender", test::kFakeSender},
             {"Graph", "AnmeldeServer", fake.BaseUrl()},   {"Graph", "GraphServer", fake.BaseUrl()},
             {"Graph", "XmlZusaetzlichAnhaengen", "0"},

@@ -13,11 +13,11 @@
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
 #include "cii_fixtures.h"
-#include "validator_rules.h"
 #include "invoice/vat.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/test_support.h"
+#include "validator_rules.h"
 
 namespace velkaro {
 namespace {

@@ -24,7 +24,7 @@ std::string Joined(const std::set<std::string>& ids) {
 }
 
 std::map<std::string, std::set<std::string>> ValidatorRuleIds(const std::vector<std::string>& files,
-                                                               std::string& output, const std::string& options) {
+                                                              std::string& output, const std::string& options) {
     std::string args;
     for (const std::string& f : files) args += " '" + f + "'";
     RunCommand("'" + SourceDir() + "/third_party/validation/validate-cii' -q " + options + args, output);

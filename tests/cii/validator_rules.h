@@ -18,6 +18,6 @@ std::string Joined(const std::set<std::string>& ids);
 // validate-cii -q `options` over `files`: per file name the fatal rule ids; an XSD or XML
 // error counts as the id "XSD" or "XML".
 std::map<std::string, std::set<std::string>> ValidatorRuleIds(const std::vector<std::string>& files,
-                                                               std::string& output, const std::string& options = "");
+                                                              std::string& output, const std::string& options = "");
 
 } // namespace velkaro::test

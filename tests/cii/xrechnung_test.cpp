@@ -12,11 +12,11 @@
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
 #include "cii_fixtures.h"
-#include "validator_rules.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/test_support.h"
+#include "validator_rules.h"
 
 namespace velkaro {
 namespace {
@@ -38,8 +38,8 @@ using TChange = std::function<void(TInvoice&, TSeller&)>;
 struct XmlCase {
     std::string Name;
     TChange Change;
-    std::string Element;   // ElementText of this tag ...
-    std::string Contains;  // ... holds this text (empty: the element must be missing)
+    std::string Element;  // ElementText of this tag ...
+    std::string Contains; // ... holds this text (empty: the element must be missing)
 };
 
 TEST(XRechnungXml, WritesWhatTheRulesRequire) {
@@ -50,9 +50,8 @@ TEST(XRechnungXml, WritesWhatTheRulesRequire) {
          "<ram:ID>urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0</ram:ID>"},
         {"business process", none, "ram:BusinessProcessSpecifiedDocumentContextParameter",
          "<ram:ID>urn:fdc:peppol.eu:2017:poacc:billing:01:1.0</ram:ID>"},
-        {"plain EN 16931 without process",
-         [](TInvoice& i, TSeller&) { i.XRechnung = false; }, "ram:BusinessProcessSpecifiedDocumentContextParameter",
-         ""},
+        {"plain EN 16931 without process", [](TInvoice& i, TSeller&) { i.XRechnung = false; },
+         "ram:BusinessProcessSpecifiedDocumentContextParameter", ""},
         {"plain EN 16931 guideline", [](TInvoice& i, TSeller&) { i.XRechnung = false; },
          "ram:GuidelineSpecifiedDocumentContextParameter", "<ram:ID>urn:cen.eu:en16931:2017</ram:ID>"},
         // BR-DE-15
@@ -79,7 +78,8 @@ TEST(XRechnungXml, WritesWhatTheRulesRequire) {
          },
          "ram:BuyerTradeParty", "<ram:URIID schemeID=\"EM\">rechnung@amt.example</ram:URIID>"},
         // BR-DE-1: payment instructions, also for a direct debit
-        {"direct debit", [](TInvoice& i, TSeller&) {
+        {"direct debit",
+         [](TInvoice& i, TSeller&) {
              i.DirectDebit = true;
              i.PayMethodCode = "EINZUG";
              i.MandateID = "M-1";
@@ -87,13 +87,15 @@ TEST(XRechnungXml, WritesWhatTheRulesRequire) {
          },
          "ram:SpecifiedTradeSettlementPaymentMeans", "<ram:TypeCode>59</ram:TypeCode>"},
         // BR-DE-18: the discount line, then a real line break, then the free text
-        {"cash discount", [](TInvoice& i, TSeller&) {
+        {"cash discount",
+         [](TInvoice& i, TSeller&) {
              i.PayTermsText = "30 Tage netto";
              i.PmtDiscPct = 2;
              i.PmtDiscDate = EncodeDate(2026, 3, 12);
          },
          "ram:SpecifiedTradePaymentTerms", "<ram:Description>#SKONTO#TAGE=10#PROZENT=2.00#\n30 Tage netto"},
-        {"no discount line in plain EN 16931", [](TInvoice& i, TSeller&) {
+        {"no discount line in plain EN 16931",
+         [](TInvoice& i, TSeller&) {
              i.XRechnung = false;
              i.PmtDiscPct = 2;
              i.PmtDiscDate = EncodeDate(2026, 3, 12);
@@ -109,10 +111,8 @@ TEST(XRechnungXml, WritesWhatTheRulesRequire) {
         inv.Calculate(rules);
         const std::string xml = BuildCiiXml(inv, seller, rules);
         const std::string element = test::ElementText(xml, c.Element);
-        if (c.Contains.empty())
-            EXPECT_EQ(element, "");
-        else
-            EXPECT_NE(element.find(c.Contains), std::string::npos) << element;
+        if (c.Contains.empty()) EXPECT_EQ(element, "");
+        else EXPECT_NE(element.find(c.Contains), std::string::npos) << element;
     }
 }
 
@@ -125,11 +125,11 @@ TEST(XRechnungXml, DiscountLine) {
     const TDateTime issued = EncodeDate(2026, 3, 2);
     const std::vector<Case> cases = {
         {2, EncodeDate(2026, 3, 16), "#SKONTO#TAGE=14#PROZENT=2.00#"},
-        {2.5, EncodeDate(2026, 3, 2) + 0.75, "#SKONTO#TAGE=0#PROZENT=2.50#"},  // time of day ignored
-        {3.125, EncodeDate(2026, 4, 1), "#SKONTO#TAGE=30#PROZENT=3.13#"},      // two decimals, as the rule demands
-        {0, EncodeDate(2026, 3, 16), ""},                                      // no discount
-        {2, 0, ""},                                                            // no discount date
-        {2, EncodeDate(2026, 3, 1), ""},                                       // date before the invoice
+        {2.5, EncodeDate(2026, 3, 2) + 0.75, "#SKONTO#TAGE=0#PROZENT=2.50#"}, // time of day ignored
+        {3.125, EncodeDate(2026, 4, 1), "#SKONTO#TAGE=30#PROZENT=3.13#"},     // two decimals, as the rule demands
+        {0, EncodeDate(2026, 3, 16), ""},                                     // no discount
+        {2, 0, ""},                                                           // no discount date
+        {2, EncodeDate(2026, 3, 1), ""},                                      // date before the invoice
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Expected);
@@ -144,7 +144,7 @@ TEST(XRechnungXml, DiscountLine) {
 struct BrokenCase {
     std::string Name;
     TChange Break;
-    std::set<std::string> Expected;  // what the check should find; the validator decides
+    std::set<std::string> Expected; // what the check should find; the validator decides
 };
 
 std::vector<BrokenCase> BrokenCases() {
@@ -304,8 +304,7 @@ TEST(XRechnungCheck, ViolationsNameEachRuleSetWithItsRules) {
     EXPECT_EQ(CheckInvoice(inv, seller, rules).Violations(), "EN 16931 (BR-CL-14)");
     inv.BillTo.Country = "DE";
     inv.Calculate(rules);
-    EXPECT_EQ(CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules}).Violations(),
-              "XRechnung (BR-DE-5)");
+    EXPECT_EQ(CheckInvoice(inv, seller, rules, {&kEn16931Rules, &kXRechnungRules}).Violations(), "XRechnung (BR-DE-5)");
 }
 
 } // namespace

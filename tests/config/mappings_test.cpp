@@ -132,7 +132,10 @@ TEST_F(MappingsTest, MapCurrencyOnlyByTheSettingsSection) {
 }
 
 TEST_F(MappingsTest, XRechnungUse) {
-    struct Case { const char* ini; TXRechnungUse expected; };
+    struct Case {
+        const char* ini;
+        TXRechnungUse expected;
+    };
     const Case cases[] = {
         {"", xuLeitweg},
         {"[XRechnung]\r\nVerwenden=\r\n", xuLeitweg},
