@@ -1,5 +1,8 @@
 #include "cii/en16931_check.h"
 
+#include <algorithm>
+
+#include "cii/cii_document.h"
 #include "cii/cii_fields.h"
 
 namespace velkaro {
@@ -47,9 +50,21 @@ void CheckBuyer(const TInvoice& inv, TCheckFindings& findings) {
             "INI [Leitweg] " + inv.CustomerNo + "= oder NAV Debitor, Feld „E-Mail“", findings);
 }
 
+// Payment terms that start with "#" read as a malformed discount line; after the
+// discount line, a "#…#" in them hides the line break the discount line must end with.
+// A "#" elsewhere is fine.
+void CheckPaymentTerms(const TInvoice& inv, TCheckFindings& findings) {
+    const std::string terms = CiiPaymentTermsText(inv);
+    const bool afterDiscount = !XRechnungDiscountLine(inv).empty();
+    if (!terms.starts_with('#') && !(afterDiscount && std::count(terms.begin(), terms.end(), '#') >= 2)) return;
+    findings.Add("BR-DE-18", "Zahlungsbedingung „" + inv.PayTermsText + "“ enthält „#“, das XRechnung für Skonto-Angaben reserviert",
+                 "NAV Zahlungsbedingungen (Payment Terms), Feld „Beschreibung“");
+}
+
 void CheckXRechnung(const TCheckSubject& subject, TCheckFindings& findings) {
     CheckSeller(subject.Seller, findings);
     CheckBuyer(subject.Invoice, findings);
+    CheckPaymentTerms(subject.Invoice, findings);
 }
 
 } // namespace

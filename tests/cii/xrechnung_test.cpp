@@ -177,6 +177,17 @@ std::vector<BrokenCase> BrokenCases() {
              i.BuyerIBAN = "DE75512108001245126199";
          },
          {}},
+        {"hash in the terms with cash discount",
+         [](TInvoice& i, TSeller&) {
+             i.PayTermsText = "Skonto #2# laut Vertrag";
+             i.PmtDiscPct = 2;
+             i.PmtDiscDate = EncodeDate(2026, 3, 12);
+         },
+         {"BR-DE-18"}},
+        {"one hash in the terms", [](TInvoice& i, TSeller&) { i.PayTermsText = "Zahlbar bis Rechnung #5"; }, {}},
+        {"two hashes in the terms without cash discount", [](TInvoice& i, TSeller&) { i.PayTermsText = "Netto #30# Tage"; }, {}},
+        {"hash in the terms without cash discount",
+         [](TInvoice& i, TSeller&) { i.PayTermsText = "#30 Tage netto#"; }, {"BR-DE-18"}},
         {"no contact name", [](TInvoice&, TSeller& s) { s.ContactName.clear(); }, {"BR-DE-5"}},
         {"no seller phone", [](TInvoice&, TSeller& s) { s.Phone.clear(); }, {"BR-DE-6"}},
         {"no seller e-mail", [](TInvoice&, TSeller& s) { s.Email.clear(); }, {"BR-DE-7", "PEPPOL-EN16931-R020"}},
@@ -260,6 +271,8 @@ TEST(XRechnungCheck, FindingsNameTheMissingItemAndWhereToEnterIt) {
          "INI [Verkaeufer] Telefon oder NAV Firmendaten"},
         {"e-mail", [](TInvoice&, TSeller& s) { s.Email.clear(); }, "BR-DE-7", "E-Mail-Adresse des Verkäufers fehlt",
          "INI [Verkaeufer] EMail"},
+        {"hash in the terms", [](TInvoice& i, TSeller&) { i.PayTermsText = "#30 Tage netto"; }, "BR-DE-18",
+         "Zahlungsbedingung „#30 Tage netto“ enthält „#“", "NAV Zahlungsbedingungen (Payment Terms)"},
         {"buyer postcode", [](TInvoice& i, TSeller&) { i.BillTo.PostCode.clear(); }, "BR-DE-9",
          "Postleitzahl des Käufers fehlt", "Feld „Rech. an PLZ-Code“"},
         {"buyer reference",
