@@ -64,7 +64,10 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
         log(line);
     // A finding does not stop the invoice: the printed form stays useful, and the
     // mailing decides whether the e-invoice may leave.
-    result.Findings = CheckInvoice(*invoice, seller, print.TaxRules);
+    result.XRechnung = invoice->XRechnung;
+    result.Findings = invoice->XRechnung
+                          ? CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kXRechnungRules})
+                          : CheckInvoice(*invoice, seller, print.TaxRules);
     for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 
@@ -92,6 +95,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     result.CustomerNo = invoice->CustomerNo;
     result.CustomerName = invoice->BillTo.Name;
     result.PdfFile = pdfFile;
+    if (invoice->XRechnung) result.XRechnungXml = xml;
     result.Recipients = invoice->InvoiceEmail;
     result.RecipientSource = invoice->InvoiceEmailSource;
     ComposeInvoiceMail(*invoice, seller, settings, result.Subject, result.HtmlBody, result.InlineImages);

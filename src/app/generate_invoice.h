@@ -30,6 +30,8 @@ struct TGeneratedInvoice {
     std::string HtmlBody;
     std::vector<TMailAttachment> InlineImages;  // empty for the plain-text template
     TCheckFindings Findings;  // rules of EN 16931 the e-invoice breaks; empty when it passes
+    bool XRechnung = false;   // the XML follows XRechnung and is always mailed beside the PDF
+    std::string XRechnungXml; // that XML, for the mail when no XML file was written
 };
 
 // Produces one invoice of `company` and returns the PDF path. Errors of any step

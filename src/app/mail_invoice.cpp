@@ -78,7 +78,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
         // An e-invoice its receiver must reject does not leave, in test mode neither, so
         // that a test run shows what a real run would refuse.
         if (!generated.Findings.Empty()) {
-            const std::string violation = "E-Rechnung verletzt EN 16931 (" + generated.Findings.RuleList() + ")";
+            const std::string violation = "E-Rechnung verletzt " + generated.Findings.Violations();
             if (!settings.SendDespiteFindings) throw Exception(violation + " \u2013 " + generated.Findings.Sentences());
             log("  Hinweis " + invoiceNo + ": " + violation +
                 ", trotzdem versendet (INI [Pruefung] TrotzBefundVersenden=1)");
@@ -105,8 +105,17 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
         std::vector<TMailAttachment> attachments;
         attachments.push_back(LoadAttachmentFile(generated.PdfFile));
-        if (settings.MailAttachXml && !generated.XmlFile.empty())
+        if (settings.MailAttachXml && !generated.XmlFile.empty()) {
             attachments.push_back(LoadAttachmentFile(generated.XmlFile));
+        } else if (generated.XRechnung) {
+            // Public portals process the XML itself, so an XRechnung always carries it,
+            // named like the PDF.
+            TMailAttachment xml;
+            xml.Name = attachments.front().Name.substr(0, attachments.front().Name.rfind('.')) + ".xml";
+            xml.ContentType = "application/xml";
+            xml.Data = generated.XRechnungXml;
+            attachments.push_back(std::move(xml));
+        }
         attachments.insert(attachments.end(), generated.InlineImages.begin(), generated.InlineImages.end());
 
         // The blind copies go out in test mode as well.

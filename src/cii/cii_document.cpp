@@ -1,5 +1,6 @@
 #include "cii/cii_document.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "cii/cii_fields.h"
@@ -80,11 +81,24 @@ void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, co
     x.Close("ram:IncludedSupplyChainTradeLineItem");
 }
 
-void WriteSellerParty(TXmlOut& x, const TSeller& seller) {
+// XRechnung requires the whole contact; a missing part is a finding of its rule set.
+void WriteSellerContactXRechnung(TXmlOut& x, const TSeller& seller) {
+    // An empty element would break a rule of its own (PEPPOL-EN16931-R008).
+    if (!HasXmlText(seller.ContactName) && !HasXmlText(seller.Phone) && !HasXmlText(seller.Email)) return;
+    x.Open("ram:DefinedTradeContact");
+    x.LeafOpt("ram:PersonName", seller.ContactName);
+    if (HasXmlText(seller.Phone)) x.LeafIn("ram:TelephoneUniversalCommunication", "ram:CompleteNumber", seller.Phone);
+    if (HasXmlText(seller.Email)) x.LeafIn("ram:EmailURIUniversalCommunication", "ram:URIID", seller.Email);
+    x.Close("ram:DefinedTradeContact");
+}
+
+void WriteSellerParty(TXmlOut& x, const TSeller& seller, bool xrechnung) {
     x.Open("ram:SellerTradeParty");
     x.LeafOpt("ram:GlobalID", seller.GLN, SchemeAttr("0088"));
     x.Leaf("ram:Name", JoinWithSpace(seller.Addr.Name, seller.Addr.Name2));
-    if (HasXmlText(seller.Phone) || HasXmlText(seller.Email)) {
+    if (xrechnung) {
+        WriteSellerContactXRechnung(x, seller);
+    } else if (HasXmlText(seller.Phone) || HasXmlText(seller.Email)) {
         x.Open("ram:DefinedTradeContact");
         x.LeafOpt("ram:PersonName", seller.ContactName);
         if (HasXmlText(seller.Phone)) {
@@ -118,7 +132,10 @@ void WriteBuyerParty(TXmlOut& x, const TInvoice& inv) {
         x.LeafIn("ram:DefinedTradeContact", "ram:PersonName", inv.BillTo.Contact);
     }
     x.WriteAddress(inv.BillTo);
-    if (HasXmlText(inv.BuyerEmail)) {
+    if (inv.XRechnung && HasXmlText(inv.LeitwegID)) {
+        // Public buyers are reached through their Leitweg-ID.
+        x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", inv.LeitwegID, SchemeAttr("0204"));
+    } else if (HasXmlText(inv.BuyerEmail)) {
         x.LeafIn("ram:URIUniversalCommunication", "ram:URIID", inv.BuyerEmail, SchemeAttr("EM"));
     }
     if (HasXmlText(inv.BuyerVatID)) {
@@ -137,7 +154,7 @@ void WriteReferencedDocument(TXmlOut& x, std::string_view tag, const std::string
 void WriteAgreement(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
     x.Open("ram:ApplicableHeaderTradeAgreement");
     x.LeafOpt("ram:BuyerReference", inv.BuyerReference);
-    WriteSellerParty(x, seller);
+    WriteSellerParty(x, seller, inv.XRechnung);
     WriteBuyerParty(x, inv);
     WriteReferencedDocument(x, "ram:SellerOrderReferencedDocument", inv.OrderNo);
     WriteReferencedDocument(x, "ram:BuyerOrderReferencedDocument", inv.ExternalDocNo);
@@ -205,11 +222,15 @@ void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TTaxRules& rules) 
 }
 
 void WritePaymentTerms(TXmlOut& x, const TInvoice& inv) {
-    std::string terms = CiiPaymentTermsText(inv);
+    const std::string terms = CiiPaymentTermsText(inv);
+    // XRechnung's discount line ends with a real line break, which the escaping would
+    // turn into a blank: the free text follows on the next line.
+    const std::string discount = inv.XRechnung ? XRechnungDiscountLine(inv) : "";
     bool mandate = inv.DirectDebit && HasXmlText(inv.MandateID);
-    if (terms.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
+    if (terms.empty() && discount.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
     x.Open("ram:SpecifiedTradePaymentTerms");
-    x.LeafOpt("ram:Description", terms);
+    if (!discount.empty()) x.Leaf("ram:Description", discount + "\n" + XmlEscape(terms), {}, true);
+    else x.LeafOpt("ram:Description", terms);
     if (IsNavDate(inv.DueDate)) x.DateElement("ram:DueDateDateTime", inv.DueDate);
     if (inv.DirectDebit) x.LeafOpt("ram:DirectDebitMandateID", inv.MandateID);
     x.Close("ram:SpecifiedTradePaymentTerms");
@@ -258,6 +279,13 @@ std::string CiiPaymentTermsText(const TInvoice& invoice) {
     return Trim(terms);
 }
 
+std::string XRechnungDiscountLine(const TInvoice& invoice) {
+    if (!(invoice.PmtDiscPct > 0) || !IsNavDate(invoice.PmtDiscDate)) return "";
+    const long days = std::lround(std::floor(invoice.PmtDiscDate) - std::floor(invoice.DocumentDate));
+    if (days < 0) return "";
+    return "#SKONTO#TAGE=" + std::to_string(days) + "#PROZENT=" + XmlPercent(invoice.PmtDiscPct) + "#";
+}
+
 std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules) {
     const std::string currency = invoice.InvCurrency();
     TXmlOut x;
@@ -265,7 +293,12 @@ std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TT
     x.Open("rsm:CrossIndustryInvoice", kRootAttributes);
 
     x.Open("rsm:ExchangedDocumentContext");
-    x.LeafIn("ram:GuidelineSpecifiedDocumentContextParameter", "ram:ID", "urn:cen.eu:en16931:2017");
+    if (invoice.XRechnung) {
+        x.LeafIn("ram:BusinessProcessSpecifiedDocumentContextParameter", "ram:ID", kXRechnungProcess);
+        x.LeafIn("ram:GuidelineSpecifiedDocumentContextParameter", "ram:ID", kXRechnungGuideline);
+    } else {
+        x.LeafIn("ram:GuidelineSpecifiedDocumentContextParameter", "ram:ID", "urn:cen.eu:en16931:2017");
+    }
     x.Close("rsm:ExchangedDocumentContext");
 
     x.Open("rsm:ExchangedDocument");

@@ -1,5 +1,6 @@
 #include "cii/en16931_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -22,13 +23,32 @@ void TCheckFindings::Add(std::string_view rule, const std::string& text, const s
         if (f.FixAt.find(fixAt) == std::string::npos) f.FixAt += "; " + fixAt;
         return;
     }
-    FItems.push_back(TCheckFinding{std::string(rule), text, fixAt});
+    FItems.push_back(TCheckFinding{std::string(rule), text, fixAt, {}});
 }
 
 std::string TCheckFindings::RuleList() const {
     std::string list;
     for (const TCheckFinding& f : FItems) list += (list.empty() ? "" : ", ") + f.Rule;
     return list;
+}
+
+void TCheckFindings::NameRuleSet(std::string_view ruleSet) {
+    for (TCheckFinding& f : FItems)
+        if (f.RuleSet.empty()) f.RuleSet = ruleSet;
+}
+
+std::string TCheckFindings::Violations() const {
+    std::vector<std::string_view> sets;
+    for (const TCheckFinding& f : FItems)
+        if (std::find(sets.begin(), sets.end(), f.RuleSet) == sets.end()) sets.push_back(f.RuleSet);
+    std::string text;
+    for (std::string_view set : sets) {
+        std::string rules;
+        for (const TCheckFinding& f : FItems)
+            if (f.RuleSet == set) rules += (rules.empty() ? "" : ", ") + f.Rule;
+        text += (text.empty() ? "" : ", ") + std::string(set) + " (" + rules + ")";
+    }
+    return text;
 }
 
 std::string TCheckFindings::Sentences() const {
@@ -45,7 +65,10 @@ TCheckFindings CheckInvoice(const TInvoice& invoice, const TSeller& seller, cons
                             const std::vector<const TRuleSet*>& ruleSets) {
     TCheckFindings findings;
     const TCheckSubject subject{invoice, seller, rules};
-    for (const TRuleSet* set : ruleSets) set->Check(subject, findings);
+    for (const TRuleSet* set : ruleSets) {
+        set->Check(subject, findings);
+        findings.NameRuleSet(set->Name);
+    }
     return findings;
 }
 

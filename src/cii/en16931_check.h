@@ -16,6 +16,7 @@ struct TCheckFinding {
     std::string Rule;   // rule id as the validators name it, "BR-CO-09"
     std::string Text;   // German, for a bookkeeper; several causes of one rule joined by "; "
     std::string FixAt;  // where to mend it: the NAV field or the settings key
+    std::string_view RuleSet; // name of the rule set that found it, "EN 16931"
 };
 
 // The findings of one invoice, at most one per rule id, in the order the rules were
@@ -32,6 +33,11 @@ public:
     std::string RuleList() const;
     // Every finding's FindingSentence, joined by "; ".
     std::string Sentences() const;
+    // The rule ids per rule set, in the order of the sets: "EN 16931 (BR-CL-14)",
+    // "EN 16931 (BR-CL-14), XRechnung (BR-DE-5)".
+    std::string Violations() const;
+    // Names the rule set of the findings added since the last call without a name.
+    void NameRuleSet(std::string_view ruleSet);
 
 private:
     std::vector<TCheckFinding> FItems;
@@ -57,6 +63,10 @@ struct TRuleSet {
 // document's own construction guarantees (element order, decimals, code values it
 // writes itself) is not tested again.
 extern const TRuleSet kEn16931Rules;
+
+// What XRechnung 3.0 (the German CIUS, with the PEPPOL rules it merges) adds to EN 16931
+// for the data of NAV and the settings; run after kEn16931Rules.
+extern const TRuleSet kXRechnungRules;
 
 // Runs the rule sets in order. Never fails; an empty result means the invoice passes.
 TCheckFindings CheckInvoice(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules,

@@ -26,6 +26,15 @@ constexpr const char* kGraph = "Graph";
 constexpr const char* kEmail = "EMail";
 constexpr const char* kTax = "Steuer";
 
+TXRechnungUse ReadXRechnungUse(const std::string& value) {
+    const std::string v = Trim(value);
+    if (v.empty() || SameText(v, "Leitweg")) return xuLeitweg;
+    if (SameText(v, "Immer")) return xuAlways;
+    if (SameText(v, "Nie")) return xuNever;
+    throw Exception("Unbekannter Wert „" + v +
+                    "“ für [XRechnung] Verwenden= in der INI (erlaubt: Leitweg, Immer, Nie).");
+}
+
 // No built-in SQL password: a known default password would only invite its use.
 constexpr const char* kDefaultPassword = "";
 constexpr const char* kDefaultIccFile = "/usr/share/color/icc/sRGB.icc";
@@ -215,6 +224,7 @@ void TSettings::Load() {
     FCurrencies.Clear();
     ReadMapSection(ini, "Waehrungen", FCurrencies, false);
     SendDespiteFindings = ini.ReadBool("Pruefung", "TrotzBefundVersenden", false);
+    XRechnungUse = ReadXRechnungUse(ini.ReadString("XRechnung", "Verwenden", "Leitweg"));
     FLeitweg.Clear();
     ReadMapSection(ini, "Leitweg", FLeitweg, true);
 

@@ -9,6 +9,8 @@
 
 namespace velkaro {
 
+enum TXRechnungUse { xuLeitweg, xuAlways, xuNever };
+
 class TLayout;
 
 class TSettings {
@@ -70,6 +72,9 @@ public:
     // Mail an invoice although the EN 16931 check found rule violations (section
     // "Pruefung", key "TrotzBefundVersenden"); each such mail is logged with a hint.
     bool SendDespiteFindings = false;
+    // Which invoices follow XRechnung (section "XRechnung", key "Verwenden"): "Leitweg"
+    // those of customers with a Leitweg-ID, "Immer" all, "Nie" none.
+    TXRechnungUse XRechnungUse = xuLeitweg;
     std::string Skin;
     std::unique_ptr<TLayout> Layout;  // owned
     std::string LayoutFile;

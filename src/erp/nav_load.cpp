@@ -114,6 +114,8 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     } else {
         inv->BuyerReference = inv->YourReference;
     }
+    inv->XRechnung = FSettings.XRechnungUse == xuAlways ||
+                     (FSettings.XRechnungUse == xuLeitweg && !inv->LeitwegID.empty());
 
     if (inv->CurrencyCode.empty()) {
         auto q = NewQuery(NavSql::LcyCode(d, TableName(company, "General Ledger Setup")));

@@ -107,6 +107,8 @@ public:
     std::string PostingDescription;
     std::string LeitwegID;
     std::string BuyerReference;
+    // The e-invoice follows XRechnung (the German CIUS of EN 16931) instead of plain EN 16931.
+    bool XRechnung = false;
     std::string CurrencyCode;
     bool PricesInclVat = false;
     bool EU3Party = false;

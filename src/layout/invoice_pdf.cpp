@@ -46,7 +46,7 @@ void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPri
     doc.Keywords = "Rechnung, ZUGFeRD, Factur-X, " + invoice.No;
     doc.FacturX = true;
     doc.FacturXFileName = "factur-x.xml";
-    doc.FacturXConformance = "EN 16931";
+    doc.FacturXConformance = invoice.XRechnung ? "XRECHNUNG" : "EN 16931";
 
     r.Render();
     doc.AddAttachment("factur-x.xml", "text/xml", "Factur-X/ZUGFeRD Rechnungsdaten", "Alternative", xml);

@@ -87,9 +87,13 @@ TEST_F(MailBatch, MailsEachInvoiceToItsCustomerAndGoesOnAfterAFailure) {
     EXPECT_THAT(mails[1].To, ElementsAre("rechnungseingang@musterkreis.de", "kaemmerei@musterkreis.de"));
     for (const auto& m : mails) {
         EXPECT_THAT(m.Bcc, ElementsAre("archiv@muster-gmbh.de"));
-        ASSERT_EQ(m.Attachments.size(), 1u);
+        // RE24-0002's customer has a Leitweg-ID: its XRechnung goes along as its own file.
+        ASSERT_EQ(m.Attachments.size(), &m == &mails[1] ? 2u : 1u);
         EXPECT_TRUE(m.Attachments[0].Data == ReadFileBytes(CombinePath(Out, m.Attachments[0].Name)));
     }
+    EXPECT_EQ(mails[1].Attachments[1].Name, "Rechnung_RE24-0002.xml");
+    EXPECT_EQ(mails[1].Attachments[1].ContentType, "application/xml");
+    EXPECT_THAT(mails[1].Attachments[1].Data, HasSubstr("<ram:ID>RE24-0002</ram:ID>"));
     EXPECT_EQ(fake.TokenRequests(), 1) << "one mailer for the run";
 
     EXPECT_THAT(ResultLines(),

@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/test_support.h"
+#include "validator_rules.h"
 
 namespace velkaro {
 namespace {
@@ -212,39 +213,9 @@ std::vector<BrokenCase> BrokenCases() {
     };
 }
 
-std::set<std::string> RuleIds(const TCheckFindings& findings) {
-    std::set<std::string> ids;
-    for (const TCheckFinding& f : findings.Items()) ids.insert(f.Rule);
-    return ids;
-}
-
-std::string Joined(const std::set<std::string>& ids) {
-    std::string s;
-    for (const std::string& id : ids) s += (s.empty() ? "" : " ") + id;
-    return s;
-}
-
-// validate-cii -q over `files`: per file name the fatal rule ids; an XSD or XML error
-// counts as the id "XSD" or "XML".
-std::map<std::string, std::set<std::string>> ValidatorRuleIds(const std::vector<std::string>& files,
-                                                               std::string& output) {
-    std::string args;
-    for (const std::string& f : files) args += " '" + f + "'";
-    test::RunCommand("'" + test::SourceDir() + "/third_party/validation/validate-cii' -q" + args, output);
-    std::map<std::string, std::set<std::string>> ids;
-    std::string current;
-    for (const std::string& line : Split(output, '\n')) {
-        if (line.rfind("OK ", 0) == 0 || line.rfind("FAIL ", 0) == 0) {
-            current = Trim(line.substr(line.find(' ')));
-            ids[current];
-        } else if (line.rfind("  [", 0) == 0) {
-            ids[current].insert(line.substr(3, line.find(']') - 3));
-        } else if (line.rfind("  XSD:", 0) == 0 || line.rfind("  XML:", 0) == 0) {
-            ids[current].insert(line.substr(2, 3));
-        }
-    }
-    return ids;
-}
+using test::Joined;
+using test::RuleIds;
+using test::ValidatorRuleIds;
 
 TEST(En16931Check, FindsExactlyTheRulesTheValidatorRejects) {
     if (!test::CommandExists("java"))
@@ -317,9 +288,7 @@ TEST(En16931Check, FindingsNameWhereToMendTheData) {
         const TTaxRules rules = test::DefaultTaxRules();
         inv.Calculate(rules);
         const TCheckFindings findings = CheckInvoice(inv, seller, rules);
-        const TCheckFinding* hit = nullptr;
-        for (const TCheckFinding& f : findings.Items())
-            if (f.Rule == c.Rule) hit = &f;
+        const TCheckFinding* hit = test::FindingOf(findings, c.Rule);
         ASSERT_NE(hit, nullptr) << findings.RuleList();
         EXPECT_NE(hit->Text.find(c.InText), std::string::npos) << hit->Text;
         EXPECT_NE(hit->FixAt.find(c.InFix), std::string::npos) << hit->FixAt;

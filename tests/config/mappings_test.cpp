@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -128,6 +129,23 @@ TEST_F(MappingsTest, MapCurrencyOnlyByTheSettingsSection) {
     for (const auto& c : cases) EXPECT_EQ(s.MapCurrency(c.code), c.expected) << "'" << c.code << "'";
     EXPECT_FALSE(Load().SendDespiteFindings);
     EXPECT_TRUE(Load("[Pruefung]\r\nTrotzBefundVersenden=1\r\n").SendDespiteFindings);
+}
+
+TEST_F(MappingsTest, XRechnungUse) {
+    struct Case {
+        const char* ini;
+        TXRechnungUse expected;
+    };
+    const Case cases[] = {
+        {"", xuLeitweg},
+        {"[XRechnung]\r\nVerwenden=\r\n", xuLeitweg},
+        {"[XRechnung]\r\nVerwenden=Leitweg\r\n", xuLeitweg},
+        {"[XRechnung]\r\nVerwenden= immer \r\n", xuAlways},
+        {"[XRechnung]\r\nVerwenden=Nie\r\n", xuNever},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Load(c.ini).XRechnungUse, c.expected) << c.ini;
+    EXPECT_THAT(test::ErrorOf([&] { Load("[XRechnung]\r\nVerwenden=Ja\r\n"); }),
+                ::testing::HasSubstr("Unbekannter Wert „Ja“ für [XRechnung] Verwenden="));
 }
 
 TEST(CommaText, SplitsAtCommasAndBlanksAndKeepsQuotedItems) {
