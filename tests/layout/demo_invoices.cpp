@@ -25,6 +25,7 @@ DemoSet LoadDemoInvoices(const TempFolder& folder) {
                             .WholeFonts = set.Settings->WholeFonts,
                             .Layout = set.Settings->Layout.get(),
                             .LogoFile = set.Settings->LogoFile,
+                            .PictureFolder = folder.Path(),
                             .TaxRules = TaxRulesOf(*set.Settings)};
     TNavData nav(*set.Settings);
     for (const std::string& company : nav.Companies()) {
