@@ -19,15 +19,11 @@
 #include "ui/pdf_live_view.h"
 #include "ui/theme_qt.h"
 
+#include "screenshot_save.h"
+
 using namespace velkaro;
 
 namespace {
-
-void Save(QWidget& window, const QString& folder, const QString& name) {
-    QCoreApplication::processEvents();
-    const QString file = folder + "/" + name + ".png";
-    if (!window.grab().save(file)) std::fprintf(stderr, "kann %s nicht schreiben\n", qPrintable(file));
-}
 
 // Until the live view shows the PDF of the latest change (at most a few seconds).
 void WaitForLiveView(TDesignerForm& form, int refreshesBefore) {
@@ -66,7 +62,7 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < designer.Layout().Elements.size(); ++i)
             if (designer.Layout().Elements[i]->Kind == ekInfo) designer.SelectElement(static_cast<int>(i));
         WaitForLiveView(form, refreshes);
-        Save(form, folder, look + "-designer-75" + suffix);
+        SaveScreenshot(form, folder, look + "-designer-75" + suffix);
         std::fprintf(stderr, "%s: Live-Ansicht %lld ms, %d Seiten, Meldung „%s“\n", qPrintable(look),
                      static_cast<long long>(form.LastLiveRefreshMs()), form.LiveView().PagesShown(),
                      qPrintable(form.LiveView().Message()));
@@ -87,14 +83,14 @@ int main(int argc, char** argv) {
         }
         form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(4);
         QTest::qWait(50);
-        Save(form, folder, look + "-designer-150" + suffix);
+        SaveScreenshot(form, folder, look + "-designer-150" + suffix);
 
         form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);
         const TLiveViewResult pdf = designer.RenderLiveView();
         if (!light && !pdf.PdfFile.empty()) QFile::copy(QString::fromStdString(pdf.PdfFile), folder + "/designer-vorschau.pdf");
         form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);
         QWidget* canvas = &form.Canvas();
-        Save(*canvas, folder, look + "-designer-seite" + suffix);
+        SaveScreenshot(*canvas, folder, look + "-designer-seite" + suffix);
         form.done(QDialog::Rejected);
     }
     return 0;

@@ -20,15 +20,11 @@
 #include "ui/main_form.h"
 #include "ui/theme_qt.h"
 
+#include "screenshot_save.h"
+
 using namespace velkaro;
 
 namespace {
-
-void Save(QWidget& window, const QString& folder, const QString& name) {
-    QCoreApplication::processEvents();
-    const QString file = folder + "/" + name + ".png";
-    if (!window.grab().save(file)) std::fprintf(stderr, "kann %s nicht schreiben\n", qPrintable(file));
-}
 
 void Tick(QTableView& table, int row) {
     table.setFocus();
@@ -56,20 +52,20 @@ int main(int argc, char** argv) {
         form.show();
         QTest::qWaitForWindowExposed(&form);
         QTest::qWait(50);
-        Save(form, folder, look + "-start" + suffix);
+        SaveScreenshot(form, folder, look + "-start" + suffix);
 
         form.findChild<QDateEdit*>("dtFrom")->setDate(QDate(2024, 1, 1));
         form.findChild<QDateEdit*>("dtTo")->setDate(QDate(2024, 12, 31));
         QTest::mouseClick(form.findChild<QPushButton*>("btnSearch"), Qt::LeftButton);
-        Save(form, folder, look + "-suche" + suffix);
+        SaveScreenshot(form, folder, look + "-suche" + suffix);
 
         auto* table = form.findChild<QTableView*>("lvInvoices");
         for (int row : {0, 2, 3}) Tick(*table, row);
         table->selectRow(1);
-        Save(form, folder, look + "-markiert" + suffix);
+        SaveScreenshot(form, folder, look + "-markiert" + suffix);
 
         QTest::mouseClick(form.findChild<QPushButton*>("btnGenerate"), Qt::LeftButton);
-        Save(form, folder, look + "-protokoll" + suffix);
+        SaveScreenshot(form, folder, look + "-protokoll" + suffix);
 
         // The mail settings dialog, each tab; the preview with a demo invoice.
         {
@@ -80,7 +76,7 @@ int main(int argc, char** argv) {
             mail.edPreviewNo->setText("RE24-0001");
             for (int tab = 0; tab < 4; ++tab) {
                 mail.Pages->setCurrentIndex(tab);
-                Save(mail, folder, look + "-" + tabs[tab] + suffix);
+                SaveScreenshot(mail, folder, look + "-" + tabs[tab] + suffix);
             }
             mail.close();
         }
@@ -88,7 +84,7 @@ int main(int argc, char** argv) {
             TAboutForm about(&form, form.Session().Settings(), "Muster GmbH", &form.Session().Data());
             about.show();
             QTest::qWaitForWindowExposed(&about);
-            Save(about, folder, look + "-info" + suffix);
+            SaveScreenshot(about, folder, look + "-info" + suffix);
             about.close();
         }
         form.close();
