@@ -259,6 +259,34 @@ std::vector<std::string> TextLines(std::string_view text) {
     return Split(plain, '\n');
 }
 
+std::vector<TLabelValue> ExpandLabelValueLines(std::string_view text, const TPlaceholderContext& context) {
+    std::vector<TLabelValue> rows;
+    for (const std::string& line : TextLines(text)) {
+        if (line.empty()) continue;
+        std::vector<std::string> cells = SplitCells(line);
+        const std::string valueText = Join(std::vector<std::string>(cells.begin() + 1, cells.end()), "|");
+        TExpandedLine label = ExpandPlaceholders(cells[0], context);
+        TExpandedLine value = ExpandPlaceholders(valueText, context);
+        if (label.AllEmpty || value.AllEmpty) continue;
+        rows.push_back({std::move(label.Text), std::move(value.Text)});
+    }
+    return rows;
+}
+
+std::vector<std::vector<std::string>> ExpandCellLines(std::string_view text, const TPlaceholderContext& context) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : TextLines(text)) {
+        if (line.empty()) continue;
+        std::vector<std::string> cells = SplitCells(line);
+        for (std::string& cell : cells) {
+            TExpandedLine expanded = ExpandPlaceholders(cell, context);
+            cell = expanded.AllEmpty || Trim(expanded.Text).empty() ? std::string() : std::move(expanded.Text);
+        }
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
 std::vector<std::string> ExpandTextBlock(std::string_view text, const TPlaceholderContext& context) {
     std::vector<std::string> out;
     for (const auto& line : TextLines(text)) {

@@ -61,4 +61,15 @@ std::vector<std::string> SplitCells(std::string_view line);
 // The lines of a text: CRs removed, split at every LF; "" has no lines.
 std::vector<std::string> TextLines(std::string_view text);
 
+// The info block ("Bezeichnung|Wert" per line), expanded: empty lines and lines whose
+// label or value has only empty placeholders are left out; a row of blanks stays.
+struct TLabelValue {
+    std::string Label;
+    std::string Value;
+};
+std::vector<TLabelValue> ExpandLabelValueLines(std::string_view text, const TPlaceholderContext& context);
+// Column texts ("a|b|c" per line), expanded; empty lines are left out, and a cell that is
+// blank or whose placeholders are all empty is "" (its column stays).
+std::vector<std::vector<std::string>> ExpandCellLines(std::string_view text, const TPlaceholderContext& context);
+
 } // namespace velkaro

@@ -76,16 +76,10 @@ void TRenderer::DrawTextBlock(const TLayoutElement& E) {
 void TRenderer::DrawInfoBlock(const TLayoutElement& E) {
     Doc->SetFont(F(E), E.FontSize);
     double yy = FirstBaseline(E.FontSize, E.Y);
-    for (const std::string& line : TextLines(E.Text)) {
-        if (line.empty()) continue;
-        std::vector<std::string> cells = SplitCells(line);
-        std::string valueText = Join(std::vector<std::string>(cells.begin() + 1, cells.end()), "|");
-        TExpandedLine label = ExpandPlaceholders(cells[0], Ctx);
-        TExpandedLine value = ExpandPlaceholders(valueText, Ctx);
-        if (label.AllEmpty || value.AllEmpty) continue;
-        if (!Trim(label.Text + value.Text).empty()) {
-            Doc->TextOut(E.X, yy, label.Text);
-            Doc->TextRight(E.X + E.W, yy, value.Text);
+    for (const TLabelValue& row : ExpandLabelValueLines(E.Text, Ctx)) {
+        if (!Trim(row.Label + row.Value).empty()) {
+            Doc->TextOut(E.X, yy, row.Label);
+            Doc->TextRight(E.X + E.W, yy, row.Value);
         }
         yy += E.FontSize * 0.49;
     }
@@ -98,15 +92,10 @@ void TRenderer::DrawColumns(const TLayoutElement& E) {
     Doc->SetFont(F(E), E.FontSize);
     const double step = E.FontSize * 0.47;
     double yy = E.Y + step + 0.8;
-    for (const std::string& line : TextLines(E.Text)) {
-        if (line.empty()) continue;
-        std::vector<std::string> cells = SplitCells(line);
+    for (const std::vector<std::string>& cells : ExpandCellLines(E.Text, Ctx)) {
         const double colW = E.W / static_cast<double>(cells.size());
-        for (size_t i = 0; i < cells.size(); ++i) {
-            TExpandedLine cell = ExpandPlaceholders(cells[i], Ctx);
-            if (cell.AllEmpty || Trim(cell.Text).empty()) continue;
-            Doc->TextOut(E.X + static_cast<double>(i) * colW, yy, cell.Text);
-        }
+        for (size_t i = 0; i < cells.size(); ++i)
+            if (!cells[i].empty()) Doc->TextOut(E.X + static_cast<double>(i) * colW, yy, cells[i]);
         yy += step;
     }
     Doc->SetColor(0, 0, 0);

@@ -22,6 +22,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "config/settings.h"
 #include "platform/text.h"
@@ -170,11 +171,11 @@ QWidget* TDesignerForm::BuildTopPanel() {
     row->addSpacing(30);
     row->addWidget(Label("Zoom:", panel));
     cbZoom = Named(new QComboBox(panel), "cbZoom");
-    for (const char* zoom : {"50%", "75%", "100%", "125%", "150%"}) cbZoom->addItem(zoom);
+    for (double factor : kZoomFactors) cbZoom->addItem(QString::number(qRound(factor * 100)) + "%");
     cbZoom->setCurrentIndex(1);
     connect(cbZoom, &QComboBox::currentIndexChanged, this, [this](int index) {
-        static constexpr double kFactors[] = {0.5, 0.75, 1, 1.25, 1.5};
-        FPresenter->SetZoomFactor(index >= 0 && index < 5 ? kFactors[index] : 0.5);
+        constexpr int count = static_cast<int>(std::size(kZoomFactors));
+        FPresenter->SetZoomFactor(index >= 0 && index < count ? kZoomFactors[index] : kZoomFactors[0]);
     });
     row->addWidget(cbZoom);
     row->addSpacing(20);

@@ -101,16 +101,10 @@ void TElementPainter::DrawInfo(const TLayoutElement& e, const QRect& r) {
     P.setFont(font);
     const int row = Row(0.49, e.FontSize);
     int y = r.top();
-    for (const std::string& line : Split(ReplaceAll(e.Text, "\r", ""), '\n')) {
-        if (line.empty()) continue;
-        std::vector<std::string> cells = SplitCells(line);
-        const std::string valueText = Join(std::vector<std::string>(cells.begin() + 1, cells.end()), "|");
-        const TExpandedLine label = ExpandPlaceholders(cells[0], FCtx);
-        const TExpandedLine value = ExpandPlaceholders(valueText, FCtx);
-        if (label.AllEmpty || value.AllEmpty) continue;
+    for (const TLabelValue& line : ExpandLabelValueLines(e.Text, FCtx)) {
         const QRect rowRect(r.left(), y, r.width(), row);
-        P.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(label.Text));
-        P.drawText(rowRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(value.Text));
+        P.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(line.Label));
+        P.drawText(rowRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(line.Value));
         y += row;
     }
 }
@@ -148,15 +142,12 @@ void TElementPainter::DrawFooter(const TLayoutElement& e, const QRect& r) {
     P.setFont(FontOf(e.FontSize, e.Bold));
     const int row = Row(0.47, e.FontSize);
     int y = r.top() + static_cast<int>(std::nearbyint(0.8 * FZoom));
-    for (const std::string& line : Split(ReplaceAll(e.Text, "\r", ""), '\n')) {
-        if (line.empty()) continue;
-        const std::vector<std::string> cells = SplitCells(line);
+    for (const std::vector<std::string>& cells : ExpandCellLines(e.Text, FCtx)) {
         const double columnWidth = r.width() / static_cast<double>(cells.size());
         for (size_t i = 0; i < cells.size(); ++i) {
-            const TExpandedLine cell = ExpandPlaceholders(cells[i], FCtx);
-            if (cell.AllEmpty || Trim(cell.Text).empty()) continue;
+            if (cells[i].empty()) continue;
             const QRect cellRect(r.left() + static_cast<int>(i * columnWidth), y, static_cast<int>(columnWidth), row);
-            P.drawText(cellRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(cell.Text));
+            P.drawText(cellRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(cells[i]));
         }
         y += row;
     }

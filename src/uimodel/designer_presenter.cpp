@@ -174,8 +174,9 @@ void TDesignerPresenter::ShowPage(bool first) {
 }
 
 void TDesignerPresenter::SetZoomFactor(double factor) {
-    static constexpr double kFactors[] = {0.5, 0.75, 1, 1.25, 1.5};
-    zoomFactor_ = std::find(std::begin(kFactors), std::end(kFactors), factor) != std::end(kFactors) ? factor : 0.5;
+    zoomFactor_ = std::find(std::begin(kZoomFactors), std::end(kZoomFactors), factor) != std::end(kZoomFactors)
+                      ? factor
+                      : kZoomFactors[0];
     pixelsPerMm_ = PixelsPerMm(zoomFactor_);
     view_.ZoomChanged();
     view_.CanvasChanged();
@@ -306,7 +307,6 @@ void TDesignerPresenter::ResetToDefaults() {
         layout_->SetDefaults(settings_.LogoFile);
         selected_ = -1;
     });
-    selected_ = -1;
     view_.ElementListChanged();
     view_.BackgroundsChanged();
     view_.SelectionChanged();

@@ -21,6 +21,9 @@ class TSettings;
 class TNavData;
 
 enum TDragKind { dkNone, dkMove, dkResize };
+
+// The zoom list's factors, in its order (1 = 100 %).
+inline constexpr double kZoomFactors[] = {0.5, 0.75, 1, 1.25, 1.5};
 enum TCanvasCursor { ccDefault, ccResize };
 
 // The property fields that take typed text.
