@@ -23,10 +23,9 @@ set(CPACK_PACKAGE_NAME velkaro)
 set(CPACK_PACKAGE_VENDOR "Velkaro")
 set(CPACK_PACKAGE_CONTACT "Velkaro <velkaro@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ZUGFeRD/Factur-X e-invoices from Microsoft Dynamics NAV")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Turns posted sales invoices of a Microsoft Dynamics NAV database on SQL Server into ZUGFeRD / Factur-X\n"
-    "e-invoices (PDF/A-3 with embedded CII XML, EN 16931) and mails them through Microsoft Graph.\n"
-    "German desktop program and command-line batch.")
+set(CPACK_PACKAGE_DESCRIPTION "Turns posted sales invoices of a Microsoft Dynamics NAV database on SQL Server
+into ZUGFeRD / Factur-X e-invoices (PDF/A-3 with embedded CII XML, EN 16931)
+and mails them through Microsoft Graph. German desktop program and command-line batch.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -35,14 +34,16 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # What the program needs at run time beyond the libraries it links: the ODBC driver
 # manager and FreeTDS for SQL Server, the fonts and the ICC profile it looks up.
 set(VELKARO_DEB_DEPENDS "unixodbc, tdsodbc, fonts-liberation2, icc-profiles-free")
-if(VELKARO_WITH_UI)
-  # The window needs the platform plugins (xcb, wayland) besides the linked libraries.
-  string(PREPEND VELKARO_DEB_DEPENDS "libqt6core6, libqt6gui6, libqt6widgets6, libqt6pdf6, qt6-qpa-plugins, ")
-endif()
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "${VELKARO_DEB_DEPENDS}")
 find_program(VELKARO_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VELKARO_DPKG_SHLIBDEPS)
-  # The libraries it links, with the versions it was built against.
+  # The libraries it links (Qt 6 among them), with the versions it was built against.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+elseif(VELKARO_WITH_UI)
+  string(PREPEND VELKARO_DEB_DEPENDS "libqt6core6, libqt6gui6, libqt6widgets6, libqt6pdf6, ")
 endif()
+if(VELKARO_WITH_UI)
+  # The window needs a platform plugin (xcb, wayland), which nothing links.
+  string(PREPEND VELKARO_DEB_DEPENDS "qt6-qpa-plugins, ")
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${VELKARO_DEB_DEPENDS}")
 include(CPack)

@@ -65,6 +65,18 @@ if /usr/bin/velkaro --hilfe | grep -q '/pruefen'; then
   [[ $rc -eq 0 || $rc -eq 2 ]] || exit 1
 fi
 
+# One demo invoice from the installed program: fonts (fontconfig) and the sRGB profile
+# come from the packages it depends on; the result must pass the PDF/A check.
+if command -v sqlite3 >/dev/null; then
+  cp demo/velkaro.layout.ini "$work/velkaro.layout.ini"
+  bash demo/make-demo-db.sh "$work/velkaro-demo.db"
+  (cd / && /usr/bin/velkaro /rg RE24-0001 /out "$work/Ausgabe" /xml)
+  pdf=$(ls "$work"/Ausgabe/*.pdf)
+  echo "produced: $pdf ($(stat -c %s "$pdf") bytes)"
+  checker=/work/shared/validation/check-facturx-pdf
+  if [[ -x $checker ]]; then "$checker" "$pdf"; fi
+fi
+
 if [[ $remove -eq 1 ]]; then
   dpkg --purge velkaro
 fi
