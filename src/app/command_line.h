@@ -17,7 +17,9 @@ public:
     using Exception::Exception;
 };
 
-enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion };
+// rmSecret: "/geheimnis" reads the mail client secret from standard input and stores it
+// protected for the account that runs the program.
+enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmSecret };
 
 struct TCommandLine {
     TRunMode Mode = rmWindow;

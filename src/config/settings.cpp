@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/ini_edit.h"
 #include "platform/ini_file.h"
+#include "config/graph_secret.h"
 #include "platform/secret_store.h"
 #include "platform/text.h"
 
@@ -164,6 +165,11 @@ void TSettings::Load() {
     User = ini.ReadString(kDatabase, "Benutzer", "sa");
     Password = ini.ReadString(kDatabase, "Passwort", kDefaultPassword);
     Provider = ini.ReadString(kDatabase, "Provider", "SQLOLEDB.1");
+    OdbcDriver = ini.ReadString(kDatabase, "Treiber", "");
+    Encryption = ini.ReadString(kDatabase, "Verschluesselung", "");
+    TrustServerCertificate = ini.ReadString(kDatabase, "ServerZertifikatVertrauen", "");
+    ConnectOptions = ini.ReadString(kDatabase, "Verbindungsoptionen", "");
+    Login = ini.ReadString(kDatabase, "Anmeldung", "");
     Company = ini.ReadString(kDatabase, "Mandant", "");
     MaxRows = ini.ReadInteger(kDatabase, "MaxZeilen", 1000);
     Skin = ini.ReadString(kAppearance, "Skin", "Dunkel");
@@ -190,7 +196,8 @@ void TSettings::Load() {
     DirectDebitMethods = ini.ReadString(kSeller, "LastschriftZahlungsformen", "EINZUG");
     GraphTenant = ini.ReadString(kGraph, "MandantenID", "");
     GraphClientId = ini.ReadString(kGraph, "ClientID", "");
-    GraphSecret = UnprotectSecret(ini.ReadString(kGraph, "ClientSecretGeschuetzt", ""));
+    GraphSecret = ReadProtectedSecret(ini.ReadString(kGraph, "ClientSecretGeschuetzt", ""), GraphSecretProblem);
+    GraphSecretWarning.clear();
     const std::string plainSecret = ini.ReadString(kGraph, "ClientSecret", "");
     MailSender = ini.ReadString(kGraph, "Absender", "");
     MailBcc = ini.ReadString(kGraph, "Bcc", "");
@@ -232,13 +239,15 @@ void TSettings::Load() {
     // When that fails the file stays as it is and the plain value is used.
     if (!plainSecret.empty()) {
         GraphSecret = plainSecret;
+        GraphSecretProblem.clear();
         try {
             const std::string protectedSecret = ProtectSecret(plainSecret);
             EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
                 file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
                 file.Delete(kGraph, "ClientSecret");
             });
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            GraphSecretWarning = PlainSecretWarning(FFileName, e.what());
         }
     }
 
@@ -307,6 +316,14 @@ std::string TSettings::ConnectionString() const {
     else
         result += ";Integrated Security=SSPI";
     return result;
+}
+
+void StoreGraphSecret(const std::string& settingsFile, const std::string& secret) {
+    const std::string protectedSecret = TSettings::ProtectSecret(secret);
+    EditSettingsFile(settingsFile, [&](TIniTextEditor& file) {
+        file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
+        file.Delete(kGraph, "ClientSecret");
+    });
 }
 
 std::string TSettings::ProtectSecret(const std::string& text) {
