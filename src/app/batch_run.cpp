@@ -394,7 +394,7 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
         return fail("Die Einstellungsdatei \"" + settingsFile +
                     "\" gibt es nicht. Das Secret wird in die bestehende Datei eingetragen (VELKARO_INI).");
     std::optional<std::string> secret = options.ReadSecret ? options.ReadSecret() : std::nullopt;
-    if (!secret) return fail("Die Standardeingabe ist nicht lesbar.");
+    if (!secret) return fail("Die Eingabe wurde abgebrochen oder ist nicht lesbar.");
     if (Trim(*secret).empty()) return fail("Es wurde kein Secret eingegeben.");
     try {
         StoreGraphSecret(settingsFile, *secret);

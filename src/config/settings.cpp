@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "config/graph_secret.h"
 #include "config/mappings.h"
 #include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
@@ -10,7 +11,6 @@
 #include "platform/files.h"
 #include "platform/ini_edit.h"
 #include "platform/ini_file.h"
-#include "config/graph_secret.h"
 #include "platform/secret_store.h"
 #include "platform/text.h"
 
@@ -241,11 +241,7 @@ void TSettings::Load() {
         GraphSecret = plainSecret;
         GraphSecretProblem.clear();
         try {
-            const std::string protectedSecret = ProtectSecret(plainSecret);
-            EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
-                file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
-                file.Delete(kGraph, "ClientSecret");
-            });
+            StoreGraphSecret(FFileName, plainSecret);
         } catch (const std::exception& e) {
             GraphSecretWarning = PlainSecretWarning(FFileName, e.what());
         }
@@ -332,11 +328,8 @@ std::string TSettings::ProtectSecret(const std::string& text) {
 }
 
 std::string TSettings::UnprotectSecret(const std::string& text) {
-    if (text.empty()) return {};
-    std::optional<std::string> blob = Base64Decode(text);
-    if (!blob || blob->empty()) return {};
-    std::optional<std::string> plain = UnprotectData(*blob);
-    return plain ? SanitizeUtf8(*plain) : std::string();
+    std::string problem;
+    return ReadProtectedSecret(text, problem);
 }
 
 } // namespace velkaro

@@ -1,6 +1,7 @@
 #include "platform/secret_input.h"
 
 #include <cerrno>
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -32,12 +33,40 @@ private:
     bool FActive = false;
 };
 
+extern "C" void IgnoreForRead(int) {}
+
+// Ctrl+C (or a stop signal) while typing ends the reading, so that the terminal gets its
+// echo back before the process goes on or ends; the program's own handlers would let the
+// read resume and a second Ctrl+C would leave the terminal silent.
+class TInterruptibleRead {
+public:
+    TInterruptibleRead() {
+        struct sigaction action {};
+        action.sa_handler = IgnoreForRead;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;  // no SA_RESTART: read() returns EINTR
+        sigaction(SIGINT, &action, &FInt);
+        sigaction(SIGTERM, &action, &FTerm);
+    }
+    ~TInterruptibleRead() {
+        sigaction(SIGINT, &FInt, nullptr);
+        sigaction(SIGTERM, &FTerm, nullptr);
+    }
+    TInterruptibleRead(const TInterruptibleRead&) = delete;
+    TInterruptibleRead& operator=(const TInterruptibleRead&) = delete;
+
+private:
+    struct sigaction FInt {}, FTerm {};
+};
+
 } // namespace
 
 std::optional<std::string> ReadSecretLine(int fd, const std::string& prompt) {
+    std::optional<TInterruptibleRead> interruptible;
     std::optional<TNoEcho> noEcho;
     if (isatty(fd)) {
         WriteAll(STDERR_FILENO, prompt);
+        interruptible.emplace();
         noEcho.emplace(fd);
     }
     std::string line;
@@ -45,8 +74,11 @@ std::optional<std::string> ReadSecretLine(int fd, const std::string& prompt) {
     for (;;) {
         char c = 0;
         ssize_t n = read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
+        if (n < 0 && errno == EINTR && !interruptible) continue;
+        if (n < 0) {  // on a terminal also Ctrl+C: what follows starts on a line of its own
+            if (interruptible) WriteAll(STDERR_FILENO, "\n");
+            return std::nullopt;
+        }
         if (n == 0 || c == '\n') break;
         line += c;
     }

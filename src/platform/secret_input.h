@@ -8,7 +8,7 @@ namespace velkaro {
 // Reads one line from the descriptor, without its line end. On a terminal the prompt goes
 // to the error output first and the typed characters are not shown; from a pipe or a
 // file the first line is taken as it is (the whole input when it has no line end).
-// nullopt when reading fails.
+// nullopt when reading fails or, on a terminal, Ctrl+C or SIGTERM interrupts it.
 std::optional<std::string> ReadSecretLine(int fd, const std::string& prompt);
 
 } // namespace velkaro

@@ -1,7 +1,11 @@
 // Connection and discovery: companies, tables, version lines.
 #include "nav_backend_fixture.h"
 
+#include "config/settings.h"
+#include "erp/nav_data.h"
 #include "platform/error.h"
+#include "platform/files.h"
+#include "support/test_support.h"
 
 using namespace velkaro;
 using namespace velkaro::test;
@@ -99,6 +103,32 @@ TEST(NavConnect, MissingSqliteFileNamedRelativeToTheSettings) {
         FAIL();
     } catch (const Exception& e) {
         EXPECT_EQ(std::string(e.what()), "SQLite-Datenbankdatei „" + folder.File("fehlt.db") + "“ nicht gefunden.");
+    }
+}
+
+// The SQL Server keys of [Datenbank] reach the connection: each wrong one is named by
+// the error of the first query, before anything is sent to a server.
+TEST(NavConnect, SqlServerKeysOfTheSettingsReachTheConnection) {
+    TempFolder folder;
+    struct Case {
+        std::string key, value, message;
+    } cases[] = {
+        {"Treiber", "Gibtsnicht", "Der ODBC-Treiber \"Gibtsnicht\" aus [Datenbank] Treiber= ist nicht installiert."},
+        {"Anmeldung", "Kerberos", "[Datenbank] Anmeldung=Kerberos ist kein gültiger Wert; erlaubt: Windows oder SQL."},
+        {"Verschluesselung", "immer",
+         "[Datenbank] Verschluesselung=immer ist kein gültiger Wert; erlaubt: aus, ja oder streng."},
+        {"ServerZertifikatVertrauen", "ja",
+         "[Datenbank] ServerZertifikatVertrauen=ja ist kein gültiger Wert; erlaubt: 0 oder 1."},
+    };
+    for (const auto& c : cases) {
+        // A named driver that is not installed is only found out when no other key is wrong.
+        const std::string driver = c.key == "Treiber" ? "" : "Treiber=/usr/lib/libtdsodbc.so\n";
+        WriteFileBytes(folder.File("x.ini"), "[Datenbank]\nProvider=SQLOLEDB.1\nServer=127.0.0.1,1\n" + driver + c.key +
+                                                 "=" + c.value + "\n");
+        TSettings settings(folder.File("x.ini"));
+        TNavData nav(settings);
+        const std::string error = velkaro::test::ErrorOf([&] { nav.Companies(); });
+        EXPECT_EQ(error.substr(0, c.message.size()), c.message) << c.key;
     }
 }
 

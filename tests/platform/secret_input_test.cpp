@@ -1,7 +1,10 @@
 // Reading the client secret: from a pipe as it comes, from a terminal without showing it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -77,4 +80,39 @@ TEST(SecretInput, OnATerminalTheSecretIsNotShown) {
     termios after{};
     ASSERT_EQ(tcgetattr(s.Get(), &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
+}
+
+// Ctrl+C while typing ends the reading with the echo back on, and the program's own
+// signal handling is as before.
+TEST(SecretInput, InterruptOnATerminalCancelsAndRestoresTheEcho) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    TFileHandle m(master), s(slave);
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGINT, nullptr, &before), 0);
+
+    std::optional<std::string> read = "unberührt";
+    pthread_t readerId{};
+    std::atomic<bool> started{false};
+    std::thread reader([&] {
+        readerId = pthread_self();
+        started = true;
+        read = ReadSecretLine(s.Get(), "");
+    });
+    termios now{};
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_EQ(tcgetattr(s.Get(), &now), 0);
+        if (started && !(now.c_lflag & ECHO)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(WriteAll(m.Get(), "halb"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pthread_kill(readerId, SIGINT);
+    reader.join();
+    EXPECT_EQ(read, std::nullopt);
+    ASSERT_EQ(tcgetattr(s.Get(), &now), 0);
+    EXPECT_TRUE(now.c_lflag & ECHO);
+    struct sigaction after {};
+    ASSERT_EQ(sigaction(SIGINT, nullptr, &after), 0);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
