@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "config/settings.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -156,6 +157,10 @@ std::vector<std::string> RemoveStaleOutputTempFiles(const std::string& folder, s
 
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo) {
     return JoinOutputPath(outDir, SanitizeFileName(FormatFileNamePattern(pattern, invoiceNo)));
+}
+
+const std::string& FileNamePatternOf(const TSettings& settings, TDocumentKind kind) {
+    return kind == bkCreditMemo ? settings.CreditMemoFileNamePattern : settings.FileNamePattern;
 }
 
 } // namespace velkaro

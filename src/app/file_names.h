@@ -7,7 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "invoice/invoice.h"
+
 namespace velkaro {
+
+class TSettings;
 
 // Each of  " * / : < > ? \ |  becomes "_"; every other character stays.
 std::string SanitizeFileName(std::string_view name);
@@ -26,6 +30,9 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name);
 
 // Output path without extension for an invoice number: pattern, sanitizing, joining.
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo);
+// The settings' file-name pattern of the kind: [Ausgabe] Dateiname for invoices,
+// DateinameGutschrift for credit memos.
+const std::string& FileNamePatternOf(const TSettings& settings, TDocumentKind kind);
 
 // The temporary file that the atomic write of an output file (PDF or XML) leaves behind
 // when the process dies before renaming it (AtomicWriteTempName, platform/files.h).
