@@ -129,7 +129,7 @@ std::string SelectionText(const TCommandLine& cmd) {
 // pattern fails, which the workflow then reports for the document itself.
 std::string ExpectedOutputBase(const TSettings& settings, const TBatchDocument& doc) {
     try {
-        return OutputFileBase(settings.OutDir, FileNamePatternOf(settings, doc.Kind), doc.No);
+        return DocumentFileBase(settings, doc.Kind, doc.No);
     } catch (const std::exception&) {
         return {};
     }

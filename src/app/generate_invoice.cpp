@@ -76,7 +76,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     // The name is checked before the folder is created, so that a rejected folder name
     // leaves nothing behind. A folder that cannot be created fails the invoice with the
     // reason instead of a later, vaguer write error.
-    const std::string base = OutputFileBase(settings.OutDir, FileNamePatternOf(settings, kind), invoice->No);
+    const std::string base = DocumentFileBase(settings, kind, invoice->No);
     ForceDirectories(settings.OutDir);
     const std::string pdfFile = base + ".pdf";
 
