@@ -35,11 +35,7 @@ protected:
     }
     void Run(const std::vector<TIniValue>& values, const std::string& args) {
         test::WriteProductionSettings(Ini, test::ProductionDatabase(), Out, values);
-        const std::string command = "cd " + ShellQuoted(Dir.Path()) +
-                                    " && env LC_ALL=C.UTF-8 VELKARO_INI=" + ShellQuoted(Ini) +
-                                    " XDG_CONFIG_HOME=" + ShellQuoted(Dir.Path()) + " " +
-                                    ShellQuoted(test::VelkaroProgram()) + " " + args;
-        ExitCode = test::RunCommand(command, Output);
+        ExitCode = test::RunVelkaroIn(Dir.Path(), Ini, args, Output);
         Log = test::BatchLogBody(test::ReadBatchLog(Dir.File("velkaro.log")));
     }
     std::vector<std::string> LinesWith(const std::string& part) const {

@@ -52,11 +52,7 @@ protected:
     }
     void Run(const std::vector<TIniValue>& values, const std::string& args) {
         test::WriteProductionSettings(Ini, Db, Out, values);
-        const std::string command = "cd " + ShellQuoted(Dir.Path()) +
-                                    " && env LC_ALL=C.UTF-8 VELKARO_INI=" + ShellQuoted(Ini) +
-                                    " XDG_CONFIG_HOME=" + ShellQuoted(Dir.Path()) + " " +
-                                    ShellQuoted(test::VelkaroProgram()) + " " + args;
-        ExitCode = test::RunCommand(command, Output);
+        ExitCode = test::RunVelkaroIn(Dir.Path(), Ini, args, Output);
         Log = test::ReadBatchLog(Dir.File("velkaro.log"));
     }
     void RunYear(const std::vector<TIniValue>& values) {
