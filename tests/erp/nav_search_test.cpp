@@ -172,6 +172,13 @@ TEST_P(NavSearch, CreditMemosInterleaveAndAreOptional) {
     EXPECT_EQ(Numbers(old), (std::vector<std::string>{"A1"}));
     EXPECT_FALSE(FNav->HasCreditMemos("Alt"));
     EXPECT_TRUE(FNav->HasCreditMemos("C"));
+    // Asked once per connection: a table dropped meanwhile is noticed after reconnecting.
+    ExecSqlite(GetParam() == TBackendKind::Embedded ? FFolder.File("nav.db") : db,  // the file in use
+               "DROP TABLE \"C$Sales Cr_Memo Line\";");
+    EXPECT_TRUE(FNav->HasCreditMemos("C"));
+    FNav->Disconnect();
+    EXPECT_FALSE(FNav->HasCreditMemos("C"));
+    EXPECT_EQ(Numbers(FNav->Search("C", "", from, to, TNavData::rlNone)), (std::vector<std::string>{"A10", "A2", "A1"}));
 }
 
 TEST_P(NavSearch, UnknownCompanyIsAnError) {
