@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Batch production benchmark: the real program produces N (default 200) invoices of the
-# bulk demo database in one batch run, as a nightly scheduled task would.
+# Batch production benchmark: the real program produces N (default 200) documents of the
+# bulk demo database in one batch run, as a nightly scheduled task would: invoices with
+# the credit memo of every tenth of them in between (about one in eleven documents).
 #   bench/batch_bench.sh [N] [program]
 # program: default build/velkaro (scripts/demo.sh builds it as RelWithDebInfo).
-# Reports the median and the 90th percentile time per invoice, taken from the intervals
+# Reports the median and the 90th percentile time per document, taken from the intervals
 # between the modification times of successive PDFs (the first invoice, which carries
 # the start-up, is left out), the whole run's wall time and its peak memory
 # (/usr/bin/time -v). Files go to out/bench/ (not tracked by git).
@@ -23,11 +24,19 @@ mkdir -p "$work"
 bash "$root/demo/make-bulk-db.sh" "$count" "$work/bulk-$count.db"
 sed -e "s/^Datenbank=.*/Datenbank=bulk-$count.db/" "$root/demo/velkaro.ini" > "$work/velkaro.ini"
 
-mapfile -t invoices < <(sqlite3 -readonly "$work/bulk-$count.db" \
-  "SELECT [No_] FROM \"Muster GmbH\$Sales Invoice Header\" WHERE [No_] LIKE 'B%' ORDER BY [No_] LIMIT $count;")
-[ "${#invoices[@]}" -eq "$count" ] || { echo "nur ${#invoices[@]} Rechnungen in der Datenbank" >&2; exit 1; }
+# Each credit memo right after the invoice it corrects ("B0000010", "C0000010").
+mapfile -t docs < <(sqlite3 -readonly -separator ' ' "$work/bulk-$count.db" \
+  "SELECT k, n FROM (SELECT '/rg' AS k, [No_] AS n FROM \"Muster GmbH\$Sales Invoice Header\" WHERE [No_] LIKE 'B%'
+   UNION ALL SELECT '/gs', [No_] FROM \"Muster GmbH\$Sales Cr_Memo Header\" WHERE [No_] LIKE 'C%')
+   ORDER BY substr(n, 2), n LIMIT $count;")
+[ "${#docs[@]}" -eq "$count" ] || { echo "nur ${#docs[@]} Belege in der Datenbank" >&2; exit 1; }
 args=()
-for no in "${invoices[@]}"; do args+=(/rg "$no"); done
+credits=0
+for doc in "${docs[@]}"; do
+  args+=("${doc%% *}" "${doc#* }")
+  [ "${doc%% *}" = /gs ] && credits=$((credits + 1))
+done
+echo "Belege: $count, davon $credits Rechnungskorrekturen"
 
 rm -rf "$work/Ausgabe"
 status=0
@@ -45,12 +54,12 @@ find "$work/Ausgabe" -name '*.pdf' -printf '%T@\n' | sort -n |
   { d[++n] = $1 }
   END {
     median = (n % 2) ? d[(n + 1) / 2] : (d[n / 2] + d[n / 2 + 1]) / 2
-    printf "Zeit je Rechnung: Median %.2f ms, 90. Perzentil %.2f ms (%d Abstände)\n", median, d[int(n * 0.9 + 0.5)], n
+    printf "Zeit je Beleg: Median %.2f ms, 90. Perzentil %.2f ms (%d Abstände)\n", median, d[int(n * 0.9 + 0.5)], n
   }'
 awk -F': ' -v n="$count" '
   /Elapsed \(wall clock\)/ {
     k = split($2, t, ":"); s = 0; for (i = 1; i <= k; ++i) s = s * 60 + t[i]
-    printf "Gesamtlaufzeit: %.2f s für %d Rechnungen (%.2f ms je Rechnung)\n", s, n, s * 1000 / n
+    printf "Gesamtlaufzeit: %.2f s für %d Belege (%.2f ms je Beleg)\n", s, n, s * 1000 / n
   }
   /Maximum resident set size/ { printf "Spitzenspeicher: %.1f MB\n", $2 / 1024 }' "$work/time.txt"
 du -sh "$work/Ausgabe" | awk '{ print "Ausgabe: " $1 " in '"$work"'/Ausgabe" }'

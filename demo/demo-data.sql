@@ -174,6 +174,36 @@ INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [
    '2024-03-18 00:00:00', '2024-03-20 00:00:00', '2024-03-20 00:00:00', '2024-03-20 00:00:00', '2024-04-19 00:00:00', 0, '1753-01-01 00:00:00',
    'Rechnung RE24-0017', '30T', 'UEBERW', '', 0, 0, 'AU24-0149', '', '', '', 'Gemeinde Kleinhausen', 'MUSTER\KLEIN');
 
+-- Credit memos ("Rechnungskorrektur"): a full correction, a partial one over two VAT rates,
+-- one without reference (a bonus), one in a foreign currency, one for the Leitweg customer.
+INSERT INTO "Muster GmbH$Sales Cr_Memo Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
+  [Bill-to Name 2], [Bill-to Address], [Bill-to City], [Bill-to Contact], [Bill-to Post Code], [Bill-to Country_Region Code],
+  [Your Reference], [Ship-to Name], [Ship-to Address], [Ship-to City], [Ship-to Post Code], [Ship-to Country_Region Code],
+  [Posting Date], [Shipment Date], [Document Date], [Due Date], [Posting Description], [Payment Terms Code],
+  [Payment Method Code], [Currency Code], [Currency Factor], [External Document No_], [VAT Registration No_],
+  [Sell-to Customer Name], [User ID], [Applies-to Doc_ Type], [Applies-to Doc_ No_], [Reason Code], [Return Order No_],
+  [Pre-Assigned No_]) VALUES
+  ('GS24-0001', 'D10000', 'D10000', 'Bäckerei Schmidt GmbH & Co. KG', '', 'Hauptstraße 5', 'München', 'Frau Schmidt', '80331', 'DE',
+   'Storno RE24-0013', 'Bäckerei Schmidt GmbH & Co. KG', 'Hauptstraße 5', 'München', '80331', 'DE',
+   '2024-04-05 00:00:00', '2024-04-05 00:00:00', '2024-04-05 00:00:00', '1753-01-01 00:00:00', 'Gutschrift GS24-0001', '30T',
+   'UEBERW', '', 0, '', 'DE 811 234 567', 'Bäckerei Schmidt GmbH & Co. KG', 'MUSTER\KLEIN', 2, 'RE24-0013', 'STORNO', '', 'VGS24-0011'),
+  ('GS24-0002', 'D10000', 'D10000', 'Bäckerei Schmidt GmbH & Co. KG', 'Filiale Schwabing', 'Hauptstraße 5', 'München', 'Frau Schmidt', '80331', 'DE',
+   'Rücksendung Filiale 3', 'Bäckerei Schmidt GmbH & Co. KG', 'Hauptstraße 5', 'München', '80331', 'DE',
+   '2024-03-22 00:00:00', '2024-03-21 00:00:00', '2024-03-22 00:00:00', '1753-01-01 00:00:00', 'Gutschrift GS24-0002', '30T',
+   'UEBERW', '', 0, 'BS-2024-0815', 'DE 811 234 567', 'Bäckerei Schmidt GmbH & Co. KG', 'MUSTER\KLEIN', 2, 'RE24-0001', 'RUECKGABE', 'RR24-0003', 'VGS24-0007'),
+  ('GS24-0003', 'D90000', 'D90000', 'Elektro Maier GmbH', '', 'Gewerbering 40', 'Augsburg', 'Herr Maier jun.', '86167', 'DE',
+   'Jahresbonus 2023', 'Elektro Maier GmbH', 'Gewerbering 40', 'Augsburg', '86167', 'DE',
+   '2024-04-03 00:00:00', '1753-01-01 00:00:00', '2024-04-03 00:00:00', '1753-01-01 00:00:00', 'Gutschrift GS24-0003', '30T',
+   'UEBERW', '', 0, '', 'DE 276 543 219', 'Elektro Maier GmbH', 'MUSTER\KLEIN', 0, '', 'BONUS', '', 'VGS24-0009'),
+  ('GS24-0004', 'D50000', 'D50000', 'Hotel Alpenblick AG', '', 'Bahnhofstrasse 18', 'Interlaken', 'Herr Steiner', '3800', 'CH',
+   'Bestellung 88/24', 'Hotel Alpenblick AG', 'Bahnhofstrasse 18', 'Interlaken', '3800', 'CH',
+   '2024-03-28 00:00:00', '2024-03-28 00:00:00', '2024-03-28 00:00:00', '1753-01-01 00:00:00', 'Gutschrift GS24-0004', '30T',
+   'UEBERW', 'CHF', 0.9612, '88/24', 'CHE-123.456.789 MWST', 'Hotel Alpenblick AG', 'MUSTER\KLEIN', 2, 'RE24-0006', 'PREIS', '', 'VGS24-0010'),
+  ('GS24-0005', 'D20000', 'D20000', 'Landratsamt Musterkreis', '', 'Kreishausplatz 1', 'Siegburg', '', '53721', 'DE',
+   'Vergabe 2024-131', 'Landratsamt Musterkreis', 'Kreishausplatz 1', 'Siegburg', '53721', 'DE',
+   '2024-04-04 00:00:00', '2024-04-04 00:00:00', '2024-04-04 00:00:00', '1753-01-01 00:00:00', 'Gutschrift GS24-0005', '30T',
+   'UEBERW', '', 0, '', '', 'Landratsamt Musterkreis', 'MUSTER\KLEIN', 2, 'RE24-0014', 'STUNDEN', '', 'VGS24-0012');
+
 -- Lines are entered with quantity, price, discounts and rate; the amounts follow below
 -- the way NAV posts them (line discount, invoice discount share, VAT per line).
 CREATE TEMP TABLE demo_line (
@@ -237,6 +267,16 @@ INSERT INTO demo_line VALUES
   -- Leitweg customer without postcode: XRechnung finding
   ('M', 'RE24-0017', 10000, 3, 'BERATUNG', 'Beratung Küchenausstattung Bürgerhaus', '', 'STD', 'Stunde', 3, 95.00, 0, 19, 0, '', 0, 0);
 
+-- credit memos: positive amounts and quantities, as NAV posts them
+INSERT INTO demo_line VALUES
+  ('M', 'GS24-0001', 10000, 2, '2000', 'Kaffeebohnen Espresso', '', 'KG', 'Kilogramm', 5, 18.40, 0, 7, 0, '', 0, 0),
+  ('M', 'GS24-0002', 10000, 0, '', 'Rücknahme beschädigter Ware aus Rechnung RE24-0001', '', '', '', 0, 0, 0, 0, 0, '', 0, 0),
+  ('M', 'GS24-0002', 20000, 2, '1000', 'Brotkorb Edelstahl rund', 'Ø 28 cm', 'STK', 'Stück', 2, 14.90, 0, 19, 0, '', 0, 0),
+  ('M', 'GS24-0002', 30000, 2, '2000', 'Kaffeebohnen Espresso', 'Fairtrade, 1-kg-Beutel', 'KG', 'Kilogramm', 3, 18.40, 0, 7, 0, '', 0, 0),
+  ('M', 'GS24-0003', 10000, 1, '8740', 'Jahresbonus 2023 laut Rahmenvereinbarung', '', 'PAUSCHAL', 'Pauschal', 1, 250.00, 0, 19, 0, '', 0, 0),
+  ('M', 'GS24-0004', 10000, 2, '7010', 'Warmhaltebehälter 9 l', 'Preisnachlass wegen Lieferverzug', 'STK', 'Stück', 4, 21.45, 0, 0, 0, 'AUSFUHR', 0, 0),
+  ('M', 'GS24-0005', 10000, 3, 'BERATUNG', 'Beratung Hygienekonzept', 'zu viel berechnete Stunde', 'STD', 'Stunde', 1, 95.00, 0, 19, 0, '', 0, 0);
+
 -- The long invoice: 60 item lines between two text lines, for three printed pages.
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60)
 INSERT INTO demo_line
@@ -279,9 +319,12 @@ INSERT INTO demo_line VALUES
   ('N', 'NW-1002', 10000, 2, 'S-20', 'Rettungsweste 150 N', '', 'STK', 'Stück', 6, 89.00, 0, 19, 0, '', 0, 0),
   ('N', 'NW-1003', 10000, 2, 'R-10', 'Räucherspäne Buche', '', 'KG', 'Kilogramm', 40, 3.20, 0, 19, 0, '', 0, 0),
   ('N', 'NW-1003', 20000, 2, 'R-30', 'Fischkisten Holz', '', 'STK', 'Stück', 12, 4.75, 0, 19, 0, '', 0, 0);
--- The second company has no CMNM add-on and no document layouts.
+-- The second company has no CMNM add-on and no document layouts, and as an older
+-- installation no credit-memo tables.
 DROP TABLE "Nordwind Handels GmbH$CMNM Recipient";
 DROP TABLE "Nordwind Handels GmbH$Custom Report Selection";
+DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Header";
+DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Line";
 
 ---------------------------------------------------------------------------- amounts
 CREATE TEMP TABLE demo_amount AS
@@ -298,6 +341,15 @@ SELECT p.doc, p.line, h.[Sell-to Customer No_], p.type, p.no, p.descr, p.descr2,
        CASE WHEN p.incl = 1 THEN round((p.line_amount - p.inv_amount) / (1 + p.vat / 100.0), 2) ELSE p.line_amount - p.inv_amount END,
        CASE WHEN p.incl = 1 THEN p.line_amount - p.inv_amount ELSE round((p.line_amount - p.inv_amount) * (1 + p.vat / 100.0), 2) END
 FROM demo_posted p JOIN "Muster GmbH$Sales Invoice Header" h ON h.[No_] = p.doc WHERE p.company = 'M';
+
+INSERT INTO "Muster GmbH$Sales Cr_Memo Line" ([Document No_], [Line No_], [Sell-to Customer No_], [Type], [No_],
+  [Description], [Description 2], [Unit of Measure Code], [Unit of Measure], [Quantity], [Unit Price], [Line Discount _],
+  [Line Discount Amount], [VAT _], [VAT Calculation Type], [VAT Clause Code], [Line Amount], [Inv_ Discount Amount],
+  [Amount], [Amount Including VAT])
+SELECT p.doc, p.line, h.[Sell-to Customer No_], p.type, p.no, p.descr, p.descr2, p.uom_code, p.uom, p.qty, p.price, p.disc,
+       round(p.qty * p.price, 2) - p.line_amount, p.vat, p.calc, p.clause, p.line_amount, p.inv_amount,
+       p.line_amount - p.inv_amount, round((p.line_amount - p.inv_amount) * (1 + p.vat / 100.0), 2)
+FROM demo_posted p JOIN "Muster GmbH$Sales Cr_Memo Header" h ON h.[No_] = p.doc WHERE p.company = 'M';
 
 INSERT INTO "Nordwind Handels GmbH$Sales Invoice Line" ([Document No_], [Line No_], [Sell-to Customer No_], [Type], [No_],
   [Description], [Unit of Measure Code], [Unit of Measure], [Quantity], [Unit Price], [VAT _], [Line Amount], [Amount],

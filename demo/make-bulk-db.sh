@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a large NAV database for benchmarks: the demo database plus N synthetic posted
-# invoices of "Muster GmbH" (five lines each, posting dates spread over four years).
+# invoices of "Muster GmbH" (five lines each, posting dates spread over four years) and
+# a credit memo for every tenth of them (two of its lines, a week later).
 #   make-bulk-db.sh N target.db
 # Rebuilt only when the target is missing, older than the demo sources, or holds
 # another count.
@@ -23,6 +24,8 @@ cp "$tmp.base" "$tmp"
 
 H='"Muster GmbH$Sales Invoice Header"'
 L='"Muster GmbH$Sales Invoice Line"'
+CH='"Muster GmbH$Sales Cr_Memo Header"'
+CL='"Muster GmbH$Sales Cr_Memo Line"'
 sqlite3 -bail "$tmp" >/dev/null <<SQL
 PRAGMA journal_mode = OFF;
 PRAGMA synchronous = OFF;
@@ -52,6 +55,25 @@ SELECT h.[No_], l.j * 10000, h.[Bill-to Customer No_], 2, printf('A%03d', l.j * 
        CASE WHEN l.j = 3 THEN 7 ELSE 19 END, round(9.95 * l.j * l.j, 2), round(9.95 * l.j * l.j, 2),
        round(9.95 * l.j * l.j * (CASE WHEN l.j = 3 THEN 1.07 ELSE 1.19 END), 2)
 FROM $H h, l WHERE h.[No_] LIKE 'B%';
+INSERT INTO $CH ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name], [Bill-to Address],
+  [Bill-to City], [Bill-to Post Code], [Bill-to Country_Region Code], [Ship-to Name], [Ship-to Address],
+  [Ship-to City], [Ship-to Post Code], [Ship-to Country_Region Code], [Posting Date], [Document Date],
+  [Currency Code], [Payment Terms Code], [Posting Description], [Your Reference], [Applies-to Doc_ Type],
+  [Applies-to Doc_ No_])
+SELECT 'C' || substr(h.[No_], 2), h.[Sell-to Customer No_], h.[Bill-to Customer No_], h.[Bill-to Name],
+       h.[Bill-to Address], h.[Bill-to City], h.[Bill-to Post Code], h.[Bill-to Country_Region Code], h.[Ship-to Name],
+       h.[Ship-to Address], h.[Ship-to City], h.[Ship-to Post Code], h.[Ship-to Country_Region Code],
+       date(h.[Posting Date], '+7 days') || ' 00:00:00', date(h.[Posting Date], '+7 days') || ' 00:00:00',
+       h.[Currency Code], '30T', 'Gutschrift C' || substr(h.[No_], 2), h.[Your Reference], 2, h.[No_]
+FROM $H h WHERE h.[No_] LIKE 'B%' AND CAST(substr(h.[No_], 2) AS INTEGER) % 10 = 0;
+INSERT INTO $CL ([Document No_], [Line No_], [Sell-to Customer No_], [Type], [No_], [Description],
+  [Unit of Measure Code], [Unit of Measure], [Quantity], [Unit Price], [VAT _], [Line Amount], [Amount],
+  [Amount Including VAT])
+SELECT 'C' || substr(l.[Document No_], 2), l.[Line No_], l.[Sell-to Customer No_], l.[Type], l.[No_], l.[Description],
+       l.[Unit of Measure Code], l.[Unit of Measure], l.[Quantity], l.[Unit Price], l.[VAT _], l.[Line Amount],
+       l.[Amount], l.[Amount Including VAT]
+FROM $L l WHERE l.[Document No_] LIKE 'B%' AND CAST(substr(l.[Document No_], 2) AS INTEGER) % 10 = 0
+  AND l.[Line No_] IN (20000, 30000);
 PRAGMA user_version = $count;
 COMMIT;
 ANALYZE;

@@ -134,6 +134,69 @@ CREATE TABLE "@C@$Sales Invoice Line" (
   PRIMARY KEY ([Document No_], [Line No_])
 );
 
+-- Posted credit memos: the invoice header's columns plus what they correct ("Applies-to",
+-- type 2 = invoice); amounts and quantities positive, as the document shows them.
+CREATE TABLE "@C@$Sales Cr_Memo Header" (
+  [No_] TEXT NOT NULL PRIMARY KEY,
+  [Sell-to Customer No_] TEXT NOT NULL DEFAULT '', [Bill-to Customer No_] TEXT NOT NULL DEFAULT '',
+  [Bill-to Name] TEXT NOT NULL DEFAULT '', [Bill-to Name 2] TEXT NOT NULL DEFAULT '',
+  [Bill-to Address] TEXT NOT NULL DEFAULT '', [Bill-to Address 2] TEXT NOT NULL DEFAULT '',
+  [Bill-to City] TEXT NOT NULL DEFAULT '', [Bill-to Contact] TEXT NOT NULL DEFAULT '',
+  [Your Reference] TEXT NOT NULL DEFAULT '',
+  [Ship-to Code] TEXT NOT NULL DEFAULT '',
+  [Ship-to Name] TEXT NOT NULL DEFAULT '', [Ship-to Name 2] TEXT NOT NULL DEFAULT '',
+  [Ship-to Address] TEXT NOT NULL DEFAULT '', [Ship-to Address 2] TEXT NOT NULL DEFAULT '',
+  [Ship-to City] TEXT NOT NULL DEFAULT '', [Ship-to Contact] TEXT NOT NULL DEFAULT '',
+  [Order Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Posting Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Shipment Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Posting Description] TEXT NOT NULL DEFAULT '',
+  [Payment Terms Code] TEXT NOT NULL DEFAULT '',
+  [Due Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Payment Discount _] NUMERIC NOT NULL DEFAULT 0,
+  [Pmt_ Discount Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Shipment Method Code] TEXT NOT NULL DEFAULT '',
+  [Currency Code] TEXT NOT NULL DEFAULT '', [Currency Factor] NUMERIC NOT NULL DEFAULT 0,
+  [Prices Including VAT] INTEGER NOT NULL DEFAULT 0,
+  [Salesperson Code] TEXT NOT NULL DEFAULT '', [Order No_] TEXT NOT NULL DEFAULT '',
+  [VAT Registration No_] TEXT NOT NULL DEFAULT '',
+  [Sell-to Customer Name] TEXT NOT NULL DEFAULT '',
+  [Bill-to Post Code] TEXT NOT NULL DEFAULT '', [Bill-to County] TEXT NOT NULL DEFAULT '',
+  [Bill-to Country_Region Code] TEXT NOT NULL DEFAULT '',
+  [Ship-to Post Code] TEXT NOT NULL DEFAULT '', [Ship-to County] TEXT NOT NULL DEFAULT '',
+  [Ship-to Country_Region Code] TEXT NOT NULL DEFAULT '',
+  [EU 3-Party Trade] INTEGER NOT NULL DEFAULT 0,
+  [Document Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [External Document No_] TEXT NOT NULL DEFAULT '',
+  [Payment Method Code] TEXT NOT NULL DEFAULT '',
+  [Direct Debit Mandate ID] TEXT NOT NULL DEFAULT '',
+  [User ID] TEXT NOT NULL DEFAULT '',
+  [Applies-to Doc_ Type] INTEGER NOT NULL DEFAULT 0, [Applies-to Doc_ No_] TEXT NOT NULL DEFAULT '',
+  [Reason Code] TEXT NOT NULL DEFAULT '', [Return Order No_] TEXT NOT NULL DEFAULT '',
+  [Pre-Assigned No_] TEXT NOT NULL DEFAULT ''
+);
+-- NAV keys on the posting date.
+CREATE INDEX "@C@$Sales Cr_Memo Header$Posting Date" ON "@C@$Sales Cr_Memo Header" ([Posting Date], [No_]);
+
+CREATE TABLE "@C@$Sales Cr_Memo Line" (
+  [Document No_] TEXT NOT NULL, [Line No_] INTEGER NOT NULL,
+  [Sell-to Customer No_] TEXT NOT NULL DEFAULT '',
+  [Type] INTEGER NOT NULL DEFAULT 0, [No_] TEXT NOT NULL DEFAULT '',
+  [Shipment Date] DATETIME NOT NULL DEFAULT '1753-01-01 00:00:00',
+  [Description] TEXT NOT NULL DEFAULT '', [Description 2] TEXT NOT NULL DEFAULT '',
+  [Unit of Measure] TEXT NOT NULL DEFAULT '',
+  [Quantity] NUMERIC NOT NULL DEFAULT 0, [Unit Price] NUMERIC NOT NULL DEFAULT 0,
+  [VAT _] NUMERIC NOT NULL DEFAULT 0, [Line Discount _] NUMERIC NOT NULL DEFAULT 0,
+  [Line Discount Amount] NUMERIC NOT NULL DEFAULT 0,
+  [Amount] NUMERIC NOT NULL DEFAULT 0, [Amount Including VAT] NUMERIC NOT NULL DEFAULT 0,
+  [Line Amount] NUMERIC NOT NULL DEFAULT 0, [Inv_ Discount Amount] NUMERIC NOT NULL DEFAULT 0,
+  [VAT Calculation Type] INTEGER NOT NULL DEFAULT 0,
+  [VAT Bus_ Posting Group] TEXT NOT NULL DEFAULT '', [VAT Prod_ Posting Group] TEXT NOT NULL DEFAULT '',
+  [VAT Clause Code] TEXT NOT NULL DEFAULT '',
+  [Unit of Measure Code] TEXT NOT NULL DEFAULT '',
+  PRIMARY KEY ([Document No_], [Line No_])
+);
+
 CREATE TABLE "@C@$CMNM Recipient" (
   [Source Type] INTEGER NOT NULL DEFAULT 0, [Source Code] TEXT NOT NULL DEFAULT '',
   [Document Type] TEXT NOT NULL DEFAULT '', [Line No_] INTEGER NOT NULL DEFAULT 0,

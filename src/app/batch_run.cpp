@@ -55,7 +55,7 @@ auto Essential(int exitCode, const std::string& context, TStep step) -> decltype
 struct TBatchDocument {
     TDocumentKind Kind = bkInvoice;
     std::string No;
-    bool Named = false;  // named with "/rg" rather than selected by date
+    bool Named = false;  // named with "/rg" or "/gs" rather than selected by date
 };
 
 // Counters, log and result file of one run, and the signal that may stop it.
@@ -109,8 +109,13 @@ std::string PostingDateText(const TCommandLine& cmd) {
 // What the command line selects, as the start line tells it.
 std::string SelectionText(const TCommandLine& cmd) {
     std::vector<std::string> parts;
-    if (!cmd.InvoiceNos.empty())
-        parts.push_back((cmd.InvoiceNos.size() == 1 ? "Rechnung " : "Rechnungen ") + Join(cmd.InvoiceNos, ", "));
+    for (const TDocumentKind kind : {bkInvoice, bkCreditMemo}) {
+        std::vector<std::string> numbers;
+        for (const TDocumentRef& doc : cmd.Documents)
+            if (doc.Kind == kind) numbers.push_back(doc.No);
+        if (!numbers.empty())
+            parts.push_back(DocumentKindName(kind) + (numbers.size() == 1 ? " " : "en ") + Join(numbers, ", "));
+    }
     if (cmd.SelectsByDate())
         parts.push_back(PostingDateText(cmd));
     if (cmd.OnlyNew)
@@ -121,11 +126,11 @@ std::string SelectionText(const TCommandLine& cmd) {
     return Join(parts, "; ");
 }
 
-// The output files an invoice number gives, without extension; empty when the file-name
-// pattern fails, which the workflow then reports for the invoice itself.
-std::string ExpectedOutputBase(const TSettings& settings, const std::string& invoiceNo) {
+// The output files a document gives, without extension; empty when the file-name
+// pattern fails, which the workflow then reports for the document itself.
+std::string ExpectedOutputBase(const TSettings& settings, const TBatchDocument& doc) {
     try {
-        return OutputFileBase(settings.OutDir, settings.FileNamePattern, invoiceNo);
+        return DocumentFileBase(settings, doc.Kind, doc.No);
     } catch (const std::exception&) {
         return {};
     }
@@ -138,7 +143,7 @@ void ProduceDocuments(const std::vector<TBatchDocument>& docs, TBatchSession& se
     // Two numbers that differ only in characters a file name cannot hold ("RE/1", "RE:1")
     // would otherwise replace each other's files.
     struct TWritten {
-        std::string InvoiceNo;
+        TBatchDocument Doc;
         std::string Base;
     };
     std::map<std::string, TWritten> written;
@@ -149,16 +154,17 @@ void ProduceDocuments(const std::vector<TBatchDocument>& docs, TBatchSession& se
         std::string error;
         TDocumentOutcome outcome;
         try {
-            const std::string base = ExpectedOutputBase(settings, no);
+            const std::string base = ExpectedOutputBase(settings, doc);
             const std::string key = LowerAscii(base);
             const auto first = written.find(key);
-            if (!base.empty() && first != written.end() && !SameText(first->second.InvoiceNo, no))
-                throw Exception("Rechnung " + no + " ergibt denselben Dateinamen wie Rechnung " +
-                                first->second.InvoiceNo + " aus diesem Lauf; " + first->second.Base +
-                                ".pdf wird nicht überschrieben");
-            outcome = session.GenerateInvoicePdf(company, no, run.Log);
+            const TBatchDocument& other = first != written.end() ? first->second.Doc : doc;
+            if (!base.empty() && first != written.end() && (other.Kind != doc.Kind || !SameText(other.No, no)))
+                throw Exception(DocumentKindName(doc.Kind) + " " + no + " ergibt denselben Dateinamen wie " +
+                                DocumentKindName(other.Kind) + " " + other.No + " aus diesem Lauf; " +
+                                first->second.Base + ".pdf wird nicht überschrieben");
+            outcome = session.GenerateInvoicePdf(company, no, run.Log, doc.Kind);
             if (!base.empty())
-                written.emplace(key, TWritten{no, base});
+                written.emplace(key, TWritten{doc, base});
         } catch (const std::exception& e) {
             error = e.what();
         } catch (...) {
@@ -194,7 +200,7 @@ void MailDocuments(const std::vector<TBatchDocument>& docs, TBatchSession& sessi
             Essential(kExitNotStarted, "", [&] { mailer->SignIn(); });
             signedIn = true;
         }
-        const TMailOutcome outcome = mailer->MailInvoice(company, doc.No, run.Log);
+        const TMailOutcome outcome = mailer->MailInvoice(company, doc.No, run.Log, doc.Kind);
         if (outcome.Sent)
             ++run.Mailed;
         else
@@ -224,12 +230,12 @@ std::string ResolveCompany(const std::string& wanted, TBatchSession& session) {
 std::vector<TBatchDocument> SelectDocuments(TBatchSession& session, const std::string& company, const TRun& run) {
     const TCommandLine& cmd = run.Cmd;
     std::vector<TBatchDocument> docs;
-    for (const std::string& no : cmd.InvoiceNos) docs.push_back({bkInvoice, no, true});
+    for (const TDocumentRef& named : cmd.Documents) docs.push_back({named.Kind, named.No, true});
     if (!cmd.SelectsByDate())
         return docs;
     const TDateTime from = cmd.DateFrom.value_or(kFirstDate);
     const TDateTime to = cmd.DateTo.value_or(kLastDate);
-    for (const TDocumentKind kind : {bkInvoice}) {
+    for (const TDocumentKind kind : {bkInvoice, bkCreditMemo}) {
         const std::vector<std::string> found =
             Essential(kExitNotStarted, "Die Belege können nicht gesucht werden: ",
                       [&] { return session.FindDocuments(kind, company, from, to); });
@@ -244,6 +250,10 @@ std::vector<TBatchDocument> SelectDocuments(TBatchSession& session, const std::s
             });
             if (!named) docs.push_back({kind, no, false});
         }
+        // Credit memos are told only when there are some: a run over invoices alone reads
+        // as it always did.
+        if (kind == bkCreditMemo && found.empty())
+            continue;
         run.Log("  Auswahl: " + std::to_string(found.size()) + " " + DocumentKindName(kind) +
                 (found.size() == 1 ? "" : "en") + ", " + PostingDateText(cmd) +
                 (cmd.OnlyNew ? ", davon " + std::to_string(kept) + " noch nicht versendet" : ""));
@@ -406,13 +416,6 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
 }
 
 } // namespace
-
-std::string DocumentKindName(TDocumentKind kind) {
-    switch (kind) {
-        case bkInvoice: return "Rechnung";
-    }
-    return "Beleg";
-}
 
 std::string BatchLogFilePath() {
     return ChangeFileExt(SettingsFilePath(), ".log");

@@ -1,5 +1,5 @@
 #pragma once
-// The command-line batch run: selects documents (named with "/rg", by posting date with
+// The command-line batch run: selects documents (named with "/rg" and "/gs", by posting date with
 // "/von" and "/bis", not yet sent with "/neu"), produces or mails each once without a
 // window, one run per settings file at a time, and writes the batch log next to the
 // settings file line by line as it goes.
@@ -11,18 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "invoice/invoice.h"
 #include "platform/datetime.h"
 #include "platform/log.h"
 
 namespace velkaro {
 
 class TSettings;
-
-// The kinds of documents a batch can select; each is searched and named on its own.
-enum TDocumentKind { bkInvoice };
-
-// "Rechnung".
-std::string DocumentKindName(TDocumentKind kind);
 
 // What producing one document reported beyond its log lines.
 struct TDocumentOutcome {
@@ -46,9 +41,10 @@ public:
     // Fetches the access token with the run's mailer (kept for the mails); raises when
     // the sign-in fails.
     virtual void SignIn() = 0;
-    // Mails one invoice. Catches the invoice's own errors, logs "FEHLER Versand …" itself
-    // and reports them in the outcome.
-    virtual TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) = 0;
+    // Mails one invoice or credit memo. Catches the document's own errors, logs
+    // "FEHLER Versand …" itself and reports them in the outcome.
+    virtual TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                                     TDocumentKind kind) = 0;
 };
 
 // The workflows of one batch run, bound to its settings and owning its database object.
@@ -63,9 +59,9 @@ public:
                                                    TDateTime dateFrom, TDateTime dateTo) = 0;
     // True, with the time, when the sent-mail log holds a successful send of the document.
     virtual bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) = 0;
-    // Produces one invoice; errors raise velkaro::Exception.
+    // Produces one invoice or credit memo; errors raise velkaro::Exception.
     virtual TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                                const TLogProc& log) = 0;
+                                                const TLogProc& log, TDocumentKind kind) = 0;
     // Opens the sent-mail log and creates the mailer; errors raise (they end the run).
     virtual std::unique_ptr<TBatchMailer> CreateMailer() = 0;
 };

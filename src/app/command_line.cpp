@@ -14,7 +14,7 @@ struct TValuedOption {
     const char* Value;
 };
 constexpr TValuedOption kValued[] = {
-    {"rg", "Rechnungsnummer"}, {"mandant", "Mandant"}, {"out", "Ordner"},
+    {"rg", "Rechnungsnummer"}, {"gs", "Nummer der Rechnungskorrektur"}, {"mandant", "Mandant"}, {"out", "Ordner"},
     {"von", "Datum"},          {"bis", "Datum"},       {"ergebnis", "Datei"},
 };
 constexpr const char* kFlags[] = {"xml", "mail", "layout", "neu", "erneut"};
@@ -42,7 +42,7 @@ const TValuedOption* ValuedOption(std::string_view arg) {
 
 // A value that is one of this program's switches was almost surely meant as one.
 bool LooksLikeSwitch(const std::string& value, const TValuedOption& option) {
-    if (IsAnyOf(value, kHelp) || SameText(value, kVersion) || SameText(value, "/gs"))
+    if (IsAnyOf(value, kHelp) || SameText(value, kVersion))
         return true;
     for (const TValuedOption& o : kValued)
         if (IsSwitchNamed(value, o.Name)) return true;
@@ -86,10 +86,12 @@ void ParseBatch(const std::vector<std::string>& args, TDateTime today, TCommandL
             if (LooksLikeSwitch(value, *option))
                 Fail(needs + ", gefunden wurde der Schalter \"" + value + "\".");
             const std::string_view name = option->Name;
-            if (name == "rg") {
-                const bool named = std::any_of(cmd.InvoiceNos.begin(), cmd.InvoiceNos.end(),
-                                               [&](const std::string& no) { return SameText(no, value); });
-                if (!named) cmd.InvoiceNos.push_back(value);
+            if (name == "rg" || name == "gs") {
+                const TDocumentKind kind = name == "gs" ? bkCreditMemo : bkInvoice;
+                const bool named = std::any_of(cmd.Documents.begin(), cmd.Documents.end(), [&](const TDocumentRef& d) {
+                    return d.Kind == kind && SameText(d.No, value);
+                });
+                if (!named) cmd.Documents.push_back({kind, value});
             } else if (name == "mandant") {
                 cmd.Company = value;
             } else if (name == "out") {
@@ -103,8 +105,6 @@ void ParseBatch(const std::vector<std::string>& args, TDateTime today, TCommandL
             }
             continue;
         }
-        if (SameText(arg, "/gs"))
-            Fail("Gutschriften (/gs) kann diese Ausgabe von Velkaro noch nicht erstellen.");
         if (IsSwitchNamed(arg, "xml"))
             cmd.SaveXml = true;
         else if (IsSwitchNamed(arg, "mail"))
@@ -195,8 +195,11 @@ std::string CommandLineHelp() {
            "\n"
            "Auswahl (kombinierbar):\n"
            "  /rg <Nummer>       diese Rechnung (mehrfach möglich; doppelte Nummern einmal)\n"
-           "  /von <Datum>       alle gebuchten Rechnungen ab diesem Buchungsdatum\n"
-           "  /bis <Datum>       alle gebuchten Rechnungen bis zu diesem Buchungsdatum\n"
+           "  /gs <Nummer>       diese Rechnungskorrektur (gebuchte Gutschrift in NAV;\n"
+           "                     mehrfach möglich, mit /rg mischbar, in der Reihenfolge)\n"
+           "  /von <Datum>       alle gebuchten Rechnungen und Rechnungskorrekturen ab diesem\n"
+           "                     Buchungsdatum\n"
+           "  /bis <Datum>       dieselben bis zu diesem Buchungsdatum\n"
            "                     Datum: TT.MM.JJJJ, heute oder gestern\n"
            "  /neu               nur Rechnungen, die noch nicht erfolgreich versendet wurden\n"
            "                     (ohne /von und /bis: alle noch nicht versendeten)\n"

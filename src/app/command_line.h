@@ -1,11 +1,12 @@
 #pragma once
 // The process arguments: which of the program's modes runs, and for a batch run its
-// documents ("/rg", "/von", "/bis", "/neu"), options and switches. A batch command line
+// documents ("/rg", "/gs", "/von", "/bis", "/neu"), options and switches. A batch command line
 // is checked strictly; the window's command line is left to the window.
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "invoice/invoice.h"
 #include "platform/datetime.h"
 #include "platform/error.h"
 
@@ -23,7 +24,9 @@ enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmSecret };
 
 struct TCommandLine {
     TRunMode Mode = rmWindow;
-    std::vector<std::string> InvoiceNos;  // "/rg", trimmed, command-line order, each once
+    // "/rg" (invoices) and "/gs" (credit memos), trimmed, command-line order, each
+    // number of a kind once.
+    std::vector<TDocumentRef> Documents;
     std::optional<std::string> Company;   // "/mandant", the last one wins
     std::optional<std::string> OutDir;    // "/out", the last one wins
     std::optional<TDateTime> DateFrom;    // "/von", a whole day

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "config/settings.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -15,19 +16,19 @@ namespace {
 // and would otherwise let a settings value allocate without bound.
 constexpr size_t kMaxFieldWidth = 255;
 
-[[noreturn]] void PatternError(std::string_view pattern, const std::string& reason) {
-    throw Exception("Dateinamensmuster \"" + std::string(pattern) + "\" (INI [Ausgabe] Dateiname) ist ungültig: " +
-                    reason);
+[[noreturn]] void PatternError(std::string_view pattern, std::string_view key, const std::string& reason) {
+    throw Exception("Dateinamensmuster \"" + std::string(pattern) + "\" (INI [Ausgabe] " + std::string(key) +
+                    ") ist ungültig: " + reason);
 }
 
 // Reads decimal digits at `pos`; nullopt-like -1 when there are none.
-long ReadField(std::string_view pattern, size_t& pos) {
+long ReadField(std::string_view pattern, std::string_view key, size_t& pos) {
     if (pos >= pattern.size() || pattern[pos] < '0' || pattern[pos] > '9') return -1;
     size_t value = 0;
     while (pos < pattern.size() && pattern[pos] >= '0' && pattern[pos] <= '9') {
         value = value * 10 + static_cast<size_t>(pattern[pos] - '0');
         if (value > kMaxFieldWidth)
-            PatternError(pattern, "Breite und Genauigkeit dürfen höchstens " + std::to_string(kMaxFieldWidth) +
+            PatternError(pattern, key, "Breite und Genauigkeit dürfen höchstens " + std::to_string(kMaxFieldWidth) +
                                       " betragen.");
         ++pos;
     }
@@ -76,7 +77,7 @@ std::string SanitizeFileName(std::string_view name) {
     return out;
 }
 
-std::string FormatFileNamePattern(std::string_view pattern, std::string_view invoiceNo) {
+std::string FormatFileNamePattern(std::string_view pattern, std::string_view invoiceNo, std::string_view key) {
     std::string out;
     bool argumentUsed = false;
     size_t pos = 0;
@@ -90,7 +91,7 @@ std::string FormatFileNamePattern(std::string_view pattern, std::string_view inv
         const size_t start = percent;
         pos = percent + 1;
         if (pos >= pattern.size())
-            PatternError(pattern, "Das Zeichen \"%\" am Ende ist keine vollständige Angabe (für \"%\" selbst \"%%\" schreiben).");
+            PatternError(pattern, key, "Das Zeichen \"%\" am Ende ist keine vollständige Angabe (für \"%\" selbst \"%%\" schreiben).");
         if (pattern[pos] == '%') {
             out += '%';
             ++pos;
@@ -98,22 +99,22 @@ std::string FormatFileNamePattern(std::string_view pattern, std::string_view inv
         }
         const bool leftAlign = pattern[pos] == '-';
         if (leftAlign) ++pos;
-        const long width = ReadField(pattern, pos);
+        const long width = ReadField(pattern, key, pos);
         long precision = -1;
         if (pos < pattern.size() && pattern[pos] == '.') {
             ++pos;
-            precision = ReadField(pattern, pos);
+            precision = ReadField(pattern, key, pos);
             if (precision < 0) precision = 0;
         }
         if (pos >= pattern.size())
-            PatternError(pattern, "Die Angabe \"" + std::string(pattern.substr(start)) + "\" am Ende ist unvollständig.");
+            PatternError(pattern, key, "Die Angabe \"" + std::string(pattern.substr(start)) + "\" am Ende ist unvollständig.");
         const char type = pattern[pos++];
         const std::string spec(pattern.substr(start, pos - start));
         if (type != 's' && type != 'S')
-            PatternError(pattern, "Die Angabe \"" + spec +
+            PatternError(pattern, key, "Die Angabe \"" + spec +
                                       "\" ist nicht erlaubt; nur \"%s\" (für die Rechnungsnummer) und \"%%\" sind möglich.");
         if (argumentUsed)
-            PatternError(pattern, "Die Angabe \"" + spec + "\" ist überzählig; nur eine Rechnungsnummer kann eingesetzt werden.");
+            PatternError(pattern, key, "Die Angabe \"" + spec + "\" ist überzählig; nur eine Rechnungsnummer kann eingesetzt werden.");
         argumentUsed = true;
 
         std::string value = precision >= 0 ? Utf8Left(invoiceNo, static_cast<size_t>(precision)) : std::string(invoiceNo);
@@ -154,8 +155,15 @@ std::vector<std::string> RemoveStaleOutputTempFiles(const std::string& folder, s
     return removed;
 }
 
-std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo) {
-    return JoinOutputPath(outDir, SanitizeFileName(FormatFileNamePattern(pattern, invoiceNo)));
+std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo,
+                           std::string_view key) {
+    return JoinOutputPath(outDir, SanitizeFileName(FormatFileNamePattern(pattern, invoiceNo, key)));
+}
+
+std::string DocumentFileBase(const TSettings& settings, TDocumentKind kind, const std::string& documentNo) {
+    if (kind == bkCreditMemo)
+        return OutputFileBase(settings.OutDir, settings.CreditMemoFileNamePattern, documentNo, "DateinameGutschrift");
+    return OutputFileBase(settings.OutDir, settings.FileNamePattern, documentNo);
 }
 
 } // namespace velkaro

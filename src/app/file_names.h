@@ -7,7 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "invoice/invoice.h"
+
 namespace velkaro {
+
+class TSettings;
 
 // Each of  " * / : < > ? \ |  becomes "_"; every other character stays.
 std::string SanitizeFileName(std::string_view name);
@@ -16,8 +20,9 @@ std::string SanitizeFileName(std::string_view name);
 // invoice number by printf-like rules restricted to what a file name needs: one "%s",
 // optionally with "-", a width and a precision ("%-12.8s"), counted in characters, and
 // "%%" for "%". Anything else (a number specifier, a second "%s", a lone "%") raises a
-// German error naming the pattern; user text never reaches printf.
-std::string FormatFileNamePattern(std::string_view pattern, std::string_view invoiceNo);
+// German error naming the pattern and its settings key; user text never reaches printf.
+std::string FormatFileNamePattern(std::string_view pattern, std::string_view invoiceNo,
+                                  std::string_view key = "Dateiname");
 
 // `outDir` and `name` joined by one "/" (none added when `outDir` ends with one; the name
 // alone when `outDir` is empty). Raises "Ungültige Zeichen im Pfad …" for a control
@@ -25,7 +30,11 @@ std::string FormatFileNamePattern(std::string_view pattern, std::string_view inv
 std::string JoinOutputPath(const std::string& outDir, const std::string& name);
 
 // Output path without extension for an invoice number: pattern, sanitizing, joining.
-std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo);
+std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo,
+                           std::string_view key = "Dateiname");
+// The same with the settings' output folder and the pattern of the kind: [Ausgabe]
+// Dateiname for invoices, DateinameGutschrift for credit memos.
+std::string DocumentFileBase(const TSettings& settings, TDocumentKind kind, const std::string& documentNo);
 
 // The temporary file that the atomic write of an output file (PDF or XML) leaves behind
 // when the process dies before renaming it (AtomicWriteTempName, platform/files.h).

@@ -54,11 +54,11 @@ TPrintSetup PrintSetupOf(const TSettings& settings) {
 namespace {
 
 std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrintSetup& print,
-                         const std::string& company, const std::string& invoiceNo, const TLogProc& log,
-                         TGeneratedInvoice& result) {
+                         const std::string& company, const std::string& invoiceNo, TDocumentKind kind,
+                         const TLogProc& log, TGeneratedInvoice& result) {
     result = TGeneratedInvoice{};
     const TSeller seller = data.LoadSeller(company);
-    const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo);
+    const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo, kind);
 
     for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
         log(line);
@@ -76,7 +76,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     // The name is checked before the folder is created, so that a rejected folder name
     // leaves nothing behind. A folder that cannot be created fails the invoice with the
     // reason instead of a later, vaguer write error.
-    const std::string base = OutputFileBase(settings.OutDir, settings.FileNamePattern, invoice->No);
+    const std::string base = DocumentFileBase(settings, kind, invoice->No);
     ForceDirectories(settings.OutDir);
     const std::string pdfFile = base + ".pdf";
 
@@ -105,14 +105,15 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
 } // namespace
 
 std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
-                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result) {
-    return GenerateWith(data, settings, PrintSetupOf(settings), company, invoiceNo, log, result);
+                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result,
+                            TDocumentKind kind) {
+    return GenerateWith(data, settings, PrintSetupOf(settings), company, invoiceNo, kind, log, result);
 }
 
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
-                               const std::string& invoiceNo, const TLogProc& log) {
+                               const std::string& invoiceNo, const TLogProc& log, TDocumentKind kind) {
     TGeneratedInvoice discarded;
-    return GenerateInvoice(data, settings, company, invoiceNo, log, discarded);
+    return GenerateInvoice(data, settings, company, invoiceNo, log, discarded, kind);
 }
 
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,
@@ -120,7 +121,7 @@ std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const 
     TPrintSetup print = PrintSetupOf(settings);
     print.Layout = &layout;
     TGeneratedInvoice discarded;
-    return GenerateWith(data, settings, print, company, invoiceNo, log, discarded);
+    return GenerateWith(data, settings, print, company, invoiceNo, bkInvoice, log, discarded);
 }
 
 } // namespace velkaro

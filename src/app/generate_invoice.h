@@ -37,12 +37,14 @@ struct TGeneratedInvoice {
 // Produces one invoice of `company` and returns the PDF path. Errors of any step
 // propagate unchanged; the log then holds the lines written so far, and files already
 // written stay.
+// A credit memo (`kind`) runs the same road under its own file-name pattern.
 std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
-                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result);
+                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result,
+                            TDocumentKind kind = bkInvoice);
 
 // Producing without mailing: GenerateInvoice with the record discarded.
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
-                               const std::string& invoiceNo, const TLogProc& log);
+                               const std::string& invoiceNo, const TLogProc& log, TDocumentKind kind = bkInvoice);
 // The same printed with `layout` instead of the settings' one (the layout designer's
 // preview of its working copy); the settings are only read.
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,

@@ -60,7 +60,7 @@ bool IsMailTestMode(const TSettings& settings) {
 
 bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
-                 TMailRecord* record) {
+                 TMailRecord* record, TDocumentKind kind) {
     TSentEntry entry;
     entry.Company = company;
     entry.InvoiceNo = invoiceNo;
@@ -77,7 +77,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
     try {
         TMailerLogScope mailerLog(mailer, log);
-        GenerateInvoice(data, settings, company, invoiceNo, log, generated);
+        GenerateInvoice(data, settings, company, invoiceNo, log, generated, kind);
         const bool test = IsMailTestMode(settings);
         // An e-invoice its receiver must reject does not leave, in test mode neither, so
         // that a test run shows what a real run would refuse.

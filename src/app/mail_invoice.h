@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "invoice/invoice.h"
 #include "mail/graph_mailer.h"
 #include "mail/sent_log.h"
 #include "platform/log.h"
@@ -36,9 +37,10 @@ struct TMailRecord {
 // Mails one invoice. Every error of the invoice is caught here: logged as
 // "FEHLER Versand <no>: <message>", recorded with status "FEHLER" and reported as false.
 // Only an error while appending to the sent log (when one is passed) propagates.
-// `record`, when given, receives what was done.
+// `record`, when given, receives what was done. A credit memo (`kind`) is mailed the
+// same way and logged under its number.
 bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
-                 TMailRecord* record = nullptr);
+                 TMailRecord* record = nullptr, TDocumentKind kind = bkInvoice);
 
 } // namespace velkaro

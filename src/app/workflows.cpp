@@ -25,10 +25,12 @@ public:
 
     void SignIn() override { FMailer->GetToken(); }
 
-    TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
+    TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                             TDocumentKind kind) override {
         TMailRecord record;
         TMailOutcome outcome;
-        outcome.Sent = velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log, &record);
+        outcome.Sent =
+            velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
         outcome.Test = record.Entry.Status == "TEST";
         outcome.Recipients = record.Entry.Recipients;
         if (!outcome.Sent)
@@ -56,14 +58,10 @@ public:
 
     std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime dateFrom,
                                            TDateTime dateTo) override {
+        // The window's search, without its row limit; it lists the newest first.
         std::vector<std::string> numbers;
-        switch (kind) {
-            case bkInvoice:
-                // The window's search, without its row limit; it lists the newest first.
-                for (const TInvoiceListItem& item : FData.Search(company, "", dateFrom, dateTo, TNavData::rlNone))
-                    numbers.push_back(item.No);
-                break;
-        }
+        for (const TInvoiceListItem& item : FData.Search(company, "", dateFrom, dateTo, TNavData::rlNone))
+            if (item.Kind == kind) numbers.push_back(item.No);
         std::reverse(numbers.begin(), numbers.end());
         return numbers;
     }
@@ -75,9 +73,10 @@ public:
     }
 
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                        const TLogProc& log) override {
+                                        const TLogProc& log, TDocumentKind kind) override {
         TGeneratedInvoice generated;
-        const std::string pdfFile = velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated);
+        const std::string pdfFile =
+            velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
         return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size())};
     }
 

@@ -247,6 +247,19 @@ void WriteSummation(TXmlOut& x, const TInvoice& inv, const std::string& currency
     x.Close("ram:SpecifiedTradeSettlementHeaderMonetarySummation");
 }
 
+// BT-25/BT-26: the invoice a credit memo corrects.
+void WriteCorrectedInvoice(TXmlOut& x, const TInvoice& inv) {
+    if (inv.Kind != bkCreditMemo || !HasXmlText(inv.CorrectedInvoiceNo)) return;
+    x.Open("ram:InvoiceReferencedDocument");
+    x.Leaf("ram:IssuerAssignedID", inv.CorrectedInvoiceNo);
+    if (IsNavDate(inv.CorrectedInvoiceDate)) {
+        x.Open("ram:FormattedIssueDateTime");
+        x.Line(XmlFormattedDate(inv.CorrectedInvoiceDate));
+        x.Close("ram:FormattedIssueDateTime");
+    }
+    x.Close("ram:InvoiceReferencedDocument");
+}
+
 void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, const TTaxRules& rules,
                      const std::string& currency) {
     x.Open("ram:ApplicableHeaderTradeSettlement");
@@ -257,6 +270,7 @@ void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, con
     WriteTaxBreakdown(x, inv, rules);
     WritePaymentTerms(x, inv);
     WriteSummation(x, inv, currency);
+    WriteCorrectedInvoice(x, inv);
     x.Close("ram:ApplicableHeaderTradeSettlement");
 }
 
@@ -303,7 +317,8 @@ std::string BuildCiiXml(const TInvoice& invoice, const TSeller& seller, const TT
 
     x.Open("rsm:ExchangedDocument");
     x.Leaf("ram:ID", invoice.No);
-    x.Leaf("ram:TypeCode", "380");
+    // UNTDID 1001: 380 commercial invoice, 381 credit note.
+    x.Leaf("ram:TypeCode", invoice.Kind == bkCreditMemo ? "381" : "380");
     x.DateElement("ram:IssueDateTime", invoice.DocumentDate);
     std::string note = NoteText(invoice);
     if (HasXmlText(note)) x.LeafIn("ram:IncludedNote", "ram:Content", note);

@@ -57,6 +57,16 @@ std::string TCheckFindings::Sentences() const {
     return text;
 }
 
+std::string NavHeaderPlace(const TInvoice& invoice) {
+    return invoice.Kind == bkCreditMemo ? "NAV Verkaufsgutschrift (Sales Cr.Memo Header)"
+                                        : "NAV Verkaufsrechnung (Sales Invoice Header)";
+}
+
+std::string NavLinePlace(const TInvoice& invoice) {
+    return invoice.Kind == bkCreditMemo ? "NAV Verkaufsgutschriftzeile (Sales Cr.Memo Line)"
+                                        : "NAV Verkaufsrechnungszeile (Sales Invoice Line)";
+}
+
 std::string FindingSentence(const TCheckFinding& finding) {
     return finding.Text + " (zu korrigieren: " + finding.FixAt + ")";
 }
@@ -76,7 +86,6 @@ namespace {
 
 // Where the data lives in NAV; the settings keys are written as in the settings file.
 constexpr const char* kNavCompany = "NAV Firmendaten (Company Information)";
-constexpr const char* kNavHeader = "NAV Verkaufsrechnung (Sales Invoice Header)";
 constexpr const char* kVatSetup = "NAV MwSt.-Buchungsmatrix (VAT Posting Setup), Feld „MwSt. %“";
 
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
@@ -166,7 +175,7 @@ void CheckParties(const TCheckSubject& s, TCheckFindings& findings) {
     CheckCountry(s.Seller.Addr, "des Verkäufers", companyField + ", Feld „Länder-/Regionscode“", "BR-09", findings);
     CheckVatIdPrefix(CiiSellerVatId(s.Seller), "des Verkäufers", companyField + ", Feld „USt-IdNr.“", findings);
 
-    const std::string headerField = std::string(kNavHeader);
+    const std::string headerField = NavHeaderPlace(inv);
     if (!HasXmlText(JoinWithSpace(inv.BillTo.Name, inv.BillTo.Name2)))
         findings.Add("BR-07", "Name des Käufers (Rechnung an) fehlt", headerField + ", Feld „Rech. an Name“");
     CheckCountry(inv.BillTo, "des Käufers", headerField + ", Feld „Rech. an Länder-/Regionscode“", "BR-11", findings);
@@ -187,11 +196,11 @@ void CheckParties(const TCheckSubject& s, TCheckFindings& findings) {
 
 void CheckDocument(const TCheckSubject& s, TCheckFindings& findings) {
     const TInvoice& inv = s.Invoice;
-    if (!HasXmlText(inv.No)) findings.Add("BR-02", "Rechnungsnummer fehlt", std::string(kNavHeader) + ", Feld „Nr.“");
+    if (!HasXmlText(inv.No)) findings.Add("BR-02", "Rechnungsnummer fehlt", NavHeaderPlace(inv) + ", Feld „Nr.“");
     const std::string currency = inv.InvCurrency();
     if (!IsIsoCurrency(currency)) {
         const std::string text = "Währungscode " + Quoted(currency) + " ist kein ISO-4217-Code";
-        const std::string fix = std::string(kNavHeader) + ", Feld „Währungscode“, oder INI [Waehrungen] " + currency +
+        const std::string fix = NavHeaderPlace(inv) + ", Feld „Währungscode“, oder INI [Waehrungen] " + currency +
                                 "=<ISO-Code>";
         findings.Add("BR-CL-03", text, fix);
         findings.Add("BR-CL-04", text, fix);
@@ -207,7 +216,7 @@ void CheckLines(const TCheckSubject& s, TCheckFindings& findings) {
         anyItem = true;
         lineSum += WrittenCents(line.Amount);
         const std::string where = "Zeile " + std::to_string(line.LineNo);
-        const std::string lineField = "NAV Verkaufsrechnungszeile (Sales Invoice Line) " + std::to_string(line.LineNo);
+        const std::string lineField = NavLinePlace(inv) + " " + std::to_string(line.LineNo);
         if (!HasXmlText(CiiItemName(line)))
             findings.Add("BR-25", where + " hat weder Beschreibung noch Nummer",
                          lineField + ", Feld „Beschreibung“ oder „Nr.“");
@@ -232,8 +241,9 @@ void CheckLines(const TCheckSubject& s, TCheckFindings& findings) {
                          kVatSetup);
     }
     if (!anyItem) {
-        findings.Add("BR-16", "Rechnung hat keine Artikelzeile (nur Textzeilen)",
-                     "NAV Verkaufsrechnungszeilen: mindestens eine Zeile mit Menge oder Betrag");
+        findings.Add("BR-16", DocumentKindName(inv.Kind) + " hat keine Artikelzeile (nur Textzeilen)",
+                     std::string(inv.Kind == bkCreditMemo ? "NAV Verkaufsgutschriftzeilen" : "NAV Verkaufsrechnungszeilen") +
+                         ": mindestens eine Zeile mit Menge oder Betrag");
         return;
     }
     if (lineSum != WrittenCents(inv.LineTotal))
@@ -308,7 +318,7 @@ void CheckVatIdentifiers(const TCheckSubject& s, TCheckFindings& findings) {
     const bool sellerTaxNo = HasXmlText(s.Seller.TaxNo);
     const bool buyerVat = HasXmlText(inv.BuyerVatID);
     const std::string sellerFix = std::string(kNavCompany) + ", Feld „USt-IdNr.“";
-    const std::string buyerFix = std::string(kNavHeader) + ", Feld „USt-IdNr.“ (aus dem Debitor)";
+    const std::string buyerFix = NavHeaderPlace(inv) + ", Feld „USt-IdNr.“ (aus dem Debitor)";
     bool seen[vcG + 1] = {};
     for (const TVatGroup& g : inv.VatGroups) seen[g.Category] = true;
 

@@ -43,6 +43,11 @@ private:
     std::vector<TCheckFinding> FItems;
 };
 
+// Where a finding sends the bookkeeper for the document's header and its lines: NAV's
+// posted invoice or posted credit memo.
+std::string NavHeaderPlace(const TInvoice& invoice);
+std::string NavLinePlace(const TInvoice& invoice);
+
 // "<text> (zu korrigieren: <fix>)": the sentence of a log line or a message.
 std::string FindingSentence(const TCheckFinding& finding);
 

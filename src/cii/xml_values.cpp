@@ -55,12 +55,18 @@ std::string XmlDecimal4(double value) { return FixedDecimalText(value, 4, TRound
 
 std::string XmlPercent(double value) { return FixedDecimalText(value, 2, TRoundTies::AwayFromZero); }
 
-std::string XmlDate(TDateTime date) {
+namespace {
+std::string DateString(TDateTime date, const char* prefix) {
     DateTimeParts p = DecodeDateTime(date);
     char buf[96];
-    std::snprintf(buf, sizeof buf, "<udt:DateTimeString format=\"102\">%04d%02d%02d</udt:DateTimeString>", p.year,
-                  p.month, p.day);
+    std::snprintf(buf, sizeof buf, "<%s:DateTimeString format=\"102\">%04d%02d%02d</%s:DateTimeString>", prefix,
+                  p.year, p.month, p.day, prefix);
     return buf;
 }
+} // namespace
+
+std::string XmlDate(TDateTime date) { return DateString(date, "udt"); }
+
+std::string XmlFormattedDate(TDateTime date) { return DateString(date, "qdt"); }
 
 } // namespace velkaro

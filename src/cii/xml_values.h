@@ -23,5 +23,7 @@ std::string XmlDecimal4(double value);
 std::string XmlPercent(double value);
 // "<udt:DateTimeString format=\"102\">yyyymmdd</udt:DateTimeString>".
 std::string XmlDate(TDateTime date);
+// The same in the qualified type of a referenced document's date (BT-26).
+std::string XmlFormattedDate(TDateTime date);
 
 } // namespace velkaro

@@ -10,7 +10,6 @@ namespace velkaro {
 namespace {
 
 constexpr const char* kNavCompany = "NAV Firmendaten (Company Information)";
-constexpr const char* kNavHeader = "NAV Verkaufsrechnung (Sales Invoice Header)";
 
 void Require(bool present, std::string_view rule, const std::string& missing, const std::string& fixAt,
              TCheckFindings& findings) {
@@ -39,7 +38,7 @@ void CheckSeller(const TSeller& seller, TCheckFindings& findings) {
 }
 
 void CheckBuyer(const TInvoice& inv, TCheckFindings& findings) {
-    const std::string header = kNavHeader;
+    const std::string header = NavHeaderPlace(inv);
     Require(HasXmlText(inv.BillTo.City), "BR-DE-8", "Ort des Käufers", header + ", Feld „Rech. an Ort“", findings);
     Require(HasXmlText(inv.BillTo.PostCode), "BR-DE-9", "Postleitzahl des Käufers",
             header + ", Feld „Rech. an PLZ-Code“", findings);

@@ -42,15 +42,15 @@ constexpr const char* kDefaultIccFile = "/usr/share/color/icc/sRGB.icc";
 
 // The plain-text body in its stored form ("\n" for each line break).
 constexpr const char* kDefaultMailText =
-    "Sehr geehrte Damen und Herren,\\n\\nanbei erhalten Sie unsere Rechnung {Nr} vom {Datum} über {Betrag} "
-    "{Waehrung}.\\nZahlungsziel: {Faellig}\\n\\nDie Rechnung enthält die strukturierten Daten nach ZUGFeRD 2 / "
+    "Sehr geehrte Damen und Herren,\\n\\nanbei erhalten Sie unsere {Belegart} {Nr} vom {Datum} über {Betrag} "
+    "{Waehrung}.\\nZahlungsziel: {Faellig}\\n\\nDie {Belegart} enthält die strukturierten Daten nach ZUGFeRD 2 / "
     "Factur-X (EN 16931).\\n\\nMit freundlichen Grüßen\\n{Firma}\\n{Strasse}, {PLZ} {Ort}\\nTel. {Telefon}";
 
 constexpr const char* kDefaultBodyHtml =
     "<p>Sehr geehrte Damen und Herren,</p>\r\n"
-    "<p>anbei erhalten Sie unsere Rechnung <b>{Nr}</b> vom {Datum} über <b>{Betrag} {Waehrung}</b>.<br>\r\n"
+    "<p>anbei erhalten Sie unsere {Belegart} <b>{Nr}</b> vom {Datum} über <b>{Betrag} {Waehrung}</b>.<br>\r\n"
     "Zahlungsziel: {Faellig}</p>\r\n"
-    "<p>Die Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (EN 16931) und kann "
+    "<p>Die {Belegart} enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (EN 16931) und kann "
     "direkt in Ihre Buchhaltung übernommen werden.</p>\r\n"
     "<p>Mit freundlichen Grüßen</p>\r\n"
     "{Signatur}";
@@ -175,6 +175,7 @@ void TSettings::Load() {
     Skin = ini.ReadString(kAppearance, "Skin", "Dunkel");
     OutDir = ini.ReadString(kOutput, "Ordner", ExtractFilePath(FFileName) + "Ausgabe");
     FileNamePattern = ini.ReadString(kOutput, "Dateiname", "Rechnung_%s");
+    CreditMemoFileNamePattern = ini.ReadString(kOutput, "DateinameGutschrift", "Rechnungskorrektur_%s");
     SaveXml = ini.ReadBool(kOutput, "XmlZusaetzlich", false);
     OpenPdf = ini.ReadBool(kOutput, "PdfOeffnen", false);
     FontName = ini.ReadString(kPdf, "Schrift", "Arial");
@@ -205,7 +206,7 @@ void TSettings::Load() {
     MailTestRecipient = ini.ReadString(kGraph, "Testempfaenger", "");
     MailSaveToSent = ini.ReadBool(kGraph, "InGesendeteSpeichern", true);
     MailAttachXml = ini.ReadBool(kGraph, "XmlZusaetzlichAnhaengen", false);
-    MailSubject = ini.ReadString(kGraph, "Betreff", "Rechnung {Nr} vom {Datum}");
+    MailSubject = ini.ReadString(kGraph, "Betreff", "{Belegart} {Nr} vom {Datum}");
     MailBody = MailTextFromStored(ini.ReadString(kGraph, "Text", kDefaultMailText));
     MailHtml = SameText(ini.ReadString(kGraph, "Format", "HTML"), "HTML");
     GraphLoginServer = ini.ReadString(kGraph, "AnmeldeServer", "https://login.microsoftonline.com");

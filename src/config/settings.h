@@ -45,7 +45,8 @@ public:
     std::string Company;
     int32_t MaxRows = 1000;
     std::string OutDir;
-    std::string FileNamePattern;
+    std::string FileNamePattern;            // invoices
+    std::string CreditMemoFileNamePattern;  // credit memos ("Rechnungskorrektur_%s")
     bool SaveXml = false;
     bool OpenPdf = false;
     std::string FontName;

@@ -29,7 +29,10 @@ void TNavData::Connect() {
     FConn = OpenDbBackend(p);
 }
 
-void TNavData::Disconnect() { FConn.reset(); }
+void TNavData::Disconnect() {
+    FConn.reset();
+    FCreditMemos.clear();
+}
 
 TSqlDialect TNavData::Dialect() {
     Connect();
@@ -68,6 +71,13 @@ bool TNavData::TableExists(const std::string& company, const std::string& table)
     q->SetText("n", NavObjectName(d, company, table));
     q->Open();
     return !q->Eof() && !q->IsNull(0);
+}
+
+bool TNavData::HasCreditMemos(const std::string& company) {
+    if (auto known = FCreditMemos.find(company); known != FCreditMemos.end()) return known->second;
+    const bool has = TableExists(company, NavHeaderTable(bkCreditMemo)) && TableExists(company, NavLineTable(bkCreditMemo));
+    FCreditMemos[company] = has;
+    return has;
 }
 
 std::vector<std::string> TNavData::Companies() {

@@ -43,6 +43,9 @@ public:
     // "[" + company + "$" + table, "]" doubled, + "]").
     std::string TableName(const std::string& company, const std::string& table);
     bool TableExists(const std::string& company, const std::string& table);
+    // The company has the credit-memo tables (older installations and trimmed copies
+    // lack them); asked once per company and connection.
+    bool HasCreditMemos(const std::string& company);
     // Companies with a sales invoice header table, ascending.
     std::vector<std::string> Companies();
     // Lines for the about dialog; never fails.
@@ -50,17 +53,20 @@ public:
     static std::string ParseNavVersion(const std::string& versionList);
 
     // --- invoice search (nav_search.cpp)
-    // Posted invoices of the company from `dateFrom` to `dateTo` (whole days, both
-    // inclusive), filtered by `text` when it is not blank; newest first, at most MaxRows
-    // (the window's list) or all of them (a batch selection).
+    // Posted invoices and credit memos of the company from `dateFrom` to `dateTo` (whole
+    // days, both inclusive), filtered by `text` when it is not blank; newest first, at
+    // most MaxRows (the window's list) or all of them (a batch selection). Invoices only
+    // where the company has no credit-memo tables.
     enum TRowLimit { rlMaxRows, rlNone };
     std::vector<TInvoiceListItem> Search(const std::string& company, const std::string& text, TDateTime dateFrom,
                                          TDateTime dateTo, TRowLimit limit = rlMaxRows);
 
     // --- seller and invoice (nav_load.cpp)
     TSeller LoadSeller(const std::string& company);
-    // Fully loaded and calculated; errors leave nothing behind.
-    std::unique_ptr<TInvoice> LoadInvoice(const std::string& company, const std::string& invoiceNo);
+    // Fully loaded and calculated; errors leave nothing behind. A credit memo loads into
+    // the same model, with the invoice it corrects.
+    std::unique_ptr<TInvoice> LoadInvoice(const std::string& company, const std::string& invoiceNo,
+                                          TDocumentKind kind = bkInvoice);
     // The address columns with `prefix` ("Bill-to ", "Ship-to ", "") of the current row.
     TAddress ReadAddress(const TDbQuery& query, const std::string& prefix, bool withContact) const;
 
@@ -79,6 +85,7 @@ private:
     std::string FMapCompany;
     std::map<std::string, std::string> FCmnm;  // customer number -> CMNM addresses
     std::map<std::string, std::string> FCrs;   // customer number -> document-layout address
+    std::map<std::string, bool> FCreditMemos;  // company -> has the credit-memo tables (this connection)
 };
 
 // The VAT rules of the settings (nav_load.cpp). The one place that fills TTaxRules from

@@ -64,16 +64,21 @@ TSeller TNavData::LoadSeller(const std::string& company) {
     return s;
 }
 
-std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, const std::string& invoiceNo) {
+std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, const std::string& invoiceNo,
+                                                TDocumentKind kind) {
     const TSqlDialect d = Dialect();
     auto inv = std::make_unique<TInvoice>();
+    inv->Kind = kind;
+    const std::string notFound = DocumentKindName(kind) + " " + invoiceNo + " nicht gefunden";
+    // Without the credit-memo tables there is no credit memo to find.
+    if (kind == bkCreditMemo && !HasCreditMemos(company)) throw Exception(notFound);
 
     // Header.
     {
-        auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, "Sales Invoice Header")));
+        auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, NavHeaderTable(kind))));
         q->SetText("no", invoiceNo);
         q->Open();
-        if (q->Eof()) throw Exception("Rechnung " + invoiceNo + " nicht gefunden");
+        if (q->Eof()) throw Exception(notFound);
         inv->No = q->TrimmedText("No_");
         inv->CustomerNo = q->TrimmedText("Bill-to Customer No_");
         inv->SellToCustomerNo = q->TrimmedText("Sell-to Customer No_");
@@ -99,6 +104,15 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         inv->PayMethodCode = q->TrimmedText("Payment Method Code");
         inv->BuyerVatID = WithoutBlanks(q->TrimmedText("VAT Registration No_"));
         inv->MandateID = q->TrimmedText("Direct Debit Mandate ID");
+        // NAV's "Applies-to Doc. Type" 2 is an invoice; other documents are no reference.
+        if (kind == bkCreditMemo && q->Integer("Applies-to Doc_ Type") == 2)
+            inv->CorrectedInvoiceNo = q->TrimmedText("Applies-to Doc_ No_");
+    }
+    if (!inv->CorrectedInvoiceNo.empty()) {
+        auto q = NewQuery(NavSql::PostingDate(d, TableName(company, NavHeaderTable(bkInvoice))));
+        q->SetText("p", inv->CorrectedInvoiceNo);
+        q->Open();
+        if (!q->Eof()) inv->CorrectedInvoiceDate = q->Date(0);
     }
 
     // Leitweg-ID of the bill-to customer, else of the sell-to customer.
@@ -165,7 +179,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     }
 
     {
-        auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, "Sales Invoice Line")));
+        auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, NavLineTable(kind))));
         q->SetText("no", invoiceNo);
         q->Open();
         for (; !q->Eof(); q->Next()) {

@@ -14,9 +14,15 @@ std::vector<TInvoiceListItem> TNavData::Search(const std::string& company, const
     // A row limit below 1 would make the statement invalid (TOP 0 / TOP -1); the
     // default applies instead.
     const int maxRows = limit == rlNone ? 0 : FSettings.MaxRows > 0 ? FSettings.MaxRows : 1000;
-    auto q = NewQuery(NavSql::Search(d, maxRows, TableName(company, "Sales Invoice Line"),
-                                     TableName(company, "Customer"), TableName(company, "Sales Invoice Header"),
-                                     !t.empty()));
+    const bool withCredits = HasCreditMemos(company);
+    const std::string lines = TableName(company, NavLineTable(bkInvoice));
+    const std::string customers = TableName(company, "Customer");
+    const std::string headers = TableName(company, NavHeaderTable(bkInvoice));
+    auto q = NewQuery(withCredits ? NavSql::SearchWithCreditMemos(d, maxRows, lines, customers, headers,
+                                                                  TableName(company, NavLineTable(bkCreditMemo)),
+                                                                  TableName(company, NavHeaderTable(bkCreditMemo)),
+                                                                  !t.empty())
+                                  : NavSql::Search(d, maxRows, lines, customers, headers, !t.empty()));
     q->SetDateTime("dvon", std::trunc(dateFrom));
     q->SetDateTime("dbis", std::trunc(dateTo));
     if (!t.empty()) {
@@ -28,6 +34,7 @@ std::vector<TInvoiceListItem> TNavData::Search(const std::string& company, const
     std::vector<TInvoiceListItem> items;
     for (; !q->Eof(); q->Next()) {
         TInvoiceListItem item;
+        if (withCredits && q->Integer(8) == 1) item.Kind = bkCreditMemo;
         item.No = q->Text(0);
         item.PostingDate = q->Date(1);
         item.CustomerNo = q->Text(2);

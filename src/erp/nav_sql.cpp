@@ -18,6 +18,14 @@ std::string NavObjectName(TSqlDialect d, const std::string& company, const std::
     return "dbo." + company + "$" + table;
 }
 
+const char* NavHeaderTable(TDocumentKind kind) {
+    return kind == bkCreditMemo ? "Sales Cr_Memo Header" : "Sales Invoice Header";
+}
+
+const char* NavLineTable(TDocumentKind kind) {
+    return kind == bkCreditMemo ? "Sales Cr_Memo Line" : "Sales Invoice Line";
+}
+
 namespace NavSql {
 
 namespace {
@@ -74,8 +82,10 @@ std::string ServerVersionLine(TSqlDialect d, const std::string& version, const s
                 "Datenbank     : SQLite " + version + " (" + edition + "), Schema-Version " + level);
 }
 
-std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
-                   const std::string& headers, bool withText) {
+namespace {
+// The columns and the filter of one kind's headers, as the search reads them.
+std::string SearchSelect(TSqlDialect d, const std::string& lines, const std::string& customers,
+                         const std::string& headers, bool withText, const std::string& extraColumn) {
     const std::string columns =
         "h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
         "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM " + lines +
@@ -84,17 +94,45 @@ std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const s
                                           "h.[Bill-to Customer No_] LIKE :s3 OR h.[Bill-to City] LIKE :s4)"
                                         : "";
     if (d == sdSqlServer)
-        return "SELECT " + (maxRows > 0 ? "TOP " + std::to_string(maxRows) + " " : std::string()) + columns +
-               "(SELECT TOP 1 c.[E-Mail] FROM " + customers + " c WHERE c.[No_] = h.[Bill-to Customer No_]) AS Mail "
-               "FROM " + headers + " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" + filter +
-               " ORDER BY h.[Posting Date] DESC, LEN(h.[No_]) DESC, h.[No_] DESC";
+        return columns + "(SELECT TOP 1 c.[E-Mail] FROM " + customers +
+               " c WHERE c.[No_] = h.[Bill-to Customer No_]) AS Mail" + extraColumn + " FROM " + headers +
+               " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" + filter;
     // Dates are text here: whole days from the first to the last, whatever time or
     // separator a row carries.
-    return "SELECT " + columns +
-           "(SELECT c.[E-Mail] FROM " + customers + " c WHERE c.[No_] = h.[Bill-to Customer No_] LIMIT 1) AS Mail "
-           "FROM " + headers + " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')" +
-           filter + " ORDER BY h.[Posting Date] DESC, length(h.[No_]) DESC, h.[No_] DESC" +
-           (maxRows > 0 ? " LIMIT " + std::to_string(maxRows) : std::string());
+    return columns + "(SELECT c.[E-Mail] FROM " + customers +
+           " c WHERE c.[No_] = h.[Bill-to Customer No_] LIMIT 1) AS Mail" + extraColumn + " FROM " + headers +
+           " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')" + filter;
+}
+
+// Newest first; among one day the longer, then the higher number first.
+std::string SearchOrder(TSqlDialect d, const std::string& alias) {
+    return " ORDER BY " + alias + ".[Posting Date] DESC, " + (d == sdSqlServer ? "LEN(" : "length(") + alias +
+           ".[No_]) DESC, " + alias + ".[No_] DESC";
+}
+
+std::string Top(TSqlDialect d, int maxRows) {
+    return d == sdSqlServer && maxRows > 0 ? "TOP " + std::to_string(maxRows) + " " : std::string();
+}
+
+std::string Limit(TSqlDialect d, int maxRows) {
+    return d == sdSqlite && maxRows > 0 ? " LIMIT " + std::to_string(maxRows) : std::string();
+}
+} // namespace
+
+std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
+                   const std::string& headers, bool withText) {
+    return "SELECT " + Top(d, maxRows) + SearchSelect(d, lines, customers, headers, withText, "") +
+           SearchOrder(d, "h") + Limit(d, maxRows);
+}
+
+std::string SearchWithCreditMemos(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
+                                  const std::string& headers, const std::string& creditLines,
+                                  const std::string& creditHeaders, bool withText) {
+    // Ordered outside the union: SQL Server sorts a union only by its select list.
+    return "SELECT " + Top(d, maxRows) + "* FROM (SELECT " +
+           SearchSelect(d, lines, customers, headers, withText, ", 0 AS Art") + " UNION ALL SELECT " +
+           SearchSelect(d, creditLines, customers, creditHeaders, withText, ", 1 AS Art") + ") b" +
+           SearchOrder(d, "b") + Limit(d, maxRows);
 }
 
 std::string CompanyInformation(TSqlDialect d, const std::string& table) {
@@ -103,6 +141,10 @@ std::string CompanyInformation(TSqlDialect d, const std::string& table) {
 
 std::string InvoiceHeader(TSqlDialect, const std::string& table) {
     return "SELECT * FROM " + table + " WHERE [No_] = :no";
+}
+
+std::string PostingDate(TSqlDialect, const std::string& table) {
+    return "SELECT [Posting Date] FROM " + table + " WHERE [No_] = :p";
 }
 
 std::string LcyCode(TSqlDialect d, const std::string& table) {

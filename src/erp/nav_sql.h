@@ -4,6 +4,8 @@
 // databases). Table arguments are names already quoted by NavTableName.
 #include <string>
 
+#include "invoice/invoice.h"
+
 namespace velkaro {
 
 enum TSqlDialect { sdSqlServer, sdSqlite };
@@ -13,6 +15,11 @@ enum TSqlDialect { sdSqlServer, sdSqlite };
 std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table);
 // The value bound to the parameter of NavSql::TableExists.
 std::string NavObjectName(TSqlDialect d, const std::string& company, const std::string& table);
+
+// The posted header and line tables of a document kind ("Sales Invoice Header",
+// "Sales Cr_Memo Line" …), unquoted.
+const char* NavHeaderTable(TDocumentKind kind);
+const char* NavLineTable(TDocumentKind kind);
 
 namespace NavSql {
 
@@ -32,10 +39,16 @@ std::string ServerVersionLine(TSqlDialect d, const std::string& version, const s
 // means every matching row.
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
                    const std::string& headers, bool withText);
+// The same over invoices and credit memos together, with the kind (0 invoice, 1 credit
+// memo) as the ninth column "Art"; ordered as Search.
+std::string SearchWithCreditMemos(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
+                                  const std::string& headers, const std::string& creditLines,
+                                  const std::string& creditHeaders, bool withText);
 
 // Seller and invoice.
 std::string CompanyInformation(TSqlDialect d, const std::string& table);
-std::string InvoiceHeader(TSqlDialect d, const std::string& table);      // :no
+std::string InvoiceHeader(TSqlDialect d, const std::string& table);      // :no (credit memos too)
+std::string PostingDate(TSqlDialect d, const std::string& table);        // :p (the corrected invoice)
 std::string LcyCode(TSqlDialect d, const std::string& table);
 std::string DescriptionByCode(TSqlDialect d, const std::string& table);  // :p (payment terms, method)
 std::string CountryName(TSqlDialect d, const std::string& table);        // :p

@@ -4,6 +4,10 @@
 
 namespace velkaro {
 
+std::string DocumentKindName(TDocumentKind kind) {
+    return kind == bkCreditMemo ? "Rechnungskorrektur" : "Rechnung";
+}
+
 std::string TInvoice::InvCurrency() const {
     std::string code = Trim(CurrencyCode);
     return code.empty() ? std::string("EUR") : UpperAscii(code);

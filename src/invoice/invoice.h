@@ -67,6 +67,20 @@ struct TInvLine {
 
 enum TVatCategory { vcS, vcZ, vcE, vcAE, vcK, vcG };
 
+// The posted sales documents the program turns into e-invoices: the invoice and the
+// credit memo that corrects one (an EN 16931 credit note). Both run the same road.
+enum TDocumentKind { bkInvoice, bkCreditMemo };
+
+// "Rechnung", "Rechnungskorrektur" (never "Gutschrift": in German business use that is
+// a self-billed invoice).
+std::string DocumentKindName(TDocumentKind kind);
+
+// One document as a user names it: kind and number.
+struct TDocumentRef {
+    TDocumentKind Kind = bkInvoice;
+    std::string No;
+};
+
 struct TVatGroup {
     TVatCategory Category = vcS;
     double Rate = 0;
@@ -75,6 +89,7 @@ struct TVatGroup {
 };
 
 struct TInvoiceListItem {
+    TDocumentKind Kind = bkInvoice;
     std::string No;
     std::string CustomerNo;
     std::string Name;
@@ -88,7 +103,12 @@ struct TInvoiceListItem {
 
 class TInvoice {
 public:
+    TDocumentKind Kind = bkInvoice;
     std::string No;
+    // A credit memo's corrected invoice (NAV "Applies-to" an invoice) and its posting
+    // date; empty and 0 for invoices and for credit memos without reference.
+    std::string CorrectedInvoiceNo;
+    TDateTime CorrectedInvoiceDate = 0;
     std::string CustomerNo;
     std::string SellToCustomerNo;
     TAddress BillTo;

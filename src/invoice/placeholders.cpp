@@ -49,7 +49,10 @@ void AddSellerPlaceholders(TPlaceholderContext& context, const TSeller& seller) 
 TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, const TTaxRules& rules) {
     TPlaceholderContext c = NewPlaceholderContext();
     AddSellerPlaceholders(c, seller);
+    c["Belegart"] = DocumentKindName(inv.Kind);
     c["Nr"] = inv.No;
+    c["BezugRechnung"] = inv.CorrectedInvoiceNo;
+    c["BezugDatum"] = inv.CorrectedInvoiceNo.empty() ? "" : FormatDate(inv.CorrectedInvoiceDate);
     c["Datum"] = FormatDate(inv.DocumentDate);
     c["Lieferdatum"] = IsNavDate(inv.ShipmentDate) ? FormatDate(inv.ShipmentDate) : FormatDate(inv.PostingDate);
     c["Faellig"] = FormatDate(inv.DueDate);
@@ -118,7 +121,10 @@ TSeller SampleSeller() {
 TPlaceholderContext SampleContext(const TSeller& seller) {
     TPlaceholderContext c = NewPlaceholderContext();
     AddSellerPlaceholders(c, seller);
+    c["Belegart"] = "Rechnung";
     c["Nr"] = "RG100000";
+    c["BezugRechnung"] = "";
+    c["BezugDatum"] = "";
     c["Datum"] = "24.11.2026";
     c["Lieferdatum"] = "20.11.2026";
     c["Faellig"] = "01.12.2026";
@@ -175,6 +181,9 @@ const std::vector<TPlaceholderInfo>& PlaceholderList() {
         {"Betrag", "Zahlbetrag"},
         {"Waehrung", "Währung"},
         {"Mandat", "SEPA-Mandatsreferenz"},
+        {"Belegart", "Belegart (Rechnung oder Rechnungskorrektur)"},
+        {"BezugRechnung", "Rechnungskorrektur: Nummer der korrigierten Rechnung"},
+        {"BezugDatum", "Rechnungskorrektur: Datum der korrigierten Rechnung"},
         {"K.Name", "Kunde: Name"},
         {"K.Name2", "Kunde: Name 2"},
         {"K.Kontakt", "Kunde: Ansprechpartner"},

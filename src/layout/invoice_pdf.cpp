@@ -40,10 +40,11 @@ void RenderInvoicePdf(const TInvoice& invoice, const TSeller& seller, const TPri
     r.FReg = &doc.AddFont(setup.FontName, false);
     r.FBold = &doc.AddFont(setup.FontName, true);
 
-    doc.Title = "Rechnung " + invoice.No;
+    const std::string kind = DocumentKindName(invoice.Kind);
+    doc.Title = kind + " " + invoice.No;
     doc.Author = seller.Addr.Name;
-    doc.Subject = "Rechnung " + invoice.No + " an " + invoice.BillTo.Name;
-    doc.Keywords = "Rechnung, ZUGFeRD, Factur-X, " + invoice.No;
+    doc.Subject = kind + " " + invoice.No + " an " + invoice.BillTo.Name;
+    doc.Keywords = kind + ", ZUGFeRD, Factur-X, " + invoice.No;
     doc.FacturX = true;
     doc.FacturXFileName = "factur-x.xml";
     doc.FacturXConformance = invoice.XRechnung ? "XRECHNUNG" : "EN 16931";

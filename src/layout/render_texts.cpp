@@ -7,9 +7,15 @@
 
 namespace velkaro {
 
-const char* const kZugferdNote =
-    "Diese Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (Profil EN 16931) "
-    "als eingebettete XML-Datei.";
+std::string ZugferdNote(TDocumentKind kind) {
+    return "Diese " + DocumentKindName(kind) +
+           " enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (Profil EN 16931) "
+           "als eingebettete XML-Datei.";
+}
+
+std::string GrandTotalLabel(TDocumentKind kind) {
+    return kind == bkCreditMemo ? "Korrekturbetrag" : "Rechnungsbetrag";
+}
 
 namespace {
 // Money from a value in units of `scale` (10,000 for raw, 100 for cents), halves to even.
@@ -45,6 +51,10 @@ std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules
 }
 
 std::string PaymentSentence(const TInvoice& inv, const TSeller& seller) {
+    // A credit is paid back or set off, never asked for: no terms, discount or transfer request.
+    if (inv.Kind == bkCreditMemo)
+        return "Den Betrag von " + FormatGermanMoney(inv.DuePayable) + " " + inv.InvCurrency() +
+               " erstatten wir Ihnen oder verrechnen ihn mit offenen Posten.";
     std::string p = inv.PayTermsText.empty() ? "" : "Zahlungsbedingungen: " + inv.PayTermsText + ".";
     if (inv.DirectDebit) {
         std::string m = inv.MandateID.empty() ? "" : " (Mandatsreferenz " + inv.MandateID + ")";

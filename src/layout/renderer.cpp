@@ -109,7 +109,7 @@ void TRenderer::Render() {
     Y += 2;
     NeedSpace(4);
     Doc->SetColor(100, 100, 100);
-    FlowText(kZugferdNote, 7);
+    FlowText(ZugferdNote(Inv->Kind), 7);
     Doc->SetColor(0, 0, 0);
 
     const int pages = Doc->PageCount();
@@ -183,7 +183,7 @@ void TRenderer::DrawTotals(const std::string& c) {
     }
     Doc->Line(xL, Y - 1.5, xR, Y - 1.5, 0.25);
     Doc->SetFont(*FBold, 10);
-    Doc->TextOut(xL, Y + 3, "Rechnungsbetrag");
+    Doc->TextOut(xL, Y + 3, GrandTotalLabel(Inv->Kind));
     Doc->TextRight(xR, Y + 3, FormatGermanMoney(Inv->GrandTotal) + " " + c);
     if (!Inv->Rounding.IsZero()) {
         Y += 5;

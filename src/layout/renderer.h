@@ -76,9 +76,12 @@ double ShownUnitPrice(const TInvLine& line, bool pricesInclVat);
 Currency LineDiscountAmount(const TInvLine& line);
 // The exemption notes of the invoice's VAT groups, in group order.
 std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules& rules);
-// Payment terms, direct debit or transfer request, and cash discount, as one text.
+// Payment terms, direct debit or transfer request, and cash discount, as one text; for a
+// credit memo the sentence that the amount is paid back or set off.
 std::string PaymentSentence(const TInvoice& invoice, const TSeller& seller);
-// The grey note at the end of every invoice.
-extern const char* const kZugferdNote;
+// The grey note at the end of every document.
+std::string ZugferdNote(TDocumentKind kind);
+// The label of the gross total: "Rechnungsbetrag", "Korrekturbetrag".
+std::string GrandTotalLabel(TDocumentKind kind);
 
 } // namespace velkaro

@@ -82,10 +82,10 @@ std::string DefaultText(TElementKind kind) {
                "Liefer-/Leistungsdatum|{Lieferdatum}\r\nAuftrags-Nr.|{Auftrag}\r\n"
                "Ihre Bestellung|{Bestellung}\r\nIhre Referenz|{Referenz}\r\nLeitweg-ID|{LeitwegID}\r\n"
                "Ihre USt-IdNr.|{K.UStId}\r\nTelefon|{Telefon}";
-    case ekTitle: return "Rechnung {Nr}\r\nLieferanschrift: {L.Adresse}";
+    case ekTitle: return "{Belegart} {Nr}\r\nzu Rechnung {BezugRechnung} vom {BezugDatum}\r\nLieferanschrift: {L.Adresse}";
     case ekTable:
     case ekFollowTable: return kTableHeads;
-    case ekFollowTitle: return "Rechnung {Nr} (Fortsetzung)";
+    case ekFollowTitle: return "{Belegart} {Nr} (Fortsetzung)";
     case ekFooter:
         return "{Firma} {Firma2}|Tel. {Telefon}|{Bank}|USt-IdNr. {UStId}\r\n"
                "{Strasse}|Fax {Fax}|IBAN {IBAN}|St.-Nr. {StNr}\r\n"

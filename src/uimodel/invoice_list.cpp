@@ -12,6 +12,7 @@ namespace velkaro {
 const std::array<TInvoiceColumnInfo, kInvoiceColumnCount>& InvoiceColumns() {
     static const std::array<TInvoiceColumnInfo, kInvoiceColumnCount> columns = {{
         {"Rechnungsnr.", 110, false},
+        {"Art", 80, false},
         {"Datum", 85, false},
         {"Kunde", 80, false},
         {"Name", 260, false},
@@ -36,6 +37,8 @@ TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt) {
     row.Item = item;
     row.SentAt = sentAt;
     row.Texts[icNo] = item.No;
+    // Short for the narrow column; the documents themselves say "Rechnungskorrektur".
+    row.Texts[icKind] = item.Kind == bkCreditMemo ? "Korrektur" : "Rechnung";
     row.Texts[icDate] = FormatDate(item.PostingDate);
     row.Texts[icCustomer] = item.CustomerNo;
     row.Texts[icName] = item.Name;

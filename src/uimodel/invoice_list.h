@@ -1,6 +1,6 @@
 #pragma once
-// The view-model of the main window's invoice list: one row per found invoice with the
-// display texts of its ten columns, its check box and its selection, and the marking
+// The view-model of the main window's invoice list: one row per found invoice or credit
+// memo with the display texts of its eleven columns, its check box and its selection, and the marking
 // rule of the window's commands. The window's table model shows it and forwards clicks.
 #include <array>
 #include <cstddef>
@@ -13,7 +13,7 @@
 namespace velkaro {
 
 enum TInvoiceColumn {
-    icNo, icDate, icCustomer, icName, icCity, icGross, icCurrency, icEmail, icEmailSource, icSentAt
+    icNo, icKind, icDate, icCustomer, icName, icCity, icGross, icCurrency, icEmail, icEmailSource, icSentAt
 };
 inline constexpr size_t kInvoiceColumnCount = icSentAt + 1;
 
@@ -39,7 +39,7 @@ struct TInvoiceRow {
     const std::string& No() const { return Texts[icNo]; }
 };
 
-// A row of a search result: date "dd.mm.yyyy", gross "#,##0.00" in the user's number
+// A row of a search result: kind "Rechnung" or "Korrektur", date "dd.mm.yyyy", gross "#,##0.00" in the user's number
 // format, "EUR" for an empty currency, and the send time "dd.mm.yyyy hh:nn" when set.
 TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt);
 

@@ -24,10 +24,10 @@ struct TProducedInvoice {
 class TInvoiceProducer {
 public:
     virtual ~TInvoiceProducer() = default;
-    // Produces the invoice; errors of any step raise, the log then holds the lines
-    // written so far.
+    // Produces the invoice or credit memo; errors of any step raise, the log then holds
+    // the lines written so far.
     virtual TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                                const TLogProc& log) = 0;
+                                                const TLogProc& log, TDocumentKind kind) = 0;
     // The lock that batch runs with the same settings take, held by the caller for one
     // production or mailing run (never while the window is merely open); raises with a
     // German message when a batch run keeps it. Null where nothing else can interfere.

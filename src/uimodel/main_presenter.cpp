@@ -167,9 +167,9 @@ void TMainPresenter::RequestCancel() {
 
 void TMainPresenter::DoGenerate() {
     if (FRunKind != rkNone) return;
-    std::vector<std::string> numbers;
-    for (size_t row : MarkedItems()) numbers.push_back(FInvoices.Row(row).No());
-    if (numbers.empty()) {
+    std::vector<TDocumentRef> docs;
+    for (size_t row : MarkedItems()) docs.push_back({FInvoices.Row(row).Item.Kind, FInvoices.Row(row).No()});
+    if (docs.empty()) {
         FServices.Messages.Inform(kMarkFirst);
         return;
     }
@@ -182,22 +182,22 @@ void TMainPresenter::DoGenerate() {
     const TLogProc log = [this](const std::string& line) { Log(line); };
     int succeeded = 0, failed = 0;
     std::string lastPdf;
-    RunSteps(rkGenerate, numbers.size(), [&](size_t i) {
+    RunSteps(rkGenerate, docs.size(), [&](size_t i) {
         try {
-            TProducedInvoice produced = FProducer.GenerateInvoicePdf(company, numbers[i], log);
+            TProducedInvoice produced = FProducer.GenerateInvoicePdf(company, docs[i].No, log, docs[i].Kind);
             lastPdf = produced.PdfFile;
             // By number: the list may have been re-sorted while the events were pumped.
-            FInvoices.SetFindings(numbers[i], FindingsText(produced.Findings));
+            FInvoices.SetFindings(docs[i].No, FindingsText(produced.Findings));
             ++succeeded;
         } catch (const std::exception& e) {
             ++failed;
-            Log("FEHLER " + numbers[i] + ": " + e.what());
+            Log("FEHLER " + docs[i].No + ": " + e.what());
         }
     });
     Log("Fertig: " + std::to_string(succeeded) + " erzeugt, " + std::to_string(failed) + " Fehler.");
 
     if (FSettings.OpenPdf && succeeded > 0)
-        FServices.Opener.OpenPath(numbers.size() == 1 ? lastPdf : FSettings.OutDir);
+        FServices.Opener.OpenPath(docs.size() == 1 ? lastPdf : FSettings.OutDir);
 }
 
 std::string TMainPresenter::MailConfirmation(const std::vector<size_t>& rows) const {
@@ -243,11 +243,13 @@ void TMainPresenter::DoMail() {
     // By number and address: the list may be re-sorted while the events are pumped.
     struct TMailRow {
         std::string No;
+        TDocumentKind Kind;
         bool HasAddress;
     };
     std::vector<TMailRow> work;
     for (size_t row : rows)
-        work.push_back({FInvoices.Row(row).No(), !Trim(FInvoices.Row(row).Texts[icEmail]).empty()});
+        work.push_back({FInvoices.Row(row).No(), FInvoices.Row(row).Item.Kind,
+                        !Trim(FInvoices.Row(row).Texts[icEmail]).empty()});
 
     bool locked = false;
     const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
@@ -274,7 +276,7 @@ void TMainPresenter::DoMail() {
             Log("Übersprungen " + work[i].No + ": keine Rechnungs-E-Mail");
             return;
         }
-        if (mailer->MailInvoice(company, work[i].No, log).Sent)
+        if (mailer->MailInvoice(company, work[i].No, log, work[i].Kind).Sent)
             ++sent;
         else
             ++failed;

@@ -22,9 +22,9 @@ public:
     TWorkflowInvoiceProducer(TNavData& data, const TSettings& settings) : FData(data), FSettings(settings) {}
 
     TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                        const TLogProc& log) override {
+                                        const TLogProc& log, TDocumentKind kind) override {
         TGeneratedInvoice generated;
-        std::string pdfFile = GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated);
+        std::string pdfFile = GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
         return TProducedInvoice{std::move(pdfFile), std::move(generated.Findings)};
     }
 

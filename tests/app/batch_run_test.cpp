@@ -26,13 +26,15 @@ struct Script {
     std::vector<std::string> FailingInvoices;  // production raises / mailing returns false
     std::vector<std::string> Finding;          // production reports a check finding
     std::vector<std::pair<std::string, TDateTime>> Posted;  // what FindDocuments searches, any order
+    std::vector<std::pair<std::string, TDateTime>> PostedCredits;  // the same for credit memos
     std::vector<std::string> SentBefore;       // numbers with an "OK" entry in the sent log
     bool OpenFails = false;
     bool CompaniesFails = false;
     bool MailerFails = false;
     bool SignInFails = false;
 
-    std::vector<std::string> Calls;  // "gen <company> <no>", "mail <company> <no>", "companies", ...
+    // "gen <company> <no>", "mail <company> <no>" ("korr <no>" for credit memos), "companies", ...
+    std::vector<std::string> Calls;
     std::vector<std::string> Freed;  // "mailer", "session"
     std::string SeenOutDir;
     bool SeenSaveXml = false;
@@ -41,6 +43,9 @@ struct Script {
 bool Fails(const Script& s, const std::string& no) {
     return std::find(s.FailingInvoices.begin(), s.FailingInvoices.end(), no) != s.FailingInvoices.end();
 }
+
+// The number as the calls list shows it: credit memos marked.
+std::string Shown(const std::string& no, TDocumentKind kind) { return kind == bkCreditMemo ? "korr " + no : no; }
 
 bool Contains(const std::vector<std::string>& list, const std::string& no) {
     return std::find(list.begin(), list.end(), no) != list.end();
@@ -55,8 +60,9 @@ public:
         if (S.SignInFails)
             throw Exception("Anmeldung bei Microsoft 365 fehlgeschlagen (401): invalid_client");
     }
-    TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
-        S.Calls.push_back("mail " + company + " " + no);
+    TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log,
+                             TDocumentKind kind) override {
+        S.Calls.push_back("mail " + company + " " + Shown(no, kind));
         TMailOutcome outcome;
         outcome.Document.PdfFile = "/aus/" + no + ".pdf";
         if (Fails(S, no)) {
@@ -84,10 +90,10 @@ public:
     }
     std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime from,
                                            TDateTime to) override {
-        S.Calls.push_back("find " + company + " " + FormatDisplayDate(from) + "-" + FormatDisplayDate(to));
-        EXPECT_EQ(kind, bkInvoice);
+        S.Calls.push_back(std::string(kind == bkCreditMemo ? "find credits " : "find ") + company + " " +
+                          FormatDisplayDate(from) + "-" + FormatDisplayDate(to));
         std::vector<std::pair<TDateTime, std::string>> found;
-        for (const auto& [no, date] : S.Posted)
+        for (const auto& [no, date] : kind == bkCreditMemo ? S.PostedCredits : S.Posted)
             if (date >= from && date <= to) found.push_back({date, no});
         std::sort(found.begin(), found.end());
         std::vector<std::string> numbers;
@@ -98,8 +104,9 @@ public:
         when = EncodeDate(2024, 3, 2) + 0.5;
         return Contains(S.SentBefore, no);
     }
-    TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
-        S.Calls.push_back("gen " + company + " " + no);
+    TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
+                                        TDocumentKind kind) override {
+        S.Calls.push_back("gen " + company + " " + Shown(no, kind));
         S.SeenOutDir = Settings.OutDir;
         S.SeenSaveXml = Settings.SaveXml;
         if (Fails(S, no))
@@ -438,10 +445,11 @@ TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
     TBatchSessionFactory factory = [this](TSettings& settings) -> std::unique_ptr<TBatchSession> {
         struct Multi : FakeSession {
             using FakeSession::FakeSession;
-            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
+                                                TDocumentKind kind) override {
                 if (no == "9")
                     throw Exception("Zeile eins\nZeile zwei\rZeile drei\r\nEnde\x1b[2K\u2028" + no);
-                return FakeSession::GenerateInvoicePdf(company, no, log);
+                return FakeSession::GenerateInvoicePdf(company, no, log, kind);
             }
         };
         return std::make_unique<Multi>(S, settings);
@@ -550,16 +558,18 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
             struct Signalling : FakeSession {
                 Signalling(Script& s, TSettings& settings, const Case& c, volatile std::sig_atomic_t& stop)
                     : FakeSession(s, settings), C(c), Stop(stop) {}
-                TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
-                    const TDocumentOutcome outcome = FakeSession::GenerateInvoicePdf(company, no, log);
+                TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
+                                                TDocumentKind kind) override {
+                    const TDocumentOutcome outcome = FakeSession::GenerateInvoicePdf(company, no, log, kind);
                     if (no == C.SignalAt) Stop = C.Signal;
                     return outcome;
                 }
                 std::unique_ptr<TBatchMailer> CreateMailer() override {
                     struct Mailer : FakeMailer {
                         Mailer(Script& s, const Case& c, volatile std::sig_atomic_t& stop) : FakeMailer(s), C(c), Stop(stop) {}
-                        TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log) override {
-                            const TMailOutcome outcome = FakeMailer::MailInvoice(company, no, log);
+                        TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log,
+                                                 TDocumentKind kind) override {
+                            const TMailOutcome outcome = FakeMailer::MailInvoice(company, no, log, kind);
                             if (no == C.SignalAt) Stop = C.Signal;
                             return outcome;
                         }
@@ -654,7 +664,7 @@ TEST_F(BatchRun, SelectionByPostingDateCombinesWithNamedNumbers) {
         args.insert(args.end(), {"/mandant", "M"});
         const TBatchResult r = Run(args);
         EXPECT_EQ(r.ExitCode, 0);
-        Lines calls{"open", "companies", c.Find};
+        Lines calls{"open", "companies", c.Find, "find credits " + c.Find.substr(5)};
         for (const std::string& no : c.Generated) calls.push_back("gen M " + no);
         EXPECT_EQ(S.Calls, calls);
         const Lines log = LogLines();
@@ -673,7 +683,8 @@ TEST_F(BatchRun, OnlyNewLeavesOutWhatWasSent) {
     PostSome(S);
     S.SentBefore = {"R1", "R3", "X9"};
     Run({"/neu", "/rg", "X9", "/mandant", "M"});
-    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "find M 02.01.1754-31.12.2999", "gen M X9", "gen M R2", "gen M R4"}));
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "find M 02.01.1754-31.12.2999", "find credits M 02.01.1754-31.12.2999",
+                              "gen M X9", "gen M R2", "gen M R4"}));
     EXPECT_EQ(LogLines().front(), "  Auswahl: 4 Rechnungen, jedes Buchungsdatum, davon 2 noch nicht versendet");
 }
 
@@ -744,6 +755,49 @@ TEST_F(BatchRun, ResultFileHasOneLinePerDocument) {
     EXPECT_TRUE(S.Calls.empty());
 }
 
+// Credit memos ("/gs") run between the invoices in the order named; a date selection
+// takes the invoices, then the credit memos; the result file and the start line name
+// the kind; a credit memo whose file name an invoice of the run took is refused.
+TEST_F(BatchRun, CreditMemosNamedAndSelectedBesideInvoices) {
+    PostSome(S);
+    S.PostedCredits = {{"G2", EncodeDate(2024, 3, 4)}, {"G1", EncodeDate(2024, 3, 1)}, {"G0", EncodeDate(2024, 2, 1)}};
+    const std::string csv = Dir.File("ergebnis.csv");
+    Run({"/gs", "X1", "/rg", "X1", "/gs", "x1", "/rg", "R4", "/von", "01.03.2024", "/ergebnis", csv, "/mandant", "M"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "find M 01.03.2024-31.12.2999", "find credits M 01.03.2024-31.12.2999",
+                              "gen M korr X1", "gen M X1", "gen M R4", "gen M R2", "gen M R3", "gen M korr G1",
+                              "gen M korr G2"}));
+    const Lines log = LogLines();
+    EXPECT_TRUE(Start.ends_with("Auswahl Rechnungen X1, R4; Rechnungskorrektur X1; Buchungsdatum ab 01.03.2024; "
+                                "Mandant M; erzeugen"))
+        << Start;
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "  Auswahl: 3 Rechnungen, Buchungsdatum ab 01.03.2024");
+    EXPECT_EQ(log[1], "  Auswahl: 2 Rechnungskorrekturen, Buchungsdatum ab 01.03.2024");
+    EXPECT_EQ(End, "Ende: 7 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
+    const Lines csvLines = Split(ReadFileBytes(csv).substr(3), '\n');
+    ASSERT_GE(csvLines.size(), 3u);
+    EXPECT_EQ(csvLines[1], "X1;Rechnungskorrektur;erzeugt;/aus/X1.pdf;;\r");
+    EXPECT_EQ(csvLines[2], "X1;Rechnung;erzeugt;/aus/X1.pdf;;\r");
+
+    // Mailing passes the kind on as well.
+    S = Script{};
+    Run({"/rg", "R1", "/gs", "G1", "/mail", "/mandant", "M"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "create mailer", "sign in", "mail M R1", "mail M korr G1"}));
+
+    // One file name for an invoice and a credit memo: the second is refused.
+    S = Script{};
+    WriteSettings("[Datenbank]\r\nMandant=M\r\n\r\n[Ausgabe]\r\nOrdner=" + Dir.Path() +
+                  "aus\r\nDateiname=Beleg_%s\r\nDateinameGutschrift=Beleg_%s\r\n");
+    const TBatchResult r = Run({"/rg", "7", "/gs", "7", "/gs", "8"});
+    EXPECT_EQ(S.Calls, (Lines{"open", "companies", "gen M 7", "gen M korr 8"}));
+    EXPECT_EQ(r.ErrorCount, 1);
+    bool refused = false;
+    for (const std::string& line : LogLines())
+        refused |= line == "FEHLER 7: Rechnungskorrektur 7 ergibt denselben Dateinamen wie Rechnung 7 aus diesem Lauf; " +
+                               Dir.Path() + "aus/Beleg_7.pdf wird nicht überschrieben";
+    EXPECT_TRUE(refused);
+}
+
 // Each line reaches the file when it is logged: a run killed in the middle leaves the
 // lines so far and no end line.
 TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
@@ -751,9 +805,10 @@ TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
     TBatchSessionFactory factory = [&](TSettings& settings) -> std::unique_ptr<TBatchSession> {
         struct Peeking : FakeSession {
             Peeking(Script& s, TSettings& settings, std::function<void()> peek) : FakeSession(s, settings), Peek(peek) {}
-            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log) override {
+            TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
+                                                TDocumentKind kind) override {
                 if (no == "2") Peek();
-                return FakeSession::GenerateInvoicePdf(company, no, log);
+                return FakeSession::GenerateInvoicePdf(company, no, log, kind);
             }
             std::function<void()> Peek;
         };

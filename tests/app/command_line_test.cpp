@@ -15,7 +15,7 @@ struct Case {
     const char* Name;
     Args In;
     TRunMode Mode;
-    Args InvoiceNos;
+    Args Documents;  // invoice numbers, credit memos as "gs <no>"
     std::optional<std::string> Company;
     std::optional<std::string> OutDir;
     bool Xml, Mail, Layout;
@@ -46,7 +46,18 @@ const Case kCases[] = {
     {"a folder may start with a slash", {"/rg", "1", "/out", "/srv/rechnungen"}, rmBatch, {"1"}, {}, "/srv/rechnungen",
      false, false, false},
     {"layout beside a batch", {"/rg", "1", "-layout"}, rmBatch, {"1"}, {}, {}, false, false, true},
+    {"a credit memo alone is a batch", {"/gs", " GS24-0001 "}, rmBatch, {"gs GS24-0001"}, {}, {}, false, false, false},
+    // Mixed in the order given; one number is once per kind, but may name both kinds.
+    {"credit memos mixed with invoices",
+     {"/rg", "RE1", "/GS", "GS1", "/rg", "RE2", "/gs", "gs1", "/gs", "RE1", "/rg", "re1"},
+     rmBatch, {"RE1", "gs GS1", "RE2", "gs RE1"}, {}, {}, false, false, false},
 };
+
+Args Shown(const std::vector<TDocumentRef>& docs) {
+    Args shown;
+    for (const TDocumentRef& d : docs) shown.push_back(d.Kind == bkCreditMemo ? "gs " + d.No : d.No);
+    return shown;
+}
 
 } // namespace
 
@@ -55,7 +66,7 @@ TEST(CommandLine, ReadsModesAndValues) {
         SCOPED_TRACE(c.Name);
         const TCommandLine cmd = ParseCommandLine(c.In, kToday);
         EXPECT_EQ(cmd.Mode, c.Mode);
-        EXPECT_EQ(cmd.InvoiceNos, c.InvoiceNos);
+        EXPECT_EQ(Shown(cmd.Documents), c.Documents);
         EXPECT_EQ(cmd.Company, c.Company);
         EXPECT_EQ(cmd.OutDir, c.OutDir);
         EXPECT_EQ(cmd.SaveXml, c.Xml);
@@ -91,7 +102,9 @@ TEST(CommandLine, RefusesWhatItCannotRunAndNamesTheSwitch) {
         {{"/von", "05.03.2024", "/bis", "04.03.2024"}, "Der Zeitraum ist leer: /von 05.03.2024 liegt nach /bis 04.03.2024."},
         {{"/neu", "/erneut", "/mail"}, "Die Schalter /neu und /erneut schließen einander aus."},
         {{"/von", "heute", "/erneut"}, "Der Schalter /erneut gilt nur zusammen mit /mail."},
-        {{"/gs", "GS-1"}, "Gutschriften (/gs)"},
+        {{"/gs"}, "Der Schalter /gs braucht einen Wert (Nummer der Rechnungskorrektur), er steht aber am Ende."},
+        {{"/rg", "1", "/gs", "/rg", "2"},
+         "Der Schalter /gs braucht einen Wert (Nummer der Rechnungskorrektur), gefunden wurde der Schalter \"/rg\"."},
         {{"/ergebnis", "/mail", "/rg", "1"}, "Der Schalter /ergebnis braucht einen Wert (Datei)"},
     };
     for (const Refusal& c : cases) {

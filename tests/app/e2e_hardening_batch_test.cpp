@@ -230,8 +230,11 @@ TEST_F(HardenedBatch, StopSignalFinishesTheCurrentInvoiceAndEndsTheLog) {
         WriteFileBytes(stale, std::string(100000, 'x'));
         fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(1));
 
-        // A long run: the demo invoices and 400 copies of RE24-0001, selected by date.
-        const size_t total = test::DemoInvoiceNumbers(Db, "Muster GmbH").size();
+        // A long run: the demo invoices, 400 copies of RE24-0001 and the demo's credit
+        // memos, selected by date.
+        const size_t total =
+            test::DemoInvoiceNumbers(Db, "Muster GmbH").size() +
+            std::stoul(test::RunSqlite(Db, "SELECT count(*) FROM \"Muster GmbH$Sales Cr_Memo Header\";"));
         ASSERT_GT(total, static_cast<size_t>(kCopies));
         const pid_t pid = Start({"/von", "01.01.2000", "/bis", "31.12.2099"});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

@@ -51,6 +51,13 @@ std::string VelkaroProgram() {
     return ExtractFilePath(ExecutablePath()) + "../velkaro";  // <build>/tests/test_app
 }
 
+int RunVelkaroIn(const std::string& folder, const std::string& iniFile, const std::string& args, std::string& output) {
+    const std::string command = "cd " + ShellQuoted(folder) + " && env LC_ALL=C.UTF-8 VELKARO_INI=" +
+                                ShellQuoted(iniFile) + " XDG_CONFIG_HOME=" + ShellQuoted(folder) + " " +
+                                ShellQuoted(VelkaroProgram()) + " " + args;
+    return RunCommand(command, output);
+}
+
 std::vector<std::string> ReadCrLfLines(const std::string& file) {
     std::vector<std::string> lines;
     if (!FileExists(file)) return lines;

@@ -39,6 +39,11 @@ void WriteProductionSettings(const std::string& iniFile, const std::string& data
 // The built program: $VELKARO_BINARY_DIR/velkaro, else next to the test program's folder.
 std::string VelkaroProgram();
 
+// Runs the built program in `folder` (also its XDG_CONFIG_HOME) with the settings file
+// `iniFile`, C.UTF-8 and `args` (already quoted for the shell); its exit code, and its
+// standard output and error in `output`.
+int RunVelkaroIn(const std::string& folder, const std::string& iniFile, const std::string& args, std::string& output);
+
 // Lines of a text file the program wrote, without byte-order mark and line ends. Checks
 // that the file starts with a byte-order mark and every line ends with CR LF; a missing
 // file gives no lines.

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/file_names.h"
+#include "config/settings.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -124,6 +125,28 @@ TEST(OutputFileBase, PatternThenSanitizingThenJoining) {
     EXPECT_EQ(OutputFileBase("/srv/ausgabe", "Rechnung_%s", "C:\\temp\\x"), "/srv/ausgabe/Rechnung_C__temp_x");
     EXPECT_THROW(OutputFileBase("/srv/ausgabe", "Rechnung_%s", "RE\t1"), Exception);
     EXPECT_THROW(OutputFileBase("/srv/ausgabe", "%s_%s", "RE-1"), Exception);
+}
+
+// Each kind under its own pattern; a bad pattern names the key it came from.
+TEST(DocumentFileBase, PatternOfTheKind) {
+    test::TempFolder dir;
+    WriteFileBytes(dir.File("velkaro.ini"), "[Ausgabe]\r\nOrdner=/srv/aus\r\n");
+    TSettings settings(dir.File("velkaro.ini"));
+    EXPECT_EQ(DocumentFileBase(settings, bkInvoice, "RE/1"), "/srv/aus/Rechnung_RE_1");
+    EXPECT_EQ(DocumentFileBase(settings, bkCreditMemo, "GS/1"), "/srv/aus/Rechnungskorrektur_GS_1");
+    settings.FileNamePattern = "%s_%s";
+    settings.CreditMemoFileNamePattern = "GS_%d";
+    struct Case { TDocumentKind Kind; const char* Error; };
+    for (const Case& c : {Case{bkInvoice, "Dateinamensmuster \"%s_%s\" (INI [Ausgabe] Dateiname) ist ungültig: "},
+                          Case{bkCreditMemo, "Dateinamensmuster \"GS_%d\" (INI [Ausgabe] DateinameGutschrift) ist "
+                                             "ungültig: "}}) {
+        try {
+            DocumentFileBase(settings, c.Kind, "1");
+            ADD_FAILURE() << c.Error;
+        } catch (const Exception& e) {
+            EXPECT_THAT(e.what(), ::testing::StartsWith(c.Error));
+        }
+    }
 }
 
 TEST(OutputTempFile, OnlyTheNamesOfTheAtomicWriteOfAPdfOrXml) {

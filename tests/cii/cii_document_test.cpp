@@ -179,6 +179,52 @@ constexpr const char* kSellerAccount =
     "    <ram:BICID>BYLADEM1001</ram:BICID>\n"
     "  </ram:PayeeSpecifiedCreditorFinancialInstitution>\n";
 
+// A credit note is the invoice's document with type 381 and, when it corrects an
+// invoice, BT-25/BT-26 after the totals; amounts, signs, VAT breakdown and rounding
+// are written exactly as for the invoice.
+TEST_F(CiiDocumentTest, CreditNoteDiffersOnlyInTypeAndReference) {
+    const std::string invoiceXml = Build(test::DomesticInvoice());
+    const std::string summationEnd = "</ram:SpecifiedTradeSettlementHeaderMonetarySummation>\n";
+    const std::string reference =
+        "      <ram:InvoiceReferencedDocument>\n"
+        "        <ram:IssuerAssignedID>RE-2026-0815</ram:IssuerAssignedID>\n";
+    const std::string dated = reference +
+                              "        <ram:FormattedIssueDateTime>\n"
+                              "          <qdt:DateTimeString format=\"102\">20261030</qdt:DateTimeString>\n"
+                              "        </ram:FormattedIssueDateTime>\n";
+    struct Case {
+        const char* Name;
+        TDocumentKind Kind;
+        std::string Corrected;
+        TDateTime Date;
+        std::string Inserted;  // after the totals
+    } cases[] = {
+        {"referenced", bkCreditMemo, "RE-2026-0815", EncodeDate(2026, 10, 30),
+         dated + "      </ram:InvoiceReferencedDocument>\n"},
+        {"invoice date unknown", bkCreditMemo, "RE-2026-0815", 0, reference + "      </ram:InvoiceReferencedDocument>\n"},
+        {"without reference", bkCreditMemo, "", EncodeDate(2026, 10, 30), ""},
+        {"blank reference", bkCreditMemo, " \t", 0, ""},
+        {"an invoice never refers", bkInvoice, "RE-2026-0815", EncodeDate(2026, 10, 30), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TInvoice inv = test::DomesticInvoice();
+        inv.Kind = c.Kind;
+        inv.CorrectedInvoiceNo = c.Corrected;
+        inv.CorrectedInvoiceDate = c.Date;
+        std::string expected = invoiceXml;
+        if (c.Kind == bkCreditMemo) {
+            const size_t type = expected.find("<ram:TypeCode>380</ram:TypeCode>");
+            ASSERT_NE(type, std::string::npos);
+            expected.replace(type, 32, "<ram:TypeCode>381</ram:TypeCode>");
+        }
+        const size_t end = expected.find(summationEnd);
+        ASSERT_NE(end, std::string::npos);
+        expected.insert(end + summationEnd.size(), c.Inserted);
+        EXPECT_EQ(Build(inv), expected);
+    }
+}
+
 TEST_F(CiiDocumentTest, PaymentMeansByMethodCode) {
     struct Case {
         const char* code;

@@ -181,6 +181,29 @@ std::vector<NamedInvoice> ValidFixtures(const TTaxRules& rules) {
                      ItemLine(30, "BIG", "Rest", 3, "1000000000000", 19)};
         add("huge-amounts", inv, FullSeller());
     }
+    // Credit notes: the domestic document (two rates, a rounding amount, a negative
+    // line) correcting an invoice, one without reference, one in a foreign currency
+    // whose corrected invoice has no known date.
+    {
+        TInvoice inv = DomesticInvoice();
+        inv.Kind = bkCreditMemo;
+        inv.CorrectedInvoiceNo = "RE-2026-0815";
+        inv.CorrectedInvoiceDate = EncodeDate(2026, 10, 30);
+        add("credit-note-referenced", inv, FullSeller());
+    }
+    {
+        TInvoice inv = SimpleInvoice("DE", 19);
+        inv.Kind = bkCreditMemo;
+        inv.DueDate = 0;
+        add("credit-note-unreferenced", inv, FullSeller());
+    }
+    {
+        TInvoice inv = SimpleInvoice("CH", 0);
+        inv.Kind = bkCreditMemo;
+        inv.CurrencyCode = "CHF";
+        inv.CorrectedInvoiceNo = "RE-CH-1";
+        add("credit-note-chf", inv, FullSeller());
+    }
     return all;
 }
 

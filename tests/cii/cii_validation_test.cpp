@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -62,7 +63,7 @@ std::vector<test::NamedInvoice> DemoInvoices(const test::TempFolder& folder, std
         for (const TInvoiceListItem& row : nav.Search(company, "", EncodeDate(1900, 1, 1), EncodeDate(2199, 12, 31))) {
             std::string name = "demo " + company + " " + row.No;
             try {
-                std::unique_ptr<TInvoice> inv = nav.LoadInvoice(company, row.No);
+                std::unique_ptr<TInvoice> inv = nav.LoadInvoice(company, row.No, row.Kind);
                 all.push_back({name, std::move(*inv), seller});
             } catch (const Exception& e) {
                 refused.push_back(name + ": " + e.what());
@@ -82,6 +83,9 @@ TEST(CiiValidationTest, FixturesAndDemoInvoicesPassSchemaAndEn16931Rules) {
     std::vector<std::string> refused;
     std::vector<test::NamedInvoice> demo = DemoInvoices(folder, refused);
     EXPECT_GE(demo.size(), 10u) << "zu wenige Demo-Rechnungen geladen";
+    EXPECT_EQ(std::count_if(demo.begin(), demo.end(),
+                            [](const test::NamedInvoice& d) { return d.Invoice.Kind == bkCreditMemo; }),
+              5) << "die Rechnungskorrekturen der Demo";
     for (const std::string& r : refused) std::cout << "  vom Laden abgewiesen: " << r << "\n";
     for (auto& d : demo) invoices.push_back(std::move(d));
 

@@ -279,6 +279,27 @@ TEST(En16931Check, FindingsNameWhereToMendTheData) {
              s.GLN.clear();
          },
          "BR-CO-26", "weder USt-IdNr. noch GLN", "NAV Firmendaten (Company Information)"},
+        // A credit memo is mended in NAV's posted credit memo, not in an invoice.
+        {"credit memo without buyer name",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.BillTo.Name.clear();
+             i.BillTo.Name2.clear();
+         },
+         "BR-07", "Name des Käufers", "NAV Verkaufsgutschrift (Sales Cr.Memo Header), Feld „Rech. an Name“"},
+        {"credit memo line without unit code",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.Lines[0].UnitCode = "Fass";
+             i.Lines[0].UnitIso = "FAS";
+         },
+         "BR-CL-23", "Zeile 10", "NAV Einheit (Unit of Measure) „Fass“"},
+        {"credit memo of text lines only",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.Lines = {test::TextLine(10, "Nur Text")};
+         },
+         "BR-16", "Rechnungskorrektur hat keine Artikelzeile", "NAV Verkaufsgutschriftzeilen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -94,8 +94,8 @@ struct KeyCase {
 
 TEST_F(Settings, EveryKeyReadsItsDefaultWhenMissingAndItsValueWhenPresent) {
     const std::string mailDefault =
-        "Sehr geehrte Damen und Herren,\r\n\r\nanbei erhalten Sie unsere Rechnung {Nr} vom {Datum} über {Betrag} "
-        "{Waehrung}.\r\nZahlungsziel: {Faellig}\r\n\r\nDie Rechnung enthält die strukturierten Daten nach "
+        "Sehr geehrte Damen und Herren,\r\n\r\nanbei erhalten Sie unsere {Belegart} {Nr} vom {Datum} über {Betrag} "
+        "{Waehrung}.\r\nZahlungsziel: {Faellig}\r\n\r\nDie {Belegart} enthält die strukturierten Daten nach "
         "ZUGFeRD 2 / Factur-X (EN 16931).\r\n\r\nMit freundlichen Grüßen\r\n{Firma}\r\n{Strasse}, {PLZ} {Ort}\r\n"
         "Tel. {Telefon}";
     const KeyCase cases[] = {
@@ -109,6 +109,8 @@ TEST_F(Settings, EveryKeyReadsItsDefaultWhenMissingAndItsValueWhenPresent) {
         {"Darstellung", "Skin", "Hell", [](auto& s) { return s.Skin; }, "Dunkel", "Hell"},
         {"Ausgabe", "Ordner", "/srv/rechnungen", [](auto& s) { return s.OutDir; }, "<dir>Ausgabe", "/srv/rechnungen"},
         {"Ausgabe", "Dateiname", "RE-%s", [](auto& s) { return s.FileNamePattern; }, "Rechnung_%s", "RE-%s"},
+        {"Ausgabe", "DateinameGutschrift", "GS-%s", [](auto& s) { return s.CreditMemoFileNamePattern; },
+         "Rechnungskorrektur_%s", "GS-%s"},
         {"Ausgabe", "XmlZusaetzlich", "1", [](auto& s) { return Str(s.SaveXml); }, "false", "true"},
         {"Ausgabe", "PdfOeffnen", "1", [](auto& s) { return Str(s.OpenPdf); }, "false", "true"},
         {"PDF", "Schrift", "DejaVu Sans", [](auto& s) { return s.FontName; }, "Arial", "DejaVu Sans"},
@@ -140,7 +142,7 @@ TEST_F(Settings, EveryKeyReadsItsDefaultWhenMissingAndItsValueWhenPresent) {
         {"Graph", "Testempfaenger", "t@x.de", [](auto& s) { return s.MailTestRecipient; }, "", "t@x.de"},
         {"Graph", "InGesendeteSpeichern", "0", [](auto& s) { return Str(s.MailSaveToSent); }, "true", "false"},
         {"Graph", "XmlZusaetzlichAnhaengen", "1", [](auto& s) { return Str(s.MailAttachXml); }, "false", "true"},
-        {"Graph", "Betreff", "RE {Nr}", [](auto& s) { return s.MailSubject; }, "Rechnung {Nr} vom {Datum}",
+        {"Graph", "Betreff", "RE {Nr}", [](auto& s) { return s.MailSubject; }, "{Belegart} {Nr} vom {Datum}",
          "RE {Nr}"},
         {"Graph", "Text", "A\\nB", [](auto& s) { return s.MailBody; }, mailDefault, "A\r\nB"},
         {"Graph", "Format", "Text", [](auto& s) { return Str(s.MailHtml); }, "true", "false"},
@@ -329,7 +331,7 @@ TEST_F(Settings, SecretRoundTripsProtectedThroughSaveMailSettings) {
     EXPECT_EQ(text, "[Graph]\nMandantenID=tenant\nClientID=client\nClientSecretGeschuetzt=" +
                         GraphValue(text, "ClientSecretGeschuetzt") +
                         "\nAbsender=\nBcc=\nAntwortadresse=\nTestempfaenger=\nInGesendeteSpeichern=1\n"
-                        "XmlZusaetzlichAnhaengen=0\nBetreff=Rechnung {Nr} vom {Datum}\nText=" +
+                        "XmlZusaetzlichAnhaengen=0\nBetreff={Belegart} {Nr} vom {Datum}\nText=" +
                         ReplaceAll(s.MailBody, "\r\n", "\\n") + "\nFormat=Text\n");
     EXPECT_TRUE(Base64Decode(GraphValue(text, "ClientSecretGeschuetzt")).has_value());
     EXPECT_EQ(ReadFileBytes(s.MailBodyHtmlFile), std::string(kBom) + "<p>Hallo ä</p>");

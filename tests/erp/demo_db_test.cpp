@@ -66,7 +66,30 @@ TEST(DemoDatabase, ScriptAndTestBuilderAgree) {
         const std::string sql = "SELECT count(*) FROM \"" + tables->Text(0) + "\"";
         EXPECT_EQ(a.QueryFirstRow(sql), b.QueryFirstRow(sql)) << tables->Text(0);
     }
-    EXPECT_EQ(count, 29) << "14 tables per company, two optional ones missing in the second, 3 database-wide";
+    EXPECT_EQ(count, 31) << "16 tables per company, four optional ones (CMNM, document layouts, credit memos) "
+                            "missing in the second, 3 database-wide";
+}
+
+// The bulk database: N invoices and a credit memo for every tenth, each correcting its
+// invoice with two of its lines.
+TEST(DemoDatabase, BulkScriptAddsACreditMemoPerTenInvoices) {
+    if (!HaveSqliteShell()) VELKARO_SKIP_UNLESS_CI() << "sqlite3 (Paket sqlite3) fehlt: Skript nicht prüfbar";
+    TempFolder folder;
+    ASSERT_EQ(RunScript("make-bulk-db.sh", "35 '" + folder.File("bulk.db") + "'"), 0);
+    TSettings settings(folder.File("bulk.ini"));
+    settings.Provider = "SQLite";
+    settings.Database = folder.File("bulk.db");
+    TNavData nav(settings);
+    const std::string h = "\"Muster GmbH$Sales Cr_Memo Header\"", l = "\"Muster GmbH$Sales Cr_Memo Line\"";
+    EXPECT_EQ(nav.QueryFirstRow("SELECT count(*), min([No_]), max([No_]) FROM " + h + " WHERE [No_] LIKE 'C%'"),
+              (std::vector<std::string>{"3", "C0000010", "C0000030"}));
+    EXPECT_EQ(nav.QueryFirstRow("SELECT count(*) FROM " + l + " WHERE [Document No_] LIKE 'C%'"),
+              (std::vector<std::string>{"6"}));
+    auto credit = nav.LoadInvoice("Muster GmbH", "C0000020", bkCreditMemo);
+    EXPECT_EQ(credit->CorrectedInvoiceNo, "B0000020");
+    EXPECT_TRUE(IsNavDate(credit->CorrectedInvoiceDate));
+    EXPECT_EQ(credit->Lines.size(), 2u);
+    EXPECT_GT(credit->DuePayable, Currency());
 }
 
 TEST(DemoDatabase, BadArgumentsOfTheBulkScript) {

@@ -301,6 +301,87 @@ TEST_P(NavLoad, Failures) {
     EXPECT_NE(ErrorOf([&] { FNav->LoadSeller("Gibt es nicht"); }).find("no such table"), std::string::npos);
 }
 
+// The demo's credit memos load into the invoice model: positive amounts as NAV stores
+// them, the corrected invoice with its posting date when "Applies-to" names an invoice.
+TEST_P(NavLoad, CreditMemosOfTheDemo) {
+    OpenDemo();
+    struct Case {
+        const char* No;
+        const char* Corrected;
+        TDateTime CorrectedDate;
+        const char* Currency;
+        const char* Net;
+        const char* Tax;
+        size_t Groups;
+        bool XRechnung;
+    };
+    const Case cases[] = {
+        {"GS24-0001", "RE24-0013", EncodeDate(2024, 3, 31), "EUR", "92.00", "6.44", 1, false},  // in full
+        {"GS24-0002", "RE24-0001", EncodeDate(2024, 3, 4), "EUR", "85.00", "9.52", 2, false},   // partial, 19 % and 7 %
+        {"GS24-0003", "", 0, "EUR", "250.00", "47.50", 1, true},                               // no reference
+        {"GS24-0004", "RE24-0006", EncodeDate(2024, 3, 14), "CHF", "85.80", "0.00", 1, false},  // foreign currency
+        {"GS24-0005", "RE24-0014", EncodeDate(2024, 4, 2), "EUR", "95.00", "18.05", 1, true},   // Leitweg customer
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.No);
+        auto inv = FNav->LoadInvoice("Muster GmbH", c.No, bkCreditMemo);
+        EXPECT_EQ(inv->Kind, bkCreditMemo);
+        EXPECT_EQ(inv->No, c.No);
+        EXPECT_EQ(inv->CorrectedInvoiceNo, c.Corrected);
+        EXPECT_DOUBLE_EQ(inv->CorrectedInvoiceDate, c.CorrectedDate);
+        EXPECT_EQ(inv->InvCurrency(), c.Currency);
+        EXPECT_EQ(inv->LineTotal, M(c.Net));
+        EXPECT_EQ(inv->TaxTotal, M(c.Tax));
+        EXPECT_EQ(inv->DuePayable, M(c.Net) + M(c.Tax));
+        EXPECT_GT(inv->DuePayable, Currency()) << "amounts as the document shows them";
+        EXPECT_EQ(inv->VatGroups.size(), c.Groups);
+        EXPECT_EQ(inv->XRechnung, c.XRechnung);
+        EXPECT_FALSE(IsNavDate(inv->DueDate)) << "NAV holds no due date";
+        EXPECT_FALSE(inv->DirectDebit);
+        EXPECT_TRUE(inv->Warnings.empty()) << inv->Warnings.front();
+    }
+    auto partial = FNav->LoadInvoice("Muster GmbH", "GS24-0002", bkCreditMemo);
+    EXPECT_EQ(partial->BillTo.Name2, "Filiale Schwabing");
+    EXPECT_EQ(partial->ExternalDocNo, "BS-2024-0815");
+    EXPECT_EQ(partial->InvoiceEmail, "rechnung@baeckerei-schmidt.de; info@baeckerei-schmidt.de");
+    ASSERT_EQ(partial->Lines.size(), 3u);
+    EXPECT_TRUE(IsTextLine(partial->Lines[0]));
+    EXPECT_EQ(partial->Lines[2].UnitIso, "KGM");
+    EXPECT_EQ(partial->Lines[2].Quantity, 3.0);
+    auto leitweg = FNav->LoadInvoice("Muster GmbH", "GS24-0005", bkCreditMemo);
+    EXPECT_EQ(leitweg->BuyerReference, "05315000-KREIS01-55");
+    EXPECT_EQ(leitweg->InvoiceEmailSource, "CMNM-Empfänger VK-RECHNUNG");
+    // The same number as an invoice is another document.
+    EXPECT_EQ(FNav->LoadInvoice("Muster GmbH", "RE24-0013")->Kind, bkInvoice);
+}
+
+TEST_P(NavLoad, CreditMemoFailuresAndReferences) {
+    OpenDemo();
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", "GS24-9999", bkCreditMemo); }),
+              "Rechnungskorrektur GS24-9999 nicht gefunden");
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", "RE24-0001", bkCreditMemo); }),
+              "Rechnungskorrektur RE24-0001 nicht gefunden");
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Muster GmbH", "GS24-0001"); }), "Rechnung GS24-0001 nicht gefunden");
+    // A company without the credit-memo tables has none, without a database error.
+    EXPECT_EQ(ErrorOf([&] { FNav->LoadInvoice("Nordwind Handels GmbH", "NW-1001", bkCreditMemo); }),
+              "Rechnungskorrektur NW-1001 nicht gefunden");
+
+    // "Applies-to" a document other than an invoice is no reference; an invoice missing
+    // from the posted headers keeps its number without a date.
+    std::string db = FFolder.File("applies.db");
+    ExecSqlite(db, NavSchemaSql("A") +
+                       "INSERT INTO \"A$Sales Cr_Memo Header\" ([No_], [Applies-to Doc_ Type], [Applies-to Doc_ No_]) VALUES "
+                       "('G1', 1, 'Z1'), ('G2', 2, ' R9 '), ('G3', 2, ''), ('G4', 0, 'R1');"
+                       "INSERT INTO \"A$Sales Invoice Header\" ([No_], [Posting Date]) VALUES ('R1', '2024-01-02 00:00:00');");
+    Open(db, kPlainIni);
+    struct Case { const char* No; const char* Corrected; };
+    for (const Case& c : {Case{"G1", ""}, Case{"G2", "R9"}, Case{"G3", ""}, Case{"G4", ""}}) {
+        auto inv = FNav->LoadInvoice("A", c.No, bkCreditMemo);
+        EXPECT_EQ(inv->CorrectedInvoiceNo, c.Corrected) << c.No;
+        EXPECT_EQ(inv->CorrectedInvoiceDate, 0.0) << c.No;
+    }
+}
+
 TEST_P(NavLoad, InvalidLeitwegIdInTheSettings) {
     Open(DemoDbPath(), std::string(kPlainIni) + "[Leitweg]\nD10000=0401100012345\n");
     std::string reason;

@@ -21,12 +21,15 @@ class NavSearch : public NavBackendTest {};
 
 TEST_P(NavSearch, MarchNewestFirstWithBothBoundsIncluded) {
     OpenDemo();
-    // Times of day on the bounds are cut off: the whole days count.
+    // Times of day on the bounds are cut off: the whole days count. Invoices and the two
+    // credit memos of March (GS24-0004, GS24-0002) in one order.
     auto items = FNav->Search("Muster GmbH", "", kMarch1 + 0.75, kMarch31 + 0.25);
     EXPECT_EQ(Numbers(items),
-              (std::vector<std::string>{"RE24-0013", "RE24-0012", "RE24-0016", "RE24-0011", "RE24-0010", "RE24-0017",
-                                        "RE24-0009", "RE24-0008", "RE24-0007", "RE24-0006", "RE24-0005", "RE24-0004",
-                                        "RE24-0003", "RE24-0002", "RE24-0001"}));
+              (std::vector<std::string>{"RE24-0013", "RE24-0012", "GS24-0004", "RE24-0016", "RE24-0011", "GS24-0002",
+                                        "RE24-0010", "RE24-0017", "RE24-0009", "RE24-0008", "RE24-0007", "RE24-0006",
+                                        "RE24-0005", "RE24-0004", "RE24-0003", "RE24-0002", "RE24-0001"}));
+    for (const TInvoiceListItem& item : items)
+        EXPECT_EQ(item.Kind, item.No.starts_with("GS") ? bkCreditMemo : bkInvoice) << item.No;
     const TInvoiceListItem& first = items.back();
     EXPECT_EQ(first.CustomerNo, "D10000");
     EXPECT_EQ(first.Name, "Bäckerei Schmidt GmbH & Co. KG");
@@ -36,10 +39,15 @@ TEST_P(NavSearch, MarchNewestFirstWithBothBoundsIncluded) {
     EXPECT_EQ(first.Gross, Currency::Parse("812.68"));
     EXPECT_EQ(first.InvoiceEmail, "rechnung@baeckerei-schmidt.de; info@baeckerei-schmidt.de");
     EXPECT_EQ(first.InvoiceEmailSource, "Debitor E-Mail");
-    EXPECT_EQ(items[9].CurrencyCode, "CHF");
-    EXPECT_EQ(items[9].Gross, Currency::Parse("3970"));
-    EXPECT_EQ(items[2].Name, "Zakład Gastronomiczny „Źródło” Sp. z o.o.");
-    EXPECT_EQ(items[2].City, "Łódź");
+    EXPECT_EQ(items[11].CurrencyCode, "CHF");
+    EXPECT_EQ(items[11].Gross, Currency::Parse("3970"));
+    EXPECT_EQ(items[3].Name, "Zakład Gastronomiczny „Źródło” Sp. z o.o.");
+    EXPECT_EQ(items[3].City, "Łódź");
+    // A credit memo's gross is its own lines' sum, positive as NAV stores it.
+    EXPECT_EQ(items[2].CurrencyCode, "CHF");
+    EXPECT_EQ(items[2].Gross, Currency::Parse("85.8"));
+    EXPECT_EQ(items[5].Gross, Currency::Parse("94.52"));
+    EXPECT_EQ(items[5].InvoiceEmail, first.InvoiceEmail) << "the customer's invoice address, as for invoices";
 }
 
 TEST_P(NavSearch, RecipientsOfEverySource) {
@@ -72,8 +80,11 @@ TEST_P(NavSearch, TextFilter) {
         {"NW-1001", {}},  // another company's invoice
     };
     for (const auto& c : cases) EXPECT_EQ(Numbers(FNav->Search("Muster GmbH", c.text, all0, all1)), c.expected) << c.text;
-    EXPECT_EQ(FNav->Search("Muster GmbH", "   ", all0, all1).size(), 17u) << "blanks only: no filter";
-    EXPECT_EQ(FNav->Search("Muster GmbH", "%", all0, all1).size(), 17u);
+    // 17 invoices and 5 credit memos.
+    EXPECT_EQ(FNav->Search("Muster GmbH", "   ", all0, all1).size(), 22u) << "blanks only: no filter";
+    EXPECT_EQ(FNav->Search("Muster GmbH", "%", all0, all1).size(), 22u);
+    EXPECT_EQ(Numbers(FNav->Search("Muster GmbH", "GS24", all0, all1)),
+              (std::vector<std::string>{"GS24-0001", "GS24-0005", "GS24-0003", "GS24-0004", "GS24-0002"}));
     EXPECT_TRUE(FNav->Search("Muster GmbH", std::string(10000, 'x'), all0, all1).empty());
     EXPECT_TRUE(FNav->Search("Muster GmbH", "", kMarch31 + 1, kMarch1).empty()) << "reversed range";
 }
@@ -82,9 +93,9 @@ TEST_P(NavSearch, RowLimitKeepsTheNewest) {
     OpenDemo();
     FSettings->MaxRows = 3;
     EXPECT_EQ(Numbers(FNav->Search("Muster GmbH", "", kMarch1, kMarch31)),
-              (std::vector<std::string>{"RE24-0013", "RE24-0012", "RE24-0016"}));
+              (std::vector<std::string>{"RE24-0013", "RE24-0012", "GS24-0004"}));
     FSettings->MaxRows = 0;  // not a usable limit: the default applies
-    EXPECT_EQ(FNav->Search("Muster GmbH", "", kMarch1, kMarch31).size(), 15u);
+    EXPECT_EQ(FNav->Search("Muster GmbH", "", kMarch1, kMarch31).size(), 17u) << "15 invoices, 2 credit memos";
 }
 
 TEST_P(NavSearch, ManyInvoicesSameDayNumbersAndNoLines) {
@@ -126,6 +137,48 @@ TEST_P(NavSearch, ManyInvoicesSameDayNumbersAndNoLines) {
     EXPECT_EQ(all.back().No, "V00001");
     EXPECT_TRUE(std::equal(limited.begin(), limited.end(), all.begin(),
                            [](const TInvoiceListItem& a, const TInvoiceListItem& b) { return a.No == b.No; }));
+}
+
+// Same day and same length: the higher number first, whatever its kind; the row limit
+// counts both kinds. Without the credit-memo tables the search reads invoices only.
+TEST_P(NavSearch, CreditMemosInterleaveAndAreOptional) {
+    std::string db = FFolder.File("credit.db");
+    const std::string h = "\"C$Sales Invoice Header\"", ch = "\"C$Sales Cr_Memo Header\"";
+    ExecSqlite(db, NavSchemaSql("C") + NavSchemaSql("Alt") +
+                       "INSERT INTO " + h + " ([No_], [Bill-to Customer No_], [Bill-to Name], [Posting Date]) VALUES "
+                       "('A2', 'K1', 'Eins', '2024-06-03 00:00:00'), ('A10', 'K1', 'Eins', '2024-06-03 00:00:00'),"
+                       "('A1', 'K1', 'Eins', '2024-06-01 00:00:00');"
+                       "INSERT INTO " + ch + " ([No_], [Bill-to Customer No_], [Bill-to Name], [Posting Date]) VALUES "
+                       "('A3', 'K1', 'Eins', '2024-06-03 00:00:00'), ('B1', 'K2', 'Zwei', '2024-06-02 00:00:00'),"
+                       "('A11', 'K1', 'Eins', '2024-05-31 00:00:00');"
+                       "INSERT INTO \"C$Sales Cr_Memo Line\" ([Document No_], [Line No_], [Amount Including VAT]) VALUES "
+                       "('A3', 10000, 11.9), ('A3', 20000, 1.19);"
+                       "INSERT INTO \"Alt$Sales Invoice Header\" ([No_], [Posting Date]) VALUES ('A1', '2024-06-01');"
+                       "DROP TABLE \"Alt$Sales Cr_Memo Header\"; DROP TABLE \"Alt$Sales Cr_Memo Line\";");
+    Open(db, "[Datenbank]\nProvider=\nDatenbank=\n");
+    const TDateTime from = EncodeDate(2024, 6, 1), to = EncodeDate(2024, 6, 30);
+    auto found = FNav->Search("C", "", from, to);
+    EXPECT_EQ(Numbers(found), (std::vector<std::string>{"A10", "A3", "A2", "B1", "A1"}));
+    std::vector<TDocumentKind> kinds;
+    for (const auto& i : found) kinds.push_back(i.Kind);
+    EXPECT_EQ(kinds, (std::vector<TDocumentKind>{bkInvoice, bkCreditMemo, bkInvoice, bkCreditMemo, bkInvoice}));
+    EXPECT_EQ(found[1].Gross, Currency::Parse("13.09"));
+    EXPECT_EQ(Numbers(FNav->Search("C", "Zwei", from, to)), (std::vector<std::string>{"B1"})) << "text filter on both";
+    FSettings->MaxRows = 2;
+    EXPECT_EQ(Numbers(FNav->Search("C", "", from, to)), (std::vector<std::string>{"A10", "A3"}));
+    EXPECT_EQ(FNav->Search("C", "", from, to, TNavData::rlNone).size(), 5u);
+
+    auto old = FNav->Search("Alt", "", from, to);
+    EXPECT_EQ(Numbers(old), (std::vector<std::string>{"A1"}));
+    EXPECT_FALSE(FNav->HasCreditMemos("Alt"));
+    EXPECT_TRUE(FNav->HasCreditMemos("C"));
+    // Asked once per connection: a table dropped meanwhile is noticed after reconnecting.
+    ExecSqlite(GetParam() == TBackendKind::Embedded ? FFolder.File("nav.db") : db,  // the file in use
+               "DROP TABLE \"C$Sales Cr_Memo Line\";");
+    EXPECT_TRUE(FNav->HasCreditMemos("C"));
+    FNav->Disconnect();
+    EXPECT_FALSE(FNav->HasCreditMemos("C"));
+    EXPECT_EQ(Numbers(FNav->Search("C", "", from, to, TNavData::rlNone)), (std::vector<std::string>{"A10", "A2", "A1"}));
 }
 
 TEST_P(NavSearch, UnknownCompanyIsAnError) {

@@ -54,6 +54,34 @@ TEST(NavSqlServer, SearchStatement) {
                   order);
 }
 
+// Both kinds in one statement, ordered outside the union as SQL Server demands.
+TEST(NavSqlServer, SearchWithCreditMemosStatement) {
+    const std::string l = "[M$Sales Invoice Line]", c = "[M$Customer]", h = "[M$Sales Invoice Header]",
+                      cl = "[M$Sales Cr_Memo Line]", ch = "[M$Sales Cr_Memo Header]";
+    const auto select = [](const std::string& lines, const std::string& headers, const std::string& kind,
+                           bool text) {
+        return "SELECT h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
+               "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM " + lines +
+               " l WHERE l.[Document No_] = h.[No_]) AS Brutto, (SELECT TOP 1 c.[E-Mail] FROM [M$Customer] c WHERE "
+               "c.[No_] = h.[Bill-to Customer No_]) AS Mail, " + kind + " AS Art FROM " + headers +
+               " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" +
+               (text ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 OR "
+                       "h.[Bill-to City] LIKE :s4)"
+                     : "");
+    };
+    const std::string order = " ORDER BY b.[Posting Date] DESC, LEN(b.[No_]) DESC, b.[No_] DESC";
+    for (bool text : {false, true}) {
+        const std::string unionAll = "(" + select(l, h, "0", text) + " UNION ALL " + select(cl, ch, "1", text) + ") b";
+        EXPECT_EQ(NavSql::SearchWithCreditMemos(sdSqlServer, 1000, l, c, h, cl, ch, text),
+                  "SELECT TOP 1000 * FROM " + unionAll + order);
+        EXPECT_EQ(NavSql::SearchWithCreditMemos(sdSqlServer, 0, l, c, h, cl, ch, text), "SELECT * FROM " + unionAll + order);
+    }
+    EXPECT_EQ(NavHeaderTable(bkInvoice), std::string("Sales Invoice Header"));
+    EXPECT_EQ(NavLineTable(bkInvoice), std::string("Sales Invoice Line"));
+    EXPECT_EQ(NavHeaderTable(bkCreditMemo), std::string("Sales Cr_Memo Header"));
+    EXPECT_EQ(NavLineTable(bkCreditMemo), std::string("Sales Cr_Memo Line"));
+}
+
 TEST(NavSqlServer, LoadingAndRecipientStatements) {
     const TSqlDialect d = sdSqlServer;
     const std::string t = "[M$T]";
@@ -61,6 +89,7 @@ TEST(NavSqlServer, LoadingAndRecipientStatements) {
     const Case cases[] = {
         {NavSql::CompanyInformation(d, t), "SELECT TOP 1 * FROM [M$T]"},
         {NavSql::InvoiceHeader(d, t), "SELECT * FROM [M$T] WHERE [No_] = :no"},
+        {NavSql::PostingDate(d, t), "SELECT [Posting Date] FROM [M$T] WHERE [No_] = :p"},
         {NavSql::LcyCode(d, t), "SELECT TOP 1 [LCY Code] FROM [M$T]"},
         {NavSql::DescriptionByCode(d, t), "SELECT Description FROM [M$T] WHERE Code = :p"},
         {NavSql::CountryName(d, t), "SELECT [Name] FROM [M$T] WHERE [Code] = :p"},
@@ -98,4 +127,9 @@ TEST(NavSqlite, TranslatesTheSqlServerOnlyParts) {
     EXPECT_NE(search.find("length(h.[No_]) DESC"), std::string::npos);
     EXPECT_NE(search.find(":s4)"), std::string::npos);
     EXPECT_EQ(search.substr(search.size() - 9), " LIMIT 25");
+    std::string both = NavSql::SearchWithCreditMemos(d, 25, "\"L\"", "\"C\"", "\"H\"", "\"CL\"", "\"CH\"", true);
+    EXPECT_EQ(both.find("TOP"), std::string::npos);
+    EXPECT_NE(both.find("FROM \"CH\" h WHERE h.[Posting Date] >= date(:dvon)"), std::string::npos);
+    EXPECT_NE(both.find("length(b.[No_]) DESC"), std::string::npos);
+    EXPECT_EQ(both.substr(both.size() - 9), " LIMIT 25");
 }

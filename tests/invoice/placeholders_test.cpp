@@ -104,15 +104,17 @@ TEST(ExpandTextBlock, DropsAllEmptyLinesAndKeepsEmptyOnes) {
 
 TEST(PlaceholderList, KeysInOrderWithGermanDescriptions) {
     const auto& list = PlaceholderList();
-    ASSERT_EQ(list.size(), 53u);
+    ASSERT_EQ(list.size(), 56u);
     EXPECT_EQ(list.front().Key, "Nr");
     EXPECT_EQ(list.front().Description, "Rechnungsnummer");
     EXPECT_EQ(list[3].Key, "Faellig");
     EXPECT_EQ(list[3].Description, "Fälligkeitsdatum");
-    EXPECT_EQ(list[16].Key, "K.Name");
-    EXPECT_EQ(list[28].Key, "L.Adresse");
-    EXPECT_EQ(list[33].Key, "Firma");
-    EXPECT_EQ(list[48].Description, "Eigene Firma: Gläubiger-ID");
+    EXPECT_EQ(list[16].Key, "Belegart");
+    EXPECT_EQ(list[18].Key, "BezugDatum");
+    EXPECT_EQ(list[19].Key, "K.Name");
+    EXPECT_EQ(list[31].Key, "L.Adresse");
+    EXPECT_EQ(list[36].Key, "Firma");
+    EXPECT_EQ(list[51].Description, "Eigene Firma: Gläubiger-ID");
     EXPECT_EQ(list.back().Key, "Seiten");
     std::set<std::string, CaseInsensitiveLess> keys;
     for (const auto& info : list) {
@@ -132,7 +134,8 @@ TEST(SampleContext, EveryKeyPresentWithSampleValues) {
         {"Nr", "RG100000"}, {"Datum", "24.11.2026"}, {"Brutto", "1.190,00"}, {"Referenz", ""},
         {"Name", "Musterkunde GmbH"}, {"K.Kontakt", "z. Hd. Frau Muster"}, {"Land", ""},
         {"Firma", "FIRMENNAME"}, {"Strasse", "Firmenstraße 1"}, {"IBAN", "DE00 0000 0000 0000 0000 00"},
-        {"Kontoinhaber", ""}, {"Seite", "1"}, {"Seiten", "2"},
+        {"Kontoinhaber", ""}, {"Seite", "1"}, {"Seiten", "2"}, {"Belegart", "Rechnung"}, {"BezugRechnung", ""},
+        {"BezugDatum", ""},
     };
     for (const auto& k : cases) EXPECT_EQ(c[k.key], k.value) << k.key;
     EXPECT_NE(c["K.EMail"].find('@'), std::string::npos);
@@ -197,8 +200,42 @@ TEST_F(InvoiceContextTest, FillsEveryKeyFromInvoiceAndSeller) {
         {"Land", "DE"}, {"Telefon", "0711 1234"}, {"Fax", ""}, {"Seite", "1"}, {"Seiten", "1"},
         // No ship-to code: the ship-to address NAV holds is not used.
         {"L.Adresse", ""}, {"L.Name", ""}, {"L.Strasse", ""}, {"L.PLZ", ""}, {"L.Ort", ""},
+        {"Belegart", "Rechnung"}, {"BezugRechnung", ""}, {"BezugDatum", ""},
     };
     for (const auto& k : cases) EXPECT_EQ(c[k.key], k.value) << k.key;
+}
+
+// The kind and the corrected invoice: the texts of one layout serve both kinds, and a
+// line about the reference disappears where there is none.
+TEST_F(InvoiceContextTest, DocumentKindAndReference) {
+    struct Case {
+        const char* Name;
+        TDocumentKind Kind;
+        const char* Corrected;
+        TDateTime Date;
+        const char* Belegart;
+        const char* BezugDatum;
+        std::vector<std::string> Title;
+    } cases[] = {
+        {"invoice", bkInvoice, "", 0, "Rechnung", "", {"Rechnung RE-2026-17"}},
+        {"credit memo with reference", bkCreditMemo, "RE-2026-9", EncodeDate(2026, 10, 2), "Rechnungskorrektur",
+         "02.10.2026", {"Rechnungskorrektur RE-2026-17", "zu Rechnung RE-2026-9 vom 02.10.2026"}},
+        {"credit memo without reference", bkCreditMemo, "", EncodeDate(2026, 10, 2), "Rechnungskorrektur", "",
+         {"Rechnungskorrektur RE-2026-17"}},
+        {"reference with blank NAV date", bkCreditMemo, "RE-1", EncodeDate(1753, 1, 1), "Rechnungskorrektur", "",
+         {"Rechnungskorrektur RE-2026-17", "zu Rechnung RE-1 vom "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Inv.Kind = c.Kind;
+        Inv.CorrectedInvoiceNo = c.Corrected;
+        Inv.CorrectedInvoiceDate = c.Date;
+        TPlaceholderContext ctx = InvoiceContext(Inv, Seller, Rules);
+        EXPECT_EQ(ctx["Belegart"], c.Belegart);
+        EXPECT_EQ(ctx["BezugRechnung"], c.Corrected);
+        EXPECT_EQ(ctx["BezugDatum"], c.BezugDatum);
+        EXPECT_EQ(ExpandTextBlock("{Belegart} {Nr}\r\nzu Rechnung {BezugRechnung} vom {BezugDatum}", ctx), c.Title);
+    }
 }
 
 TEST_F(InvoiceContextTest, ShipmentDateWinsWhenSet) {

@@ -119,6 +119,27 @@ TEST(PaymentSentence, TermsDirectDebitTransferAndCashDiscount) {
              i.PmtDiscPct = 2.5;
          },
          ""},
+        // A credit memo asks for nothing: no terms, transfer, discount or collection.
+        {"credit memo with terms, due date and discount",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.DuePayable = Money("1234.5");
+             i.PayTermsText = "14 Tage netto";
+             i.DueDate = EncodeDate(2026, 12, 8);
+             i.PmtDiscPct = 2;
+             i.PmtDiscDate = EncodeDate(2026, 12, 1);
+         },
+         "Den Betrag von 1.234,50 EUR erstatten wir Ihnen oder verrechnen ihn mit offenen Posten."},
+        {"credit memo of a direct-debit customer in francs",
+         [](TInvoice& i, TSeller& s) {
+             i.Kind = bkCreditMemo;
+             i.DuePayable = Money("85.8");
+             i.CurrencyCode = "chf";
+             i.DirectDebit = true;
+             i.MandateID = "ABC";
+             s.CreditorID = "DE98ZZZ09999999999";
+         },
+         "Den Betrag von 85,80 CHF erstatten wir Ihnen oder verrechnen ihn mit offenen Posten."},
     };
     for (const auto& c : cases) {
         TInvoice inv;
@@ -127,6 +148,15 @@ TEST(PaymentSentence, TermsDirectDebitTransferAndCashDiscount) {
         c.setup(inv, seller);
         EXPECT_EQ(PaymentSentence(inv, seller), c.expected) << c.name;
     }
+}
+
+TEST(DocumentTexts, NoteAndTotalNameTheKind) {
+    EXPECT_EQ(ZugferdNote(bkInvoice),
+              "Diese Rechnung enthält die strukturierten Rechnungsdaten nach ZUGFeRD 2 / Factur-X (Profil EN 16931) "
+              "als eingebettete XML-Datei.");
+    EXPECT_EQ(ZugferdNote(bkCreditMemo).rfind("Diese Rechnungskorrektur enthält die strukturierten Rechnungsdaten", 0), 0u);
+    EXPECT_EQ(GrandTotalLabel(bkInvoice), "Rechnungsbetrag");
+    EXPECT_EQ(GrandTotalLabel(bkCreditMemo), "Korrekturbetrag");
 }
 
 TEST(ExemptionNotes, OnePerGroupOutsideStandardRateWithBuyerVatIdForAeAndK) {

@@ -142,22 +142,24 @@ TEST_F(MainFormTest, SearchFillsTheTableAndASingleHitIsTicked) {
     SearchMarch(*form);
     QAbstractItemModel* model = table->model();
     ASSERT_GE(model->rowCount(), 2);
-    EXPECT_EQ(model->columnCount(), 10);
-    EXPECT_EQ(model->headerData(5, Qt::Horizontal).toString().toStdString(), "Brutto");
+    EXPECT_EQ(model->columnCount(), 11);
+    EXPECT_EQ(model->headerData(6, Qt::Horizontal).toString().toStdString(), "Brutto");
     EXPECT_EQ(model->index(0, 0).data().toString().toStdString(), "RE24-0013");
-    EXPECT_EQ(model->index(0, 1).data().toString().toStdString(), "31.03.2024");
-    EXPECT_TRUE(model->index(0, 5).data().toString().contains(QRegularExpression(",\\d\\d$")));
-    EXPECT_TRUE(model->index(0, 5).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
-    EXPECT_FALSE(model->index(0, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString().toStdString(), "Art");
+    EXPECT_EQ(model->index(0, 1).data().toString().toStdString(), "Rechnung");
+    EXPECT_EQ(model->index(0, 2).data().toString().toStdString(), "31.03.2024");
+    EXPECT_TRUE(model->index(0, 6).data().toString().contains(QRegularExpression(",\\d\\d$")));
+    EXPECT_TRUE(model->index(0, 6).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_FALSE(model->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
     EXPECT_EQ(Child<QLabel>(*form, "lblCount")->text().toStdString(),
               std::to_string(model->rowCount()) + " Rechnung(en)");
 
     // Sorting by a header click: the amounts as numbers.
-    table->horizontalHeader()->setSortIndicator(5, Qt::AscendingOrder);
+    table->horizontalHeader()->setSortIndicator(6, Qt::AscendingOrder);
     for (int row = 1; row < model->rowCount(); ++row) {
         auto amount = [&](int r) {
-            return model->index(r, 5).data().toString().remove('.').replace(',', '.').toDouble();
+            return model->index(r, 6).data().toString().remove('.').replace(',', '.').toDouble();
         };
         EXPECT_LE(amount(row - 1), amount(row)) << row;
     }
@@ -178,7 +180,7 @@ TEST_F(MainFormTest, SentColumnShowsALoggedSend) {
     ASSERT_GE(model->rowCount(), 2);
     for (int row = 0; row < model->rowCount(); ++row) {
         const bool sent = model->index(row, 0).data().toString() == "RE24-0012";
-        EXPECT_EQ(model->index(row, 9).data().toString().toStdString(), sent ? "02.04.2024 08:30" : "") << row;
+        EXPECT_EQ(model->index(row, 10).data().toString().toStdString(), sent ? "02.04.2024 08:30" : "") << row;
     }
 }
 
@@ -191,12 +193,18 @@ TEST_F(MainFormTest, TickedRowsAreProducedWithFilesAndLogLines) {
     TickRowWithSpace(*table, 0);
     TickRowWithSpace(*table, 2);
     table->selectRow(1);  // ticked rows win over the selection
-    const std::string first = table->model()->index(0, 0).data().toString().toStdString();
-    const std::string third = table->model()->index(2, 0).data().toString().toStdString();
+    // March's third row is the credit memo GS24-0004: it is written under its own name.
+    const auto pdfOf = [&](int row) {
+        const bool credit = table->model()->index(row, 1).data().toString() == "Korrektur";
+        return (credit ? "Rechnungskorrektur_" : "Rechnung_") + table->model()->index(row, 0).data().toString().toStdString() +
+               ".pdf";
+    };
+    const std::string first = pdfOf(0), third = pdfOf(2);
+    EXPECT_EQ(third, "Rechnungskorrektur_GS24-0004.pdf");
 
     QTest::mouseClick(Child<QPushButton>(*form, "btnGenerate"), Qt::LeftButton);
-    EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + first + ".pdf")));
-    EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + third + ".pdf")));
+    EXPECT_TRUE(FileExists(CombinePath(Out, first)));
+    EXPECT_TRUE(FileExists(CombinePath(Out, third)));
     const Strings log = LogTexts(*form);
     EXPECT_EQ(log.back(), "Fertig: 2 erzeugt, 0 Fehler.");
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.find(" erzeugt: ") != l.npos; }),

@@ -33,8 +33,8 @@ std::vector<TInvoiceListItem> FakeInvoiceSource::Search(const std::string& compa
 }
 
 TProducedInvoice FakeInvoiceProducer::GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                                         const TLogProc& log) {
-    Produced.push_back(company + "|" + invoiceNo);
+                                                         const TLogProc& log, TDocumentKind kind) {
+    Produced.push_back(company + "|" + (kind == bkCreditMemo ? "korr " : "") + invoiceNo);
     if (OnGenerate) OnGenerate(invoiceNo);
     log("  Hinweis " + invoiceNo);
     if (auto failure = Failures.find(invoiceNo); failure != Failures.end()) throw Exception(failure->second);
@@ -61,8 +61,9 @@ public:
         if (!FProducer.SignInError.empty()) throw Exception(FProducer.SignInError);
     }
 
-    TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log) override {
-        FProducer.Mailed.push_back(company + "|" + invoiceNo);
+    TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                             TDocumentKind kind) override {
+        FProducer.Mailed.push_back(company + "|" + (kind == bkCreditMemo ? "korr " : "") + invoiceNo);
         TSentEntry entry;
         entry.Time = FProducer.MailTime;
         entry.Company = company;

@@ -88,8 +88,9 @@ public:
 
 class FakeInvoiceProducer : public TInvoiceProducer {
 public:
+    // Records "<company>|<no>", "<company>|korr <no>" for a credit memo.
     TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                        const TLogProc& log) override;
+                                        const TLogProc& log, TDocumentKind kind) override;
 
     std::string OutDir = "/ausgabe/";
     std::map<std::string, std::string> Failures;  // invoice number -> error message

@@ -167,10 +167,11 @@ TEST_F(MainPresenterTest, SearchPassesCompanyTextAndWholeDays) {
     EXPECT_EQ(Window.BusyDepth, 0);
 }
 
-TEST_F(MainPresenterTest, SearchShowsTheTenColumns) {
+TEST_F(MainPresenterTest, SearchShowsTheElevenColumns) {
     TInvoiceListItem item = Item("RE/24/7", EncodeDate(2024, 3, 5), "-1234567.5");
     item.CurrencyCode = "";
-    TInvoiceListItem swiss = Item("RE24-0006", EncodeDate(2024, 12, 31), "999.995");
+    TInvoiceListItem swiss = Item("GS24-0004", EncodeDate(2024, 12, 31), "999.995");
+    swiss.Kind = bkCreditMemo;
     swiss.CurrencyCode = "CHF";
     swiss.InvoiceEmail = "";
     swiss.InvoiceEmailSource = "";
@@ -182,10 +183,11 @@ TEST_F(MainPresenterTest, SearchShowsTheTenColumns) {
     const auto expectTexts = [this](size_t row, const std::array<std::string, kInvoiceColumnCount>& texts) {
         EXPECT_EQ(Presenter->Invoices().Row(row).Texts, texts) << row;
     };
-    expectTexts(0, {"RE/24/7", "05.03.2024", "KRE/24/7", "Kunde RE/24/7", "Stuttgart", "-1.234.567,50", "EUR",
-                    "rechnung@kunde.de", "Debitor", ""});
-    expectTexts(1, {"RE24-0006", "31.12.2024", "KRE24-0006", "Kunde RE24-0006", "Stuttgart", "1.000,00", "CHF",
-                    "", "", ""});
+    expectTexts(0, {"RE/24/7", "Rechnung", "05.03.2024", "KRE/24/7", "Kunde RE/24/7", "Stuttgart", "-1.234.567,50",
+                    "EUR", "rechnung@kunde.de", "Debitor", ""});
+    expectTexts(1, {"GS24-0004", "Korrektur", "31.12.2024", "KGS24-0004", "Kunde GS24-0004", "Stuttgart", "1.000,00",
+                    "CHF", "", "", ""});
+    EXPECT_EQ(InvoiceColumns()[icKind].Caption, std::string("Art"));
     EXPECT_EQ(InvoiceColumns()[icGross].Caption, std::string("Brutto"));
     EXPECT_TRUE(InvoiceColumns()[icGross].RightAligned);
 }
@@ -637,6 +639,24 @@ TEST_F(MainPresenterMailTest, ThreeRowsSkipTheOneWithoutAddressAndWarnOfTheRepea
     EXPECT_EQ(Producer.Locks, 1);
     EXPECT_EQ(Window.BusyDepth, 0);
     EXPECT_EQ(Presenter->RunKind(), rkNone);
+}
+
+// Credit memos in the list are produced and mailed as what they are, in list order
+// between the invoices.
+TEST_F(MainPresenterMailTest, CreditMemoRowsKeepTheirKindWhenProducedAndMailed) {
+    Presenter->ConnectDatabase();
+    Presenter->SelectCompany(0);
+    Source.Found = Items({"RE1", "GS1", "RE2"});
+    Source.Found[1].Kind = bkCreditMemo;
+    Presenter->DoSearch();
+    for (size_t i = 0; i < 3; ++i) Presenter->Invoices().SetChecked(i, true);
+    EXPECT_EQ(Presenter->Invoices().Row(1).Texts[icKind], "Korrektur");
+    Presenter->DoGenerate();
+    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
+    Window.AskAnswer = true;
+    Presenter->DoMail();
+    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
+    EXPECT_EQ(SentColumn(), (Strings{"31.05.2025 14:00", "31.05.2025 14:00", "31.05.2025 14:00"}));
 }
 
 TEST_F(MainPresenterMailTest, TestModeSendsAllThreeAndLeavesTheSentColumn) {
