@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/file_names.h"
 #include "app/program_version.h"
+#include "app/settings_probe.h"
 #include "config/settings.h"
 #include "platform/error.h"
 #include "platform/file_lock.h"
@@ -251,7 +252,7 @@ std::vector<TBatchDocument> SelectDocuments(TBatchSession& session, const std::s
 }
 
 // Everything between the start line and the end line.
-void Work(TRun& run, const TBatchSessionFactory& openSession) {
+void Work(TRun& run, const TBatchSessionFactory& openSession, const TBatchOptions& options) {
     const TCommandLine& cmd = run.Cmd;
     TSettings settings = Essential(kExitUsage, "", [] { return TSettings(SettingsFilePath()); });
     std::string company = cmd.Company.value_or(settings.Company);
@@ -260,8 +261,13 @@ void Work(TRun& run, const TBatchSessionFactory& openSession) {
     if (cmd.SaveXml)
         settings.SaveXml = true;
 
+    if (!settings.FirstRunNote.empty()) {
+        run.Log(settings.FirstRunNote);
+        if (options.Notice) options.Notice(settings.FirstRunNote);
+    }
     if (!settings.LoadHint.empty())
         run.Log("  Hinweis: " + settings.LoadHint);
+    LogSettingsHints(settings, run.Log);
 
     // Half-written files of a run that was killed while writing.
     for (const std::string& name : RemoveStaleOutputTempFiles(settings.OutDir))
@@ -344,7 +350,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
         if (cmd.ResultFile)
             run.Results = Essential(kExitUsage, "Die Ergebnisdatei kann nicht angelegt werden: ",
                                     [&] { return std::make_unique<TBatchResultFile>(*cmd.ResultFile); });
-        Work(run, openSession);
+        Work(run, openSession, options);
     } catch (const EBatchStop& e) {
         fatalCode = e.ExitCode;
         result.FatalError = e.what();
@@ -381,6 +387,10 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
 
 } // namespace
 
+void LogSettingsHints(const TSettings& settings, const TLogProc& log) {
+    for (const std::string& hint : settings.NameHints) log("  Hinweis Einstellungen: " + hint);
+}
+
 std::string DocumentKindName(TDocumentKind kind) {
     switch (kind) {
         case bkInvoice: return "Rechnung";
@@ -414,6 +424,12 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
         case rmHelp: result.Output = CommandLineHelp(); break;
         case rmVersion: result.Output = "Velkaro " + ProgramVersion() + "\n"; break;
         case rmBatch: RunBatch(cmd, openSession, options, result); break;
+        case rmCheck: {
+            const TSettingsProbe probe = ProbeSettings(SettingsFilePath());
+            result.Output = probe.Report;
+            result.ExitCode = probe.AllWell ? kExitOk : kExitUsage;
+            break;
+        }
     }
     result.Ran = true;
     return result;

@@ -17,7 +17,8 @@ public:
     using Exception::Exception;
 };
 
-enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion };
+// rmCheck: "/pruefen", the settings and the connections checked, nothing produced.
+enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmCheck };
 
 struct TCommandLine {
     TRunMode Mode = rmWindow;
