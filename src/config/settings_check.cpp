@@ -149,7 +149,7 @@ void CheckKeys(const TIniFile::Section& section, const TSettingSection& known, c
                 text += " – gehört er nach [" + other + "]?";
             else
                 text += " wird nicht gelesen.";
-            findings.push_back({TSettingsFinding::fkUnknownKey, text});
+            findings.push_back({TSettingsFinding::fkUnknownKey, text, section.KeyLine(i)});
             continue;
         }
         const auto first = std::find_if(section.Keys.begin(), section.Keys.end(),
@@ -160,12 +160,14 @@ void CheckKeys(const TIniFile::Section& section, const TSettingSection& known, c
                                 prefix + key->Key + " steht in [" + key->Section + "] zum zweiten Mal – es gilt " +
                                     (section.KeyLine(firstIndex) > 0
                                          ? "der Wert aus Zeile " + std::to_string(section.KeyLine(firstIndex)) + "."
-                                         : std::string("der erste Wert."))});
+                                         : std::string("der erste Wert.")),
+                                section.KeyLine(i)});
             continue;
         }
         if (const auto problem = ValueProblem(*key, section.Keys[i].second, ini, folder))
             findings.push_back({TSettingsFinding::fkValue, prefix + "[" + key->Section + "] " + key->Key + "=" +
-                                                               Shown(section.Keys[i].second) + " – " + *problem});
+                                                               Shown(section.Keys[i].second) + " – " + *problem,
+                                section.KeyLine(i)});
     }
 }
 
@@ -201,7 +203,7 @@ std::vector<TSettingsFinding> CheckSettings(const TIniFile& ini, const std::stri
             std::string text = LinePrefix(section.Line) + "unbekannter Abschnitt [" + Shown(section.Name) + "]";
             const std::string near = NearestName(section.Name, sectionNames);
             text += near.empty() ? " wird nicht gelesen." : " – gemeint ist [" + near + "]?";
-            findings.push_back({TSettingsFinding::fkUnknownSection, text});
+            findings.push_back({TSettingsFinding::fkUnknownSection, text, section.Line});
             continue;
         }
         CheckKeys(section, *known, ini, settingsFolder, findings);
@@ -212,8 +214,11 @@ std::vector<TSettingsFinding> CheckSettings(const TIniFile& ini, const std::stri
                             LinePrefix(repeated.Line) + "Abschnitt [" + Shown(repeated.Name) +
                                 "] steht zum zweiten Mal – seine Zeilen werden nicht gelesen" +
                                 (first && first->Line > 0 ? " (es gilt der aus Zeile " + std::to_string(first->Line) + ")."
-                                                          : std::string("."))});
+                                                          : std::string(".")),
+                            repeated.Line});
     }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const TSettingsFinding& a, const TSettingsFinding& b) { return a.Line < b.Line; });
     return findings;
 }
 

@@ -15,13 +15,14 @@ class TIniFile;
 struct TSettingsFinding {
     enum TKind { fkUnknownSection, fkUnknownKey, fkRepeated, fkValue };
     TKind Kind;
-    std::string Text;  // "Zeile 12: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?"
+    std::string Text;
+    int Line = 0;  // of the file, from 1; 0 when unknown  // "Zeile 12: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?"
 
     bool IsUnknownName() const { return Kind == fkUnknownSection || Kind == fkUnknownKey; }
 };
 
 // `ini` as read from the file (with its line numbers); relative paths lie in
-// `settingsFolder`. In file order.
+// `settingsFolder`. In the order of their lines.
 std::vector<TSettingsFinding> CheckSettings(const TIniFile& ini, const std::string& settingsFolder);
 
 // The candidate nearest to `name` by edit distance after folding letter case and the

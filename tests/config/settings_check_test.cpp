@@ -76,6 +76,10 @@ TEST_F(SettingsCheck, FindsUnknownNamesRepeatsAndValuesTheReaderWouldNotTakeAsMe
         {"repeated section", "[Verkaeufer]\nIBAN=A\n\n[Verkaeufer]\nTelefon=1\n",
          {"Zeile 4: Abschnitt [Verkaeufer] steht zum zweiten Mal – seine Zeilen werden nicht gelesen (es gilt der "
           "aus Zeile 1)."}},
+        {"in the order of the lines", "[Verkaeufer]\nIBAN=A\n[Verkaeufer]\n[Foo]\n",
+         {"Zeile 3: Abschnitt [Verkaeufer] steht zum zweiten Mal – seine Zeilen werden nicht gelesen (es gilt der "
+          "aus Zeile 1).",
+          "Zeile 4: unbekannter Abschnitt [Foo] wird nicht gelesen."}},
         {"repeated key", "[Verkaeufer]\nIBAN=A\niban=B\n",
          {"Zeile 3: IBAN steht in [Verkaeufer] zum zweiten Mal – es gilt der Wert aus Zeile 2."}},
         {"all well",
