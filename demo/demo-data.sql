@@ -44,6 +44,8 @@ INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City
    'info@baeckerei-schmidt.de; rechnung@baeckerei-schmidt.de', '', 'DE 811 234 567', '14T2%', 'UEBERW', ''),
   ('D20000', 'Landratsamt Musterkreis', 'Kreishausplatz 1', '53721', 'Siegburg', 'DE', '02241 13-0',
    'poststelle@musterkreis.de', '', '', '30T', 'UEBERW', ''),
+  ('D21000', 'Gemeinde Kleinhausen', 'Rathausplatz 1', '', 'Kleinhausen', 'DE', '07621 4080',
+   'rechnungen@kleinhausen.de', '', '', '30T', 'UEBERW', ''),
   ('D20010', 'Kreisschule Musterkreis', 'Schulweg 4', '53721', 'Siegburg', 'DE', '02241 13-500',
    'sekretariat@kreisschule-musterkreis.de', '', '', '30T', 'UEBERW', ''),
   ('D30000', 'Van der Berg Horeca B.V.', 'Keizersgracht 221', '1016 DV', 'Amsterdam', 'NL', '+31 20 5550123',
@@ -165,7 +167,12 @@ INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [
   ('RE24-0016', 'D96000', 'D96000', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'Dział Zakupów', 'ul. Piotrkowska 104', '', 'Łódź', 'Pani Żaneta Wójcik', '90-926',
    'PL', 'Zamówienie 2024/03/117', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'ul. Piotrkowska 104', 'Łódź', 'Pan Łukasz Szczęsny', '90-926', 'PL',
    '2024-03-15 00:00:00', '2024-03-26 00:00:00', '2024-03-22 00:00:00', '2024-03-26 00:00:00', '2024-04-25 00:00:00', 0, '1753-01-01 00:00:00',
-   'Rechnung RE24-0016', '30T', 'UEBERW', '', 0, 0, 'AU24-0152', 'ZG-117/2024', 'PL 7251234567', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'MUSTER\KLEIN');
+   'Rechnung RE24-0016', '30T', 'UEBERW', '', 0, 0, 'AU24-0152', 'ZG-117/2024', 'PL 7251234567', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'MUSTER\KLEIN'),
+  -- public-sector customer whose address lacks the postcode XRechnung requires
+  ('RE24-0017', 'D21000', 'D21000', 'Gemeinde Kleinhausen', 'Bauamt', 'Rathausplatz 1', '', 'Kleinhausen', 'Herr Brenner', '',
+   'DE', 'Bauamt 2024-019', '', 'Gemeinde Kleinhausen', 'Rathausplatz 1', 'Kleinhausen', 'Herr Brenner', '', 'DE',
+   '2024-03-18 00:00:00', '2024-03-20 00:00:00', '2024-03-20 00:00:00', '2024-03-20 00:00:00', '2024-04-19 00:00:00', 0, '1753-01-01 00:00:00',
+   'Rechnung RE24-0017', '30T', 'UEBERW', '', 0, 0, 'AU24-0149', '', '', '', 'Gemeinde Kleinhausen', 'MUSTER\KLEIN');
 
 -- Lines are entered with quantity, price, discounts and rate; the amounts follow below
 -- the way NAV posts them (line discount, invoice discount share, VAT per line).
@@ -226,7 +233,9 @@ INSERT INTO demo_line VALUES
   ('M', 'RE24-0016', 10000, 0, '', 'Dostawa zgodnie z zamówieniem – dziękujemy za współpracę!', '', '', '', 0, 0, 0, 0, 0, '', 0, 0),
   ('M', 'RE24-0016', 20000, 2, '7200', 'Pivní sklenice Dvořák 0,5 l', 'řada Šumava, ručně foukané', 'STK', 'Stück', 24, 6.90, 0, 0, 0, 'EU-LIEF', 0, 0),
   ('M', 'RE24-0016', 30000, 2, '7210', 'Ελαιόλαδο εξαιρετικό παρθένο', 'Κρήτη, δοχείο 5 λίτρων', 'STK', 'Stück', 6, 54.00, 0, 0, 0, 'EU-LIEF', 0, 0),
-  ('M', 'RE24-0016', 40000, 2, '7220', 'Самовар электрический', 'Тула, 3 литра, никель', 'STK', 'Stück', 2, 189.00, 0, 0, 0, 'EU-LIEF', 0, 0);
+  ('M', 'RE24-0016', 40000, 2, '7220', 'Самовар электрический', 'Тула, 3 литра, никель', 'STK', 'Stück', 2, 189.00, 0, 0, 0, 'EU-LIEF', 0, 0),
+  -- Leitweg customer without postcode: XRechnung finding
+  ('M', 'RE24-0017', 10000, 3, 'BERATUNG', 'Beratung Küchenausstattung Bürgerhaus', '', 'STD', 'Stunde', 3, 95.00, 0, 19, 0, '', 0, 0);
 
 -- The long invoice: 60 item lines between two text lines, for three printed pages.
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60)

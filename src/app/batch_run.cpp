@@ -14,6 +14,7 @@
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/line_file.h"
+#include "platform/secret_store.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -268,6 +269,8 @@ void Work(TRun& run, const TBatchSessionFactory& openSession, const TBatchOption
     if (!settings.LoadHint.empty())
         run.Log("  Hinweis: " + settings.LoadHint);
     LogSettingsHints(settings, run.Log);
+    if (!settings.GraphSecretWarning.empty())
+        run.Log("  Warnung: " + settings.GraphSecretWarning);
 
     // Half-written files of a run that was killed while writing.
     for (const std::string& name : RemoveStaleOutputTempFiles(settings.OutDir))
@@ -385,6 +388,29 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
         result.ExitCode = result.ErrorCount > 0 || !logError.empty() ? kExitSomeFailed : kExitOk;
 }
 
+// "/geheimnis": the secret from the input, protected for this account, into the settings
+// file as it is. Nothing is written when anything fails.
+void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
+    const std::string settingsFile = SettingsFilePath();
+    auto fail = [&](const std::string& message) {
+        result.ExitCode = kExitUsage;
+        result.FatalError = "Client-Secret nicht gespeichert: " + message;
+    };
+    if (!FileExists(settingsFile))
+        return fail("Die Einstellungsdatei \"" + settingsFile +
+                    "\" gibt es nicht. Das Secret wird in die bestehende Datei eingetragen (VELKARO_INI).");
+    std::optional<std::string> secret = options.ReadSecret ? options.ReadSecret() : std::nullopt;
+    if (!secret) return fail("Die Standardeingabe ist nicht lesbar.");
+    if (Trim(*secret).empty()) return fail("Es wurde kein Secret eingegeben.");
+    try {
+        StoreGraphSecret(settingsFile, *secret);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    result.Output = "Client-Secret geschützt für den Benutzer \"" + CurrentUserName() + "\" gespeichert in \"" +
+                    settingsFile + "\" (Schlüssel \"" + SecretKeyFilePath() + "\").\n";
+}
+
 } // namespace
 
 void LogSettingsHints(const TSettings& settings, const TLogProc& log) {
@@ -430,6 +456,7 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
             result.ExitCode = probe.AllWell ? kExitOk : kExitUsage;
             break;
         }
+        case rmSecret: StoreSecret(options, result); break;
     }
     result.Ran = true;
     return result;

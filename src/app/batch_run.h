@@ -7,6 +7,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,8 @@ struct TBatchOptions {
     TDateTime Today = 0;
     // Lines for the operator while the run goes on (waiting for the lock).
     TLogProc Notice;
+    // "/geheimnis": reads the client secret (standard input); nullopt when reading failed.
+    std::function<std::optional<std::string>()> ReadSecret;
 };
 
 struct TBatchResult {

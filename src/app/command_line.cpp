@@ -179,6 +179,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime to
         cmd.Mode = rmCheck;
         return cmd;
     }
+    if (HasSwitch(args, "geheimnis")) {
+        cmd.Mode = rmSecret;
+        return cmd;
+    }
     if (!IsBatch(args)) {
         // The window reads only these; everything else is the window toolkit's business.
         cmd.Layout = HasSwitch(args, "layout");
@@ -218,6 +222,9 @@ std::string CommandLineHelp() {
            "                     bei Microsoft 365 und geschütztes Secret; erstellt und versendet\n"
            "                     nichts (Rückgabewert 0: alles in Ordnung, 2: Probleme)\n"
            "  /? -h --hilfe      diese Hilfe\n"
+           "  /geheimnis         Client-Secret für Microsoft 365 von der Standardeingabe lesen\n"
+           "                     und geschützt für den ausführenden Benutzer speichern\n"
+           "                     (für den Dienstbenutzer: sudo -u velkaro velkaro /geheimnis)\n"
            "  --version          Name und Version\n"
            "\n"
            "Einstellungen: die Datei in VELKARO_INI, sonst velkaro.ini neben dem Programm.\n"

@@ -18,7 +18,9 @@ public:
 };
 
 // rmCheck: "/pruefen", the settings and the connections checked, nothing produced.
-enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmCheck };
+// rmSecret: "/geheimnis" reads the mail client secret from standard input and stores it
+// protected for the account that runs the program.
+enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmCheck, rmSecret };
 
 struct TCommandLine {
     TRunMode Mode = rmWindow;

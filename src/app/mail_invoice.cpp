@@ -44,6 +44,10 @@ TGraphEndpoints MailEndpoints(const TSettings& settings) {
 }
 
 std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
+    // A secret that is there but not readable by this account: say so, rather than
+    // "incomplete settings".
+    if (settings.GraphSecret.empty() && !settings.GraphSecretProblem.empty())
+        throw EGraphError(settings.GraphSecretProblem);
     auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
                                                  settings.MailSender, MailEndpoints(settings));
     mailer->SaveToSentItems = settings.MailSaveToSent;

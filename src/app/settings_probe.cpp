@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "app/mail_invoice.h"
+#include "config/graph_secret.h"
 #include "config/settings.h"
 #include "config/settings_check.h"
 #include "erp/nav_data.h"
 #include "mail/graph_mailer.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
-#include "platform/secret_store.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -104,17 +104,12 @@ void CheckSecret(const TIniFile& ini, TReport& report) {
                           : "Geheimnis: kein geschütztes Client-Secret gespeichert");
         return;
     }
-    if (!TSettings::UnprotectSecret(stored).empty()) {
+    std::string problem;
+    if (!ReadProtectedSecret(stored, problem).empty()) {
         report.Good("Geheimnis: dieses Konto kann das geschützte Client-Secret lesen");
         return;
     }
-    const std::string keyFile = SecretKeyFilePath();
-    report.Bad("Geheimnis: FEHLER – das geschützte Client-Secret ([Graph] ClientSecretGeschuetzt) kann dieses Konto "
-               "nicht entschlüsseln" +
-               (keyFile.empty() ? std::string(" (es hat keinen Ordner für Schlüssel)")
-                                : " (Schlüssel " + keyFile + ")") +
-               "; es wurde von einem anderen Konto oder mit einem anderen Schlüssel gespeichert. Das Secret als das "
-               "Konto neu speichern, das die Läufe ausführt.");
+    report.Bad("Geheimnis: FEHLER – " + problem);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "config/graph_secret.h"
 #include "config/mappings.h"
 #include "config/settings_check.h"
 #include "config/settings_keys.h"
@@ -76,33 +77,33 @@ class TKnownIni {
 public:
     explicit TKnownIni(const TIniFile& ini) : FIni(ini) {}
 
+    // The text as written, whatever the kind of the key.
     std::string String(std::string_view section, std::string_view key) const {
-        return FIni.ReadString(section, key, Known(section, key, false).Default);
+        return FIni.ReadString(section, key, Known(section, key).Default);
     }
     std::string String(std::string_view section, std::string_view key, const std::string& def) const {
-        Known(section, key, false);
+        Known(section, key);
         return FIni.ReadString(section, key, def);
     }
     int32_t Integer(std::string_view section, std::string_view key) const {
-        const TSettingKey& k = Known(section, key, true, TValueKind::vkInteger);
+        const TSettingKey& k = Known(section, key, TValueKind::vkInteger);
         return FIni.ReadInteger(section, key, std::stoi(k.Default));
     }
     bool Bool(std::string_view section, std::string_view key) const {
-        const TSettingKey& k = Known(section, key, true, TValueKind::vkBool);
+        const TSettingKey& k = Known(section, key, TValueKind::vkBool);
         return FIni.ReadBool(section, key, std::string_view(k.Default) == "1");
     }
     double Float(std::string_view section, std::string_view key) const {
-        const TSettingKey& k = Known(section, key, true, TValueKind::vkDecimal);
+        const TSettingKey& k = Known(section, key, TValueKind::vkDecimal);
         return FIni.ReadFloat(section, key, ParseDecimalPoint(k.Default).value_or(0));
     }
 
 private:
-    static const TSettingKey& Known(std::string_view section, std::string_view key, bool typed,
-                                    TValueKind kind = TValueKind::vkText) {
+    // `kind`: the kind a typed reader needs; nullopt for the text as written.
+    static const TSettingKey& Known(std::string_view section, std::string_view key,
+                                    std::optional<TValueKind> kind = std::nullopt) {
         const TSettingKey* k = FindSettingKey(section, key);
-        const bool textual = k && k->Kind != TValueKind::vkBool && k->Kind != TValueKind::vkInteger &&
-                             k->Kind != TValueKind::vkDecimal;
-        if (!k || (typed ? k->Kind != kind : !textual))
+        if (!k || (kind && k->Kind != *kind))
             throw Exception("Interner Fehler: [" + std::string(section) + "] " + std::string(key) +
                             " fehlt in der Tabelle der Einstellungen oder hat dort eine andere Art.");
         return *k;
@@ -204,6 +205,11 @@ void TSettings::Load() {
     // would only invite its use.
     Password = known.String(kDatabase, "Passwort");
     Provider = known.String(kDatabase, "Provider");
+    OdbcDriver = known.String(kDatabase, "Treiber");
+    Encryption = known.String(kDatabase, "Verschluesselung");
+    TrustServerCertificate = known.String(kDatabase, "ServerZertifikatVertrauen");
+    ConnectOptions = known.String(kDatabase, "Verbindungsoptionen");
+    Login = known.String(kDatabase, "Anmeldung");
     Company = known.String(kDatabase, "Mandant");
     MaxRows = known.Integer(kDatabase, "MaxZeilen");
     Skin = known.String(kAppearance, "Skin");
@@ -230,7 +236,8 @@ void TSettings::Load() {
     DirectDebitMethods = known.String(kSeller, "LastschriftZahlungsformen");
     GraphTenant = known.String(kGraph, "MandantenID");
     GraphClientId = known.String(kGraph, "ClientID");
-    GraphSecret = UnprotectSecret(known.String(kGraph, "ClientSecretGeschuetzt"));
+    GraphSecret = ReadProtectedSecret(known.String(kGraph, "ClientSecretGeschuetzt"), GraphSecretProblem);
+    GraphSecretWarning.clear();
     const std::string plainSecret = known.String(kGraph, "ClientSecret");
     MailSender = known.String(kGraph, "Absender");
     MailBcc = known.String(kGraph, "Bcc");
@@ -275,13 +282,15 @@ void TSettings::Load() {
     // When that fails the file stays as it is and the plain value is used.
     if (!plainSecret.empty()) {
         GraphSecret = plainSecret;
+        GraphSecretProblem.clear();
         if (FAccess == TSettingsAccess::saReadWrite) try {
             const std::string protectedSecret = ProtectSecret(plainSecret);
             EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
                 file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
                 file.Delete(kGraph, "ClientSecret");
             });
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            GraphSecretWarning = PlainSecretWarning(FFileName, e.what());
         }
     }
 
@@ -353,6 +362,14 @@ std::string TSettings::ConnectionString() const {
     else
         result += ";Integrated Security=SSPI";
     return result;
+}
+
+void StoreGraphSecret(const std::string& settingsFile, const std::string& secret) {
+    const std::string protectedSecret = TSettings::ProtectSecret(secret);
+    EditSettingsFile(settingsFile, [&](TIniTextEditor& file) {
+        file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
+        file.Delete(kGraph, "ClientSecret");
+    });
 }
 
 std::string TSettings::ProtectSecret(const std::string& text) {

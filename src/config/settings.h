@@ -38,6 +38,15 @@ public:
     std::string User;
     std::string Password;
     std::string Provider;
+    // SQL Server through ODBC: the driver entry (empty: the installed one), encryption
+    // ("aus", "ja", "streng"), trust in the server's certificate ("0", "1"), further
+    // attributes, and the login ("Windows", "SQL"; empty: Windows when User is empty).
+    // Kept as written; the connection checks them.
+    std::string OdbcDriver;
+    std::string Encryption;
+    std::string TrustServerCertificate;
+    std::string ConnectOptions;
+    std::string Login;
     std::string Company;
     int32_t MaxRows = 1000;
     std::string OutDir;
@@ -57,6 +66,12 @@ public:
     std::string GraphTenant;
     std::string GraphClientId;
     std::string GraphSecret;
+    // Why a protected secret in the file could not be read by this account, with the
+    // remedy; empty when there is none or it was read.
+    std::string GraphSecretProblem;
+    // Set when the secret stays in plain text in the file because it could not be
+    // protected; every run logs it.
+    std::string GraphSecretWarning;
     std::string MailSender;
     std::string MailBcc;
     std::string MailReplyTo;
@@ -122,6 +137,11 @@ public:
 private:
     TSettingsAccess FAccess;
 };
+
+// Stores the client secret protected for the current account into the settings file
+// (in place; a plain "ClientSecret" is removed). Raises a German velkaro::Exception when
+// it cannot be protected or the file cannot be written; the file is then unchanged.
+void StoreGraphSecret(const std::string& settingsFile, const std::string& secret);
 
 // Reads an HTML file in the encoding its byte-order mark or declared charset names.
 std::string LoadHtmlFile(const std::string& fileName);

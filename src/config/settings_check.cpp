@@ -76,7 +76,7 @@ bool IsInteger(const TIniFile& ini, std::string_view section, std::string_view k
 }
 
 std::string DefaultText(const TSettingKey& k) {
-    return *k.Default ? "; so gilt die Vorgabe " + std::string(k.Default) + "." : "; so gilt die Vorgabe.";
+    return *k.Default ? "; so gilt die Vorgabe " + std::string(k.Default) + "." : std::string(".");
 }
 
 std::optional<std::string> PathProblem(TValueKind kind, const std::string& path) {

@@ -42,7 +42,8 @@ constexpr TSettingKey kKeys[] = {
     {"Datenbank", "Treiber", vkText, "", "Name des ODBC-Treibers (odbcinst -q -d); leer: wird gesucht"},
     {"Datenbank", "Verschluesselung", vkChoice, "", "Verschlüsselung der Verbindung: aus, ja oder streng",
      "aus|ja|streng"},
-    {"Datenbank", "ServerZertifikatVertrauen", vkBool, "0", "1: dem Zertifikat des Servers ohne Prüfung vertrauen"},
+    {"Datenbank", "ServerZertifikatVertrauen", vkBool, "",
+     "1: dem Zertifikat des Servers ohne Prüfung vertrauen, 0: es prüfen; leer: wie der Treiber es vorgibt"},
     {"Datenbank", "Verbindungsoptionen", vkText, "", "weitere Angaben für den ODBC-Treiber, unverändert angehängt"},
     {"Datenbank", "Anmeldung", vkChoice, "", "Windows (Kerberos) oder SQL; leer: nach Benutzer", "Windows|SQL"},
 

@@ -11,7 +11,7 @@ namespace velkaro {
 
 enum class TValueKind {
     vkText,
-    vkBool,       // 0 or 1
+    vkBool,       // 0 or 1; an empty default leaves the choice to the component that reads it
     vkInteger,
     vkDecimal,    // with a point: 42.5
     vkFile,       // must exist; relative to the settings file's folder

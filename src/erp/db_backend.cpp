@@ -2,6 +2,7 @@
 
 #include "erp/odbc_backend.h"
 #include "erp/odbc_connect.h"
+#include "erp/odbc_drivers.h"
 #include "erp/sqlite_backend.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -21,7 +22,10 @@ std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params) {
         if (!file.empty()) file = CombinePath(params.BaseDir, file);
         return OpenSqliteBackend(file);
     }
-    return OpenOdbcBackend(BuildOdbcConnectString(params, InstalledOdbcDrivers()));
+    // Only SQL Server needs to know which drivers are there.
+    const std::vector<TOdbcDriverEntry> installed =
+        IsSqlServerProvider(params.Provider) ? InstalledOdbcDriverEntries() : std::vector<TOdbcDriverEntry>();
+    return OpenOdbcBackend(BuildOdbcConnectString(params, installed));
 }
 
 } // namespace velkaro

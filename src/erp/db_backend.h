@@ -48,6 +48,12 @@ struct TDbConnectParams {
     std::string User;
     std::string Password;
     std::string BaseDir;  // folder against which a relative SQLite file name is resolved
+    // SQL Server through ODBC ([Datenbank] keys of the same meaning).
+    std::string Driver;          // "Treiber": entry name or library path; empty: the installed one
+    std::string Encryption;      // "Verschluesselung": "aus", "ja", "streng"; empty: the driver's default
+    std::string TrustServerCertificate;  // "ServerZertifikatVertrauen": "0", "1"; empty: the driver's default
+    std::string ConnectOptions;  // "Verbindungsoptionen": further attributes, appended as written
+    std::string Login;           // "Anmeldung": "Windows", "SQL"; empty: Windows when User is empty
 };
 
 // An error reported by a database library: the German sentence saying what failed, then

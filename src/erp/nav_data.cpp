@@ -20,6 +20,11 @@ void TNavData::Connect() {
     p.Database = FSettings.Database;
     p.User = FSettings.User;
     p.Password = FSettings.Password;
+    p.Driver = FSettings.OdbcDriver;
+    p.Encryption = FSettings.Encryption;
+    p.TrustServerCertificate = FSettings.TrustServerCertificate;
+    p.ConnectOptions = FSettings.ConnectOptions;
+    p.Login = FSettings.Login;
     p.BaseDir = ExtractFilePath(AbsolutePath(FSettings.FFileName));
     FConn = OpenDbBackend(p);
 }

@@ -9,6 +9,7 @@
 
 #include "app/batch_run.h"
 #include "app/workflows.h"
+#include "platform/secret_input.h"
 #include "platform/text.h"
 #ifdef VELKARO_WITH_UI
 #include "ui/desktop.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
         velkaro::TBatchOptions options;
         options.StopSignal = &gStopSignal;
         options.Notice = PrintMessage;
+        options.ReadSecret = [] { return velkaro::ReadSecretLine(0, "Client-Secret (Eingabe wird nicht angezeigt): "); };
         const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows(), options);
         if (batch.Ran) {
             if (!batch.Output.empty()) {

@@ -6,10 +6,13 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,7 @@ constexpr size_t kNonceSize = 12;
 constexpr size_t kTagSize = 16;
 constexpr std::string_view kAssociatedData = "Velkaro-Postfach";
 constexpr const char* kKeyFileName = "geheim.key";
+constexpr const char* kKeyEnvironment = "VELKARO_SCHLUESSEL";
 
 using Key = std::array<unsigned char, kKeySize>;
 
@@ -55,11 +59,21 @@ std::string ModeText(mode_t mode) {
     return text;
 }
 
+// The key file named by VELKARO_SCHLUESSEL, for an account without a home of its own;
+// empty when the variable is not set.
+std::string KeyFileFromEnvironment() {
+    const char* env = std::getenv(kKeyEnvironment);
+    if (!env || !*env) return {};
+    return AbsolutePath(env);
+}
+
 // The key folder, or a German error when the account has no home to keep it in.
 std::string KeyFolder() {
     std::optional<std::string> folder = UserConfigDir();
     if (!folder)
-        KeyError("kann nicht angelegt werden: Für den angemeldeten Benutzer ist kein Benutzerordner bekannt.");
+        KeyError(std::string("kann nicht angelegt werden: Für den angemeldeten Benutzer ist kein Benutzerordner bekannt. "
+                             "Abhilfe: die Umgebungsvariable ") +
+                 kKeyEnvironment + " auf eine Schlüsseldatei in einem beschreibbaren Ordner setzen.");
     return *folder;
 }
 
@@ -127,10 +141,25 @@ void CreateKeyFile(const std::string& path) {
     if (!ok) KeyOsError("kann nicht in \"" + path + "\" gespeichert werden", writeErrno);
 }
 
-void LoadOrCreateKey(Key& key) {
+// The key file in use; a folder of the account's own is created (and checked) for it.
+// A file named by VELKARO_SCHLUESSEL lies in a folder the administrator chose: only the
+// file itself must be the account's alone.
+std::string PrepareKeyFile() {
+    std::string path = KeyFileFromEnvironment();
+    if (!path.empty()) {
+        const std::string folder = ExtractFilePath(path);
+        if (!DirectoryExists(folder))
+            KeyError(std::string("kann nicht angelegt werden: Der Ordner \"") + folder + "\" aus " + kKeyEnvironment +
+                     " fehlt.");
+        return path;
+    }
     const std::string folder = KeyFolder();
     EnsurePrivateFolder(folder);
-    const std::string path = CombinePath(folder, kKeyFileName);
+    return CombinePath(folder, kKeyFileName);
+}
+
+void LoadOrCreateKey(Key& key) {
+    const std::string path = PrepareKeyFile();
     ReadResult result = ReadKeyFile(path, key);
     if (result == ReadResult::Missing) {
         CreateKeyFile(path);
@@ -145,6 +174,8 @@ const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const u
 } // namespace
 
 std::string SecretKeyFilePath() {
+    std::string path = KeyFileFromEnvironment();
+    if (!path.empty()) return path;
     std::optional<std::string> folder = UserConfigDir();
     return folder ? CombinePath(*folder, kKeyFileName) : std::string();
 }
@@ -190,15 +221,36 @@ std::string ProtectData(std::string_view plain) {
     return blob;
 }
 
-std::optional<std::string> UnprotectData(std::string_view blob) noexcept {
+TUnprotected UnprotectDataExplained(std::string_view blob) noexcept {
+    TUnprotected result;
     try {
-        if (blob.size() < 1 + kNonceSize + kTagSize || static_cast<unsigned char>(blob[0]) != kVersion)
-            return std::nullopt;
-        if (blob.size() > INT_MAX / 2) return std::nullopt;
+        if (blob.size() < 1 + kNonceSize + kTagSize || static_cast<unsigned char>(blob[0]) != kVersion ||
+            blob.size() > INT_MAX / 2) {
+            result.Failure = TUnprotectFailure::ufDamaged;
+            return result;
+        }
         KeyHolder key;
-        const std::string folder = KeyFolder();
-        CheckKeyPlace(folder, TKeyPlace::kpFolder, geteuid());
-        if (ReadKeyFile(CombinePath(folder, kKeyFileName), key.Bytes) != ReadResult::Ok) return std::nullopt;
+        std::string path = KeyFileFromEnvironment();
+        if (path.empty()) {
+            std::optional<std::string> folder = UserConfigDir();
+            if (!folder) {
+                result.Failure = TUnprotectFailure::ufNoKeyPlace;
+                return result;
+            }
+            path = CombinePath(*folder, kKeyFileName);
+            if (!DirectoryExists(*folder)) {
+                result.Failure = TUnprotectFailure::ufNoKey;
+                result.Detail = path;
+                return result;
+            }
+            CheckKeyPlace(*folder, TKeyPlace::kpFolder, geteuid());
+        }
+        result.Detail = path;
+        switch (ReadKeyFile(path, key.Bytes)) {
+            case ReadResult::Ok: break;
+            case ReadResult::Missing: result.Failure = TUnprotectFailure::ufNoKey; return result;
+            case ReadResult::Invalid: result.Failure = TUnprotectFailure::ufKeyRefused; return result;
+        }
 
         const unsigned char* nonce = Bytes(blob) + 1;
         const unsigned char* cipher = nonce + kNonceSize;
@@ -220,13 +272,36 @@ std::optional<std::string> UnprotectData(std::string_view blob) noexcept {
                   EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize), tag.data()) == 1 &&
                   EVP_DecryptFinal_ex(ctx.get(), out + len, &finalLen) == 1;
         if (!ok) {
+            // The tag does not fit: made with another key (the blob itself is intact
+            // as far as its form goes).
             OPENSSL_cleanse(plain.data(), plain.size());
-            return std::nullopt;
+            result.Failure = TUnprotectFailure::ufOtherKey;
+            return result;
         }
-        return plain;
+        result.Plain = std::move(plain);
+        return result;
+    } catch (const std::exception& e) {
+        result.Failure = TUnprotectFailure::ufKeyRefused;
+        result.Detail = e.what();
+        return result;
     } catch (...) {
-        return std::nullopt;
+        result.Failure = TUnprotectFailure::ufKeyRefused;
+        return result;
     }
+}
+
+std::optional<std::string> UnprotectData(std::string_view blob) noexcept {
+    return UnprotectDataExplained(blob).Plain;
+}
+
+std::string CurrentUserName() {
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return found->pw_name;
+    return std::to_string(geteuid());
 }
 
 } // namespace velkaro

@@ -346,11 +346,16 @@ bool TMainPresenter::LightSkin() const { return IsLightSkin(FSettings.Skin); }
 void TMainPresenter::SetLightSkin(bool light) { FSettings.Skin = SkinName(light); }
 
 void TMainPresenter::OpenUserGuide(const std::string& programFolder) {
-    const std::string guide = CombinePath(programFolder, kUserGuideFile);
-    if (FileExists(guide))
-        FServices.Opener.OpenPath(guide);
-    else
-        FServices.Messages.Inform("Die Anleitung LIESMICH.md liegt nicht im Programmordner.");
+    // Beside the program where it was built or unpacked; installed (…/bin/velkaro), in
+    // the documentation folder of the same prefix.
+    for (const std::string& folder : {programFolder, CombinePath(programFolder, "../share/doc/velkaro")}) {
+        const std::string guide = CombinePath(folder, kUserGuideFile);
+        if (FileExists(guide)) {
+            FServices.Opener.OpenPath(AbsolutePath(guide));
+            return;
+        }
+    }
+    FServices.Messages.Inform("Die Anleitung LIESMICH.md liegt weder im Programmordner noch in ../share/doc/velkaro.");
 }
 
 void TMainPresenter::NotYetAvailable(const std::string& command) {

@@ -149,6 +149,22 @@ TEST(CommandLine, GermanDates) {
     }
 }
 
+// "/geheimnis" stores the secret and does nothing else, whatever else is named.
+TEST(CommandLine, SecretSwitchSelectsItsOwnMode) {
+    struct Case {
+        std::vector<std::string> args;
+        TRunMode mode;
+    } cases[] = {
+        {{"/geheimnis"}, rmSecret},
+        {{"-GEHEIMNIS"}, rmSecret},
+        {{"/rg", "1", "/mail", "/geheimnis"}, rmSecret},
+        {{"/geheimnis", "--hilfe"}, rmHelp},
+        {{"geheimnis"}, rmWindow},
+        {{"/geheimnisse"}, rmWindow},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseCommandLine(c.args, kToday).Mode, c.mode) << c.args.back();
+}
+
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
     for (const char* help : {"/?", "-h", "--hilfe", "--help", "--HELP"}) {
         SCOPED_TRACE(help);
@@ -159,8 +175,8 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
     // Every switch of the batch is explained, with exit codes and a cron line.
     const std::string help = CommandLineHelp();
     for (const char* item : {"/rg", "/von", "/bis", "/neu", "/mandant", "/out", "/xml", "/mail", "/erneut", "/ergebnis",
-                             "/pruefen",
-                             "/layout", "--hilfe", "--version", "heute", "gestern", "0  alles erledigt",
+                             "/pruefen", "/layout", "/geheimnis", "--hilfe", "--version", "heute", "gestern",
+                             "0  alles erledigt",
                              "1  einzelne", "2  Aufruf", "3  der Lauf", "0 2 * * *"})
         EXPECT_NE(help.find(item), std::string::npos) << item;
 }

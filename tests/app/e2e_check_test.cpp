@@ -104,7 +104,9 @@ TEST_F(CheckedBatch, ProductionNamesTheBrokenRulesAndWritesEveryPdf) {
                                        "(zu korrigieren: "),
                             StartsWith("  Prüfung RE24-0001: BR-CL-04 "),
                             StartsWith("  Prüfung RE24-0002: BR-CL-14 Ländercode „XY“ des Käufers ist kein "
-                                       "ISO-3166-Code (zu korrigieren: ")));
+                                       "ISO-3166-Code (zu korrigieren: "),
+                            // the demo's public-sector customer without a postcode
+                            StartsWith("  Prüfung RE24-0017: BR-DE-9 Postleitzahl des Käufers fehlt (XRechnung)")));
     EXPECT_THAT(LinesWith("Prüfung RE24-0001: BR-CL-03")[0], HasSubstr("INI [Waehrungen] SFR=<ISO-Code>"));
     EXPECT_THAT(LinesWith("Prüfung RE24-0002")[0], HasSubstr("INI [Laender] XY=<ISO-Code>"));
     // The findings come after the hints of their invoice and before its result line.
@@ -117,7 +119,7 @@ TEST_F(CheckedBatch, ProductionNamesTheBrokenRulesAndWritesEveryPdf) {
     // Findings do not fail a production run; the end line counts the invoices that have them.
     EXPECT_THAT(LinesWith("Ende: "), ElementsAre(EndsWith("Ende: " + std::to_string(all.size()) +
                                                           " erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, "
-                                                          "2 mit Befund")));
+                                                          "3 mit Befund")));
     for (const std::string& no : all) EXPECT_TRUE(FileExists(CombinePath(Out, "Rechnung_" + no + ".pdf"))) << no;
     EXPECT_TRUE(fake.Requests().empty());
 }

@@ -329,9 +329,13 @@ TEST_F(HardenedBatch, TwoRunsAtOnceTakeTurns) {
         return std::count_if(month.begin(), month.end(),
                              [&](const std::string& l) { return l.find(text) != std::string::npos; });
     };
+    std::set<std::string> withFindings;
+    for (const std::string& l : month)
+        if (l.starts_with("  Prüfung ")) withFindings.insert(l.substr(0, l.find(':')));
     EXPECT_GE(count(" erzeugt: "), 13);
     EXPECT_EQ(month.back(), "Ende: " + std::to_string(count(" erzeugt: ")) + " erzeugt, 0 versendet, 0 übersprungen, " +
-                                std::to_string(count("FEHLER ")) + " Fehler, 0 mit Befund");
+                                std::to_string(count("FEHLER ")) + " Fehler, " + std::to_string(withFindings.size()) +
+                                " mit Befund");
     EXPECT_EQ(firstExit, count("FEHLER ") > 0 ? 1 : 0);
     EXPECT_THAT(one.front(), HasSubstr("Auswahl Rechnung RE24-0014; erzeugen"));
     EXPECT_THAT(one.back(), StartsWith("Ende: 1 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, "));

@@ -10,6 +10,7 @@
 #include "demo_mail_setup.h"
 #include "fake_graph_service.h"
 #include "platform/files.h"
+#include "platform/secret_store.h"
 #include "platform/text.h"
 #include "generate_demo_setup.h"
 #include "support/test_support.h"
@@ -159,6 +160,96 @@ TEST_F(MailBatch, IncompleteGraphSettingsStopBeforeTheFirstInvoice) {
     EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
     EXPECT_FALSE(DirectoryExists(Out));
     EXPECT_FALSE(FileExists(Dir.File("velkaro.versand.csv")));
+}
+
+// Pipes a secret into "velkaro /geheimnis"; returns the exit code, `out` and `err` get
+// what it printed.
+int StoreSecretWithProgram(const test::TempFolder& dir, const std::string& secret, std::string& out, std::string& err) {
+    const std::string input = dir.File("secret.txt"), outFile = dir.File("stdout.txt"), errFile = dir.File("stderr.txt");
+    WriteFileBytes(input, secret);
+    const int status = std::system(("'" + test::VelkaroProgram() + "' /geheimnis <'" + input + "' >'" + outFile +
+                                    "' 2>'" + errFile + "'")
+                                       .c_str());
+    out = FileExists(outFile) ? ReadFileBytes(outFile) : "";
+    err = FileExists(errFile) ? ReadFileBytes(errFile) : "";
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The administrator stores the secret with "/geheimnis" under their account; the job's
+// account cannot read it and is told exactly that, until it stores the secret itself.
+TEST_F(MailBatch, SecretStoredByAnotherAccountIsExplainedUntilTheJobStoresItsOwn) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), std::string("ClientSecret=") + test::kFakeSecret + "\n", ""));
+    const std::string adminKey = Dir.File("admin.key"), jobKey = Dir.File("job.key");
+    std::string out, err;
+    {
+        test::ScopedEnv key("VELKARO_SCHLUESSEL", adminKey.c_str());
+        ASSERT_EQ(StoreSecretWithProgram(Dir, std::string(test::kFakeSecret) + "\n", out, err), 0) << err;
+        EXPECT_EQ(out, "Client-Secret geschützt für den Benutzer \"" + CurrentUserName() + "\" gespeichert in \"" + Ini +
+                           "\" (Schlüssel \"" + adminKey + "\").\n");
+        EXPECT_EQ(err, "") << "no prompt from a pipe";
+        EXPECT_THAT(ReadFileBytes(Ini), Not(HasSubstr(test::kFakeSecret)));
+    }
+
+    test::ScopedEnv key("VELKARO_SCHLUESSEL", jobKey.c_str());
+    Run("/rg RE24-0001 /mail");
+    EXPECT_EQ(ExitCode, 2);
+    EXPECT_THAT(Stderr, HasSubstr("Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" +
+                                  CurrentUserName() + "\" nicht entschlüsselt werden."));
+    EXPECT_THAT(Stderr, HasSubstr("dieser Benutzer hat keinen Schlüssel (\"" + jobKey + "\" fehlt)."));
+    EXPECT_THAT(Stderr, HasSubstr("\"velkaro /geheimnis\""));
+    EXPECT_THAT(Stderr, Not(HasSubstr("unvollständig")));
+    EXPECT_TRUE(fake.Requests().empty());
+
+    // Without a line end, from a pipe, the whole input is the secret.
+    ASSERT_EQ(StoreSecretWithProgram(Dir, test::kFakeSecret, out, err), 0) << err;
+    Run("/rg RE24-0001 /mail");
+    EXPECT_EQ(ExitCode, 0) << Stderr;
+    EXPECT_EQ(fake.Mails().size(), 1u);
+}
+
+TEST_F(MailBatch, SecretCommandRefusesWhatItCannotStore) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    const std::string before = ReadFileBytes(Ini);
+    struct Case {
+        const char* what;
+        std::string input, keyFile, message;
+    } cases[] = {
+        {"empty input", "\n", Dir.File("k.key"), "Client-Secret nicht gespeichert: Es wurde kein Secret eingegeben."},
+        {"no place for the key", "neu\n", Dir.File("fehlt/k.key"),
+         "Client-Secret nicht gespeichert: Der Schlüssel zum Schützen des Client-Secrets kann nicht angelegt werden: "
+         "Der Ordner \"" + Dir.File("fehlt/") + "\" aus VELKARO_SCHLUESSEL fehlt."},
+    };
+    for (const auto& c : cases) {
+        test::ScopedEnv key("VELKARO_SCHLUESSEL", c.keyFile.c_str());
+        std::string out, err;
+        EXPECT_EQ(StoreSecretWithProgram(Dir, c.input, out, err), 2) << c.what;
+        EXPECT_EQ(err, "Velkaro: " + c.message + "\n") << c.what;
+        EXPECT_EQ(ReadFileBytes(Ini), before) << c.what;
+    }
+    test::ScopedEnv missingIni("VELKARO_INI", Dir.File("fehlt.ini").c_str());
+    std::string out, err;
+    EXPECT_EQ(StoreSecretWithProgram(Dir, "neu\n", out, err), 2);
+    EXPECT_THAT(err, HasSubstr("Die Einstellungsdatei \"" + Dir.File("fehlt.ini") + "\" gibt es nicht."));
+    EXPECT_FALSE(FileExists(Dir.File("fehlt.ini")));
+}
+
+// A secret that cannot be protected stays in plain text, and every run says so.
+TEST_F(MailBatch, PlainSecretThatCannotBeProtectedIsWarnedAboutInEveryRun) {
+    TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Out, fake.BaseUrl());
+    test::ScopedEnv key("VELKARO_SCHLUESSEL", Dir.File("fehlt/k.key").c_str());
+    for (int run = 0; run < 2; ++run) {
+        Run("/rg RE24-0001 /mail");
+        EXPECT_EQ(ExitCode, 0) << Stderr;
+        EXPECT_THAT(BatchLog, testing::Contains(testing::StartsWith(
+                                  "  Warnung: Das Client-Secret steht ungeschützt in der Einstellungsdatei \"" + Ini +
+                                  "\" ([Graph] ClientSecret), weil es nicht geschützt werden konnte: ")))
+            << run;
+        EXPECT_THAT(ReadFileBytes(Ini), HasSubstr(std::string("ClientSecret=") + test::kFakeSecret));
+    }
 }
 
 // The sign-in is checked once before the first mail: a wrong secret ends the run with

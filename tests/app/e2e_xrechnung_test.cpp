@@ -26,11 +26,14 @@ using test::TIniValue;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 // The demo customers D20000 (RE24-0002, -0003 as sell-to, -0014), D70000 (RE24-0008,
 // direct debit) and D90000 (RE24-0010, cash discount) have Leitweg-IDs.
 const std::set<std::string> kLeitwegInvoices = {"RE24-0002", "RE24-0003", "RE24-0008", "RE24-0010", "RE24-0014"};
+// D21000 has a Leitweg-ID but no postcode: its invoice came after the reference sums.
+const std::string kLeitwegWithoutPostcode = "RE24-0017";
 
 // File name -> MD5 of the demo XML as written before XRechnung.
 std::map<std::string, std::string> ReferenceSums() {
@@ -96,10 +99,14 @@ protected:
 TEST_F(XRechnungDemo, LeitwegCustomersGetXRechnungEveryoneElseTheXmlOfBefore) {
     RunYear({});
     ASSERT_EQ(ExitCode, 0) << Output;
-    EXPECT_THAT(LinesWith("Prüfung"), IsEmpty());
+    EXPECT_THAT(LinesWith("Prüfung"),
+                ElementsAre("  Prüfung RE24-0017: BR-DE-9 Postleitzahl des Käufers fehlt (XRechnung) "
+                            "(zu korrigieren: NAV Verkaufsrechnung (Sales Invoice Header), Feld „Rech. an PLZ-Code“)"));
 
     const std::map<std::string, std::string> before = ReferenceSums();
-    const std::map<std::string, std::string> now = WrittenSums();
+    std::map<std::string, std::string> now = WrittenSums();
+    const std::string incomplete = "Rechnung_" + kLeitwegWithoutPostcode + ".xml";
+    ASSERT_EQ(now.erase(incomplete), 1u) << "the XML is written despite the finding";
     ASSERT_EQ(now.size(), before.size()) << "the demo invoice set changed";
     for (const auto& [file, sum] : before) {
         SCOPED_TRACE(file);
@@ -119,6 +126,10 @@ TEST_F(XRechnungDemo, LeitwegCustomersGetXRechnungEveryoneElseTheXmlOfBefore) {
         << output;
     EXPECT_EQ(test::RunCommand(ShellQuoted(tools + "check-facturx-pdf") + " --xrechnung" + Files(".pdf"), output), 0)
         << output;
+    // The finding is the validator's own: the invoice without postcode is not a valid XRechnung.
+    EXPECT_NE(test::RunCommand(ShellQuoted(tools + "validate-cii") + " --xrechnung " +
+                                   ShellQuoted(CombinePath(Out, incomplete)), output), 0);
+    EXPECT_THAT(output, HasSubstr("BR-DE-9"));
 }
 
 TEST_F(XRechnungDemo, NeverChangesNothing) {
@@ -126,7 +137,11 @@ TEST_F(XRechnungDemo, NeverChangesNothing) {
     // that of D20000's invoices too, is the one of before.
     RunYear({{"XRechnung", "Verwenden", "Nie"}, {"Leitweg", "D70000", ""}, {"Leitweg", "D90000", ""}});
     ASSERT_EQ(ExitCode, 0) << Output;
-    EXPECT_EQ(WrittenSums(), ReferenceSums());
+    std::map<std::string, std::string> now = WrittenSums();
+    const std::string later = "Rechnung_" + kLeitwegWithoutPostcode + ".xml";
+    ASSERT_EQ(now.erase(later), 1u);
+    EXPECT_EQ(now, ReferenceSums());
+    EXPECT_THAT(ReadFileBytes(CombinePath(Out, later)), Not(HasSubstr("xrechnung")));
     EXPECT_THAT(LinesWith("Prüfung"), IsEmpty());
     EXPECT_THAT(LinesWith("XRechnung"), IsEmpty());
 }

@@ -126,7 +126,7 @@ TEST_F(SettingsProbe, MailSignInIsTriedWithoutSendingAndAWrongSecretFails) {
 }
 
 // A secret stored by another account (another key) cannot be read by this one: the
-// check says so, beside the sign-in that fails for want of it.
+// check says so, beside the sign-in that cannot be tried without it.
 TEST_F(SettingsProbe, ASecretThisAccountCannotReadIsNamed) {
     test::TFakeGraphService fake;
     test::WriteDemoMailSettings(Ini, Dir.File("Ausgabe"), fake.BaseUrl());
@@ -140,10 +140,12 @@ TEST_F(SettingsProbe, ASecretThisAccountCannotReadIsNamed) {
                                    "ClientSecretGeschuetzt=" + stored));
     TSettingsProbe probe = Probe();
     EXPECT_FALSE(probe.AllWell);
-    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: FEHLER – das geschützte Client-Secret ([Graph] "
-                                        "ClientSecretGeschuetzt) kann dieses Konto nicht entschlüsseln (Schlüssel " +
-                                        Home.Path()));
-    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: FEHLER – E-Mail-Einstellungen unvollständig"));
+    // The message of the secret's own reading, with the remedy.
+    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: FEHLER – Das gespeicherte Client-Secret ([Graph] "
+                                        "ClientSecretGeschuetzt) kann vom Benutzer \""));
+    EXPECT_THAT(probe.Report, HasSubstr("velkaro /geheimnis"));
+    // Without the secret the sign-in cannot even be tried; the mailer says why.
+    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: FEHLER – Das gespeicherte Client-Secret"));
     EXPECT_EQ(fake.TokenRequests(), 0);
 
     // Stored with this account's key: readable, and the sign-in works.

@@ -15,6 +15,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "platform/secret_store.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -410,6 +411,71 @@ TEST_F(Settings, PlainSecretStaysWhenItCannotBeProtected) {
     TSettings s(IniPath());
     EXPECT_EQ(s.GraphSecret, "klartext");
     EXPECT_EQ(IniText(), "[Graph]\nClientSecret=klartext\n");
+    EXPECT_EQ(s.GraphSecretWarning.rfind("Das Client-Secret steht ungeschützt in der Einstellungsdatei \"" +
+                                             IniPath() + "\" ([Graph] ClientSecret), weil es nicht geschützt werden "
+                                             "konnte: Der Schlüssel",
+                                         0),
+              0u)
+        << s.GraphSecretWarning;
+    EXPECT_NE(s.GraphSecretWarning.find("Abhilfe: VELKARO_SCHLUESSEL"), std::string::npos) << s.GraphSecretWarning;
+
+    // Once a key can be made, the next load protects it and the warning is gone.
+    test::TempFolder keys;
+    test::ScopedEnv key("VELKARO_SCHLUESSEL", keys.File("velkaro.key").c_str());
+    TSettings again(IniPath());
+    EXPECT_EQ(again.GraphSecretWarning, "");
+    EXPECT_EQ(IniText().find("klartext"), std::string::npos);
+}
+
+// The nightly job's account cannot read what the administrator protected: the settings
+// say exactly that and how to set it up, for each reason.
+TEST_F(Settings, SecretOfAnotherAccountIsExplained) {
+    test::TempFolder keys;
+    const std::string admin = keys.File("admin.key"), job = keys.File("job.key");
+    {
+        test::ScopedEnv env("VELKARO_SCHLUESSEL", admin.c_str());
+        WriteIni("; Kommentar\n[Graph]\nClientSecret=geheim\n");
+        EXPECT_EQ(TSettings(IniPath()).GraphSecret, "geheim");
+        EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, "");
+    }
+    const std::string user = CurrentUserName();
+    const std::string head = "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" + user +
+                             "\" nicht entschlüsselt werden. ";
+    const std::string remedy = " Abhilfe: als dieser Benutzer \"velkaro /geheimnis\" ausführen (etwa \"sudo -u " + user +
+                               " velkaro /geheimnis\") und das Secret neu eingeben, oder VELKARO_SCHLUESSEL auf die "
+                               "Schlüsseldatei setzen, mit der es geschützt wurde.";
+    test::ScopedEnv env("VELKARO_SCHLUESSEL", job.c_str());
+    TSettings noKey(IniPath());
+    EXPECT_EQ(noKey.GraphSecret, "");
+    EXPECT_EQ(noKey.GraphSecretProblem, head +
+                                            "Es wurde von einem anderen Benutzer oder mit einer anderen Schlüsseldatei "
+                                            "geschützt; dieser Benutzer hat keinen Schlüssel (\"" + job + "\" fehlt)." +
+                                            remedy);
+    ProtectData("eigener Schlüssel");
+    EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem,
+              head + "Es wurde von einem anderen Benutzer oder mit einer anderen Schlüsseldatei geschützt; der Schlüssel "
+                     "dieses Benutzers (\"" + job + "\") ist ein anderer." + remedy);
+    WriteIni("[Graph]\nClientSecretGeschuetzt=kein-base64!\n");
+    EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, head + "Der gespeicherte Wert ist beschädigt." + remedy);
+    WriteIni("[Graph]\nClientSecretGeschuetzt=\n");
+    EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, "");
+}
+
+// "/geheimnis" stores into the file as it is; what is stored reads back for the same
+// key only.
+TEST_F(Settings, StoredSecretReadsBackAndKeepsTheFile) {
+    const std::string before = "; Dienstkonto\r\n[Graph]\r\nClientID=c\r\nClientSecret=alt\r\n; Ende\r\n";
+    WriteIni(before);
+    StoreGraphSecret(IniPath(), "neu~Geheim");
+    const std::string after = IniText();
+    EXPECT_EQ(after, ReplaceAll(before, "ClientSecret=alt\r\n",
+                                "ClientSecretGeschuetzt=" + GraphValue(after, "ClientSecretGeschuetzt") + "\r\n"));
+    EXPECT_EQ(TSettings(IniPath()).GraphSecret, "neu~Geheim");
+
+    test::TempFolder keys;
+    test::ScopedEnv env("VELKARO_SCHLUESSEL", keys.File("fehlt/x.key").c_str());
+    EXPECT_NE(test::ErrorOf([&] { StoreGraphSecret(IniPath(), "anders"); }).find("fehlt"), std::string::npos);
+    EXPECT_EQ(IniText(), after) << "nothing written when it cannot be protected";
 }
 
 // The migration rewrites a file that holds passwords: it must stay as private as it

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 #include <pwd.h>
@@ -255,6 +256,53 @@ TEST_F(SecretStore, UnusableKeyFolderFailsProtect) {
     // A plain file where the folder belongs.
     WriteFileBytes(FHome.Path() + "velkaro", "kein Ordner");
     EXPECT_THROW(ProtectData("x"), Exception);
+}
+
+// VELKARO_SCHLUESSEL names the key file of an account without a home of its own; what
+// another key made reads as nothing, and the reason says which case it is.
+TEST_F(SecretStore, KeyFileFromTheEnvironmentAndWhyABlobIsUnreadable) {
+    test::TempFolder keys;
+    const std::string a = keys.File("a.key"), b = keys.File("b.key");
+    std::string blob;
+    {
+        test::ScopedEnv env("VELKARO_SCHLUESSEL", a.c_str());
+        EXPECT_EQ(SecretKeyFilePath(), a);
+        blob = ProtectData("dienst");
+        EXPECT_EQ(ModeOf(a), 0600u);
+        EXPECT_FALSE(FileExists(FHome.Path() + "velkaro/geheim.key")) << "the home's key is not used";
+        const TUnprotected r = UnprotectDataExplained(blob);
+        EXPECT_EQ(r.Plain, "dienst");
+        EXPECT_EQ(r.Failure, TUnprotectFailure::ufNone);
+    }
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        const char* keyFile;  // VELKARO_SCHLUESSEL; nullptr: the home's key
+        TUnprotectFailure failure;
+        std::string detail;
+    } cases[] = {
+        {"no key file yet", [] {}, b.c_str(), TUnprotectFailure::ufNoKey, b},
+        {"a key of its own", [&] { test::ScopedEnv env("VELKARO_SCHLUESSEL", b.c_str()); ProtectData("x"); }, b.c_str(),
+         TUnprotectFailure::ufOtherKey, b},
+        {"the home without a key", [] {}, nullptr, TUnprotectFailure::ufNoKey, FHome.Path() + "velkaro/geheim.key"},
+        {"the home's own key", [] { ProtectData("x"); }, nullptr, TUnprotectFailure::ufOtherKey,
+         FHome.Path() + "velkaro/geheim.key"},
+        {"a key open to others", [&] { ASSERT_EQ(chmod(b.c_str(), 0644), 0); }, b.c_str(),
+         TUnprotectFailure::ufKeyRefused, ""},
+    };
+    for (const auto& c : cases) {
+        c.prepare();
+        test::ScopedEnv env("VELKARO_SCHLUESSEL", c.keyFile);
+        const TUnprotected r = UnprotectDataExplained(blob);
+        EXPECT_EQ(r.Plain, std::nullopt) << c.what;
+        EXPECT_EQ(r.Failure, c.failure) << c.what;
+        if (!c.detail.empty()) EXPECT_EQ(r.Detail, c.detail) << c.what;
+    }
+    EXPECT_EQ(UnprotectDataExplained(blob.substr(0, 20)).Failure, TUnprotectFailure::ufDamaged);
+
+    // A key file in a folder that does not exist cannot be made.
+    test::ScopedEnv missing("VELKARO_SCHLUESSEL", keys.File("fehlt/c.key").c_str());
+    EXPECT_THAT(test::ErrorOf([] { ProtectData("x"); }), HasSubstr("fehlt"));
 }
 
 } // namespace

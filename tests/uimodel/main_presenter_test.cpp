@@ -554,13 +554,21 @@ TEST_F(MainPresenterTest, ThemeSwitchIsStoredAsItsNameAndSavedOnClose) {
     EXPECT_EQ(TSettings(IniFile()).Skin, "Dunkel");
 }
 
-TEST_F(MainPresenterTest, UserGuideOpensOnlyWhenItLiesInTheProgramFolder) {
-    Presenter->OpenUserGuide(Folder.Path());
+TEST_F(MainPresenterTest, UserGuideOpensFromTheProgramFolderOrTheInstalledDocumentation) {
+    const std::string bin = Folder.File("usr/bin"), doc = Folder.File("usr/share/doc/velkaro");
+    ForceDirectories(bin);
+    Presenter->OpenUserGuide(bin);
     EXPECT_TRUE(Window.Opened.empty());
-    EXPECT_EQ(Window.Informed, (Strings{"Die Anleitung LIESMICH.md liegt nicht im Programmordner."}));
-    WriteTextFile(Folder.File("LIESMICH.md"), "# Velkaro\n");
-    Presenter->OpenUserGuide(Folder.Path());
-    EXPECT_EQ(Window.Opened, (Strings{Folder.File("LIESMICH.md")}));
+    EXPECT_EQ(Window.Informed,
+              (Strings{"Die Anleitung LIESMICH.md liegt weder im Programmordner noch in ../share/doc/velkaro."}));
+    ForceDirectories(doc);
+    WriteTextFile(CombinePath(doc, "LIESMICH.md"), "# Velkaro installiert\n");
+    Presenter->OpenUserGuide(bin);
+    EXPECT_EQ(Window.Opened, (Strings{CombinePath(doc, "LIESMICH.md")}));
+    WriteTextFile(CombinePath(bin, "LIESMICH.md"), "# Velkaro\n");
+    Presenter->OpenUserGuide(bin);
+    EXPECT_EQ(Window.Opened, (Strings{CombinePath(doc, "LIESMICH.md"), CombinePath(bin, "LIESMICH.md")}))
+        << "the one beside the program first";
     EXPECT_EQ(Window.Informed.size(), 1u);
 }
 
