@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/file_names.h"
 #include "app/program_version.h"
+#include "app/settings_probe.h"
 #include "config/settings.h"
 #include "platform/error.h"
 #include "platform/file_lock.h"
@@ -262,7 +263,7 @@ std::vector<TBatchDocument> SelectDocuments(TBatchSession& session, const std::s
 }
 
 // Everything between the start line and the end line.
-void Work(TRun& run, const TBatchSessionFactory& openSession) {
+void Work(TRun& run, const TBatchSessionFactory& openSession, const TBatchOptions& options) {
     const TCommandLine& cmd = run.Cmd;
     TSettings settings = Essential(kExitUsage, "", [] { return TSettings(SettingsFilePath()); });
     std::string company = cmd.Company.value_or(settings.Company);
@@ -271,8 +272,13 @@ void Work(TRun& run, const TBatchSessionFactory& openSession) {
     if (cmd.SaveXml)
         settings.SaveXml = true;
 
+    if (!settings.FirstRunNote.empty()) {
+        run.Log(settings.FirstRunNote);
+        if (options.Notice) options.Notice(settings.FirstRunNote);
+    }
     if (!settings.LoadHint.empty())
         run.Log("  Hinweis: " + settings.LoadHint);
+    LogSettingsHints(settings, run.Log);
     if (!settings.GraphSecretWarning.empty())
         run.Log("  Warnung: " + settings.GraphSecretWarning);
 
@@ -357,7 +363,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
         if (cmd.ResultFile)
             run.Results = Essential(kExitUsage, "Die Ergebnisdatei kann nicht angelegt werden: ",
                                     [&] { return std::make_unique<TBatchResultFile>(*cmd.ResultFile); });
-        Work(run, openSession);
+        Work(run, openSession, options);
     } catch (const EBatchStop& e) {
         fatalCode = e.ExitCode;
         result.FatalError = e.what();
@@ -417,6 +423,10 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
 
 } // namespace
 
+void LogSettingsHints(const TSettings& settings, const TLogProc& log) {
+    for (const std::string& hint : settings.NameHints) log("  Hinweis Einstellungen: " + hint);
+}
+
 std::string BatchLogFilePath() {
     return ChangeFileExt(SettingsFilePath(), ".log");
 }
@@ -443,6 +453,12 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
         case rmHelp: result.Output = CommandLineHelp(); break;
         case rmVersion: result.Output = "Velkaro " + ProgramVersion() + "\n"; break;
         case rmBatch: RunBatch(cmd, openSession, options, result); break;
+        case rmCheck: {
+            const TSettingsProbe probe = ProbeSettings(SettingsFilePath());
+            result.Output = probe.Report;
+            result.ExitCode = probe.AllWell ? kExitOk : kExitUsage;
+            break;
+        }
         case rmSecret: StoreSecret(options, result); break;
     }
     result.Ran = true;

@@ -102,6 +102,10 @@ struct TBatchResult {
     std::string StopLine;    // "Abgebrochen nach <n> von <m> Belegen", also the log's last line
 };
 
+// Logs the unknown sections and keys of the settings file, one line each beginning
+// with "  Hinweis Einstellungen: "; once per run, before its first document.
+void LogSettingsHints(const TSettings& settings, const TLogProc& log);
+
 // The batch log: the settings file's path with the extension ".log".
 std::string BatchLogFilePath();
 // The lock file of batch runs and of the window's production and mailing: the settings

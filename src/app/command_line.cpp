@@ -23,6 +23,7 @@ constexpr const char* kBatchOptions[] = {"/rg", "/gs", "/von", "/bis", "/ergebni
 constexpr const char* kBatchFlags[] = {"neu", "erneut"};
 constexpr const char* kHelp[] = {"/?", "-h", "--hilfe", "--help"};
 constexpr const char* kVersion = "--version";
+constexpr const char* kCheck = "pruefen";
 constexpr const char* kHelpHint = " Hilfe: velkaro --hilfe";
 
 bool IsSwitchNamed(std::string_view arg, std::string_view name) {
@@ -48,6 +49,7 @@ bool LooksLikeSwitch(const std::string& value, const TValuedOption& option) {
         if (IsSwitchNamed(value, o.Name)) return true;
     for (const char* f : kFlags)
         if (IsSwitchNamed(value, f)) return true;
+    if (IsSwitchNamed(value, kCheck)) return true;
     // Folders and files may start with "/"; numbers, companies and dates do not.
     const std::string_view name = option.Name;
     return name != "out" && name != "ergebnis" && value.starts_with('/');
@@ -171,6 +173,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime to
         cmd.Mode = rmVersion;
         return cmd;
     }
+    if (HasSwitch(args, kCheck)) {
+        if (args.size() > 1)
+            Fail("Der Schalter /pruefen steht allein: er prüft die Einstellungen und erstellt oder versendet nichts.");
+        cmd.Mode = rmCheck;
+        return cmd;
+    }
     if (HasSwitch(args, "geheimnis")) {
         cmd.Mode = rmSecret;
         return cmd;
@@ -213,6 +221,9 @@ std::string CommandLineHelp() {
            "  /erneut            mit /mail: auch schon versendete Rechnungen erneut senden\n"
            "  /ergebnis <Datei>  CSV-Datei mit einer Zeile je Beleg (Nummer, Art, Status,\n"
            "                     PDF, Empfänger, Meldung)\n"
+           "  /pruefen           nur prüfen: Einstellungsdatei, Datenbankverbindung, Anmeldung\n"
+           "                     bei Microsoft 365 und geschütztes Secret; erstellt und versendet\n"
+           "                     nichts (Rückgabewert 0: alles in Ordnung, 2: Probleme)\n"
            "  /? -h --hilfe      diese Hilfe\n"
            "  /geheimnis         Client-Secret für Microsoft 365 von der Standardeingabe lesen\n"
            "                     und geschützt für den ausführenden Benutzer speichern\n"

@@ -18,9 +18,10 @@ public:
     using Exception::Exception;
 };
 
+// rmCheck: "/pruefen", the settings and the connections checked, nothing produced.
 // rmSecret: "/geheimnis" reads the mail client secret from standard input and stores it
 // protected for the account that runs the program.
-enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmSecret };
+enum TRunMode { rmWindow, rmBatch, rmHelp, rmVersion, rmCheck, rmSecret };
 
 struct TCommandLine {
     TRunMode Mode = rmWindow;

@@ -5,12 +5,16 @@
 
 #include "config/graph_secret.h"
 #include "config/mappings.h"
+#include "config/settings_check.h"
+#include "config/settings_keys.h"
+#include "config/settings_template.h"
 #include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/ini_edit.h"
 #include "platform/ini_file.h"
+#include "platform/number_parse.h"
 #include "platform/secret_store.h"
 #include "platform/text.h"
 
@@ -36,15 +40,6 @@ TXRechnungUse ReadXRechnungUse(const std::string& value) {
                     "“ für [XRechnung] Verwenden= in der INI (erlaubt: Leitweg, Immer, Nie).");
 }
 
-// No built-in SQL password: a known default password would only invite its use.
-constexpr const char* kDefaultPassword = "";
-constexpr const char* kDefaultIccFile = "/usr/share/color/icc/sRGB.icc";
-
-// The plain-text body in its stored form ("\n" for each line break).
-constexpr const char* kDefaultMailText =
-    "Sehr geehrte Damen und Herren,\\n\\nanbei erhalten Sie unsere {Belegart} {Nr} vom {Datum} über {Betrag} "
-    "{Waehrung}.\\nZahlungsziel: {Faellig}\\n\\nDie {Belegart} enthält die strukturierten Daten nach ZUGFeRD 2 / "
-    "Factur-X (EN 16931).\\n\\nMit freundlichen Grüßen\\n{Firma}\\n{Strasse}, {PLZ} {Ort}\\nTel. {Telefon}";
 
 constexpr const char* kDefaultBodyHtml =
     "<p>Sehr geehrte Damen und Herren,</p>\r\n"
@@ -74,6 +69,47 @@ std::string MailTextToStored(const std::string& body) {
     std::string crlf = ReplaceAll(ToCrLf(body), "\r\n", "\n");
     return ReplaceAll(ReplaceAll(crlf, "\r", "\n"), "\n", "\\n");
 }
+
+// The settings file as the reader sees it: only keys of the table of known keys
+// (settings_keys.h), each with its table default unless the caller computes one. A key
+// missing from the table is a programming error: the check would call it unknown.
+class TKnownIni {
+public:
+    explicit TKnownIni(const TIniFile& ini) : FIni(ini) {}
+
+    // The text as written, whatever the kind of the key.
+    std::string String(std::string_view section, std::string_view key) const {
+        return FIni.ReadString(section, key, Known(section, key).Default);
+    }
+    std::string String(std::string_view section, std::string_view key, const std::string& def) const {
+        Known(section, key);
+        return FIni.ReadString(section, key, def);
+    }
+    int32_t Integer(std::string_view section, std::string_view key) const {
+        const TSettingKey& k = Known(section, key, TValueKind::vkInteger);
+        return FIni.ReadInteger(section, key, std::stoi(k.Default));
+    }
+    bool Bool(std::string_view section, std::string_view key) const {
+        const TSettingKey& k = Known(section, key, TValueKind::vkBool);
+        return FIni.ReadBool(section, key, std::string_view(k.Default) == "1");
+    }
+    double Float(std::string_view section, std::string_view key) const {
+        const TSettingKey& k = Known(section, key, TValueKind::vkDecimal);
+        return FIni.ReadFloat(section, key, ParseDecimalPoint(k.Default).value_or(0));
+    }
+
+private:
+    // `kind`: the kind a typed reader needs; nullopt for the text as written.
+    static const TSettingKey& Known(std::string_view section, std::string_view key,
+                                    std::optional<TValueKind> kind = std::nullopt) {
+        const TSettingKey* k = FindSettingKey(section, key);
+        if (!k || (kind && k->Kind != *kind))
+            throw Exception("Interner Fehler: [" + std::string(section) + "] " + std::string(key) +
+                            " fehlt in der Tabelle der Einstellungen oder hat dort eine andere Art.");
+        return *k;
+    }
+    const TIniFile& FIni;
+};
 
 // Fills a code map from its section, in file order; names and values trimmed, an
 // empty value removes the entry.
@@ -134,7 +170,7 @@ void EditSettingsFile(const std::string& fileName, const std::function<void(TIni
 
 } // namespace
 
-TSettings::TSettings(const std::string& fileName) : FFileName(fileName) {
+TSettings::TSettings(const std::string& fileName, TSettingsAccess access) : FFileName(fileName), FAccess(access) {
     Load();
     LayoutFile = ChangeFileExt(FFileName, ".layout.ini");
     MailLogFile = ChangeFileExt(FFileName, ".versand.csv");
@@ -156,70 +192,77 @@ void TSettings::Load() {
     const bool fileExists = file.has_value();
     TIniFile ini = file ? std::move(*file) : TIniFile();
     LoadHint = hint;
+    FirstRunNote.clear();
 
     FillBuiltInUnits(FUnits);
     FillBuiltInCountries(FCountries);
 
-    Server = ini.ReadString(kDatabase, "Server", "localhost");
-    Database = ini.ReadString(kDatabase, "Datenbank", "Cronus");
-    User = ini.ReadString(kDatabase, "Benutzer", "sa");
-    Password = ini.ReadString(kDatabase, "Passwort", kDefaultPassword);
-    Provider = ini.ReadString(kDatabase, "Provider", "SQLOLEDB.1");
-    OdbcDriver = ini.ReadString(kDatabase, "Treiber", "");
-    Encryption = ini.ReadString(kDatabase, "Verschluesselung", "");
-    TrustServerCertificate = ini.ReadString(kDatabase, "ServerZertifikatVertrauen", "");
-    ConnectOptions = ini.ReadString(kDatabase, "Verbindungsoptionen", "");
-    Login = ini.ReadString(kDatabase, "Anmeldung", "");
-    Company = ini.ReadString(kDatabase, "Mandant", "");
-    MaxRows = ini.ReadInteger(kDatabase, "MaxZeilen", 1000);
-    Skin = ini.ReadString(kAppearance, "Skin", "Dunkel");
-    OutDir = ini.ReadString(kOutput, "Ordner", ExtractFilePath(FFileName) + "Ausgabe");
-    FileNamePattern = ini.ReadString(kOutput, "Dateiname", "Rechnung_%s");
-    CreditMemoFileNamePattern = ini.ReadString(kOutput, "DateinameGutschrift", "Rechnungskorrektur_%s");
-    SaveXml = ini.ReadBool(kOutput, "XmlZusaetzlich", false);
-    OpenPdf = ini.ReadBool(kOutput, "PdfOeffnen", false);
-    FontName = ini.ReadString(kPdf, "Schrift", "Arial");
-    IccFile = ini.ReadString(kPdf, "ICCProfil", kDefaultIccFile);
-    LogoFile = ini.ReadString(kPdf, "Logo", "");
-    LogoWidthMm = ini.ReadFloat(kPdf, "LogoBreiteMm", 50);
-    WholeFonts = ini.ReadBool(kPdf, "SchriftenVollstaendig", false);
-    IBAN = ini.ReadString(kSeller, "IBAN", "");
-    BIC = ini.ReadString(kSeller, "BIC", "");
-    BankName = ini.ReadString(kSeller, "Bank", "");
-    AccountHolder = ini.ReadString(kSeller, "Kontoinhaber", "");
-    CreditorID = ini.ReadString(kSeller, "GlaeubigerID", "");
-    ContactName = ini.ReadString(kSeller, "Ansprechpartner", "");
-    Phone = ini.ReadString(kSeller, "Telefon", "");
-    Email = ini.ReadString(kSeller, "EMail", "");
-    Web = ini.ReadString(kSeller, "Web", "");
-    Management = ini.ReadString(kSeller, "Geschaeftsfuehrer", "");
-    CommercialRegister = ini.ReadString(kSeller, "Handelsregister", "");
-    DirectDebitMethods = ini.ReadString(kSeller, "LastschriftZahlungsformen", "EINZUG");
-    GraphTenant = ini.ReadString(kGraph, "MandantenID", "");
-    GraphClientId = ini.ReadString(kGraph, "ClientID", "");
-    GraphSecret = ReadProtectedSecret(ini.ReadString(kGraph, "ClientSecretGeschuetzt", ""), GraphSecretProblem);
+    const TKnownIni known(ini);
+    Server = known.String(kDatabase, "Server");
+    Database = known.String(kDatabase, "Datenbank");
+    User = known.String(kDatabase, "Benutzer");
+    // No built-in SQL password (the table's default is empty): a known default password
+    // would only invite its use.
+    Password = known.String(kDatabase, "Passwort");
+    Provider = known.String(kDatabase, "Provider");
+    OdbcDriver = known.String(kDatabase, "Treiber");
+    Encryption = known.String(kDatabase, "Verschluesselung");
+    TrustServerCertificate = known.String(kDatabase, "ServerZertifikatVertrauen");
+    ConnectOptions = known.String(kDatabase, "Verbindungsoptionen");
+    Login = known.String(kDatabase, "Anmeldung");
+    Company = known.String(kDatabase, "Mandant");
+    MaxRows = known.Integer(kDatabase, "MaxZeilen");
+    Skin = known.String(kAppearance, "Skin");
+    OutDir = known.String(kOutput, "Ordner", ExtractFilePath(FFileName) + "Ausgabe");
+    FileNamePattern = known.String(kOutput, "Dateiname");
+    CreditMemoFileNamePattern = known.String(kOutput, "DateinameGutschrift");
+    SaveXml = known.Bool(kOutput, "XmlZusaetzlich");
+    OpenPdf = known.Bool(kOutput, "PdfOeffnen");
+    FontName = known.String(kPdf, "Schrift");
+    IccFile = known.String(kPdf, "ICCProfil");
+    LogoFile = known.String(kPdf, "Logo");
+    LogoWidthMm = known.Float(kPdf, "LogoBreiteMm");
+    WholeFonts = known.Bool(kPdf, "SchriftenVollstaendig");
+    IBAN = known.String(kSeller, "IBAN");
+    BIC = known.String(kSeller, "BIC");
+    BankName = known.String(kSeller, "Bank");
+    AccountHolder = known.String(kSeller, "Kontoinhaber");
+    CreditorID = known.String(kSeller, "GlaeubigerID");
+    ContactName = known.String(kSeller, "Ansprechpartner");
+    Phone = known.String(kSeller, "Telefon");
+    Email = known.String(kSeller, "EMail");
+    Web = known.String(kSeller, "Web");
+    Management = known.String(kSeller, "Geschaeftsfuehrer");
+    CommercialRegister = known.String(kSeller, "Handelsregister");
+    DirectDebitMethods = known.String(kSeller, "LastschriftZahlungsformen");
+    GraphTenant = known.String(kGraph, "MandantenID");
+    GraphClientId = known.String(kGraph, "ClientID");
+    GraphSecret = ReadProtectedSecret(known.String(kGraph, "ClientSecretGeschuetzt"), GraphSecretProblem);
     GraphSecretWarning.clear();
-    const std::string plainSecret = ini.ReadString(kGraph, "ClientSecret", "");
-    MailSender = ini.ReadString(kGraph, "Absender", "");
-    MailBcc = ini.ReadString(kGraph, "Bcc", "");
-    MailReplyTo = ini.ReadString(kGraph, "Antwortadresse", "");
-    MailTestRecipient = ini.ReadString(kGraph, "Testempfaenger", "");
-    MailSaveToSent = ini.ReadBool(kGraph, "InGesendeteSpeichern", true);
-    MailAttachXml = ini.ReadBool(kGraph, "XmlZusaetzlichAnhaengen", false);
-    MailSubject = ini.ReadString(kGraph, "Betreff", "{Belegart} {Nr} vom {Datum}");
-    MailBody = MailTextFromStored(ini.ReadString(kGraph, "Text", kDefaultMailText));
-    MailHtml = SameText(ini.ReadString(kGraph, "Format", "HTML"), "HTML");
-    GraphLoginServer = ini.ReadString(kGraph, "AnmeldeServer", "https://login.microsoftonline.com");
-    GraphServer = ini.ReadString(kGraph, "GraphServer", "https://graph.microsoft.com");
-    GraphCaBundle = ini.ReadString(kGraph, "CaZertifikate", "");
-    CmnmDocType = ini.ReadString(kEmail, "CMNMBelegart", "VK-RECHNUNG");
-    CmnmSourceType = ini.ReadInteger(kEmail, "CMNMHerkunftsart", 1);
-    DefaultCountry = ini.ReadString(kTax, "StandardLand", "DE");
-    ExemptReasonE = ini.ReadString(kTax, "BefreiungsgrundE", "Steuerfreie Leistung");
+    const std::string plainSecret = known.String(kGraph, "ClientSecret");
+    MailSender = known.String(kGraph, "Absender");
+    MailBcc = known.String(kGraph, "Bcc");
+    MailReplyTo = known.String(kGraph, "Antwortadresse");
+    MailTestRecipient = known.String(kGraph, "Testempfaenger");
+    MailSaveToSent = known.Bool(kGraph, "InGesendeteSpeichern");
+    MailAttachXml = known.Bool(kGraph, "XmlZusaetzlichAnhaengen");
+    MailSubject = known.String(kGraph, "Betreff");
+    MailBody = MailTextFromStored(known.String(kGraph, "Text"));
+    MailHtml = SameText(known.String(kGraph, "Format"), "HTML");
+    GraphLoginServer = known.String(kGraph, "AnmeldeServer");
+    GraphServer = known.String(kGraph, "GraphServer");
+    GraphCaBundle = known.String(kGraph, "CaZertifikate");
+    CmnmDocType = known.String(kEmail, "CMNMBelegart");
+    CmnmSourceType = known.Integer(kEmail, "CMNMHerkunftsart");
+    DefaultCountry = known.String(kTax, "StandardLand");
+    ExemptReasonE = known.String(kTax, "BefreiungsgrundE");
 
     // Relative paths mean "next to the settings file", whatever folder the program was
     // started in (a scheduled job starts in the home folder).
     const std::string settingsFolder = ExtractFilePath(AbsolutePath(FFileName));
+    NameHints.clear();
+    for (const TSettingsFinding& finding : CheckSettings(ini, settingsFolder))
+        if (finding.IsUnknownName()) NameHints.push_back(finding.Text);
     FOutDirAsWritten = OutDir;
     OutDir = PathBeside(settingsFolder, OutDir);
     FOutDirAsRead = OutDir;
@@ -231,8 +274,8 @@ void TSettings::Load() {
     ReadMapSection(ini, "Laender", FCountries, false);
     FCurrencies.Clear();
     ReadMapSection(ini, "Waehrungen", FCurrencies, false);
-    SendDespiteFindings = ini.ReadBool("Pruefung", "TrotzBefundVersenden", false);
-    XRechnungUse = ReadXRechnungUse(ini.ReadString("XRechnung", "Verwenden", "Leitweg"));
+    SendDespiteFindings = known.Bool("Pruefung", "TrotzBefundVersenden");
+    XRechnungUse = ReadXRechnungUse(known.String("XRechnung", "Verwenden"));
     FLeitweg.Clear();
     ReadMapSection(ini, "Leitweg", FLeitweg, true);
 
@@ -241,34 +284,37 @@ void TSettings::Load() {
     if (!plainSecret.empty()) {
         GraphSecret = plainSecret;
         GraphSecretProblem.clear();
-        try {
+        if (FAccess == TSettingsAccess::saReadWrite) try {
             StoreGraphSecret(FFileName, plainSecret);
         } catch (const std::exception& e) {
             GraphSecretWarning = PlainSecretWarning(FFileName, e.what());
         }
     }
 
-    // First run: leave a file with the values most users need to fill in. A folder
-    // that cannot be written is no reason to stop; the defaults serve.
-    if (!fileExists) {
-        TIniFile first;
-        first.WriteString(kDatabase, "Server", Server);
-        first.WriteString(kDatabase, "Datenbank", Database);
-        first.WriteString(kDatabase, "Benutzer", User);
-        first.WriteString(kDatabase, "Passwort", Password);
-        first.WriteString(kDatabase, "Provider", Provider);
-        first.WriteString(kDatabase, "Mandant", Company);
-        first.WriteString(kOutput, "Ordner", FOutDirAsWritten);
-        first.WriteString(kPdf, "Schrift", FontName);
-        first.WriteString(kPdf, "Logo", LogoFile);
-        first.WriteString(kSeller, "IBAN", IBAN);
-        first.WriteString(kSeller, "BIC", BIC);
-        first.WriteString(kSeller, "Bank", BankName);
-        first.WriteString(kSeller, "GlaeubigerID", CreditorID);
-        first.WriteString(kSeller, "Geschaeftsfuehrer", Management);
-        first.WriteString(kSeller, "Handelsregister", CommercialRegister);
+    // First run: leave a template that explains every key, with the values most users
+    // need to fill in as its only active lines. A folder that cannot be written is no
+    // reason to stop; the defaults serve.
+    if (!fileExists && FAccess == TSettingsAccess::saReadWrite) {
+        const std::string text = SettingsTemplateText({
+            {kDatabase, "Server", Server},
+            {kDatabase, "Datenbank", Database},
+            {kDatabase, "Benutzer", User},
+            {kDatabase, "Passwort", Password},
+            {kDatabase, "Provider", Provider},
+            {kDatabase, "Mandant", Company},
+            {kOutput, "Ordner", FOutDirAsWritten},
+            {kPdf, "Schrift", FontName},
+            {kPdf, "Logo", LogoFile},
+            {kSeller, "IBAN", IBAN},
+            {kSeller, "BIC", BIC},
+            {kSeller, "Bank", BankName},
+            {kSeller, "GlaeubigerID", CreditorID},
+            {kSeller, "Geschaeftsfuehrer", Management},
+            {kSeller, "Handelsregister", CommercialRegister},
+        });
         try {
-            WriteFileBytes(FFileName, first.ToText(), kSettingsFileMode);
+            WriteFileBytes(FFileName, text, kSettingsFileMode);
+            FirstRunNote = "Einstellungsdatei " + FFileName + " neu angelegt – bitte Abschnitt [Datenbank] eintragen";
         } catch (const std::exception&) {
         }
     }

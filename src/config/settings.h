@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/name_value_list.h"
 
@@ -13,9 +14,13 @@ enum TXRechnungUse { xuLeitweg, xuAlways, xuNever };
 
 class TLayout;
 
+// How a settings object treats its file: a check only reads it, never creates the
+// first-run file nor stores a plain secret protected.
+enum class TSettingsAccess { saReadWrite, saReadOnly };
+
 class TSettings {
 public:
-    explicit TSettings(const std::string& fileName);
+    explicit TSettings(const std::string& fileName, TSettingsAccess access = TSettingsAccess::saReadWrite);
     ~TSettings();
     TSettings(const TSettings&) = delete;
     TSettings& operator=(const TSettings&) = delete;
@@ -104,6 +109,13 @@ public:
     // A hint about the last Load for the caller's log, e.g. that the file was read as
     // Windows-1252; empty when there is none.
     std::string LoadHint;
+    // Unknown sections and keys of the file as read by the last Load, each with the
+    // nearest known name ("Zeile 12: unbekannter Abschnitt [Verkäufer] – gemeint ist
+    // [Verkaeufer]?"), for the run's log.
+    std::vector<std::string> NameHints;
+    // Set when Load created the missing file (first run): "Einstellungsdatei <Pfad> neu
+    // angelegt – bitte Abschnitt [Datenbank] eintragen".
+    std::string FirstRunNote;
 
     void Load();
     void SaveUserValues();
@@ -122,6 +134,9 @@ public:
 
     static std::string ProtectSecret(const std::string& text);
     static std::string UnprotectSecret(const std::string& text);
+
+private:
+    TSettingsAccess FAccess;
 };
 
 // Stores the client secret protected for the current account into the settings file

@@ -70,20 +70,24 @@ TIniFile TIniFile::FromText(std::string_view raw) {
     Section* current = nullptr;  // null before the first section and inside a repeated one
     std::unordered_set<std::string> seen;  // section names in lower case, for files with many sections
     size_t pos = 0;
+    int lineNo = 0;
     while (pos < text.size()) {
+        ++lineNo;
         std::string_view line = TrimView(NextLine(text, pos));
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name(TrimView(line.substr(1, line.size() - 2)));
             if (!seen.insert(LowerAscii(name)).second) {
+                ini.FRepeated.push_back(RepeatedSection{name, lineNo});
                 current = nullptr;
             } else {
-                ini.FSections.push_back(Section{name, {}});
+                ini.FSections.push_back(Section{name, {}, lineNo, {}});
                 current = &ini.FSections.back();
             }
             continue;
         }
         if (!current) continue;
+        current->KeyLines.push_back(lineNo);
         size_t eq = line.find('=');
         if (eq == std::string_view::npos)
             current->Keys.emplace_back(std::string(line), std::string());
@@ -154,7 +158,7 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 void TIniFile::WriteString(std::string_view section, std::string_view key, const std::string& value) {
     Section* s = FindSectionMutable(section);
     if (!s) {
-        FSections.push_back(Section{std::string(section), {}});
+        FSections.push_back(Section{std::string(section), {}, 0, {}});
         s = &FSections.back();
     }
     for (auto& [name, old] : s->Keys)
@@ -178,6 +182,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
     if (!s) return;
     // Every occurrence goes: a left-over duplicate would be read in its place.
     std::erase_if(s->Keys, [&](const auto& entry) { return SameText(entry.first, key); });
+    s->KeyLines.clear();  // no longer the lines as read
 }
 
 void TIniFile::EraseSection(std::string_view section) {

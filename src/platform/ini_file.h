@@ -26,6 +26,16 @@ public:
     struct Section {
         std::string Name;
         std::vector<std::pair<std::string, std::string>> Keys;  // in file order
+        // Line numbers (from 1) in the text read: of the header and of each key as read;
+        // 0 for what was written in memory.
+        int Line = 0;
+        std::vector<int> KeyLines;
+        int KeyLine(size_t index) const { return index < KeyLines.size() ? KeyLines[index] : 0; }
+    };
+    // A section header whose name occurred before: it and its lines are not read.
+    struct RepeatedSection {
+        std::string Name;
+        int Line = 0;
     };
 
     TIniFile() = default;
@@ -57,6 +67,7 @@ public:
 
     const std::vector<Section>& Sections() const { return FSections; }
     const Section* FindSection(std::string_view section) const;
+    const std::vector<RepeatedSection>& RepeatedSections() const { return FRepeated; }
 
     // The file text: UTF-8 with byte-order mark, CR LF line ends.
     std::string ToText() const;
@@ -66,6 +77,7 @@ public:
 private:
     Section* FindSectionMutable(std::string_view section);
     std::vector<Section> FSections;
+    std::vector<RepeatedSection> FRepeated;
 };
 
 } // namespace velkaro

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/command_line.h"
@@ -25,10 +26,11 @@ bool EnvSet(const char* name) {
     return value && *value;
 }
 
-// The look of the settings file; a file that cannot be read gives the dark look.
+// The look of the settings file; a file that cannot be read gives the dark look. Only
+// read: the window's own settings create a missing file and say so.
 bool LightSkinOfSettings() {
     try {
-        return IsLightSkin(TSettings(SettingsFilePath()).Skin);
+        return IsLightSkin(TSettings(SettingsFilePath(), TSettingsAccess::saReadOnly).Skin);
     } catch (const std::exception&) {
         return false;
     }
@@ -59,6 +61,8 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
         return 0;
     }
     TMainForm form(SettingsFilePath());
+    if (const std::string& note = form.Session().Settings().FirstRunNote; !note.empty())
+        std::fprintf(stderr, "Velkaro: %s\n", note.c_str());
     form.show();
     return QApplication::exec();
 }

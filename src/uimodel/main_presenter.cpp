@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "uimodel/invoice_producer.h"
+#include "app/batch_run.h"
 #include "app/mail_invoice.h"
 #include "uimodel/invoice_source.h"
 #include "uimodel/theme.h"
@@ -59,6 +60,11 @@ void TMainPresenter::Log(const std::string& text) {
 }
 
 void TMainPresenter::ConnectDatabase() {
+    // The first connect of a new settings file: the window's log says where it lies.
+    if (!FSettings.FirstRunNote.empty()) {
+        Log(FSettings.FirstRunNote);
+        FSettings.FirstRunNote.clear();
+    }
     TBusyScope busy(FServices.Busy);
     try {
         FSource.Disconnect();
@@ -180,6 +186,7 @@ void TMainPresenter::DoGenerate() {
 
     const std::string company = Company();
     const TLogProc log = [this](const std::string& line) { Log(line); };
+    LogSettingsHints(FSettings, log);
     int succeeded = 0, failed = 0;
     std::string lastPdf;
     RunSteps(rkGenerate, docs.size(), [&](size_t i) {
@@ -270,6 +277,7 @@ void TMainPresenter::DoMail() {
 
     const std::string company = Company();
     const TLogProc log = [this](const std::string& line) { Log(line); };
+    LogSettingsHints(FSettings, log);
     int sent = 0, failed = 0;
     RunSteps(rkMail, work.size(), [&](size_t i) {
         if (!test && !work[i].HasAddress) {

@@ -1,6 +1,7 @@
 // The vendor block of the about dialog.
 #include "uimodel/vendor.h"
 
+#include "config/settings_keys.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/text.h"
@@ -11,9 +12,12 @@ namespace {
 
 constexpr const char* kSection = "Hersteller";
 
-std::string ValueOr(const TIniFile& ini, const char* key, const char* fallback) {
+// The key's value, else its default from the table of known settings.
+std::string ValueOr(const TIniFile& ini, const char* key) {
     std::optional<std::string> value = ini.Find(kSection, key);
-    return value ? *value : std::string(fallback);
+    if (value) return *value;
+    const TSettingKey* known = FindSettingKey(kSection, key);
+    return known ? known->Default : "";
 }
 
 TIniFile ReadSettingsText(const std::string& settingsFile) {
@@ -25,14 +29,14 @@ TIniFile ReadSettingsText(const std::string& settingsFile) {
 TVendorInfo ReadVendorInfo(const std::string& settingsFile) {
     const TIniFile ini = ReadSettingsText(settingsFile);
     TVendorInfo v;
-    v.Name = ValueOr(ini, "Name", "Velkaro Softwareentwicklung");
-    v.Web = ValueOr(ini, "Web", "www.velkaro.de");
-    v.EMail = ValueOr(ini, "EMail", "support@velkaro.de");
-    v.Phone = ValueOr(ini, "Telefon", "");
-    v.Fax = ValueOr(ini, "Fax", "");
-    v.Address = ValueOr(ini, "Anschrift", "");
-    v.ShortName = ValueOr(ini, "Kurzname", "Velkaro");
-    v.Manual = Trim(ValueOr(ini, "Anleitung", ""));
+    v.Name = ValueOr(ini, "Name");
+    v.Web = ValueOr(ini, "Web");
+    v.EMail = ValueOr(ini, "EMail");
+    v.Phone = ValueOr(ini, "Telefon");
+    v.Fax = ValueOr(ini, "Fax");
+    v.Address = ValueOr(ini, "Anschrift");
+    v.ShortName = ValueOr(ini, "Kurzname");
+    v.Manual = Trim(ValueOr(ini, "Anleitung"));
     return v;
 }
 

@@ -281,6 +281,52 @@ TEST_F(BatchRun, StartLineNamesVersionSettingsAndSelection) {
     EXPECT_EQ(r.ExitCode, 0);
 }
 
+// Unknown names in the settings are logged once per run, right after the start line and
+// before the first document, whether the run produces or mails.
+TEST_F(BatchRun, UnknownSettingsNamesAreHintedOnceBeforeTheFirstDocument) {
+    WriteSettings("[Verkäufer]\r\nIBAN=DE1\r\n[Ausgabe]\r\nOrdner=" + Dir.Path() +
+                  "aus\r\nXmlZusätzlich=1\r\nXmlZusaetzlich=ja\r\n");
+    const Lines hints = {"  Hinweis Einstellungen: Zeile 1: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
+                         "  Hinweis Einstellungen: Zeile 5: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint "
+                         "ist XmlZusaetzlich?"};
+    for (const bool mail : {false, true}) {
+        SCOPED_TRACE(mail ? "mail" : "produce");
+        Lines args = {"/rg", "1", "/rg", "2"};
+        if (mail) args.push_back("/mail");
+        const TBatchResult r = Run(args);
+        EXPECT_EQ(r.ExitCode, 0);
+        const Lines lines = LogLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(Lines(lines.begin(), lines.begin() + 2), hints);
+        EXPECT_EQ(lines[2], mail ? "Rechnung 1 versendet an kunde@example.com" : "  Hinweis zu 1");
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.starts_with("  Hinweis Einstellungen: "); }),
+                  2);
+    }
+}
+
+// A first run leaves the settings template and says where, in the log and to the operator.
+TEST_F(BatchRun, AMissingSettingsFileIsCreatedAndTheRunSaysSo) {
+    std::filesystem::remove(Ini);
+    Lines notices;
+    TBatchOptions options;
+    options.Today = kToday;
+    options.Notice = [&](const std::string& line) { notices.push_back(line); };
+    const TBatchResult r = RunCommandLine({"/rg", "1"}, Factory(), options);
+    const std::string note = "Einstellungsdatei " + Ini + " neu angelegt – bitte Abschnitt [Datenbank] eintragen";
+    EXPECT_EQ(notices, Lines{note});
+    const Lines lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), note);
+    EXPECT_EQ(r.ExitCode, 0);  // the run goes on with the defaults
+    EXPECT_TRUE(FileExists(Ini));
+    // The next run finds the file: no note any more.
+    notices.clear();
+    RunCommandLine({"/rg", "1"}, Factory(), options);
+    EXPECT_TRUE(notices.empty());
+    EXPECT_NE(LogLines().front(), note);
+}
+
 TEST_F(BatchRun, ANumberNamedTwiceIsProducedOnce) {
     TBatchResult r = Run({"/rg", "4711", "/rg", " 4711 ", "/rg", "re-1", "/rg", "RE-1"});
     EXPECT_EQ(r.ExitCode, 0);

@@ -188,9 +188,32 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
     // Every switch of the batch is explained, with exit codes and a cron line.
     const std::string help = CommandLineHelp();
     for (const char* item : {"/rg", "/von", "/bis", "/neu", "/mandant", "/out", "/xml", "/mail", "/erneut", "/ergebnis",
-                             "/layout", "/geheimnis", "--hilfe", "--version", "heute", "gestern", "0  alles erledigt",
+                             "/pruefen", "/layout", "/geheimnis", "--hilfe", "--version", "heute", "gestern",
+                             "0  alles erledigt",
                              "1  einzelne", "2  Aufruf", "3  der Lauf", "0 2 * * *"})
         EXPECT_NE(help.find(item), std::string::npos) << item;
+}
+
+// "/pruefen" checks and does nothing else, so it stands alone; help still wins.
+TEST(CommandLine, CheckStandsAlone) {
+    for (const char* check : {"/pruefen", "-pruefen", "/PRUEFEN"}) {
+        SCOPED_TRACE(check);
+        const TCommandLine cmd = ParseCommandLine({check}, kToday);
+        EXPECT_EQ(cmd.Mode, rmCheck);
+        EXPECT_TRUE(cmd.InvoiceNos.empty());
+    }
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"/pruefen", "/rg", "1"}, {"/rg", "1", "/pruefen"}, {"/pruefen", "/mail"}, {"/rg", "/pruefen"}}) {
+        SCOPED_TRACE(Join(args, " "));
+        try {
+            ParseCommandLine(args, kToday);
+            ADD_FAILURE() << "no error";
+        } catch (const ECommandLineError& e) {
+            EXPECT_NE(std::string(e.what()).find("Der Schalter /pruefen steht allein"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(ParseCommandLine({"/pruefen", "--hilfe"}, kToday).Mode, rmHelp);
+    EXPECT_EQ(ParseCommandLine({"pruefen"}, kToday).Mode, rmWindow);
 }
 
 TEST(CommandLine, HasSwitchIgnoresCaseOnly) {

@@ -5,6 +5,7 @@
 #include "fake_graph_service.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/ini_edit.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -24,18 +25,22 @@ const std::string& DemoDatabase() {
 
 void WriteDemoMailSettings(const std::string& iniFile, const std::string& outDir, const std::string& baseUrl,
                            const std::string& extraGraphLines) {
-    std::string ini = ReplaceAll(ReadFileBytes(SourceDir() + "/demo/velkaro.ini"), "Datenbank=velkaro-demo.db",
-                                 "Datenbank=" + DemoDatabase());
-    ini += "\n[Ausgabe]\nOrdner=" + outDir + "\n";
-    ini += "\n[Graph]\n";
-    ini += std::string("MandantenID=") + kFakeTenant + "\n";
-    ini += std::string("ClientID=") + kFakeClientId + "\n";
-    ini += std::string("ClientSecret=") + kFakeSecret + "\n";
-    ini += std::string("Absender=") + kFakeSender + "\n";
-    ini += "AnmeldeServer=" + baseUrl + "\n";
-    ini += "GraphServer=" + baseUrl + "\n";
-    ini += extraGraphLines;
-    WriteFileBytes(iniFile, ini);
+    // The demo names every section already: the values go into them (a second section
+    // of a name would not be read).
+    TIniTextEditor ini(ReplaceAll(ReadFileBytes(SourceDir() + "/demo/velkaro.ini"), "Datenbank=velkaro-demo.db",
+                                  "Datenbank=" + DemoDatabase()));
+    ini.Set("Ausgabe", "Ordner", outDir);
+    ini.Set("Graph", "MandantenID", kFakeTenant);
+    ini.Set("Graph", "ClientID", kFakeClientId);
+    ini.Set("Graph", "ClientSecret", kFakeSecret);
+    ini.Set("Graph", "Absender", kFakeSender);
+    ini.Set("Graph", "AnmeldeServer", baseUrl);
+    ini.Set("Graph", "GraphServer", baseUrl);
+    for (const std::string& line : Split(ReplaceAll(extraGraphLines, "\r", ""), '\n')) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) ini.Set("Graph", line.substr(0, eq), line.substr(eq + 1));
+    }
+    WriteFileBytes(iniFile, ini.Text());
 }
 
 } // namespace velkaro::test

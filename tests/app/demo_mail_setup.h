@@ -11,7 +11,8 @@ const std::string& DemoDatabase();
 
 // Writes a settings file: the demo settings with the shared database, the output
 // folder `outDir`, and a "[Graph]" section for the fake service at `baseUrl` followed
-// by `extraGraphLines` (each "Key=Value" and CR LF or LF terminated).
+// by `extraGraphLines` (each "Key=Value" and CR LF or LF terminated; a key given there
+// replaces the one set before).
 void WriteDemoMailSettings(const std::string& iniFile, const std::string& outDir, const std::string& baseUrl,
                            const std::string& extraGraphLines = "");
 

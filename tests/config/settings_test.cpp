@@ -57,13 +57,28 @@ TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
     EXPECT_EQ(s.ConnectionString(),
               "Provider=SQLOLEDB.1;Data Source=localhost;Initial Catalog=Cronus;User ID=sa;Password=;"
               "Persist Security Info=True");
-    EXPECT_EQ(IniText(), std::string(kBom) +
-                             "[Datenbank]\r\nServer=localhost\r\nDatenbank=Cronus\r\nBenutzer=sa\r\nPasswort=\r\n"
-                             "Provider=SQLOLEDB.1\r\nMandant=\r\n\r\n"
-                             "[Ausgabe]\r\nOrdner=" + FDir.Path() + "Ausgabe\r\n\r\n"
-                             "[PDF]\r\nSchrift=Arial\r\nLogo=\r\n\r\n"
-                             "[Verkaeufer]\r\nIBAN=\r\nBIC=\r\nBank=\r\nGlaeubigerID=\r\nGeschaeftsfuehrer=\r\n"
-                             "Handelsregister=\r\n\r\n");
+    // The active lines are exactly the first-run keys; everything else is a comment.
+    const std::string text = IniText();
+    ASSERT_EQ(text.substr(0, 3), kBom);
+    ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
+    std::vector<std::string> active;
+    size_t comments = 0;
+    for (const std::string& line : Split(text.substr(3, text.size() - 4), '\n')) {
+        ASSERT_TRUE(line.ends_with('\r')) << line;
+        const std::string l = line.substr(0, line.size() - 1);
+        if (l.starts_with(";"))
+            ++comments;
+        else if (!l.empty())
+            active.push_back(l);
+    }
+    EXPECT_EQ(active, (std::vector<std::string>{"[Datenbank]", "Server=localhost", "Datenbank=Cronus", "Benutzer=sa",
+                                                "Passwort=", "Provider=SQLOLEDB.1", "Mandant=", "[Ausgabe]",
+                                                "Ordner=" + FDir.Path() + "Ausgabe", "[PDF]", "Schrift=Arial",
+                                                "Logo=", "[Verkaeufer]", "IBAN=", "BIC=", "Bank=", "GlaeubigerID=",
+                                                "Geschaeftsfuehrer=", "Handelsregister="}));
+    EXPECT_GT(comments, active.size());
+    EXPECT_EQ(s.FirstRunNote, "Einstellungsdatei " + IniPath() + " neu angelegt – bitte Abschnitt [Datenbank] eintragen");
+    EXPECT_TRUE(s.NameHints.empty());
     // It will hold the database password and the mail account: the owner's alone.
     struct stat st {};
     ASSERT_EQ(stat(IniPath().c_str(), &st), 0);
@@ -73,6 +88,36 @@ TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
     TSettings again(IniPath());
     EXPECT_EQ(again.OutDir, s.OutDir);
     EXPECT_EQ(IniText(), written);
+    EXPECT_EQ(again.FirstRunNote, "");
+    EXPECT_TRUE(again.NameHints.empty());
+}
+
+// A check reads the file as it is: no first-run file, no protected copy of a plain secret.
+TEST_F(Settings, ReadOnlySettingsNeverWriteTheFile) {
+    TSettings missing(IniPath(), TSettingsAccess::saReadOnly);
+    EXPECT_FALSE(FileExists(IniPath()));
+    EXPECT_EQ(missing.FirstRunNote, "");
+    EXPECT_EQ(missing.Server, "localhost");
+
+    const std::string text = "[Graph]\r\nClientSecret=geheim\r\n";
+    WriteIni(text);
+    TSettings plain(IniPath(), TSettingsAccess::saReadOnly);
+    EXPECT_EQ(plain.GraphSecret, "geheim");
+    EXPECT_EQ(IniText(), text);
+}
+
+// Unknown sections and keys are kept for the run's log, with the name that was meant.
+TEST_F(Settings, UnknownNamesBecomeHintsAndAReloadRenewsThem) {
+    WriteIni("[Verkäufer]\r\nIBAN=DE1\r\n[Ausgabe]\r\nXmlZusätzlich=1\r\nXmlZusaetzlich=ja\r\n");
+    TSettings s(IniPath());
+    EXPECT_EQ(s.NameHints, (std::vector<std::string>{
+                               "Zeile 1: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
+                               "Zeile 4: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint ist XmlZusaetzlich?"}));
+    EXPECT_EQ(s.IBAN, "");
+    WriteIni("[Verkaeufer]\r\nIBAN=DE1\r\n");
+    s.Load();
+    EXPECT_TRUE(s.NameHints.empty());
+    EXPECT_EQ(s.IBAN, "DE1");
 }
 
 TEST_F(Settings, DerivedFileNamesFollowTheSettingsFile) {

@@ -292,6 +292,28 @@ TEST_F(MainPresenterTest, GenerateWaitsForNoBatchRunAndSaysWhenOneWorks) {
     EXPECT_EQ(Producer.Locks, 2);
 }
 
+// Each production run names the unknown sections and keys of the settings once, before
+// its first invoice.
+TEST_F(MainPresenterTest, GenerateLogsTheSettingsHintsBeforeTheFirstInvoice) {
+    WriteTextFile(IniFile(), ReadTextFile(IniFile()) + "[Verkäufer]\nIBAN=DE1\n");
+    Presenter->ReloadSettings();
+    SearchFinds({"RE1", "RE2"});
+    Presenter->Invoices().SetChecked(0, true);
+    Presenter->Invoices().SetChecked(1, true);
+    const std::string hint = "  Hinweis Einstellungen: Zeile 8: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?";
+    Strings before;
+    Producer.OnGenerate = [&](const std::string& no) {
+        if (no == "RE1") before = Window.LogTexts();
+    };
+    for (int run = 0; run < 2; ++run) {
+        Window.LogLines.clear();
+        Presenter->DoGenerate();
+        EXPECT_EQ(before, Strings{hint});
+        const Strings all = Window.LogTexts();
+        EXPECT_EQ(std::count(all.begin(), all.end(), hint), 1);
+    }
+}
+
 TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     SearchFinds({"RE1", "RE2", "RE3"});
     Presenter->Invoices().SetChecked(0, true);

@@ -1,0 +1,146 @@
+#include "app/settings_probe.h"
+
+#include <memory>
+#include <vector>
+
+#include "app/mail_invoice.h"
+#include "config/graph_secret.h"
+#include "config/settings.h"
+#include "config/settings_check.h"
+#include "erp/nav_data.h"
+#include "mail/graph_mailer.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "platform/text.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr const char* kUnknownError = "Unbekannter Fehler.";
+
+// The report and its problems, one line each.
+struct TReport {
+    std::vector<std::string> Lines;
+    int Problems = 0;
+
+    void Good(const std::string& line) { Lines.push_back(line); }
+    void Bad(const std::string& line) {
+        Lines.push_back(line);
+        ++Problems;
+    }
+    // Runs one check; an error it raises becomes the check's problem line.
+    template <typename TCheck>
+    void Guarded(const std::string& label, TCheck check) {
+        try {
+            check();
+        } catch (const std::exception& e) {
+            Bad(label + ": FEHLER – " + SingleLine(e.what()));
+        } catch (...) {
+            Bad(label + ": FEHLER – " + kUnknownError);
+        }
+    }
+};
+
+void CheckFile(const std::string& settingsFile, TReport& report) {
+    const THandEditedText text = ReadHandEditedTextFile(settingsFile);
+    const std::vector<TSettingsFinding> findings =
+        CheckSettings(TIniFile::FromText(text.Text), ExtractFilePath(AbsolutePath(settingsFile)));
+    if (findings.empty()) {
+        report.Good("Einstellungsdatei: in Ordnung");
+        return;
+    }
+    report.Bad("Einstellungsdatei: " + std::to_string(findings.size()) +
+               (findings.size() == 1 ? " Befund" : " Befunde"));
+    report.Problems += static_cast<int>(findings.size()) - 1;
+    for (const TSettingsFinding& f : findings) report.Lines.push_back("  " + f.Text);
+}
+
+// "Server / Datenbank"; a database file without a server (SQLite) is named alone.
+std::string DatabaseName(const TSettings& settings) {
+    return settings.Server.empty() ? settings.Database : settings.Server + " / " + settings.Database;
+}
+
+void CheckDatabase(const TSettings& settings, TReport& report) {
+    TNavData data(settings);
+    const std::vector<std::string> companies = data.Companies();
+    std::string line = "Datenbank: verbunden mit " + DatabaseName(settings) + ", " +
+                       std::to_string(companies.size()) + (companies.size() == 1 ? " Mandant" : " Mandanten") +
+                       (companies.empty() ? std::string() : " (" + Join(companies, ", ") + ")");
+    bool companyKnown = settings.Company.empty();
+    for (const std::string& c : companies)
+        if (SameText(c, settings.Company)) companyKnown = true;
+    if (companies.empty())
+        report.Bad(line + " – keiner mit gebuchten Verkaufsrechnungen");
+    else if (!companyKnown)
+        report.Bad(line + " – den Mandanten \"" + settings.Company + "\" aus [Datenbank] Mandant gibt es nicht");
+    else
+        report.Good(line);
+    for (const std::string& info : data.NavVersionInfo()) report.Lines.push_back("  " + info);
+}
+
+bool MailSetUp(const TSettings& settings, const TIniFile& ini) {
+    return !Trim(settings.GraphTenant).empty() || !Trim(settings.GraphClientId).empty() ||
+           !Trim(settings.MailSender).empty() || !settings.GraphSecret.empty() ||
+           ini.ValueExists("Graph", "ClientSecretGeschuetzt");
+}
+
+void CheckMail(const TSettings& settings, const TIniFile& ini, TReport& report) {
+    if (!MailSetUp(settings, ini)) {
+        report.Good("E-Mail: nicht eingerichtet (Abschnitt [Graph] ohne Mandanten-ID, Client-ID und Absender)");
+        return;
+    }
+    const std::unique_ptr<TGraphMailer> mailer = CreateMailer(settings);
+    mailer->GetToken();
+    report.Good("E-Mail: Anmeldung bei Microsoft 365 erfolgreich (Absender " + Trim(settings.MailSender) + ")");
+}
+
+void CheckSecret(const TIniFile& ini, TReport& report) {
+    const std::string stored = Trim(ini.ReadString("Graph", "ClientSecretGeschuetzt", ""));
+    const bool plain = !ini.ReadString("Graph", "ClientSecret", "").empty();
+    if (stored.empty()) {
+        report.Good(plain ? "Geheimnis: das Client-Secret steht im Klartext in der Datei; der nächste Lauf speichert "
+                            "es geschützt"
+                          : "Geheimnis: kein geschütztes Client-Secret gespeichert");
+        return;
+    }
+    std::string problem;
+    if (!ReadProtectedSecret(stored, problem).empty()) {
+        report.Good("Geheimnis: dieses Konto kann das geschützte Client-Secret lesen");
+        return;
+    }
+    report.Bad("Geheimnis: FEHLER – " + problem);
+}
+
+} // namespace
+
+TSettingsProbe ProbeSettings(const std::string& settingsFile) {
+    TReport report;
+    report.Good("Prüfung der Einstellungen " + settingsFile);
+    if (PathKind(settingsFile) == TPathKind::pkMissing) {
+        report.Bad("Einstellungsdatei: FEHLER – " + settingsFile +
+                   " gibt es nicht (ein Start ohne /pruefen legt sie als kommentierte Vorlage an)");
+    } else {
+        report.Guarded("Einstellungsdatei", [&] { CheckFile(settingsFile, report); });
+        std::unique_ptr<TSettings> settings;
+        report.Guarded("Einstellungen", [&] {
+            settings = std::make_unique<TSettings>(settingsFile, TSettingsAccess::saReadOnly);
+        });
+        if (settings) {
+            const TIniFile ini = TIniFile::FromText(ReadHandEditedTextFile(settingsFile).Text);
+            report.Guarded("Datenbank", [&] { CheckDatabase(*settings, report); });
+            report.Guarded("E-Mail", [&] { CheckMail(*settings, ini, report); });
+            CheckSecret(ini, report);
+        }
+    }
+    report.Lines.push_back(report.Problems == 0
+                               ? std::string("Ergebnis: alles in Ordnung")
+                               : "Ergebnis: " + std::to_string(report.Problems) +
+                                     (report.Problems == 1 ? " Problem" : " Probleme") + " gefunden");
+    TSettingsProbe probe;
+    probe.AllWell = report.Problems == 0;
+    for (const std::string& line : report.Lines) probe.Report += line + "\n";
+    return probe;
+}
+
+} // namespace velkaro

@@ -1,0 +1,159 @@
+// "velkaro /pruefen" on the demo database and the local fake of Microsoft 365: what it
+// reports for each kind of broken settings file, and that it never writes anything.
+#include "app/settings_probe.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "config/settings.h"
+#include "demo_mail_setup.h"
+#include "fake_graph_service.h"
+#include "generate_demo_setup.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace velkaro {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Every file below a folder with its content: what a check must leave as it was.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
+    return files;
+}
+
+class SettingsProbe : public ::testing::Test {
+protected:
+    TSettingsProbe Probe() {
+        const auto before = Snapshot(Dir.Path());
+        TSettingsProbe probe = ProbeSettings(Ini);
+        EXPECT_EQ(Snapshot(Dir.Path()), before) << "the check changed files";
+        return probe;
+    }
+    test::TempFolder Home;
+    test::ScopedEnv Xdg{"XDG_CONFIG_HOME", Home.Path().c_str()};
+    test::TempFolder Dir;
+    std::string Ini = Dir.File("velkaro.ini");
+};
+
+TEST_F(SettingsProbe, DemoSettingsAreCleanAndReportEveryCheck) {
+    test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
+    const TSettingsProbe probe = Probe();
+    EXPECT_TRUE(probe.AllWell) << probe.Report;
+    const std::vector<std::string> lines = Split(probe.Report, '\n');
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "Prüfung der Einstellungen " + Ini);
+    EXPECT_EQ(lines[1], "Einstellungsdatei: in Ordnung");
+    EXPECT_EQ(lines[2], "Datenbank: verbunden mit " + test::DemoDatabase() + ", 2 Mandanten (Muster GmbH, " +
+                            test::kSecondCompany + ")");
+    EXPECT_THAT(probe.Report, HasSubstr("\n  NAV-Version   : "));
+    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: nicht eingerichtet"));
+    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: kein geschütztes Client-Secret gespeichert\n"));
+    EXPECT_TRUE(probe.Report.ends_with("\nErgebnis: alles in Ordnung\n")) << probe.Report;
+}
+
+struct TBroken {
+    const char* Name;
+    std::vector<test::TIniValue> Changes;
+    std::vector<std::string> Expected;  // lines of the report that must be there
+};
+
+TEST_F(SettingsProbe, BrokenSettingsAreReportedOneLineEachAndFail) {
+    const std::vector<TBroken> cases = {
+        {"umlaut section", {{"Verkäufer", "IBAN", "DE02 1203 0000 0000 2020 51"}},
+         {"Einstellungsdatei: 1 Befund", "unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
+          "Ergebnis: 1 Problem gefunden"}},
+        {"boolean and inline comment",
+         {{"Ausgabe", "XmlZusaetzlich", "ja"}, {"Graph", "InGesendeteSpeichern", "1 ; ja"}},
+         {"Einstellungsdatei: 2 Befunde", "[Ausgabe] XmlZusaetzlich=ja – erwartet 0 oder 1; so gilt die Vorgabe 0.",
+          "[Graph] InGesendeteSpeichern=1 ; ja – ein Kommentar gehört auf eine eigene Zeile",
+          "Ergebnis: 2 Probleme gefunden"}},
+        {"missing logo", {{"PDF", "Logo", "firmenlogo.png"}},
+         {"[PDF] Logo=firmenlogo.png – die Datei " + Dir.File("firmenlogo.png") + " gibt es nicht."}},
+        {"unknown company", {{"Datenbank", "Mandant", "Südwind AG"}},
+         {"Datenbank: verbunden mit", "– den Mandanten \"Südwind AG\" aus [Datenbank] Mandant gibt es nicht",
+          "Ergebnis: 1 Problem gefunden"}},
+        {"database file missing", {{"Datenbank", "Datenbank", Dir.File("nirgends/keine.db")}},
+         {"Einstellungsdatei: in Ordnung", "Datenbank: FEHLER – "}},
+        {"choice", {{"XRechnung", "Verwenden", "manchmal"}},
+         {"[XRechnung] Verwenden=manchmal – erlaubt: Leitweg, Immer, Nie.",
+          "Einstellungen: FEHLER – Unbekannter Wert „manchmal“"}},
+        {"mail half set up", {{"Graph", "Absender", "rechnung@muster-gmbh.de"}},
+         {"E-Mail: FEHLER – E-Mail-Einstellungen unvollständig"}},
+    };
+    for (const TBroken& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"), c.Changes);
+        const TSettingsProbe probe = Probe();
+        EXPECT_FALSE(probe.AllWell);
+        for (const std::string& line : c.Expected) EXPECT_THAT(probe.Report, HasSubstr(line));
+        EXPECT_THAT(probe.Report, Not(HasSubstr("alles in Ordnung")));
+    }
+}
+
+TEST_F(SettingsProbe, AMissingSettingsFileIsReportedAndNotCreated) {
+    const TSettingsProbe probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    EXPECT_THAT(probe.Report, HasSubstr("Einstellungsdatei: FEHLER – " + Ini + " gibt es nicht"));
+    EXPECT_FALSE(FileExists(Ini));
+}
+
+// Mailing set up: one token request, no mail; the plain secret stays as it is.
+TEST_F(SettingsProbe, MailSignInIsTriedWithoutSendingAndAWrongSecretFails) {
+    test::TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Dir.File("Ausgabe"), fake.BaseUrl());
+    TSettingsProbe probe = Probe();
+    EXPECT_TRUE(probe.AllWell) << probe.Report;
+    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: Anmeldung bei Microsoft 365 erfolgreich (Absender " +
+                                        std::string(test::kFakeSender) + ")\n"));
+    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: das Client-Secret steht im Klartext in der Datei"));
+    EXPECT_EQ(fake.TokenRequests(), 1);
+    EXPECT_TRUE(fake.Mails().empty());
+
+    test::WriteDemoMailSettings(Ini, Dir.File("Ausgabe"), fake.BaseUrl(), "ClientSecret=falsch\n");
+    probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: FEHLER – "));
+    EXPECT_THAT(probe.Report, HasSubstr("Ergebnis: 1 Problem gefunden"));
+}
+
+// A secret stored by another account (another key) cannot be read by this one: the
+// check says so, beside the sign-in that cannot be tried without it.
+TEST_F(SettingsProbe, ASecretThisAccountCannotReadIsNamed) {
+    test::TFakeGraphService fake;
+    test::WriteDemoMailSettings(Ini, Dir.File("Ausgabe"), fake.BaseUrl());
+    std::string stored;
+    {
+        test::TempFolder otherHome;
+        test::ScopedEnv otherXdg("XDG_CONFIG_HOME", otherHome.Path().c_str());
+        stored = TSettings::ProtectSecret(test::kFakeSecret);
+    }
+    WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), "ClientSecret=" + std::string(test::kFakeSecret),
+                                   "ClientSecretGeschuetzt=" + stored));
+    TSettingsProbe probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    // The message of the secret's own reading, with the remedy.
+    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: FEHLER – Das gespeicherte Client-Secret ([Graph] "
+                                        "ClientSecretGeschuetzt) kann vom Benutzer \""));
+    EXPECT_THAT(probe.Report, HasSubstr("velkaro /geheimnis"));
+    // Without the secret the sign-in cannot even be tried; the mailer says why.
+    EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: FEHLER – Das gespeicherte Client-Secret"));
+    EXPECT_EQ(fake.TokenRequests(), 0);
+
+    // Stored with this account's key: readable, and the sign-in works.
+    WriteFileBytes(Ini, ReplaceAll(ReadFileBytes(Ini), stored, TSettings::ProtectSecret(test::kFakeSecret)));
+    probe = Probe();
+    EXPECT_TRUE(probe.AllWell) << probe.Report;
+    EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: dieses Konto kann das geschützte Client-Secret lesen\n"));
+}
+
+} // namespace
+} // namespace velkaro
