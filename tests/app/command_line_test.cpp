@@ -187,7 +187,7 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
     EXPECT_EQ(ParseCommandLine({"/rg", "--version"}, kToday).Mode, rmVersion);
     // Every switch of the batch is explained, with exit codes and a cron line.
     const std::string help = CommandLineHelp();
-    for (const char* item : {"/rg", "/von", "/bis", "/neu", "/mandant", "/out", "/xml", "/mail", "/erneut", "/ergebnis",
+    for (const char* item : {"/rg", "/gs", "/von", "/bis", "/neu", "/mandant", "/out", "/xml", "/mail", "/erneut", "/ergebnis",
                              "/pruefen", "/layout", "/geheimnis", "--hilfe", "--version", "heute", "gestern",
                              "0  alles erledigt",
                              "1  einzelne", "2  Aufruf", "3  der Lauf", "0 2 * * *"})
@@ -200,7 +200,7 @@ TEST(CommandLine, CheckStandsAlone) {
         SCOPED_TRACE(check);
         const TCommandLine cmd = ParseCommandLine({check}, kToday);
         EXPECT_EQ(cmd.Mode, rmCheck);
-        EXPECT_TRUE(cmd.InvoiceNos.empty());
+        EXPECT_TRUE(cmd.Documents.empty());
     }
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"/pruefen", "/rg", "1"}, {"/rg", "1", "/pruefen"}, {"/pruefen", "/mail"}, {"/rg", "/pruefen"}}) {
