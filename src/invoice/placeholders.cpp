@@ -53,6 +53,11 @@ TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, c
     c["Nr"] = inv.No;
     c["BezugRechnung"] = inv.CorrectedInvoiceNo;
     c["BezugDatum"] = inv.CorrectedInvoiceNo.empty() ? "" : FormatDate(inv.CorrectedInvoiceDate);
+    // The whole reference line, so that a reference whose invoice date is unknown reads
+    // without a dangling "vom".
+    c["Bezug"] = inv.CorrectedInvoiceNo.empty() ? ""
+                 : "zu Rechnung " + inv.CorrectedInvoiceNo +
+                       (c["BezugDatum"].empty() ? std::string() : " vom " + c["BezugDatum"]);
     c["Datum"] = FormatDate(inv.DocumentDate);
     c["Lieferdatum"] = IsNavDate(inv.ShipmentDate) ? FormatDate(inv.ShipmentDate) : FormatDate(inv.PostingDate);
     c["Faellig"] = FormatDate(inv.DueDate);
@@ -125,6 +130,7 @@ TPlaceholderContext SampleContext(const TSeller& seller) {
     c["Nr"] = "RG100000";
     c["BezugRechnung"] = "";
     c["BezugDatum"] = "";
+    c["Bezug"] = "";
     c["Datum"] = "24.11.2026";
     c["Lieferdatum"] = "20.11.2026";
     c["Faellig"] = "01.12.2026";
@@ -184,6 +190,7 @@ const std::vector<TPlaceholderInfo>& PlaceholderList() {
         {"Belegart", "Belegart (Rechnung oder Rechnungskorrektur)"},
         {"BezugRechnung", "Rechnungskorrektur: Nummer der korrigierten Rechnung"},
         {"BezugDatum", "Rechnungskorrektur: Datum der korrigierten Rechnung"},
+        {"Bezug", "Rechnungskorrektur: „zu Rechnung <Nr> vom <Datum>“"},
         {"K.Name", "Kunde: Name"},
         {"K.Name2", "Kunde: Name 2"},
         {"K.Kontakt", "Kunde: Ansprechpartner"},

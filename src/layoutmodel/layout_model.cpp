@@ -82,7 +82,7 @@ std::string DefaultText(TElementKind kind) {
                "Liefer-/Leistungsdatum|{Lieferdatum}\r\nAuftrags-Nr.|{Auftrag}\r\n"
                "Ihre Bestellung|{Bestellung}\r\nIhre Referenz|{Referenz}\r\nLeitweg-ID|{LeitwegID}\r\n"
                "Ihre USt-IdNr.|{K.UStId}\r\nTelefon|{Telefon}";
-    case ekTitle: return "{Belegart} {Nr}\r\nzu Rechnung {BezugRechnung} vom {BezugDatum}\r\nLieferanschrift: {L.Adresse}";
+    case ekTitle: return "{Belegart} {Nr}\r\n{Bezug}\r\nLieferanschrift: {L.Adresse}";
     case ekTable:
     case ekFollowTable: return kTableHeads;
     case ekFollowTitle: return "{Belegart} {Nr} (Fortsetzung)";

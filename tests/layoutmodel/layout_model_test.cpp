@@ -73,7 +73,7 @@ TEST(LayoutModel, DefaultTextsUseCrLfBetweenLines) {
     EXPECT_EQ(DefaultText(ekLogo), "");
     // One layout for both kinds: the reference line is empty, and left out, for invoices.
     EXPECT_EQ(DefaultText(ekTitle),
-              "{Belegart} {Nr}\r\nzu Rechnung {BezugRechnung} vom {BezugDatum}\r\nLieferanschrift: {L.Adresse}");
+              "{Belegart} {Nr}\r\n{Bezug}\r\nLieferanschrift: {L.Adresse}");
     EXPECT_EQ(DefaultText(ekFollowTitle), "{Belegart} {Nr} (Fortsetzung)");
     EXPECT_EQ(DefaultText(ekTable), DefaultText(ekFollowTable));
     EXPECT_EQ(DefaultText(ekTable), "Pos.|Art.-Nr.|Bezeichnung|Menge|Einheit|Einzelpreis|USt.|Betrag {Waehrung}");
