@@ -296,7 +296,9 @@ TEST_F(SecretStore, KeyFileFromTheEnvironmentAndWhyABlobIsUnreadable) {
         const TUnprotected r = UnprotectDataExplained(blob);
         EXPECT_EQ(r.Plain, std::nullopt) << c.what;
         EXPECT_EQ(r.Failure, c.failure) << c.what;
-        if (!c.detail.empty()) EXPECT_EQ(r.Detail, c.detail) << c.what;
+        if (!c.detail.empty()) {
+            EXPECT_EQ(r.Detail, c.detail) << c.what;
+        }
     }
     EXPECT_EQ(UnprotectDataExplained(blob.substr(0, 20)).Failure, TUnprotectFailure::ufDamaged);
 
