@@ -37,6 +37,7 @@ public:
             outcome.Message = record.Entry.Info;
         outcome.Document.PdfFile = record.PdfFile;
         outcome.Document.FindingCount = record.FindingCount;
+        outcome.Document.FindingRules = record.FindingRules;
         return outcome;
     }
 
@@ -77,7 +78,7 @@ public:
         TGeneratedInvoice generated;
         const std::string pdfFile =
             velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
-        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size())};
+        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size()), generated.Findings.RuleList()};
     }
 
     std::unique_ptr<TBatchMailer> CreateMailer() override {

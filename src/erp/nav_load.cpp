@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "erp/nav_posting_setup.h"
 #include "invoice/leitweg.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -54,7 +55,9 @@ TSeller TNavData::LoadSeller(const std::string& company) {
     if (!o.BIC.empty()) s.BIC = o.BIC;
     if (!o.BankName.empty()) s.BankName = o.BankName;
     s.AccountHolder = o.AccountHolder.empty() ? s.Addr.Name : o.AccountHolder;
-    s.CreditorID = o.CreditorID;
+    // NAV's creditor identifier of its bank accounts, else the settings'.
+    s.CreditorID = ReadNavCreditorId(*this, company);
+    if (s.CreditorID.empty()) s.CreditorID = o.CreditorID;
     s.ContactName = o.ContactName;
     if (!o.Phone.empty()) s.Phone = o.Phone;
     if (!o.Email.empty()) s.Email = o.Email;
@@ -73,6 +76,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     // Without the credit-memo tables there is no credit memo to find.
     if (kind == bkCreditMemo && !HasCreditMemos(company)) throw Exception(notFound);
 
+    std::string languageCode, cardCode;
     // Header.
     {
         auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, NavHeaderTable(kind))));
@@ -104,6 +108,9 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         inv->PayMethodCode = q->TrimmedText("Payment Method Code");
         inv->BuyerVatID = WithoutBlanks(q->TrimmedText("VAT Registration No_"));
         inv->MandateID = q->TrimmedText("Direct Debit Mandate ID");
+        // Not in every NAV version.
+        if (q->FindField("Language Code") >= 0) languageCode = q->TrimmedText("Language Code");
+        if (q->FindField("Credit Card No_") >= 0) cardCode = q->TrimmedText("Credit Card No_");
         // NAV's "Applies-to Doc. Type" 2 is an invoice; other documents are no reference.
         if (kind == bkCreditMemo && q->Integer("Applies-to Doc_ Type") == 2)
             inv->CorrectedInvoiceNo = q->TrimmedText("Applies-to Doc_ No_");
@@ -155,17 +162,22 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     if (inv->DirectDebit) {
         std::string mandateAccount =
             LookupText(NavSql::MandateAccount(d, TableName(company, "SEPA Direct Debit Mandate")), inv->MandateID);
+        inv->MandateAccountCode = mandateAccount;
         auto q = NewQuery(NavSql::CustomerBankAccounts(d, TableName(company, "Customer Bank Account")));
         q->SetText("cust", inv->CustomerNo);
         q->Open();
-        // The mandate's account when it has an IBAN, else the lowest code with an IBAN.
+        // The account the mandate names, and only that one: another account of the
+        // customer is not covered by the mandate. Without a mandate account, the lowest
+        // code with an IBAN.
         for (; !q->Eof(); q->Next()) {
-            if (inv->BuyerIBAN.empty() || SameText(q->TrimmedText("Code"), mandateAccount)) {
+            const bool named = SameText(q->TrimmedText("Code"), mandateAccount);
+            if (named || (mandateAccount.empty() && inv->BuyerIBAN.empty())) {
                 inv->BuyerIBAN = WithoutBlanks(q->TrimmedText("IBAN"));
                 inv->BuyerBIC = q->TrimmedText("SWIFT Code");
             }
         }
     }
+    ReadNavCard(*this, company, cardCode, *inv);
 
     std::map<std::string, std::string> unitText, unitIso;
     {
@@ -206,10 +218,13 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.InvDiscAmount = q->Money("Inv_ Discount Amount");
             l.VatCalcType = q->Integer("VAT Calculation Type");
             l.VatClause = q->TrimmedText("VAT Clause Code");
+            if (q->FindField("VAT Bus_ Posting Group") >= 0) l.VatBusGroup = q->TrimmedText("VAT Bus_ Posting Group");
+            if (q->FindField("VAT Prod_ Posting Group") >= 0) l.VatProdGroup = q->TrimmedText("VAT Prod_ Posting Group");
             inv->Lines.push_back(std::move(l));
         }
     }
 
+    ReadNavTaxSetup(*this, company, languageCode, *inv);
     inv->Calculate(TaxRulesOf(FSettings));
     return inv;
 }

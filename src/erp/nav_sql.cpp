@@ -184,6 +184,14 @@ std::string InvoiceLines(TSqlDialect, const std::string& table) {
     return "SELECT * FROM " + table + " WHERE [Document No_] = :no ORDER BY [Line No_]";
 }
 
+std::string AllRows(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table; }
+
+std::string AllRowsByNo(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table + " ORDER BY [No_]"; }
+
+std::string RowByNo(TSqlDialect, const std::string& table) {
+    return "SELECT * FROM " + table + " WHERE [No_] = :p";
+}
+
 std::string CmnmRecipients(TSqlDialect, const std::string& recipients, const std::string& contacts) {
     return "SELECT r.[Source Code], r.[Custom Address], k.[E-Mail] FROM " + recipients + " r LEFT JOIN " + contacts +
            " k ON k.[No_] = r.[Contact No_]" +

@@ -58,6 +58,10 @@ std::string MandateAccount(TSqlDialect d, const std::string& table);     // :p
 std::string CustomerBankAccounts(TSqlDialect d, const std::string& table);  // :cust
 std::string Units(TSqlDialect d, const std::string& table);
 std::string InvoiceLines(TSqlDialect d, const std::string& table);       // :no
+// Every row of a small setup table; AllRowsByNo in the order of [No_].
+std::string AllRows(TSqlDialect d, const std::string& table);
+std::string AllRowsByNo(TSqlDialect d, const std::string& table);
+std::string RowByNo(TSqlDialect d, const std::string& table);           // :p
 
 // Recipients.
 std::string CmnmRecipients(TSqlDialect d, const std::string& recipients, const std::string& contacts);  // :st, :dt
