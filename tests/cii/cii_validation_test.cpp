@@ -177,6 +177,70 @@ TEST(CiiValidationTest, DemoDocumentsWithoutNewDataKeepTheirXml) {
     }
 }
 
+// The demo documents of NAV's setup and the posted-data cases write what NAV posted:
+// category and exemption reason of the VAT breakdown, payment means, delivery party.
+TEST(CiiValidationTest, DemoDocumentsWriteWhatNavPosted) {
+    test::TempFolder folder;
+    std::vector<std::string> refused;
+    std::vector<test::NamedInvoice> demo = DemoInvoices(folder, refused);
+    const TTaxRules rules = TaxRulesOf(TSettings(folder.File("velkaro.ini")));
+    struct Case {
+        std::string No;
+        std::string Element;   // ElementText of this tag ...
+        std::string Contains;  // ... holds this text (empty: the element is missing)
+    };
+    const std::vector<Case> cases = {
+        // card payment: code 54 with the card's last digits, no seller account
+        {"RE24-0101", "ram:SpecifiedTradeSettlementPaymentMeans", "<ram:TypeCode>54</ram:TypeCode>"},
+        {"RE24-0101", "ram:ApplicableTradeSettlementFinancialCard", "<ram:ID>4242</ram:ID>"},
+        {"RE24-0101", "ram:PayeePartyCreditorFinancialAccount", ""},
+        // direct debit: the mandate's account only (the old one has no IBAN)
+        {"RE24-0103", "ram:SpecifiedTradePaymentTerms", "<ram:DirectDebitMandateID>MANDAT-D70000-00"},
+        {"RE24-0103", "ram:PayerPartyDebtorFinancialAccount", ""},
+        {"RE24-0102", "ram:DirectDebitMandateID", ""},
+        {"RE24-0008", "ram:CreditorReferenceID", "DE98ZZZ09999999999"},
+        // credit memo of a direct-debit customer: the refund, no debit, no due date
+        {"GS24-0101", "ram:SpecifiedTradeSettlementPaymentMeans", "<ram:TypeCode>1</ram:TypeCode>"},
+        {"GS24-0101", "ram:SpecifiedTradePaymentTerms", "Den Betrag von 16,54 EUR erstatten wir Ihnen"},
+        {"GS24-0101", "ram:DueDateDateTime", ""},
+        {"GS24-0101", "ram:CreditorReferenceID", ""},
+        {"GS24-0101", "ram:DirectDebitMandateID", ""},
+        {"GS24-0101", "ram:PayerPartyDebtorFinancialAccount", ""},
+        {"GS24-0001", "ram:PayeePartyCreditorFinancialAccount", ""},
+        // billed in Germany, delivered to France for a French VAT id: intra-community supply
+        {"RE24-0104", "ram:ApplicableHeaderTradeSettlement", "<ram:CategoryCode>K</ram:CategoryCode>"},
+        {"RE24-0104", "ram:ShipToTradeParty", "<ram:CountryID>FR</ram:CountryID>"},
+        // Canary Islands: outside the EU VAT area, an export
+        {"RE24-0105", "ram:ApplicableHeaderTradeSettlement", "<ram:ExemptionReasonCode>VATEX-EU-G</ram:ExemptionReasonCode>"},
+        // EU triangular trade: reverse charge of the last customer with the statement of § 25b UStG
+        {"RE24-0106", "ram:ApplicableHeaderTradeSettlement", "<ram:CategoryCode>AE</ram:CategoryCode>"},
+        {"RE24-0106", "ram:ApplicableHeaderTradeSettlement", "Dreiecksgeschäft nach § 25b UStG"},
+        // Full VAT: the VAT as posted, no rounding amount
+        {"RE24-0107", "ram:ApplicableHeaderTradeSettlement", "<ram:CalculatedAmount>76.00</ram:CalculatedAmount>"},
+        {"RE24-0107", "ram:RoundingAmount", ""},
+        {"RE24-0107", "ram:SpecifiedTradeSettlementHeaderMonetarySummation", "<ram:DuePayableAmount>276.00"},
+        // ship-to without name: the customer's name at the ship-to address
+        {"RE24-0108", "ram:ShipToTradeParty", "<ram:Name>Krause Bau GmbH</ram:Name>"},
+        {"RE24-0108", "ram:ShipToTradeParty", "<ram:LineOne>Baustelle Lützner Straße 90</ram:LineOne>"},
+        // NAV's tax category E with the text of its VAT clause
+        {"RE24-0109", "ram:ApplicableTradeTax", "<ram:CategoryCode>S</ram:CategoryCode>"},
+        {"RE24-0109", "ram:ApplicableHeaderTradeSettlement",
+         "<ram:ExemptionReason>Steuerfreie Bildungsleistung nach § 4 Nr. 21 Buchst. a UStG</ram:ExemptionReason>"},
+        // the clause in the customer's language
+        {"RE24-0110", "ram:ApplicableHeaderTradeSettlement",
+         "<ram:ExemptionReason>Wewnątrzwspólnotowa dostawa towarów zwolniona z podatku art. 138"},
+        {"RE24-0110", "ram:ApplicableHeaderTradeSettlement", "<ram:CategoryCode>K</ram:CategoryCode>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.No + " " + c.Element + " " + c.Contains);
+        auto doc = std::find_if(demo.begin(), demo.end(), [&](const test::NamedInvoice& d) { return d.Invoice.No == c.No; });
+        ASSERT_NE(doc, demo.end());
+        const std::string element = test::ElementText(BuildCiiXml(doc->Invoice, doc->Seller, rules), c.Element);
+        if (c.Contains.empty()) EXPECT_EQ(element, "");
+        else EXPECT_NE(element.find(c.Contains), std::string::npos) << element;
+    }
+}
+
 // Every text field of seller and invoice, with `text` in it.
 void FillAllTexts(TInvoice& inv, TSeller& seller, const std::string& text) {
     for (TAddress* a : {&inv.BillTo, &inv.ShipTo, &seller.Addr})
