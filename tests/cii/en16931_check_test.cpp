@@ -190,6 +190,65 @@ std::vector<BrokenCase> BrokenCases() {
          },
          {}},
         {"no-due-date-no-terms", invoice([](TInvoice& i) { i.DueDate = 0; }), {}},
+        // NAV's posted data: a Full VAT line, NAV's own tax categories and clauses
+        {"full-vat-line-in-its-group",
+         invoice([](TInvoice& i) {
+             TInvLine full = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 19, "C62", "38.00");
+             full.VatCalcType = kVatCalcFullVat;
+             i.Lines.push_back(full);
+         }),
+         {"BR-CO-17", "BR-S-09"}},
+        {"full-vat-line-at-100-percent",
+         invoice([](TInvoice& i) {
+             TInvLine full = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 100, "C62", "38.00");
+             full.VatCalcType = kVatCalcFullVat;
+             i.Lines.push_back(full);
+         }),
+         {"BR-CO-17", "BR-S-09"}},
+        {"nav-category-z", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "z";
+         }),
+         {}},
+        {"nav-category-e-with-clause", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("AT", 0, "ATU12345678");
+             i.Lines[0].TaxCategory = "E";
+             i.Lines[0].VatClauseText = "Steuerfrei nach § 4 Nr. 14 UStG";
+         }),
+         {}},
+        {"nav-category-e-without-any-reason", [](TInvoice& i, TSeller&, TTaxRules& r) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "E";
+             r.ExemptReasonE.clear();
+         },
+         {"BR-E-10"}},
+        {"nav-category-o-with-vat-ids", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("DE", 0, "DE987654321");
+             i.Lines[0].TaxCategory = "O";
+         }),
+         {"BR-O-02"}},
+        {"nav-category-o-without-vat-ids", [](TInvoice& i, TSeller& s, TTaxRules&) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "O";
+             s.VatID.clear();
+         },
+         {}},
+        {"nav-category-o-beside-standard", [](TInvoice& i, TSeller& s, TTaxRules&) {
+             i.Lines.push_back(ItemLine(20, "2", "Spende", 1, "10.00", 0));
+             i.Lines.back().TaxCategory = "O";
+             s.VatID.clear();
+         },
+         {"BR-O-11", "BR-O-12"}},
+        {"canary-islands-export", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("ES", 0, "ESB35123456");
+             i.BillTo.PostCode = "35007";
+         }),
+         {}},
+        {"triangular-trade", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("NL", 0, "NL854712345B01");
+             i.EU3Party = true;
+         }),
+         {}},
         {"posted-vat-far-off", invoice([](TInvoice& i) { i.Lines[0] = ItemLine(10, "1", "Ware", 1, "100.00", 19, "H87", "5.00"); }),
          {}},
         {"several-at-once",
