@@ -12,6 +12,7 @@
 
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
+#include "platform/number_format.h"
 #include "cii_fixtures.h"
 #include "invoice/vat.h"
 #include "platform/files.h"
@@ -406,6 +407,53 @@ TEST(En16931Check, SecondRuleSetJoinsTheSameFindings) {
     EXPECT_EQ(CheckInvoice(inv, test::FullSeller(), rules, {&kEn16931Rules, &strict}).RuleList(),
               "BR-CL-14, BR-DE-15");
     EXPECT_EQ(CheckInvoice(inv, test::FullSeller(), rules).RuleList(), "BR-CL-14");
+}
+
+// What NAV posted beyond cents of rounding is a finding of its own, and a Full VAT line
+// that EN 16931 cannot express is named with its line.
+TEST(En16931Check, PostedAmountsTheDocumentCannotExplain) {
+    const TTaxRules rules = test::DefaultTaxRules();
+    struct Case {
+        std::string Name;
+        const char* PostedVat;  // of the one line, net 100.00 at 19 %
+        std::string Rules;
+        std::string Text;
+    };
+    const std::vector<Case> cases = {
+        {"cents", "19.02", "", ""},
+        {"just below a unit", "19.99", "", ""},
+        // The amount in the user's number format, as the log lines.
+        {"one unit", "20.00", "NAV-RUNDUNG",
+         "Rundungsbetrag " + LocalizeDecimalPoint("1.00") + " EUR \u2013 Beträge in NAV prüfen"},
+        {"less than posted", "17.50", "NAV-RUNDUNG",
+         "Rundungsbetrag " + LocalizeDecimalPoint("-1.50") + " EUR \u2013 Beträge in NAV prüfen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TInvoice inv = Base();
+        inv.Lines = {ItemLine(10, "1", "Ware", 1, "100.00", 19, "H87", c.PostedVat)};
+        inv.Calculate(rules);
+        const TCheckFindings findings = CheckInvoice(inv, test::FullSeller(), rules, {&kNavPostingRules});
+        EXPECT_EQ(findings.RuleList(), c.Rules);
+        if (!c.Text.empty()) {
+            EXPECT_EQ(findings.Items()[0].Text, c.Text);
+            EXPECT_NE(findings.Items()[0].FixAt.find("Sales Invoice Line"), std::string::npos);
+        }
+    }
+
+    TInvoice full = Base();
+    TInvLine line = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 19, "C62", "38.00");
+    line.VatCalcType = kVatCalcFullVat;
+    full.Lines.push_back(line);
+    full.Calculate(rules);
+    EXPECT_TRUE(full.Rounding.IsZero());
+    EXPECT_EQ(CheckInvoice(full, test::FullSeller(), rules, {&kNavPostingRules}).RuleList(), "");
+    const TCheckFindings en = CheckInvoice(full, test::FullSeller(), rules);
+    const TCheckFinding* hit = test::FindingOf(en, "BR-S-09");
+    ASSERT_NE(hit, nullptr) << en.RuleList();
+    EXPECT_NE(hit->Text.find("Full-VAT-Zeile 20"), std::string::npos) << hit->Text;
+    EXPECT_NE(hit->Text.find("nicht ausdrücken"), std::string::npos) << hit->Text;
+    EXPECT_NE(hit->FixAt.find("Full VAT"), std::string::npos) << hit->FixAt;
 }
 
 } // namespace
