@@ -243,6 +243,28 @@ TEST_P(NavLoad, DirectDebitWithoutMandateTakesTheLowestCodeWithIban) {
     }
 }
 
+// The mandate's account and nothing else: an old account without IBAN leaves the debited
+// account empty (the check names the account to mend) rather than taking another one.
+// NAV's creditor identifier of its bank accounts wins over the settings'.
+TEST_P(NavLoad, DirectDebitOfTheMandateAccountAndNavCreditorId) {
+    std::string db = FFolder.File("dd2.db");
+    const std::string c = "\"DD$";
+    ExecSqlite(db, NavSchemaSql("DD") + "INSERT INTO " + c + "Sales Invoice Header\" ([No_], [Bill-to Customer No_], "
+                   "[Payment Method Code], [Direct Debit Mandate ID]) VALUES ('R1', 'K1', 'EINZUG', 'M-ALT');"
+                   "INSERT INTO " + c + "SEPA Direct Debit Mandate\" ([ID], [Customer No_], [Customer Bank Account Code]) "
+                   "VALUES ('M-ALT', 'K1', 'ALT');"
+                   "INSERT INTO " + c + "Customer Bank Account\" ([Customer No_], [Code], [IBAN]) VALUES "
+                   "('K1', 'ALT', ''), ('K1', 'NEU', 'DE12 5001 0517 0648 4898 90');"
+                   "INSERT INTO " + c + "Company Information\" ([Name]) VALUES ('DD');"
+                   "CREATE TABLE " + c + "Bank Account\" ([No_] TEXT PRIMARY KEY, [Creditor No_] TEXT NOT NULL DEFAULT '');"
+                   "INSERT INTO " + c + "Bank Account\" ([No_], [Creditor No_]) VALUES ('B1', ''), ('B2', 'DE11ZZZ00000000001');");
+    Open(db, "[Datenbank]\nProvider=\nDatenbank=\n[Verkaeufer]\nGlaeubigerID=DE98ZZZ09999999999\n");
+    auto inv = FNav->LoadInvoice("DD", "R1");
+    EXPECT_EQ(inv->MandateAccountCode, "ALT");
+    EXPECT_EQ(inv->BuyerIBAN, "");
+    EXPECT_EQ(FNav->LoadSeller("DD").CreditorID, "DE11ZZZ00000000001");
+}
+
 TEST_P(NavLoad, PricesIncludingVatWithOneCentDifference) {
     OpenDemo();
     auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0009");
