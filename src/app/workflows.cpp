@@ -49,10 +49,11 @@ private:
 };
 
 // One batch run's database object on the run's settings; the settings stay with the
-// batch, which outlives the session.
+// batch, which outlives the session. The session is one run of the database object: what
+// a company holds for every document is read once.
 class TProgramSession : public TBatchSession {
 public:
-    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings) {}
+    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings), FRun(FData) {}
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
@@ -87,6 +88,7 @@ public:
 private:
     TSettings& FSettings;
     TNavData FData;
+    TNavData::TRun FRun;
     std::optional<TSentLog> FSentLog;
 };
 
