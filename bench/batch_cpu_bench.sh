@@ -7,8 +7,10 @@
 #   bench/batch_cpu_bench.sh [N] [program] [R]
 # program: default build/velkaro. CPU time (user + system, /usr/bin/time) rather than
 # wall time, so that other work on the machine hardly shows. Prints CPU ms per invoice
-# for both databases, their ratio and the size of the PDFs. Files go to
-# out/batch-cpu-bench/ (not tracked by git).
+# for both databases, their ratio and the size of the PDFs; then, when the benchmarks
+# are built beside the program (-DVELKARO_BUILD_BENCH=ON), the all-time search of the
+# window over the bulk database of 100,000 invoices and 10,000 credit memos
+# (bench/erp_bench.cpp). Files go to out/batch-cpu-bench/ (not tracked by git).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 count="${1:-1000}"
@@ -91,3 +93,11 @@ plain="$(cat "$work/last-ms.txt")"
 run "$work/clones-recipients.db" "mit $recipients Empfängerzeilen"
 with="$(cat "$work/last-ms.txt")"
 awk -v a="$plain" -v b="$with" 'BEGIN { printf "Verhältnis mit/ohne Empfängerzeilen: %.2f\n", b / a }'
+
+erp_bench="$(dirname "$program")/bench/erp_bench"
+if [ -x "$erp_bench" ]; then
+  "$erp_bench" --benchmark_filter='BM_SearchAllTime/' 2>/dev/null | awk '
+    /BM_SearchAllTime\/.*_median/ { printf "Suche über alle Jahre (100.000 Rechnungen, 10.000 Gutschriften, 1000 Zeilen): %s %s CPU (Median)\n", $4, $5 }'
+else
+  echo "Suche übersprungen: $erp_bench fehlt (cmake -DVELKARO_BUILD_BENCH=ON, Ziel erp_bench)"
+fi
