@@ -15,11 +15,12 @@ namespace {
 
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
-// column sees each send at once.
+// column sees each send at once. The mailing run is a run of the database object: what
+// a company holds for every document is read once.
 class TProgramMailer : public TBatchMailer {
 public:
     TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
-        : FData(data), FSettings(settings),
+        : FData(data), FRun(data), FSettings(settings),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -42,6 +43,7 @@ public:
 
 private:
     TNavData& FData;
+    TNavData::TRun FRun;
     const TSettings& FSettings;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;

@@ -507,6 +507,9 @@ TEST_P(NavLoad, PerCompanyDataIsKeptWithinARunOnly) {
             << "a search within the run uses the kept recipients";
         FNav->LoadRecipientMaps("Muster GmbH");
         EXPECT_EQ(seen().Recipients, "r1@schmidt.de; r2@schmidt.de; r3@schmidt.de") << "asked for explicitly";
+        EXPECT_EQ(seen().Company, "Muster 2");
+        FNav->Disconnect();
+        EXPECT_EQ(seen().Company, "Muster 3") << "a new connection reads anew";
     }
     EXPECT_EQ(seen(), (TSeen{"Muster 3", "Skonto 3", "r1@schmidt.de; r2@schmidt.de; r3@schmidt.de", "Ref 3"}))
         << "after the run every load reads anew";
