@@ -20,8 +20,10 @@ std::string TNavCodeTexts::Find(const std::string& code) const {
 }
 
 TNavCompanyData& TNavData::CompanyData(const std::string& company) {
-    if (FRunDepth == 0 || !FCompany || FCompany->Company != company) {
-        FCompany = std::make_unique<TNavCompanyData>();
+    if (!FCompany) FCompany = std::make_unique<TNavCompanyData>();
+    // Emptied in place: a caller's reference from an earlier call stays valid.
+    if (FRunDepth == 0 || FCompany->Company != company) {
+        *FCompany = TNavCompanyData();
         FCompany->Company = company;
     }
     return *FCompany;
