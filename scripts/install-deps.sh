@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libpcre2-dev libutf8proc-dev libssl-dev
+  zlib1g-dev libdeflate-dev libpcre2-dev libutf8proc-dev libssl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libstb-dev
   libfontconfig-dev libharfbuzz-dev fonts-liberation2 fonts-dejavu-core icc-profiles-free
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc

@@ -15,11 +15,12 @@ namespace {
 
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
-// column sees each send at once.
+// column sees each send at once. The mailing run is a run of the database object: what
+// a company holds for every document is read once.
 class TProgramMailer : public TBatchMailer {
 public:
     TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
-        : FData(data), FSettings(settings),
+        : FData(data), FRun(data), FSettings(settings),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -43,6 +44,7 @@ public:
 
 private:
     TNavData& FData;
+    TNavData::TRun FRun;
     const TSettings& FSettings;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
@@ -50,10 +52,11 @@ private:
 };
 
 // One batch run's database object on the run's settings; the settings stay with the
-// batch, which outlives the session.
+// batch, which outlives the session. The session is one run of the database object: what
+// a company holds for every document is read once.
 class TProgramSession : public TBatchSession {
 public:
-    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings) {}
+    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings), FRun(FData) {}
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
@@ -88,6 +91,7 @@ public:
 private:
     TSettings& FSettings;
     TNavData FData;
+    TNavData::TRun FRun;
     std::optional<TSentLog> FSentLog;
 };
 

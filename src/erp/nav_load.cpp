@@ -1,5 +1,3 @@
-#include <map>
-
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "erp/nav_posting_setup.h"
@@ -34,22 +32,7 @@ TAddress TNavData::ReadAddress(const TDbQuery& q, const std::string& prefix, boo
 }
 
 TSeller TNavData::LoadSeller(const std::string& company) {
-    auto q = NewQuery(NavSql::CompanyInformation(Dialect(), TableName(company, "Company Information")));
-    q->Open();
-    if (q->Eof()) throw Exception("Firmendaten (Company Information) fehlen für Mandant " + company);
-    TSeller s;
-    s.Addr = ReadAddress(*q, "", false);
-    s.VatID = q->TrimmedText("VAT Registration No_");
-    s.TaxNo = q->TrimmedText("Registration No_");
-    s.GLN = q->TrimmedText("GLN");
-    s.Phone = q->TrimmedText("Phone No_");
-    s.Fax = q->TrimmedText("Fax No_");
-    s.Email = q->TrimmedText("E-Mail");
-    s.Web = q->TrimmedText("Home Page");
-    s.IBAN = WithoutBlanks(q->TrimmedText("IBAN"));
-    s.BIC = q->TrimmedText("SWIFT Code");
-    s.BankName = q->TrimmedText("Bank Name");
-
+    TSeller s = CompanySeller(CompanyData(company));
     const TSettings& o = FSettings;
     if (!o.IBAN.empty()) s.IBAN = WithoutBlanks(o.IBAN);
     if (!o.BIC.empty()) s.BIC = o.BIC;
@@ -70,6 +53,9 @@ TSeller TNavData::LoadSeller(const std::string& company) {
 std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, const std::string& invoiceNo,
                                                 TDocumentKind kind) {
     const TSqlDialect d = Dialect();
+    // Everything of the document from one state of the database.
+    TDbReadTransaction read(*FConn);
+    TNavCompanyData& companyData = CompanyData(company);
     auto inv = std::make_unique<TInvoice>();
     inv->Kind = kind;
     const std::string notFound = DocumentKindName(kind) + " " + invoiceNo + " nicht gefunden";
@@ -138,25 +124,27 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     inv->XRechnung = FSettings.XRechnungUse == xuAlways ||
                      (FSettings.XRechnungUse == xuLeitweg && !inv->LeitwegID.empty());
 
-    if (inv->CurrencyCode.empty()) {
-        auto q = NewQuery(NavSql::LcyCode(d, TableName(company, "General Ledger Setup")));
-        q->Open();
-        if (!q->Eof()) inv->CurrencyCode = q->TrimmedText(0);
-    }
+    if (inv->CurrencyCode.empty()) inv->CurrencyCode = LcyCode(companyData);
     inv->CurrencyCode = FSettings.MapCurrency(inv->CurrencyCode);
 
-    inv->PayTermsText = LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Terms")), inv->PayTermsCode);
-    inv->PayMethodText =
-        LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Method")), inv->PayMethodCode);
-    inv->BillTo.CountryName = LookupText(NavSql::CountryName(d, TableName(company, "Country_Region")), inv->BillTo.Country);
-    inv->CustomerEmail = LookupText(NavSql::CustomerEmail(d, TableName(company, "Customer")), inv->CustomerNo);
+    inv->PayTermsText = PaymentTerms(companyData).Find(inv->PayTermsCode);
+    inv->PayMethodText = PaymentMethods(companyData).Find(inv->PayMethodCode);
+    inv->BillTo.CountryName = Countries(companyData).Find(inv->BillTo.Country);
+    if (!inv->CustomerNo.empty()) {
+        auto q = NewQuery(NavSql::CustomerMailAndGln(d, TableName(company, "Customer")));
+        q->SetText("p", inv->CustomerNo);
+        q->Open();
+        if (!q->Eof()) {
+            inv->CustomerEmail = q->TrimmedText(0);
+            inv->BuyerGLN = q->TrimmedText(1);
+        }
+    }
 
-    LoadRecipientMaps(company);
+    Recipients(companyData);
     inv->InvoiceEmail = ResolveInvoiceEmail(inv->CustomerNo, inv->CustomerEmail, inv->InvoiceEmailSource);
     inv->BuyerEmail = Trim(inv->InvoiceEmail);
     if (size_t semi = inv->BuyerEmail.find(';'); semi != std::string::npos)
         inv->BuyerEmail = Trim(inv->BuyerEmail.substr(0, semi));
-    inv->BuyerGLN = LookupText(NavSql::CustomerGln(d, TableName(company, "Customer")), inv->CustomerNo);
 
     inv->DirectDebit = FSettings.IsDirectDebit(inv->PayMethodCode);
     if (inv->DirectDebit) {
@@ -179,17 +167,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     }
     ReadNavCard(*this, company, cardCode, *inv);
 
-    std::map<std::string, std::string> unitText, unitIso;
-    {
-        auto q = NewQuery(NavSql::Units(d, TableName(company, "Unit of Measure")));
-        q->Open();
-        for (; !q->Eof(); q->Next()) {
-            std::string code = UpperAscii(q->TrimmedText(0));
-            unitText[code] = q->TrimmedText(1);
-            unitIso[code] = q->TrimmedText(2);
-        }
-    }
-
+    const std::map<std::string, TNavUnit>& units = Units(companyData);
     {
         auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, NavLineTable(kind))));
         q->SetText("no", invoiceNo);
@@ -204,10 +182,9 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.UnitCode = q->TrimmedText("Unit of Measure Code");
             if (l.UnitCode.empty()) l.UnitCode = q->TrimmedText("Unit of Measure");
             const std::string k = UpperAscii(l.UnitCode);
-            auto text = unitText.find(k);
-            l.UnitText = text != unitText.end() && !text->second.empty() ? text->second : l.UnitCode;
-            auto iso = unitIso.find(k);
-            l.UnitIso = FSettings.MapUnit(k, iso != unitIso.end() ? iso->second : std::string());
+            auto unit = units.find(k);
+            l.UnitText = unit != units.end() && !unit->second.Text.empty() ? unit->second.Text : l.UnitCode;
+            l.UnitIso = FSettings.MapUnit(k, unit != units.end() ? unit->second.Iso : std::string());
             l.Quantity = q->Float("Quantity");
             l.UnitPrice = q->Float("Unit Price");
             l.LineDiscPct = q->Float("Line Discount _");
