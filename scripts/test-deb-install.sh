@@ -128,9 +128,10 @@ grep -q '^ExecStart=/usr/bin/velkaro ' "$root/usr/lib/systemd/system/velkaro.ser
 grep -q '^UMask=0027$' "$root/usr/lib/systemd/system/velkaro.service" || fail "UMask"
 
 # --- the recipe of README / LIESMICH.md ---------------------------------------------
-# Settings: root writes them, the service account reads them.
-in_root install -d -m 0750 -o root -g velkaro /etc/velkaro
-in_root install -m 0640 -o root -g velkaro /usr/share/doc/velkaro/velkaro.ini.beispiel /etc/velkaro/velkaro.ini
+# Settings: root writes them, the service account reads them and stores its protected
+# secret in them (/geheimnis), nobody else sees them.
+in_root install -d -m 2770 -o root -g velkaro /etc/velkaro
+in_root install -m 0660 -o root -g velkaro /usr/share/doc/velkaro/velkaro.ini.beispiel /etc/velkaro/velkaro.ini
 ini=$root/etc/velkaro/velkaro.ini
 # Sets key=value in [section] of the settings file: replaces the key's line (also a
 # commented-out one), else adds it to the section, else adds the section.
@@ -194,6 +195,17 @@ env_line=$(sed -n 's/^Environment=//p' "$root/usr/lib/systemd/system/velkaro.ser
 rc=0
 in_root runuser -u velkaro -- env "$env_line" sh -c "cd /var/lib/velkaro && umask 0027 && $exec_start" || rc=$?
 [[ $rc -eq 0 ]] || fail "the service's command as velkaro: exit code $rc"
+
+# The account protects the mail secret with its own key in its home, and writes it into
+# the settings, which stay closed to others.
+rc=0
+echo "geheimes-test-secret" | as_velkaro velkaro /geheimnis || rc=$?
+[[ $rc -eq 0 ]] || fail "velkaro /geheimnis as velkaro: exit code $rc"
+[[ $(in_root stat -c '%U %a' /var/lib/velkaro/.config/velkaro/geheim.key) == "velkaro 600" ]] ||
+  fail "key file: $(in_root stat -c '%U %a' /var/lib/velkaro/.config/velkaro/geheim.key)"
+grep -q geheimes-test-secret "$ini" && fail "the secret stands in clear text in $ini_in_root"
+[[ $(in_root stat -c '%G %A' "$ini_in_root") == "velkaro -rw-rw----" ]] ||
+  fail "$ini_in_root after /geheimnis: $(in_root stat -c '%G %A' "$ini_in_root")"
 
 # --- the window's package -----------------------------------------------------------
 apt_in_root install -y "/tmp/$(basename "$desktop_deb")" >"$work/apt-desktop.log" ||
