@@ -18,8 +18,8 @@
 # build-folder: a configured build with VELKARO_WITH_UI=ON whose programs are built
 # (default: scripts/package.sh builds one in build-package). --keep leaves the root in
 # place and prints where it is. The base system is kept as a tarball in
-# $VELKARO_ROOT_CACHE (default /var/cache/velkaro-test) for a week, so that a second run
-# does not fetch it again.
+# $VELKARO_ROOT_CACHE (default /var/cache/velkaro-test) for a week, and the packages
+# fetched into it, so that a second run does not fetch them again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -43,7 +43,7 @@ command -v sqlite3 >/dev/null || skip "no sqlite3 (scripts/install-deps.sh)"
 work=$(mktemp -d /var/tmp/velkaro-install-test.XXXXXX)
 root=$work/root
 cleanup() {
-  for m in proc dev/pts dev; do mountpoint -q "$root/$m" 2>/dev/null && umount -l "$root/$m"; done
+  for m in proc dev var/cache/apt/archives; do mountpoint -q "$root/$m" 2>/dev/null && umount -l "$root/$m"; done
   if [[ $keep -eq 1 ]]; then echo "test-deb-install: root kept in $root"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -92,6 +92,9 @@ fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
 mount --bind /dev "$root/dev"
+# The packages fetched into the root are kept beside the base system for the next run.
+mkdir -p "$cache/archives/partial"
+mount --bind "$cache/archives" "$root/var/cache/apt/archives"
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 apt_in_root() { in_root env DEBIAN_FRONTEND=noninteractive apt-get -o Dpkg::Use-Pty=0 -q "$@"; }
 
@@ -210,6 +213,7 @@ grep -q geheimes-test-secret "$ini" && fail "the secret stands in clear text in 
 # --- the window's package -----------------------------------------------------------
 apt_in_root install -y "/tmp/$(basename "$desktop_deb")" >"$work/apt-desktop.log" ||
   { cat "$work/apt-desktop.log" >&2; fail "velkaro-desktop does not install"; }
+echo "velkaro-desktop: $(($(in_root dpkg-query -W -f '${binary:Package}\n' | wc -l) - after)) more packages"
 [[ -x $root/usr/bin/velkaro-desktop ]] || fail "/usr/bin/velkaro-desktop missing"
 in_root ldd /usr/bin/velkaro-desktop | grep 'not found' && fail "velkaro-desktop: libraries missing"
 # Without documents "velkaro" hands over to the window, which finds no screen here.
