@@ -76,8 +76,14 @@ int StartDesktop(char** argv) {
         std::fputs(kNoUserInterface, stderr);
         return kExitNoUserInterface;
     }
-    if (const char* ini = std::getenv("VELKARO_INI"); !ini || !*ini)
-        setenv("VELKARO_INI", velkaro::SettingsFilePath().c_str(), 1);
+    if (const char* ini = std::getenv("VELKARO_INI"); !ini || !*ini) {
+        try {
+            setenv("VELKARO_INI", velkaro::SettingsFilePath().c_str(), 1);
+        } catch (const std::exception& e) {
+            PrintMessage(e.what());
+            return kExitNoUserInterface;
+        }
+    }
     std::vector<char*> desktopArgs{const_cast<char*>(desktop.c_str())};
     for (char** arg = argv + 1; *argv && *arg; ++arg) desktopArgs.push_back(*arg);
     desktopArgs.push_back(nullptr);
