@@ -5,7 +5,7 @@
 #
 #   bash scripts/package.sh [build-folder]       (default: build-package)
 #
-# Prints the paths of the two .deb files, one a line, as its last output.
+# Prints the paths of the two .deb files, one a line (the batch first), as its last output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-package}
@@ -20,4 +20,4 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELKARO_BUILD_TESTS=OFF -DVE
 cmake --build "$build" -j"$jobs"
 rm -f "$build"/velkaro_*.deb "$build"/velkaro-desktop_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-ls "$build"/velkaro_*.deb "$build"/velkaro-desktop_*.deb
+printf '%s\n' "$build"/velkaro_*.deb "$build"/velkaro-desktop_*.deb

@@ -50,15 +50,16 @@ trap cleanup EXIT
 
 # --- the packages -------------------------------------------------------------------
 if [[ -z $build ]]; then
-  mapfile -t debs < <(bash scripts/package.sh build-package | tail -n 2)
+  bash scripts/package.sh build-package >/dev/null
+  debdir=build-package
 else
   grep -q '^VELKARO_WITH_UI:BOOL=ON' "$build/CMakeCache.txt" || fail "$build: built without the window (VELKARO_WITH_UI=OFF)"
   (cd "$build" && cpack -G DEB -B "$work/debs" >/dev/null)
-  debs=("$work"/debs/velkaro_*.deb "$work"/debs/velkaro-desktop_*.deb)
+  debdir=$work/debs
 fi
-batch_deb=${debs[0]}
-desktop_deb=${debs[1]}
-[[ -f $batch_deb && -f $desktop_deb ]] || fail "packages missing: ${debs[*]}"
+batch_deb=$(ls "$debdir"/velkaro_*.deb)
+desktop_deb=$(ls "$debdir"/velkaro-desktop_*.deb)
+[[ -f $batch_deb && -f $desktop_deb ]] || fail "packages missing in $debdir"
 for deb in "$batch_deb" "$desktop_deb"; do
   echo "== $deb"
   dpkg-deb -I "$deb"
