@@ -10,6 +10,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libstb-dev
   libfontconfig-dev libharfbuzz-dev fonts-liberation2 fonts-dejavu-core icc-profiles-free
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
+  debootstrap
   libcurl4-openssl-dev nlohmann-json3-dev
   default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf mupdf-tools
   python3 locales clang libclang-rt-14-dev time
