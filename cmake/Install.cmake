@@ -8,8 +8,9 @@ set(VELKARO_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velkaro)
 
 install(TARGETS velkaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES LIESMICH.md README.md DESTINATION ${VELKARO_DOC_DIR})
-# A commented example; the program reads the file named by VELKARO_INI.
-install(FILES demo/velkaro.ini DESTINATION ${VELKARO_DOC_DIR} RENAME velkaro.ini.beispiel)
+# The commented template a first run leaves (the program's own, kept equal to it by a
+# test): a start for /etc/velkaro/velkaro.ini. The demo's settings stay under demo/.
+install(FILES data/velkaro.ini.beispiel DESTINATION ${VELKARO_DOC_DIR})
 if(VELKARO_WITH_UI)
   install(FILES data/velkaro.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES data/velkaro.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

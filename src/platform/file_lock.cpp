@@ -13,7 +13,7 @@
 namespace velkaro {
 
 TFileLock::TFileLock(const std::string& path) : FPath(path) {
-    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnDataFileMode);
     if (FFd < 0)
         throw Exception(OsErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));
 }

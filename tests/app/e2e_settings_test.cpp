@@ -95,7 +95,7 @@ TEST_F(SettingsProgram, FirstRunLeavesTheTemplateAndSaysSo) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     const TIniFile ini = TIniFile::FromFile(Ini);
     EXPECT_EQ(ini.ReadString("Datenbank", "Server", "?"), "localhost");
-    EXPECT_EQ(ini.ReadString("Ausgabe", "Ordner", "?"), Dir.File("Ausgabe"));
+    EXPECT_FALSE(ini.ValueExists("Ausgabe", "Ordner")) << "the template names no folder of this machine";
     EXPECT_THAT(ReadFileBytes(Ini), HasSubstr("\r\n; Verschluesselung=\r\n"));
 
     // The check of the new file: clean by itself, but no database behind it.
