@@ -51,13 +51,13 @@ const TExplanation kExplanations[] = {
     {{"timed out", "timeout", "HYT00"},
      "Der Server hat nicht rechtzeitig geantwortet: Servername, Port und Firewall prüfen (TCP 1433, bei einer "
      "benannten Instanz auch UDP 1434 für den SQL-Server-Browser)."},
+    {{"SSL", "TLS", "certificate", "Zertifikat"},
+     "Die verschlüsselte Verbindung kam nicht zustande: [Datenbank] Verschluesselung und ServerZertifikatVertrauen "
+     "prüfen (ältere Server beherrschen kein aktuelles TLS)."},
     {{"Adaptive Server is unavailable", "Unable to connect", "does not exist or access denied", "08001"},
      "Der Server ist unter diesem Namen und Port nicht erreichbar: Servername, Port oder Instanz prüfen (bei einer "
      "benannten Instanz muss der SQL-Server-Browser laufen, UDP 1434), ob der SQL Server TCP/IP zulässt und ob eine "
      "Firewall den Port sperrt."},
-    {{"SSL", "TLS", "certificate", "Zertifikat"},
-     "Die verschlüsselte Verbindung kam nicht zustande: [Datenbank] Verschluesselung und ServerZertifikatVertrauen "
-     "prüfen (ältere Server beherrschen kein aktuelles TLS)."},
     {{"Kerberos", "GSSAPI", "SSPI"},
      "Die Windows-Anmeldung (Kerberos) ist fehlgeschlagen: dieses Konto braucht ein gültiges Kerberos-Ticket (kinit), "
      "oder [Datenbank] Benutzer und Passwort für eine SQL-Anmeldung eintragen."},
