@@ -319,9 +319,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
     // One run per settings file: two would interleave mails and overwrite each other's log.
     std::optional<TFileLock> lock;
     try {
-        const std::string lockFile = RunLockFilePath(SettingsFilePath());
-        ForceDirectories(ExtractFilePath(lockFile));  // the account's state folder on its first run
-        lock.emplace(lockFile);
+        lock.emplace(RunLockFilePath(SettingsFilePath()));
         const long waitSeconds = static_cast<long>(options.LockWait.count() / 1000);
         const bool locked = lock->Acquire(options.LockWait, [&] {
             if (options.Notice)

@@ -48,7 +48,8 @@ TEST_F(SettingsProgram, CheckOnTheDemoIsCleanAndOnABrokenFileExitsWithTwo) {
     test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
     Run("/pruefen");
     EXPECT_EQ(ExitCode, 0) << Stdout << Stderr;
-    EXPECT_THAT(Stdout, HasSubstr("Einstellungsdatei: in Ordnung\nDatenbank: verbunden mit "));
+    EXPECT_THAT(Stdout, HasSubstr("Einstellungsdatei: in Ordnung\nDatenordner: " + Dir.Path() + " (beschreibbar)\n"
+                                  "Ausgabe: " + Dir.File("Ausgabe/") + " (beschreibbar)\nDatenbank: verbunden mit "));
     EXPECT_THAT(Stdout, HasSubstr("\nErgebnis: alles in Ordnung\n"));
     EXPECT_EQ(Stderr, "");
     EXPECT_FALSE(FileExists(Dir.File("velkaro.log")));
@@ -101,7 +102,11 @@ TEST_F(SettingsProgram, FirstRunLeavesTheTemplateAndSaysSo) {
     // The check of the new file: clean by itself, but no database behind it.
     Run("/pruefen");
     EXPECT_EQ(ExitCode, 2);
-    EXPECT_THAT(Stdout, HasSubstr("Einstellungsdatei: in Ordnung\nDatenbank: FEHLER – "));
+    EXPECT_THAT(Stdout, HasSubstr("Einstellungsdatei: in Ordnung\n"));
+    // The connection error names what was tried and what the driver's answer means.
+    EXPECT_THAT(Stdout, HasSubstr("\nDatenbank: FEHLER – "));
+    EXPECT_THAT(Stdout, HasSubstr("Server localhost, Port: Vorgabe des Treibers (meist 1433), Datenbank Cronus, "
+                                  "SQL-Anmeldung als sa."));
 }
 
 } // namespace
