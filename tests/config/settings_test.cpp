@@ -468,6 +468,20 @@ TEST_F(Settings, SecretOfAnotherAccountIsExplained) {
     EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem,
               head + "Es wurde von einem anderen Benutzer oder mit einer anderen Schlüsseldatei geschützt; der Schlüssel "
                      "dieses Benutzers (\"" + job + "\") ist ein anderer." + remedy);
+    // A key file open to others (copied with 0644): the remedy is its mode; entering the
+    // secret anew would be refused for the same reason.
+    {
+        const std::string stored = ReadFileBytes(IniPath());
+        WriteIni("[Graph]\nClientSecretGeschuetzt=" + TSettings::ProtectSecret("s") + "\n");
+        ASSERT_EQ(chmod(job.c_str(), 0644), 0);
+        const std::string problem = TSettings(IniPath()).GraphSecretProblem;
+        EXPECT_TRUE(problem.ends_with("(Rechte 0644). Nur der eigene Benutzer darf Zugriff haben. Abhilfe: chmod 600 \"" +
+                                      job + "\").")) << problem;
+        EXPECT_EQ(problem.find("neu eingeben"), std::string::npos) << problem;
+        ASSERT_EQ(chmod(job.c_str(), 0600), 0);
+        EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, "");
+        WriteIni(stored);
+    }
     WriteIni("[Graph]\nClientSecretGeschuetzt=kein-base64!\n");
     EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, head + "Der gespeicherte Wert ist beschädigt." + remedy);
     WriteIni("[Graph]\nClientSecretGeschuetzt=\n");
