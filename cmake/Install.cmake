@@ -14,8 +14,9 @@ set(VELKARO_TMPFILES_DIR lib/tmpfiles.d)
 
 install(TARGETS velkaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT batch)
 install(FILES LIESMICH.md README.md DESTINATION ${VELKARO_DOC_DIR} COMPONENT batch)
-# A commented example; the program reads the file named by VELKARO_INI.
-install(FILES demo/velkaro.ini DESTINATION ${VELKARO_DOC_DIR} RENAME velkaro.ini.beispiel COMPONENT batch)
+# The commented template a first run leaves (the program's own, kept equal to it by a
+# test): a start for /etc/velkaro/velkaro.ini. The demo's settings stay under demo/.
+install(FILES data/velkaro.ini.beispiel DESTINATION ${VELKARO_DOC_DIR} COMPONENT batch)
 install(FILES data/systemd/velkaro.service data/systemd/velkaro.timer DESTINATION ${VELKARO_SYSTEMD_DIR}
         COMPONENT batch)
 install(FILES data/systemd/velkaro.sysusers DESTINATION ${VELKARO_SYSUSERS_DIR} RENAME velkaro.conf COMPONENT batch)

@@ -9,6 +9,7 @@ PACKAGES=(
   zlib1g-dev libdeflate-dev libpcre2-dev libutf8proc-dev libssl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libstb-dev
   libfontconfig-dev libharfbuzz-dev fonts-liberation2 fonts-dejavu-core icc-profiles-free
+  fonts-droid-fallback  # CJK glyphs: proves the tests see only their own fonts (tests/data/fonts.conf)
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
   debootstrap
   libcurl4-openssl-dev nlohmann-json3-dev

@@ -85,7 +85,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     // The mail attachment needs the file as well, even when no XML file is wanted.
     if (settings.SaveXml || settings.MailAttachXml) {
         const std::string xmlFile = base + ".xml";
-        WriteFileBytes(xmlFile, xml);
+        WriteFileBytes(xmlFile, xml, kOwnDataFileMode);
         result.XmlFile = xmlFile;
     }
 

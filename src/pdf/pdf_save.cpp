@@ -231,7 +231,7 @@ void TPdfDocument::SaveToFile(const std::string& fileName) {
     now.millisecond = 0;
     TDateTime local = EncodeDateTime(now);
     std::string bytes = BuildFile(fileName, MakePdfDates(local, UtcOffsetMinutes(local)));
-    WriteFileBytes(fileName, bytes);
+    WriteFileBytes(fileName, bytes, kOwnDataFileMode);
 }
 
 } // namespace velkaro

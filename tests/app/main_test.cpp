@@ -27,16 +27,19 @@ std::string ProgramPath() {
 
 struct RunResult {
     int ExitCode = -1;
+    std::string Stdout;
     std::string Stderr;
 };
 
 RunResult RunProgram(const TempFolder& dir, const std::string& args) {
-    const std::string err = dir.File("stderr.txt");
-    const std::string cmd = "'" + ProgramPath() + "' " + args + " >/dev/null 2>'" + err + "'";
+    const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+    const std::string cmd = "'" + ProgramPath() + "' " + args + " >'" + out + "' 2>'" + err + "'";
     const int status = std::system(cmd.c_str());
     RunResult r;
     if (status != -1 && WIFEXITED(status))
         r.ExitCode = WEXITSTATUS(status);
+    if (FileExists(out))
+        r.Stdout = ReadFileBytes(out);
     if (FileExists(err))
         r.Stderr = ReadFileBytes(err);
     return r;
@@ -181,7 +184,7 @@ protected:
 
 #ifndef VELKARO_WITH_UI
 TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
-    for (const char* args : {"", "-layout", "/mandant Muster", "-rg 4711"}) {
+    for (const char* args : {"", "-layout", "--LAYOUT"}) {
         SCOPED_TRACE(args);
         RunResult r = RunProgram(Dir, args);
         EXPECT_EQ(r.ExitCode, 2);
@@ -195,7 +198,7 @@ TEST_F(Program, WithoutInvoicesItExplainsThatThisBuildHasNoUserInterface) {
 // instead of failing inside the window toolkit.
 TEST_F(Program, WithoutInvoicesAndWithoutADisplayItExplainsTheBatch) {
     ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
-    for (const char* args : {"", "-layout", "/mandant Muster", "-rg 4711"}) {
+    for (const char* args : {"", "-layout", "--LAYOUT"}) {
         SCOPED_TRACE(args);
         RunResult r = RunProgram(Dir, args);
         EXPECT_EQ(r.ExitCode, 2);
@@ -233,4 +236,35 @@ TEST_F(Program, BatchRunWithUnreachableDatabaseEndsWithItsError) {
     EXPECT_NE(log.find(" FEHLER: Die Datenbank ist nicht erreichbar: "), std::string::npos) << log;
     EXPECT_EQ(log.find("FEHLER 47"), std::string::npos) << "no invoice was tried: " << log;
     EXPECT_NE(log.find(" Ende: 0 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund\r\n"), std::string::npos);
+    EXPECT_EQ(r.Stdout, "") << "a run that could not start prints no end line";
+}
+
+// A mistyped switch is named, alone as well: neither the window nor the note about a
+// missing display, and no log.
+TEST_F(Program, AMistypedSwitchAloneIsNamed) {
+    ScopedEnv noX("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr), noQt("QT_QPA_PLATFORM", nullptr);
+    const std::pair<const char*, const char*> cases[] = {
+        {"/pruefn", "Velkaro: Unbekannter Schalter \"/pruefn\" – gemeint ist /pruefen? Hilfe: velkaro --hilfe\n"},
+        {"-v", "Velkaro: Unbekannter Schalter \"-v\". Hilfe: velkaro --hilfe\n"},
+        {"/mial", "Velkaro: Unbekannter Schalter \"/mial\" – gemeint ist /mail? Hilfe: velkaro --hilfe\n"},
+        {"/out ''", "Velkaro: Der Schalter /out braucht einen Wert (Ordner), der Wert ist leer. Hilfe: velkaro --hilfe\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args);
+        const RunResult r = RunProgram(Dir, args);
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_EQ(r.Stderr, message);
+        EXPECT_EQ(r.Stdout, "");
+    }
+    // "/hilfe" is the help like "--hilfe": every switch has its "/" and "-" forms.
+    for (const char* help : {"/hilfe", "-hilfe", "/help", "'-?'"}) {
+        SCOPED_TRACE(help);
+        const RunResult r = RunProgram(Dir, help);
+        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_NE(r.Stdout.find("/usr/bin/velkaro"), std::string::npos) << r.Stdout;
+        EXPECT_EQ(r.Stdout.find("/usr/local"), std::string::npos) << r.Stdout;
+        EXPECT_EQ(r.Stdout.find("sudo"), std::string::npos) << r.Stdout;
+    }
+    EXPECT_FALSE(FileExists(Dir.File("velkaro.log")));
+    EXPECT_FALSE(FileExists(Ini));
 }
