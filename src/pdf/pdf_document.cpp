@@ -80,11 +80,12 @@ const TGlyphUse& TPdfDocument::UsedGlyphs(const TPdfFont& font) const {
     return it == FUsed.end() ? kNone : it->second;
 }
 
-const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont& font) {
-    auto key = std::make_pair(&face, font.Bold());
+const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont& font, bool rightToLeft) {
+    auto key = std::make_tuple(&face, font.Bold(), rightToLeft);
     auto it = FFallbackFonts.find(key);
     if (it != FFallbackFonts.end()) return *it->second;
-    // The process-wide cache keeps fallback faces for good, so the font need not own it.
+    // Fallback faces stay in the process-wide cache for good and the own face lives with
+    // `font`, so the new font need not own it.
     std::shared_ptr<const TFontFace> unowned(std::shared_ptr<const TFontFace>(), &face);
     std::string name = face.Metrics().PostScriptName.empty() ? font.FaceName() : face.Metrics().PostScriptName;
     FFonts.push_back(std::make_unique<TPdfFont>(unowned, name, font.Bold(), "F" + std::to_string(FFonts.size() + 1)));
@@ -141,7 +142,8 @@ void TPdfDocument::TextOut(double x, double y, std::string_view s) {
     // shown (each moves it by its width in the font's /W), and where shaping wants it.
     double placed = 0, wanted = 0, rise = 0;
     for (const TShownGlyph& g : font.Glyphs(s)) {
-        const TPdfFont& target = g.Face == &font.Face() ? font : FallbackFont(*g.Face, font);
+        const TPdfFont& target =
+            g.Face == &font.Face() && !g.RightToLeft ? font : FallbackFont(*g.Face, font, g.RightToLeft);
         if (&target != run) {
             show.Flush();
             text += " /" + target.ResName() + " " + Num(FFontSize) + " Tf";

@@ -36,9 +36,10 @@ void AppendShaped(const TFontFace& face, std::u32string_view text, std::vector<T
             auto next = std::upper_bound(starts.begin(), starts.end(), g.Cluster);
             size_t end = next == starts.end() ? text.size() : *next;
             chars = text.substr(g.Cluster, end - g.Cluster);
+            std::reverse(chars.begin(), chars.end());
             given[g.Cluster] = true;
         }
-        out.push_back({&face, g.Glyph, std::move(chars), false, g.Advance, g.OffsetX, g.OffsetY});
+        out.push_back({&face, g.Glyph, std::move(chars), false, g.Advance, g.OffsetX, g.OffsetY, true});
     }
 }
 
@@ -78,7 +79,7 @@ void TPdfFont::AppendRightToLeft(std::u32string_view text, std::vector<TShownGly
         } else {
             for (size_t i = stretch.size(); i-- > 0;)
                 out.push_back({FFace.get(), 0, std::u32string(1, stretch[i]), true,
-                               static_cast<double>(FFace->Metrics().Width(0))});
+                               static_cast<double>(FFace->Metrics().Width(0)), 0, 0, true});
         }
         end = start;
     }

@@ -25,14 +25,19 @@ void RecordGlyph(TGlyphUse& used, uint16_t glyph, std::u32string_view text);
 struct TShownGlyph {
     const TFontFace* Face = nullptr;
     uint16_t Glyph = 0;
-    // What the glyph stands for, in reading order: one character as a rule, several for
-    // a ligature, none for a further glyph of the same character. Control characters
-    // read as a blank.
+    // What the glyph stands for: one character as a rule, several for a ligature, none
+    // for a further glyph of the same character. Control characters read as a blank.
+    // The characters of a right-to-left ligature are given as they stand on the page
+    // (last first), since text extraction turns the whole right-to-left line round.
     std::u32string Text;
     bool Missing = false; // no installed font has the character
     double Advance = 0;   // thousandths of an em: where the next glyph starts
     double OffsetX = 0;   // thousandths of an em: shift of this glyph alone
     double OffsetY = 0;   // thousandths of an em, upwards
+    // Shaped in a right-to-left run. Such a glyph may stand for another character than
+    // elsewhere (a mirrored bracket), so the page shows it through a font resource of
+    // its own with its own ToUnicode map.
+    bool RightToLeft = false;
 };
 
 class TPdfFont {
