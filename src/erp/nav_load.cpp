@@ -10,6 +10,9 @@ namespace velkaro {
 
 namespace {
 std::string WithoutBlanks(const std::string& s) { return ReplaceAll(s, " ", ""); }
+// NAV text with bytes that are not UTF-8 (a wrong code page on the way in): the bytes
+// print as U+FFFD, in the PDF and the XML alike, and the invoice says where.
+std::string InvalidTextWarning(const std::string& field) { return "ungültige Zeichen in " + field + " ersetzt"; }
 } // namespace
 
 TTaxRules TaxRulesOf(const TSettings& settings) {
@@ -107,6 +110,8 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         // NAV's "Applies-to Doc. Type" 2 is an invoice; other documents are no reference.
         if (kind == bkCreditMemo && q->Integer("Applies-to Doc_ Type") == 2)
             inv->CorrectedInvoiceNo = q->TrimmedText("Applies-to Doc_ No_");
+        for (const std::string& column : q->InvalidTextColumns())
+            inv->Warnings.push_back(InvalidTextWarning(column));
     }
     if (!inv->CorrectedInvoiceNo.empty()) {
         auto q = NewQuery(NavSql::PostingDate(d, TableName(company, NavHeaderTable(bkInvoice))));
@@ -206,6 +211,8 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.InvDiscAmount = q->Money("Inv_ Discount Amount");
             l.VatCalcType = q->Integer("VAT Calculation Type");
             l.VatClause = q->TrimmedText("VAT Clause Code");
+            for (const std::string& column : q->InvalidTextColumns())
+                inv->Warnings.push_back(InvalidTextWarning(column + " (Zeile " + std::to_string(l.LineNo) + ")"));
             inv->Lines.push_back(std::move(l));
         }
     }
