@@ -326,6 +326,37 @@ DROP TABLE "Nordwind Handels GmbH$Custom Report Selection";
 DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Header";
 DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Line";
 
+---------------------------------------------------------------------------- right-to-left texts
+-- A customer in Dubai with an Arabic name and address, invoiced in May 2024 (outside the
+-- March/April scenarios): an item with a Hebrew text, a mixed Latin/Arabic text line, an
+-- Arabic text with brackets and an Arabic text with a German company name and digits.
+INSERT INTO "Muster GmbH$Country_Region" ([Code], [Name], [EU Country_Region Code]) VALUES
+  ('AE', 'Vereinigte Arabische Emirate', '');
+
+INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City], [Country_Region Code], [Phone No_],
+  [E-Mail], [GLN], [VAT Registration No_], [Payment Terms Code], [Payment Method Code], [Currency Code]) VALUES
+  ('D97000', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', '00000', 'دبي', 'AE', '+971 4 3210000',
+   'accounts@alkhaleej-trading.example', '', '', '30T', 'UEBERW', '');
+
+INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
+  [Bill-to Name 2], [Bill-to Address], [Bill-to Address 2], [Bill-to City], [Bill-to Contact], [Bill-to Post Code],
+  [Bill-to Country_Region Code], [Your Reference], [Ship-to Code], [Ship-to Name], [Ship-to Address], [Ship-to City],
+  [Ship-to Contact], [Ship-to Post Code], [Ship-to Country_Region Code], [Order Date], [Posting Date], [Shipment Date],
+  [Document Date], [Due Date], [Payment Discount _], [Pmt_ Discount Date], [Posting Description], [Payment Terms Code],
+  [Payment Method Code], [Currency Code], [Currency Factor], [Prices Including VAT], [Order No_], [External Document No_],
+  [VAT Registration No_], [Direct Debit Mandate ID], [Sell-to Customer Name], [User ID]) VALUES
+  ('RE24-0090', 'D97000', 'D97000', 'شركة الخليج للتجارة ذ.م.م', 'قسم المشتريات', 'شارع الشيخ زايد 12', 'برج الخليج، الطابق 7', 'دبي', 'السيد أحمد المنصوري', '00000',
+   'AE', 'طلب 2024/117', '', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', 'دبي', 'السيد أحمد المنصوري', '00000', 'AE',
+   '2024-04-29 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-06-05 00:00:00', 0, '1753-01-01 00:00:00',
+   'Rechnung RE24-0090', '30T', 'UEBERW', '', 0, 0, 'AU24-0201', 'PO-2024-117', '', '', 'شركة الخليج للتجارة ذ.م.م', 'MUSTER\KLEIN');
+
+INSERT INTO demo_line VALUES
+  ('M', 'RE24-0090', 10000, 0, '', 'Lieferung laut Auftrag AU24-0201 – تسليم حسب الطلب رقم 117', '', '', '', 0, 0, 0, 0, 0, '', 0, 0),
+  ('M', 'RE24-0090', 20000, 2, '7300', 'שולחן עבודה מעץ אלון', 'מידה 160 × 80 ס״מ', 'STK', 'Stück', 2, 420.00, 0, 0, 0, 'AUSFUHR', 0, 0),
+  ('M', 'RE24-0090', 30000, 2, '7310', 'قطع غيار (مرتجع)', '', 'STK', 'Stück', 3, 85.00, 0, 0, 0, 'AUSFUHR', 0, 0),
+  ('M', 'RE24-0090', 40000, 2, '7320', 'مضخة مياه من Pumpen Keller GmbH', '230 V، 50 Hz', 'STK', 'Stück', 1, 1290.00, 0, 0, 0, 'AUSFUHR', 0, 0);
+-------------------------------------------------------------------- end of right-to-left texts
+
 ---------------------------------------------------------------------------- amounts
 CREATE TEMP TABLE demo_amount AS
 SELECT d.*, round(d.qty * d.price * (1 - d.disc / 100.0), 2) AS line_amount FROM demo_line d;

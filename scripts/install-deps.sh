@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev libpcre2-dev libutf8proc-dev libssl-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libstb-dev
-  libfontconfig-dev libharfbuzz-dev fonts-liberation2 fonts-dejavu-core icc-profiles-free
+  libfontconfig-dev libharfbuzz-dev libfribidi-dev fonts-liberation2 fonts-dejavu-core icc-profiles-free
   fonts-droid-fallback  # CJK glyphs: proves the tests see only their own fonts (tests/data/fonts.conf)
   libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
   debootstrap

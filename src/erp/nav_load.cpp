@@ -9,6 +9,9 @@ namespace velkaro {
 
 namespace {
 std::string WithoutBlanks(const std::string& s) { return ReplaceAll(s, " ", ""); }
+// NAV text with bytes that are not UTF-8 (a wrong code page on the way in): the bytes
+// print as U+FFFD, in the PDF and the XML alike, and the invoice says where.
+std::string InvalidTextWarning(const std::string& field) { return "ungültige Zeichen in " + field + " ersetzt"; }
 } // namespace
 
 TTaxRules TaxRulesOf(const TSettings& settings) {
@@ -100,6 +103,8 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         // NAV's "Applies-to Doc. Type" 2 is an invoice; other documents are no reference.
         if (kind == bkCreditMemo && q->Integer("Applies-to Doc_ Type") == 2)
             inv->CorrectedInvoiceNo = q->TrimmedText("Applies-to Doc_ No_");
+        for (const std::string& column : q->InvalidTextColumns())
+            inv->Warnings.push_back(InvalidTextWarning(column));
     }
     if (!inv->CorrectedInvoiceNo.empty()) {
         auto q = NewQuery(NavSql::PostingDate(d, TableName(company, NavHeaderTable(bkInvoice))));
@@ -197,6 +202,8 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.VatClause = q->TrimmedText("VAT Clause Code");
             if (q->FindField("VAT Bus_ Posting Group") >= 0) l.VatBusGroup = q->TrimmedText("VAT Bus_ Posting Group");
             if (q->FindField("VAT Prod_ Posting Group") >= 0) l.VatProdGroup = q->TrimmedText("VAT Prod_ Posting Group");
+            for (const std::string& column : q->InvalidTextColumns())
+                inv->Warnings.push_back(InvalidTextWarning(column + " (Zeile " + std::to_string(l.LineNo) + ")"));
             inv->Lines.push_back(std::move(l));
         }
     }

@@ -1,5 +1,7 @@
 // Seller and invoice loading, field by field against the demo company, and the
 // failure cases on small fixtures.
+#include <gmock/gmock.h>
+
 #include "nav_backend_fixture.h"
 
 #include <filesystem>
@@ -457,6 +459,35 @@ TEST_P(NavLoad, NullInEveryColumnRead) {
     EXPECT_EQ(inv->Lines[0].UnitIso, "C62");
     EXPECT_TRUE(inv->VatGroups.empty());
     EXPECT_EQ(inv->DuePayable, Currency());
+}
+
+// Bytes that are not UTF-8 become U+FFFD, one per byte, and each field is named once
+// in a warning; the line's fields name their line. Only the embedded backend hands the
+// bytes over as stored; an ODBC driver converts them to its wide characters itself.
+TEST_P(NavLoad, InvalidUtf8IsReplacedAndReported) {
+    if (GetParam() != TBackendKind::Embedded) return;
+    std::string db = FFolder.File("badbytes.db");
+    ExecSqlite(db, NavSchemaSql("B") +
+                       "INSERT INTO \"B$Sales Invoice Header\" ([No_], [Bill-to Name], [Bill-to City]) VALUES "
+                       "('R1', CAST(X'4DFC6C6C6572' AS TEXT), 'Köln');"
+                       "INSERT INTO \"B$Sales Invoice Line\" ([Document No_], [Line No_], [Type], [Description], "
+                       "[Description 2]) VALUES ('R1', 10000, 2, CAST(X'5465696C20C3' AS TEXT), 'gut'),"
+                       "('R1', 20000, 2, 'gut', CAST(X'FFFE' AS TEXT));");
+    Open(db, kPlainIni);
+    auto inv = FNav->LoadInvoice("B", "R1");
+    EXPECT_EQ(inv->BillTo.Name, "M\uFFFDller");
+    EXPECT_EQ(inv->BillTo.City, "Köln");
+    ASSERT_EQ(inv->Lines.size(), 2u);
+    EXPECT_EQ(inv->Lines[0].Description, "Teil \uFFFD");
+    EXPECT_EQ(inv->Lines[1].Description2, "\uFFFD\uFFFD");
+    EXPECT_THAT(inv->Warnings, ::testing::IsSupersetOf({
+                                   "ungültige Zeichen in Bill-to Name ersetzt",
+                                   "ungültige Zeichen in Description (Zeile 10000) ersetzt",
+                                   "ungültige Zeichen in Description 2 (Zeile 20000) ersetzt",
+                               }));
+    size_t count = 0;
+    for (const std::string& w : inv->Warnings) count += w.starts_with("ungültige Zeichen") ? 1 : 0;
+    EXPECT_EQ(count, 3u);
 }
 
 TEST_P(NavLoad, InvoiceWithoutLines) {
