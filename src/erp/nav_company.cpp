@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "erp/nav_posting_setup.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -46,6 +47,7 @@ const TSeller& TNavData::CompanySeller(TNavCompanyData& data) {
     s.IBAN = ReplaceAll(q->TrimmedText("IBAN"), " ", "");
     s.BIC = q->TrimmedText("SWIFT Code");
     s.BankName = q->TrimmedText("Bank Name");
+    s.CreditorID = ReadNavCreditorId(*this, data.Company);
     return data.Seller.emplace(std::move(s));
 }
 

@@ -38,7 +38,7 @@ struct TNavRecipients {
 
 struct TNavCompanyData {
     std::string Company;
-    std::optional<TSeller> Seller;  // "Company Information" as NAV holds it, without the settings' values
+    std::optional<TSeller> Seller;  // "Company Information" and the bank accounts' creditor id, without the settings' values
     std::optional<std::string> LcyCode;  // "General Ledger Setup"
     std::optional<TNavCodeTexts> PaymentTerms;
     std::optional<TNavCodeTexts> PaymentMethods;

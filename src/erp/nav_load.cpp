@@ -41,8 +41,7 @@ TSeller TNavData::LoadSeller(const std::string& company) {
     if (!o.BIC.empty()) s.BIC = o.BIC;
     if (!o.BankName.empty()) s.BankName = o.BankName;
     s.AccountHolder = o.AccountHolder.empty() ? s.Addr.Name : o.AccountHolder;
-    // NAV's creditor identifier of its bank accounts, else the settings'.
-    s.CreditorID = ReadNavCreditorId(*this, company);
+    // NAV's creditor identifier of its bank accounts (read with the company data), else the settings'.
     if (s.CreditorID.empty()) s.CreditorID = o.CreditorID;
     s.ContactName = o.ContactName;
     if (!o.Phone.empty()) s.Phone = o.Phone;
