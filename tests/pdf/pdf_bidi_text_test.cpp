@@ -86,6 +86,24 @@ TEST_F(PdfBidiText, MirroredBracketsDoNotChangeLatinBrackets) {
     EXPECT_THAT(lines, ::testing::Contains("Rabatt (10 %)"));
 }
 
+// A wrapped right-to-left paragraph keeps its direction on every line, also on one that
+// starts with a Latin word; the mark that says so shows nothing and takes no room.
+TEST_F(PdfBidiText, WrappedRightToLeftTextKeepsItsDirection) {
+    TPdfDocument doc("");
+    const TPdfFont& font = doc.AddFont("Arial", false);
+    doc.NewPage();
+    doc.SetFont(font, 12);
+    const std::string text = "مضخة مياه من Pumpen Keller GmbH";
+    std::vector<std::string> lines = doc.WrapText(text, doc.TextWidth("مضخة مياه من") + 1);
+    ASSERT_EQ(lines, (std::vector<std::string>{"مضخة مياه من", "\u200FPumpen Keller GmbH"}));
+    EXPECT_DOUBLE_EQ(doc.TextWidth(lines[1]), doc.TextWidth("Pumpen Keller GmbH"));
+    // A Latin text wraps without marks.
+    for (const std::string& line : doc.WrapText("Pumpen Keller GmbH Wasserpumpe", 30))
+        EXPECT_EQ(line.find("\u200F"), std::string::npos) << line;
+    // Marks in a NAV text show nothing either.
+    EXPECT_DOUBLE_EQ(doc.TextWidth("\u200Eشركة\u200F GmbH\u202C"), doc.TextWidth("شركة GmbH"));
+}
+
 // Right-aligned, the line ends where the layout says, measured with its shaped glyphs.
 TEST_F(PdfBidiText, RightAlignedLineEndsAtTheMargin) {
     const double margin = 190 * 72 / 25.4;
