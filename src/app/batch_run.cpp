@@ -10,6 +10,7 @@
 #include "app/program_version.h"
 #include "app/settings_probe.h"
 #include "config/settings.h"
+#include "config/state_folder.h"
 #include "platform/error.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
@@ -86,8 +87,12 @@ struct TRun {
         ++Done;
         if (!outcome.PdfFile.empty()) ++Produced;
         if (outcome.FindingCount > 0) ++WithFindings;
+        // The findings' rule ids stand in the result whatever else it says.
+        std::string text = message;
+        if (!outcome.FindingRules.empty())
+            text += (text.empty() ? "" : "; ") + std::string("Befund: ") + outcome.FindingRules;
         if (Results)
-            Results->Add({doc.No, DocumentKindName(doc.Kind), status, outcome.PdfFile, recipients, message});
+            Results->Add({doc.No, DocumentKindName(doc.Kind), status, outcome.PdfFile, recipients, text});
     }
     std::string EndLine() const {
         return "Ende: " + std::to_string(Produced) + " erzeugt, " + std::to_string(Mailed) + " versendet, " +
@@ -278,7 +283,13 @@ void Work(TRun& run, const TBatchSessionFactory& openSession, const TBatchOption
     }
     if (!settings.LoadHint.empty())
         run.Log("  Hinweis: " + settings.LoadHint);
-    LogSettingsHints(settings, run.Log);
+    if (!settings.StateHint.empty())
+        run.Log("  Hinweis: " + settings.StateHint);
+    // A scheduled job has no one reading its log: the findings go to stderr as well.
+    LogSettingsHints(settings, [&](const std::string& line) {
+        run.Log(line);
+        if (options.Notice) options.Notice(Trim(line));
+    });
     if (!settings.GraphSecretWarning.empty())
         run.Log("  Warnung: " + settings.GraphSecretWarning);
 
@@ -384,8 +395,10 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
                           " Belegen";
         run.Log(result.StopLine);
     } else {
-        result.Output = run.EndLine();
-        run.Log(result.Output);
+        run.Log(run.EndLine());
+        // A run that could not do its work says why on stderr; counts of nothing done would
+        // read like a finished run to a script.
+        if (fatalCode == 0) result.Output = run.EndLine();
     }
 
     if (!logError.empty())
@@ -424,15 +437,16 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
 } // namespace
 
 void LogSettingsHints(const TSettings& settings, const TLogProc& log) {
-    for (const std::string& hint : settings.NameHints) log("  Hinweis Einstellungen: " + hint);
+    for (const std::string& finding : settings.Findings) log("  Hinweis Einstellungen: " + finding);
 }
 
 std::string BatchLogFilePath() {
-    return ChangeFileExt(SettingsFilePath(), ".log");
+    const std::string settingsFile = SettingsFilePath();
+    return StateFilePath(StateFolderOf(settingsFile), settingsFile, ".log");
 }
 
 std::string RunLockFilePath(const std::string& settingsFile) {
-    return ChangeFileExt(settingsFile, ".lock");
+    return StateFilePath(StateFolderOf(settingsFile), settingsFile, ".lock");
 }
 
 TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession,
@@ -441,7 +455,9 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
     TCommandLine cmd;
     try {
         cmd = ParseCommandLine(args, options.Today != 0 ? options.Today : Now());
-    } catch (const ECommandLineError& e) {
+        // Where the settings are must be known before anything else is done.
+        if (cmd.Mode == rmBatch || cmd.Mode == rmCheck || cmd.Mode == rmSecret) SettingsFilePath();
+    } catch (const std::exception& e) {
         // Nothing is done, not even the log touched: the command line must be fixed first.
         result.Ran = true;
         result.ExitCode = kExitUsage;

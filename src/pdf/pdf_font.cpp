@@ -224,7 +224,7 @@ void TPdfFont::WriteObjects(TPdfObjectWriter& w, const TGlyphUse& used, bool who
         std::shared_ptr<const TFontProgram> program = FFace->DeflatedSubset(used, FFaceName);
         w.WriteDeflatedStreamObject(ObjFont + 3, "/Length1 " + std::to_string(program->Length), program->Deflated);
     }
-    w.WriteStreamObject(ObjFont + 4, "", true, ToUnicodeCMap(used));
+    w.WriteDeflatedStreamObject(ObjFont + 4, "", *DeflateConstant(ToUnicodeCMap(used)));  // often repeated
 }
 
 } // namespace velkaro
