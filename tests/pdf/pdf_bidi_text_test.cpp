@@ -105,7 +105,8 @@ TEST_F(PdfBidiText, WrappedRightToLeftTextKeepsItsDirection) {
     for (const std::string& line : doc.WrapText("Pumpen Keller GmbH Wasserpumpe", 30))
         EXPECT_EQ(line.find("\u200F"), std::string::npos) << line;
     // Marks in a NAV text show nothing either.
-    EXPECT_DOUBLE_EQ(doc.TextWidth("\u200Eشركة\u200F GmbH\u202C"), doc.TextWidth("شركة GmbH"));
+    EXPECT_DOUBLE_EQ(doc.TextWidth("\u200Fشركة\u200F GmbH"), doc.TextWidth("شركة GmbH"));
+    EXPECT_DOUBLE_EQ(doc.TextWidth("Muster\u200E GmbH\u200E"), doc.TextWidth("Muster GmbH"));
 }
 
 // Right-aligned, the line ends where the layout says, measured with its shaped glyphs.
