@@ -335,7 +335,7 @@ INSERT INTO "Muster GmbH$Country_Region" ([Code], [Name], [EU Country_Region Cod
 
 INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City], [Country_Region Code], [Phone No_],
   [E-Mail], [GLN], [VAT Registration No_], [Payment Terms Code], [Payment Method Code], [Currency Code]) VALUES
-  ('D97000', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', '00000', 'دبي', 'AE', '+971 4 3210000',
+  ('D98500', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', '00000', 'دبي', 'AE', '+971 4 3210000',
    'accounts@alkhaleej-trading.example', '', '', '30T', 'UEBERW', '');
 
 INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
@@ -345,7 +345,7 @@ INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [
   [Document Date], [Due Date], [Payment Discount _], [Pmt_ Discount Date], [Posting Description], [Payment Terms Code],
   [Payment Method Code], [Currency Code], [Currency Factor], [Prices Including VAT], [Order No_], [External Document No_],
   [VAT Registration No_], [Direct Debit Mandate ID], [Sell-to Customer Name], [User ID]) VALUES
-  ('RE24-0090', 'D97000', 'D97000', 'شركة الخليج للتجارة ذ.م.م', 'قسم المشتريات', 'شارع الشيخ زايد 12', 'برج الخليج، الطابق 7', 'دبي', 'السيد أحمد المنصوري', '00000',
+  ('RE24-0090', 'D98500', 'D98500', 'شركة الخليج للتجارة ذ.م.م', 'قسم المشتريات', 'شارع الشيخ زايد 12', 'برج الخليج، الطابق 7', 'دبي', 'السيد أحمد المنصوري', '00000',
    'AE', 'طلب 2024/117', '', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', 'دبي', 'السيد أحمد المنصوري', '00000', 'AE',
    '2024-04-29 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-06-05 00:00:00', 0, '1753-01-01 00:00:00',
    'Rechnung RE24-0090', '30T', 'UEBERW', '', 0, 0, 'AU24-0201', 'PO-2024-117', '', '', 'شركة الخليج للتجارة ذ.م.م', 'MUSTER\KLEIN');

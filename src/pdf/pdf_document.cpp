@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/bidi.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -219,6 +220,9 @@ std::vector<std::string> TPdfDocument::WrapText(std::string_view s, double maxWi
     }
     if (!current.empty()) lines.push_back(current);
     if (lines.empty()) lines.emplace_back();
+    if (lines.size() > 1 && IsRightToLeftLine(Utf8ToUtf32(s)))
+        for (std::string& line : lines)
+            if (!IsRightToLeftLine(Utf8ToUtf32(line))) line = "\u200F" + line;
     return lines;
 }
 

@@ -58,6 +58,8 @@ public:
     void DrawImage(const TPdfImage& img, double x, double y, double w, double h);
 
     double TextWidth(std::string_view s) const;
+    // Lines of a right-to-left text keep its direction: a line of it that would start
+    // with a Latin word begins with the invisible RIGHT-TO-LEFT MARK.
     std::vector<std::string> WrapText(std::string_view s, double maxWidth) const;
 
     // Writes the PDF/A-3 file: built in memory, then put in place atomically.

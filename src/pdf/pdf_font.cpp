@@ -21,6 +21,12 @@ namespace {
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
+// The invisible marks and controls of the bidirectional algorithm: they steer the
+// order and show nothing.
+bool IsBidiControl(char32_t c) {
+    return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // Gives every glyph of a shaped stretch the characters of its cluster: from its cluster
 // up to the next cluster of the stretch. Further glyphs of a cluster get no text.
 void AppendShaped(const TFontFace& face, std::u32string_view text, std::vector<TShownGlyph>& out) {
@@ -93,10 +99,13 @@ std::vector<TShownGlyph> TPdfFont::Glyphs(std::string_view s) const {
     out.reserve(text.size());
     for (const TBidiRun& run : VisualRuns(text)) {
         std::u32string_view part = std::u32string_view(text).substr(run.Start, run.Length);
+        std::u32string visible;
+        for (char32_t c : part)
+            if (!IsBidiControl(c)) visible.push_back(c);
         if (run.RightToLeft) {
-            AppendRightToLeft(part, out);
+            AppendRightToLeft(visible, out);
         } else {
-            for (char32_t c : part) out.push_back(PlainGlyph(c));
+            for (char32_t c : visible) out.push_back(PlainGlyph(c));
         }
     }
     return out;

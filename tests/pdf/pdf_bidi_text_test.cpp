@@ -86,6 +86,29 @@ TEST_F(PdfBidiText, MirroredBracketsDoNotChangeLatinBrackets) {
     EXPECT_THAT(lines, ::testing::Contains("Rabatt (10 %)"));
 }
 
+// A wrapped right-to-left paragraph keeps its direction on every line, also on one that
+// starts with a Latin word; the mark that says so shows nothing and takes no room.
+TEST_F(PdfBidiText, WrappedRightToLeftTextKeepsItsDirection) {
+    TPdfDocument doc("");
+    const TPdfFont& font = doc.AddFont("Arial", false);
+    doc.NewPage();
+    doc.SetFont(font, 12);
+    const std::string text = "مضخة مياه من Pumpen Keller GmbH";
+    std::vector<std::string> lines = doc.WrapText(text, doc.TextWidth("مضخة مياه من") + 1);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "مضخة مياه من");
+    for (size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].starts_with("\u200F")) << lines[i];
+        EXPECT_DOUBLE_EQ(doc.TextWidth(lines[i]), doc.TextWidth(lines[i].substr(3))) << lines[i];
+    }
+    // A Latin text wraps without marks.
+    for (const std::string& line : doc.WrapText("Pumpen Keller GmbH Wasserpumpe", 30))
+        EXPECT_EQ(line.find("\u200F"), std::string::npos) << line;
+    // Marks in a NAV text show nothing either.
+    EXPECT_DOUBLE_EQ(doc.TextWidth("\u200Fشركة\u200F GmbH"), doc.TextWidth("شركة GmbH"));
+    EXPECT_DOUBLE_EQ(doc.TextWidth("Muster\u200E GmbH\u200E"), doc.TextWidth("Muster GmbH"));
+}
+
 // Right-aligned, the line ends where the layout says, measured with its shaped glyphs.
 TEST_F(PdfBidiText, RightAlignedLineEndsAtTheMargin) {
     const double margin = 190 * 72 / 25.4;
