@@ -87,8 +87,12 @@ struct TRun {
         ++Done;
         if (!outcome.PdfFile.empty()) ++Produced;
         if (outcome.FindingCount > 0) ++WithFindings;
+        // The findings' rule ids stand in the result whatever else it says.
+        std::string text = message;
+        if (!outcome.FindingRules.empty())
+            text += (text.empty() ? "" : "; ") + std::string("Befund: ") + outcome.FindingRules;
         if (Results)
-            Results->Add({doc.No, DocumentKindName(doc.Kind), status, outcome.PdfFile, recipients, message});
+            Results->Add({doc.No, DocumentKindName(doc.Kind), status, outcome.PdfFile, recipients, text});
     }
     std::string EndLine() const {
         return "Ende: " + std::to_string(Produced) + " erzeugt, " + std::to_string(Mailed) + " versendet, " +

@@ -23,6 +23,7 @@ class TSettings;
 struct TDocumentOutcome {
     std::string PdfFile;
     int FindingCount = 0;  // check findings logged for the document
+    std::string FindingRules;  // their rule ids joined by ", "
 };
 
 // What mailing one document reported.

@@ -65,9 +65,9 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     // A finding does not stop the invoice: the printed form stays useful, and the
     // mailing decides whether the e-invoice may leave.
     result.XRechnung = invoice->XRechnung;
-    result.Findings = invoice->XRechnung
-                          ? CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kXRechnungRules})
-                          : CheckInvoice(*invoice, seller, print.TaxRules);
+    result.Findings = invoice->XRechnung ? CheckInvoice(*invoice, seller, print.TaxRules,
+                                                        {&kEn16931Rules, &kXRechnungRules, &kNavPostingRules})
+                                         : CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kNavPostingRules});
     for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 

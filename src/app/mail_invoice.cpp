@@ -139,7 +139,8 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
     entry.Time = Now();
     if (record)
-        *record = TMailRecord{entry, generated.PdfFile, static_cast<int>(generated.Findings.Size())};
+        *record = TMailRecord{entry, generated.PdfFile, static_cast<int>(generated.Findings.Size()),
+                              generated.Findings.RuleList()};
     if (sentLog)
         sentLog->Add(entry);
     return result;

@@ -32,6 +32,7 @@ struct TMailRecord {
     TSentEntry Entry;
     std::string PdfFile;
     int FindingCount = 0;  // rules of the EN 16931 check the invoice broke
+    std::string FindingRules;  // their ids, "BR-DE-31, PEPPOL-EN16931-R061"
 };
 
 // Mails one invoice. Every error of the invoice is caught here: logged as

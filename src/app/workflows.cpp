@@ -15,11 +15,12 @@ namespace {
 
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
-// column sees each send at once.
+// column sees each send at once. The mailing run is a run of the database object: what
+// a company holds for every document is read once.
 class TProgramMailer : public TBatchMailer {
 public:
     TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
-        : FData(data), FSettings(settings),
+        : FData(data), FRun(data), FSettings(settings),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -37,11 +38,13 @@ public:
             outcome.Message = record.Entry.Info;
         outcome.Document.PdfFile = record.PdfFile;
         outcome.Document.FindingCount = record.FindingCount;
+        outcome.Document.FindingRules = record.FindingRules;
         return outcome;
     }
 
 private:
     TNavData& FData;
+    TNavData::TRun FRun;
     const TSettings& FSettings;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
@@ -49,10 +52,11 @@ private:
 };
 
 // One batch run's database object on the run's settings; the settings stay with the
-// batch, which outlives the session.
+// batch, which outlives the session. The session is one run of the database object: what
+// a company holds for every document is read once.
 class TProgramSession : public TBatchSession {
 public:
-    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings) {}
+    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings), FRun(FData) {}
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
@@ -77,7 +81,7 @@ public:
         TGeneratedInvoice generated;
         const std::string pdfFile =
             velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
-        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size())};
+        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size()), generated.Findings.RuleList()};
     }
 
     std::unique_ptr<TBatchMailer> CreateMailer() override {
@@ -87,6 +91,7 @@ public:
 private:
     TSettings& FSettings;
     TNavData FData;
+    TNavData::TRun FRun;
     std::optional<TSentLog> FSentLog;
 };
 

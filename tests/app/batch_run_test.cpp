@@ -67,6 +67,7 @@ public:
         S.Calls.push_back("mail " + company + " " + Shown(no, kind));
         TMailOutcome outcome;
         outcome.Document.PdfFile = "/aus/" + no + ".pdf";
+        if (Contains(S.Finding, no)) outcome.Document.FindingRules = "BR-DE-31";
         if (Fails(S, no)) {
             log("FEHLER Versand " + no + ": Anmeldung fehlgeschlagen");
             outcome.Message = "Anmeldung fehlgeschlagen";
@@ -115,7 +116,8 @@ public:
             throw Exception("Rechnung " + no + " nicht gefunden");
         log("  Hinweis zu " + no);
         log("Rechnung " + no + " erstellt");
-        return {"/aus/" + no + ".pdf", Contains(S.Finding, no) ? 2 : 0};
+        if (!Contains(S.Finding, no)) return {"/aus/" + no + ".pdf", 0, ""};
+        return {"/aus/" + no + ".pdf", 2, "BR-DE-31, PEPPOL-EN16931-R061"};
     }
     std::unique_ptr<TBatchMailer> CreateMailer() override {
         S.Calls.push_back("create mailer");
@@ -858,6 +860,24 @@ TEST_F(BatchRun, ResultFileHasOneLinePerDocument) {
                                       "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n"
                                       "A;Rechnung;erzeugt;/aus/A.pdf;;\r\n"
                                       "B;Rechnung;FEHLER;;;Rechnung B nicht gefunden\r\n");
+
+    // The findings' rule ids stand in "Meldung", in production and in mailing runs.
+    struct FindingCase {
+        std::vector<std::string> Args;
+        std::string Line;
+    };
+    const std::vector<FindingCase> findingCases = {
+        {{"/rg", "A", "/ergebnis", csv, "/mandant", "M"},
+         "A;Rechnung;erzeugt;/aus/A.pdf;;Befund: BR-DE-31, PEPPOL-EN16931-R061\r\n"},
+        {{"/rg", "A", "/mail", "/ergebnis", csv, "/mandant", "M"},
+         "A;Rechnung;versendet;/aus/A.pdf;kunde@example.com;Befund: BR-DE-31\r\n"},
+    };
+    for (const FindingCase& c : findingCases) {
+        S = Script{};
+        S.Finding = {"A"};
+        Run(c.Args);
+        EXPECT_EQ(ReadFileBytes(csv), std::string(kUtf8Bom) + "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n" + c.Line);
+    }
 
     // A result file that cannot be written is a usage error: nothing is done.
     S = Script{};
