@@ -16,8 +16,20 @@ function(velkaro_module name)
   endif()
 endfunction()
 
+# velkaro_test_environment(<target> [VAR=value ...]): the environment every test of the
+# GoogleTest executable runs in (and its test list is read in): the test data, the
+# source and build folders, and the fonts of tests/data/fonts.conf only, not what the
+# machine has installed. The tests are started through "cmake -E env" (the target's
+# emulator, which gtest_discover_tests puts before each test command): its ENVIRONMENT
+# property cannot carry more than one variable through gtest_discover_tests.
+function(velkaro_test_environment target)
+  set(data ${CMAKE_SOURCE_DIR}/tests/data)
+  set(launcher ${CMAKE_COMMAND} -E env VELKARO_TEST_DATA=${data} FONTCONFIG_FILE=${data}/fonts.conf
+               VELKARO_SOURCE_DIR=${CMAKE_SOURCE_DIR} VELKARO_BINARY_DIR=${CMAKE_BINARY_DIR} ${ARGN})
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
+endfunction()
+
 # velkaro_test_suite(<folder> LIBS <libs...>): one GoogleTest executable per test folder.
-# The tests see only the fonts of tests/data/fonts.conf, not what the machine has installed.
 function(velkaro_test_suite folder)
   cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -27,8 +39,6 @@ function(velkaro_test_suite folder)
   set(target test_${folder})
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE velkaro_testsupport ${T_LIBS} GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${target}
-    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT "VELKARO_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data;FONTCONFIG_FILE=${CMAKE_CURRENT_SOURCE_DIR}/data/fonts.conf;VELKARO_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELKARO_BINARY_DIR=${CMAKE_BINARY_DIR}"
-    DISCOVERY_TIMEOUT 60)
+  velkaro_test_environment(${target})
+  gtest_discover_tests(${target} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -14,7 +14,11 @@ namespace velkaro {
 
 TFileLock::TFileLock(const std::string& path) : FPath(path) {
     // The state folder of an account's first run.
-    if (const std::string folder = ExtractFilePath(path); !folder.empty()) ForceDirectories(folder);
+    // Where it cannot be made, opening the file below fails and names the lock file.
+    try {
+        if (const std::string folder = ExtractFilePath(path); !folder.empty()) ForceDirectories(folder);
+    } catch (const std::exception&) {
+    }
     FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnDataFileMode);
     if (FFd < 0)
         throw Exception(OsErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));

@@ -141,7 +141,7 @@ TEST_F(ScheduledBatch, BadCommandLinesDoNothing) {
         std::string Message;
     };
     const Case cases[] = {
-        {{"/rg", "RE24-0001", "/mial"}, "Unbekannter Schalter \"/mial\"."},
+        {{"/rg", "RE24-0001", "/mial"}, "Unbekannter Schalter \"/mial\" – gemeint ist /mail?"},
         {{"/rg", "RE24-0001", "/dryrun"}, "Unbekannter Schalter \"/dryrun\"."},
         {{"/rg", "RE24-0001", "--foo"}, "Unbekannter Schalter \"--foo\"."},
         {{"/rg", "RE24-0001", "/out"}, "Der Schalter /out braucht einen Wert (Ordner), er steht aber am Ende."},

@@ -183,13 +183,13 @@ TEST_F(SettingsProbe, FoldersThisAccountCannotWriteAreProblems) {
 
 // Settings in a folder of root's: the check tells the account where its state goes.
 TEST_F(SettingsProbe, TheAccountsStateFolderIsSaidInAHint) {
+    if (geteuid() != 0) VELKARO_SKIP_UNLESS_CI() << "needs root to run the check as another account";
     test::TempFolder state;
     test::ScopedEnv xdgState("XDG_STATE_HOME", state.Path().c_str());
     test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
     ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
     ASSERT_EQ(chmod(state.Path().c_str(), 0777), 0);
     const std::string report = test::ErrorOfUnprivileged([&] { throw Exception(ProbeSettings(Ini).Report); });
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the check as another account";
     EXPECT_THAT(report, HasSubstr("\nDatenordner: " + state.File("velkaro/") + " (beschreibbar)\n  Hinweis: "
                                   "[Ausgabe] Datenordner ist nicht gesetzt und dieses Konto darf im Ordner der "
                                   "Einstellungen " + Dir.Path() + " nicht schreiben: "));

@@ -62,9 +62,14 @@ TEST(FileLock, KeepsOutOtherProcessesUntilReleasedOrEnded) {
     EXPECT_TRUE(after.Acquire(0ms)) << "no stale lock";
 }
 
+// The folder of a lock is made with it (an account's first run in its state folder);
+// where none can be made, the error names the lock file.
 TEST(FileLock, ALockFileThatCannotBeOpenedIsAGermanError) {
     TempFolder dir;
-    const std::string error = test::ErrorOf([&] { TFileLock(dir.File("fehlt/velkaro.lock")); });
-    EXPECT_EQ(error.rfind("Sperrdatei \"" + dir.File("fehlt/velkaro.lock") + "\" kann nicht geöffnet werden (", 0), 0u)
+    EXPECT_TRUE(TFileLock(dir.File("neu/zustand/velkaro.lock")).Acquire(0ms));
+    EXPECT_TRUE(FileExists(dir.File("neu/zustand/velkaro.lock")));
+    WriteFileBytes(dir.File("datei"), "");
+    const std::string error = test::ErrorOf([&] { TFileLock(dir.File("datei/velkaro.lock")); });
+    EXPECT_EQ(error.rfind("Sperrdatei \"" + dir.File("datei/velkaro.lock") + "\" kann nicht geöffnet werden (", 0), 0u)
         << error;
 }
