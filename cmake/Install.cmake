@@ -81,7 +81,7 @@ if(VELKARO_WITH_UI)
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME velkaro-desktop)
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION x11)
   set(CPACK_DEBIAN_DESKTOP_DESCRIPTION "ZUGFeRD/Factur-X e-invoices from Microsoft Dynamics NAV (window)
-The German main window and layout designer of Velkaro; \"velkaro\" without
+The German main window and layout designer of Velkaro; velkaro without
 documents on its command line opens it.")
   # The window needs a platform plugin (xcb, wayland), which nothing links.
   set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "${VELKARO_DESKTOP_DEPENDS}, qt6-qpa-plugins")
