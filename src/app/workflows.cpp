@@ -16,10 +16,10 @@ namespace {
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
 // column sees each send at once.
-class TProgramMailer : public TBatchMailer {
+class TProgramMailer : public TRunMailer {
 public:
-    TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
-        : FData(data), FSettings(settings),
+    TProgramMailer(TNavData& data, const TSettings& settings, const TRunOptions& options, TSentLog* sentLog)
+        : FData(data), FSettings(settings), FOptions(options),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -30,29 +30,34 @@ public:
         TMailRecord record;
         TMailOutcome outcome;
         outcome.Sent =
-            velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
+            velkaro::MailInvoice(FData, FSettings, FOptions, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
         outcome.Test = record.Entry.Status == "TEST";
         outcome.Recipients = record.Entry.Recipients;
         if (!outcome.Sent)
             outcome.Message = record.Entry.Info;
         outcome.Document.PdfFile = record.PdfFile;
-        outcome.Document.FindingCount = record.FindingCount;
+        outcome.Document.Findings = std::move(record.Findings);
         return outcome;
     }
 
 private:
     TNavData& FData;
     const TSettings& FSettings;
+    const TRunOptions FOptions;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
     std::unique_ptr<TGraphMailer> FMailer;
 };
 
-// One batch run's database object on the run's settings; the settings stay with the
-// batch, which outlives the session.
-class TProgramSession : public TBatchSession {
+// The workflows of one run on the run's settings. A batch run's session owns its
+// database object and reads the sent log once (the run's own sends never select anew);
+// a window's session works on the window's database object and sent log.
+class TProgramSession : public TRunSession {
 public:
-    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings) {}
+    TProgramSession(const TSettings& settings, const TRunOptions& options)
+        : FSettings(settings), FOptions(options), FOwnData(std::make_unique<TNavData>(settings)), FData(*FOwnData) {}
+    TProgramSession(TNavData& data, const TSettings& settings, TSentLog& sentLog)
+        : FSettings(settings), FData(data), FWindowLog(&sentLog) {}
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
@@ -67,39 +72,45 @@ public:
     }
 
     bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override {
-        if (!FSentLog)
-            FSentLog.emplace(FSettings.MailLogFile);  // read once: the run's own sends never select anew
+        if (FWindowLog) return FWindowLog->LastSent(company, documentNo, when);
+        if (!FSentLog) FSentLog.emplace(FSettings.MailLogFile);
         return FSentLog->LastSent(company, documentNo, when);
     }
 
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                         const TLogProc& log, TDocumentKind kind) override {
         TGeneratedInvoice generated;
-        const std::string pdfFile =
-            velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
-        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size())};
+        std::string pdfFile =
+            velkaro::GenerateInvoice(FData, FSettings, Options(), company, invoiceNo, log, generated, kind);
+        return TDocumentOutcome{std::move(pdfFile), std::move(generated.Findings)};
     }
 
-    std::unique_ptr<TBatchMailer> CreateMailer() override {
-        return std::make_unique<TProgramMailer>(FData, FSettings, nullptr);
+    std::unique_ptr<TRunMailer> CreateMailer() override {
+        return std::make_unique<TProgramMailer>(FData, FSettings, Options(), FWindowLog);
     }
 
 private:
-    TSettings& FSettings;
-    TNavData FData;
+    // A window's output options are its settings' and change while it is open.
+    TRunOptions Options() const { return FOptions ? *FOptions : RunOptionsOf(FSettings); }
+
+    const TSettings& FSettings;
+    std::optional<TRunOptions> FOptions;
+    std::unique_ptr<TNavData> FOwnData;
+    TNavData& FData;
+    TSentLog* FWindowLog = nullptr;
     std::optional<TSentLog> FSentLog;
 };
 
 } // namespace
 
 TBatchSessionFactory ProgramWorkflows() {
-    return [](TSettings& settings) -> std::unique_ptr<TBatchSession> {
-        return std::make_unique<TProgramSession>(settings);
+    return [](const TSettings& settings, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
+        return std::make_unique<TProgramSession>(settings, options);
     };
 }
 
-std::unique_ptr<TBatchMailer> ProgramMailer(TNavData& data, const TSettings& settings, TSentLog& sentLog) {
-    return std::make_unique<TProgramMailer>(data, settings, &sentLog);
+std::unique_ptr<TRunSession> ProgramSession(TNavData& data, const TSettings& settings, TSentLog& sentLog) {
+    return std::make_unique<TProgramSession>(data, settings, sentLog);
 }
 
 } // namespace velkaro
