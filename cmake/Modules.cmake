@@ -17,6 +17,7 @@ function(velkaro_module name)
 endfunction()
 
 # velkaro_test_suite(<folder> LIBS <libs...>): one GoogleTest executable per test folder.
+# The tests see only the fonts of tests/data/fonts.conf, not what the machine has installed.
 function(velkaro_test_suite folder)
   cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -28,6 +29,6 @@ function(velkaro_test_suite folder)
   target_link_libraries(${target} PRIVATE velkaro_testsupport ${T_LIBS} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${target}
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT "VELKARO_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data;VELKARO_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELKARO_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    PROPERTIES ENVIRONMENT "VELKARO_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data;FONTCONFIG_FILE=${CMAKE_CURRENT_SOURCE_DIR}/data/fonts.conf;VELKARO_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELKARO_BINARY_DIR=${CMAKE_BINARY_DIR}"
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -326,6 +326,37 @@ DROP TABLE "Nordwind Handels GmbH$Custom Report Selection";
 DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Header";
 DROP TABLE "Nordwind Handels GmbH$Sales Cr_Memo Line";
 
+---------------------------------------------------------------------------- right-to-left texts
+-- A customer in Dubai with an Arabic name and address, invoiced in May 2024 (outside the
+-- March/April scenarios): an item with a Hebrew text, a mixed Latin/Arabic text line, an
+-- Arabic text with brackets and an Arabic text with a German company name and digits.
+INSERT INTO "Muster GmbH$Country_Region" ([Code], [Name], [EU Country_Region Code]) VALUES
+  ('AE', 'Vereinigte Arabische Emirate', '');
+
+INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City], [Country_Region Code], [Phone No_],
+  [E-Mail], [GLN], [VAT Registration No_], [Payment Terms Code], [Payment Method Code], [Currency Code]) VALUES
+  ('D97000', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', '00000', 'دبي', 'AE', '+971 4 3210000',
+   'accounts@alkhaleej-trading.example', '', '', '30T', 'UEBERW', '');
+
+INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
+  [Bill-to Name 2], [Bill-to Address], [Bill-to Address 2], [Bill-to City], [Bill-to Contact], [Bill-to Post Code],
+  [Bill-to Country_Region Code], [Your Reference], [Ship-to Code], [Ship-to Name], [Ship-to Address], [Ship-to City],
+  [Ship-to Contact], [Ship-to Post Code], [Ship-to Country_Region Code], [Order Date], [Posting Date], [Shipment Date],
+  [Document Date], [Due Date], [Payment Discount _], [Pmt_ Discount Date], [Posting Description], [Payment Terms Code],
+  [Payment Method Code], [Currency Code], [Currency Factor], [Prices Including VAT], [Order No_], [External Document No_],
+  [VAT Registration No_], [Direct Debit Mandate ID], [Sell-to Customer Name], [User ID]) VALUES
+  ('RE24-0090', 'D97000', 'D97000', 'شركة الخليج للتجارة ذ.م.م', 'قسم المشتريات', 'شارع الشيخ زايد 12', 'برج الخليج، الطابق 7', 'دبي', 'السيد أحمد المنصوري', '00000',
+   'AE', 'طلب 2024/117', '', 'شركة الخليج للتجارة ذ.م.م', 'شارع الشيخ زايد 12', 'دبي', 'السيد أحمد المنصوري', '00000', 'AE',
+   '2024-04-29 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-05-06 00:00:00', '2024-06-05 00:00:00', 0, '1753-01-01 00:00:00',
+   'Rechnung RE24-0090', '30T', 'UEBERW', '', 0, 0, 'AU24-0201', 'PO-2024-117', '', '', 'شركة الخليج للتجارة ذ.م.م', 'MUSTER\KLEIN');
+
+INSERT INTO demo_line VALUES
+  ('M', 'RE24-0090', 10000, 0, '', 'Lieferung laut Auftrag AU24-0201 – تسليم حسب الطلب رقم 117', '', '', '', 0, 0, 0, 0, 0, '', 0, 0),
+  ('M', 'RE24-0090', 20000, 2, '7300', 'שולחן עבודה מעץ אלון', 'מידה 160 × 80 ס״מ', 'STK', 'Stück', 2, 420.00, 0, 0, 0, 'AUSFUHR', 0, 0),
+  ('M', 'RE24-0090', 30000, 2, '7310', 'قطع غيار (مرتجع)', '', 'STK', 'Stück', 3, 85.00, 0, 0, 0, 'AUSFUHR', 0, 0),
+  ('M', 'RE24-0090', 40000, 2, '7320', 'مضخة مياه من Pumpen Keller GmbH', '230 V، 50 Hz', 'STK', 'Stück', 1, 1290.00, 0, 0, 0, 'AUSFUHR', 0, 0);
+-------------------------------------------------------------------- end of right-to-left texts
+
 ---------------------------------------------------------------------------- amounts
 CREATE TEMP TABLE demo_amount AS
 SELECT d.*, round(d.qty * d.price * (1 - d.disc / 100.0), 2) AS line_amount FROM demo_line d;
@@ -361,3 +392,137 @@ FROM demo_posted p JOIN "Nordwind Handels GmbH$Sales Invoice Header" h ON h.[No_
 -- A charge without quantity: NAV keeps its amount although quantity and price are 0.
 UPDATE "Muster GmbH$Sales Invoice Line" SET [Amount] = 15.00, [Line Amount] = 15.00, [Amount Including VAT] = 17.85
  WHERE [Document No_] = 'RE24-0011' AND [Line No_] = 30000;
+
+---------------------------------------------------------------------------- Muster GmbH: NAV's e-invoicing setup and posted-data cases
+-- NAV's own tables for electronic documents (newer NAV versions; "Nordwind Handels GmbH"
+-- as an older installation has none of them), a card, mandates, and one document per
+-- case: card payment, direct debit without and with incomplete mandate data, a credit
+-- memo of a direct-debit customer, delivery abroad for an EU VAT id, the Canary Islands,
+-- an EU triangular trade, a Full VAT line, a ship-to address without name, NAV's tax
+-- category with its clause, and a clause translated into the customer's language.
+CREATE TABLE "Muster GmbH$VAT Posting Setup" (
+  [VAT Bus_ Posting Group] TEXT NOT NULL, [VAT Prod_ Posting Group] TEXT NOT NULL,
+  [VAT _] NUMERIC NOT NULL DEFAULT 0, [VAT Calculation Type] INTEGER NOT NULL DEFAULT 0,
+  [Tax Category] TEXT NOT NULL DEFAULT '', [VAT Clause Code] TEXT NOT NULL DEFAULT '',
+  PRIMARY KEY ([VAT Bus_ Posting Group], [VAT Prod_ Posting Group])
+);
+CREATE TABLE "Muster GmbH$VAT Clause" (
+  [Code] TEXT NOT NULL PRIMARY KEY, [Description] TEXT NOT NULL DEFAULT '', [Description 2] TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE "Muster GmbH$VAT Clause Translation" (
+  [VAT Clause Code] TEXT NOT NULL, [Language Code] TEXT NOT NULL,
+  [Description] TEXT NOT NULL DEFAULT '', [Description 2] TEXT NOT NULL DEFAULT '',
+  PRIMARY KEY ([VAT Clause Code], [Language Code])
+);
+CREATE TABLE "Muster GmbH$DO Payment Credit Card" (
+  [No_] TEXT NOT NULL PRIMARY KEY, [Customer No_] TEXT NOT NULL DEFAULT '',
+  [Card Number] TEXT NOT NULL DEFAULT '', [Name on Card] TEXT NOT NULL DEFAULT ''
+);
+ALTER TABLE "Muster GmbH$Sales Invoice Header" ADD COLUMN [Language Code] TEXT NOT NULL DEFAULT '';
+ALTER TABLE "Muster GmbH$Sales Invoice Header" ADD COLUMN [Credit Card No_] TEXT NOT NULL DEFAULT '';
+ALTER TABLE "Muster GmbH$Sales Cr_Memo Header" ADD COLUMN [Language Code] TEXT NOT NULL DEFAULT '';
+
+INSERT INTO "Muster GmbH$VAT Posting Setup" ([VAT Bus_ Posting Group], [VAT Prod_ Posting Group], [VAT _],
+  [VAT Calculation Type], [Tax Category], [VAT Clause Code]) VALUES
+  ('INLAND', 'MWST19', 19, 0, 'S', ''),
+  ('INLAND', 'SCHULUNG', 0, 0, 'E', 'BILDUNG'),
+  ('EU', 'MWST19', 0, 0, 'K', 'EU-IGL'),
+  ('INLAND', 'EUST', 19, 2, 'S', '');
+INSERT INTO "Muster GmbH$VAT Clause" ([Code], [Description], [Description 2]) VALUES
+  ('BILDUNG', 'Steuerfreie Bildungsleistung', 'nach § 4 Nr. 21 Buchst. a UStG'),
+  ('EU-IGL', 'Steuerfreie innergemeinschaftliche Lieferung', 'nach § 4 Nr. 1 Buchst. b i. V. m. § 6a UStG');
+INSERT INTO "Muster GmbH$VAT Clause Translation" ([VAT Clause Code], [Language Code], [Description], [Description 2]) VALUES
+  ('EU-IGL', 'PLK', 'Wewnątrzwspólnotowa dostawa towarów zwolniona z podatku', 'art. 138 dyrektywy 2006/112/WE');
+INSERT INTO "Muster GmbH$DO Payment Credit Card" ([No_], [Customer No_], [Card Number], [Name on Card]) VALUES
+  ('KARTE-D90000', 'D90000', 'XXXX XXXX XXXX 4242', 'Elektro Maier GmbH');
+INSERT INTO "Muster GmbH$Payment Method" ([Code], [Description], [Direct Debit]) VALUES ('KK', 'Kreditkarte', 0);
+INSERT INTO "Muster GmbH$Country_Region" ([Code], [Name], [EU Country_Region Code]) VALUES
+  ('FR', 'Frankreich', 'FR'), ('ES', 'Spanien', 'ES');
+INSERT INTO "Muster GmbH$Customer" ([No_], [Name], [Address], [Post Code], [City], [Country_Region Code], [Phone No_],
+  [E-Mail], [GLN], [VAT Registration No_], [Payment Terms Code], [Payment Method Code], [Currency Code]) VALUES
+  ('D97000', 'Gastro Service Rhein SARL', 'Kaiser-Joseph-Straße 210', '79098', 'Freiburg im Breisgau', 'DE', '0761 55501',
+   'compta@gastro-rhein.fr', '', 'FR 40 303265045', '30T', 'UEBERW', ''),
+  ('D98000', 'Hotel Playa Canteras S.L.', 'Calle Tomás Miller 73', '35007', 'Las Palmas de Gran Canaria', 'ES', '+34 928 000111',
+   'facturas@playacanteras.es', '', 'ES B35123456', '30T', 'UEBERW', '');
+-- Mandate naming the old account without IBAN (only an old account number).
+INSERT INTO "Muster GmbH$SEPA Direct Debit Mandate" ([ID], [Customer No_], [Customer Bank Account Code], [Valid From], [Date of Signature], [Type of Payment]) VALUES
+  ('MANDAT-D70000-00', 'D70000', 'BANK0', '2019-01-01 00:00:00', '2018-12-12 00:00:00', 1);
+
+INSERT INTO "Muster GmbH$Sales Invoice Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
+  [Bill-to Address], [Bill-to City], [Bill-to Post Code], [Bill-to Country_Region Code], [Your Reference],
+  [Ship-to Code], [Ship-to Name], [Ship-to Address], [Ship-to City], [Ship-to Post Code], [Ship-to Country_Region Code],
+  [Posting Date], [Shipment Date], [Document Date], [Due Date], [Posting Description], [Payment Terms Code],
+  [Payment Method Code], [VAT Registration No_], [Direct Debit Mandate ID], [EU 3-Party Trade], [Language Code],
+  [Credit Card No_], [Sell-to Customer Name]) VALUES
+  ('RE24-0101', 'D90000', 'D90000', 'Elektro Maier GmbH', 'Gewerbering 40', 'Augsburg', '86167', 'DE', 'Kartenzahlung Messe',
+   '', 'Elektro Maier GmbH', 'Gewerbering 40', 'Augsburg', '86167', 'DE',
+   '2024-04-08 00:00:00', '2024-04-08 00:00:00', '2024-04-08 00:00:00', '2024-04-08 00:00:00', 'Rechnung RE24-0101', 'SOFORT',
+   'KK', 'DE 276 543 219', '', 0, '', 'KARTE-D90000', 'Elektro Maier GmbH'),
+  ('RE24-0102', 'D70000', 'D70000', 'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE', '',
+   '', 'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE',
+   '2024-04-09 00:00:00', '2024-04-09 00:00:00', '2024-04-09 00:00:00', '2024-04-19 00:00:00', 'Rechnung RE24-0102', 'LS10',
+   'EINZUG', '', '', 0, '', '', 'Praxis Dr. Weber'),
+  ('RE24-0103', 'D70000', 'D70000', 'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE', '',
+   '', 'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE',
+   '2024-04-10 00:00:00', '2024-04-10 00:00:00', '2024-04-10 00:00:00', '2024-04-20 00:00:00', 'Rechnung RE24-0103', 'LS10',
+   'EINZUG', '', 'MANDAT-D70000-00', 0, '', '', 'Praxis Dr. Weber'),
+  ('RE24-0104', 'D97000', 'D97000', 'Gastro Service Rhein SARL', 'Kaiser-Joseph-Straße 210', 'Freiburg im Breisgau', '79098', 'DE', 'Commande 2024-77',
+   'STRASBOURG', 'Gastro Service Rhein SARL Entrepôt', '12 Rue du Port du Rhin', 'Strasbourg', '67000', 'FR',
+   '2024-04-11 00:00:00', '2024-04-10 00:00:00', '2024-04-11 00:00:00', '2024-05-11 00:00:00', 'Rechnung RE24-0104', '30T',
+   'UEBERW', 'FR 40 303265045', '', 0, '', '', 'Gastro Service Rhein SARL'),
+  ('RE24-0105', 'D98000', 'D98000', 'Hotel Playa Canteras S.L.', 'Calle Tomás Miller 73', 'Las Palmas de Gran Canaria', '35007', 'ES', 'Pedido 2024-015',
+   '', 'Hotel Playa Canteras S.L.', 'Calle Tomás Miller 73', 'Las Palmas de Gran Canaria', '35007', 'ES',
+   '2024-04-12 00:00:00', '2024-04-11 00:00:00', '2024-04-12 00:00:00', '2024-05-12 00:00:00', 'Rechnung RE24-0105', '30T',
+   'UEBERW', 'ES B35123456', '', 0, '', '', 'Hotel Playa Canteras S.L.'),
+  ('RE24-0106', 'D30000', 'D30000', 'Van der Berg Horeca B.V.', 'Keizersgracht 221', 'Amsterdam', '1016 DV', 'NL', 'PO 2024-0051',
+   '', 'Van der Berg Horeca B.V.', 'Keizersgracht 221', 'Amsterdam', '1016 DV', 'NL',
+   '2024-04-15 00:00:00', '2024-04-12 00:00:00', '2024-04-15 00:00:00', '2024-05-15 00:00:00', 'Rechnung RE24-0106', '30T',
+   'UEBERW', 'NL 8547 12345 B01', '', 1, '', '', 'Van der Berg Horeca B.V.'),
+  ('RE24-0107', 'D80000', 'D80000', 'Weinhandlung Vogel', 'Marktplatz 2', 'Würzburg', '97070', 'DE', 'Import Franken-Atlas',
+   '', 'Weinhandlung Vogel', 'Marktplatz 2', 'Würzburg', '97070', 'DE',
+   '2024-04-16 00:00:00', '2024-04-16 00:00:00', '2024-04-16 00:00:00', '2024-05-16 00:00:00', 'Rechnung RE24-0107', '30T',
+   'UEBERW', 'DE 134 679 258', '', 0, '', '', 'Weinhandlung Vogel'),
+  ('RE24-0108', 'D40000', 'D40000', 'Krause Bau GmbH', 'Am Werkhof 7', 'Leipzig', '04109', 'DE', 'BV Lindenau',
+   'BAUSTELLE', '', 'Baustelle Lützner Straße 90', 'Leipzig', '04177', 'DE',
+   '2024-04-17 00:00:00', '2024-04-17 00:00:00', '2024-04-17 00:00:00', '2024-05-17 00:00:00', 'Rechnung RE24-0108', '30T',
+   'UEBERW', 'DE 298 765 432', '', 0, '', '', 'Krause Bau GmbH'),
+  ('RE24-0109', 'D10000', 'D10000', 'Bäckerei Schmidt GmbH & Co. KG', 'Hauptstraße 5', 'München', '80331', 'DE', 'Schulung Filialen',
+   '', 'Bäckerei Schmidt GmbH & Co. KG', 'Hauptstraße 5', 'München', '80331', 'DE',
+   '2024-04-18 00:00:00', '2024-04-18 00:00:00', '2024-04-18 00:00:00', '2024-05-18 00:00:00', 'Rechnung RE24-0109', '30T',
+   'UEBERW', 'DE 811 234 567', '', 0, '', '', 'Bäckerei Schmidt GmbH & Co. KG'),
+  ('RE24-0110', 'D96000', 'D96000', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'ul. Piotrkowska 104', 'Łódź', '90-926', 'PL', 'Zamówienie 2024/04/031',
+   '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.', 'ul. Piotrkowska 104', 'Łódź', '90-926', 'PL',
+   '2024-04-19 00:00:00', '2024-04-18 00:00:00', '2024-04-19 00:00:00', '2024-05-19 00:00:00', 'Rechnung RE24-0110', '30T',
+   'UEBERW', 'PL 7251234567', '', 0, 'PLK', '', 'Zakład Gastronomiczny „Źródło” Sp. z o.o.');
+
+INSERT INTO "Muster GmbH$Sales Cr_Memo Header" ([No_], [Sell-to Customer No_], [Bill-to Customer No_], [Bill-to Name],
+  [Bill-to Address], [Bill-to City], [Bill-to Post Code], [Bill-to Country_Region Code], [Your Reference],
+  [Ship-to Name], [Ship-to Address], [Ship-to City], [Ship-to Post Code], [Ship-to Country_Region Code],
+  [Posting Date], [Shipment Date], [Document Date], [Due Date], [Posting Description], [Payment Terms Code],
+  [Payment Method Code], [Direct Debit Mandate ID], [Sell-to Customer Name], [Applies-to Doc_ Type], [Applies-to Doc_ No_]) VALUES
+  ('GS24-0101', 'D70000', 'D70000', 'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE', 'Rücksendung Desinfektion',
+   'Praxis Dr. Weber', 'Lindenallee 23', 'Köln', '50968', 'DE',
+   '2024-04-12 00:00:00', '2024-04-12 00:00:00', '2024-04-12 00:00:00', '2024-04-22 00:00:00', 'Gutschrift GS24-0101', 'LS10',
+   'EINZUG', 'MANDAT-D70000-02', 'Praxis Dr. Weber', 2, 'RE24-0008');
+
+-- Lines with the amounts as NAV posted them.
+INSERT INTO "Muster GmbH$Sales Invoice Line" ([Document No_], [Line No_], [Sell-to Customer No_], [Type], [No_],
+  [Description], [Unit of Measure Code], [Unit of Measure], [Quantity], [Unit Price], [VAT _], [VAT Calculation Type],
+  [VAT Bus_ Posting Group], [VAT Prod_ Posting Group], [VAT Clause Code], [Line Amount], [Amount], [Amount Including VAT]) VALUES
+  ('RE24-0101', 10000, 'D90000', 2, '1000', 'Brotkorb Edelstahl rund', 'STK', 'Stück', 10, 14.90, 19, 0, '', '', '', 149.00, 149.00, 177.31),
+  ('RE24-0102', 10000, 'D70000', 2, '8000', 'Desinfektionsmittel Flächen 5 l', 'L', 'Liter', 10, 6.95, 19, 0, '', '', '', 69.50, 69.50, 82.71),
+  ('RE24-0103', 10000, 'D70000', 2, '8010', 'Einmalhandschuhe Nitril Gr. M', 'KARTON', 'Karton', 5, 8.49, 19, 0, '', '', '', 42.45, 42.45, 50.52),
+  ('RE24-0104', 10000, 'D97000', 2, '5000', 'Gastro-Thermobox 40 l', 'STK', 'Stück', 4, 119.00, 0, 0, '', '', '', 476.00, 476.00, 476.00),
+  ('RE24-0105', 10000, 'D98000', 2, '7000', 'Frühstücksbuffet-Set Porzellan', 'STK', 'Stück', 2, 389.00, 0, 0, '', '', '', 778.00, 778.00, 778.00),
+  ('RE24-0106', 10000, 'D30000', 2, '5000', 'Gastro-Thermobox 40 l', 'STK', 'Stück', 5, 119.00, 0, 0, '', '', '', 595.00, 595.00, 595.00),
+  ('RE24-0107', 10000, 'D80000', 2, '9010', 'Weinbuch „Franken“', 'STK', 'Stück', 8, 25.00, 19, 0, 'INLAND', 'MWST19', '', 200.00, 200.00, 238.00),
+  ('RE24-0107', 20000, 'D80000', 1, '1776', 'Einfuhrumsatzsteuer Nachbelastung', '', '', 1, 38.00, 19, 2, 'INLAND', 'EUST', '', 38.00, 0, 38.00),
+  ('RE24-0108', 10000, 'D40000', 2, '6000', 'Edelstahl-Abdeckleiste', 'M', 'Meter', 10, 24.60, 19, 0, '', '', '', 246.00, 246.00, 292.74),
+  ('RE24-0109', 10000, 'D10000', 2, '1000', 'Brotkorb Edelstahl rund', 'STK', 'Stück', 6, 14.90, 19, 0, 'INLAND', 'MWST19', '', 89.40, 89.40, 106.39),
+  ('RE24-0109', 20000, 'D10000', 3, 'SCHULUNG', 'Hygieneschulung nach § 4 LMHV', 'PAUSCHAL', 'Pauschal', 1, 480.00, 0, 0, 'INLAND', 'SCHULUNG', '', 480.00, 480.00, 480.00),
+  ('RE24-0110', 10000, 'D96000', 2, '7200', 'Pivní sklenice Dvořák 0,5 l', 'STK', 'Stück', 12, 6.90, 0, 0, 'EU', 'MWST19', '', 82.80, 82.80, 82.80);
+INSERT INTO "Muster GmbH$Sales Cr_Memo Line" ([Document No_], [Line No_], [Sell-to Customer No_], [Type], [No_],
+  [Description], [Unit of Measure Code], [Unit of Measure], [Quantity], [Unit Price], [VAT _], [VAT Calculation Type],
+  [Line Amount], [Amount], [Amount Including VAT]) VALUES
+  ('GS24-0101', 10000, 'D70000', 2, '8000', 'Desinfektionsmittel Flächen 5 l', 'L', 'Liter', 2, 6.95, 19, 0, 13.90, 13.90, 16.54);
+---------------------------------------------------------------------------- end of NAV's e-invoicing setup and posted-data cases

@@ -10,6 +10,7 @@
 #include "app/program_version.h"
 #include "app/settings_probe.h"
 #include "config/settings.h"
+#include "config/state_folder.h"
 #include "platform/error.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
@@ -57,9 +58,13 @@ public:
         return Stopped != 0;
     }
     void DocumentDone(const TRunDocument& doc, const TDocumentResult& result) override {
+        // The findings' rule ids stand in the result whatever else it says.
+        std::string text = result.Message;
+        if (!result.Outcome.Findings.Empty())
+            text += (text.empty() ? "" : "; ") + std::string("Befund: ") + result.Outcome.Findings.RuleList();
         if (Results)
             Results->Add({doc.No, DocumentKindName(doc.Kind), StatusText(result.Status), result.Outcome.PdfFile,
-                          result.Recipients, result.Message});
+                          result.Recipients, text});
     }
     std::string EndLine() const {
         return "Ende: " + std::to_string(Counts.Produced) + " erzeugt, " + std::to_string(Counts.Mailed) +
@@ -149,7 +154,13 @@ void Work(TBatchObserver& run, const TBatchSessionFactory& openSession, const TB
     }
     if (!settings.LoadHint.empty())
         run.Log("  Hinweis: " + settings.LoadHint);
-    LogSettingsHints(settings, run.LogProc);
+    if (!settings.StateHint.empty())
+        run.Log("  Hinweis: " + settings.StateHint);
+    // A scheduled job has no one reading its log: the findings go to stderr as well.
+    LogSettingsHints(settings, [&](const std::string& line) {
+        run.LogProc(line);
+        if (options.Notice) options.Notice(Trim(line));
+    });
     if (!settings.GraphSecretWarning.empty())
         run.Log("  Warnung: " + settings.GraphSecretWarning);
 
@@ -256,8 +267,10 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
                           " Belegen";
         run.Log(result.StopLine);
     } else {
-        result.Output = run.EndLine();
-        run.Log(result.Output);
+        run.Log(run.EndLine());
+        // A run that could not do its work says why on stderr; counts of nothing done would
+        // read like a finished run to a script.
+        if (fatalCode == 0) result.Output = run.EndLine();
     }
 
     if (!logError.empty())
@@ -296,11 +309,12 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
 } // namespace
 
 std::string BatchLogFilePath() {
-    return ChangeFileExt(SettingsFilePath(), ".log");
+    const std::string settingsFile = SettingsFilePath();
+    return StateFilePath(StateFolderOf(settingsFile), settingsFile, ".log");
 }
 
 std::string RunLockFilePath(const std::string& settingsFile) {
-    return ChangeFileExt(settingsFile, ".lock");
+    return StateFilePath(StateFolderOf(settingsFile), settingsFile, ".lock");
 }
 
 TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSessionFactory& openSession,
@@ -309,7 +323,9 @@ TBatchResult RunCommandLine(const std::vector<std::string>& args, const TBatchSe
     TCommandLine cmd;
     try {
         cmd = ParseCommandLine(args, options.Today != 0 ? options.Today : Now());
-    } catch (const ECommandLineError& e) {
+        // Where the settings are must be known before anything else is done.
+        if (cmd.Mode == rmBatch || cmd.Mode == rmCheck || cmd.Mode == rmSecret) SettingsFilePath();
+    } catch (const std::exception& e) {
         // Nothing is done, not even the log touched: the command line must be fixed first.
         result.Ran = true;
         result.ExitCode = kExitUsage;

@@ -1,8 +1,8 @@
 #pragma once
 // The command-line batch run: selects documents (named with "/rg" and "/gs", by posting date with
 // "/von" and "/bis", not yet sent with "/neu"), produces or mails each once without a
-// window, one run per settings file at a time, and writes the batch log next to the
-// settings file line by line as it goes.
+// window, one run per settings file at a time, and writes the batch log into the state
+// folder of the settings (state_folder.h) line by line as it goes.
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -58,10 +58,11 @@ struct TBatchResult {
     std::string StopLine;    // "Abgebrochen nach <n> von <m> Belegen", also the log's last line
 };
 
-// The batch log: the settings file's path with the extension ".log".
+// The batch log: the settings file's name with the extension ".log" in its state folder
+// (state_folder.h).
 std::string BatchLogFilePath();
 // The lock file of batch runs and of the window's production and mailing: the settings
-// file's path with the extension ".lock".
+// file's name with the extension ".lock" in its state folder.
 std::string RunLockFilePath(const std::string& settingsFile);
 // The previous runs' logs kept as velkaro.log.1 (newest) to velkaro.log.7.
 inline constexpr int kKeptBatchLogs = 7;

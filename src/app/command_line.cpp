@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/settings_check.h"
+
 #include "platform/text.h"
 
 namespace velkaro {
@@ -18,54 +20,80 @@ constexpr TValuedOption kValued[] = {
     {"von", "Datum"},          {"bis", "Datum"},       {"ergebnis", "Datei"},
 };
 constexpr const char* kFlags[] = {"xml", "mail", "layout", "neu", "erneut"};
-// Selecting documents makes a command line a batch; without them the window opens.
-constexpr const char* kBatchOptions[] = {"/rg", "/gs", "/von", "/bis", "/ergebnis"};
+// Selecting documents (or asking for the result list) makes a command line a batch.
+constexpr const char* kBatchOptions[] = {"rg", "gs", "von", "bis", "ergebnis"};
 constexpr const char* kBatchFlags[] = {"neu", "erneut"};
-constexpr const char* kHelp[] = {"/?", "-h", "--hilfe", "--help"};
-constexpr const char* kVersion = "--version";
+constexpr const char* kHelp[] = {"?", "h", "hilfe", "help"};
+constexpr const char* kVersion = "version";
 constexpr const char* kCheck = "pruefen";
+constexpr const char* kSecret = "geheimnis";
 constexpr const char* kHelpHint = " Hilfe: velkaro --hilfe";
 
-bool IsSwitchNamed(std::string_view arg, std::string_view name) {
-    return !arg.empty() && (arg[0] == '/' || arg[0] == '-') && SameText(arg.substr(1), name);
+// The name of a switch: the argument without its "/", "-" or "--"; empty for an
+// argument that is no switch (a value, a lone "/" or "-").
+std::string_view SwitchName(std::string_view arg) {
+    if (arg.starts_with("--")) return arg.substr(2);
+    if (arg.starts_with('/') || arg.starts_with('-')) return arg.substr(1);
+    return {};
 }
 
-bool IsAnyOf(std::string_view arg, const auto& names) {
-    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return SameText(arg, n); });
+bool IsSwitchNamed(std::string_view arg, std::string_view name) {
+    const std::string_view own = SwitchName(arg);
+    return !own.empty() && SameText(own, name);
 }
+
+bool IsSwitchOf(std::string_view arg, const auto& names) {
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return IsSwitchNamed(arg, n); });
+}
+
+bool IsHelp(std::string_view arg) { return IsSwitchOf(arg, kHelp); }
 
 const TValuedOption* ValuedOption(std::string_view arg) {
     for (const TValuedOption& o : kValued)
-        if (arg.size() > 1 && arg[0] == '/' && SameText(arg.substr(1), o.Name))
-            return &o;
+        if (IsSwitchNamed(arg, o.Name)) return &o;
     return nullptr;
+}
+
+// Every switch the program knows, for the nearest one to a mistyped switch.
+std::vector<std::string> KnownSwitches() {
+    std::vector<std::string> names;
+    for (const TValuedOption& o : kValued) names.emplace_back(o.Name);
+    for (const char* f : kFlags) names.emplace_back(f);
+    for (const char* n : {kCheck, kSecret, "hilfe", kVersion}) names.emplace_back(n);
+    return names;
+}
+
+bool IsKnownSwitch(std::string_view arg) {
+    if (IsHelp(arg) || ValuedOption(arg)) return true;
+    const std::vector<std::string> names = KnownSwitches();
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return IsSwitchNamed(arg, n); });
 }
 
 // A value that is one of this program's switches was almost surely meant as one.
 bool LooksLikeSwitch(const std::string& value, const TValuedOption& option) {
-    if (IsAnyOf(value, kHelp) || SameText(value, kVersion))
+    if (IsKnownSwitch(value))
         return true;
-    for (const TValuedOption& o : kValued)
-        if (IsSwitchNamed(value, o.Name)) return true;
-    for (const char* f : kFlags)
-        if (IsSwitchNamed(value, f)) return true;
-    if (IsSwitchNamed(value, kCheck)) return true;
     // Folders and files may start with "/"; numbers, companies and dates do not.
     const std::string_view name = option.Name;
     return name != "out" && name != "ergebnis" && value.starts_with('/');
 }
 
 bool IsBatch(const std::vector<std::string>& args) {
-    for (const std::string& a : args) {
-        if (IsAnyOf(a, kBatchOptions))
-            return true;
-        for (const char* f : kBatchFlags)
-            if (IsSwitchNamed(a, f)) return true;
-    }
-    return false;
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return IsSwitchOf(a, kBatchOptions) || IsSwitchOf(a, kBatchFlags); });
 }
 
 [[noreturn]] void Fail(const std::string& message) { throw ECommandLineError(message + kHelpHint); }
+
+// An argument that is no switch of this program, or a value without its switch.
+[[noreturn]] void FailUnknown(const std::string& arg) {
+    const std::string_view name = SwitchName(arg);
+    if (name.empty())
+        Fail("Unerwartetes Argument \"" + arg + "\": Werte stehen hinter ihrem Schalter (etwa /rg " + arg + ").");
+    const std::vector<std::string> names = KnownSwitches();
+    const std::string near = NearestName(name, names);
+    Fail("Unbekannter Schalter \"" + arg + "\"" + (near.empty() ? std::string(".") : " – gemeint ist /" + near + "?"));
+}
 
 TDateTime DateValue(const std::string& option, const std::string& value, TDateTime today) {
     const std::optional<TDateTime> date = ParseCommandLineDate(value, today);
@@ -117,10 +145,8 @@ void ParseBatch(const std::vector<std::string>& args, TDateTime today, TCommandL
             cmd.OnlyNew = true;
         else if (IsSwitchNamed(arg, "erneut"))
             cmd.Resend = true;
-        else if (!arg.empty() && (arg[0] == '/' || arg[0] == '-'))
-            Fail("Unbekannter Schalter \"" + arg + "\".");
         else
-            Fail("Unerwartetes Argument \"" + arg + "\": Werte stehen hinter ihrem Schalter (etwa /rg " + arg + ").");
+            FailUnknown(arg);
     }
     if (cmd.DateFrom && cmd.DateTo && *cmd.DateFrom > *cmd.DateTo)
         Fail("Der Zeitraum ist leer: /von " + FormatDisplayDate(*cmd.DateFrom) + " liegt nach /bis " +
@@ -165,11 +191,11 @@ bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime today) {
     TCommandLine cmd;
-    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsAnyOf(a, kHelp); })) {
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return IsHelp(a); })) {
         cmd.Mode = rmHelp;
         return cmd;
     }
-    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return SameText(a, kVersion); })) {
+    if (HasSwitch(args, kVersion)) {
         cmd.Mode = rmVersion;
         return cmd;
     }
@@ -179,17 +205,21 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime to
         cmd.Mode = rmCheck;
         return cmd;
     }
-    if (HasSwitch(args, "geheimnis")) {
+    if (HasSwitch(args, kSecret)) {
         cmd.Mode = rmSecret;
         return cmd;
     }
-    if (!IsBatch(args)) {
-        // The window reads only these; everything else is the window toolkit's business.
-        cmd.Layout = HasSwitch(args, "layout");
+    // The window: no argument, or only the switch of the layout designer.
+    if (std::all_of(args.begin(), args.end(), [](const std::string& a) { return IsSwitchNamed(a, "layout"); })) {
+        cmd.Layout = !args.empty();
         return cmd;
     }
-    cmd.Mode = rmBatch;
+    // Everything else is read as a batch, strictly: a mistyped switch is named, never
+    // taken for a wish to open the window.
     ParseBatch(args, today, cmd);
+    if (!IsBatch(args))
+        Fail("Keine Belege ausgewählt: ein Stapellauf braucht /rg, /gs, /von, /bis oder /neu.");
+    cmd.Mode = rmBatch;
     return cmd;
 }
 
@@ -227,11 +257,18 @@ std::string CommandLineHelp() {
            "  /? -h --hilfe      diese Hilfe\n"
            "  /geheimnis         Client-Secret für Microsoft 365 von der Standardeingabe lesen\n"
            "                     und geschützt für den ausführenden Benutzer speichern\n"
-           "                     (für den Dienstbenutzer: sudo -u velkaro velkaro /geheimnis)\n"
+           "                     (für das Dienstkonto als root:\n"
+           "                     runuser -u velkaro -- velkaro /geheimnis)\n"
            "  --version          Name und Version\n"
            "\n"
-           "Einstellungen: die Datei in VELKARO_INI, sonst velkaro.ini neben dem Programm.\n"
-           "Protokoll: velkaro.log neben den Einstellungen (die sieben vorigen Läufe als\n"
+           "Jeder Schalter gilt auch mit - oder -- statt / (etwa -rg, --mail).\n"
+           "\n"
+           "Einstellungen: die Datei in VELKARO_INI, sonst ~/.config/velkaro/velkaro.ini\n"
+           "($XDG_CONFIG_HOME/velkaro/velkaro.ini).\n"
+           "Datenordner (Sperrdatei, Protokoll, Versandprotokoll, Vorgabe für die Ausgabe):\n"
+           "[Ausgabe] Datenordner; sonst der Ordner der Einstellungen, wenn dieses Konto\n"
+           "ihn beschreiben darf, sonst ~/.local/state/velkaro ($XDG_STATE_HOME/velkaro).\n"
+           "Protokoll: velkaro.log im Datenordner (die sieben vorigen Läufe als\n"
            "velkaro.log.1 bis .7). Es läuft immer nur ein Stapellauf je Einstellungsdatei;\n"
            "ein zweiter wartet bis zu einer Minute.\n"
            "\n"
@@ -243,8 +280,9 @@ std::string CommandLineHelp() {
            "     unbekannt, Anmeldung bei Microsoft 365 fehlgeschlagen, anderer Lauf aktiv)\n"
            "  128+n  durch das Signal n beendet (nach dem laufenden Beleg)\n"
            "\n"
-           "Beispiel (cron, jede Nacht um 2 Uhr die Rechnungen von gestern versenden):\n"
-           "  0 2 * * *  VELKARO_INI=/etc/velkaro/velkaro.ini /usr/local/bin/velkaro /von gestern /bis gestern "
+           "Beispiel (crontab -u velkaro -e: jede Nacht um 2 Uhr die Rechnungen von gestern\n"
+           "versenden, als Dienstkonto velkaro):\n"
+           "  0 2 * * *  VELKARO_INI=/etc/velkaro/velkaro.ini /usr/bin/velkaro /von gestern /bis gestern "
            "/mail\n";
 }
 

@@ -44,16 +44,19 @@ struct TCommandLine {
 };
 
 // args: the process arguments after the program path, already split and unquoted.
-// `today` is the local date that "heute" and "gestern" mean. A batch command line with
-// an unknown switch, a switch without its value, a value that is a switch, an empty
-// value or a date that is none raises ECommandLineError.
+// `today` is the local date that "heute" and "gestern" mean. Only an empty command line
+// or "/layout" opens the window; any other command line that is not the help, the
+// version, "/pruefen" or "/geheimnis" is a batch. An unknown switch (alone as well), a
+// switch without its value, a value that is a switch, an empty value, a date that is
+// none or a batch without a selection raises ECommandLineError.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime today);
 
 // "TT.MM.JJJJ" (also one-digit day and month, two-digit year 20JJ), "heute", "gestern";
 // nullopt for anything else.
 std::optional<TDateTime> ParseCommandLineDate(const std::string& text, TDateTime today);
 
-// True when an argument is "/" or "-" followed by the name, letter case ignored.
+// True when an argument is "/", "-" or "--" followed by the name, letter case ignored.
+// Every switch of the program is accepted in each of these forms.
 bool HasSwitch(const std::vector<std::string>& args, const std::string& name);
 
 // The German help text of "/?", "-h", "--hilfe" and "--help", ending with a line break.

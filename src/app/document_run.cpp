@@ -178,7 +178,7 @@ std::unique_ptr<TFileLock> TakeRunLock(const std::string& lockFile, std::chrono:
 }
 
 void LogSettingsHints(const TSettings& settings, const TLogProc& log) {
-    for (const std::string& hint : settings.NameHints) log("  Hinweis Einstellungen: " + hint);
+    for (const std::string& finding : settings.Findings) log("  Hinweis Einstellungen: " + finding);
 }
 
 std::string PostingDateText(const TRunSelection& selection) {

@@ -175,7 +175,7 @@ auto StopOnError(TCode code, const std::string& context, TStep step) -> decltype
 std::unique_ptr<TFileLock> TakeRunLock(const std::string& lockFile, std::chrono::milliseconds wait,
                                        const std::string& heldMessage, const TLogProc& onWait = {});
 
-// Logs the unknown sections and keys of the settings file, one line each beginning
+// Logs the findings of the settings check (settings_check.h), one line each beginning
 // with "  Hinweis Einstellungen: "; once per run, before its first document.
 void LogSettingsHints(const TSettings& settings, const TLogProc& log);
 

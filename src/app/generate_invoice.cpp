@@ -64,9 +64,9 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOp
     // A finding does not stop the invoice: the printed form stays useful, and the
     // mailing decides whether the e-invoice may leave.
     result.XRechnung = invoice->XRechnung;
-    result.Findings = invoice->XRechnung
-                          ? CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kXRechnungRules})
-                          : CheckInvoice(*invoice, seller, print.TaxRules);
+    result.Findings = invoice->XRechnung ? CheckInvoice(*invoice, seller, print.TaxRules,
+                                                        {&kEn16931Rules, &kXRechnungRules, &kNavPostingRules})
+                                         : CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kNavPostingRules});
     for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 
@@ -84,7 +84,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOp
     // The mail attachment needs the file as well, even when no XML file is wanted.
     if (options.SaveXml || settings.MailAttachXml) {
         const std::string xmlFile = base + ".xml";
-        WriteFileBytes(xmlFile, xml);
+        WriteFileBytes(xmlFile, xml, kOwnDataFileMode);
         result.XmlFile = xmlFile;
     }
 

@@ -1,5 +1,8 @@
 #include "app/settings_probe.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "mail/graph_mailer.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "platform/secret_store.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -114,6 +118,39 @@ void CheckSecret(const TIniFile& ini, TReport& report) {
     report.Bad("Geheimnis: FEHLER – " + problem);
 }
 
+// The state folder (lock, log, sent-mail log) and the output folder must take new
+// files from this account, or every run ends before its first document.
+void CheckFolders(const TSettings& settings, TReport& report) {
+    const std::string user = CurrentUserName();
+    const auto check = [&](const std::string& label, const std::string& folder, const std::string& what) {
+        if (FolderWritable(folder))
+            report.Good(label + ": " + folder + " (beschreibbar)");
+        else
+            report.Bad(label + ": FEHLER – das Konto \"" + user + "\" darf in " + folder + " nicht schreiben (" + what +
+                       "). Abhilfe: den Ordner für dieses Konto beschreibbar machen oder " + label +
+                       " in der Einstellungsdatei auf einen anderen Ordner setzen.");
+    };
+    check("Datenordner", settings.StateDir, "Sperrdatei, Protokoll, Versandprotokoll");
+    if (!settings.StateHint.empty()) report.Lines.push_back("  Hinweis: " + settings.StateHint);
+    check("Ausgabe", IncludeTrailingPathDelimiter(settings.OutDir), "PDF- und XML-Dateien");
+}
+
+// A password or secret in clear text is for the accounts that run the program, not for
+// every user of the machine.
+void CheckFileRights(const std::string& settingsFile, const TIniFile& ini, TReport& report) {
+    std::vector<std::string> secrets;
+    if (!ini.ReadString("Datenbank", "Passwort", "").empty()) secrets.emplace_back("[Datenbank] Passwort");
+    if (!ini.ReadString("Graph", "ClientSecret", "").empty()) secrets.emplace_back("[Graph] ClientSecret");
+    if (secrets.empty()) return;
+    struct stat st {};
+    if (::stat(settingsFile.c_str(), &st) != 0 || (st.st_mode & S_IROTH) == 0) return;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    report.Bad("Rechte: FEHLER – die Einstellungsdatei enthält " + Join(secrets, " und ") +
+               " im Klartext und ist für alle Benutzer lesbar (Rechte " + mode + "). Abhilfe: chmod o-rwx \"" +
+               settingsFile + "\"");
+}
+
 } // namespace
 
 TSettingsProbe ProbeSettings(const std::string& settingsFile) {
@@ -130,6 +167,8 @@ TSettingsProbe ProbeSettings(const std::string& settingsFile) {
         });
         if (settings) {
             const TIniFile ini = TIniFile::FromText(ReadHandEditedTextFile(settingsFile).Text);
+            CheckFileRights(settingsFile, ini, report);
+            report.Guarded("Datenordner", [&] { CheckFolders(*settings, report); });
             report.Guarded("Datenbank", [&] { CheckDatabase(*settings, report); });
             report.Guarded("E-Mail", [&] { CheckMail(*settings, ini, report); });
             CheckSecret(ini, report);

@@ -15,11 +15,12 @@ namespace {
 
 // The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
-// column sees each send at once.
+// column sees each send at once. The mailing run is a run of the database object: what
+// a company holds for every document is read once.
 class TProgramMailer : public TRunMailer {
 public:
     TProgramMailer(TNavData& data, const TSettings& settings, const TRunOptions& options, TSentLog* sentLog)
-        : FData(data), FSettings(settings), FOptions(options),
+        : FData(data), FRun(data), FSettings(settings), FOptions(options),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -42,6 +43,7 @@ public:
 
 private:
     TNavData& FData;
+    TNavData::TRun FRun;
     const TSettings& FSettings;
     const TRunOptions FOptions;
     std::unique_ptr<TSentLog> FOwnLog;
@@ -51,11 +53,14 @@ private:
 
 // The workflows of one run on the run's settings. A batch run's session owns its
 // database object and reads the sent log once (the run's own sends never select anew);
-// a window's session works on the window's database object and sent log.
+// a window's session works on the window's database object and sent log. A batch
+// session is one run of its database object: what a company holds for every document
+// is read once.
 class TProgramSession : public TRunSession {
 public:
     TProgramSession(const TSettings& settings, const TRunOptions& options)
-        : FSettings(settings), FOptions(options), FOwnData(std::make_unique<TNavData>(settings)), FData(*FOwnData) {}
+        : FSettings(settings), FOptions(options), FOwnData(std::make_unique<TNavData>(settings)), FData(*FOwnData),
+          FRun(std::in_place, *FOwnData) {}
     TProgramSession(TNavData& data, const TSettings& settings, TSentLog& sentLog)
         : FSettings(settings), FData(data), FWindowLog(&sentLog) {}
 
@@ -98,6 +103,7 @@ private:
     std::unique_ptr<TNavData> FOwnData;
     TNavData& FData;
     TSentLog* FWindowLog = nullptr;
+    std::optional<TNavData::TRun> FRun;
     std::optional<TSentLog> FSentLog;
 };
 

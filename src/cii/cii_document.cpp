@@ -73,8 +73,9 @@ void WriteLineItem(TXmlOut& x, const TInvoice& inv, size_t index, int lineId, co
     x.Open("ram:SpecifiedLineTradeSettlement");
     x.Open("ram:ApplicableTradeTax");
     x.Leaf("ram:TypeCode", "VAT");
-    x.Leaf("ram:CategoryCode", CategoryCode(inv.LineCategory(line, rules)));
-    x.Leaf("ram:RateApplicablePercent", XmlPercent(line.VatPct));
+    const TVatCategory category = inv.LineCategory(line, rules);
+    x.Leaf("ram:CategoryCode", CategoryCode(category));
+    if (category != vcO) x.Leaf("ram:RateApplicablePercent", XmlPercent(line.VatPct));
     x.Close("ram:ApplicableTradeTax");
     x.LeafIn("ram:SpecifiedTradeSettlementLineMonetarySummation", "ram:LineTotalAmount", XmlAmount(line.Amount));
     x.Close("ram:SpecifiedLineTradeSettlement");
@@ -162,7 +163,7 @@ void WriteAgreement(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
 }
 
 void WriteDelivery(TXmlOut& x, const TInvoice& inv) {
-    const TAddress& shipTo = CiiDeliveryAddress(inv);
+    const TAddress shipTo = CiiDeliveryAddress(inv);
     x.Open("ram:ApplicableHeaderTradeDelivery");
     if (CiiWritesShipTo(inv)) {
         x.Open("ram:ShipToTradeParty");
@@ -176,25 +177,25 @@ void WriteDelivery(TXmlOut& x, const TInvoice& inv) {
     x.Close("ram:ApplicableHeaderTradeDelivery");
 }
 
-std::string PaymentMeansCode(const TInvoice& inv, const TSeller& seller) {
-    if (inv.DirectDebit) return "59";
-    if (SameText(inv.PayMethodCode, "BAR")) return "10";
-    if (SameText(inv.PayMethodCode, "KK")) return "54";
-    if (SameText(inv.PayMethodCode, "PAYPAL")) return "68";
-    return HasXmlText(seller.IBAN) ? "58" : "1";
-}
-
 void WritePaymentMeans(TXmlOut& x, const TInvoice& inv, const TSeller& seller) {
     x.Open("ram:SpecifiedTradeSettlementPaymentMeans");
-    x.Leaf("ram:TypeCode", PaymentMeansCode(inv, seller));
-    if (inv.DirectDebit) {
+    x.Leaf("ram:TypeCode", CiiPaymentMeansCode(inv, seller));
+    if (inv.RefundsBuyer()) {
+        x.Leaf("ram:Information", kRefundInformation);
+    } else if (inv.DirectDebit) {
         x.Leaf("ram:Information", "SEPA-Lastschrift");
         if (HasXmlText(inv.BuyerIBAN)) {
             x.LeafIn("ram:PayerPartyDebtorFinancialAccount", "ram:IBANID", inv.BuyerIBAN);
         }
     } else {
         x.LeafOpt("ram:Information", inv.PayMethodText);
-        if (HasXmlText(seller.IBAN)) {
+        if (CiiCardPayment(inv, seller) && HasXmlText(inv.CardNumberTail)) {
+            x.Open("ram:ApplicableTradeSettlementFinancialCard");
+            x.Leaf("ram:ID", inv.CardNumberTail);
+            x.LeafOpt("ram:CardholderName", inv.CardHolder);
+            x.Close("ram:ApplicableTradeSettlementFinancialCard");
+        }
+        if (CiiWritesSellerAccount(inv, seller)) {
             x.Open("ram:PayeePartyCreditorFinancialAccount");
             x.Leaf("ram:IBANID", seller.IBAN);
             x.LeafOpt("ram:AccountName", seller.AccountHolder);
@@ -212,27 +213,33 @@ void WriteTaxBreakdown(TXmlOut& x, const TInvoice& inv, const TTaxRules& rules) 
         x.Open("ram:ApplicableTradeTax");
         x.Leaf("ram:CalculatedAmount", XmlAmount(g.Tax));
         x.Leaf("ram:TypeCode", "VAT");
-        if (g.Category != vcS) x.LeafOpt("ram:ExemptionReason", TInvoice::ExemptionText(g.Category, rules));
+        x.LeafOpt("ram:ExemptionReason", GroupExemptionText(g, rules));
         x.Leaf("ram:BasisAmount", XmlAmount(g.Basis));
         x.Leaf("ram:CategoryCode", CategoryCode(g.Category));
         x.LeafOpt("ram:ExemptionReasonCode", VatexCode(g.Category));
-        x.Leaf("ram:RateApplicablePercent", XmlPercent(g.Rate));
+        // "Not subject to VAT" has no rate.
+        if (g.Category != vcO) x.Leaf("ram:RateApplicablePercent", XmlPercent(g.Rate));
         x.Close("ram:ApplicableTradeTax");
     }
 }
 
 void WritePaymentTerms(TXmlOut& x, const TInvoice& inv) {
+    if (inv.RefundsBuyer()) {
+        // What the customer gets back, as the print says it; no due date, no discount.
+        x.LeafIn("ram:SpecifiedTradePaymentTerms", "ram:Description", RefundSentence(inv));
+        return;
+    }
     const std::string terms = CiiPaymentTermsText(inv);
     // XRechnung's discount line ends with a real line break, which the escaping would
     // turn into a blank: the free text follows on the next line.
     const std::string discount = inv.XRechnung ? XRechnungDiscountLine(inv) : "";
-    bool mandate = inv.DirectDebit && HasXmlText(inv.MandateID);
+    bool mandate = CiiDirectDebit(inv) && HasXmlText(inv.MandateID);
     if (terms.empty() && discount.empty() && !IsNavDate(inv.DueDate) && !mandate) return;
     x.Open("ram:SpecifiedTradePaymentTerms");
     if (!discount.empty()) x.Leaf("ram:Description", discount + "\n" + XmlEscape(terms), {}, true);
     else x.LeafOpt("ram:Description", terms);
     if (IsNavDate(inv.DueDate)) x.DateElement("ram:DueDateDateTime", inv.DueDate);
-    if (inv.DirectDebit) x.LeafOpt("ram:DirectDebitMandateID", inv.MandateID);
+    if (CiiDirectDebit(inv)) x.LeafOpt("ram:DirectDebitMandateID", inv.MandateID);
     x.Close("ram:SpecifiedTradePaymentTerms");
 }
 
@@ -263,7 +270,7 @@ void WriteCorrectedInvoice(TXmlOut& x, const TInvoice& inv) {
 void WriteSettlement(TXmlOut& x, const TInvoice& inv, const TSeller& seller, const TTaxRules& rules,
                      const std::string& currency) {
     x.Open("ram:ApplicableHeaderTradeSettlement");
-    if (inv.DirectDebit) x.LeafOpt("ram:CreditorReferenceID", seller.CreditorID);
+    if (CiiDirectDebit(inv)) x.LeafOpt("ram:CreditorReferenceID", seller.CreditorID);
     x.Leaf("ram:PaymentReference", inv.No);
     x.Leaf("ram:InvoiceCurrencyCode", currency);
     WritePaymentMeans(x, inv, seller);

@@ -19,12 +19,22 @@ std::string CiiSellerVatId(const TSeller& seller);
 // The name of an item line: its text, else its item number.
 std::string CiiItemName(const TInvLine& line);
 
-// The delivery address: the ship-to address, or the bill-to address when the ship-to
-// name is empty.
-const TAddress& CiiDeliveryAddress(const TInvoice& invoice);
+// The delivery address (TInvoice::DeliveryAddress, the one the print shows).
+TAddress CiiDeliveryAddress(const TInvoice& invoice);
 // Whether the document carries a delivery party: a ship-to code, a delivery address
 // other than the bill-to one, or an intra-community supply (which needs the country of
 // delivery even at the buyer's address).
 bool CiiWritesShipTo(const TInvoice& invoice);
+
+// The payment means code (UNTDID 4461): "59" direct debit, "10" cash, "54" card, "68"
+// online payment service, "58" SEPA credit transfer, "1" not defined; a credit memo that
+// refunds "1" (refund or set-off, as its print says).
+std::string CiiPaymentMeansCode(const TInvoice& invoice, const TSeller& seller);
+// The payment means is a card payment (codes 48, 54, 55).
+bool CiiCardPayment(const TInvoice& invoice, const TSeller& seller);
+// The document carries the direct-debit group (mandate, creditor id, debited account).
+bool CiiDirectDebit(const TInvoice& invoice);
+// The seller's account is written as the account to pay to.
+bool CiiWritesSellerAccount(const TInvoice& invoice, const TSeller& seller);
 
 } // namespace velkaro

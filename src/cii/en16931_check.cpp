@@ -121,6 +121,9 @@ std::string CategoryName(TVatCategory category) {
     case vcAE: return "Reverse Charge (AE)";
     case vcK: return "innergemeinschaftliche Lieferung (K)";
     case vcG: return "Ausfuhr (G)";
+    case vcO: return "nicht steuerbar (O)";
+    case vcL: return "IGIC Kanarische Inseln (L)";
+    case vcM: return "IPSI Ceuta/Melilla (M)";
     }
     return {};
 }
@@ -135,6 +138,9 @@ std::string CategoryRule(TVatCategory category, int number) {
     case vcAE: prefix = "BR-AE-"; break;
     case vcK: prefix = "BR-IC-"; break;
     case vcG: prefix = "BR-G-"; break;
+    case vcO: prefix = "BR-O-"; break;
+    case vcL: prefix = "BR-AF-"; break;
+    case vcM: prefix = "BR-AG-"; break;
     }
     return prefix + (number < 10 ? "0" : "") + std::to_string(number);
 }
@@ -235,7 +241,8 @@ void CheckLines(const TCheckSubject& s, TCheckFindings& findings) {
         if (category == vcS && *rate <= 0)
             findings.Add("BR-S-05", where + ": MwSt.-Satz " + RateText(line.VatPct) + " ergibt auf zwei Stellen 0 %",
                          kVatSetup);
-        else if (category != vcS && *rate != 0)
+        // IGIC and IPSI have rates of their own; "not subject" has none written.
+        else if (category != vcS && category != vcL && category != vcM && category != vcO && *rate != 0)
             findings.Add(CategoryRule(category, 5),
                          where + ": " + CategoryName(category) + " verlangt 0 %, gebucht " + RateText(line.VatPct),
                          kVatSetup);
@@ -252,9 +259,19 @@ void CheckLines(const TCheckSubject& s, TCheckFindings& findings) {
 
 // ---- VAT breakdown ----------------------------------------------------------------
 
+// The numbers of the Full VAT lines of a group, joined by ", ".
+std::string FullVatLines(const TCheckSubject& s, const TVatGroup& g) {
+    std::string lines;
+    for (const TInvLine& line : s.Invoice.Lines)
+        if (!IsTextLine(line) && line.VatCalcType == kVatCalcFullVat && SameVatRate(line.VatPct, g.Rate) &&
+            s.Invoice.LineCategory(line, s.Rules) == g.Category)
+            lines += (lines.empty() ? "" : ", ") + std::to_string(line.LineNo);
+    return lines;
+}
+
 void CheckBreakdown(const TCheckSubject& s, TCheckFindings& findings) {
     const TInvoice& inv = s.Invoice;
-    int groupsOf[vcG + 1] = {};
+    int groupsOf[vcM + 1] = {};
     for (const TVatGroup& g : inv.VatGroups) ++groupsOf[g.Category];
 
     for (const TVatGroup& g : inv.VatGroups) {
@@ -283,7 +300,7 @@ void CheckBreakdown(const TCheckSubject& s, TCheckFindings& findings) {
                          kVatSetup);
         }
 
-        if (g.Category != vcS) {
+        if (g.Category != vcS && g.Category != vcL && g.Category != vcM) {
             if (groupsOf[g.Category] > 1)
                 findings.Add(CategoryRule(g.Category, 1),
                              "Kategorie " + CategoryName(g.Category) + " mit mehreren MwSt.-Sätzen", kVatSetup);
@@ -291,9 +308,9 @@ void CheckBreakdown(const TCheckSubject& s, TCheckFindings& findings) {
                 findings.Add(CategoryRule(g.Category, 9),
                              group + ": MwSt.-Betrag muss 0 sein, ist " + LocalizeDecimalPoint(g.Tax.ToString(2)),
                              kVatSetup);
-            if (!HasXmlText(TInvoice::ExemptionText(g.Category, s.Rules)))
+            if (TakesExemptionReason(g.Category) && !HasXmlText(GroupExemptionText(g, s.Rules)))
                 findings.Add(CategoryRule(g.Category, 10), "Befreiungsgrund für " + group + " fehlt",
-                             "INI [Steuer] BefreiungsgrundE");
+                             "INI [Steuer] BefreiungsgrundE oder NAV MwSt.-Klausel (VAT Clause)");
         }
 
         // Tax = basis x rate, within one currency unit (the receiver's tolerance).
@@ -303,10 +320,18 @@ void CheckBreakdown(const TCheckSubject& s, TCheckFindings& findings) {
         const bool rateRoundsToZero = RoundDiv(*rate, 100) == 0;
         const bool co17 = rateRoundsToZero ? RoundDiv(tax, 100) == 0
                                            : absTax - 100 <= expected && expected <= absTax + 100;
-        if (!co17)
-            findings.Add("BR-CO-17", group + ": MwSt.-Betrag passt nicht zu Basis x Satz", kVatSetup);
+        std::string mismatch = group + ": MwSt.-Betrag passt nicht zu Basis x Satz";
+        std::string fix = kVatSetup;
+        if (!g.FullVat.IsZero()) {
+            // The posted VAT of a Full VAT line has no basis: EN 16931 cannot express it.
+            const std::string lines = FullVatLines(s, g);
+            mismatch = group + ": enthält MwSt. ohne Bemessungsgrundlage aus Full-VAT-Zeile " + lines +
+                       ", die EN 16931 nicht ausdrücken kann";
+            fix = NavLinePlace(inv) + " " + lines + ", MwSt.-Berechnungsart „Voller Betrag“ (Full VAT)";
+        }
+        if (!co17) findings.Add("BR-CO-17", mismatch, fix);
         if (g.Category == vcS && !(absTax - 100 < expected && expected < absTax + 100))
-            findings.Add("BR-S-09", group + ": MwSt.-Betrag passt nicht zu Basis x Satz", kVatSetup);
+            findings.Add("BR-S-09", mismatch, fix);
     }
 }
 
@@ -319,7 +344,7 @@ void CheckVatIdentifiers(const TCheckSubject& s, TCheckFindings& findings) {
     const bool buyerVat = HasXmlText(inv.BuyerVatID);
     const std::string sellerFix = std::string(kNavCompany) + ", Feld „USt-IdNr.“";
     const std::string buyerFix = NavHeaderPlace(inv) + ", Feld „USt-IdNr.“ (aus dem Debitor)";
-    bool seen[vcG + 1] = {};
+    bool seen[vcM + 1] = {};
     for (const TVatGroup& g : inv.VatGroups) seen[g.Category] = true;
 
     if ((seen[vcS] || seen[vcE]) && !sellerVat && !sellerTaxNo) {
@@ -340,6 +365,19 @@ void CheckVatIdentifiers(const TCheckSubject& s, TCheckFindings& findings) {
                      !sellerVat ? sellerFix : buyerFix);
     if (seen[vcG] && !sellerVat)
         findings.Add("BR-G-02", "Ausfuhrlieferung ohne USt-IdNr. des Verkäufers", sellerFix);
+    if (seen[vcO]) {
+        // "Not subject to VAT" stands alone and names no VAT identifier.
+        if (sellerVat || buyerVat)
+            findings.Add("BR-O-02", "Nicht steuerbare Leistung (O) mit USt-IdNr. von Verkäufer oder Käufer",
+                         "NAV MwSt.-Buchungsmatrix (VAT Posting Setup), Feld „Steuerkategorie“ (Tax Category)");
+        for (const TVatGroup& g : inv.VatGroups)
+            if (g.Category != vcO) {
+                for (std::string_view rule : {"BR-O-11", "BR-O-12"})
+                    findings.Add(rule, "Nicht steuerbare Leistung (O) zusammen mit anderen MwSt.-Kategorien",
+                                 "NAV MwSt.-Buchungsmatrix (VAT Posting Setup), Feld „Steuerkategorie“ (Tax Category)");
+                break;
+            }
+    }
 }
 
 void CheckEn16931(const TCheckSubject& subject, TCheckFindings& findings) {

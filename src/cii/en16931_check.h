@@ -73,6 +73,11 @@ extern const TRuleSet kEn16931Rules;
 // for the data of NAV and the settings; run after kEn16931Rules.
 extern const TRuleSet kXRechnungRules;
 
+// What NAV posted but an e-invoice can only show as a rounding amount: a rounding amount
+// of one currency unit or more ("NAV-RUNDUNG"). The receiver accepts such a document;
+// the bookkeeper must look at the amounts before it leaves. Run with every document.
+extern const TRuleSet kNavPostingRules;
+
 // Runs the rule sets in order. Never fails; an empty result means the invoice passes.
 TCheckFindings CheckInvoice(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules,
                             const std::vector<const TRuleSet*>& ruleSets = {&kEn16931Rules});

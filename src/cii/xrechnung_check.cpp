@@ -53,6 +53,7 @@ void CheckBuyer(const TInvoice& inv, TCheckFindings& findings) {
 // discount line, a "#…#" in them hides the line break the discount line must end with.
 // A "#" elsewhere is fine.
 void CheckPaymentTerms(const TInvoice& inv, TCheckFindings& findings) {
+    if (inv.RefundsBuyer()) return;  // a refund's terms are the program's own sentence
     const std::string terms = CiiPaymentTermsText(inv);
     const bool afterDiscount = !XRechnungDiscountLine(inv).empty();
     if (!terms.starts_with('#') && !(afterDiscount && std::count(terms.begin(), terms.end(), '#') >= 2)) return;
@@ -60,10 +61,45 @@ void CheckPaymentTerms(const TInvoice& inv, TCheckFindings& findings) {
                  "NAV Zahlungsbedingungen (Payment Terms), Feld „Beschreibung“");
 }
 
+// The payment means: a card payment names the card, a direct debit its mandate, the
+// seller's creditor identifier and the debited account.
+void CheckPaymentMeans(const TInvoice& inv, const TSeller& seller, TCheckFindings& findings) {
+    const std::string header = NavHeaderPlace(inv);
+    if (CiiCardPayment(inv, seller) && !HasXmlText(inv.CardNumberTail))
+        findings.Add("BR-DE-24-a", "Kartenzahlung ohne Kartenangaben (letzte Ziffern der Kartennummer)",
+                     header + ", Feld „Kreditkartennr.“ (Credit Card No.) mit der Karte in „DO Payment Credit Card“, "
+                              "oder eine andere Zahlungsform");
+    if (!CiiDirectDebit(inv)) return;
+    const bool mandate = HasXmlText(inv.MandateID);
+    const bool creditor = HasXmlText(seller.CreditorID);
+    const bool debited = HasXmlText(inv.BuyerIBAN);
+    const std::string mandateAt = header + ", Feld „Mandat-ID“ (Direct Debit Mandate ID)";
+    if (!mandate)
+        findings.Add("PEPPOL-EN16931-R061", "Mandatsreferenz der SEPA-Lastschrift fehlt", mandateAt);
+    if (!mandate && !creditor && !debited) {
+        findings.Add("BR-DE-25-a", "Lastschrift ohne Mandat, Gläubiger-ID und belastetes Konto", mandateAt);
+        return;
+    }
+    if (!creditor)
+        findings.Add("BR-DE-30", "Gläubiger-Identifikationsnummer des Verkäufers fehlt",
+                     "NAV Bankkonto (Bank Account), Feld „Gläubiger-Nr.“ (Creditor No.), oder INI [Verkaeufer] GlaeubigerID");
+    if (!debited) {
+        const std::string accountAt =
+            inv.MandateAccountCode.empty()
+                ? "NAV Lastschriftmandat (SEPA Direct Debit Mandate) " + inv.MandateID +
+                      ", Feld „Debitor-Bankkontocode“, und das Debitor-Bankkonto, Feld „IBAN“"
+                : "NAV Debitor-Bankkonto (Customer Bank Account) " + inv.CustomerNo + " " + inv.MandateAccountCode +
+                      ", Feld „IBAN“";
+        findings.Add("BR-DE-31", "IBAN des belasteten Kontos (Debitor-Bankkonto des Mandats) fehlt",
+                     mandate ? accountAt : mandateAt);
+    }
+}
+
 void CheckXRechnung(const TCheckSubject& subject, TCheckFindings& findings) {
     CheckSeller(subject.Seller, findings);
     CheckBuyer(subject.Invoice, findings);
     CheckPaymentTerms(subject.Invoice, findings);
+    CheckPaymentMeans(subject.Invoice, subject.Seller, findings);
 }
 
 } // namespace

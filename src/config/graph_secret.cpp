@@ -1,5 +1,7 @@
 #include "config/graph_secret.h"
 
+#include <unistd.h>
+
 #include <optional>
 
 #include "platform/base64.h"
@@ -10,10 +12,16 @@ namespace velkaro {
 
 namespace {
 
-std::string Remedy(const std::string& user) {
-    return " Abhilfe: als dieser Benutzer \"velkaro /geheimnis\" ausführen (etwa \"sudo -u " + user +
-           " velkaro /geheimnis\") und das Secret neu eingeben, oder VELKARO_SCHLUESSEL auf die Schlüsseldatei setzen, "
-           "mit der es geschützt wurde.";
+// What helps when the secret was protected with another key. Root reads only root's
+// key: the secret of a service account is checked and stored as that account.
+std::string Remedy(const std::string& user, bool root) {
+    if (root)
+        return " Abhilfe: gehört das Secret einem Dienstkonto (etwa velkaro), als dieses prüfen und speichern: "
+               "\"runuser -u velkaro -- velkaro /pruefen\" und \"runuser -u velkaro -- velkaro /geheimnis\"; oder "
+               "VELKARO_SCHLUESSEL auf die Schlüsseldatei setzen, mit der es geschützt wurde.";
+    return " Abhilfe: als Benutzer \"" + user + "\" \"velkaro /geheimnis\" ausführen (als root für dieses Konto: "
+           "\"runuser -u " + user + " -- velkaro /geheimnis\") und das Secret neu eingeben, oder VELKARO_SCHLUESSEL "
+           "auf die Schlüsseldatei setzen, mit der es geschützt wurde.";
 }
 
 std::string Reason(const TUnprotected& r) {
@@ -48,8 +56,11 @@ std::string ReadProtectedSecret(const std::string& stored, std::string& problem)
         r.Failure = TUnprotectFailure::ufDamaged;
     if (r.Plain) return SanitizeUtf8(*r.Plain);
     const std::string user = CurrentUserName();
+    // A key refused for its rights or owner names its own remedy (chmod 600 …); entering
+    // the secret anew would be refused for the same reason.
     problem = "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" + user +
-              "\" nicht entschlüsselt werden. " + Reason(r) + Remedy(user);
+              "\" nicht entschlüsselt werden. " + Reason(r) +
+              (r.Failure == TUnprotectFailure::ufKeyRefused ? std::string() : Remedy(user, geteuid() == 0));
     return {};
 }
 

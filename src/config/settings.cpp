@@ -8,6 +8,7 @@
 #include "config/settings_check.h"
 #include "config/settings_keys.h"
 #include "config/settings_template.h"
+#include "config/state_folder.h"
 #include "layoutmodel/layout_model.h"
 #include "platform/base64.h"
 #include "platform/error.h"
@@ -174,7 +175,7 @@ void EditSettingsFile(const std::string& fileName, const std::function<void(TIni
 TSettings::TSettings(const std::string& fileName, TSettingsAccess access) : FFileName(fileName), FAccess(access) {
     Load();
     LayoutFile = ChangeFileExt(FFileName, ".layout.ini");
-    MailLogFile = ChangeFileExt(FFileName, ".versand.csv");
+    MailLogFile = StateFilePath({StateDir, StateHint}, FFileName, ".versand.csv");
     MailBodyHtmlFile = ChangeFileExt(FFileName, ".mailtext.htm");
     MailSignatureFile = ChangeFileExt(FFileName, ".signatur.htm");
     MailImageDir = ExtractFilePath(FFileName) + "Signatur";
@@ -214,7 +215,10 @@ void TSettings::Load() {
     Company = known.String(kDatabase, "Mandant");
     MaxRows = known.Integer(kDatabase, "MaxZeilen");
     Skin = known.String(kAppearance, "Skin");
-    OutDir = known.String(kOutput, "Ordner", ExtractFilePath(FFileName) + "Ausgabe");
+    const TStateFolder state = ResolveStateFolder(FFileName, known.String(kOutput, "Datenordner"));
+    StateDir = state.Folder;
+    StateHint = state.Hint;
+    OutDir = known.String(kOutput, "Ordner", StateDir + "Ausgabe");
     FileNamePattern = known.String(kOutput, "Dateiname");
     CreditMemoFileNamePattern = known.String(kOutput, "DateinameGutschrift");
     SaveXml = known.Bool(kOutput, "XmlZusaetzlich");
@@ -261,9 +265,8 @@ void TSettings::Load() {
     // Relative paths mean "next to the settings file", whatever folder the program was
     // started in (a scheduled job starts in the home folder).
     const std::string settingsFolder = ExtractFilePath(AbsolutePath(FFileName));
-    NameHints.clear();
-    for (const TSettingsFinding& finding : CheckSettings(ini, settingsFolder))
-        if (finding.IsUnknownName()) NameHints.push_back(finding.Text);
+    Findings.clear();
+    for (const TSettingsFinding& finding : CheckSettings(ini, settingsFolder)) Findings.push_back(finding.Text);
     FOutDirAsWritten = OutDir;
     OutDir = PathBeside(settingsFolder, OutDir);
     FOutDirAsRead = OutDir;
@@ -294,26 +297,15 @@ void TSettings::Load() {
 
     // First run: leave a template that explains every key, with the values most users
     // need to fill in as its only active lines. A folder that cannot be written is no
-    // reason to stop; the defaults serve.
+    // reason to stop; the defaults serve. The account's own settings folder
+    // (~/.config/velkaro) is created for it.
     if (!fileExists && FAccess == TSettingsAccess::saReadWrite) {
-        const std::string text = SettingsTemplateText({
-            {kDatabase, "Server", Server},
-            {kDatabase, "Datenbank", Database},
-            {kDatabase, "Benutzer", User},
-            {kDatabase, "Passwort", Password},
-            {kDatabase, "Provider", Provider},
-            {kDatabase, "Mandant", Company},
-            {kOutput, "Ordner", FOutDirAsWritten},
-            {kPdf, "Schrift", FontName},
-            {kPdf, "Logo", LogoFile},
-            {kSeller, "IBAN", IBAN},
-            {kSeller, "BIC", BIC},
-            {kSeller, "Bank", BankName},
-            {kSeller, "GlaeubigerID", CreditorID},
-            {kSeller, "Geschaeftsfuehrer", Management},
-            {kSeller, "Handelsregister", CommercialRegister},
-        });
+        const std::string text = FirstRunTemplateText();
         try {
+            const std::optional<std::string> own = UserConfigDir();
+            if (const std::string folder = ExtractFilePath(FFileName);
+                own && folder == IncludeTrailingPathDelimiter(*own) && !DirectoryExists(folder))
+                ForceDirectories(folder);
             WriteFileBytes(FFileName, text, kSettingsFileMode);
             FirstRunNote = "Einstellungsdatei " + FFileName + " neu angelegt – bitte Abschnitt [Datenbank] eintragen";
         } catch (const std::exception&) {

@@ -50,6 +50,10 @@ public:
     std::string Company;
     int32_t MaxRows = 1000;
     std::string OutDir;
+    // Lock file, batch log and sent-mail log (state_folder.h), with a trailing "/"; and
+    // the hint line when it is the account's state folder instead of the settings folder.
+    std::string StateDir;
+    std::string StateHint;
     std::string FileNamePattern;            // invoices
     std::string CreditMemoFileNamePattern;  // credit memos ("Rechnungskorrektur_%s")
     bool SaveXml = false;
@@ -109,10 +113,11 @@ public:
     // A hint about the last Load for the caller's log, e.g. that the file was read as
     // Windows-1252; empty when there is none.
     std::string LoadHint;
-    // Unknown sections and keys of the file as read by the last Load, each with the
-    // nearest known name ("Zeile 12: unbekannter Abschnitt [Verkäufer] – gemeint ist
-    // [Verkaeufer]?"), for the run's log.
-    std::vector<std::string> NameHints;
+    // What the settings check (settings_check.h) found in the file as read by the last
+    // Load: unknown names with the nearest known one ("Zeile 12: unbekannter Abschnitt
+    // [Verkäufer] – gemeint ist [Verkaeufer]?"), repeated sections and keys, values the
+    // reader does not take as meant. For the run's log and stderr.
+    std::vector<std::string> Findings;
     // Set when Load created the missing file (first run): "Einstellungsdatei <Pfad> neu
     // angelegt – bitte Abschnitt [Datenbank] eintragen".
     std::string FirstRunNote;

@@ -10,7 +10,7 @@ using enum TValueKind;
 
 constexpr TSettingSection kSections[] = {
     {"Datenbank", false, "Verbindung zur NAV-Datenbank (Microsoft SQL Server über ODBC)"},
-    {"Ausgabe", false, "Wohin die PDF- und XML-Dateien geschrieben werden"},
+    {"Ausgabe", false, "Wohin die PDF- und XML-Dateien, das Protokoll und das Versandprotokoll geschrieben werden"},
     {"PDF", false, "Gestaltung der PDF-Rechnung"},
     {"Verkaeufer", false, "Angaben zum eigenen Unternehmen, die NAV nicht enthält oder die Vorrang haben"},
     {"Darstellung", false, "Aussehen des Hauptfensters"},
@@ -47,7 +47,10 @@ constexpr TSettingKey kKeys[] = {
     {"Datenbank", "Verbindungsoptionen", vkText, "", "weitere Angaben für den ODBC-Treiber, unverändert angehängt"},
     {"Datenbank", "Anmeldung", vkChoice, "", "Windows (Kerberos) oder SQL; leer: nach Benutzer", "Windows|SQL"},
 
-    {"Ausgabe", "Ordner", vkNewFolder, "", "Ausgabeordner (wird angelegt); Vorgabe: Ordner Ausgabe neben dieser Datei"},
+    {"Ausgabe", "Ordner", vkNewFolder, "", "Ausgabeordner (wird angelegt); Vorgabe: Ordner Ausgabe im Datenordner"},
+    {"Ausgabe", "Datenordner", vkNewFolder, "",
+     "Ordner für Sperrdatei, Protokoll und Versandprotokoll (wird angelegt); Vorgabe: der Ordner dieser Datei, "
+     "wenn das Konto dort schreiben darf, sonst ~/.local/state/velkaro"},
     {"Ausgabe", "Dateiname", vkText, "Rechnung_%s", "Dateiname ohne Endung; %s steht für die Rechnungsnummer"},
     {"Ausgabe", "DateinameGutschrift", vkText, "Rechnungskorrektur_%s",
      "Dateiname einer Rechnungskorrektur (NAV-Gutschrift) ohne Endung; %s steht für ihre Nummer"},

@@ -11,7 +11,7 @@ namespace velkaro {
 namespace {
 
 constexpr const char* kIntroduction[] = {
-    "Einstellungen von Velkaro (beim ersten Start angelegt).",
+    "Einstellungen von Velkaro: kommentierte Vorlage, wie sie ein erster Start anlegt.",
     "Zeilen, die mit \";\" beginnen, sind Erläuterungen oder ausgeschaltete Einstellungen: um eine",
     "Einstellung zu setzen, das \";\" vor dem Schlüssel entfernen – bei einem ausgeschalteten",
     "Abschnitt auch vor seiner Überschrift in eckigen Klammern.",
@@ -28,7 +28,25 @@ const TTemplateValue* ActiveValue(const std::vector<TTemplateValue>& active, con
     return it == active.end() ? nullptr : &*it;
 }
 
+// The active keys of the first-run file.
+constexpr std::pair<const char*, const char*> kFirstRunKeys[] = {
+    {"Datenbank", "Server"},         {"Datenbank", "Datenbank"},  {"Datenbank", "Benutzer"},
+    {"Datenbank", "Passwort"},       {"Datenbank", "Provider"},   {"Datenbank", "Mandant"},
+    {"PDF", "Schrift"},              {"PDF", "Logo"},             {"Verkaeufer", "IBAN"},
+    {"Verkaeufer", "BIC"},           {"Verkaeufer", "Bank"},      {"Verkaeufer", "GlaeubigerID"},
+    {"Verkaeufer", "Geschaeftsfuehrer"}, {"Verkaeufer", "Handelsregister"},
+};
+
 } // namespace
+
+std::string FirstRunTemplateText() {
+    std::vector<TTemplateValue> active;
+    for (const auto& [section, key] : kFirstRunKeys) {
+        const TSettingKey* known = FindSettingKey(section, key);
+        active.push_back({section, key, known ? known->Default : ""});
+    }
+    return SettingsTemplateText(active);
+}
 
 std::string SettingsTemplateText(const std::vector<TTemplateValue>& active) {
     std::vector<std::string> lines;

@@ -18,4 +18,10 @@ struct TTemplateValue {
 // `active` must be in the table; their values are written as given.
 std::string SettingsTemplateText(const std::vector<TTemplateValue>& active);
 
+// The file a first run leaves, and the template the package ships
+// (velkaro.ini.beispiel): the connection keys and the font active with the table's
+// defaults, the seller's keys active and empty, everything else a comment. No value
+// of any one installation (folder, company, bank) is in it.
+std::string FirstRunTemplateText();
+
 } // namespace velkaro

@@ -1,5 +1,6 @@
 #include "erp/db_backend.h"
 
+#include "erp/connect_failure.h"
 #include "erp/odbc_backend.h"
 #include "erp/odbc_connect.h"
 #include "erp/odbc_drivers.h"
@@ -25,7 +26,15 @@ std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params) {
     // Only SQL Server needs to know which drivers are there.
     const std::vector<TOdbcDriverEntry> installed =
         IsSqlServerProvider(params.Provider) ? InstalledOdbcDriverEntries() : std::vector<TOdbcDriverEntry>();
-    return OpenOdbcBackend(BuildOdbcConnectString(params, installed));
+    const TOdbcDriver driver = ChooseOdbcDriver(params, installed);
+    const std::string connectString = BuildOdbcConnectString(params, driver);
+    if (!IsSqlServerProvider(params.Provider)) return OpenOdbcBackend(connectString);
+    try {
+        return OpenOdbcBackend(connectString);
+    } catch (const std::exception& e) {
+        // The driver's own text rarely says which server it tried, nor what to do.
+        throw Exception(ConnectFailureText(e.what(), params, driver));
+    }
 }
 
 } // namespace velkaro

@@ -30,6 +30,8 @@ public:
     virtual bool Fetch(std::vector<TDbValue>& row) = 0;
 };
 
+// A backend keeps the statements it has prepared and reuses them when the same SQL text
+// runs again on the connection; a statement whose cursor is still open is not shared.
 class TDbBackend {
 public:
     virtual ~TDbBackend() = default;
@@ -38,6 +40,25 @@ public:
     // (whole statement: execution and fetching) raises an error.
     virtual std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
                                                std::chrono::milliseconds timeout) = 0;
+    // A read transaction: the statements up to EndRead read one state of the database
+    // (SQLite: one shared lock, taken at the first read; ODBC: one transaction at the
+    // database's isolation level). Nested calls count; only the outermost pair begins
+    // and ends. EndRead never raises: there is nothing to keep of a read.
+    virtual void BeginRead() = 0;
+    virtual void EndRead() noexcept = 0;
+};
+
+// BeginRead for the lifetime of the object, EndRead at its end, also when an error
+// leaves the scope.
+class TDbReadTransaction {
+public:
+    explicit TDbReadTransaction(TDbBackend& backend) : FBackend(backend) { FBackend.BeginRead(); }
+    ~TDbReadTransaction() { FBackend.EndRead(); }
+    TDbReadTransaction(const TDbReadTransaction&) = delete;
+    TDbReadTransaction& operator=(const TDbReadTransaction&) = delete;
+
+private:
+    TDbBackend& FBackend;
 };
 
 // What a backend needs to connect; taken from the settings.

@@ -67,6 +67,16 @@ void TDbQuery::Next() {
     if (!FOpen || !FCursor) throw Exception("Die Abfrage ist nicht geöffnet.");
     FEof = !FCursor->Fetch(FRow);
     if (FEof) FRow.clear();
+    FInvalid.clear();
+}
+
+std::string TDbQuery::CheckedText(const TDbValue& value, std::string_view column) const {
+    std::string text = DbValueText(value);
+    if (IsValidUtf8(text)) return text;
+    if (std::find_if(FInvalid.begin(), FInvalid.end(), [&](const std::string& c) { return SameText(c, column); }) ==
+        FInvalid.end())
+        FInvalid.emplace_back(column);
+    return SanitizeUtf8(text);
 }
 
 const std::string& TDbQuery::FieldName(int index) const {

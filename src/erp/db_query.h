@@ -39,9 +39,10 @@ public:
 
     bool IsNull(int index) const { return Value(index).IsNull(); }
     bool IsNull(std::string_view name) const { return Value(name).IsNull(); }
-    // As delivered.
-    std::string Text(int index) const { return DbValueText(Value(index)); }
-    std::string Text(std::string_view name) const { return DbValueText(Value(name)); }
+    // As delivered, except bytes that are not UTF-8: each becomes U+FFFD, and the
+    // column is noted in InvalidTextColumns.
+    std::string Text(int index) const { return CheckedText(Value(index), FieldName(index)); }
+    std::string Text(std::string_view name) const { return CheckedText(Value(name), name); }
     // Trimmed of the characters up to U+0020 at both ends.
     std::string TrimmedText(int index) const;
     std::string TrimmedText(std::string_view name) const;
@@ -57,7 +58,13 @@ public:
     const TDbValue& Value(int index) const;
     const TDbValue& Value(std::string_view name) const;
 
+    // The columns of the current row whose text had bytes that are not UTF-8, as read
+    // (in the order first met, each once); emptied by Next.
+    const std::vector<std::string>& InvalidTextColumns() const { return FInvalid; }
+
 private:
+    std::string CheckedText(const TDbValue& value, std::string_view column) const;
+
     void SetParam(const std::string& name, TDbParam param);
 
     std::shared_ptr<TDbBackend> FBackend;
@@ -69,6 +76,7 @@ private:
     std::unique_ptr<TDbCursor> FCursor;
     std::vector<std::string> FNames;
     std::vector<TDbValue> FRow;
+    mutable std::vector<std::string> FInvalid;
     bool FOpen = false;
     bool FEof = true;
 };

@@ -32,6 +32,7 @@ void TNavData::Connect() {
 void TNavData::Disconnect() {
     FConn.reset();
     FCreditMemos.clear();
+    FCompany.reset();  // the next connection may reach another database
 }
 
 TSqlDialect TNavData::Dialect() {

@@ -2,6 +2,11 @@
 // The program's door to the NAV database: one connection, opened by the first query and
 // kept; company and version discovery, invoice search, loading of seller and invoice,
 // and the resolution of invoice e-mail recipients. The database is only read.
+//
+// What NAV holds per company and what does not change from one document to the next
+// (TNavCompanyData, nav_company.h) is read again by every search and every load, so that
+// changes in NAV show at once; within a run (TNavData::TRun, e.g. one batch run) it is
+// read at its first use and kept until the run ends or another company is asked for.
 #include <chrono>
 #include <map>
 #include <memory>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "erp/db_query.h"
+#include "erp/nav_company.h"
 #include "invoice/invoice.h"
 #include "invoice/tax_rules.h"
 
@@ -23,6 +29,21 @@ public:
     ~TNavData();
     TNavData(const TNavData&) = delete;
     TNavData& operator=(const TNavData&) = delete;
+
+    // A run: while one is open, the per-company data is kept between documents. Runs
+    // may nest; the data is dropped when the outermost ends.
+    class TRun {
+    public:
+        explicit TRun(TNavData& data) : FData(data) { ++FData.FRunDepth; }
+        ~TRun() {
+            if (--FData.FRunDepth == 0) FData.FCompany.reset();
+        }
+        TRun(const TRun&) = delete;
+        TRun& operator=(const TRun&) = delete;
+
+    private:
+        TNavData& FData;
+    };
 
     // --- connection and discovery (nav_data.cpp)
     // Does nothing when connected; errors of the driver propagate unchanged.
@@ -71,7 +92,8 @@ public:
     TAddress ReadAddress(const TDbQuery& query, const std::string& prefix, bool withContact) const;
 
     // --- invoice e-mail recipients (nav_recipients.cpp)
-    // Reloads the CMNM recipients and the document-layout addresses of the company.
+    // Reloads the CMNM recipients and the document-layout addresses of the company (also
+    // within a run).
     void LoadRecipientMaps(const std::string& company);
     // Recipients joined by "; " (empty when none) and, in `source`, where they came from.
     std::string ResolveInvoiceEmail(const std::string& customerNo, const std::string& customerEmail,
@@ -80,11 +102,24 @@ public:
     static std::vector<std::string> PreferInvoiceMailboxes(const std::vector<std::string>& addresses);
 
 private:
+    // --- per-company data (nav_company.cpp)
+    // The data of the company: kept within a run for the same company, else new and empty.
+    TNavCompanyData& CompanyData(const std::string& company);
+    // Each part is read at its first use.
+    const TSeller& CompanySeller(TNavCompanyData& data);
+    const std::string& LcyCode(TNavCompanyData& data);
+    const TNavCodeTexts& PaymentTerms(TNavCompanyData& data);
+    const TNavCodeTexts& PaymentMethods(TNavCompanyData& data);
+    const TNavCodeTexts& Countries(TNavCompanyData& data);
+    const std::map<std::string, TNavUnit>& Units(TNavCompanyData& data);
+    const TNavRecipients& Recipients(TNavCompanyData& data);
+    void ReadRecipients(TNavCompanyData& data);
+    TNavCodeTexts ReadCodeTexts(const std::string& sql);
+
     const TSettings& FSettings;
     std::shared_ptr<TDbBackend> FConn;
-    std::string FMapCompany;
-    std::map<std::string, std::string> FCmnm;  // customer number -> CMNM addresses
-    std::map<std::string, std::string> FCrs;   // customer number -> document-layout address
+    int FRunDepth = 0;
+    std::unique_ptr<TNavCompanyData> FCompany;  // the company last asked for
     std::map<std::string, bool> FCreditMemos;  // company -> has the credit-memo tables (this connection)
 };
 

@@ -1,7 +1,6 @@
-#include <map>
-
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "erp/nav_posting_setup.h"
 #include "invoice/leitweg.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -10,6 +9,9 @@ namespace velkaro {
 
 namespace {
 std::string WithoutBlanks(const std::string& s) { return ReplaceAll(s, " ", ""); }
+// NAV text with bytes that are not UTF-8 (a wrong code page on the way in): the bytes
+// print as U+FFFD, in the PDF and the XML alike, and the invoice says where.
+std::string InvalidTextWarning(const std::string& field) { return "ungültige Zeichen in " + field + " ersetzt"; }
 } // namespace
 
 TTaxRules TaxRulesOf(const TSettings& settings) {
@@ -33,28 +35,15 @@ TAddress TNavData::ReadAddress(const TDbQuery& q, const std::string& prefix, boo
 }
 
 TSeller TNavData::LoadSeller(const std::string& company) {
-    auto q = NewQuery(NavSql::CompanyInformation(Dialect(), TableName(company, "Company Information")));
-    q->Open();
-    if (q->Eof()) throw Exception("Firmendaten (Company Information) fehlen für Mandant " + company);
-    TSeller s;
-    s.Addr = ReadAddress(*q, "", false);
-    s.VatID = q->TrimmedText("VAT Registration No_");
-    s.TaxNo = q->TrimmedText("Registration No_");
-    s.GLN = q->TrimmedText("GLN");
-    s.Phone = q->TrimmedText("Phone No_");
-    s.Fax = q->TrimmedText("Fax No_");
-    s.Email = q->TrimmedText("E-Mail");
-    s.Web = q->TrimmedText("Home Page");
-    s.IBAN = WithoutBlanks(q->TrimmedText("IBAN"));
-    s.BIC = q->TrimmedText("SWIFT Code");
-    s.BankName = q->TrimmedText("Bank Name");
-
+    TSeller s = CompanySeller(CompanyData(company));
     const TSettings& o = FSettings;
     if (!o.IBAN.empty()) s.IBAN = WithoutBlanks(o.IBAN);
     if (!o.BIC.empty()) s.BIC = o.BIC;
     if (!o.BankName.empty()) s.BankName = o.BankName;
     s.AccountHolder = o.AccountHolder.empty() ? s.Addr.Name : o.AccountHolder;
-    s.CreditorID = o.CreditorID;
+    // NAV's creditor identifier of its bank accounts, else the settings'.
+    s.CreditorID = ReadNavCreditorId(*this, company);
+    if (s.CreditorID.empty()) s.CreditorID = o.CreditorID;
     s.ContactName = o.ContactName;
     if (!o.Phone.empty()) s.Phone = o.Phone;
     if (!o.Email.empty()) s.Email = o.Email;
@@ -67,12 +56,16 @@ TSeller TNavData::LoadSeller(const std::string& company) {
 std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, const std::string& invoiceNo,
                                                 TDocumentKind kind) {
     const TSqlDialect d = Dialect();
+    // Everything of the document from one state of the database.
+    TDbReadTransaction read(*FConn);
+    TNavCompanyData& companyData = CompanyData(company);
     auto inv = std::make_unique<TInvoice>();
     inv->Kind = kind;
     const std::string notFound = DocumentKindName(kind) + " " + invoiceNo + " nicht gefunden";
     // Without the credit-memo tables there is no credit memo to find.
     if (kind == bkCreditMemo && !HasCreditMemos(company)) throw Exception(notFound);
 
+    std::string languageCode, cardCode;
     // Header.
     {
         auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, NavHeaderTable(kind))));
@@ -104,9 +97,14 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
         inv->PayMethodCode = q->TrimmedText("Payment Method Code");
         inv->BuyerVatID = WithoutBlanks(q->TrimmedText("VAT Registration No_"));
         inv->MandateID = q->TrimmedText("Direct Debit Mandate ID");
+        // Not in every NAV version.
+        if (q->FindField("Language Code") >= 0) languageCode = q->TrimmedText("Language Code");
+        if (q->FindField("Credit Card No_") >= 0) cardCode = q->TrimmedText("Credit Card No_");
         // NAV's "Applies-to Doc. Type" 2 is an invoice; other documents are no reference.
         if (kind == bkCreditMemo && q->Integer("Applies-to Doc_ Type") == 2)
             inv->CorrectedInvoiceNo = q->TrimmedText("Applies-to Doc_ No_");
+        for (const std::string& column : q->InvalidTextColumns())
+            inv->Warnings.push_back(InvalidTextWarning(column));
     }
     if (!inv->CorrectedInvoiceNo.empty()) {
         auto q = NewQuery(NavSql::PostingDate(d, TableName(company, NavHeaderTable(bkInvoice))));
@@ -131,53 +129,50 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     inv->XRechnung = FSettings.XRechnungUse == xuAlways ||
                      (FSettings.XRechnungUse == xuLeitweg && !inv->LeitwegID.empty());
 
-    if (inv->CurrencyCode.empty()) {
-        auto q = NewQuery(NavSql::LcyCode(d, TableName(company, "General Ledger Setup")));
-        q->Open();
-        if (!q->Eof()) inv->CurrencyCode = q->TrimmedText(0);
-    }
+    if (inv->CurrencyCode.empty()) inv->CurrencyCode = LcyCode(companyData);
     inv->CurrencyCode = FSettings.MapCurrency(inv->CurrencyCode);
 
-    inv->PayTermsText = LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Terms")), inv->PayTermsCode);
-    inv->PayMethodText =
-        LookupText(NavSql::DescriptionByCode(d, TableName(company, "Payment Method")), inv->PayMethodCode);
-    inv->BillTo.CountryName = LookupText(NavSql::CountryName(d, TableName(company, "Country_Region")), inv->BillTo.Country);
-    inv->CustomerEmail = LookupText(NavSql::CustomerEmail(d, TableName(company, "Customer")), inv->CustomerNo);
+    inv->PayTermsText = PaymentTerms(companyData).Find(inv->PayTermsCode);
+    inv->PayMethodText = PaymentMethods(companyData).Find(inv->PayMethodCode);
+    inv->BillTo.CountryName = Countries(companyData).Find(inv->BillTo.Country);
+    if (!inv->CustomerNo.empty()) {
+        auto q = NewQuery(NavSql::CustomerMailAndGln(d, TableName(company, "Customer")));
+        q->SetText("p", inv->CustomerNo);
+        q->Open();
+        if (!q->Eof()) {
+            inv->CustomerEmail = q->TrimmedText(0);
+            inv->BuyerGLN = q->TrimmedText(1);
+        }
+    }
 
-    LoadRecipientMaps(company);
+    Recipients(companyData);
     inv->InvoiceEmail = ResolveInvoiceEmail(inv->CustomerNo, inv->CustomerEmail, inv->InvoiceEmailSource);
     inv->BuyerEmail = Trim(inv->InvoiceEmail);
     if (size_t semi = inv->BuyerEmail.find(';'); semi != std::string::npos)
         inv->BuyerEmail = Trim(inv->BuyerEmail.substr(0, semi));
-    inv->BuyerGLN = LookupText(NavSql::CustomerGln(d, TableName(company, "Customer")), inv->CustomerNo);
 
     inv->DirectDebit = FSettings.IsDirectDebit(inv->PayMethodCode);
     if (inv->DirectDebit) {
         std::string mandateAccount =
             LookupText(NavSql::MandateAccount(d, TableName(company, "SEPA Direct Debit Mandate")), inv->MandateID);
+        inv->MandateAccountCode = mandateAccount;
         auto q = NewQuery(NavSql::CustomerBankAccounts(d, TableName(company, "Customer Bank Account")));
         q->SetText("cust", inv->CustomerNo);
         q->Open();
-        // The mandate's account when it has an IBAN, else the lowest code with an IBAN.
+        // The account the mandate names, and only that one: another account of the
+        // customer is not covered by the mandate. Without a mandate account, the lowest
+        // code with an IBAN.
         for (; !q->Eof(); q->Next()) {
-            if (inv->BuyerIBAN.empty() || SameText(q->TrimmedText("Code"), mandateAccount)) {
+            const bool named = SameText(q->TrimmedText("Code"), mandateAccount);
+            if (named || (mandateAccount.empty() && inv->BuyerIBAN.empty())) {
                 inv->BuyerIBAN = WithoutBlanks(q->TrimmedText("IBAN"));
                 inv->BuyerBIC = q->TrimmedText("SWIFT Code");
             }
         }
     }
+    ReadNavCard(*this, company, cardCode, *inv);
 
-    std::map<std::string, std::string> unitText, unitIso;
-    {
-        auto q = NewQuery(NavSql::Units(d, TableName(company, "Unit of Measure")));
-        q->Open();
-        for (; !q->Eof(); q->Next()) {
-            std::string code = UpperAscii(q->TrimmedText(0));
-            unitText[code] = q->TrimmedText(1);
-            unitIso[code] = q->TrimmedText(2);
-        }
-    }
-
+    const std::map<std::string, TNavUnit>& units = Units(companyData);
     {
         auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, NavLineTable(kind))));
         q->SetText("no", invoiceNo);
@@ -192,10 +187,9 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.UnitCode = q->TrimmedText("Unit of Measure Code");
             if (l.UnitCode.empty()) l.UnitCode = q->TrimmedText("Unit of Measure");
             const std::string k = UpperAscii(l.UnitCode);
-            auto text = unitText.find(k);
-            l.UnitText = text != unitText.end() && !text->second.empty() ? text->second : l.UnitCode;
-            auto iso = unitIso.find(k);
-            l.UnitIso = FSettings.MapUnit(k, iso != unitIso.end() ? iso->second : std::string());
+            auto unit = units.find(k);
+            l.UnitText = unit != units.end() && !unit->second.Text.empty() ? unit->second.Text : l.UnitCode;
+            l.UnitIso = FSettings.MapUnit(k, unit != units.end() ? unit->second.Iso : std::string());
             l.Quantity = q->Float("Quantity");
             l.UnitPrice = q->Float("Unit Price");
             l.LineDiscPct = q->Float("Line Discount _");
@@ -206,10 +200,15 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
             l.InvDiscAmount = q->Money("Inv_ Discount Amount");
             l.VatCalcType = q->Integer("VAT Calculation Type");
             l.VatClause = q->TrimmedText("VAT Clause Code");
+            if (q->FindField("VAT Bus_ Posting Group") >= 0) l.VatBusGroup = q->TrimmedText("VAT Bus_ Posting Group");
+            if (q->FindField("VAT Prod_ Posting Group") >= 0) l.VatProdGroup = q->TrimmedText("VAT Prod_ Posting Group");
+            for (const std::string& column : q->InvalidTextColumns())
+                inv->Warnings.push_back(InvalidTextWarning(column + " (Zeile " + std::to_string(l.LineNo) + ")"));
             inv->Lines.push_back(std::move(l));
         }
     }
 
+    ReadNavTaxSetup(*this, company, languageCode, *inv);
     inv->Calculate(TaxRulesOf(FSettings));
     return inv;
 }

@@ -5,10 +5,11 @@
 
 namespace velkaro {
 
-void TNavData::LoadRecipientMaps(const std::string& company) {
-    FCmnm.clear();
-    FCrs.clear();
-    FMapCompany = company;
+void TNavData::LoadRecipientMaps(const std::string& company) { ReadRecipients(CompanyData(company)); }
+
+void TNavData::ReadRecipients(TNavCompanyData& data) {
+    const std::string& company = data.Company;
+    TNavRecipients maps;
     const TSqlDialect d = Dialect();
     if (TableExists(company, "CMNM Recipient")) {
         auto q = NewQuery(NavSql::CmnmRecipients(d, TableName(company, "CMNM Recipient"), TableName(company, "Contact")));
@@ -20,7 +21,7 @@ void TNavData::LoadRecipientMaps(const std::string& company) {
             std::string address = q->TrimmedText(1);
             if (address.empty()) address = q->TrimmedText(2);
             if (address.empty()) continue;
-            auto [it, added] = FCmnm.emplace(key, address);
+            auto [it, added] = maps.Cmnm.emplace(key, address);
             if (!added) it->second += "; " + address;
         }
     }
@@ -28,21 +29,24 @@ void TNavData::LoadRecipientMaps(const std::string& company) {
         auto q = NewQuery(NavSql::CustomReportSelection(d, TableName(company, "Custom Report Selection")));
         q->Open();
         // The lowest sequence comes first and wins.
-        for (; !q->Eof(); q->Next()) FCrs.emplace(q->TrimmedText(0), q->TrimmedText(1));
+        for (; !q->Eof(); q->Next()) maps.Crs.emplace(q->TrimmedText(0), q->TrimmedText(1));
     }
+    data.Recipients = std::move(maps);
 }
 
 std::string TNavData::ResolveInvoiceEmail(const std::string& customerNo, const std::string& customerEmail,
                                           std::string& source) const {
     source.clear();
-    if (auto it = FCmnm.find(customerNo); it != FCmnm.end()) {
+    static const TNavRecipients kNone;
+    const TNavRecipients& maps = FCompany && FCompany->Recipients ? *FCompany->Recipients : kNone;
+    if (auto it = maps.Cmnm.find(customerNo); it != maps.Cmnm.end()) {
         auto found = ExtractEmails(it->second);
         if (!found.empty()) {
             source = "CMNM-Empfänger " + FSettings.CmnmDocType;
             return Join(found, "; ");
         }
     }
-    if (auto it = FCrs.find(customerNo); it != FCrs.end()) {
+    if (auto it = maps.Crs.find(customerNo); it != maps.Crs.end()) {
         auto found = ExtractEmails(it->second);
         if (!found.empty()) {
             source = "Dokumentlayouts (An E-Mail senden)";

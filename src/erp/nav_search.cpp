@@ -8,9 +8,10 @@ namespace velkaro {
 
 std::vector<TInvoiceListItem> TNavData::Search(const std::string& company, const std::string& text,
                                                TDateTime dateFrom, TDateTime dateTo, TRowLimit limit) {
-    LoadRecipientMaps(company);
-    const std::string t = Trim(text);
     const TSqlDialect d = Dialect();
+    TDbReadTransaction read(*FConn);
+    Recipients(CompanyData(company));
+    const std::string t = Trim(text);
     // A row limit below 1 would make the statement invalid (TOP 0 / TOP -1); the
     // default applies instead.
     const int maxRows = limit == rlNone ? 0 : FSettings.MaxRows > 0 ? FSettings.MaxRows : 1000;

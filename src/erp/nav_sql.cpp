@@ -1,5 +1,7 @@
 #include "erp/nav_sql.h"
 
+#include <vector>
+
 #include "platform/text.h"
 
 namespace velkaro {
@@ -83,27 +85,6 @@ std::string ServerVersionLine(TSqlDialect d, const std::string& version, const s
 }
 
 namespace {
-// The columns and the filter of one kind's headers, as the search reads them.
-std::string SearchSelect(TSqlDialect d, const std::string& lines, const std::string& customers,
-                         const std::string& headers, bool withText, const std::string& extraColumn) {
-    const std::string columns =
-        "h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
-        "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM " + lines +
-        " l WHERE l.[Document No_] = h.[No_]) AS Brutto, ";
-    const std::string filter = withText ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR "
-                                          "h.[Bill-to Customer No_] LIKE :s3 OR h.[Bill-to City] LIKE :s4)"
-                                        : "";
-    if (d == sdSqlServer)
-        return columns + "(SELECT TOP 1 c.[E-Mail] FROM " + customers +
-               " c WHERE c.[No_] = h.[Bill-to Customer No_]) AS Mail" + extraColumn + " FROM " + headers +
-               " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" + filter;
-    // Dates are text here: whole days from the first to the last, whatever time or
-    // separator a row carries.
-    return columns + "(SELECT c.[E-Mail] FROM " + customers +
-           " c WHERE c.[No_] = h.[Bill-to Customer No_] LIMIT 1) AS Mail" + extraColumn + " FROM " + headers +
-           " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')" + filter;
-}
-
 // Newest first; among one day the longer, then the higher number first.
 std::string SearchOrder(TSqlDialect d, const std::string& alias) {
     return " ORDER BY " + alias + ".[Posting Date] DESC, " + (d == sdSqlServer ? "LEN(" : "length(") + alias +
@@ -117,22 +98,67 @@ std::string Top(TSqlDialect d, int maxRows) {
 std::string Limit(TSqlDialect d, int maxRows) {
     return d == sdSqlite && maxRows > 0 ? " LIMIT " + std::to_string(maxRows) : std::string();
 }
+
+// One document kind of the search.
+struct TSearchKind {
+    const std::string& Lines;
+    const std::string& Headers;
+};
+
+// The header rows of one kind that pass the filter, with the sort keys and the kind
+// ("Art") as columns; with a row limit only the newest maxRows of them, as no more of
+// them can be among the newest maxRows of all kinds.
+std::string SearchKeys(TSqlDialect d, int maxRows, const std::string& headers, bool withText, int kind) {
+    const std::string filter = withText ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR "
+                                          "h.[Bill-to Customer No_] LIKE :s3 OR h.[Bill-to City] LIKE :s4)"
+                                        : "";
+    // SQLite stores dates as text: whole days from the first to the last, whatever time
+    // or separator a row carries.
+    const std::string dates = d == sdSqlServer
+                                  ? " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis"
+                                  : " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')";
+    const std::string select = "SELECT " + Top(d, maxRows) +
+                               "h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
+                               "h.[Currency Code], " + (d == sdSqlServer ? "LEN(" : "length(") + "h.[No_]) AS NoLen, " +
+                               std::to_string(kind) + " AS Art FROM " + headers + dates + filter;
+    if (maxRows <= 0) return select;
+    return "SELECT * FROM (" + select + SearchOrder(d, "h") + Limit(d, maxRows) + ") i" + std::to_string(kind);
+}
+
+// The kinds' rows together, sorted and limited; the gross amount and the customer's
+// e-mail are computed only for the rows that stay. Columns: number, posting date,
+// customer number, name, city, currency, "Brutto", "Mail", "Art".
+std::string SearchOver(TSqlDialect d, int maxRows, const std::string& customers, bool withText,
+                       const std::vector<TSearchKind>& kinds) {
+    std::string keys, gross;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) keys += " UNION ALL ";
+        keys += SearchKeys(d, maxRows, kinds[i].Headers, withText, static_cast<int>(i));
+        const std::string sum = "(SELECT SUM(l.[Amount Including VAT]) FROM " + kinds[i].Lines +
+                                " l WHERE l.[Document No_] = k.[No_])";
+        gross += kinds.size() == 1 ? sum : (i + 1 < kinds.size() ? " WHEN " + std::to_string(i) + " THEN " : " ELSE ") + sum;
+    }
+    if (kinds.size() > 1) gross = "CASE k.Art" + gross + " END";
+    const std::string mail = d == sdSqlServer ? "(SELECT TOP 1 c.[E-Mail] FROM " + customers +
+                                                    " c WHERE c.[No_] = k.[Bill-to Customer No_])"
+                                              : "(SELECT c.[E-Mail] FROM " + customers +
+                                                    " c WHERE c.[No_] = k.[Bill-to Customer No_] LIMIT 1)";
+    return "SELECT " + Top(d, maxRows) +
+           "k.[No_], k.[Posting Date], k.[Bill-to Customer No_], k.[Bill-to Name], k.[Bill-to City], k.[Currency Code], " +
+           gross + " AS Brutto, " + mail + " AS Mail, k.Art FROM (" + keys +
+           ") k ORDER BY k.[Posting Date] DESC, k.NoLen DESC, k.[No_] DESC, k.Art" + Limit(d, maxRows);
+}
 } // namespace
 
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
                    const std::string& headers, bool withText) {
-    return "SELECT " + Top(d, maxRows) + SearchSelect(d, lines, customers, headers, withText, "") +
-           SearchOrder(d, "h") + Limit(d, maxRows);
+    return SearchOver(d, maxRows, customers, withText, {{lines, headers}});
 }
 
 std::string SearchWithCreditMemos(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
                                   const std::string& headers, const std::string& creditLines,
                                   const std::string& creditHeaders, bool withText) {
-    // Ordered outside the union: SQL Server sorts a union only by its select list.
-    return "SELECT " + Top(d, maxRows) + "* FROM (SELECT " +
-           SearchSelect(d, lines, customers, headers, withText, ", 0 AS Art") + " UNION ALL SELECT " +
-           SearchSelect(d, creditLines, customers, creditHeaders, withText, ", 1 AS Art") + ") b" +
-           SearchOrder(d, "b") + Limit(d, maxRows);
+    return SearchOver(d, maxRows, customers, withText, {{lines, headers}, {creditLines, creditHeaders}});
 }
 
 std::string CompanyInformation(TSqlDialect d, const std::string& table) {
@@ -151,20 +177,16 @@ std::string LcyCode(TSqlDialect d, const std::string& table) {
     return Pick(d, "SELECT TOP 1 [LCY Code] FROM " + table, "SELECT [LCY Code] FROM " + table + " LIMIT 1");
 }
 
-std::string DescriptionByCode(TSqlDialect, const std::string& table) {
-    return "SELECT Description FROM " + table + " WHERE Code = :p";
+std::string CodeDescriptions(TSqlDialect, const std::string& table) {
+    return "SELECT [Code], [Description] FROM " + table;
 }
 
-std::string CountryName(TSqlDialect, const std::string& table) {
-    return "SELECT [Name] FROM " + table + " WHERE [Code] = :p";
+std::string CountryNames(TSqlDialect, const std::string& table) {
+    return "SELECT [Code], [Name] FROM " + table;
 }
 
-std::string CustomerEmail(TSqlDialect, const std::string& table) {
-    return "SELECT [E-Mail] FROM " + table + " WHERE [No_] = :p";
-}
-
-std::string CustomerGln(TSqlDialect, const std::string& table) {
-    return "SELECT [GLN] FROM " + table + " WHERE [No_] = :p";
+std::string CustomerMailAndGln(TSqlDialect, const std::string& table) {
+    return "SELECT [E-Mail], [GLN] FROM " + table + " WHERE [No_] = :p";
 }
 
 std::string MandateAccount(TSqlDialect, const std::string& table) {
@@ -182,6 +204,14 @@ std::string Units(TSqlDialect, const std::string& table) {
 
 std::string InvoiceLines(TSqlDialect, const std::string& table) {
     return "SELECT * FROM " + table + " WHERE [Document No_] = :no ORDER BY [Line No_]";
+}
+
+std::string AllRows(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table; }
+
+std::string AllRowsByNo(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table + " ORDER BY [No_]"; }
+
+std::string RowByNo(TSqlDialect, const std::string& table) {
+    return "SELECT * FROM " + table + " WHERE [No_] = :p";
 }
 
 std::string CmnmRecipients(TSqlDialect, const std::string& recipients, const std::string& contacts) {

@@ -36,7 +36,8 @@ std::string ServerVersionLine(TSqlDialect d, const std::string& version, const s
                               const std::string& level);
 
 // Search: parameters :dvon, :dbis and, with a text filter, :s1 to :s4; maxRows 0
-// means every matching row.
+// means every matching row. The rows are sorted and limited first; the gross amount
+// ("Brutto") and the customer's e-mail ("Mail") are computed for the rows returned only.
 std::string Search(TSqlDialect d, int maxRows, const std::string& lines, const std::string& customers,
                    const std::string& headers, bool withText);
 // The same over invoices and credit memos together, with the kind (0 invoice, 1 credit
@@ -50,14 +51,17 @@ std::string CompanyInformation(TSqlDialect d, const std::string& table);
 std::string InvoiceHeader(TSqlDialect d, const std::string& table);      // :no (credit memos too)
 std::string PostingDate(TSqlDialect d, const std::string& table);        // :p (the corrected invoice)
 std::string LcyCode(TSqlDialect d, const std::string& table);
-std::string DescriptionByCode(TSqlDialect d, const std::string& table);  // :p (payment terms, method)
-std::string CountryName(TSqlDialect d, const std::string& table);        // :p
-std::string CustomerEmail(TSqlDialect d, const std::string& table);      // :p
-std::string CustomerGln(TSqlDialect d, const std::string& table);        // :p
+std::string CodeDescriptions(TSqlDialect d, const std::string& table);  // payment terms, methods: code, text
+std::string CountryNames(TSqlDialect d, const std::string& table);      // code, name
+std::string CustomerMailAndGln(TSqlDialect d, const std::string& table);  // :p
 std::string MandateAccount(TSqlDialect d, const std::string& table);     // :p
 std::string CustomerBankAccounts(TSqlDialect d, const std::string& table);  // :cust
 std::string Units(TSqlDialect d, const std::string& table);
 std::string InvoiceLines(TSqlDialect d, const std::string& table);       // :no
+// Every row of a small setup table; AllRowsByNo in the order of [No_].
+std::string AllRows(TSqlDialect d, const std::string& table);
+std::string AllRowsByNo(TSqlDialect d, const std::string& table);
+std::string RowByNo(TSqlDialect d, const std::string& table);           // :p
 
 // Recipients.
 std::string CmnmRecipients(TSqlDialect d, const std::string& recipients, const std::string& contacts);  // :st, :dt

@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include <cmath>
+#include <map>
 
 #include "platform/error.h"
 #include "platform/text.h"
@@ -39,13 +40,15 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 // The one place where the driver's own (English) messages become an error: what failed
 // follows from the handle the call was made on.
-[[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle) {
+Exception Failure(SQLSMALLINT type, SQLHANDLE handle) {
     const char* whatFailed = type == SQL_HANDLE_STMT  ? "Datenbankabfrage fehlgeschlagen"
                              : type == SQL_HANDLE_DBC ? "Verbindung zur Datenbank fehlgeschlagen"
                                                       : "ODBC-Treiberverwaltung meldet einen Fehler";
     const std::string diagnostics = Diagnostics(type, handle);
-    throw DbLibraryError(whatFailed, diagnostics.empty() ? "ohne Meldung des Treibers" : diagnostics);
+    return DbLibraryError(whatFailed, diagnostics.empty() ? "ohne Meldung des Treibers" : diagnostics);
 }
+
+[[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle) { throw Failure(type, handle); }
 
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {
     if (!SQL_SUCCEEDED(rc)) Fail(type, handle);
@@ -77,17 +80,20 @@ class TOdbcBackend;
 
 class TOdbcCursor : public TDbCursor {
 public:
-    TOdbcCursor(std::shared_ptr<TOdbcBackend> owner, SQLHSTMT stmt) : FOwner(std::move(owner)), FStmt(stmt) {}
-    ~TOdbcCursor() override { SQLFreeHandle(SQL_HANDLE_STMT, FStmt); }
+    TOdbcCursor(std::shared_ptr<TOdbcBackend> owner, std::string sql, SQLHSTMT stmt)
+        : FOwner(std::move(owner)), FSql(std::move(sql)), FStmt(stmt) {}
+    ~TOdbcCursor() override;
     const std::vector<std::string>& ColumnNames() const override { return FNames; }
     bool Fetch(std::vector<TDbValue>& row) override;
-    void Run(const std::string& sql, const std::vector<TDbParam>& params);
+    void Run(const std::vector<TDbParam>& params);
+    SQLHSTMT Handle() const { return FStmt; }
 
 private:
     TDbValue ReadText(SQLUSMALLINT column, bool wide);
     TDbValue Read(SQLUSMALLINT column, TColumnRead kind);
 
     std::shared_ptr<TOdbcBackend> FOwner;
+    std::string FSql;
     SQLHSTMT FStmt;
     std::vector<std::string> FNames;
     std::vector<TColumnRead> FKinds;
@@ -101,6 +107,10 @@ private:
 
 class TOdbcBackend : public TDbBackend, public std::enable_shared_from_this<TOdbcBackend> {
 public:
+    // More different statements than a program session runs; beyond it a statement is
+    // freed after use instead of kept.
+    static constexpr size_t kKeptStatements = 64;
+
     TOdbcBackend() {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &FEnv)))
             throw Exception("ODBC-Umgebung konnte nicht angelegt werden.");
@@ -108,6 +118,7 @@ public:
         Check(SQLAllocHandle(SQL_HANDLE_DBC, FEnv, &FDbc), SQL_HANDLE_ENV, FEnv);
     }
     ~TOdbcBackend() override {
+        for (auto& [sql, stmt] : FKept) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
         if (FConnected) SQLDisconnect(FDbc);
         if (FDbc) SQLFreeHandle(SQL_HANDLE_DBC, FDbc);
         if (FEnv) SQLFreeHandle(SQL_HANDLE_ENV, FEnv);
@@ -136,14 +147,60 @@ public:
 
     std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
                                        std::chrono::milliseconds timeout) override {
-        SQLHSTMT stmt = SQL_NULL_HSTMT;
-        Check(SQLAllocHandle(SQL_HANDLE_STMT, FDbc, &stmt), SQL_HANDLE_DBC, FDbc);
-        auto cursor = std::make_unique<TOdbcCursor>(shared_from_this(), stmt);
+        auto cursor = std::make_unique<TOdbcCursor>(shared_from_this(), sql, Take(sql));
         // ODBC counts whole seconds; a shorter limit still stops the statement.
         auto seconds = static_cast<SQLULEN>(std::max<long long>(1, (timeout.count() + 999) / 1000));
-        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
-        cursor->Run(sql, params);
+        SQLSetStmtAttr(cursor->Handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+        cursor->Run(params);
         return cursor;
+    }
+
+    // Automatic commit off for the transaction: the driver begins it with the first
+    // statement and the commit ends it.
+    void BeginRead() override {
+        if (FReadDepth++ > 0) return;
+        const SQLRETURN rc = SQLSetConnectAttr(FDbc, SQL_ATTR_AUTOCOMMIT,
+                                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_OFF)), 0);
+        if (!SQL_SUCCEEDED(rc)) {
+            FReadDepth = 0;
+            Fail(SQL_HANDLE_DBC, FDbc);
+        }
+    }
+
+    void EndRead() noexcept override {
+        if (FReadDepth == 0 || --FReadDepth > 0) return;
+        // Only reads happened: ending cannot lose anything, so a failure is of no use to
+        // anyone; the transaction is rolled back then.
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, FDbc, SQL_COMMIT))) SQLEndTran(SQL_HANDLE_DBC, FDbc, SQL_ROLLBACK);
+        SQLSetConnectAttr(FDbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
+                          0);
+    }
+
+    // A kept statement prepared with the SQL, or a new one.
+    SQLHSTMT Take(const std::string& sql) {
+        if (auto kept = FKept.find(sql); kept != FKept.end()) {
+            SQLHSTMT stmt = kept->second;
+            FKept.erase(kept);
+            return stmt;
+        }
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        Check(SQLAllocHandle(SQL_HANDLE_STMT, FDbc, &stmt), SQL_HANDLE_DBC, FDbc);
+        std::u16string text = Wide(sql);
+        const SQLRETURN rc = SQLPrepareW(stmt, W(text), SQL_NTS);
+        if (!SQL_SUCCEEDED(rc)) {
+            const Exception error = Failure(SQL_HANDLE_STMT, stmt);
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            throw error;
+        }
+        return stmt;
+    }
+
+    // Back from a closed cursor: its result closed and its parameters unbound, kept
+    // for the next run of the same SQL (the preparation stays valid).
+    void Return(std::string sql, SQLHSTMT stmt) noexcept {
+        const bool reusable = SQL_SUCCEEDED(SQLFreeStmt(stmt, SQL_CLOSE)) && SQL_SUCCEEDED(SQLFreeStmt(stmt, SQL_RESET_PARAMS));
+        if (reusable && FKept.size() < kKeptStatements && FKept.try_emplace(std::move(sql), stmt).second) return;
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     }
 
 private:
@@ -151,11 +208,13 @@ private:
     SQLHDBC FDbc = SQL_NULL_HDBC;
     bool FConnected = false;
     TSqlDialect FDialect = sdSqlServer;
+    int FReadDepth = 0;
+    std::map<std::string, SQLHSTMT> FKept;  // by SQL text, idle
 };
 
-void TOdbcCursor::Run(const std::string& sql, const std::vector<TDbParam>& params) {
-    std::u16string text = Wide(sql);
-    Check(SQLPrepareW(FStmt, W(text), SQL_NTS), SQL_HANDLE_STMT, FStmt);
+TOdbcCursor::~TOdbcCursor() { FOwner->Return(std::move(FSql), FStmt); }
+
+void TOdbcCursor::Run(const std::vector<TDbParam>& params) {
     size_t n = params.size();
     FTexts.resize(n);
     FIntegers.resize(n);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <map>
+
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -33,48 +35,78 @@ Exception SqliteError(sqlite3* db, int rc, const std::string& whatFailed, std::c
     return DbLibraryError(whatFailed, library);
 }
 
+// A prepared statement with what its cursor needs to know of the columns; made once per
+// SQL text and connection, reused while the connection lives.
+struct TSqliteStatement {
+    sqlite3_stmt* Stmt = nullptr;
+    std::vector<std::string> Names;
+    std::vector<bool> DateColumns;
+
+    explicit TSqliteStatement(sqlite3_stmt* stmt) : Stmt(stmt) {
+        const int n = sqlite3_column_count(Stmt);
+        for (int i = 0; i < n; ++i) {
+            const char* name = sqlite3_column_name(Stmt, i);
+            Names.emplace_back(name ? name : "");
+            // Dates are stored as text; the declared type tells which columns hold them.
+            const char* decl = sqlite3_column_decltype(Stmt, i);
+            std::string type = decl ? UpperAscii(decl) : std::string();
+            DateColumns.push_back(type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos);
+        }
+    }
+    ~TSqliteStatement() { sqlite3_finalize(Stmt); }
+    TSqliteStatement(const TSqliteStatement&) = delete;
+    TSqliteStatement& operator=(const TSqliteStatement&) = delete;
+};
+
 class TSqliteBackend;
 
 class TSqliteCursor : public TDbCursor {
 public:
-    TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, sqlite3_stmt* stmt, Clock::time_point deadline,
-                  std::chrono::milliseconds timeout);
-    ~TSqliteCursor() override { sqlite3_finalize(FStmt); }
-    const std::vector<std::string>& ColumnNames() const override { return FNames; }
+    TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, std::string sql, std::unique_ptr<TSqliteStatement> statement,
+                  Clock::time_point deadline, std::chrono::milliseconds timeout);
+    ~TSqliteCursor() override;
+    const std::vector<std::string>& ColumnNames() const override { return FStatement->Names; }
     bool Fetch(std::vector<TDbValue>& row) override;
     // Runs the first step, so that execution errors show when the statement is opened.
     void Start();
+    sqlite3_stmt* Statement() const { return FStmt; }
 
 private:
     TDbValue Column(int i) const;
 
     std::shared_ptr<TSqliteBackend> FOwner;
+    std::string FSql;
+    std::unique_ptr<TSqliteStatement> FStatement;
     sqlite3_stmt* FStmt;
     Clock::time_point FDeadline;
     std::chrono::milliseconds FTimeout;
-    std::vector<std::string> FNames;
-    std::vector<bool> FDateColumns;
     bool FHasRow = false;
     bool FDone = false;
 };
 
 class TSqliteBackend : public TDbBackend, public std::enable_shared_from_this<TSqliteBackend> {
 public:
+    // More different statements than a program session runs; beyond it a statement is
+    // finalized after use instead of kept.
+    static constexpr size_t kKeptStatements = 64;
+
     TSqliteBackend(sqlite3* db, std::chrono::milliseconds busyTimeout) : FDb(db), FBusyTimeout(busyTimeout) {
         // Checked every thousand virtual-machine steps: cheap, and a runaway query
         // stops within microseconds of its deadline.
         sqlite3_progress_handler(FDb, 1000, &TSqliteBackend::Progress, this);
     }
-    ~TSqliteBackend() override { sqlite3_close_v2(FDb); }
+    ~TSqliteBackend() override {
+        FKept.clear();  // statements first: the connection closes only without them
+        sqlite3_close_v2(FDb);
+    }
 
     TSqlDialect Dialect() const override { return sdSqlite; }
 
     std::unique_ptr<TDbCursor> Execute(const std::string& sql, const std::vector<TDbParam>& params,
                                        std::chrono::milliseconds timeout) override {
-        sqlite3_stmt* stmt = nullptr;
-        const int prepared = sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
-        if (prepared != SQLITE_OK) throw SqliteError(FDb, prepared, kQueryFailed, FBusyTimeout);
-        auto cursor = std::make_unique<TSqliteCursor>(shared_from_this(), stmt, Clock::now() + timeout, timeout);
+        auto cursor = std::make_unique<TSqliteCursor>(shared_from_this(), sql, Take(sql), Clock::now() + timeout,
+                                                      timeout);
+        sqlite3_stmt* stmt = cursor->Statement();
         for (size_t i = 0; i < params.size(); ++i) {
             const TDbParam& p = params[i];
             int index = static_cast<int>(i) + 1;
@@ -91,6 +123,48 @@ public:
         }
         cursor->Start();
         return cursor;
+    }
+
+    // A deferred transaction takes the shared lock at its first read and keeps it to
+    // the end: one lock cycle and one look for a hot journal or a WAL file instead of
+    // one per statement.
+    void BeginRead() override {
+        if (FReadDepth++ > 0) return;
+        const int rc = sqlite3_exec(FDb, "BEGIN DEFERRED", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            FReadDepth = 0;
+            throw SqliteError(FDb, rc, kQueryFailed, FBusyTimeout);
+        }
+    }
+
+    void EndRead() noexcept override {
+        if (FReadDepth == 0 || --FReadDepth > 0) return;
+        // Only reads happened: ending cannot lose anything, so a failure is of no use
+        // to anyone; the transaction is rolled back then, which always succeeds.
+        if (sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK && !sqlite3_get_autocommit(FDb))
+            sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+
+    // A kept statement of the SQL, or a new one.
+    std::unique_ptr<TSqliteStatement> Take(const std::string& sql) {
+        if (auto kept = FKept.find(sql); kept != FKept.end()) {
+            std::unique_ptr<TSqliteStatement> statement = std::move(kept->second);
+            FKept.erase(kept);
+            return statement;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        const int prepared = sqlite3_prepare_v3(FDb, sql.c_str(), static_cast<int>(sql.size()),
+                                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (prepared != SQLITE_OK) throw SqliteError(FDb, prepared, kQueryFailed, FBusyTimeout);
+        return std::make_unique<TSqliteStatement>(stmt);
+    }
+
+    // Back from a closed cursor: reset, its parameters cleared, and kept for the next
+    // run of the same SQL.
+    void Return(std::string sql, std::unique_ptr<TSqliteStatement> statement) noexcept {
+        sqlite3_reset(statement->Stmt);
+        sqlite3_clear_bindings(statement->Stmt);
+        if (FKept.size() < kKeptStatements) FKept.try_emplace(std::move(sql), std::move(statement));
     }
 
     // Raises the error of the last failed call; an interruption by the deadline is a time-out.
@@ -119,21 +193,17 @@ private:
     std::chrono::milliseconds FBusyTimeout;
     Clock::time_point FDeadline = Clock::time_point::max();
     bool FTimedOut = false;
+    int FReadDepth = 0;
+    std::map<std::string, std::unique_ptr<TSqliteStatement>> FKept;  // by SQL text, idle
 };
 
-TSqliteCursor::TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, sqlite3_stmt* stmt, Clock::time_point deadline,
+TSqliteCursor::TSqliteCursor(std::shared_ptr<TSqliteBackend> owner, std::string sql,
+                             std::unique_ptr<TSqliteStatement> statement, Clock::time_point deadline,
                              std::chrono::milliseconds timeout)
-    : FOwner(std::move(owner)), FStmt(stmt), FDeadline(deadline), FTimeout(timeout) {
-    int n = sqlite3_column_count(FStmt);
-    for (int i = 0; i < n; ++i) {
-        const char* name = sqlite3_column_name(FStmt, i);
-        FNames.emplace_back(name ? name : "");
-        // Dates are stored as text; the declared type tells which columns hold them.
-        const char* decl = sqlite3_column_decltype(FStmt, i);
-        std::string type = decl ? UpperAscii(decl) : std::string();
-        FDateColumns.push_back(type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos);
-    }
-}
+    : FOwner(std::move(owner)), FSql(std::move(sql)), FStatement(std::move(statement)), FStmt(FStatement->Stmt),
+      FDeadline(deadline), FTimeout(timeout) {}
+
+TSqliteCursor::~TSqliteCursor() { FOwner->Return(std::move(FSql), std::move(FStatement)); }
 
 void TSqliteCursor::Start() {
     FOwner->Arm(FDeadline);
@@ -153,7 +223,7 @@ bool TSqliteCursor::Fetch(std::vector<TDbValue>& row) {
     }
     FHasRow = false;
     row.clear();
-    for (int i = 0; i < static_cast<int>(FNames.size()); ++i) row.push_back(Column(i));
+    for (int i = 0; i < static_cast<int>(FStatement->Names.size()); ++i) row.push_back(Column(i));
     return true;
 }
 
@@ -166,7 +236,7 @@ TDbValue TSqliteCursor::Column(int i) const {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, i));
         std::string value(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(FStmt, i)));
         TDateTime date = 0;
-        if (FDateColumns[static_cast<size_t>(i)] && TryParseDbDateTime(value, date)) return TDbValue::OfDateTime(date);
+        if (FStatement->DateColumns[static_cast<size_t>(i)] && TryParseDbDateTime(value, date)) return TDbValue::OfDateTime(date);
         return TDbValue::OfText(std::move(value));
     }
     }

@@ -61,11 +61,24 @@ struct TInvLine {
     Currency AmountInclVat;
     Currency LineAmount;
     Currency InvDiscAmount;
-    int32_t VatCalcType = 0;  // 1: reverse charge
+    int32_t VatCalcType = 0;  // NAV's VAT Calculation Type: kVatCalcReverseCharge, kVatCalcFullVat …
     std::string VatClause;
+    std::string VatBusGroup;   // "VAT Bus. Posting Group"
+    std::string VatProdGroup;  // "VAT Prod. Posting Group"
+    // NAV's own setup for electronic documents ("VAT Posting Setup" of the line's VAT
+    // business and product posting groups): its "Tax Category" in upper case, and the
+    // text of the line's VAT clause in the customer's language. Empty where NAV has none.
+    std::string TaxCategory;
+    std::string VatClauseText;
 };
 
-enum TVatCategory { vcS, vcZ, vcE, vcAE, vcK, vcG };
+// NAV's "VAT Calculation Type": 0 Normal VAT, 1 Reverse Charge VAT, 2 Full VAT (the whole
+// line amount is VAT, the net amount 0), 3 Sales Tax.
+constexpr int32_t kVatCalcReverseCharge = 1;
+constexpr int32_t kVatCalcFullVat = 2;
+
+// UNTDID 5305 as EN 16931 uses it; O, L and M come only from NAV's "Tax Category".
+enum TVatCategory { vcS, vcZ, vcE, vcAE, vcK, vcG, vcO, vcL, vcM };
 
 // The posted sales documents the program turns into e-invoices: the invoice and the
 // credit memo that corrects one (an EN 16931 credit note). Both run the same road.
@@ -86,6 +99,11 @@ struct TVatGroup {
     double Rate = 0;
     Currency Basis;
     Currency Tax;
+    // The exemption reason of the group: the VAT clause of its first line when NAV has
+    // one, else the category's text; empty for categories without a reason.
+    std::string ExemptionReason;
+    // The VAT of Full VAT lines in the group, as posted (no basis belongs to it).
+    Currency FullVat;
 };
 
 struct TInvoiceListItem {
@@ -147,6 +165,13 @@ public:
     std::string MandateID;
     std::string BuyerIBAN;
     std::string BuyerBIC;
+    // Direct debit: the code of the customer bank account the mandate names (empty
+    // without mandate or when the mandate names none).
+    std::string MandateAccountCode;
+    // Card payment: what NAV holds of the card, the last digits of its number only (an
+    // invoice never carries a full card number) and the holder's name.
+    std::string CardNumberTail;
+    std::string CardHolder;
     std::vector<TInvLine> Lines;
     std::vector<TVatGroup> VatGroups;
     Currency LineTotal;
@@ -159,8 +184,20 @@ public:
     // The invoice currency: the trimmed code in upper case, "EUR" when blank.
     std::string InvCurrency() const;
 
-    // VAT category of an item line, by rate, reverse charge and the buyer's country
-    // (invoice/vat.cpp).
+    // The address the goods go to, as the XML names it and the print shows it: the
+    // ship-to address when NAV holds one (with the bill-to name when its name is blank),
+    // else the bill-to address.
+    TAddress DeliveryAddress() const;
+    // The delivery address differs from the bill-to address, or NAV names a ship-to
+    // code: the print shows it as "Lieferanschrift".
+    bool HasOtherDeliveryAddress() const;
+    // A credit memo whose amount goes to the customer: its payment instructions describe
+    // the refund (no discount, no due date, no account to pay to). A credit memo with a
+    // negative total asks for payment like an invoice.
+    bool RefundsBuyer() const;
+
+    // VAT category of an item line: NAV's "Tax Category" when its setup has one, else by
+    // rate, reverse charge and the place of supply (invoice/vat.cpp).
     TVatCategory LineCategory(const TInvLine& line, const TTaxRules& rules) const;
     // The exemption reason printed and written for a category; empty for S and Z.
     static std::string ExemptionText(TVatCategory category, const TTaxRules& rules);
@@ -176,6 +213,11 @@ bool IsNavDate(TDateTime date);
 bool IsTextLine(const TInvLine& line);
 // Description trimmed; with a non-empty Description2 both trimmed and joined by one blank.
 std::string LineText(const TInvLine& line);
+// The payment instructions of a credit memo that refunds: the sentence the print and
+// the XML's payment terms carry ("Den Betrag von 119,00 EUR erstatten wir Ihnen oder
+// verrechnen ihn mit offenen Posten."), and the XML's short payment-means text.
+std::string RefundSentence(const TInvoice& invoice);
+constexpr const char* kRefundInformation = "Erstattung oder Verrechnung mit offenen Posten";
 // Moves Street2 into an empty Street.
 void NormalizeAddress(TAddress& address);
 

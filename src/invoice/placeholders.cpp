@@ -88,16 +88,18 @@ TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, c
     std::vector<std::string> mails = ExtractEmails(inv.CustomerEmail);
     c["K.EMail"] = mails.empty() ? "" : mails.front();
     c["K.RechnungsEMail"] = inv.InvoiceEmail;
-    // The ship-to fields count only when the invoice names a delivery address of its own.
-    bool shipTo = !inv.ShipToCode.empty();
-    c["L.Adresse"] = shipTo ? JoinNonEmpty({inv.ShipTo.Name, inv.ShipTo.Street,
-                                            JoinNonEmpty({inv.ShipTo.PostCode, inv.ShipTo.City}, " ")},
+    // The ship-to fields count only when the goods go elsewhere than the bill-to address;
+    // they show the delivery party the XML names.
+    const bool shipTo = inv.HasOtherDeliveryAddress();
+    const TAddress delivery = inv.DeliveryAddress();
+    c["L.Adresse"] = shipTo ? JoinNonEmpty({delivery.Name, delivery.Street,
+                                            JoinNonEmpty({delivery.PostCode, delivery.City}, " ")},
                                            ", ")
                             : "";
-    c["L.Name"] = shipTo ? inv.ShipTo.Name : "";
-    c["L.Strasse"] = shipTo ? inv.ShipTo.Street : "";
-    c["L.PLZ"] = shipTo ? inv.ShipTo.PostCode : "";
-    c["L.Ort"] = shipTo ? inv.ShipTo.City : "";
+    c["L.Name"] = shipTo ? delivery.Name : "";
+    c["L.Strasse"] = shipTo ? delivery.Street : "";
+    c["L.PLZ"] = shipTo ? delivery.PostCode : "";
+    c["L.Ort"] = shipTo ? delivery.City : "";
     c["Seite"] = "1";
     c["Seiten"] = "1";
     return c;

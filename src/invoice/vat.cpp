@@ -41,8 +41,50 @@ std::string CategoryCode(TVatCategory category) {
     case vcAE: return "AE";
     case vcK: return "K";
     case vcG: return "G";
+    case vcO: return "O";
+    case vcL: return "L";
+    case vcM: return "M";
     }
     return {};
+}
+
+std::optional<TVatCategory> CategoryOfCode(std::string_view code) {
+    const std::string upper = UpperAscii(Trim(std::string(code)));
+    for (TVatCategory c : {vcS, vcZ, vcE, vcAE, vcK, vcG, vcO, vcL, vcM})
+        if (CategoryCode(c) == upper) return c;
+    return std::nullopt;
+}
+
+bool TakesExemptionReason(TVatCategory category) {
+    return category == vcE || category == vcAE || category == vcK || category == vcG || category == vcO;
+}
+
+std::string GroupExemptionText(const TVatGroup& group, const TTaxRules& rules) {
+    if (!TakesExemptionReason(group.Category)) return {};
+    return group.ExemptionReason.empty() ? TInvoice::ExemptionText(group.Category, rules) : group.ExemptionReason;
+}
+
+const char* const kThreePartyTradeText =
+    "Innergemeinschaftliches Dreiecksgeschäft nach § 25b UStG: Steuerschuldner ist der letzte Abnehmer";
+
+bool OutsideEuVatArea(const TAddress& address) {
+    const std::string country = UpperAscii(Trim(address.Country));
+    const std::string code = ReplaceAll(Trim(address.PostCode), " ", "");
+    const std::string town = UpperAscii(Trim(address.City));
+    auto startsWith = [&](std::initializer_list<std::string_view> prefixes) {
+        for (std::string_view p : prefixes)
+            if (code.starts_with(p)) return true;
+        return false;
+    };
+    if (country == "ES") return startsWith({"35", "38", "51", "52"});  // Canaries, Ceuta, Melilla
+    if (country == "FR") return startsWith({"97", "986", "987", "988"});  // overseas, not Monaco (980)
+    if (country == "FI") return startsWith({"22"});                      // Åland
+    if (country == "GR") return startsWith({"63086", "63087"});          // Mount Athos
+    if (country == "DE") return startsWith({"27498", "78266"});          // Heligoland, Büsingen
+    if (country == "IT")
+        return startsWith({"23041", "22061"}) || town.starts_with("LIVIGNO") || town.starts_with("TREPALLE") ||
+               town.starts_with("CAMPIONE");
+    return false;
 }
 
 std::string VatexCode(TVatCategory category) {
@@ -50,6 +92,7 @@ std::string VatexCode(TVatCategory category) {
     case vcAE: return "VATEX-EU-AE";
     case vcK: return "VATEX-EU-IC";
     case vcG: return "VATEX-EU-G";
+    case vcO: return "VATEX-EU-O";
     default: return {};
     }
 }
@@ -99,11 +142,43 @@ bool SameVatRate(double a, double b) {
     return std::fabs(a - b) <= tolerance;
 }
 
+namespace {
+
+// Where the supply takes place for the category rule: the delivery address where the
+// goods go abroad (another country, or a territory outside the EU VAT area), else the
+// bill-to address.
+TAddress PlaceOfSupply(const TInvoice& inv, const TTaxRules& rules) {
+    TAddress delivery = inv.DeliveryAddress();
+    const bool abroad = !delivery.Country.empty() &&
+                        (!SameText(delivery.Country, rules.DefaultCountry) || OutsideEuVatArea(delivery));
+    return abroad ? delivery : inv.BillTo;
+}
+
+// The exemption reason of a line: NAV's VAT clause, the statement of a triangular trade,
+// or the category's text.
+std::string LineExemptionReason(const TInvoice& inv, const TInvLine& line, TVatCategory category,
+                                const TTaxRules& rules) {
+    if (!TakesExemptionReason(category)) return {};
+    if (!Trim(line.VatClauseText).empty()) return Trim(line.VatClauseText);
+    if (category == vcAE && inv.EU3Party) return kThreePartyTradeText;
+    return TInvoice::ExemptionText(category, rules);
+}
+
+} // namespace
+
 TVatCategory TInvoice::LineCategory(const TInvLine& line, const TTaxRules& rules) const {
+    // NAV's setup for electronic documents wins over the rule below.
+    if (std::optional<TVatCategory> nav = CategoryOfCode(line.TaxCategory)) return *nav;
     if (line.VatPct > 0) return vcS;
-    if (line.VatCalcType == 1) return vcAE;
-    if (SameText(BillTo.Country, rules.DefaultCountry)) return vcE;
-    if (IsEuVatCountry(BillTo.Country)) return BuyerVatID.empty() ? vcE : vcK;
+    if (line.VatCalcType == kVatCalcReverseCharge) return vcAE;
+    const TAddress place = PlaceOfSupply(*this, rules);
+    if (OutsideEuVatArea(place)) return vcG;
+    if (SameText(place.Country, rules.DefaultCountry)) return vcE;
+    if (IsEuVatCountry(place.Country)) {
+        if (BuyerVatID.empty()) return vcE;
+        // In a triangular trade the last customer owes the tax (§ 25b UStG).
+        return EU3Party ? vcAE : vcK;
+    }
     return vcG;
 }
 
@@ -113,6 +188,7 @@ std::string TInvoice::ExemptionText(TVatCategory category, const TTaxRules& rule
     case vcAE: return "Steuerschuldnerschaft des Leistungsempfängers (Reverse Charge)";
     case vcK: return "Steuerfreie innergemeinschaftliche Lieferung";
     case vcG: return "Steuerfreie Ausfuhrlieferung";
+    case vcO: return "Nicht steuerbar";
     default: return {};
     }
 }
@@ -135,17 +211,24 @@ void TInvoice::Calculate(const TTaxRules& rules) {
                 group = &g;
                 break;
             }
-        if (group) {
-            group->Basis = AddMoney(group->Basis, net);
-            group->Tax = AddMoney(group->Tax, postedTax);
-        } else {
-            VatGroups.push_back(TVatGroup{category, line.VatPct, net, postedTax});
+        if (!group) {
+            VatGroups.push_back(TVatGroup{category, line.VatPct, {}, {}, LineExemptionReason(*this, line, category, rules), {}});
+            group = &VatGroups.back();
+        }
+        group->Basis = AddMoney(group->Basis, net);
+        group->Tax = AddMoney(group->Tax, postedTax);
+        if (line.VatCalcType == kVatCalcFullVat) {
+            group->FullVat = AddMoney(group->FullVat, postedTax);
+            Warnings.push_back("Zeile " + std::to_string(line.LineNo) + ": Full VAT " + FormatUserMoney(postedTax) +
+                               " als gebuchte USt übernommen (ohne Bemessungsgrundlage)");
         }
         LineTotal = AddMoney(LineTotal, net);
     }
 
     Rounding = Currency();
     for (TVatGroup& group : VatGroups) {
+        // A Full VAT amount stays as posted; only the rest is held to basis x rate.
+        group.Tax = SubtractMoney(group.Tax, group.FullVat);
         const std::optional<Currency> computed = ComputedTax(group.Basis, group.Rate);
         if (!computed) {
             // A rate that cannot be computed with (not a number, absurdly large): keep
@@ -158,6 +241,7 @@ void TInvoice::Calculate(const TTaxRules& rules) {
             Rounding = AddMoney(Rounding, SubtractMoney(group.Tax, *computed));
             group.Tax = *computed;
         }
+        group.Tax = AddMoney(group.Tax, group.FullVat);
         TaxTotal = AddMoney(TaxTotal, group.Tax);
         if ((group.Category == vcAE || group.Category == vcK) && BuyerVatID.empty())
             Warnings.push_back("Kategorie " + CategoryCode(group.Category) + " ohne USt-IdNr. des Käufers");

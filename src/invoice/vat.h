@@ -11,10 +11,30 @@
 
 namespace velkaro {
 
-// "S", "Z", "E", "AE", "K", "G".
+// "S", "Z", "E", "AE", "K", "G", "O", "L", "M".
 std::string CategoryCode(TVatCategory category);
-// "VATEX-EU-AE", "VATEX-EU-IC", "VATEX-EU-G"; empty for S, Z and E.
+// "VATEX-EU-AE", "VATEX-EU-IC", "VATEX-EU-G", "VATEX-EU-O"; empty for the others.
 std::string VatexCode(TVatCategory category);
+// The category of a code as NAV's "Tax Category" holds it (letter case ignored, blanks
+// trimmed); nullopt for an empty or unknown code.
+std::optional<TVatCategory> CategoryOfCode(std::string_view code);
+// Categories whose VAT breakdown must carry an exemption reason (E, AE, K, G, O); the
+// others (S, Z, L, M) must not.
+bool TakesExemptionReason(TVatCategory category);
+// The exemption reason written and printed for a group: its own when Calculate set one,
+// else the category's text; empty where the category takes none.
+std::string GroupExemptionText(const TVatGroup& group, const TTaxRules& rules);
+
+// The statement § 14a Abs. 7 UStG requires on the invoice of an EU triangular trade
+// (§ 25b UStG): the last customer owes the tax.
+extern const char* const kThreePartyTradeText;
+
+// Territories of member states outside the EU VAT area (Article 6 of the VAT directive
+// 2006/112/EC), told by country and postal code (for Italy also by town): Mount Athos,
+// the Canary Islands, the French territories of Articles 349 and 355(1) TFEU, the Åland
+// Islands, Heligoland, Büsingen, Ceuta, Melilla, Livigno, Campione d'Italia. A supply
+// there is an export.
+bool OutsideEuVatArea(const TAddress& address);
 
 // Member state of the EU for VAT (Greece as "GR", Northern Ireland as "XI"); the code
 // is compared in ASCII upper case.

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "invoice/money_text.h"
+#include "invoice/vat.h"
 #include "layout/renderer.h"
 #include "platform/error.h"
 
@@ -41,8 +42,8 @@ Currency LineDiscountAmount(const TInvLine& line) {
 std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules& rules) {
     std::vector<std::string> notes;
     for (const TVatGroup& g : invoice.VatGroups) {
-        if (g.Category == vcS) continue;
-        std::string note = TInvoice::ExemptionText(g.Category, rules);
+        if (!TakesExemptionReason(g.Category)) continue;
+        std::string note = GroupExemptionText(g, rules);
         if (g.Category == vcAE || g.Category == vcK)
             note += " – USt-IdNr. Leistungsempfänger: " + invoice.BuyerVatID;
         notes.push_back(note);
@@ -52,9 +53,7 @@ std::vector<std::string> ExemptionNotes(const TInvoice& invoice, const TTaxRules
 
 std::string PaymentSentence(const TInvoice& inv, const TSeller& seller) {
     // A credit is paid back or set off, never asked for: no terms, discount or transfer request.
-    if (inv.Kind == bkCreditMemo)
-        return "Den Betrag von " + FormatGermanMoney(inv.DuePayable) + " " + inv.InvCurrency() +
-               " erstatten wir Ihnen oder verrechnen ihn mit offenen Posten.";
+    if (inv.RefundsBuyer()) return RefundSentence(inv);
     std::string p = inv.PayTermsText.empty() ? "" : "Zahlungsbedingungen: " + inv.PayTermsText + ".";
     if (inv.DirectDebit) {
         std::string m = inv.MandateID.empty() ? "" : " (Mandatsreferenz " + inv.MandateID + ")";

@@ -90,8 +90,13 @@ std::string ExpectedRanges(const std::string& body) {
 TGraphMailer::TGraphMailer(const std::string& ATenant, const std::string& AClientId, const std::string& ASecret,
                            const std::string& ASender, const TGraphEndpoints& endpoints)
     : FTenant(Trim(ATenant)), FClientId(Trim(AClientId)), FSecret(ASecret), FSender(Trim(ASender)) {
-    if (FTenant.empty() || FClientId.empty() || FSecret.empty() || FSender.empty())
-        throw EGraphError("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
+    std::vector<std::string> missing;
+    if (FTenant.empty()) missing.push_back("Mandanten-ID");
+    if (FClientId.empty()) missing.push_back("Client-ID");
+    if (FSecret.empty()) missing.push_back("Secret");
+    if (FSender.empty()) missing.push_back("Absender");
+    if (!missing.empty())
+        throw EGraphError("E-Mail-Einstellungen unvollständig (" + Join(missing, ", ") + ").");
     FLoginServer = CheckedServer(endpoints.LoginServer, "den Anmeldeserver");
     FGraphServer = CheckedServer(endpoints.GraphServer, "den Graph-Server");
     FTransport = NewCurlTransport(THttpOptions{endpoints.CaBundle});

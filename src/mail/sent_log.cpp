@@ -160,7 +160,7 @@ void TSentLog::Add(const TSentEntry& E) {
     // Without the folder's lock (a share that refuses it) the creator alone decides.
     if (folderLock.Valid()) ::flock(folderLock.Get(), LOCK_EX);
     bool created = true;
-    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kOwnDataFileMode));
     if (!file.Valid() && errno == EEXIST) {
         created = false;
         file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));

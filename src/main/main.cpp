@@ -1,35 +1,36 @@
-// Program entry: a batch run when the command line selects documents ("/rg", "/von",
-// "/bis", "/neu" …), the help or the version; otherwise the user interface when this
-// build contains it. The batch never creates a window object, so that it runs without a
-// display.
+// Program entry of "velkaro": a batch run when the command line selects documents
+// ("/rg", "/von", "/bis", "/neu" …), the help, the version, the settings check or the
+// secret; otherwise the window, which is a program of its own ("velkaro-desktop", the
+// only one that links Qt). This program links no window library at all, so a batch run
+// loads none; for the window it replaces itself by the desktop program (exec, same
+// process), so that signals and the exit code reach the window directly.
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/batch_run.h"
 #include "app/workflows.h"
+#include "platform/files.h"
 #include "platform/secret_input.h"
 #include "platform/text.h"
-#ifdef VELKARO_WITH_UI
-#include "ui/desktop.h"
-#endif
 
 namespace {
 
 constexpr int kExitNoUserInterface = 2;
 
-#ifdef VELKARO_WITH_UI
-constexpr const char* kNoDisplay =
-    "Kein Bildschirm gefunden (weder DISPLAY noch WAYLAND_DISPLAY gesetzt): das Hauptfenster kann nicht öffnen.\n"
-    "Rechnungen lassen sich im Stapellauf erstellen:\n"
-    "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
-    "[/mail]\n"
-    "Alle Schalter: velkaro --hilfe\n";
-#endif
+// The window's program, beside this one (/usr/bin) or in the package's private folder.
+constexpr const char* kDesktopProgram = "velkaro-desktop";
+constexpr const char* kDesktopPrivateFolder = "../lib/velkaro";
 
 constexpr const char* kNoUserInterface =
-    "Diese Ausgabe von Velkaro enthält keine Benutzeroberfläche (weder Hauptfenster noch Layout-Designer).\n"
+    "Hauptfenster und Layout-Designer sind nicht installiert: diese Installation enthält keine "
+    "Benutzeroberfläche (Paket velkaro-desktop, Programm velkaro-desktop neben velkaro).\n"
     "Rechnungen lassen sich im Stapellauf erstellen:\n"
     "  velkaro /rg <Rechnungsnummer> [/rg <Rechnungsnummer> ...] [/mandant <Mandant>] [/out <Ordner>] [/xml] "
     "[/mail]\n"
@@ -54,6 +55,41 @@ void CatchStopSignals() {
 // One message, one line on stderr.
 void PrintMessage(const std::string& text) {
     std::fprintf(stderr, "Velkaro: %s\n", velkaro::SingleLine(text).c_str());
+}
+
+// The window's program, or "" when it is not installed.
+std::string FindDesktopProgram() {
+    const std::string folder = velkaro::ExtractFilePath(velkaro::ExecutablePath());
+    for (const std::string& candidate : {velkaro::CombinePath(folder, kDesktopProgram),
+                                         velkaro::CombinePath(velkaro::CombinePath(folder, kDesktopPrivateFolder),
+                                                              kDesktopProgram)})
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    return "";
+}
+
+// Replaces this process by the window's program with the same arguments and environment;
+// returns only when that is not possible. The settings file is decided here, by the
+// program the user called, so that the window reads the same file as the batch.
+int StartDesktop(char** argv) {
+    const std::string desktop = FindDesktopProgram();
+    if (desktop.empty()) {
+        std::fputs(kNoUserInterface, stderr);
+        return kExitNoUserInterface;
+    }
+    if (const char* ini = std::getenv("VELKARO_INI"); !ini || !*ini) {
+        try {
+            setenv("VELKARO_INI", velkaro::SettingsFilePath().c_str(), 1);
+        } catch (const std::exception& e) {
+            PrintMessage(e.what());
+            return kExitNoUserInterface;
+        }
+    }
+    std::vector<char*> desktopArgs{const_cast<char*>(desktop.c_str())};
+    for (char** arg = argv + 1; *argv && *arg; ++arg) desktopArgs.push_back(*arg);
+    desktopArgs.push_back(nullptr);
+    execv(desktop.c_str(), desktopArgs.data());
+    PrintMessage("Das Programm " + desktop + " kann nicht gestartet werden: " + std::strerror(errno));
+    return kExitNoUserInterface;
 }
 
 } // namespace
@@ -87,19 +123,10 @@ int main(int argc, char** argv) {
         PrintMessage(e.what());
         return 1;
     }
-#ifdef VELKARO_WITH_UI
-    if (!velkaro::DisplayAvailable()) {
-        std::fputs(kNoDisplay, stderr);
-        return kExitNoUserInterface;
-    }
-    try {
-        return velkaro::RunDesktop(argc, argv, args);
-    } catch (const std::exception& e) {
-        PrintMessage(e.what());
-        return 1;
-    }
-#else
-    std::fputs(kNoUserInterface, stderr);
-    return kExitNoUserInterface;
-#endif
+    // The stop signals go back to their defaults for the window (exec keeps no handler
+    // anyway, but a signal between here and exec must not be lost).
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    if (gStopSignal != 0) std::raise(gStopSignal);
+    return StartDesktop(argv);
 }

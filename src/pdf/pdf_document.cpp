@@ -1,6 +1,7 @@
 #include "pdf/pdf_document.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/error.h"
 #include "platform/text.h"
@@ -79,11 +80,12 @@ const TGlyphUse& TPdfDocument::UsedGlyphs(const TPdfFont& font) const {
     return it == FUsed.end() ? kNone : it->second;
 }
 
-const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont& font) {
-    auto key = std::make_pair(&face, font.Bold());
+const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont& font, bool rightToLeft) {
+    auto key = std::make_tuple(&face, font.Bold(), rightToLeft);
     auto it = FFallbackFonts.find(key);
     if (it != FFallbackFonts.end()) return *it->second;
-    // The process-wide cache keeps fallback faces for good, so the font need not own it.
+    // Fallback faces stay in the process-wide cache for good and the own face lives with
+    // `font`, so the new font need not own it.
     std::shared_ptr<const TFontFace> unowned(std::shared_ptr<const TFontFace>(), &face);
     std::string name = face.Metrics().PostScriptName.empty() ? font.FaceName() : face.Metrics().PostScriptName;
     FFonts.push_back(std::make_unique<TPdfFont>(unowned, name, font.Bold(), "F" + std::to_string(FFonts.size() + 1)));
@@ -91,36 +93,78 @@ const TPdfFont& TPdfDocument::FallbackFont(const TFontFace& face, const TPdfFont
     return *FFonts.back();
 }
 
+namespace {
+
+// The glyph-showing operators of one text object: "<glyphs> Tj" while every glyph stands
+// where the one before ended, "[<glyphs> n <glyphs>] TJ" where shaping moved one.
+class TGlyphShow {
+public:
+    explicit TGlyphShow(std::string& text) : FText(text) {}
+    void Glyph(uint16_t g) { FGlyphs.push_back(g); }
+    // Moves the next glyph by -n thousandths of an em (the TJ operand).
+    void Adjust(double n) {
+        if (std::fabs(n) < 0.0005) return;
+        if (!FGlyphs.empty()) FArray += PdfGlyphString(FGlyphs) + " ";
+        FGlyphs.clear();
+        FArray += Num(n) + " ";
+        FAdjusted = true;
+    }
+    void Flush() {
+        if (FAdjusted) {
+            if (!FGlyphs.empty()) FArray += PdfGlyphString(FGlyphs) + " ";
+            FArray.pop_back();
+            FText += " [" + FArray + "] TJ";
+        } else if (!FGlyphs.empty()) {
+            FText += " " + PdfGlyphString(FGlyphs) + " Tj";
+        }
+        FGlyphs.clear();
+        FArray.clear();
+        FAdjusted = false;
+    }
+
+private:
+    std::string& FText;
+    std::vector<uint16_t> FGlyphs;
+    std::string FArray;
+    bool FAdjusted = false;
+};
+
+} // namespace
+
 void TPdfDocument::TextOut(double x, double y, std::string_view s) {
     const TPdfFont& font = SelectedFont();
     if (s.empty()) return;
     std::string& page = Current();
     std::string text = "BT";
+    TGlyphShow show(text);
     const TPdfFont* run = nullptr;
-    std::vector<uint16_t> glyphs;
-    bool positioned = false;
-    // One Tj per run of glyphs from the same font; the first carries the position,
-    // the next ones continue where the one before ended.
-    auto flush = [&] {
-        if (!run) return;
-        text += " /" + run->ResName() + " " + Num(FFontSize) + " Tf ";
-        if (!positioned) text += Num(X(x)) + " " + Num(Y(y)) + " Td ";
-        positioned = true;
-        text += PdfGlyphString(glyphs) + " Tj";
-        glyphs.clear();
-    };
+    // Thousandths of an em from x: where the text position stands after the glyphs
+    // shown (each moves it by its width in the font's /W), and where shaping wants it.
+    double placed = 0, wanted = 0, rise = 0;
     for (const TShownGlyph& g : font.Glyphs(s)) {
-        const TPdfFont& target = g.Face == &font.Face() ? font : FallbackFont(*g.Face, font);
+        const TPdfFont& target =
+            g.Face == &font.Face() && !g.RightToLeft ? font : FallbackFont(*g.Face, font, g.RightToLeft);
         if (&target != run) {
-            flush();
+            show.Flush();
+            text += " /" + target.ResName() + " " + Num(FFontSize) + " Tf";
+            if (!run) text += " " + Num(X(x)) + " " + Num(Y(y)) + " Td";
             run = &target;
         }
-        glyphs.push_back(g.Glyph);
-        RecordGlyph(FUsed[run], g.Glyph, g.Char);
-        if (g.Missing && std::find(FMissing.begin(), FMissing.end(), g.Char) == FMissing.end())
-            FMissing.push_back(g.Char);
+        if (std::fabs(g.OffsetY - rise) >= 0.0005) {
+            show.Flush();
+            rise = g.OffsetY;
+            text += " " + Num(rise * FFontSize / 1000.0) + " Ts";
+        }
+        show.Adjust(placed - (wanted + g.OffsetX));
+        show.Glyph(g.Glyph);
+        placed = wanted + g.OffsetX + g.Face->Metrics().Width(g.Glyph);
+        wanted += g.Advance;
+        RecordGlyph(FUsed[run], g.Glyph, g.Text);
+        if (g.Missing && std::find(FMissing.begin(), FMissing.end(), g.Text[0]) == FMissing.end())
+            FMissing.push_back(g.Text[0]);
     }
-    flush();
+    show.Flush();
+    if (rise != 0) text += " 0 Ts"; // the rise outlives the text object
     page += text + " ET\n";
 }
 

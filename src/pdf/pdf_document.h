@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "pdf/pdf_font.h"
@@ -88,8 +89,9 @@ private:
     std::string& Current();
     const TPdfFont& SelectedFont() const;
     // The document's font for another face that stands in for missing characters of
-    // `font`, added as the next F<n> on first use.
-    const TPdfFont& FallbackFont(const TFontFace& face, const TPdfFont& font);
+    // `font`, or for the glyphs of right-to-left runs (of any face, the own as well),
+    // added as the next F<n> on first use.
+    const TPdfFont& FallbackFont(const TFontFace& face, const TPdfFont& font, bool rightToLeft);
     double X(double mm) const { return mm * 72.0 / 25.4; }
     double Y(double mm) const { return FPageHeight - mm * 72.0 / 25.4; }
 
@@ -98,7 +100,7 @@ private:
     std::vector<std::string> FPages;
     std::vector<TPdfAttachment> FAttachments;
     std::map<const TPdfFont*, TGlyphUse> FUsed;
-    std::map<std::pair<const TFontFace*, bool>, const TPdfFont*> FFallbackFonts;
+    std::map<std::tuple<const TFontFace*, bool, bool>, const TPdfFont*> FFallbackFonts;
     std::vector<char32_t> FMissing;
     int FCur = -1;                 // index of the current page
     const TPdfFont* FFont = nullptr; // selected on the current page

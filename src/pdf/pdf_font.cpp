@@ -1,7 +1,11 @@
 #include "pdf/pdf_font.h"
 
+#include <algorithm>
+
 #include "pdf/pdf_format.h"
 #include "pdf/pdf_object_writer.h"
+#include "pdf/pdf_text_shape.h"
+#include "platform/bidi.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -14,35 +18,104 @@ TPdfFont::TPdfFont(std::shared_ptr<const TFontFace> data, const std::string& fac
     : FFace(std::move(data)), FFaceName(face), FBold(bold), FResName(resName) {}
 
 namespace {
+
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// Gives every glyph of a shaped stretch the characters of its cluster: from its cluster
+// up to the next cluster of the stretch. Further glyphs of a cluster get no text.
+void AppendShaped(const TFontFace& face, std::u32string_view text, std::vector<TShownGlyph>& out) {
+    std::vector<TShapedGlyph> glyphs = face.Shaper().ShapeRightToLeft(text);
+    std::vector<size_t> starts;
+    for (const TShapedGlyph& g : glyphs) starts.push_back(g.Cluster);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    std::vector<bool> given(text.size() + 1, false);
+    for (const TShapedGlyph& g : glyphs) {
+        std::u32string chars;
+        if (g.Cluster < text.size() && !given[g.Cluster]) {
+            auto next = std::upper_bound(starts.begin(), starts.end(), g.Cluster);
+            size_t end = next == starts.end() ? text.size() : *next;
+            chars = text.substr(g.Cluster, end - g.Cluster);
+            std::reverse(chars.begin(), chars.end());
+            given[g.Cluster] = true;
+        }
+        out.push_back({&face, g.Glyph, std::move(chars), false, g.Advance, g.OffsetX, g.OffsetY, true});
+    }
+}
+
 } // namespace
 
-std::vector<TShownGlyph> TPdfFont::Glyphs(std::string_view s) const {
-    std::vector<TShownGlyph> out;
+TShownGlyph TPdfFont::PlainGlyph(char32_t c) const {
     const TFontMetrics& own = FFace->Metrics();
-    for (char32_t c : Utf8ToUtf32(s)) {
-        if (IsControl(c)) c = ' ';
-        uint16_t g = own.Glyph(c);
-        if (g != 0) {
-            out.push_back({FFace.get(), g, c, false});
-            continue;
+    if (uint16_t g = own.Glyph(c); g != 0)
+        return {FFace.get(), g, std::u32string(1, c), false, static_cast<double>(own.Width(g))};
+    std::shared_ptr<const TFontFace> other = CachedFallbackFace(FFaceName, FBold, c);
+    if (other) {
+        uint16_t g = other->Metrics().Glyph(c);
+        return {other.get(), g, std::u32string(1, c), false, static_cast<double>(other->Metrics().Width(g))};
+    }
+    return {FFace.get(), 0, std::u32string(1, c), true, static_cast<double>(own.Width(0))};
+}
+
+const TFontFace* TPdfFont::FaceFor(char32_t c, const TFontFace* preferred) const {
+    if (preferred && preferred->Metrics().Glyph(c) != 0) return preferred;
+    if (FFace->Metrics().Glyph(c) != 0) return FFace.get();
+    return CachedFallbackFace(FFaceName, FBold, c).get();
+}
+
+void TPdfFont::AppendRightToLeft(std::u32string_view text, std::vector<TShownGlyph>& out) const {
+    // One face per stretch: a letter stays in the face of the one before when it can,
+    // so a word is shaped whole and its letters join.
+    std::vector<const TFontFace*> faces(text.size());
+    const TFontFace* previous = nullptr;
+    for (size_t i = 0; i < text.size(); ++i) previous = faces[i] = FaceFor(text[i], previous);
+    // The stretches from the logical end backwards: the last stands leftmost.
+    for (size_t end = text.size(); end > 0;) {
+        size_t start = end - 1;
+        while (start > 0 && faces[start - 1] == faces[end - 1]) --start;
+        std::u32string_view stretch = text.substr(start, end - start);
+        if (const TFontFace* face = faces[start]) {
+            AppendShaped(*face, stretch, out);
+        } else {
+            for (size_t i = stretch.size(); i-- > 0;)
+                out.push_back({FFace.get(), 0, std::u32string(1, stretch[i]), true,
+                               static_cast<double>(FFace->Metrics().Width(0)), 0, 0, true});
         }
-        std::shared_ptr<const TFontFace> other = CachedFallbackFace(FFaceName, FBold, c);
-        if (other) out.push_back({other.get(), other->Metrics().Glyph(c), c, false});
-        else out.push_back({FFace.get(), 0, c, true});
+        end = start;
+    }
+}
+
+std::vector<TShownGlyph> TPdfFont::Glyphs(std::string_view s) const {
+    std::u32string text = Utf8ToUtf32(s);
+    for (char32_t& c : text)
+        if (IsControl(c)) c = ' ';
+    std::vector<TShownGlyph> out;
+    out.reserve(text.size());
+    for (const TBidiRun& run : VisualRuns(text)) {
+        std::u32string_view part = std::u32string_view(text).substr(run.Start, run.Length);
+        if (run.RightToLeft) {
+            AppendRightToLeft(part, out);
+        } else {
+            for (char32_t c : part) out.push_back(PlainGlyph(c));
+        }
     }
     return out;
 }
 
 double TPdfFont::TextWidth(std::string_view s, double size) const {
-    int64_t sum = 0;
-    for (const TShownGlyph& g : Glyphs(s)) sum += g.Face->Metrics().Width(g.Glyph);
-    return size * static_cast<double>(sum) / 1000.0 * 25.4 / 72.0;
+    double sum = 0;
+    for (const TShownGlyph& g : Glyphs(s)) sum += g.Advance;
+    return size * sum / 1000.0 * 25.4 / 72.0;
 }
 
-void RecordGlyph(TGlyphUse& used, uint16_t glyph, char32_t ch) {
+void RecordGlyph(TGlyphUse& used, uint16_t glyph, std::u32string_view text) {
     // .notdef stands for whatever was missing; it reads as the replacement character.
-    used.emplace(glyph, glyph == 0 ? U'\uFFFD' : ch);
+    if (glyph == 0) {
+        used.emplace(glyph, U"\uFFFD");
+        return;
+    }
+    auto [it, added] = used.emplace(glyph, text);
+    if (!added && it->second.empty()) it->second = text;
 }
 
 namespace {
@@ -98,7 +171,9 @@ std::string ToUnicodeCMap(const TGlyphUse& glyphs) {
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::vector<std::pair<uint16_t, char32_t>> list(glyphs.begin(), glyphs.end());
+    std::vector<std::pair<uint16_t, std::u32string>> list;
+    for (const auto& entry : glyphs)
+        if (!entry.second.empty()) list.push_back(entry);
     for (size_t start = 0; start < list.size(); start += 100) {
         size_t count = std::min<size_t>(100, list.size() - start);
         out += std::to_string(count) + " beginbfchar\n";
@@ -106,9 +181,7 @@ std::string ToUnicodeCMap(const TGlyphUse& glyphs) {
             out += '<';
             AppendHex16(out, list[i].first);
             out += "> <";
-            std::string utf8;
-            AppendUtf8(utf8, list[i].second);
-            for (char16_t unit : Utf8ToUtf16(utf8)) AppendHex16(out, unit);
+            for (char16_t unit : Utf8ToUtf16(Utf32ToUtf8(list[i].second))) AppendHex16(out, unit);
             out += ">\n";
         }
         out += "endbfchar\n";
@@ -142,7 +215,7 @@ void TPdfFont::WriteObjects(TPdfObjectWriter& w, const TGlyphUse& used, bool who
         std::shared_ptr<const TFontProgram> program = FFace->DeflatedSubset(used, FFaceName);
         w.WriteDeflatedStreamObject(ObjFont + 3, "/Length1 " + std::to_string(program->Length), program->Deflated);
     }
-    w.WriteStreamObject(ObjFont + 4, "", true, ToUnicodeCMap(used));
+    w.WriteDeflatedStreamObject(ObjFont + 4, "", *DeflateConstant(ToUnicodeCMap(used)));  // often repeated
 }
 
 } // namespace velkaro

@@ -6,6 +6,7 @@
 #include "media/font_file.h"
 #include "pdf/pdf_font_subset.h"
 #include "pdf/pdf_format.h"
+#include "pdf/pdf_text_shape.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -16,6 +17,11 @@ TFontFace::TFontFace(std::string data, const std::string& face)
     : FData(std::move(data)), FMetrics(ParseFontTables(FData, face)) {}
 
 TFontFace::~TFontFace() = default;
+
+const TTextShaper& TFontFace::Shaper() const {
+    std::call_once(FShaperOnce, [this] { FShaper = std::make_unique<TTextShaper>(FData); });
+    return *FShaper;
+}
 
 const std::string& TFontFace::Deflated() const {
     std::call_once(FDeflateOnce, [this] { FDeflated = DeflateBytes(FData); });

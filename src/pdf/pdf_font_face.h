@@ -13,10 +13,12 @@
 namespace velkaro {
 
 class TFontSubsetter;
+class TTextShaper;
 
-// The glyphs of one font that a document shows, each with the first character it stood
-// for (.notdef with U+FFFD).
-using TGlyphUse = std::map<uint16_t, char32_t>;
+// The glyphs of one font that a document shows, each with the first characters it stood
+// for: one as a rule, several for a ligature, none for a further glyph of a character
+// (.notdef with U+FFFD).
+using TGlyphUse = std::map<uint16_t, std::u32string>;
 
 // A font program as a stream carries it: the deflated bytes and the length before.
 struct TFontProgram {
@@ -36,6 +38,8 @@ public:
     // The subset of the glyphs a document uses, deflated. The last few subsets are kept,
     // since the invoices of one run mostly show the same letters; thread-safe.
     std::shared_ptr<const TFontProgram> DeflatedSubset(const TGlyphUse& used, const std::string& name) const;
+    // HarfBuzz on this file for right-to-left text; made on first use, thread-safe.
+    const TTextShaper& Shaper() const;
 
     ~TFontFace();
     TFontFace(const TFontFace&) = delete;
@@ -44,6 +48,8 @@ public:
 private:
     std::string FData;
     TFontMetrics FMetrics;
+    mutable std::once_flag FShaperOnce;
+    mutable std::unique_ptr<TTextShaper> FShaper;
     mutable std::once_flag FDeflateOnce;
     mutable std::string FDeflated;
     mutable std::mutex FSubsetMutex;

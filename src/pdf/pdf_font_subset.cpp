@@ -43,7 +43,7 @@ TFontSubsetter::TFontSubsetter(std::string_view data, const std::string& face) :
 
 TFontSubsetter::~TFontSubsetter() { hb_face_destroy(FFace); }
 
-std::string TFontSubsetter::Subset(const std::map<uint16_t, char32_t>& glyphs) const {
+std::string TFontSubsetter::Subset(const std::map<uint16_t, std::u32string>& glyphs) const {
     InputPtr input(hb_subset_input_create_or_fail());
     if (!input) throw SubsetError(FName);
     // Hinting instructions are a third of a subset and change nothing in print or in
@@ -51,9 +51,10 @@ std::string TFontSubsetter::Subset(const std::map<uint16_t, char32_t>& glyphs) c
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
     hb_set_t* glyphSet = hb_subset_input_glyph_set(input.get());
     hb_set_t* unicodes = hb_subset_input_unicode_set(input.get());
-    for (const auto& [glyph, ch] : glyphs) {
+    for (const auto& [glyph, text] : glyphs) {
         hb_set_add(glyphSet, glyph);
-        if (glyph != 0) hb_set_add(unicodes, ch);
+        if (glyph != 0)
+            for (char32_t ch : text) hb_set_add(unicodes, ch);
     }
     hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (const char* tag : kDroppedTables) hb_set_add(dropped, hb_tag_from_string(tag, 4));
@@ -67,7 +68,7 @@ std::string TFontSubsetter::Subset(const std::map<uint16_t, char32_t>& glyphs) c
     return std::string(bytes, length);
 }
 
-std::string SubsetFontProgram(std::string_view data, const std::map<uint16_t, char32_t>& glyphs,
+std::string SubsetFontProgram(std::string_view data, const std::map<uint16_t, std::u32string>& glyphs,
                               const std::string& face) {
     return TFontSubsetter(data, face).Subset(glyphs);
 }

@@ -24,7 +24,7 @@ public:
     // the widths refer to the same glyphs in both files. Layout tables (GSUB, GPOS,
     // kern, …) are left out: the PDF positions every glyph itself. Raises "Schrift … konnte
     // nicht auf die verwendeten Zeichen reduziert werden" when HarfBuzz refuses.
-    std::string Subset(const std::map<uint16_t, char32_t>& glyphs) const;
+    std::string Subset(const std::map<uint16_t, std::u32string>& glyphs) const;
 
 private:
     hb_face_t* FFace = nullptr;
@@ -32,7 +32,7 @@ private:
 };
 
 // The same for a file used once.
-std::string SubsetFontProgram(std::string_view data, const std::map<uint16_t, char32_t>& glyphs,
+std::string SubsetFontProgram(std::string_view data, const std::map<uint16_t, std::u32string>& glyphs,
                               const std::string& face);
 
 } // namespace velkaro

@@ -1,7 +1,5 @@
 #include "pdf/pdf_format.h"
 
-#include <zlib.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -82,16 +80,6 @@ TPdfDates MakePdfDates(TDateTime local, int utcOffsetMinutes) {
                   p.minute, p.second, sign, offset / 60, offset % 60);
     d.Xmp = buf;
     return d;
-}
-
-std::string DeflateBytes(std::string_view data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
-                       static_cast<uLong>(data.size()), 9);
-    if (rc != Z_OK) throw Exception("Komprimierung der PDF-Daten fehlgeschlagen (zlib-Fehler " + std::to_string(rc) + ")");
-    out.resize(size);
-    return out;
 }
 
 } // namespace velkaro

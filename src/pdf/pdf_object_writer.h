@@ -14,9 +14,9 @@ public:
     // A dictionary object: text is everything after the object header.
     void WriteObject(int n, std::string_view text);
     // "<< dict [/Filter /FlateDecode ]/Length len >>\nstream\n" data "\nendstream\nendobj\n";
-    // with compress the data is deflated at level 9 first.
+    // with compress the data is deflated (DeflateBytes) first.
     void WriteStreamObject(int n, std::string_view dict, bool compress, std::string_view data);
-    // The same for data that has already been deflated with DeflateBytes.
+    // The same for data that has already been deflated with DeflateBytes or DeflateConstant.
     void WriteDeflatedStreamObject(int n, std::string_view dict, std::string_view deflated);
 
     void Write(std::string_view text) { FOut.append(text); }

@@ -173,18 +173,18 @@ std::string TPdfDocument::BuildFile(const std::string& fileName, const TPdfDates
                                " /CreationDate (" + dates.Pdf + ") /ModDate (" + dates.Pdf + ") >>\nendobj\n"));
 
     w.WriteStreamObject(4, "/Type /Metadata /Subtype /XML", false, BuildXmpPacket(dates));
-    w.WriteStreamObject(5, "/N 3", true, icc);
+    w.WriteDeflatedStreamObject(5, "/N 3", *DeflateConstant(icc));  // the same profile in every document
     w.WriteObject(6, "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB IEC61966-2.1) "
                      "/Info (sRGB IEC61966-2.1) /DestOutputProfile 5 0 R >>\nendobj\n");
 
     for (const auto& font : FFonts) font->WriteObjects(w, UsedGlyphs(*font), WholeFonts);
     for (const auto& img : FImages) img->WriteObject(w);
     for (const auto& att : FAttachments) {
-        w.WriteStreamObject(att.ObjStream,
-                            AsciiOnly("/Type /EmbeddedFile /Subtype /" + MimeName(att.MimeType) +
-                                      " /Params << /ModDate (" + dates.Pdf + ") /Size " +
-                                      std::to_string(att.Data.size()) + " >>"),
-                            true, att.Data);
+        w.WriteDeflatedStreamObject(att.ObjStream,
+                                    AsciiOnly("/Type /EmbeddedFile /Subtype /" + MimeName(att.MimeType) +
+                                              " /Params << /ModDate (" + dates.Pdf + ") /Size " +
+                                              std::to_string(att.Data.size()) + " >>"),
+                                    DeflateBytes(att.Data, kDeflateLevelXml));
         w.WriteObject(att.ObjSpec,
                       AsciiOnly("<< /Type /Filespec /F " + PdfLiteralString(att.FileName) + " /UF " +
                                 PdfHexString(att.FileName) + " /Desc " + PdfHexString(att.Description) +
@@ -231,7 +231,7 @@ void TPdfDocument::SaveToFile(const std::string& fileName) {
     now.millisecond = 0;
     TDateTime local = EncodeDateTime(now);
     std::string bytes = BuildFile(fileName, MakePdfDates(local, UtcOffsetMinutes(local)));
-    WriteFileBytes(fileName, bytes);
+    WriteFileBytes(fileName, bytes, kOwnDataFileMode);
 }
 
 } // namespace velkaro

@@ -13,7 +13,9 @@
 namespace velkaro {
 
 TFileLock::TFileLock(const std::string& path) : FPath(path) {
-    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The state folder of an account's first run.
+    if (const std::string folder = ExtractFilePath(path); !folder.empty()) ForceDirectories(folder);
+    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnDataFileMode);
     if (FFd < 0)
         throw Exception(OsErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));
 }

@@ -9,8 +9,8 @@ namespace velkaro {
 
 class TFileLock {
 public:
-    // Opens (and creates) the lock file; does not lock yet. Raises when the file cannot
-    // be opened.
+    // Opens (and creates, with its folder) the lock file; does not lock yet. Raises when
+    // the file cannot be opened.
     explicit TFileLock(const std::string& path);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;

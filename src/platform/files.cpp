@@ -249,25 +249,56 @@ std::string ExecutablePath() {
 
 std::string SettingsFilePath() {
     if (const char* ini = std::getenv("VELKARO_INI"); ini && *ini) return AbsolutePath(ini);
-    return ChangeFileExt(ExecutablePath(), ".ini");
+    // Never beside the program: that folder belongs to the system (/usr/bin).
+    const std::optional<std::string> own = UserConfigDir();
+    if (!own)
+        throw Exception("Für dieses Konto ist kein Benutzerordner bekannt, also auch kein Ort für die Einstellungen. "
+                        "Abhilfe: VELKARO_INI auf die Einstellungsdatei setzen.");
+    return CombinePath(*own, "velkaro.ini");
 }
 
-std::optional<std::string> UserConfigDir() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') return CombinePath(xdg, "velkaro");
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env && env[0] == '/') {
-        home = env;
-    } else {
-        long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-        std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
-        struct passwd entry {};
-        struct passwd* found = nullptr;
-        if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
-            found->pw_dir[0] == '/')
-            home = found->pw_dir;
-    }
+namespace {
+
+// $HOME, else the home of the user database; "" when the account has none.
+std::string HomeFolder() {
+    if (const char* env = std::getenv("HOME"); env && env[0] == '/') return env;
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+// $<variable>/velkaro, else <home>/<fallback>/velkaro.
+std::optional<std::string> UserDir(const char* variable, const char* fallback) {
+    if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/') return CombinePath(xdg, "velkaro");
+    const std::string home = HomeFolder();
     if (home.empty()) return std::nullopt;
-    return CombinePath(CombinePath(home, ".config"), "velkaro");
+    return CombinePath(CombinePath(home, fallback), "velkaro");
+}
+
+} // namespace
+
+std::optional<std::string> UserConfigDir() { return UserDir("XDG_CONFIG_HOME", ".config"); }
+
+std::optional<std::string> UserStateDir() { return UserDir("XDG_STATE_HOME", ".local/state"); }
+
+bool FolderWritable(const std::string& path) {
+    if (path.empty()) return false;
+    fs::path p = fs::path(AbsolutePath(path));
+    if (p.has_relative_path() && !p.has_filename()) p = p.parent_path();  // "a/b/" → "a/b"
+    for (;;) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(p, ec);
+        if (!ec && fs::exists(st))
+            return fs::is_directory(st) && ::access(p.c_str(), W_OK | X_OK) == 0;
+        if (ec && ec != std::errc::no_such_file_or_directory) return false;
+        if (!p.has_relative_path() || p.parent_path() == p) return false;
+        p = p.parent_path();
+    }
 }
 
 std::string TempDir() {

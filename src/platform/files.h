@@ -13,6 +13,10 @@ namespace velkaro {
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // Mode of new files before the process's umask: the system's usual default.
 inline constexpr unsigned kDefaultNewFileMode = 0666;
+// Mode of new logs, sent-mail logs, result lists and output documents before the umask:
+// they hold customers' names, addresses and amounts, so the owner and its group (whoever
+// processes the documents) may read them, others not. A narrower umask narrows it further.
+inline constexpr unsigned kOwnDataFileMode = 0640;
 
 // A German sentence that says what failed, with the operating system's own text in
 // parentheses: `Datei "a" kann nicht geschrieben werden (No space left on device).`
@@ -77,12 +81,18 @@ std::string AbsolutePath(const std::string& path);
 
 // Where the program lives and where its settings file is.
 std::string ExecutablePath();
-// The settings file: $VELKARO_INI when set, else the executable's path with ".ini".
+// The settings file: $VELKARO_INI when set, else UserConfigDir() + "/velkaro.ini" (never
+// beside the program). Raises when neither is known (an account without a home).
 std::string SettingsFilePath();
 // $XDG_CONFIG_HOME/velkaro, else ~/.config/velkaro with the home from $HOME or, when
 // that is not set, from the user database (not created here). nullopt when the
 // account has no home: there is no shared place to fall back to.
 std::optional<std::string> UserConfigDir();
+// The same for the account's state: $XDG_STATE_HOME/velkaro, else ~/.local/state/velkaro.
+std::optional<std::string> UserStateDir();
+// Whether this account may create files in the folder, or, while it does not exist,
+// create it: its nearest existing ancestor is a folder it may write and search.
+bool FolderWritable(const std::string& path);
 std::string TempDir();
 
 } // namespace velkaro

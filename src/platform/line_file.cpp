@@ -1,5 +1,8 @@
 #include "platform/line_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 
@@ -9,7 +12,11 @@
 namespace velkaro {
 
 TLineFile::TLineFile(const std::string& path) : FPath(path) {
-    FFile = std::fopen(path.c_str(), "wbe");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kOwnDataFileMode);
+    if (fd >= 0) {
+        FFile = ::fdopen(fd, "wb");
+        if (!FFile) ::close(fd);
+    }
     if (!FFile)
         throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht angelegt werden", errno));
     try {

@@ -10,7 +10,8 @@ namespace velkaro {
 
 class TLineFile {
 public:
-    // Starts the file afresh (replacing an old one) and writes the byte-order mark.
+    // Starts the file afresh (replacing an old one) and writes the byte-order mark. A new
+    // file gets kOwnDataFileMode less the umask.
     // Raises with the German message when it cannot be created.
     explicit TLineFile(const std::string& path);
     ~TLineFile();

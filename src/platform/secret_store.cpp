@@ -81,18 +81,29 @@ std::string KeyFolder() {
 // could choose the key, whoever may read the key could read every secret.
 void CheckPrivate(const std::string& path, const struct stat& st, uid_t owner) {
     if (st.st_uid != owner)
-        KeyError("wird nicht verwendet: \"" + path + "\" gehört nicht dem angemeldeten Benutzer.");
+        KeyError("wird nicht verwendet: \"" + path + "\" gehört nicht dem angemeldeten Benutzer. Abhilfe: als der "
+                 "Benutzer arbeiten, dem es gehört, oder " + std::string(kKeyEnvironment) +
+                 " auf eine eigene Schlüsseldatei setzen.");
     if ((st.st_mode & 077) != 0)
         KeyError("wird nicht verwendet: Auf \"" + path + "\" haben auch andere Benutzer Zugriff (Rechte " +
-                 ModeText(st.st_mode) + "). Nur der eigene Benutzer darf Zugriff haben (Ordner 0700, Datei 0600).");
+                 ModeText(st.st_mode) + "). Nur der eigene Benutzer darf Zugriff haben. Abhilfe: chmod " +
+                 (S_ISDIR(st.st_mode) ? "700" : "600") + " \"" + path + "\"");
 }
 
 // Creates the key folder for the owner alone, or checks the existing one.
 void EnsurePrivateFolder(const std::string& folder) {
+    // An account made without its home (useradd without -m) cannot create the folder.
+    const std::string remedy = std::string(" Abhilfe: den Benutzerordner des Kontos anlegen oder die Umgebungsvariable ") +
+                               kKeyEnvironment + " auf eine Schlüsseldatei in einem beschreibbaren Ordner setzen.";
     std::string parent = ExtractFilePath(folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder);
-    if (!parent.empty() && !DirectoryExists(parent)) ForceDirectories(parent);
+    try {
+        if (!parent.empty() && !DirectoryExists(parent)) ForceDirectories(parent);
+    } catch (const std::exception& e) {
+        KeyError("kann nicht angelegt werden: " + std::string(e.what()) + remedy);
+    }
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        KeyOsError("kann nicht im Ordner \"" + folder + "\" angelegt werden", errno);
+        throw Exception(OsErrorMessage(kKeySubject + std::string("kann nicht im Ordner \"") + folder +
+                                           "\" angelegt werden", errno) + remedy);
     CheckKeyPlace(folder, TKeyPlace::kpFolder, geteuid());
 }
 

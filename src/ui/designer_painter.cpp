@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "media/image_decode.h"
+#include "platform/bidi.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -14,6 +15,14 @@ namespace velkaro {
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A line of sample text in the direction the PDF gives it (that of its first strong
+// character, platform/bidi.h), so the canvas orders right-to-left words as the print
+// does; left and right stay left and right whatever the direction.
+int LineFlags(const QString& text) {
+    const bool rtl = IsRightToLeftLine(Utf8ToUtf32(text.toStdString()));
+    return (rtl ? Qt::TextForceRightToLeft : Qt::TextForceLeftToRight) | Qt::AlignAbsolute;
+}
 
 Qt::Alignment HorizontalOf(TBlockAlign align) {
     switch (align) {
@@ -103,8 +112,10 @@ void TElementPainter::DrawInfo(const TLayoutElement& e, const QRect& r) {
     int y = r.top();
     for (const TLabelValue& line : ExpandLabelValueLines(e.Text, FCtx)) {
         const QRect rowRect(r.left(), y, r.width(), row);
-        P.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(line.Label));
-        P.drawText(rowRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(line.Value));
+        P.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(Q(line.Label)),
+                   Q(line.Label));
+        P.drawText(rowRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(Q(line.Value)),
+                   Q(line.Value));
         y += row;
     }
 }
@@ -122,7 +133,7 @@ void TElementPainter::DrawTable(const TLayoutElement& e, const QRect& r) {
         const int x = r.left() + Px(kTableColumnHeads[i].Offset * tableWidth / kTableReferenceWidth);
         const int width = P.fontMetrics().horizontalAdvance(head);
         const QRect cell(kTableColumnHeads[i].EndsThere ? x - width : x, r.top(), width + 1, band);
-        P.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, head);
+        P.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(head), head);
     }
     P.setPen(QColor(224, 224, 224));
     const double step = e.FontSize * kTableLineFactor + 2;
@@ -147,7 +158,8 @@ void TElementPainter::DrawFooter(const TLayoutElement& e, const QRect& r) {
         for (size_t i = 0; i < cells.size(); ++i) {
             if (cells[i].empty()) continue;
             const QRect cellRect(r.left() + static_cast<int>(i * columnWidth), y, static_cast<int>(columnWidth), row);
-            P.drawText(cellRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(cells[i]));
+            P.drawText(cellRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(Q(cells[i])),
+                       Q(cells[i]));
         }
         y += row;
     }
@@ -166,8 +178,8 @@ int TElementPainter::WrappedText(const QString& text, const QFont& font, const Q
     if (pieces.empty()) pieces.emplace_back();
     P.setFont(font);
     for (const QString& piece : pieces) {
-        P.drawText(QRect(r.left(), y, r.width(), rowHeight), HorizontalOf(align) | Qt::AlignVCenter | Qt::TextSingleLine,
-                   piece);
+        P.drawText(QRect(r.left(), y, r.width(), rowHeight),
+                   HorizontalOf(align) | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(piece), piece);
         y += rowHeight;
     }
     return y;

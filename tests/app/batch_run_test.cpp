@@ -5,6 +5,8 @@
 #include <optional>
 #include <regex>
 
+#include <sys/stat.h>
+
 #include "app/batch_run.h"
 #include "config/settings.h"
 #include "platform/datetime.h"
@@ -65,6 +67,7 @@ public:
         S.Calls.push_back("mail " + company + " " + Shown(no, kind));
         TMailOutcome outcome;
         outcome.Document.PdfFile = "/aus/" + no + ".pdf";
+        if (Contains(S.Finding, no)) outcome.Document.Findings.Add("BR-DE-31", "Zahlungsweise fehlt", "");
         if (Fails(S, no)) {
             log("FEHLER Versand " + no + ": Anmeldung fehlgeschlagen");
             outcome.Message = "Anmeldung fehlgeschlagen";
@@ -115,8 +118,8 @@ public:
         log("Rechnung " + no + " erstellt");
         TCheckFindings findings;
         if (Contains(S.Finding, no)) {
-            findings.Add("BR-CO-10", "Summe der Positionen stimmt nicht", "");
-            findings.Add("BR-CO-15", "Gesamtbetrag stimmt nicht", "");
+            findings.Add("BR-DE-31", "Zahlungsweise fehlt", "");
+            findings.Add("PEPPOL-EN16931-R061", "Mandatsreferenz fehlt", "");
         }
         return {"/aus/" + no + ".pdf", findings};
     }
@@ -214,9 +217,9 @@ using Lines = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(BatchRun, WithoutASelectionNothingRuns) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"/mandant", "Muster"}, {"/mail"}, {"-layout"}, {"-rg", "4711"}}) {
+// Only an empty command line or the layout designer's switch is the window's.
+TEST_F(BatchRun, OnlyTheWindowsCommandLinesDoNothing) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-layout"}, {"/LAYOUT"}}) {
         TBatchResult r = Run(args);
         EXPECT_FALSE(r.Ran);
         EXPECT_EQ(r.ExitCode, 0);
@@ -229,8 +232,11 @@ TEST_F(BatchRun, WithoutASelectionNothingRuns) {
 // previous one stays), exit code 2 and the message for stderr.
 TEST_F(BatchRun, ABadCommandLineDoesNothing) {
     WriteFileBytes(LogPath(), "voriger Lauf\r\n");
+    // Also without a selection: a mistyped switch alone is named, never taken for the window.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"/rg"}, {"/rg", "1", "/mial"}, {"/rg", "1", "/out", ""}, {"/rg", "/mail"}}) {
+         {std::vector<std::string>{"/rg"}, {"/rg", "1", "/mial"}, {"/rg", "1", "/out", ""}, {"/rg", "/mail"},
+          {"/pruefn"}, {"-v"}, {"/mial"}, {"/out", ""}, {"/mandant", "Muster"}, {"/mail"}}) {
+        SCOPED_TRACE(Join(args, " "));
         const TBatchResult r = Run(args);
         EXPECT_TRUE(r.Ran);
         EXPECT_EQ(r.ExitCode, 2);
@@ -286,27 +292,87 @@ TEST_F(BatchRun, StartLineNamesVersionSettingsAndSelection) {
     EXPECT_EQ(r.ExitCode, 0);
 }
 
-// Unknown names in the settings are logged once per run, right after the start line and
-// before the first document, whether the run produces or mails.
-TEST_F(BatchRun, UnknownSettingsNamesAreHintedOnceBeforeTheFirstDocument) {
+// Every finding of the settings check is logged once per run, right after the start line
+// and before the first document, whether the run produces or mails; and it goes to the
+// operator (stderr), as a scheduled job has no one reading its log.
+TEST_F(BatchRun, SettingsFindingsAreLoggedOnceBeforeTheFirstDocumentAndTold) {
     WriteSettings("[Verkäufer]\r\nIBAN=DE1\r\n[Ausgabe]\r\nOrdner=" + Dir.Path() +
-                  "aus\r\nXmlZusätzlich=1\r\nXmlZusaetzlich=ja\r\n");
-    const Lines hints = {"  Hinweis Einstellungen: Zeile 1: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
-                         "  Hinweis Einstellungen: Zeile 5: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint "
-                         "ist XmlZusaetzlich?"};
+                  "aus\r\nXmlZusätzlich=1\r\nXmlZusaetzlich=ja\r\n[Datenbank]\r\nSever=sql01\r\n[PDF]\r\n[PDF]\r\n");
+    const Lines findings = {
+        "Hinweis Einstellungen: Zeile 1: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
+        "Hinweis Einstellungen: Zeile 5: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint ist XmlZusaetzlich?",
+        "Hinweis Einstellungen: Zeile 6: [Ausgabe] XmlZusaetzlich=ja – erwartet 0 oder 1; so gilt die Vorgabe 0.",
+        "Hinweis Einstellungen: Zeile 8: unbekannter Schlüssel Sever in [Datenbank] – gemeint ist Server?",
+        "Hinweis Einstellungen: Zeile 10: Abschnitt [PDF] steht zum zweiten Mal – seine Zeilen werden nicht gelesen "
+        "(es gilt der aus Zeile 9)."};
     for (const bool mail : {false, true}) {
         SCOPED_TRACE(mail ? "mail" : "produce");
         Lines args = {"/rg", "1", "/rg", "2"};
         if (mail) args.push_back("/mail");
-        const TBatchResult r = Run(args);
+        Lines notices;
+        TBatchOptions options;
+        options.Today = kToday;
+        options.Notice = [&](const std::string& line) { notices.push_back(line); };
+        const TBatchResult r = RunCommandLine(args, Factory(), options);
         EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_EQ(notices, findings);
         const Lines lines = LogLines();
-        ASSERT_GE(lines.size(), 3u);
-        EXPECT_EQ(Lines(lines.begin(), lines.begin() + 2), hints);
-        EXPECT_EQ(lines[2], mail ? "Rechnung 1 versendet an kunde@example.com" : "  Hinweis zu 1");
+        ASSERT_GE(lines.size(), findings.size() + 1);
+        for (size_t i = 0; i < findings.size(); ++i) EXPECT_EQ(lines[i], "  " + findings[i]);
+        EXPECT_EQ(lines[findings.size()], mail ? "Rechnung 1 versendet an kunde@example.com" : "  Hinweis zu 1");
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [](const std::string& l) { return l.starts_with("  Hinweis Einstellungen: "); }),
-                  2);
+                  static_cast<long>(findings.size()));
+    }
+}
+
+// A run that cannot begin says why (for stderr) and prints no counts on stdout, which a
+// script would take for a finished run; the log still closes with its end line.
+TEST_F(BatchRun, ARunThatCannotStartPrintsItsErrorAndNoEndLine) {
+    S.OpenFails = true;
+    const TBatchResult r = Run({"/rg", "1"});
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_EQ(r.FatalError, "Die Datenbank ist nicht erreichbar.");
+    EXPECT_EQ(r.Output, "");
+    LogLines();
+    EXPECT_EQ(End, "Ende: 0 erzeugt, 0 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
+}
+
+// [Ausgabe] Datenordner holds the lock, the log and its generations (created on the first
+// run); nothing of the run's state is written beside the settings file.
+TEST_F(BatchRun, TheStateFolderHoldsLockAndLog) {
+    WriteSettings("[Ausgabe]\r\nDatenordner=zustand\r\nOrdner=" + Dir.Path() + "aus\r\n");
+    const std::string state = Dir.File("zustand/");
+    EXPECT_EQ(BatchLogFilePath(), state + "velkaro.log");
+    EXPECT_EQ(RunLockFilePath(Ini), state + "velkaro.lock");
+    for (int run = 0; run < 2; ++run) {
+        const TBatchResult r = Run({"/rg", "1"});
+        EXPECT_EQ(r.ExitCode, 0) << r.FatalError;
+        EXPECT_EQ(r.LogFile, state + "velkaro.log");
+    }
+    EXPECT_TRUE(FileExists(state + "velkaro.log"));
+    EXPECT_TRUE(FileExists(state + "velkaro.log.1"));
+    EXPECT_TRUE(FileExists(state + "velkaro.lock"));
+    EXPECT_FALSE(FileExists(LogPath()));
+    EXPECT_FALSE(FileExists(Dir.File("velkaro.lock")));
+}
+
+// The log holds customers' addresses: owner and group may read it, others not; a narrower
+// umask narrows it further. The result list likewise.
+TEST_F(BatchRun, LogAndResultListAreNotForOthers) {
+    for (const auto& [mask, mode] : {std::pair{022u, 0640u}, {077u, 0600u}, {0u, 0640u}}) {
+        SCOPED_TRACE(mask);
+        std::filesystem::remove(LogPath());
+        std::filesystem::remove(Dir.File("ergebnis.csv"));
+        const mode_t old = umask(mask);
+        const TBatchResult r = Run({"/rg", "1", "/ergebnis", Dir.File("ergebnis.csv")});
+        umask(old);
+        EXPECT_EQ(r.ExitCode, 0);
+        for (const std::string& file : {LogPath(), Dir.File("ergebnis.csv")}) {
+            struct stat st {};
+            ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
+            EXPECT_EQ(st.st_mode & 0777, mode) << file;
+        }
     }
 }
 
@@ -798,6 +864,24 @@ TEST_F(BatchRun, ResultFileHasOneLinePerDocument) {
                                       "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n"
                                       "A;Rechnung;erzeugt;/aus/A.pdf;;\r\n"
                                       "B;Rechnung;FEHLER;;;Rechnung B nicht gefunden\r\n");
+
+    // The findings' rule ids stand in "Meldung", in production and in mailing runs.
+    struct FindingCase {
+        std::vector<std::string> Args;
+        std::string Line;
+    };
+    const std::vector<FindingCase> findingCases = {
+        {{"/rg", "A", "/ergebnis", csv, "/mandant", "M"},
+         "A;Rechnung;erzeugt;/aus/A.pdf;;Befund: BR-DE-31, PEPPOL-EN16931-R061\r\n"},
+        {{"/rg", "A", "/mail", "/ergebnis", csv, "/mandant", "M"},
+         "A;Rechnung;versendet;/aus/A.pdf;kunde@example.com;Befund: BR-DE-31\r\n"},
+    };
+    for (const FindingCase& c : findingCases) {
+        S = Script{};
+        S.Finding = {"A"};
+        Run(c.Args);
+        EXPECT_EQ(ReadFileBytes(csv), std::string(kUtf8Bom) + "Nummer;Art;Status;PDF;Empfaenger;Meldung\r\n" + c.Line);
+    }
 
     // A result file that cannot be written is a usage error: nothing is done.
     S = Script{};

@@ -28,13 +28,11 @@ const Case kCases[] = {
      rmBatch, {"RE-100234", "RE-100235"}, "Muster", {}, false, false, false},
     {"slash and dash switches", {"/rg", "RE-100234", "/xml", "-MAIL"}, rmBatch, {"RE-100234"}, {}, {}, true, true, false},
     {"upper-case /RG", {"/RG", "4711"}, rmBatch, {"4711"}, {}, {}, false, false, false},
-    // No selection: the window opens and leaves the rest to the window toolkit.
-    {"dash form of rg selects nothing", {"-rg", "4711"}, rmWindow, {}, {}, {}, false, false, false},
-    {"company and mail alone open the window", {"/mandant", "Muster", "/mail"}, rmWindow, {}, {}, {}, false, false,
-     false},
+    // Every switch in each of its forms: "/", "-" and "--".
+    {"dash forms select as well", {"-rg", "4711", "--GS", "G1", "--xml", "-mandant", "M"}, rmBatch,
+     {"4711", "gs G1"}, "M", {}, true, false, false},
     {"layout switch", {"-Layout"}, rmWindow, {}, {}, {}, false, false, true},
-    {"unknown switches without a selection", {"/xmlx", "--xml", "/", "-", "xml"}, rmWindow, {}, {}, {}, false, false,
-     false},
+    {"layout switch twice", {"/layout", "--layout"}, rmWindow, {}, {}, {}, false, false, true},
     // A number named twice (also in other letter case) is processed once.
     {"duplicates once, first spelling kept", {"/rg", "4711", "/rg", "re-1", "/rg", "4711", "/rg", "RE-1"}, rmBatch,
      {"4711", "re-1"}, {}, {}, false, false, false},
@@ -82,10 +80,21 @@ TEST(CommandLine, RefusesWhatItCannotRunAndNamesTheSwitch) {
         std::string Message;  // the start of the message
     };
     const Refusal cases[] = {
-        {{"/rg", "1", "/mial"}, "Unbekannter Schalter \"/mial\"."},
+        {{"/rg", "1", "/mial"}, "Unbekannter Schalter \"/mial\" – gemeint ist /mail?"},
         {{"/rg", "1", "/dryrun"}, "Unbekannter Schalter \"/dryrun\"."},
         {{"/rg", "1", "--foo"}, "Unbekannter Schalter \"--foo\"."},
-        {{"-rg", "1", "/rg", "2"}, "Unbekannter Schalter \"-rg\"."},
+        // Alone, without a selection, a mistyped switch is named just the same: the
+        // window never opens for it.
+        {{"/pruefn"}, "Unbekannter Schalter \"/pruefn\" – gemeint ist /pruefen?"},
+        {{"-v"}, "Unbekannter Schalter \"-v\"."},
+        {{"/mial"}, "Unbekannter Schalter \"/mial\" – gemeint ist /mail?"},
+        {{"/geheimnisse"}, "Unbekannter Schalter \"/geheimnisse\" – gemeint ist /geheimnis?"},
+        {{"/layout", "-platform", "offscreen"}, "Unbekannter Schalter \"-platform\""},
+        {{"/out", ""}, "Der Schalter /out braucht einen Wert (Ordner), der Wert ist leer."},
+        {{"geheimnis"}, "Unerwartetes Argument \"geheimnis\""},
+        {{"/"}, "Unerwartetes Argument \"/\""},
+        {{"/mandant", "Muster", "/mail"}, "Keine Belege ausgewählt: ein Stapellauf braucht /rg, /gs, /von, /bis oder /neu."},
+        {{"--xml"}, "Keine Belege ausgewählt"},
         {{"/rg", "RE-1", "xml"}, "Unerwartetes Argument \"xml\""},
         {{"/rg"}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), er steht aber am Ende."},
         {{"/rg", "1", "/mandant"}, "Der Schalter /mandant braucht einen Wert (Mandant), er steht aber am Ende."},
@@ -172,18 +181,18 @@ TEST(CommandLine, SecretSwitchSelectsItsOwnMode) {
         {{"-GEHEIMNIS"}, rmSecret},
         {{"/rg", "1", "/mail", "/geheimnis"}, rmSecret},
         {{"/geheimnis", "--hilfe"}, rmHelp},
-        {{"geheimnis"}, rmWindow},
-        {{"/geheimnisse"}, rmWindow},
+        {{"--geheimnis"}, rmSecret},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseCommandLine(c.args, kToday).Mode, c.mode) << c.args.back();
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
-    for (const char* help : {"/?", "-h", "--hilfe", "--help", "--HELP"}) {
+    for (const char* help : {"/?", "-h", "--hilfe", "--help", "--HELP", "/hilfe", "-?", "/h", "-help"}) {
         SCOPED_TRACE(help);
         EXPECT_EQ(ParseCommandLine({"/rg", "1", "/mial", help}, kToday).Mode, rmHelp);
     }
     EXPECT_EQ(ParseCommandLine({"--version"}, kToday).Mode, rmVersion);
+    EXPECT_EQ(ParseCommandLine({"/version"}, kToday).Mode, rmVersion);
     EXPECT_EQ(ParseCommandLine({"/rg", "--version"}, kToday).Mode, rmVersion);
     // Every switch of the batch is explained, with exit codes and a cron line.
     const std::string help = CommandLineHelp();
@@ -213,12 +222,15 @@ TEST(CommandLine, CheckStandsAlone) {
         }
     }
     EXPECT_EQ(ParseCommandLine({"/pruefen", "--hilfe"}, kToday).Mode, rmHelp);
-    EXPECT_EQ(ParseCommandLine({"pruefen"}, kToday).Mode, rmWindow);
+    EXPECT_THROW(ParseCommandLine({"pruefen"}, kToday), ECommandLineError);
+    EXPECT_EQ(ParseCommandLine({"--pruefen"}, kToday).Mode, rmCheck);
 }
 
 TEST(CommandLine, HasSwitchIgnoresCaseOnly) {
     EXPECT_TRUE(HasSwitch({"a", "/LaYoUt"}, "layout"));
     EXPECT_TRUE(HasSwitch({"-layout"}, "layout"));
+    EXPECT_TRUE(HasSwitch({"--layout"}, "layout"));
+    EXPECT_FALSE(HasSwitch({"---layout"}, "layout"));
     EXPECT_FALSE(HasSwitch({"layout"}, "layout"));
     EXPECT_FALSE(HasSwitch({"\\layout"}, "layout"));
     EXPECT_FALSE(HasSwitch({"/layout "}, "layout"));

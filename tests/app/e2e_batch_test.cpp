@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -158,6 +160,25 @@ TEST_F(ProductionBatch, OddNumbersGetSafeNamesInARelativeFolderOfTheDefaultCompa
     EXPECT_FALSE(DirectoryExists(Out)) << "/out replaces the folder of the settings";
     // No XML without /xml; the lock file of the runs stays beside the settings.
     EXPECT_THAT(Files(Dir.Path()), ElementsAre("relativ", "velkaro.ini", "velkaro.lock", "velkaro.log"));
+}
+
+// The documents and the log hold customers' data: owner and group may read them, others
+// not, and a narrower umask (a service's UMask=0077) narrows them further.
+TEST_F(ProductionBatch, DocumentsAndLogAreForOwnerAndGroupOnly) {
+    for (const auto& [mask, mode] : {std::pair{022u, 0640u}, {077u, 0600u}}) {
+        SCOPED_TRACE(mask);
+        std::filesystem::remove_all(Out);
+        const mode_t old = umask(mask);
+        Run({"/rg", "RE24-0001", "/xml"});
+        umask(old);
+        ASSERT_EQ(ExitCode, 0) << Output;
+        for (const std::string& file : {Out + "/Rechnung_RE24-0001.pdf", Out + "/Rechnung_RE24-0001.xml",
+                                        Dir.File("velkaro.log")}) {
+            struct stat st {};
+            ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
+            EXPECT_EQ(st.st_mode & 0777, mode) << file;
+        }
+    }
 }
 
 TEST_F(ProductionBatch, SettingsInWindows1252AreReadAndSaidSoInTheLog) {

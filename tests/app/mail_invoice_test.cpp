@@ -504,7 +504,8 @@ TEST(CreateMailer, IncompleteSettingsAreRefusedBeforeAnyRequest) {
             CreateMailer(settings);
             ADD_FAILURE() << "accepted with field " << missing << " missing";
         } catch (const EGraphError& e) {
-            EXPECT_STREQ(e.what(), "E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
+            const char* names[] = {"Mandanten-ID", "Client-ID", "Secret", "Absender"};
+            EXPECT_EQ(e.what(), "E-Mail-Einstellungen unvollständig (" + std::string(names[missing]) + ").");
         }
     }
 }

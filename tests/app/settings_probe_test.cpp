@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <set>
 
@@ -12,7 +15,9 @@
 #include "demo_mail_setup.h"
 #include "fake_graph_service.h"
 #include "generate_demo_setup.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "platform/secret_store.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -49,10 +54,12 @@ TEST_F(SettingsProbe, DemoSettingsAreCleanAndReportEveryCheck) {
     const TSettingsProbe probe = Probe();
     EXPECT_TRUE(probe.AllWell) << probe.Report;
     const std::vector<std::string> lines = Split(probe.Report, '\n');
-    ASSERT_GE(lines.size(), 6u);
+    ASSERT_GE(lines.size(), 8u);
     EXPECT_EQ(lines[0], "Prüfung der Einstellungen " + Ini);
     EXPECT_EQ(lines[1], "Einstellungsdatei: in Ordnung");
-    EXPECT_EQ(lines[2], "Datenbank: verbunden mit " + test::DemoDatabase() + ", 2 Mandanten (Muster GmbH, " +
+    EXPECT_EQ(lines[2], "Datenordner: " + Dir.Path() + " (beschreibbar)");
+    EXPECT_EQ(lines[3], "Ausgabe: " + Dir.File("Ausgabe/") + " (beschreibbar)");
+    EXPECT_EQ(lines[4], "Datenbank: verbunden mit " + test::DemoDatabase() + ", 2 Mandanten (Muster GmbH, " +
                             test::kSecondCompany + ")");
     EXPECT_THAT(probe.Report, HasSubstr("\n  NAV-Version   : "));
     EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: nicht eingerichtet"));
@@ -110,6 +117,7 @@ TEST_F(SettingsProbe, AMissingSettingsFileIsReportedAndNotCreated) {
 TEST_F(SettingsProbe, MailSignInIsTriedWithoutSendingAndAWrongSecretFails) {
     test::TFakeGraphService fake;
     test::WriteDemoMailSettings(Ini, Dir.File("Ausgabe"), fake.BaseUrl());
+    ASSERT_EQ(chmod(Ini.c_str(), 0600), 0);  // a secret in clear text: the owner's alone
     TSettingsProbe probe = Probe();
     EXPECT_TRUE(probe.AllWell) << probe.Report;
     EXPECT_THAT(probe.Report, HasSubstr("\nE-Mail: Anmeldung bei Microsoft 365 erfolgreich (Absender " +
@@ -153,6 +161,72 @@ TEST_F(SettingsProbe, ASecretThisAccountCannotReadIsNamed) {
     probe = Probe();
     EXPECT_TRUE(probe.AllWell) << probe.Report;
     EXPECT_THAT(probe.Report, HasSubstr("\nGeheimnis: dieses Konto kann das geschützte Client-Secret lesen\n"));
+}
+
+// A state or output folder this account cannot write ends every run before its first
+// document: the check names it. (A file where a folder would be stops every account,
+// root too.)
+TEST_F(SettingsProbe, FoldersThisAccountCannotWriteAreProblems) {
+    WriteFileBytes(Dir.File("datei"), "");
+    test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("datei/pdf"),
+                                  {{"Ausgabe", "Datenordner", "datei/zustand"}});
+    const TSettingsProbe probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    const std::string user = CurrentUserName();
+    EXPECT_THAT(probe.Report, HasSubstr("\nDatenordner: FEHLER – das Konto \"" + user + "\" darf in " +
+                                        Dir.File("datei/zustand/") + " nicht schreiben (Sperrdatei, Protokoll, "
+                                        "Versandprotokoll). Abhilfe: "));
+    EXPECT_THAT(probe.Report, HasSubstr("\nAusgabe: FEHLER – das Konto \"" + user + "\" darf in " +
+                                        Dir.File("datei/pdf/") + " nicht schreiben (PDF- und XML-Dateien)."));
+    EXPECT_THAT(probe.Report, HasSubstr("Ergebnis: 2 Probleme gefunden"));
+}
+
+// Settings in a folder of root's: the check tells the account where its state goes.
+TEST_F(SettingsProbe, TheAccountsStateFolderIsSaidInAHint) {
+    test::TempFolder state;
+    test::ScopedEnv xdgState("XDG_STATE_HOME", state.Path().c_str());
+    test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
+    ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(state.Path().c_str(), 0777), 0);
+    const std::string report = test::ErrorOfUnprivileged([&] { throw Exception(ProbeSettings(Ini).Report); });
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the check as another account";
+    EXPECT_THAT(report, HasSubstr("\nDatenordner: " + state.File("velkaro/") + " (beschreibbar)\n  Hinweis: "
+                                  "[Ausgabe] Datenordner ist nicht gesetzt und dieses Konto darf im Ordner der "
+                                  "Einstellungen " + Dir.Path() + " nicht schreiben: "));
+    EXPECT_THAT(report, HasSubstr("\nAusgabe: FEHLER – das Konto \"nobody\" darf in " + Dir.File("Ausgabe/")));
+}
+
+// A password or secret in clear text may be read by the accounts that run the program,
+// not by every user of the machine.
+TEST_F(SettingsProbe, AClearTextSecretReadableByOthersIsAProblem) {
+    struct Case {
+        const char* Name;
+        std::vector<test::TIniValue> Changes;
+        unsigned Mode;
+        std::string Expected;  // "" when the rights are fine
+    };
+    const Case cases[] = {
+        {"password, 0644", {{"Datenbank", "Passwort", "geheim"}}, 0644,
+         "Rechte: FEHLER – die Einstellungsdatei enthält [Datenbank] Passwort im Klartext und ist für alle Benutzer "
+         "lesbar (Rechte 0644). Abhilfe: chmod o-rwx \"" + Ini + "\""},
+        {"both, 0604", {{"Datenbank", "Passwort", "geheim"}, {"Graph", "ClientSecret", "s"}}, 0604,
+         "Rechte: FEHLER – die Einstellungsdatei enthält [Datenbank] Passwort und [Graph] ClientSecret im Klartext"},
+        {"password, 0640 for the group of the service", {{"Datenbank", "Passwort", "geheim"}}, 0640, ""},
+        {"password, 0600", {{"Datenbank", "Passwort", "geheim"}}, 0600, ""},
+        {"no secret, 0644", {}, 0644, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"), c.Changes);
+        ASSERT_EQ(chmod(Ini.c_str(), c.Mode), 0);
+        const TSettingsProbe probe = Probe();
+        if (c.Expected.empty()) {
+            EXPECT_THAT(probe.Report, Not(HasSubstr("\nRechte: ")));
+        } else {
+            EXPECT_THAT(probe.Report, HasSubstr("\n" + c.Expected));
+            EXPECT_FALSE(probe.AllWell);
+        }
+    }
 }
 
 } // namespace

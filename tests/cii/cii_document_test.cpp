@@ -179,10 +179,18 @@ constexpr const char* kSellerAccount =
     "    <ram:BICID>BYLADEM1001</ram:BICID>\n"
     "  </ram:PayeeSpecifiedCreditorFinancialInstitution>\n";
 
-// A credit note is the invoice's document with type 381 and, when it corrects an
-// invoice, BT-25/BT-26 after the totals; amounts, signs, VAT breakdown and rounding
-// are written exactly as for the invoice.
-TEST_F(CiiDocumentTest, CreditNoteDiffersOnlyInTypeAndReference) {
+// Replaces the element `tag` (from its opening line to its closing line) in `xml`.
+void ReplaceElement(std::string& xml, const std::string& tag, const std::string& replacement) {
+    const size_t open = xml.rfind('\n', xml.find("<" + tag + ">")) + 1;
+    const std::string close = "</" + tag + ">\n";
+    const size_t end = xml.find(close, open) + close.size();
+    xml.replace(open, end - open, replacement);
+}
+
+// A credit note is the invoice's document with type 381, the refund as payment
+// instructions and, when it corrects an invoice, BT-25/BT-26 after the totals; amounts,
+// signs, VAT breakdown and rounding are written exactly as for the invoice.
+TEST_F(CiiDocumentTest, CreditNoteDiffersOnlyInTypeRefundAndReference) {
     const std::string invoiceXml = Build(test::DomesticInvoice());
     const std::string summationEnd = "</ram:SpecifiedTradeSettlementHeaderMonetarySummation>\n";
     const std::string reference =
@@ -217,6 +225,17 @@ TEST_F(CiiDocumentTest, CreditNoteDiffersOnlyInTypeAndReference) {
             const size_t type = expected.find("<ram:TypeCode>380</ram:TypeCode>");
             ASSERT_NE(type, std::string::npos);
             expected.replace(type, 32, "<ram:TypeCode>381</ram:TypeCode>");
+            // The refund: no account to pay to, no discount, no due date.
+            ReplaceElement(expected, "ram:SpecifiedTradeSettlementPaymentMeans",
+                           "      <ram:SpecifiedTradeSettlementPaymentMeans>\n"
+                           "        <ram:TypeCode>1</ram:TypeCode>\n"
+                           "        <ram:Information>Erstattung oder Verrechnung mit offenen Posten</ram:Information>\n"
+                           "      </ram:SpecifiedTradeSettlementPaymentMeans>\n");
+            ReplaceElement(expected, "ram:SpecifiedTradePaymentTerms",
+                           "      <ram:SpecifiedTradePaymentTerms>\n"
+                           "        <ram:Description>Den Betrag von 53,09 EUR erstatten wir Ihnen oder verrechnen ihn "
+                           "mit offenen Posten.</ram:Description>\n"
+                           "      </ram:SpecifiedTradePaymentTerms>\n");
         }
         const size_t end = expected.find(summationEnd);
         ASSERT_NE(end, std::string::npos);

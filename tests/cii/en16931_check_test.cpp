@@ -12,6 +12,7 @@
 
 #include "cii/cii_document.h"
 #include "cii/en16931_check.h"
+#include "platform/number_format.h"
 #include "cii_fixtures.h"
 #include "invoice/vat.h"
 #include "platform/files.h"
@@ -190,6 +191,65 @@ std::vector<BrokenCase> BrokenCases() {
          },
          {}},
         {"no-due-date-no-terms", invoice([](TInvoice& i) { i.DueDate = 0; }), {}},
+        // NAV's posted data: a Full VAT line, NAV's own tax categories and clauses
+        {"full-vat-line-in-its-group",
+         invoice([](TInvoice& i) {
+             TInvLine full = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 19, "C62", "38.00");
+             full.VatCalcType = kVatCalcFullVat;
+             i.Lines.push_back(full);
+         }),
+         {"BR-CO-17", "BR-S-09"}},
+        {"full-vat-line-at-100-percent",
+         invoice([](TInvoice& i) {
+             TInvLine full = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 100, "C62", "38.00");
+             full.VatCalcType = kVatCalcFullVat;
+             i.Lines.push_back(full);
+         }),
+         {"BR-CO-17", "BR-S-09"}},
+        {"nav-category-z", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "z";
+         }),
+         {}},
+        {"nav-category-e-with-clause", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("AT", 0, "ATU12345678");
+             i.Lines[0].TaxCategory = "E";
+             i.Lines[0].VatClauseText = "Steuerfrei nach § 4 Nr. 14 UStG";
+         }),
+         {}},
+        {"nav-category-e-without-any-reason", [](TInvoice& i, TSeller&, TTaxRules& r) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "E";
+             r.ExemptReasonE.clear();
+         },
+         {"BR-E-10"}},
+        {"nav-category-o-with-vat-ids", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("DE", 0, "DE987654321");
+             i.Lines[0].TaxCategory = "O";
+         }),
+         {"BR-O-02"}},
+        {"nav-category-o-without-vat-ids", [](TInvoice& i, TSeller& s, TTaxRules&) {
+             i = test::SimpleInvoice("DE", 0);
+             i.Lines[0].TaxCategory = "O";
+             s.VatID.clear();
+         },
+         {}},
+        {"nav-category-o-beside-standard", [](TInvoice& i, TSeller& s, TTaxRules&) {
+             i.Lines.push_back(ItemLine(20, "2", "Spende", 1, "10.00", 0));
+             i.Lines.back().TaxCategory = "O";
+             s.VatID.clear();
+         },
+         {"BR-O-11", "BR-O-12"}},
+        {"canary-islands-export", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("ES", 0, "ESB35123456");
+             i.BillTo.PostCode = "35007";
+         }),
+         {}},
+        {"triangular-trade", invoice([](TInvoice& i) {
+             i = test::SimpleInvoice("NL", 0, "NL854712345B01");
+             i.EU3Party = true;
+         }),
+         {}},
         {"posted-vat-far-off", invoice([](TInvoice& i) { i.Lines[0] = ItemLine(10, "1", "Ware", 1, "100.00", 19, "H87", "5.00"); }),
          {}},
         {"several-at-once",
@@ -347,6 +407,53 @@ TEST(En16931Check, SecondRuleSetJoinsTheSameFindings) {
     EXPECT_EQ(CheckInvoice(inv, test::FullSeller(), rules, {&kEn16931Rules, &strict}).RuleList(),
               "BR-CL-14, BR-DE-15");
     EXPECT_EQ(CheckInvoice(inv, test::FullSeller(), rules).RuleList(), "BR-CL-14");
+}
+
+// What NAV posted beyond cents of rounding is a finding of its own, and a Full VAT line
+// that EN 16931 cannot express is named with its line.
+TEST(En16931Check, PostedAmountsTheDocumentCannotExplain) {
+    const TTaxRules rules = test::DefaultTaxRules();
+    struct Case {
+        std::string Name;
+        const char* PostedVat;  // of the one line, net 100.00 at 19 %
+        std::string Rules;
+        std::string Text;
+    };
+    const std::vector<Case> cases = {
+        {"cents", "19.02", "", ""},
+        {"just below a unit", "19.99", "", ""},
+        // The amount in the user's number format, as the log lines.
+        {"one unit", "20.00", "NAV-RUNDUNG",
+         "Rundungsbetrag " + LocalizeDecimalPoint("1.00") + " EUR \u2013 Beträge in NAV prüfen"},
+        {"less than posted", "17.50", "NAV-RUNDUNG",
+         "Rundungsbetrag " + LocalizeDecimalPoint("-1.50") + " EUR \u2013 Beträge in NAV prüfen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TInvoice inv = Base();
+        inv.Lines = {ItemLine(10, "1", "Ware", 1, "100.00", 19, "H87", c.PostedVat)};
+        inv.Calculate(rules);
+        const TCheckFindings findings = CheckInvoice(inv, test::FullSeller(), rules, {&kNavPostingRules});
+        EXPECT_EQ(findings.RuleList(), c.Rules);
+        if (!c.Text.empty()) {
+            EXPECT_EQ(findings.Items()[0].Text, c.Text);
+            EXPECT_NE(findings.Items()[0].FixAt.find("Sales Invoice Line"), std::string::npos);
+        }
+    }
+
+    TInvoice full = Base();
+    TInvLine line = ItemLine(20, "1776", "Einfuhrumsatzsteuer", 1, "0.00", 19, "C62", "38.00");
+    line.VatCalcType = kVatCalcFullVat;
+    full.Lines.push_back(line);
+    full.Calculate(rules);
+    EXPECT_TRUE(full.Rounding.IsZero());
+    EXPECT_EQ(CheckInvoice(full, test::FullSeller(), rules, {&kNavPostingRules}).RuleList(), "");
+    const TCheckFindings en = CheckInvoice(full, test::FullSeller(), rules);
+    const TCheckFinding* hit = test::FindingOf(en, "BR-S-09");
+    ASSERT_NE(hit, nullptr) << en.RuleList();
+    EXPECT_NE(hit->Text.find("Full-VAT-Zeile 20"), std::string::npos) << hit->Text;
+    EXPECT_NE(hit->Text.find("nicht ausdrücken"), std::string::npos) << hit->Text;
+    EXPECT_NE(hit->FixAt.find("Full VAT"), std::string::npos) << hit->FixAt;
 }
 
 } // namespace

@@ -86,6 +86,26 @@ TEST(XRechnungXml, WritesWhatTheRulesRequire) {
              i.BuyerIBAN = "DE75512108001245126199";
          },
          "ram:SpecifiedTradeSettlementPaymentMeans", "<ram:TypeCode>59</ram:TypeCode>"},
+        // BR-DE-24-b: a card payment names no account to transfer to
+        {"card without seller account", [](TInvoice& i, TSeller&) { i.PayMethodCode = "KK"; },
+         "ram:PayeePartyCreditorFinancialAccount", ""},
+        // a credit note refunds: no account to pay to, no discount line, no due date
+        {"refund without seller account", [](TInvoice& i, TSeller&) { i.Kind = bkCreditMemo; },
+         "ram:PayeePartyCreditorFinancialAccount", ""},
+        {"refund without discount line",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.PmtDiscPct = 2;
+             i.PmtDiscDate = EncodeDate(2026, 3, 12);
+             i.DueDate = EncodeDate(2026, 3, 30);
+         },
+         "ram:SpecifiedTradePaymentTerms", "<ram:Description>Den Betrag von 119,00 EUR erstatten wir Ihnen"},
+        {"refund without due date",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.DueDate = EncodeDate(2026, 3, 30);
+         },
+         "ram:DueDateDateTime", ""},
         // BR-DE-18: the discount line, then a real line break, then the free text
         {"cash discount",
          [](TInvoice& i, TSeller&) {
@@ -215,6 +235,69 @@ std::vector<BrokenCase> BrokenCases() {
              s.Email.clear();
          },
          {"BR-DE-2", "PEPPOL-EN16931-R020"}},
+        // payment instructions
+        {"valid card payment with the card's last digits",
+         [](TInvoice& i, TSeller&) {
+             i.PayMethodCode = "KK";
+             i.CardNumberTail = "4242";
+             i.CardHolder = "Amt Musterstadt";
+         },
+         {}},
+        {"card payment without card data", [](TInvoice& i, TSeller&) { i.PayMethodCode = "KK"; }, {"BR-DE-24-a"}},
+        {"direct debit without mandate",
+         [](TInvoice& i, TSeller&) {
+             i.DirectDebit = true;
+             i.BuyerIBAN = "DE75512108001245126199";
+         },
+         {"PEPPOL-EN16931-R061"}},
+        {"direct debit without creditor id",
+         [](TInvoice& i, TSeller& s) {
+             i.DirectDebit = true;
+             i.MandateID = "M-1";
+             i.BuyerIBAN = "DE75512108001245126199";
+             s.CreditorID.clear();
+         },
+         {"BR-DE-30"}},
+        {"direct debit of an account without IBAN",
+         [](TInvoice& i, TSeller&) {
+             i.DirectDebit = true;
+             i.MandateID = "M-1";
+             i.MandateAccountCode = "ALT";
+         },
+         {"BR-DE-31"}},
+        {"direct debit without any of its data",
+         [](TInvoice& i, TSeller& s) {
+             i.DirectDebit = true;
+             s.CreditorID.clear();
+         },
+         {"BR-DE-25-a", "PEPPOL-EN16931-R061"}},
+        {"credit memo of a direct-debit customer refunds",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.DirectDebit = true;
+             i.MandateID = "M-1";
+             i.BuyerIBAN = "DE75512108001245126199";
+         },
+         {}},
+        {"credit memo with cash discount and due date refunds without them",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             i.PayTermsText = "#SKONTO# 14 Tage";
+             i.PmtDiscPct = 2;
+             i.PmtDiscDate = EncodeDate(2026, 3, 12);
+             i.DueDate = EncodeDate(2026, 3, 30);
+         },
+         {}},
+        {"credit memo with a negative total asks for payment",
+         [](TInvoice& i, TSeller&) {
+             i.Kind = bkCreditMemo;
+             for (TInvLine& l : i.Lines) {
+                 l.Amount = Currency::FromRaw(-l.Amount.Raw());
+                 l.AmountInclVat = Currency::FromRaw(-l.AmountInclVat.Raw());
+                 l.Quantity = -l.Quantity;
+             }
+         },
+         {}},
         {"seller with e-mail only",
          [](TInvoice&, TSeller& s) {
              s.ContactName.clear();
@@ -287,6 +370,29 @@ TEST(XRechnungCheck, FindingsNameTheMissingItemAndWhereToEnterIt) {
              i.BuyerEmail.clear();
          },
          "PEPPOL-EN16931-R010", "Elektronische Adresse des Käufers", "Feld „E-Mail“"},
+        {"card data", [](TInvoice& i, TSeller&) { i.PayMethodCode = "kk"; }, "BR-DE-24-a", "Kartenzahlung ohne Kartenangaben",
+         "Feld „Kreditkartennr.“"},
+        {"mandate",
+         [](TInvoice& i, TSeller&) {
+             i.DirectDebit = true;
+             i.BuyerIBAN = "DE75512108001245126199";
+         },
+         "PEPPOL-EN16931-R061", "Mandatsreferenz", "Feld „Mandat-ID“ (Direct Debit Mandate ID)"},
+        {"creditor id",
+         [](TInvoice& i, TSeller& s) {
+             i.DirectDebit = true;
+             i.MandateID = "M-1";
+             i.BuyerIBAN = "DE75512108001245126199";
+             s.CreditorID.clear();
+         },
+         "BR-DE-30", "Gläubiger-Identifikationsnummer", "INI [Verkaeufer] GlaeubigerID"},
+        {"debited account",
+         [](TInvoice& i, TSeller&) {
+             i.DirectDebit = true;
+             i.MandateID = "M-1";
+             i.MandateAccountCode = "ALT";
+         },
+         "BR-DE-31", "IBAN des belasteten Kontos", "Debitor-Bankkonto (Customer Bank Account) K1 ALT, Feld „IBAN“"},
     };
     const TTaxRules rules = test::DefaultTaxRules();
     for (const Case& c : cases) {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "config/settings_check.h"
 #include "config/settings_keys.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/text.h"
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -67,6 +70,33 @@ TEST(SettingsTemplate, PassesTheCheckAndKeepsAValueOnOneLine) {
     const TIniFile ini = TIniFile::FromText(text);
     ASSERT_EQ(ini.Sections().size(), 1u);
     EXPECT_EQ(ini.ReadString("Verkaeufer", "IBAN", ""), "DE1 [Graph]");
+}
+
+// The package ships the first-run file as its template (data/velkaro.ini.beispiel): the
+// same text, clean by the check, and nothing of the demo's company in it. After a change
+// of the key table, VELKARO_UPDATE_TEMPLATE=1 build/tests/test_config
+// --gtest_filter='SettingsTemplate.*' writes it anew.
+TEST(SettingsTemplate, ShippedTemplateIsTheFirstRunFileWithoutTheDemosValues) {
+    const std::string shipped = test::SourceDir() + "/data/velkaro.ini.beispiel";
+    const std::string text = FirstRunTemplateText();
+    if (std::getenv("VELKARO_UPDATE_TEMPLATE")) WriteFileBytes(shipped, text);
+    ASSERT_TRUE(FileExists(shipped));
+    EXPECT_EQ(ReadFileBytes(shipped), text);
+
+    const TIniFile ini = TIniFile::FromText(text);
+    EXPECT_TRUE(CheckSettings(ini, "/").empty());
+    const TIniFile demo = TIniFile::FromFile(test::SourceDir() + "/demo/velkaro.ini");
+    for (const auto& [section, key] : {std::pair{"Datenbank", "Mandant"}, {"Datenbank", "Provider"},
+                                       {"Datenbank", "Datenbank"}, {"Verkaeufer", "IBAN"}, {"Verkaeufer", "BIC"},
+                                       {"Verkaeufer", "Geschaeftsfuehrer"}, {"Verkaeufer", "Handelsregister"}}) {
+        SCOPED_TRACE(std::string(section) + " " + key);
+        const std::string demoValue = demo.ReadString(section, key, "");
+        ASSERT_FALSE(demoValue.empty()) << "the demo sets it";
+        EXPECT_NE(ini.ReadString(section, key, ""), demoValue);
+    }
+    for (const char* table : {"Leitweg", "Einheiten", "Laender", "Waehrungen"})
+        EXPECT_EQ(ini.FindSection(table), nullptr) << table;
+    EXPECT_FALSE(ini.ValueExists("Ausgabe", "Ordner")) << "no folder of the machine that wrote it";
 }
 
 } // namespace

@@ -71,14 +71,14 @@ TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
         else if (!l.empty())
             active.push_back(l);
     }
+    // No path of this machine: the output folder follows the state folder's rule.
     EXPECT_EQ(active, (std::vector<std::string>{"[Datenbank]", "Server=localhost", "Datenbank=Cronus", "Benutzer=sa",
-                                                "Passwort=", "Provider=SQLOLEDB.1", "Mandant=", "[Ausgabe]",
-                                                "Ordner=" + FDir.Path() + "Ausgabe", "[PDF]", "Schrift=Arial",
+                                                "Passwort=", "Provider=SQLOLEDB.1", "Mandant=", "[PDF]", "Schrift=Arial",
                                                 "Logo=", "[Verkaeufer]", "IBAN=", "BIC=", "Bank=", "GlaeubigerID=",
                                                 "Geschaeftsfuehrer=", "Handelsregister="}));
     EXPECT_GT(comments, active.size());
     EXPECT_EQ(s.FirstRunNote, "Einstellungsdatei " + IniPath() + " neu angelegt – bitte Abschnitt [Datenbank] eintragen");
-    EXPECT_TRUE(s.NameHints.empty());
+    EXPECT_TRUE(s.Findings.empty());
     // It will hold the database password and the mail account: the owner's alone.
     struct stat st {};
     ASSERT_EQ(stat(IniPath().c_str(), &st), 0);
@@ -89,7 +89,7 @@ TEST_F(Settings, MissingFileGivesDefaultsAndWritesExactlyTheFirstRunKeys) {
     EXPECT_EQ(again.OutDir, s.OutDir);
     EXPECT_EQ(IniText(), written);
     EXPECT_EQ(again.FirstRunNote, "");
-    EXPECT_TRUE(again.NameHints.empty());
+    EXPECT_TRUE(again.Findings.empty());
 }
 
 // A check reads the file as it is: no first-run file, no protected copy of a plain secret.
@@ -106,17 +106,19 @@ TEST_F(Settings, ReadOnlySettingsNeverWriteTheFile) {
     EXPECT_EQ(IniText(), text);
 }
 
-// Unknown sections and keys are kept for the run's log, with the name that was meant.
+// Every finding of the check is kept for the run's log: unknown sections and keys with
+// the name that was meant, and values the reader does not take as meant.
 TEST_F(Settings, UnknownNamesBecomeHintsAndAReloadRenewsThem) {
     WriteIni("[Verkäufer]\r\nIBAN=DE1\r\n[Ausgabe]\r\nXmlZusätzlich=1\r\nXmlZusaetzlich=ja\r\n");
     TSettings s(IniPath());
-    EXPECT_EQ(s.NameHints, (std::vector<std::string>{
+    EXPECT_EQ(s.Findings, (std::vector<std::string>{
                                "Zeile 1: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?",
-                               "Zeile 4: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint ist XmlZusaetzlich?"}));
+                               "Zeile 4: unbekannter Schlüssel XmlZusätzlich in [Ausgabe] – gemeint ist XmlZusaetzlich?",
+                               "Zeile 5: [Ausgabe] XmlZusaetzlich=ja – erwartet 0 oder 1; so gilt die Vorgabe 0."}));
     EXPECT_EQ(s.IBAN, "");
     WriteIni("[Verkaeufer]\r\nIBAN=DE1\r\n");
     s.Load();
-    EXPECT_TRUE(s.NameHints.empty());
+    EXPECT_TRUE(s.Findings.empty());
     EXPECT_EQ(s.IBAN, "DE1");
 }
 
@@ -443,9 +445,18 @@ TEST_F(Settings, SecretOfAnotherAccountIsExplained) {
     const std::string user = CurrentUserName();
     const std::string head = "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" + user +
                              "\" nicht entschlüsselt werden. ";
-    const std::string remedy = " Abhilfe: als dieser Benutzer \"velkaro /geheimnis\" ausführen (etwa \"sudo -u " + user +
-                               " velkaro /geheimnis\") und das Secret neu eingeben, oder VELKARO_SCHLUESSEL auf die "
-                               "Schlüsseldatei setzen, mit der es geschützt wurde.";
+    // Root reads only root's key: storing the secret again as root would not help a
+    // service account, so root is told to work as that account (runuser, as sudo is
+    // often missing on a server).
+    const std::string remedy =
+        geteuid() == 0
+            ? " Abhilfe: gehört das Secret einem Dienstkonto (etwa velkaro), als dieses prüfen und speichern: "
+              "\"runuser -u velkaro -- velkaro /pruefen\" und \"runuser -u velkaro -- velkaro /geheimnis\"; oder "
+              "VELKARO_SCHLUESSEL auf die Schlüsseldatei setzen, mit der es geschützt wurde."
+            : " Abhilfe: als Benutzer \"" + user + "\" \"velkaro /geheimnis\" ausführen (als root für dieses Konto: "
+              "\"runuser -u " + user + " -- velkaro /geheimnis\") und das Secret neu eingeben, oder VELKARO_SCHLUESSEL "
+              "auf die Schlüsseldatei setzen, mit der es geschützt wurde.";
+    EXPECT_EQ(remedy.find("sudo"), std::string::npos);
     test::ScopedEnv env("VELKARO_SCHLUESSEL", job.c_str());
     TSettings noKey(IniPath());
     EXPECT_EQ(noKey.GraphSecret, "");
@@ -457,6 +468,20 @@ TEST_F(Settings, SecretOfAnotherAccountIsExplained) {
     EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem,
               head + "Es wurde von einem anderen Benutzer oder mit einer anderen Schlüsseldatei geschützt; der Schlüssel "
                      "dieses Benutzers (\"" + job + "\") ist ein anderer." + remedy);
+    // A key file open to others (copied with 0644): the remedy is its mode; entering the
+    // secret anew would be refused for the same reason.
+    {
+        const std::string stored = ReadFileBytes(IniPath());
+        WriteIni("[Graph]\nClientSecretGeschuetzt=" + TSettings::ProtectSecret("s") + "\n");
+        ASSERT_EQ(chmod(job.c_str(), 0644), 0);
+        const std::string problem = TSettings(IniPath()).GraphSecretProblem;
+        EXPECT_TRUE(problem.ends_with("(Rechte 0644). Nur der eigene Benutzer darf Zugriff haben. Abhilfe: chmod 600 \"" +
+                                      job + "\").")) << problem;
+        EXPECT_EQ(problem.find("neu eingeben"), std::string::npos) << problem;
+        ASSERT_EQ(chmod(job.c_str(), 0600), 0);
+        EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, "");
+        WriteIni(stored);
+    }
     WriteIni("[Graph]\nClientSecretGeschuetzt=kein-base64!\n");
     EXPECT_EQ(TSettings(IniPath()).GraphSecretProblem, head + "Der gespeicherte Wert ist beschädigt." + remedy);
     WriteIni("[Graph]\nClientSecretGeschuetzt=\n");

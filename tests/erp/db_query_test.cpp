@@ -296,3 +296,71 @@ TEST_F(SqliteLocked, ALockThatOutlastsTheBusyTimeOutIsAGermanError) {
     lock.Release();
     EXPECT_EQ(Count(backend), 2);
 }
+
+// Within a read transaction the database stays as the first read saw it: a writer cannot
+// commit until the outermost transaction ends.
+TEST_F(SqliteLocked, AReadTransactionHoldsOneStateUntilItsEnd) {
+    auto backend = OpenSqliteBackend(File, std::chrono::milliseconds(300));
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(File.c_str(), &writer), SQLITE_OK);
+    int added = 2;
+    const auto write = [&] {
+        const std::string sql = "INSERT INTO t VALUES (" + std::to_string(added + 1) + ")";
+        const int rc = sqlite3_exec(writer, sql.c_str(), nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) ++added;
+        return rc;
+    };
+    {
+        TDbReadTransaction outer(*backend);
+        EXPECT_EQ(Count(backend), 2);
+        EXPECT_EQ(write(), SQLITE_BUSY);
+        {
+            TDbReadTransaction inner(*backend);
+            EXPECT_EQ(Count(backend), 2);
+        }
+        EXPECT_EQ(write(), SQLITE_BUSY) << "the inner end leaves the transaction open";
+        EXPECT_EQ(Count(backend), 2);
+    }
+    EXPECT_EQ(write(), SQLITE_OK);
+    EXPECT_EQ(Count(backend), 3);
+    EXPECT_EQ(write(), SQLITE_OK) << "without a transaction every statement reads on its own";
+    EXPECT_EQ(Count(backend), 4);
+    sqlite3_close(writer);
+}
+
+// A statement is prepared once and reused: every run starts at its first row with its own
+// parameters, the same SQL may be open twice, and a faulty SQL fails every time.
+TEST_F(DbQueryTest, ReusedStatementsStartAfreshEachTime) {
+    const std::string sql = "SELECT id FROM v WHERE id >= :id ORDER BY id";
+    const auto ids = [](TDbQuery& q) {
+        std::vector<int> seen;
+        for (; !q.Eof(); q.Next()) seen.push_back(q.Integer(0));
+        return seen;
+    };
+    auto first = Query(sql);
+    first->SetInteger("id", 1);
+    first->Open();
+    EXPECT_EQ(first->Integer(0), 1);
+    {
+        auto beside = Query(sql);
+        beside->SetInteger("id", 3);
+        beside->Open();
+        EXPECT_EQ(ids(*beside), (std::vector<int>{3, 4}));
+    }
+    first->Next();
+    EXPECT_EQ(first->Integer(0), 2) << "the other cursor of the same SQL did not disturb this one";
+    first.reset();  // closed in the middle of its rows
+    for (int from : {4, 2, 5}) {
+        auto again = Query(sql);
+        again->SetText("id", std::to_string(from));  // text this time: SQLite compares it as a number here
+        again->Open();
+        std::vector<int> expected;
+        for (int id = from; id <= 4; ++id) expected.push_back(id);
+        EXPECT_EQ(ids(*again), expected) << from;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto faulty = Query("SELECT missing FROM v");
+        EXPECT_EQ(velkaro::test::ErrorOf([&] { faulty->Open(); }),
+                  "Datenbankabfrage fehlgeschlagen (no such column: missing)");
+    }
+}

@@ -1,8 +1,13 @@
 // Seller and invoice loading, field by field against the demo company, and the
 // failure cases on small fixtures.
+#include <gmock/gmock.h>
+
 #include "nav_backend_fixture.h"
 
+#include <filesystem>
+
 #include "invoice/leitweg.h"
+#include "platform/files.h"
 #include "platform/error.h"
 
 using namespace velkaro;
@@ -14,7 +19,11 @@ const char* const kPlainIni = "[Datenbank]\nProvider=\nDatenbank=\n";
 
 } // namespace
 
-class NavLoad : public NavBackendTest {};
+class NavLoad : public NavBackendTest {
+protected:
+    // The demo settings on a database of the test's own.
+    void OpenDemoSettingsOn(const std::string& db) { Open(db, ReadTextFile(SourceDir() + "/demo/velkaro.ini")); }
+};
 
 TEST_P(NavLoad, SellerWithTheDemoSettingsLaidOver) {
     OpenDemo();
@@ -243,6 +252,28 @@ TEST_P(NavLoad, DirectDebitWithoutMandateTakesTheLowestCodeWithIban) {
     }
 }
 
+// The mandate's account and nothing else: an old account without IBAN leaves the debited
+// account empty (the check names the account to mend) rather than taking another one.
+// NAV's creditor identifier of its bank accounts wins over the settings'.
+TEST_P(NavLoad, DirectDebitOfTheMandateAccountAndNavCreditorId) {
+    std::string db = FFolder.File("dd2.db");
+    const std::string c = "\"DD$";
+    ExecSqlite(db, NavSchemaSql("DD") + "INSERT INTO " + c + "Sales Invoice Header\" ([No_], [Bill-to Customer No_], "
+                   "[Payment Method Code], [Direct Debit Mandate ID]) VALUES ('R1', 'K1', 'EINZUG', 'M-ALT');"
+                   "INSERT INTO " + c + "SEPA Direct Debit Mandate\" ([ID], [Customer No_], [Customer Bank Account Code]) "
+                   "VALUES ('M-ALT', 'K1', 'ALT');"
+                   "INSERT INTO " + c + "Customer Bank Account\" ([Customer No_], [Code], [IBAN]) VALUES "
+                   "('K1', 'ALT', ''), ('K1', 'NEU', 'DE12 5001 0517 0648 4898 90');"
+                   "INSERT INTO " + c + "Company Information\" ([Name]) VALUES ('DD');"
+                   "CREATE TABLE " + c + "Bank Account\" ([No_] TEXT PRIMARY KEY, [Creditor No_] TEXT NOT NULL DEFAULT '');"
+                   "INSERT INTO " + c + "Bank Account\" ([No_], [Creditor No_]) VALUES ('B1', ''), ('B2', 'DE11ZZZ00000000001');");
+    Open(db, "[Datenbank]\nProvider=\nDatenbank=\n[Verkaeufer]\nGlaeubigerID=DE98ZZZ09999999999\n");
+    auto inv = FNav->LoadInvoice("DD", "R1");
+    EXPECT_EQ(inv->MandateAccountCode, "ALT");
+    EXPECT_EQ(inv->BuyerIBAN, "");
+    EXPECT_EQ(FNav->LoadSeller("DD").CreditorID, "DE11ZZZ00000000001");
+}
+
 TEST_P(NavLoad, PricesIncludingVatWithOneCentDifference) {
     OpenDemo();
     auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0009");
@@ -430,6 +461,35 @@ TEST_P(NavLoad, NullInEveryColumnRead) {
     EXPECT_EQ(inv->DuePayable, Currency());
 }
 
+// Bytes that are not UTF-8 become U+FFFD, one per byte, and each field is named once
+// in a warning; the line's fields name their line. Only the embedded backend hands the
+// bytes over as stored; an ODBC driver converts them to its wide characters itself.
+TEST_P(NavLoad, InvalidUtf8IsReplacedAndReported) {
+    if (GetParam() != TBackendKind::Embedded) return;
+    std::string db = FFolder.File("badbytes.db");
+    ExecSqlite(db, NavSchemaSql("B") +
+                       "INSERT INTO \"B$Sales Invoice Header\" ([No_], [Bill-to Name], [Bill-to City]) VALUES "
+                       "('R1', CAST(X'4DFC6C6C6572' AS TEXT), 'Köln');"
+                       "INSERT INTO \"B$Sales Invoice Line\" ([Document No_], [Line No_], [Type], [Description], "
+                       "[Description 2]) VALUES ('R1', 10000, 2, CAST(X'5465696C20C3' AS TEXT), 'gut'),"
+                       "('R1', 20000, 2, 'gut', CAST(X'FFFE' AS TEXT));");
+    Open(db, kPlainIni);
+    auto inv = FNav->LoadInvoice("B", "R1");
+    EXPECT_EQ(inv->BillTo.Name, "M\uFFFDller");
+    EXPECT_EQ(inv->BillTo.City, "Köln");
+    ASSERT_EQ(inv->Lines.size(), 2u);
+    EXPECT_EQ(inv->Lines[0].Description, "Teil \uFFFD");
+    EXPECT_EQ(inv->Lines[1].Description2, "\uFFFD\uFFFD");
+    EXPECT_THAT(inv->Warnings, ::testing::IsSupersetOf({
+                                   "ungültige Zeichen in Bill-to Name ersetzt",
+                                   "ungültige Zeichen in Description (Zeile 10000) ersetzt",
+                                   "ungültige Zeichen in Description 2 (Zeile 20000) ersetzt",
+                               }));
+    size_t count = 0;
+    for (const std::string& w : inv->Warnings) count += w.starts_with("ungültige Zeichen") ? 1 : 0;
+    EXPECT_EQ(count, 3u);
+}
+
 TEST_P(NavLoad, InvoiceWithoutLines) {
     std::string db = FFolder.File("nolines.db");
     ExecSqlite(db, NavSchemaSql("L") + "INSERT INTO \"L$Sales Invoice Header\" ([No_]) VALUES ('R0');");
@@ -440,3 +500,70 @@ TEST_P(NavLoad, InvoiceWithoutLines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, NavLoad, ::testing::Values(TBackendKind::Embedded, TBackendKind::Odbc), BackendName);
+
+// What a company holds for every document (company information, payment terms,
+// recipients) is read afresh by every load outside a run; within a run it is read once
+// per company and kept until the run ends or another company is asked for. The
+// documents themselves are always read afresh.
+TEST_P(NavLoad, PerCompanyDataIsKeptWithinARunOnly) {
+    const std::string copy = FFolder.File("runs.db");
+    std::filesystem::copy_file(DemoDbPath(), copy);
+    OpenDemoSettingsOn(copy);
+    const std::string inUse = GetParam() == TBackendKind::Embedded ? FFolder.File("nav.db") : copy;
+    int change = 0;
+    // Each change gives the company, the terms of invoice RE24-0001 and its customer's
+    // recipients new texts, and the invoice a new reference.
+    const auto changeNav = [&] {
+        ++change;
+        const std::string n = std::to_string(change);
+        ExecSqlite(inUse, "UPDATE \"Muster GmbH$Company Information\" SET [Name] = 'Muster " + n + "';"
+                          "UPDATE \"Muster GmbH$Payment Terms\" SET [Description] = 'Skonto " + n + "' WHERE [Code] = '14T2%';"
+                          "INSERT INTO \"Muster GmbH$CMNM Recipient\" ([Source Type], [Source Code], [Document Type], "
+                          "[Line No_], [Recipient Type], [Custom Address]) VALUES (1, 'D10000', 'VK-RECHNUNG', " + n +
+                          ", 0, 'r" + n + "@schmidt.de');"
+                          "UPDATE \"Muster GmbH$Sales Invoice Header\" SET [Your Reference] = 'Ref " + n +
+                          "' WHERE [No_] = 'RE24-0001';");
+    };
+    struct TSeen {
+        std::string Company, Terms, Recipients, Reference;
+        bool operator==(const TSeen&) const = default;
+    };
+    const auto seen = [&] {
+        const TSeller seller = FNav->LoadSeller("Muster GmbH");
+        const auto inv = FNav->LoadInvoice("Muster GmbH", "RE24-0001");
+        return TSeen{seller.Addr.Name, inv->PayTermsText, inv->InvoiceEmail, inv->YourReference};
+    };
+    const TSeen original = seen();
+    EXPECT_EQ(original.Terms, "14 Tage 2 % Skonto, 30 Tage netto");
+
+    changeNav();
+    const TSeen first{"Muster 1", "Skonto 1", "r1@schmidt.de", "Ref 1"};
+    EXPECT_EQ(seen(), first) << "outside a run every load reads anew";
+    {
+        TNavData::TRun run(*FNav);
+        EXPECT_EQ(seen(), first);
+        changeNav();
+        EXPECT_EQ(seen(), (TSeen{"Muster 1", "Skonto 1", "r1@schmidt.de", "Ref 2"}))
+            << "within the run only the document is read anew";
+        {
+            TNavData::TRun nested(*FNav);
+        }
+        EXPECT_EQ(seen().Company, "Muster 1") << "the end of a nested run keeps the data";
+        EXPECT_EQ(FNav->LoadInvoice("Nordwind Handels GmbH", "NW-1003")->InvoiceEmail, "info@raeucherei-jensen.de");
+        EXPECT_EQ(seen(), (TSeen{"Muster 2", "Skonto 2", "r1@schmidt.de; r2@schmidt.de", "Ref 2"}))
+            << "another company in between: the company's data is read again";
+        changeNav();
+        EXPECT_EQ(FNav->Search("Muster GmbH", "RE24-0001", EncodeDate(2024, 1, 1), EncodeDate(2024, 12, 31))
+                      .at(0)
+                      .InvoiceEmail,
+                  "r1@schmidt.de; r2@schmidt.de")
+            << "a search within the run uses the kept recipients";
+        FNav->LoadRecipientMaps("Muster GmbH");
+        EXPECT_EQ(seen().Recipients, "r1@schmidt.de; r2@schmidt.de; r3@schmidt.de") << "asked for explicitly";
+        EXPECT_EQ(seen().Company, "Muster 2");
+        FNav->Disconnect();
+        EXPECT_EQ(seen().Company, "Muster 3") << "a new connection reads anew";
+    }
+    EXPECT_EQ(seen(), (TSeen{"Muster 3", "Skonto 3", "r1@schmidt.de; r2@schmidt.de; r3@schmidt.de", "Ref 3"}))
+        << "after the run every load reads anew";
+}

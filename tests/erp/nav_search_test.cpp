@@ -1,5 +1,6 @@
 // Invoice search on the demo company and on small fixtures.
 #include <algorithm>
+#include <cstdlib>
 
 #include "nav_backend_fixture.h"
 
@@ -179,6 +180,75 @@ TEST_P(NavSearch, CreditMemosInterleaveAndAreOptional) {
     FNav->Disconnect();
     EXPECT_FALSE(FNav->HasCreditMemos("C"));
     EXPECT_EQ(Numbers(FNav->Search("C", "", from, to, TNavData::rlNone)), (std::vector<std::string>{"A10", "A2", "A1"}));
+}
+
+// The search as it read before its rows were sorted and cut per kind: the union of both
+// kinds with the gross amount and the e-mail of every row, sorted and cut outside.
+std::string UnionSortedOutside(const std::string& company, bool withText, int maxRows) {
+    const auto table = [&](const char* name) { return NavTableName(sdSqlite, company, name); };
+    const auto kind = [&](const char* lines, const char* headers, int art) {
+        return "SELECT h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
+               "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM " + table(lines) +
+               " l WHERE l.[Document No_] = h.[No_]) AS Brutto, (SELECT c.[E-Mail] FROM " + table("Customer") +
+               " c WHERE c.[No_] = h.[Bill-to Customer No_] LIMIT 1) AS Mail, " + std::to_string(art) +
+               " AS Art FROM " + table(headers) +
+               " h WHERE h.[Posting Date] >= date(:dvon) AND h.[Posting Date] < date(:dbis, '+1 day')" +
+               (withText ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 "
+                           "OR h.[Bill-to City] LIKE :s4)"
+                         : "");
+    };
+    return "SELECT * FROM (" + kind("Sales Invoice Line", "Sales Invoice Header", 0) + " UNION ALL " +
+           kind("Sales Cr_Memo Line", "Sales Cr_Memo Header", 1) +
+           ") b ORDER BY b.[Posting Date] DESC, length(b.[No_]) DESC, b.[No_] DESC" +
+           (maxRows > 0 ? " LIMIT " + std::to_string(maxRows) : "");
+}
+
+// The rows of the bulk database (3,000 invoices, 300 credit memos) of the search's
+// statement and of the former one, column by column, for every kind of search.
+TEST_P(NavSearch, SameRowsAsTheUnionSortedOutsideOnTheBulkDatabase) {
+    const std::string db = FFolder.File("bulk.db");
+    ASSERT_EQ(std::system(("bash '" + SourceDir() + "/demo/make-bulk-db.sh' 3000 '" + db + "'").c_str()), 0);
+    Open(db, "[Datenbank]\nProvider=\nDatenbank=\n");
+    const std::string company = "Muster GmbH";
+    const auto table = [&](const char* name) { return FNav->TableName(company, name); };
+    struct Case {
+        const char* Text;
+        TDateTime From, To;
+        int MaxRows;
+    };
+    const Case cases[] = {
+        {"", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31), 1000},  // more rows than the limit
+        {"", EncodeDate(2022, 3, 1), EncodeDate(2022, 3, 31), 1000},   // fewer
+        {"", EncodeDate(2022, 1, 1), EncodeDate(2023, 12, 31), 0},     // no limit
+        {"Vogel", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31), 1000},
+        {"C00012", EncodeDate(2000, 1, 1), EncodeDate(2030, 12, 31), 1000},  // credit memos only
+        {"", EncodeDate(2030, 1, 1), EncodeDate(2030, 12, 31), 1000},       // nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Text) + " " + FormatSortableDateTime(c.From) + " " + FormatSortableDateTime(c.To));
+        const bool withText = *c.Text != '\0';
+        const auto rows = [&](const std::string& sql) {
+            auto q = FNav->NewQuery(sql);
+            q->SetDateTime("dvon", c.From);
+            q->SetDateTime("dbis", c.To);
+            if (withText)
+                for (const char* name : {"s1", "s2", "s3", "s4"}) q->SetText(name, "%" + std::string(c.Text) + "%");
+            std::vector<std::string> texts;
+            for (q->Open(); !q->Eof(); q->Next()) {
+                std::string row;
+                for (int i = 0; i < q->FieldCount(); ++i) row += q->Text(i) + "|";
+                texts.push_back(row);
+            }
+            return texts;
+        };
+        const std::vector<std::string> now =
+            rows(NavSql::SearchWithCreditMemos(sdSqlite, c.MaxRows, table("Sales Invoice Line"), table("Customer"),
+                                               table("Sales Invoice Header"), table("Sales Cr_Memo Line"),
+                                               table("Sales Cr_Memo Header"), withText));
+        EXPECT_EQ(now, rows(UnionSortedOutside(company, withText, c.MaxRows)));
+        if (c.From != EncodeDate(2030, 1, 1)) EXPECT_FALSE(now.empty()) << "a comparison of something";
+        if (c.MaxRows == 1000 && c.From == EncodeDate(2000, 1, 1) && !withText) EXPECT_EQ(now.size(), 1000u);
+    }
 }
 
 TEST_P(NavSearch, UnknownCompanyIsAnError) {

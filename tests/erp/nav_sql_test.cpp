@@ -37,44 +37,57 @@ TEST(NavSqlServer, DiscoveryStatements) {
               "SQL Server    : 15.0.2000.5 Standard Edition (64-bit), Kompatibilitätsgrad 150");
 }
 
-TEST(NavSqlServer, SearchStatement) {
-    const std::string l = "[M$Sales Invoice Line]", c = "[M$Customer]", h = "[M$Sales Invoice Header]";
-    const std::string head =
-        "SELECT TOP 1000 h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
-        "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM [M$Sales Invoice Line] l WHERE "
-        "l.[Document No_] = h.[No_]) AS Brutto, (SELECT TOP 1 c.[E-Mail] FROM [M$Customer] c WHERE c.[No_] = "
-        "h.[Bill-to Customer No_]) AS Mail FROM [M$Sales Invoice Header] h WHERE h.[Posting Date] BETWEEN :dvon AND "
-        ":dbis";
-    const std::string order = " ORDER BY h.[Posting Date] DESC, LEN(h.[No_]) DESC, h.[No_] DESC";
-    EXPECT_EQ(NavSql::Search(sdSqlServer, 1000, l, c, h, false), head + order);
-    EXPECT_EQ(NavSql::Search(sdSqlServer, 1000, l, c, h, true),
-              head +
-                  " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 OR "
-                  "h.[Bill-to City] LIKE :s4)" +
-                  order);
+// The rows of one kind as the search keys them: filtered, and with a row limit only the
+// newest of them.
+std::string SqlServerSearchKeys(const std::string& headers, int kind, bool text, bool limited) {
+    const std::string select =
+        std::string("SELECT ") + (limited ? "TOP 1000 " : "") +
+        "h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], h.[Currency Code], "
+        "LEN(h.[No_]) AS NoLen, " + std::to_string(kind) + " AS Art FROM " + headers +
+        " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" +
+        (text ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 OR "
+                "h.[Bill-to City] LIKE :s4)"
+              : "");
+    if (!limited) return select;
+    return "SELECT * FROM (" + select + " ORDER BY h.[Posting Date] DESC, LEN(h.[No_]) DESC, h.[No_] DESC) i" +
+           std::to_string(kind);
 }
 
-// Both kinds in one statement, ordered outside the union as SQL Server demands.
+const char* const kSqlServerSearchMail =
+    " AS Brutto, (SELECT TOP 1 c.[E-Mail] FROM [M$Customer] c WHERE c.[No_] = k.[Bill-to Customer No_]) AS Mail, "
+    "k.Art FROM (";
+const char* const kSqlServerSearchOrder = ") k ORDER BY k.[Posting Date] DESC, k.NoLen DESC, k.[No_] DESC, k.Art";
+
+TEST(NavSqlServer, SearchStatement) {
+    const std::string l = "[M$Sales Invoice Line]", c = "[M$Customer]", h = "[M$Sales Invoice Header]";
+    for (bool text : {false, true})
+        EXPECT_EQ(NavSql::Search(sdSqlServer, 1000, l, c, h, text),
+                  "SELECT TOP 1000 k.[No_], k.[Posting Date], k.[Bill-to Customer No_], k.[Bill-to Name], "
+                  "k.[Bill-to City], k.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM "
+                  "[M$Sales Invoice Line] l WHERE l.[Document No_] = k.[No_])" +
+                      std::string(kSqlServerSearchMail) + SqlServerSearchKeys(h, 0, text, true) +
+                      kSqlServerSearchOrder);
+}
+
+// Both kinds in one statement: each kind sorted and cut to the row limit (TOP per half),
+// then the union sorted and cut again; the gross amount from the lines of the row's kind.
 TEST(NavSqlServer, SearchWithCreditMemosStatement) {
     const std::string l = "[M$Sales Invoice Line]", c = "[M$Customer]", h = "[M$Sales Invoice Header]",
                       cl = "[M$Sales Cr_Memo Line]", ch = "[M$Sales Cr_Memo Header]";
-    const auto select = [](const std::string& lines, const std::string& headers, const std::string& kind,
-                           bool text) {
-        return "SELECT h.[No_], h.[Posting Date], h.[Bill-to Customer No_], h.[Bill-to Name], h.[Bill-to City], "
-               "h.[Currency Code], (SELECT SUM(l.[Amount Including VAT]) FROM " + lines +
-               " l WHERE l.[Document No_] = h.[No_]) AS Brutto, (SELECT TOP 1 c.[E-Mail] FROM [M$Customer] c WHERE "
-               "c.[No_] = h.[Bill-to Customer No_]) AS Mail, " + kind + " AS Art FROM " + headers +
-               " h WHERE h.[Posting Date] BETWEEN :dvon AND :dbis" +
-               (text ? " AND (h.[No_] LIKE :s1 OR h.[Bill-to Name] LIKE :s2 OR h.[Bill-to Customer No_] LIKE :s3 OR "
-                       "h.[Bill-to City] LIKE :s4)"
-                     : "");
-    };
-    const std::string order = " ORDER BY b.[Posting Date] DESC, LEN(b.[No_]) DESC, b.[No_] DESC";
+    const std::string gross =
+        "CASE k.Art WHEN 0 THEN (SELECT SUM(l.[Amount Including VAT]) FROM [M$Sales Invoice Line] l WHERE "
+        "l.[Document No_] = k.[No_]) ELSE (SELECT SUM(l.[Amount Including VAT]) FROM [M$Sales Cr_Memo Line] l WHERE "
+        "l.[Document No_] = k.[No_]) END";
+    const std::string columns = "k.[No_], k.[Posting Date], k.[Bill-to Customer No_], k.[Bill-to Name], "
+                                "k.[Bill-to City], k.[Currency Code], ";
     for (bool text : {false, true}) {
-        const std::string unionAll = "(" + select(l, h, "0", text) + " UNION ALL " + select(cl, ch, "1", text) + ") b";
-        EXPECT_EQ(NavSql::SearchWithCreditMemos(sdSqlServer, 1000, l, c, h, cl, ch, text),
-                  "SELECT TOP 1000 * FROM " + unionAll + order);
-        EXPECT_EQ(NavSql::SearchWithCreditMemos(sdSqlServer, 0, l, c, h, cl, ch, text), "SELECT * FROM " + unionAll + order);
+        for (bool limited : {true, false}) {
+            const std::string keys = SqlServerSearchKeys(h, 0, text, limited) + " UNION ALL " +
+                                     SqlServerSearchKeys(ch, 1, text, limited);
+            EXPECT_EQ(NavSql::SearchWithCreditMemos(sdSqlServer, limited ? 1000 : 0, l, c, h, cl, ch, text),
+                      std::string("SELECT ") + (limited ? "TOP 1000 " : "") + columns + gross + kSqlServerSearchMail +
+                          keys + kSqlServerSearchOrder);
+        }
     }
     EXPECT_EQ(NavHeaderTable(bkInvoice), std::string("Sales Invoice Header"));
     EXPECT_EQ(NavLineTable(bkInvoice), std::string("Sales Invoice Line"));
@@ -91,10 +104,9 @@ TEST(NavSqlServer, LoadingAndRecipientStatements) {
         {NavSql::InvoiceHeader(d, t), "SELECT * FROM [M$T] WHERE [No_] = :no"},
         {NavSql::PostingDate(d, t), "SELECT [Posting Date] FROM [M$T] WHERE [No_] = :p"},
         {NavSql::LcyCode(d, t), "SELECT TOP 1 [LCY Code] FROM [M$T]"},
-        {NavSql::DescriptionByCode(d, t), "SELECT Description FROM [M$T] WHERE Code = :p"},
-        {NavSql::CountryName(d, t), "SELECT [Name] FROM [M$T] WHERE [Code] = :p"},
-        {NavSql::CustomerEmail(d, t), "SELECT [E-Mail] FROM [M$T] WHERE [No_] = :p"},
-        {NavSql::CustomerGln(d, t), "SELECT [GLN] FROM [M$T] WHERE [No_] = :p"},
+        {NavSql::CodeDescriptions(d, t), "SELECT [Code], [Description] FROM [M$T]"},
+        {NavSql::CountryNames(d, t), "SELECT [Code], [Name] FROM [M$T]"},
+        {NavSql::CustomerMailAndGln(d, t), "SELECT [E-Mail], [GLN] FROM [M$T] WHERE [No_] = :p"},
         {NavSql::MandateAccount(d, t), "SELECT [Customer Bank Account Code] FROM [M$T] WHERE [ID] = :p"},
         {NavSql::CustomerBankAccounts(d, t),
          "SELECT [Code], [IBAN], [SWIFT Code] FROM [M$T] WHERE [Customer No_] = :cust AND [IBAN] <> '' ORDER BY [Code]"},
@@ -124,12 +136,13 @@ TEST(NavSqlite, TranslatesTheSqlServerOnlyParts) {
     }
     std::string search = NavSql::Search(d, 25, "\"L\"", "\"C\"", "\"H\"", true);
     EXPECT_EQ(search.find("TOP"), std::string::npos);
-    EXPECT_NE(search.find("length(h.[No_]) DESC"), std::string::npos);
+    EXPECT_NE(search.find("length(h.[No_]) DESC, h.[No_] DESC LIMIT 25) i0) k ORDER BY"), std::string::npos);
     EXPECT_NE(search.find(":s4)"), std::string::npos);
     EXPECT_EQ(search.substr(search.size() - 9), " LIMIT 25");
     std::string both = NavSql::SearchWithCreditMemos(d, 25, "\"L\"", "\"C\"", "\"H\"", "\"CL\"", "\"CH\"", true);
     EXPECT_EQ(both.find("TOP"), std::string::npos);
     EXPECT_NE(both.find("FROM \"CH\" h WHERE h.[Posting Date] >= date(:dvon)"), std::string::npos);
-    EXPECT_NE(both.find("length(b.[No_]) DESC"), std::string::npos);
+    EXPECT_NE(both.find("h.[No_] DESC LIMIT 25) i1) k ORDER BY"), std::string::npos);
+    EXPECT_NE(both.find("c.[No_] = k.[Bill-to Customer No_] LIMIT 1) AS Mail"), std::string::npos);
     EXPECT_EQ(both.substr(both.size() - 9), " LIMIT 25");
 }

@@ -199,8 +199,9 @@ TEST_F(InvoiceContextTest, FillsEveryKeyFromInvoiceAndSeller) {
         {"K.Land", "Deutschland"}, {"K.LandAusland", ""}, {"K.EMail", "Info@Kunde.de"},
         {"K.RechnungsEMail", "re@kunde.de; buchhaltung@kunde.de"}, {"Firma", "Velkaro Test GmbH"},
         {"Land", "DE"}, {"Telefon", "0711 1234"}, {"Fax", ""}, {"Seite", "1"}, {"Seiten", "1"},
-        // No ship-to code: the ship-to address NAV holds is not used.
-        {"L.Adresse", ""}, {"L.Name", ""}, {"L.Strasse", ""}, {"L.PLZ", ""}, {"L.Ort", ""},
+        // A ship-to address other than the bill-to one is shown, code or not (the XML names it too).
+        {"L.Adresse", "Lager Süd, Hafenweg 3, 12345 Musterstadt"}, {"L.Name", "Lager Süd"}, {"L.Strasse", "Hafenweg 3"},
+        {"L.PLZ", "12345"}, {"L.Ort", "Musterstadt"},
         {"Belegart", "Rechnung"}, {"BezugRechnung", ""}, {"BezugDatum", ""}, {"Bezug", ""},
     };
     for (const auto& k : cases) EXPECT_EQ(c[k.key], k.value) << k.key;
@@ -247,7 +248,8 @@ TEST_F(InvoiceContextTest, ShipmentDateWinsWhenSet) {
     EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["Lieferdatum"], "");
 }
 
-TEST_F(InvoiceContextTest, ShipToAddressOnlyWithShipToCode) {
+// The delivery address shown is the one the XML names as ship-to party.
+TEST_F(InvoiceContextTest, ShipToAddressAsTheXmlNamesIt) {
     Inv.ShipToCode = "SUED";
     TPlaceholderContext c = InvoiceContext(Inv, Seller, Rules);
     EXPECT_EQ(c["L.Adresse"], "Lager Süd, Hafenweg 3, 12345 Musterstadt");
@@ -256,6 +258,16 @@ TEST_F(InvoiceContextTest, ShipToAddressOnlyWithShipToCode) {
     Inv.ShipTo.Street = "";
     Inv.ShipTo.PostCode = "";
     EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["L.Adresse"], "Lager Süd, Musterstadt");
+    // A blank ship-to name: the customer's name at the ship-to address.
+    Inv.ShipTo.Name = "";
+    Inv.ShipTo.Street = "Baustelle Lützner Str. 90";
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["L.Adresse"], "Kunde GmbH, Baustelle Lützner Str. 90, Musterstadt");
+    EXPECT_EQ(Inv.DeliveryAddress().Name, "Kunde GmbH");
+    EXPECT_EQ(Inv.DeliveryAddress().Street, "Baustelle Lützner Str. 90");
+    // NAV's copy of the bill-to address without a code is no other delivery address.
+    Inv.ShipToCode = "";
+    Inv.ShipTo = Inv.BillTo;
+    EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["L.Adresse"], "");
 }
 
 TEST_F(InvoiceContextTest, CountryAbroadAndFallbacks) {

@@ -196,6 +196,116 @@ TEST_F(VatTest, LineCategoryUsesConfiguredDefaultCountry) {
     EXPECT_EQ(inv.LineCategory(Item("1.00", "1.00", 0), FRules), vcK);
 }
 
+// Where the goods go and what NAV's setup says: the place of supply is the delivery
+// address abroad, territories outside the EU VAT area are exports, a triangular trade
+// is the last customer's reverse charge, and NAV's "Tax Category" wins over all of it.
+TEST_F(VatTest, LineCategoryByPlaceOfSupplyAndNavSetup) {
+    struct Case {
+        const char* name;
+        const char* billCountry;
+        const char* billPostCode;
+        const char* shipCountry;  // empty: no ship-to address
+        const char* shipPostCode;
+        const char* shipCity;
+        bool threeParty;
+        const char* navCategory;
+        TVatCategory expected;
+    };
+    const Case cases[] = {
+        {"billed in DE, shipped to FR", "DE", "79098", "FR", "67000", "Strasbourg", false, "", vcK},
+        {"billed in FR, shipped within DE", "FR", "75001", "DE", "79098", "Freiburg", false, "", vcK},
+        {"billed in DE, shipped within DE", "DE", "79098", "DE", "80331", "München", false, "", vcE},
+        {"Canary Islands", "ES", "35007", "", "", "", false, "", vcG},
+        {"Tenerife", "ES", "38001", "", "", "", false, "", vcG},
+        {"Ceuta", "ES", "51001", "", "", "", false, "", vcG},
+        {"Melilla", "ES", "52001", "", "", "", false, "", vcG},
+        {"Madrid", "ES", "28001", "", "", "", false, "", vcK},
+        {"shipped to the Canaries", "ES", "28001", "ES", "35007", "Las Palmas", false, "", vcG},
+        {"Heligoland", "DE", "27498", "", "", "", false, "", vcG},
+        {"shipped to Büsingen", "DE", "79098", "DE", "78266", "Büsingen am Hochrhein", false, "", vcG},
+        {"Livigno by town", "IT", "23030", "", "", "", false, "", vcG},
+        {"Campione d'Italia", "IT", "22061", "", "", "", false, "", vcG},
+        {"Milano", "IT", "20121", "", "", "", false, "", vcK},
+        {"Réunion", "FR", "97400", "", "", "", false, "", vcG},
+        {"Monaco stays inside", "FR", "98000", "", "", "", false, "", vcK},
+        {"Åland", "FI", "22100", "", "", "", false, "", vcG},
+        {"Mount Athos", "GR", "63086", "", "", "", false, "", vcG},
+        {"triangular trade", "NL", "1016", "", "", "", true, "", vcAE},
+        {"triangular flag on an export", "CH", "3800", "", "", "", true, "", vcG},
+        {"NAV says K for a German address", "DE", "79098", "", "", "", false, "K", vcK},
+        {"NAV says E against the rule", "AT", "1010", "", "", "", false, " e ", vcE},
+        {"NAV says O", "DE", "79098", "", "", "", false, "O", vcO},
+        {"NAV category unknown: the rule", "AT", "1010", "", "", "", false, "X", vcK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TInvoice inv;
+        inv.BillTo.Name = "Kunde";
+        inv.BillTo.Country = c.billCountry;
+        inv.BillTo.PostCode = c.billPostCode;
+        inv.BuyerVatID = "XX123";
+        inv.EU3Party = c.threeParty;
+        if (*c.shipCountry) {
+            inv.ShipToCode = "LIEFER";
+            inv.ShipTo.Name = "Lager";
+            inv.ShipTo.Country = c.shipCountry;
+            inv.ShipTo.PostCode = c.shipPostCode;
+            inv.ShipTo.City = c.shipCity;
+        }
+        if (std::string(c.name) == "Livigno by town") inv.BillTo.City = "Livigno";
+        TInvLine line = Item("1.00", "1.00", 0);
+        line.TaxCategory = c.navCategory;
+        EXPECT_EQ(CategoryCode(inv.LineCategory(line, FRules)), CategoryCode(c.expected));
+    }
+}
+
+// The group's exemption reason: NAV's clause, the triangular trade's statement, or the
+// category's text; the VAT of a Full VAT line stays as posted and is no rounding.
+TEST_F(VatTest, CalculateKeepsPostedVatAndNavTexts) {
+    TInvoice inv;
+    inv.BillTo.Country = "NL";
+    inv.BuyerVatID = "NL1";
+    inv.EU3Party = true;
+    inv.Lines = {Item("100.00", "100.00", 0)};
+    inv.Calculate(FRules);
+    ASSERT_EQ(inv.VatGroups.size(), 1u);
+    EXPECT_EQ(inv.VatGroups[0].Category, vcAE);
+    EXPECT_EQ(GroupExemptionText(inv.VatGroups[0], FRules), kThreePartyTradeText);
+
+    TInvoice clause;
+    clause.BillTo.Country = "DE";
+    clause.Lines = {Item("50.00", "50.00", 0), Item("10.00", "11.90", 19)};
+    clause.Lines[0].TaxCategory = "E";
+    clause.Lines[0].VatClauseText = "Steuerfreie Bildungsleistung";
+    clause.Calculate(FRules);
+    EXPECT_EQ(GroupExemptionText(clause.VatGroups[0], FRules), "Steuerfreie Bildungsleistung");
+    EXPECT_EQ(GroupExemptionText(clause.VatGroups[1], FRules), "");  // S takes none
+
+    TInvoice full;
+    full.BillTo.Country = "DE";
+    full.Lines = {Item("200.00", "238.00", 19), Item("0.00", "38.00", 19, kVatCalcFullVat)};
+    full.Calculate(FRules);
+    ASSERT_EQ(full.VatGroups.size(), 1u);
+    EXPECT_EQ(full.VatGroups[0].Basis, Money("200.00"));
+    EXPECT_EQ(full.VatGroups[0].Tax, Money("76.00"));
+    EXPECT_EQ(full.Rounding, Money("0"));
+    EXPECT_EQ(full.DuePayable, Money("276.00"));
+
+    // A cent off beside a Full VAT amount is still the ordinary rounding amount.
+    TInvoice both;
+    both.BillTo.Country = "DE";
+    both.Lines = {Item("0.13", "0.15", 19), Item("0.13", "0.15", 19), Item("0.00", "38.00", 19, kVatCalcFullVat)};
+    both.Calculate(FRules);
+    EXPECT_EQ(both.VatGroups[0].Tax, Money("38.05"));
+    EXPECT_EQ(both.Rounding, Money("-0.01"));
+    EXPECT_EQ(both.DuePayable, Money("38.30"));
+
+    // A Full VAT line without quantity is no text line: its VAT is not lost.
+    TInvLine noQuantity = Item("0.00", "12.00", 19, kVatCalcFullVat);
+    noQuantity.Quantity = 0;
+    EXPECT_FALSE(IsTextLine(noQuantity));
+}
+
 TEST_F(VatTest, CalculateCases) {
     const std::vector<CalcCase> cases = {
         {"two lines, one group, no difference",

@@ -26,7 +26,7 @@ std::string DecodeGlyphs(const std::string& line, const TPdfDocument& doc) {
         } else if (word.size() >= 2 && word.front() == '<' && word.back() == '>' && used) {
             for (size_t i = 1; i + 4 < word.size(); i += 4) {
                 auto it = used->find(static_cast<uint16_t>(std::stoi(word.substr(i, 4), nullptr, 16)));
-                AppendUtf8(text, it == used->end() ? U'?' : it->second);
+                text += it == used->end() ? std::string("?") : Utf32ToUtf8(it->second);
             }
         }
         if (word[0] == '/') previous = word; // the font name; its size stands between it and Tf

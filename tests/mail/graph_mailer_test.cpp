@@ -100,17 +100,24 @@ std::string ExpectError(const std::function<void()>& action) {
 
 // --- Creation ----------------------------------------------------------------
 
+// The message names what is missing, and only that.
 TEST_F(GraphMailerTest, IncompleteSettingsAreRejected) {
-    const std::string message = "E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).";
     struct Case {
         std::string tenant, client, secret, sender;
+        std::string missing;
     };
     const Case cases[] = {
-        {"", "c", "s", "a@x.de"}, {" \t ", "c", "s", "a@x.de"}, {"t", "  ", "s", "a@x.de"},
-        {"t", "c", "", "a@x.de"}, {"t", "c", "s", "\r\n"},
+        {"", "c", "s", "a@x.de", "Mandanten-ID"},
+        {" \t ", "c", "s", "a@x.de", "Mandanten-ID"},
+        {"t", "  ", "s", "a@x.de", "Client-ID"},
+        {"t", "c", "", "a@x.de", "Secret"},
+        {"t", "c", "s", "\r\n", "Absender"},
+        {"t", "", "", "a@x.de", "Client-ID, Secret"},
+        {"", "", "", "", "Mandanten-ID, Client-ID, Secret, Absender"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ExpectError([&] { TGraphMailer m(c.tenant, c.client, c.secret, c.sender); }), message);
+        EXPECT_EQ(ExpectError([&] { TGraphMailer m(c.tenant, c.client, c.secret, c.sender); }),
+                  "E-Mail-Einstellungen unvollständig (" + c.missing + ").");
     // The secret is not trimmed: blanks are a (strange) secret of their own.
     EXPECT_NO_THROW(TGraphMailer("t", "c", "   ", "a@x.de"));
     EXPECT_TRUE(TGraphMailer("t", "c", "s", "a@x.de").SaveToSentItems);

@@ -80,8 +80,8 @@ TEST_F(PdfDocumentTest, TextRunsSwitchToFallbackFontsAndReportMissingCharacters)
                                                    "<[0-9A-F]{4}> Tj /F1 10 Tf <000200000000> Tj ET\n"));
     ASSERT_EQ(FDoc.Fonts().size(), 1u); // the fallback font, added to the document
     const TPdfFont& fallback = *FDoc.Fonts()[0];
-    EXPECT_EQ(FDoc.UsedGlyphs(fallback), (TGlyphUse{{fallback.Metrics().Glyph(U'x'), U'x'}}));
-    EXPECT_EQ(FDoc.UsedGlyphs(FFont), (TGlyphUse{{0, U'\uFFFD'}, {1, U'A'}, {2, U'B'}}));
+    EXPECT_EQ(FDoc.UsedGlyphs(fallback), (TGlyphUse{{fallback.Metrics().Glyph(U'x'), U"x"}}));
+    EXPECT_EQ(FDoc.UsedGlyphs(FFont), (TGlyphUse{{0, U"\uFFFD"}, {1, U"A"}, {2, U"B"}}));
     EXPECT_EQ(FDoc.MissingCharacters(), std::vector<char32_t>{U'\u4E2D'});
     // Text that is measured through the fallback ends where the page puts it.
     EXPECT_DOUBLE_EQ(FDoc.TextWidth("AxB"),

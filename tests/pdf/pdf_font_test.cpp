@@ -178,7 +178,7 @@ TEST(PdfFont, RealFontMeasuresLikeArialAndNamesItself) {
     TPdfFont bold("Arial", true, "F2");
     // The embedded file's own name, not the one asked for (Arial resolves to Liberation Sans).
     EXPECT_EQ(regular.BaseFont({}, true), regular.Metrics().PostScriptName);
-    EXPECT_THAT(regular.BaseFont({{36, U'A'}}, false), ::testing::MatchesRegex("[A-Z]{6}\\+" + regular.Metrics().PostScriptName));
+    EXPECT_THAT(regular.BaseFont({{36, U"A"}}, false), ::testing::MatchesRegex("[A-Z]{6}\\+" + regular.Metrics().PostScriptName));
     EXPECT_THAT(bold.Metrics().PostScriptName, ::testing::EndsWith("-Bold"));
     // Liberation Sans is metric-compatible with Arial: "A" 667, space 278, digits 556.
     EXPECT_DOUBLE_EQ(regular.TextWidth("A", 1000), 667 * 25.4 / 72);
@@ -208,7 +208,7 @@ TEST(PdfFont, GlyphsFallBackToInstalledFontsAndMarkWhatIsMissing) {
     EXPECT_EQ(shown[0].Glyph, 1);
     EXPECT_EQ(shown[1].Face, face.get());
     EXPECT_EQ(shown[1].Glyph, 3);
-    EXPECT_EQ(shown[1].Char, U' ');
+    EXPECT_EQ(shown[1].Text, U" ");
     EXPECT_FALSE(shown[1].Missing);
     // Any machine has some font with "x"; none of ours has the CJK character.
     if (FindFontFile("DejaVu Sans", false).empty()) VELKARO_SKIP_UNLESS_CI() << "keine Schriften installiert";
@@ -219,7 +219,7 @@ TEST(PdfFont, GlyphsFallBackToInstalledFontsAndMarkWhatIsMissing) {
     EXPECT_EQ(shown[3].Face, face.get());
     EXPECT_EQ(shown[3].Glyph, 0);
     EXPECT_TRUE(shown[3].Missing);
-    EXPECT_EQ(shown[3].Char, U'\u4E2D');
+    EXPECT_EQ(shown[3].Text, U"\u4E2D");
     // The answer is kept: the same face object comes back.
     EXPECT_EQ(CachedFallbackFace("Testschrift", false, U'x').get(), shown[2].Face);
 }
@@ -227,18 +227,18 @@ TEST(PdfFont, GlyphsFallBackToInstalledFontsAndMarkWhatIsMissing) {
 TEST(PdfFont, WidthsArrayGroupsConsecutiveGlyphs) {
     TFontMetrics m = ParseFontTables(BuildTestFont(), "Test");
     EXPECT_EQ(CidWidths({}, m), "[]");
-    EXPECT_EQ(CidWidths({{1, U'A'}, {2, U'B'}, {3, U' '}}, m), "[1 [556 667 500]]");
-    EXPECT_EQ(CidWidths({{0, U'\uFFFD'}, {2, U'B'}, {4, U'€'}}, m), "[0 [500] 2 [667] 4 [500]]");
+    EXPECT_EQ(CidWidths({{1, U"A"}, {2, U"B"}, {3, U" "}}, m), "[1 [556 667 500]]");
+    EXPECT_EQ(CidWidths({{0, U"\uFFFD"}, {2, U"B"}, {4, U"€"}}, m), "[0 [500] 2 [667] 4 [500]]");
 }
 
 TEST(PdfFont, ToUnicodeMapsEveryGlyphToItsCharacter) {
-    std::string cmap = ToUnicodeCMap({{1, U'A'}, {36, U'Ł'}, {0x1234, U'\U0001F600'}});
+    std::string cmap = ToUnicodeCMap({{1, U"A"}, {36, U"Ł"}, {0x1234, U"\U0001F600"}});
     EXPECT_THAT(cmap, ::testing::HasSubstr("1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
                                            "3 beginbfchar\n<0001> <0041>\n<0024> <0141>\n<1234> <D83DDE00>\n"
                                            "endbfchar\n"));
     // Blocks of at most 100 entries.
     TGlyphUse many;
-    for (uint16_t g = 1; g <= 150; ++g) many.emplace(g, U'a');
+    for (uint16_t g = 1; g <= 150; ++g) many.emplace(g, U"a");
     std::string big = ToUnicodeCMap(many);
     EXPECT_THAT(big, ::testing::HasSubstr("100 beginbfchar\n"));
     EXPECT_THAT(big, ::testing::HasSubstr("50 beginbfchar\n"));
@@ -254,7 +254,7 @@ TEST(PdfFont, ObjectsAreWrittenExactly) {
     EXPECT_DOUBLE_EQ(font.TextWidth("AB", 10), 12.23 * 25.4 / 72);
     font.ObjFont = 7;
     TPdfObjectWriter w;
-    TGlyphUse used{{1, U'A'}, {2, U'B'}};
+    TGlyphUse used{{1, U"A"}, {2, U"B"}};
     font.WriteObjects(w, used, true);
     const std::string& out = w.Buffer();
     EXPECT_THAT(out, ::testing::StartsWith(
@@ -272,7 +272,7 @@ TEST(PdfFont, ObjectsAreWrittenExactly) {
     // A subset carries a tag of six capitals that follows the glyphs.
     EXPECT_THAT(font.BaseFont(used, false), ::testing::MatchesRegex("[A-Z]{6}\\+SegoeUI-Bold"));
     EXPECT_EQ(font.BaseFont(used, false), font.BaseFont(used, false));
-    EXPECT_NE(font.BaseFont(used, false), font.BaseFont({{1, U'A'}}, false));
+    EXPECT_NE(font.BaseFont(used, false), font.BaseFont({{1, U"A"}}, false));
     // Without a name table the face name stands in, as before.
     TPdfFont unnamed(std::make_shared<TFontFace>(BuildTestFont(), "Segoe UI"), "Segoe UI", true, "F2");
     EXPECT_EQ(unnamed.BaseFont({}, true), "SegoeUI-Bold");
@@ -286,12 +286,12 @@ TEST(PdfFont, SubsetKeepsGlyphIdsAndDropsTheRest) {
     std::string whole = ReadFileBytes(real);
     TFontMetrics full = ParseFontTables(whole, "Liberation Sans");
     TGlyphUse glyphs;
-    for (char32_t c : {U'R', U'e', U'Ł', U'Ж'}) glyphs.emplace(full.Glyph(c), c);
+    for (char32_t c : {U'R', U'e', U'Ł', U'Ж'}) glyphs.emplace(full.Glyph(c), std::u32string(1, c));
     std::string subset = SubsetFontProgram(whole, glyphs, "Liberation Sans");
     EXPECT_LT(subset.size(), whole.size() / 5);
     TFontMetrics cut = ParseFontTables(subset, "Liberation Sans");
-    for (const auto& [glyph, c] : glyphs) {
-        EXPECT_EQ(cut.Glyph(c), glyph) << "glyph id kept for U+" << std::hex << static_cast<uint32_t>(c);
+    for (const auto& [glyph, text] : glyphs) {
+        EXPECT_EQ(cut.Glyph(text[0]), glyph) << "glyph id kept for U+" << std::hex << static_cast<uint32_t>(text[0]);
         EXPECT_EQ(cut.Width(glyph), full.Width(glyph)) << glyph;
     }
     EXPECT_EQ(cut.Glyph(U'x'), 0) << "unused characters are gone";
@@ -299,7 +299,7 @@ TEST(PdfFont, SubsetKeepsGlyphIdsAndDropsTheRest) {
 }
 
 TEST(PdfFont, DataThatIsNoFontIsNotSubset) {
-    EXPECT_EQ(test::ErrorOf([] { SubsetFontProgram("kaputt", {{1, U'A'}}, "Testschrift"); }),
+    EXPECT_EQ(test::ErrorOf([] { SubsetFontProgram("kaputt", {{1, U"A"}}, "Testschrift"); }),
               "Schrift Testschrift konnte nicht auf die verwendeten Zeichen reduziert werden");
 }
 

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <thread>
 
 #include "pdf/pdf_format.h"
 #include "support/test_support.h"
@@ -89,13 +92,50 @@ TEST(PdfFormat, DatesCarryTheUtcOffset) {
     }
 }
 
+// What a PDF reader inflates: zlib's own inflater gives the data back, for empty, short,
+// repetitive and incompressible data.
 TEST(PdfFormat, DeflateIsZlibFormat) {
-    std::string data(10000, 'x');
-    std::string z = DeflateBytes(data);
-    ASSERT_GT(z.size(), 6u);
-    EXPECT_EQ(static_cast<unsigned char>(z[0]), 0x78);
-    EXPECT_EQ(static_cast<unsigned char>(z[1]), 0xDA); // level 9 header
-    EXPECT_LT(z.size(), 100u);
+    std::string noise;
+    uint32_t x = 2463534242u;
+    for (int i = 0; i < 70000; ++i) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        noise += static_cast<char>(x & 0xFF);
+    }
+    for (const std::string& data : {std::string(), std::string("q"), std::string(10000, 'x'), noise}) {
+        const std::string z = DeflateBytes(data);
+        ASSERT_GT(z.size(), 6u);
+        EXPECT_EQ(static_cast<unsigned char>(z[0]), 0x78);
+        EXPECT_EQ(((static_cast<unsigned char>(z[0]) << 8) | static_cast<unsigned char>(z[1])) % 31, 0) << "header check";
+        std::string back(data.size() + 1, '\0');
+        uLongf size = back.size();
+        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(back.data()), &size, reinterpret_cast<const Bytef*>(z.data()),
+                             z.size()),
+                  Z_OK);
+        back.resize(size);
+        EXPECT_EQ(back, data);
+    }
+    EXPECT_LT(DeflateBytes(std::string(10000, 'x')).size(), 100u);
+}
+
+// A constant is deflated once: the same content gives the same shared result, from any
+// thread; other content its own; a full cache lets the oldest go.
+TEST(PdfFormat, ConstantsAreDeflatedOncePerProcess) {
+    const std::string profile(6900, 'p');
+    const std::shared_ptr<const std::string> first = DeflateConstant(profile);
+    EXPECT_EQ(*first, DeflateBytes(profile));
+    std::vector<std::shared_ptr<const std::string>> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& s : seen) threads.emplace_back([&s, &profile] { s = DeflateConstant(std::string(profile)); });
+    for (auto& t : threads) t.join();
+    for (const auto& s : seen) EXPECT_EQ(s.get(), first.get());
+    const auto other = DeflateConstant("eine andere Zeichentabelle");
+    EXPECT_NE(other.get(), first.get());
+    EXPECT_EQ(*other, DeflateBytes("eine andere Zeichentabelle"));
+    for (int i = 0; i < 200; ++i) DeflateConstant("Tabelle " + std::to_string(i));
+    const auto again = DeflateConstant(profile);
+    EXPECT_NE(again.get(), first.get()) << "pushed out by 200 others, deflated anew";
+    EXPECT_EQ(*again, *first);
+    EXPECT_EQ(DeflateConstant(profile).get(), again.get());
 }
 
 } // namespace

@@ -97,6 +97,11 @@ TEST_F(SecretStore, KeyOpenToGroupOrOthersIsRefused) {
         ASSERT_EQ(chmod(SecretKeyFilePath().c_str(), c.KeyMode), 0);
         std::string error = test::ErrorOf([] { ProtectData("y"); });
         EXPECT_NE(error.find("auch andere Benutzer Zugriff"), std::string::npos) << error;
+        // The remedy is the mode, not entering the secret anew (which the same check refuses).
+        const bool loose = (c.FolderMode & 077) != 0;
+        EXPECT_TRUE(error.ends_with(loose ? "Abhilfe: chmod 700 \"" + folder + "\""
+                                          : "Abhilfe: chmod 600 \"" + SecretKeyFilePath() + "\""))
+            << error;
         EXPECT_EQ(UnprotectData(blob), std::nullopt);
         EXPECT_EQ(ModeOf(folder), c.FolderMode);
         EXPECT_EQ(ModeOf(SecretKeyFilePath()), c.KeyMode);
@@ -256,6 +261,18 @@ TEST_F(SecretStore, UnusableKeyFolderFailsProtect) {
     // A plain file where the folder belongs.
     WriteFileBytes(FHome.Path() + "velkaro", "kein Ordner");
     EXPECT_THROW(ProtectData("x"), Exception);
+}
+
+// A home that cannot hold the key folder (an account made without its home): the message
+// names the way out for such an account, VELKARO_SCHLUESSEL.
+TEST_F(SecretStore, AKeyFolderThatCannotBeCreatedNamesTheKeyFileVariable) {
+    WriteFileBytes(FHome.File("datei"), "");
+    test::ScopedEnv home("XDG_CONFIG_HOME", FHome.File("datei/config").c_str());
+    const std::string error = test::ErrorOf([] { ProtectData("x"); });
+    EXPECT_NE(error.find("kann nicht angelegt werden"), std::string::npos) << error;
+    EXPECT_NE(error.find("VELKARO_SCHLUESSEL auf eine Schlüsseldatei in einem beschreibbaren Ordner setzen"),
+              std::string::npos)
+        << error;
 }
 
 // VELKARO_SCHLUESSEL names the key file of an account without a home of its own; what

@@ -423,7 +423,9 @@ std::vector<std::pair<std::string, std::string>> SettingsFields(const TSettings&
     VELKARO_FIELD(GraphServer);
     VELKARO_FIELD(GraphCaBundle);
     VELKARO_FIELD(LoadHint);
-    VELKARO_FIELD(NameHints);
+    VELKARO_FIELD(Findings);
+    VELKARO_FIELD(StateDir);
+    VELKARO_FIELD(StateHint);
     VELKARO_FIELD(FirstRunNote);
 #undef VELKARO_FIELD
     fields.emplace_back("Layout", s.Layout ? std::to_string(s.Layout->Elements.size()) : "-");
