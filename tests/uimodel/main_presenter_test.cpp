@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "config/settings.h"
+#include "app/batch_run.h"
 #include "app/fake_run_session.h"
 #include "fake_main_window.h"
 #include "platform/file_lock.h"
@@ -70,12 +71,12 @@ protected:
     std::string IniFile() const { return Folder.File("velkaro.ini"); }
     // The run lock as a batch run with the same settings holds it.
     std::unique_ptr<TFileLock> HoldRunLock() const {
-        auto lock = std::make_unique<TFileLock>(Folder.File("velkaro.lock"));
+        auto lock = std::make_unique<TFileLock>(RunLockFilePath(IniFile()));
         EXPECT_TRUE(lock->Acquire(std::chrono::milliseconds(0)));
         return lock;
     }
     std::string LockHeldMessage() const {
-        return "Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + Folder.File("velkaro.lock") +
+        return "Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + RunLockFilePath(IniFile()) +
                "). Bitte nach seinem Ende erneut versuchen.";
     }
 
