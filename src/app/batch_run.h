@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/document_run.h"
+#include "app/file_names.h"
 #include "invoice/invoice.h"
 #include "platform/datetime.h"
 #include "platform/log.h"
@@ -19,57 +21,10 @@ namespace velkaro {
 
 class TSettings;
 
-// What producing one document reported beyond its log lines.
-struct TDocumentOutcome {
-    std::string PdfFile;
-    int FindingCount = 0;  // check findings logged for the document
-    std::string FindingRules;  // their rule ids joined by ", "
-};
-
-// What mailing one document reported.
-struct TMailOutcome {
-    bool Sent = false;         // handed over to the mail service
-    bool Test = false;         // sent to the test recipient instead of the customer
-    std::string Recipients;    // the addresses it went (or would have gone) to
-    std::string Message;       // the error when not sent
-    TDocumentOutcome Document;  // PdfFile empty when the document was not produced
-};
-
-// Sent-mail log and Graph mailer of one mailing run; freed when the run ends.
-class TBatchMailer {
-public:
-    virtual ~TBatchMailer() = default;
-    // Fetches the access token with the run's mailer (kept for the mails); raises when
-    // the sign-in fails.
-    virtual void SignIn() = 0;
-    // Mails one invoice or credit memo. Catches the document's own errors, logs
-    // "FEHLER Versand …" itself and reports them in the outcome.
-    virtual TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
-                                     TDocumentKind kind) = 0;
-};
-
-// The workflows of one batch run, bound to its settings and owning its database object.
-class TBatchSession {
-public:
-    virtual ~TBatchSession() = default;
-    // Company names of the database in ascending order (opens the connection).
-    virtual std::vector<std::string> Companies() = 0;
-    // Numbers of the posted documents of the kind posted from `dateFrom` to `dateTo`
-    // (whole days, inclusive), oldest first, all of them.
-    virtual std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company,
-                                                   TDateTime dateFrom, TDateTime dateTo) = 0;
-    // True, with the time, when the sent-mail log holds a successful send of the document.
-    virtual bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) = 0;
-    // Produces one invoice or credit memo; errors raise velkaro::Exception.
-    virtual TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                                const TLogProc& log, TDocumentKind kind) = 0;
-    // Opens the sent-mail log and creates the mailer; errors raise (they end the run).
-    virtual std::unique_ptr<TBatchMailer> CreateMailer() = 0;
-};
-
 // Creates the session on the run's settings. An empty function means this build has
 // no production workflow.
-using TBatchSessionFactory = std::function<std::unique_ptr<TBatchSession>(TSettings& settings)>;
+using TBatchSessionFactory =
+    std::function<std::unique_ptr<TRunSession>(const TSettings& settings, const TRunOptions& options)>;
 
 // Exit codes of a batch run (a stop signal gives 128 + the signal).
 inline constexpr int kExitOk = 0;
@@ -102,10 +57,6 @@ struct TBatchResult {
     int StopSignal = 0;      // the signal that stopped the run before its last document
     std::string StopLine;    // "Abgebrochen nach <n> von <m> Belegen", also the log's last line
 };
-
-// Logs the findings of the settings check (settings_check.h), one line each beginning
-// with "  Hinweis Einstellungen: "; once per run, before its first document.
-void LogSettingsHints(const TSettings& settings, const TLogProc& log);
 
 // The batch log: the settings file's name with the extension ".log" in its state folder
 // (state_folder.h).

@@ -160,10 +160,15 @@ std::string OutputFileBase(const std::string& outDir, const std::string& pattern
     return JoinOutputPath(outDir, SanitizeFileName(FormatFileNamePattern(pattern, invoiceNo, key)));
 }
 
-std::string DocumentFileBase(const TSettings& settings, TDocumentKind kind, const std::string& documentNo) {
+TRunOptions RunOptionsOf(const TSettings& settings) {
+    return TRunOptions{settings.OutDir, settings.SaveXml};
+}
+
+std::string DocumentFileBase(const TSettings& settings, const TRunOptions& options, TDocumentKind kind,
+                             const std::string& documentNo) {
     if (kind == bkCreditMemo)
-        return OutputFileBase(settings.OutDir, settings.CreditMemoFileNamePattern, documentNo, "DateinameGutschrift");
-    return OutputFileBase(settings.OutDir, settings.FileNamePattern, documentNo);
+        return OutputFileBase(options.OutDir, settings.CreditMemoFileNamePattern, documentNo, "DateinameGutschrift");
+    return OutputFileBase(options.OutDir, settings.FileNamePattern, documentNo);
 }
 
 } // namespace velkaro

@@ -13,6 +13,17 @@ namespace velkaro {
 
 class TSettings;
 
+// What a run chose for itself apart from the settings: the output folder ("/out", the
+// window's folder, the designer's preview folder) and whether the XML file is written
+// beside the PDF ("/xml"). Handed to the workflows; the settings are never changed for it.
+struct TRunOptions {
+    std::string OutDir;
+    bool SaveXml = false;
+};
+
+// The user's own values of the settings ([Ausgabe] Ordner, XmlZusaetzlich).
+TRunOptions RunOptionsOf(const TSettings& settings);
+
 // Each of  " * / : < > ? \ |  becomes "_"; every other character stays.
 std::string SanitizeFileName(std::string_view name);
 
@@ -32,9 +43,10 @@ std::string JoinOutputPath(const std::string& outDir, const std::string& name);
 // Output path without extension for an invoice number: pattern, sanitizing, joining.
 std::string OutputFileBase(const std::string& outDir, const std::string& pattern, const std::string& invoiceNo,
                            std::string_view key = "Dateiname");
-// The same with the settings' output folder and the pattern of the kind: [Ausgabe]
+// The same with the run's output folder and the pattern of the kind: [Ausgabe]
 // Dateiname for invoices, DateinameGutschrift for credit memos.
-std::string DocumentFileBase(const TSettings& settings, TDocumentKind kind, const std::string& documentNo);
+std::string DocumentFileBase(const TSettings& settings, const TRunOptions& options, TDocumentKind kind,
+                             const std::string& documentNo);
 
 // The temporary file that the atomic write of an output file (PDF or XML) leaves behind
 // when the process dies before renaming it (AtomicWriteTempName, platform/files.h).

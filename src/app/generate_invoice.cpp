@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "app/file_names.h"
-#include "app/mail_content.h"
 #include "cii/cii_document.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
@@ -53,12 +52,12 @@ TPrintSetup PrintSetupOf(const TSettings& settings) {
 
 namespace {
 
-std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrintSetup& print,
+std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOptions& options, const TPrintSetup& print,
                          const std::string& company, const std::string& invoiceNo, TDocumentKind kind,
                          const TLogProc& log, TGeneratedInvoice& result) {
     result = TGeneratedInvoice{};
     const TSeller seller = data.LoadSeller(company);
-    const std::unique_ptr<TInvoice> invoice = data.LoadInvoice(company, invoiceNo, kind);
+    const std::shared_ptr<const TInvoice> invoice = data.LoadInvoice(company, invoiceNo, kind);
 
     for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
         log(line);
@@ -76,14 +75,14 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     // The name is checked before the folder is created, so that a rejected folder name
     // leaves nothing behind. A folder that cannot be created fails the invoice with the
     // reason instead of a later, vaguer write error.
-    const std::string base = DocumentFileBase(settings, kind, invoice->No);
-    ForceDirectories(settings.OutDir);
+    const std::string base = DocumentFileBase(settings, options, kind, invoice->No);
+    ForceDirectories(options.OutDir);
     const std::string pdfFile = base + ".pdf";
 
     RenderInvoicePdf(*invoice, seller, print, pdfFile, xml, log);
 
     // The mail attachment needs the file as well, even when no XML file is wanted.
-    if (settings.SaveXml || settings.MailAttachXml) {
+    if (options.SaveXml || settings.MailAttachXml) {
         const std::string xmlFile = base + ".xml";
         WriteFileBytes(xmlFile, xml, kOwnDataFileMode);
         result.XmlFile = xmlFile;
@@ -98,30 +97,32 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TPrint
     if (invoice->XRechnung) result.XRechnungXml = xml;
     result.Recipients = invoice->InvoiceEmail;
     result.RecipientSource = invoice->InvoiceEmailSource;
-    ComposeInvoiceMail(*invoice, seller, settings, result.Subject, result.HtmlBody, result.InlineImages);
+    result.Invoice = invoice;
+    result.Seller = seller;
     return pdfFile;
 }
 
 } // namespace
 
-std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
-                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result,
-                            TDocumentKind kind) {
-    return GenerateWith(data, settings, PrintSetupOf(settings), company, invoiceNo, kind, log, result);
+std::string GenerateInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options,
+                            const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                            TGeneratedInvoice& result, TDocumentKind kind) {
+    return GenerateWith(data, settings, options, PrintSetupOf(settings), company, invoiceNo, kind, log, result);
 }
 
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
                                const std::string& invoiceNo, const TLogProc& log, TDocumentKind kind) {
     TGeneratedInvoice discarded;
-    return GenerateInvoice(data, settings, company, invoiceNo, log, discarded, kind);
+    return GenerateInvoice(data, settings, RunOptionsOf(settings), company, invoiceNo, log, discarded, kind);
 }
 
-std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,
-                               const std::string& company, const std::string& invoiceNo, const TLogProc& log) {
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TRunOptions& options,
+                               const TLayout& layout, const std::string& company, const std::string& invoiceNo,
+                               const TLogProc& log) {
     TPrintSetup print = PrintSetupOf(settings);
     print.Layout = &layout;
     TGeneratedInvoice discarded;
-    return GenerateWith(data, settings, print, company, invoiceNo, bkInvoice, log, discarded);
+    return GenerateWith(data, settings, options, print, company, invoiceNo, bkInvoice, log, discarded);
 }
 
 } // namespace velkaro

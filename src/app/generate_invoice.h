@@ -1,14 +1,16 @@
 #pragma once
 // The one road from a posted NAV sales invoice to its e-invoice files: load, hint lines,
-// Cross Industry Invoice XML, PDF/A-3 with the XML embedded, XML file on request,
-// result line, and the composed mail for the mailing workflow.
+// Cross Industry Invoice XML, PDF/A-3 with the XML embedded, XML file on request and
+// result line. The mail is no part of it: the mailing composes it from the loaded
+// invoice, so that mail templates never hold up the production of a document.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/file_names.h"
 #include "cii/en16931_check.h"
 #include "invoice/invoice.h"
 #include "layout/print_setup.h"
-#include "mail/graph_mailer.h"  // TMailAttachment
 #include "platform/log.h"
 
 namespace velkaro {
@@ -26,9 +28,8 @@ struct TGeneratedInvoice {
     std::string XmlFile;          // empty when no XML file was written
     std::string Recipients;       // resolved invoice e-mail addresses; may be empty
     std::string RecipientSource;  // where they came from
-    std::string Subject;
-    std::string HtmlBody;
-    std::vector<TMailAttachment> InlineImages;  // empty for the plain-text template
+    std::shared_ptr<const TInvoice> Invoice;  // the loaded, calculated document
+    TSeller Seller;                           // the company that issued it
     TCheckFindings Findings;  // rules of EN 16931 the e-invoice breaks; empty when it passes
     bool XRechnung = false;   // the XML follows XRechnung and is always mailed beside the PDF
     std::string XRechnungXml; // that XML, for the mail when no XML file was written
@@ -37,18 +38,21 @@ struct TGeneratedInvoice {
 // Produces one invoice of `company` and returns the PDF path. Errors of any step
 // propagate unchanged; the log then holds the lines written so far, and files already
 // written stay.
-// A credit memo (`kind`) runs the same road under its own file-name pattern.
-std::string GenerateInvoice(TNavData& data, const TSettings& settings, const std::string& company,
-                            const std::string& invoiceNo, const TLogProc& log, TGeneratedInvoice& result,
-                            TDocumentKind kind = bkInvoice);
+// A credit memo (`kind`) runs the same road under its own file-name pattern. The files go
+// where `options` say; the settings are only read.
+std::string GenerateInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options,
+                            const std::string& company, const std::string& invoiceNo, const TLogProc& log,
+                            TGeneratedInvoice& result, TDocumentKind kind = bkInvoice);
 
-// Producing without mailing: GenerateInvoice with the record discarded.
+// Producing without mailing, with the user's output options of the settings: GenerateInvoice
+// with the record discarded.
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const std::string& company,
                                const std::string& invoiceNo, const TLogProc& log, TDocumentKind kind = bkInvoice);
-// The same printed with `layout` instead of the settings' one (the layout designer's
-// preview of its working copy); the settings are only read.
-std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TLayout& layout,
-                               const std::string& company, const std::string& invoiceNo, const TLogProc& log);
+// The same printed with `layout` instead of the settings' one into the folder of
+// `options` (the layout designer's preview of its working copy).
+std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TRunOptions& options,
+                               const TLayout& layout, const std::string& company, const std::string& invoiceNo,
+                               const TLogProc& log);
 
 // Font, ICC profile, layout, logo and VAT rules of the settings: the one place that
 // fills TPrintSetup from TSettings.

@@ -1,6 +1,7 @@
 #include "app/mail_invoice.h"
 
 #include "app/generate_invoice.h"
+#include "app/mail_content.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "mail/html_mail.h"
@@ -43,11 +44,18 @@ TGraphEndpoints MailEndpoints(const TSettings& settings) {
     return endpoints;
 }
 
+bool IsMailSetUp(const TSettings& settings) {
+    return !Trim(settings.GraphTenant).empty() && !Trim(settings.GraphClientId).empty() &&
+           !settings.GraphSecret.empty() && !Trim(settings.MailSender).empty();
+}
+
 std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
     // A secret that is there but not readable by this account: say so, rather than
     // "incomplete settings".
     if (settings.GraphSecret.empty() && !settings.GraphSecretProblem.empty())
         throw EGraphError(settings.GraphSecretProblem);
+    if (!IsMailSetUp(settings))
+        throw EGraphError("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
     auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
                                                  settings.MailSender, MailEndpoints(settings));
     mailer->SaveToSentItems = settings.MailSaveToSent;
@@ -58,7 +66,8 @@ bool IsMailTestMode(const TSettings& settings) {
     return !Trim(settings.MailTestRecipient).empty();
 }
 
-bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
+bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, TGraphMailer& mailer,
+                 TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                  TMailRecord* record, TDocumentKind kind) {
     TSentEntry entry;
@@ -77,7 +86,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
     try {
         TMailerLogScope mailerLog(mailer, log);
-        GenerateInvoice(data, settings, company, invoiceNo, log, generated, kind);
+        GenerateInvoice(data, settings, options, company, invoiceNo, log, generated, kind);
         const bool test = IsMailTestMode(settings);
         // An e-invoice its receiver must reject does not leave, in test mode neither, so
         // that a test run shows what a real run would refuse.
@@ -88,14 +97,21 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
                 ", trotzdem versendet (INI [Pruefung] TrotzBefundVersenden=1)");
         }
 
+        // Composed here and only here: a broken template or signature fails the mailing of
+        // this document, never its production.
+        std::string mailSubject;
+        std::string mailBody;
+        std::vector<TMailAttachment> inlineImages;
+        ComposeInvoiceMail(*generated.Invoice, generated.Seller, settings, mailSubject, mailBody, inlineImages);
+
         std::vector<std::string> to;
         std::string subject;
         std::string body;
         if (test) {
             to = SplitAddresses(settings.MailTestRecipient);
             const std::string shown = generated.Recipients.empty() ? kNoAddress : generated.Recipients;
-            subject = "[TEST, eigentlich an: " + shown + "] " + generated.Subject;
-            body = InsertAfterBodyTag(generated.HtmlBody,
+            subject = "[TEST, eigentlich an: " + shown + "] " + mailSubject;
+            body = InsertAfterBodyTag(mailBody,
                                       "<p style=\"color:#b00000;font-family:Arial\"><b>TESTVERSAND</b> \u2013 "
                                       "diese Mail w\u00E4re an " +
                                           HtmlEscape(shown) + " gegangen.</p>");
@@ -103,8 +119,8 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
             to = SplitAddresses(generated.Recipients);
             if (to.empty())
                 throw EGraphError("Keine Rechnungs-E-Mail beim Kunden " + generated.CustomerNo + " hinterlegt.");
-            subject = generated.Subject;
-            body = generated.HtmlBody;
+            subject = mailSubject;
+            body = mailBody;
         }
 
         std::vector<TMailAttachment> attachments;
@@ -120,7 +136,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
             xml.Data = generated.XRechnungXml;
             attachments.push_back(std::move(xml));
         }
-        attachments.insert(attachments.end(), generated.InlineImages.begin(), generated.InlineImages.end());
+        attachments.insert(attachments.end(), inlineImages.begin(), inlineImages.end());
 
         // The blind copies go out in test mode as well.
         const std::vector<std::string> bcc = SplitAddresses(settings.MailBcc);
@@ -139,8 +155,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer
 
     entry.Time = Now();
     if (record)
-        *record = TMailRecord{entry, generated.PdfFile, static_cast<int>(generated.Findings.Size()),
-                              generated.Findings.RuleList()};
+        *record = TMailRecord{entry, generated.PdfFile, generated.Findings};
     if (sentLog)
         sentLog->Add(entry);
     return result;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "app/file_names.h"
+#include "cii/en16931_check.h"
 #include "invoice/invoice.h"
 #include "mail/graph_mailer.h"
 #include "mail/sent_log.h"
@@ -23,6 +25,10 @@ std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings);
 // (the mail settings dialog tests what is typed before it is saved).
 TGraphEndpoints MailEndpoints(const TSettings& settings);
 
+// Mailing is set up: tenant, client id and sender are not blank and there is a secret.
+// The one rule for the window, the mailer of a run and the settings check.
+bool IsMailSetUp(const TSettings& settings);
+
 // Test mode: MailTestRecipient, trimmed, is not empty (read anew at every call).
 bool IsMailTestMode(const TSettings& settings);
 
@@ -31,8 +37,7 @@ bool IsMailTestMode(const TSettings& settings);
 struct TMailRecord {
     TSentEntry Entry;
     std::string PdfFile;
-    int FindingCount = 0;  // rules of the EN 16931 check the invoice broke
-    std::string FindingRules;  // their ids, "BR-DE-31, PEPPOL-EN16931-R061"
+    TCheckFindings Findings;  // rules of the EN 16931 check the invoice broke
 };
 
 // Mails one invoice. Every error of the invoice is caught here: logged as
@@ -40,7 +45,9 @@ struct TMailRecord {
 // Only an error while appending to the sent log (when one is passed) propagates.
 // `record`, when given, receives what was done. A credit memo (`kind`) is mailed the
 // same way and logged under its number.
-bool MailInvoice(TNavData& data, const TSettings& settings, TGraphMailer& mailer, TSentLog* sentLog,
+// The PDF is written where `options` say.
+bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, TGraphMailer& mailer,
+                 TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                  TMailRecord* record = nullptr, TDocumentKind kind = bkInvoice);
 

@@ -83,14 +83,16 @@ void CheckDatabase(const TSettings& settings, TReport& report) {
     for (const std::string& info : data.NavVersionInfo()) report.Lines.push_back("  " + info);
 }
 
-bool MailSetUp(const TSettings& settings, const TIniFile& ini) {
+// Whether the user began to set up mailing at all; whether it is complete is
+// IsMailSetUp's to say, through CreateMailer.
+bool MailBegun(const TSettings& settings, const TIniFile& ini) {
     return !Trim(settings.GraphTenant).empty() || !Trim(settings.GraphClientId).empty() ||
            !Trim(settings.MailSender).empty() || !settings.GraphSecret.empty() ||
            ini.ValueExists("Graph", "ClientSecretGeschuetzt");
 }
 
 void CheckMail(const TSettings& settings, const TIniFile& ini, TReport& report) {
-    if (!MailSetUp(settings, ini)) {
+    if (!MailBegun(settings, ini)) {
         report.Good("E-Mail: nicht eingerichtet (Abschnitt [Graph] ohne Mandanten-ID, Client-ID und Absender)");
         return;
     }

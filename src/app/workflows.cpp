@@ -17,10 +17,10 @@ namespace {
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
 // column sees each send at once. The mailing run is a run of the database object: what
 // a company holds for every document is read once.
-class TProgramMailer : public TBatchMailer {
+class TProgramMailer : public TRunMailer {
 public:
-    TProgramMailer(TNavData& data, const TSettings& settings, TSentLog* sentLog)
-        : FData(data), FRun(data), FSettings(settings),
+    TProgramMailer(TNavData& data, const TSettings& settings, const TRunOptions& options, TSentLog* sentLog)
+        : FData(data), FRun(data), FSettings(settings), FOptions(options),
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
@@ -31,14 +31,13 @@ public:
         TMailRecord record;
         TMailOutcome outcome;
         outcome.Sent =
-            velkaro::MailInvoice(FData, FSettings, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
+            velkaro::MailInvoice(FData, FSettings, FOptions, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
         outcome.Test = record.Entry.Status == "TEST";
         outcome.Recipients = record.Entry.Recipients;
         if (!outcome.Sent)
             outcome.Message = record.Entry.Info;
         outcome.Document.PdfFile = record.PdfFile;
-        outcome.Document.FindingCount = record.FindingCount;
-        outcome.Document.FindingRules = record.FindingRules;
+        outcome.Document.Findings = std::move(record.Findings);
         return outcome;
     }
 
@@ -46,17 +45,24 @@ private:
     TNavData& FData;
     TNavData::TRun FRun;
     const TSettings& FSettings;
+    const TRunOptions FOptions;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
     std::unique_ptr<TGraphMailer> FMailer;
 };
 
-// One batch run's database object on the run's settings; the settings stay with the
-// batch, which outlives the session. The session is one run of the database object: what
-// a company holds for every document is read once.
-class TProgramSession : public TBatchSession {
+// The workflows of one run on the run's settings. A batch run's session owns its
+// database object and reads the sent log once (the run's own sends never select anew);
+// a window's session works on the window's database object and sent log. A batch
+// session is one run of its database object: what a company holds for every document
+// is read once.
+class TProgramSession : public TRunSession {
 public:
-    explicit TProgramSession(TSettings& settings) : FSettings(settings), FData(settings), FRun(FData) {}
+    TProgramSession(const TSettings& settings, const TRunOptions& options)
+        : FSettings(settings), FOptions(options), FOwnData(std::make_unique<TNavData>(settings)), FData(*FOwnData),
+          FRun(std::in_place, *FOwnData) {}
+    TProgramSession(TNavData& data, const TSettings& settings, TSentLog& sentLog)
+        : FSettings(settings), FData(data), FWindowLog(&sentLog) {}
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
@@ -71,40 +77,46 @@ public:
     }
 
     bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override {
-        if (!FSentLog)
-            FSentLog.emplace(FSettings.MailLogFile);  // read once: the run's own sends never select anew
+        if (FWindowLog) return FWindowLog->LastSent(company, documentNo, when);
+        if (!FSentLog) FSentLog.emplace(FSettings.MailLogFile);
         return FSentLog->LastSent(company, documentNo, when);
     }
 
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                         const TLogProc& log, TDocumentKind kind) override {
         TGeneratedInvoice generated;
-        const std::string pdfFile =
-            velkaro::GenerateInvoice(FData, FSettings, company, invoiceNo, log, generated, kind);
-        return TDocumentOutcome{pdfFile, static_cast<int>(generated.Findings.Size()), generated.Findings.RuleList()};
+        std::string pdfFile =
+            velkaro::GenerateInvoice(FData, FSettings, Options(), company, invoiceNo, log, generated, kind);
+        return TDocumentOutcome{std::move(pdfFile), std::move(generated.Findings)};
     }
 
-    std::unique_ptr<TBatchMailer> CreateMailer() override {
-        return std::make_unique<TProgramMailer>(FData, FSettings, nullptr);
+    std::unique_ptr<TRunMailer> CreateMailer() override {
+        return std::make_unique<TProgramMailer>(FData, FSettings, Options(), FWindowLog);
     }
 
 private:
-    TSettings& FSettings;
-    TNavData FData;
-    TNavData::TRun FRun;
+    // A window's output options are its settings' and change while it is open.
+    TRunOptions Options() const { return FOptions ? *FOptions : RunOptionsOf(FSettings); }
+
+    const TSettings& FSettings;
+    std::optional<TRunOptions> FOptions;
+    std::unique_ptr<TNavData> FOwnData;
+    TNavData& FData;
+    TSentLog* FWindowLog = nullptr;
+    std::optional<TNavData::TRun> FRun;
     std::optional<TSentLog> FSentLog;
 };
 
 } // namespace
 
 TBatchSessionFactory ProgramWorkflows() {
-    return [](TSettings& settings) -> std::unique_ptr<TBatchSession> {
-        return std::make_unique<TProgramSession>(settings);
+    return [](const TSettings& settings, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
+        return std::make_unique<TProgramSession>(settings, options);
     };
 }
 
-std::unique_ptr<TBatchMailer> ProgramMailer(TNavData& data, const TSettings& settings, TSentLog& sentLog) {
-    return std::make_unique<TProgramMailer>(data, settings, &sentLog);
+std::unique_ptr<TRunSession> ProgramSession(TNavData& data, const TSettings& settings, TSentLog& sentLog) {
+    return std::make_unique<TProgramSession>(data, settings, sentLog);
 }
 
 } // namespace velkaro

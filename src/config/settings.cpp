@@ -13,6 +13,7 @@
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/html_file.h"
 #include "platform/ini_edit.h"
 #include "platform/ini_file.h"
 #include "platform/number_parse.h"

@@ -149,7 +149,4 @@ private:
 // it cannot be protected or the file cannot be written; the file is then unchanged.
 void StoreGraphSecret(const std::string& settingsFile, const std::string& secret);
 
-// Reads an HTML file in the encoding its byte-order mark or declared charset names.
-std::string LoadHtmlFile(const std::string& fileName);
-
 } // namespace velkaro

@@ -40,7 +40,7 @@ void TRenderer::PageHeader(bool First) {
     TabW = std::max(TabEl->W, 100.0);
     TabBottom = TabEl->Y + TabEl->H;
     TabSize = TabEl->FontSize;
-    LH = TabSize * 0.447;
+    LH = TabSize * kTableLineFactor;
     Y = TabEl->Y + 4;
     TableHeader();
 }
@@ -80,10 +80,10 @@ void TRenderer::DrawLogo(bool First) {
 void TRenderer::FlowText(const std::string& S, double Size) {
     Doc->SetFont(*FReg, Size);
     for (const std::string& line : Doc->WrapText(S, TabW)) {
-        NeedSpace(Size * 0.47);
+        NeedSpace(Size * kColumnLineFactor);
         Doc->SetFont(*FReg, Size);
         Doc->TextOut(TabL, Y, line);
-        Y += Size * 0.47;
+        Y += Size * kColumnLineFactor;
     }
 }
 

@@ -62,13 +62,13 @@ void TRenderer::DrawTextBlock(const TLayoutElement& E) {
             // Lines after the title's first are small, from 5.5 mm below its baseline.
             size = 8.5;
             Doc->SetFont(*FReg, size);
-            if (i == 1) yy = yy - E.FontSize * 0.46 + 5.5;
+            if (i == 1) yy = yy - E.FontSize * kTextLineFactor + 5.5;
         } else {
             Doc->SetFont(F(E), size);
         }
         for (const std::string& piece : Doc->WrapText(lines[i], E.W)) {
             AlignedText(E, yy, piece);
-            yy += size * 0.46;
+            yy += size * kTextLineFactor;
         }
     }
 }
@@ -81,7 +81,7 @@ void TRenderer::DrawInfoBlock(const TLayoutElement& E) {
             Doc->TextOut(E.X, yy, row.Label);
             Doc->TextRight(E.X + E.W, yy, row.Value);
         }
-        yy += E.FontSize * 0.49;
+        yy += E.FontSize * kInfoLineFactor;
     }
 }
 
@@ -90,7 +90,7 @@ void TRenderer::DrawColumns(const TLayoutElement& E) {
     Doc->Line(E.X, E.Y, E.X + E.W, E.Y, 0.15);
     Doc->SetColor(70, 70, 70);
     Doc->SetFont(F(E), E.FontSize);
-    const double step = E.FontSize * 0.47;
+    const double step = E.FontSize * kColumnLineFactor;
     double yy = E.Y + step + 0.8;
     for (const std::vector<std::string>& cells : ExpandCellLines(E.Text, Ctx)) {
         const double colW = E.W / static_cast<double>(cells.size());

@@ -92,6 +92,13 @@ public:
     void SaveToFile(const std::string& fileName) const;
 };
 
+// Line heights of the print in millimetres per point of font size, the same for the
+// renderer and the designer's drawing of the page.
+inline constexpr double kTextLineFactor = 0.46;    // text blocks and the title's lines
+inline constexpr double kInfoLineFactor = 0.49;    // the label and value rows of an info block
+inline constexpr double kColumnLineFactor = 0.47;  // the footer's columns and text flowing below the table
+inline constexpr double kTableLineFactor = 0.447;  // the rows of the invoice table
+
 // A visible, left-aligned, not bold free text of height 10 mm and size 9 pt.
 std::unique_ptr<TLayoutElement> NewFreeText(double x, double y, double w, TPageScope scope, const std::string& text);
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "config/settings.h"
 #include "mail/html_mail.h"
 #include "platform/files.h"
+#include "platform/html_file.h"
 #include "platform/regex.h"
 #include "platform/text.h"
 

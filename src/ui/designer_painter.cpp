@@ -108,7 +108,7 @@ void TElementPainter::DrawLogo(const TLayoutElement& e, const QRect& r) {
 void TElementPainter::DrawInfo(const TLayoutElement& e, const QRect& r) {
     const QFont font = FontOf(e.FontSize, e.Bold);
     P.setFont(font);
-    const int row = Row(0.49, e.FontSize);
+    const int row = Row(kInfoLineFactor, e.FontSize);
     int y = r.top();
     for (const TLabelValue& line : ExpandLabelValueLines(e.Text, FCtx)) {
         const QRect rowRect(r.left(), y, r.width(), row);
@@ -136,7 +136,7 @@ void TElementPainter::DrawTable(const TLayoutElement& e, const QRect& r) {
         P.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | LineFlags(head), head);
     }
     P.setPen(QColor(224, 224, 224));
-    const double step = e.FontSize * 0.447 + 2;
+    const double step = e.FontSize * kTableLineFactor + 2;
     for (double mm = 10; mm <= e.H - 8; mm += step) P.drawLine(r.left(), r.top() + Px(mm), r.right(), r.top() + Px(mm));
     QFont note = FontOf(9, true);
     P.setFont(note);
@@ -151,7 +151,7 @@ void TElementPainter::DrawFooter(const TLayoutElement& e, const QRect& r) {
     P.drawLine(r.left(), r.top(), r.right(), r.top());
     P.setPen(QColor(70, 70, 70));
     P.setFont(FontOf(e.FontSize, e.Bold));
-    const int row = Row(0.47, e.FontSize);
+    const int row = Row(kColumnLineFactor, e.FontSize);
     int y = r.top() + static_cast<int>(std::nearbyint(0.8 * FZoom));
     for (const std::vector<std::string>& cells : ExpandCellLines(e.Text, FCtx)) {
         const double columnWidth = r.width() / static_cast<double>(cells.size());
@@ -193,11 +193,11 @@ void TElementPainter::DrawTextBlock(const TLayoutElement& e, const QRect& r) {
     for (size_t i = 0; i < lines.size(); ++i) {
         if (e.Kind == ekTitle && i >= 1) {
             // The title's further lines are small, from 2 mm below its first row.
-            if (i == 1) y = r.top() + Row(0.46, e.FontSize) + Px(2);
-            y = WrappedText(Q(lines[i]), FontOf(8.5, false), r, y, Row(0.46, 8.5), e.Align);
+            if (i == 1) y = r.top() + Row(kTextLineFactor, e.FontSize) + Px(2);
+            y = WrappedText(Q(lines[i]), FontOf(8.5, false), r, y, Row(kTextLineFactor, 8.5), e.Align);
             continue;
         }
-        y = WrappedText(Q(lines[i]), FontOf(e.FontSize, e.Bold), r, y, Row(0.46, e.FontSize), e.Align);
+        y = WrappedText(Q(lines[i]), FontOf(e.FontSize, e.Bold), r, y, Row(kTextLineFactor, e.FontSize), e.Align);
     }
     if (e.Kind == ekSenderLine) {
         P.setPen(QColor(150, 150, 150));

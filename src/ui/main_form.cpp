@@ -69,7 +69,7 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     setWindowIcon(ProgramIcon());
     BuildControls();
     FServices = std::make_unique<TQtServices>(*this, *mmLog);
-    FPresenter = std::make_unique<TMainPresenter>(FSession.Settings(), FSession.Source(), FSession.Producer(),
+    FPresenter = std::make_unique<TMainPresenter>(FSession.Settings(), FSession.Source(), FSession.Session(),
                                                   FSession.SentLog(), FServices->Services(), *this);
     FModel = new TInvoiceTableModel(FPresenter->Invoices(), this);
     lvInvoices->setModel(FModel);

@@ -21,28 +21,6 @@ bool IsTable(TElementKind kind) {
     return kind == ekTable || kind == ekFollowTable;
 }
 
-// The settings' output folder and XML option point to the preview folder while the
-// preview runs and are put back whatever happens.
-class TPreviewSettingsScope {
-public:
-    TPreviewSettingsScope(TSettings& settings, const std::string& folder)
-        : settings_(settings), outDir_(settings.OutDir), saveXml_(settings.SaveXml) {
-        settings_.OutDir = folder;
-        settings_.SaveXml = false;
-    }
-    ~TPreviewSettingsScope() {
-        settings_.OutDir = outDir_;
-        settings_.SaveXml = saveXml_;
-    }
-    TPreviewSettingsScope(const TPreviewSettingsScope&) = delete;
-    TPreviewSettingsScope& operator=(const TPreviewSettingsScope&) = delete;
-
-private:
-    TSettings& settings_;
-    std::string outDir_;
-    bool saveXml_;
-};
-
 std::string PreviewFolder() {
     return IncludeTrailingPathDelimiter(TempDir()) + "VelkaroVorschau";
 }
@@ -400,8 +378,9 @@ bool TDesignerPresenter::Save() {
 }
 
 std::string TDesignerPresenter::PreviewPdf(const std::string& folder) {
-    TPreviewSettingsScope scope(settings_, folder);
-    return GenerateInvoicePdf(data_, settings_, *layout_, company_, Trim(previewNo_), [](const std::string&) {});
+    // The preview's own output: its folder, no XML file; the settings stay as they are.
+    return GenerateInvoicePdf(data_, settings_, TRunOptions{folder, false}, *layout_, company_, Trim(previewNo_),
+                              [](const std::string&) {});
 }
 
 bool TDesignerPresenter::Preview() {

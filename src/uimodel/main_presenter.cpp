@@ -1,18 +1,17 @@
-// The main window's logic: connect, search, mark, produce, mail, options and user values.
+// The main window's logic: connect, search, mark, produce and mail through the run engine,
+// the status texts and the user values (the menu commands: main_presenter_menu.cpp).
 #include "uimodel/main_presenter.h"
 
+#include "app/batch_run.h"
+#include "app/document_run.h"
+#include "app/mail_invoice.h"
 #include "config/settings.h"
 #include "mail/secret_mask.h"
 #include "mail/sent_log.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "uimodel/invoice_producer.h"
-#include "app/batch_run.h"
-#include "app/mail_invoice.h"
 #include "uimodel/invoice_source.h"
-#include "uimodel/theme.h"
-#include "uimodel/vendor.h"
 
 namespace velkaro {
 
@@ -22,9 +21,9 @@ constexpr const char* kMarkFirst = "Bitte mindestens eine Rechnung markieren.";
 
 } // namespace
 
-TMainPresenter::TMainPresenter(TSettings& settings, TInvoiceSource& source, TInvoiceProducer& producer,
+TMainPresenter::TMainPresenter(TSettings& settings, TInvoiceSource& source, TRunSession& session,
                                TSentLog& sentLog, const TViewServices& services, TMainView& view)
-    : FSettings(settings), FSource(source), FProducer(producer), FSentLog(sentLog), FServices(services),
+    : FSettings(settings), FSource(source), FSession(session), FSentLog(sentLog), FServices(services),
       FView(view) {
     FDateTo = DateOf(FServices.Clock.Now());
     FDateFrom = IncMonth(FDateTo, -3);
@@ -123,7 +122,35 @@ void TMainPresenter::SetProgress(size_t step, size_t count) {
     FView.ProgressChanged();
 }
 
-size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step) {
+void TMainPresenter::Progress(size_t step, size_t count) { SetProgress(step, count); }
+
+bool TMainPresenter::ShouldStop() { return FCancelRequested; }
+
+void TMainPresenter::DocumentDone(const TRunDocument& doc, const TDocumentResult& result) {
+    // By number: the list may have been re-sorted while the events were pumped.
+    if (!result.Outcome.PdfFile.empty()) {
+        FInvoices.SetFindings(doc.No, FindingsText(result.Outcome.Findings));
+        FLastPdf = result.Outcome.PdfFile;
+    }
+    if (FRunKind == rkMail)
+        for (size_t row = 0; row < FInvoices.Count(); ++row)
+            if (FInvoices.Row(row).No() == doc.No) UpdateSentColumn(row);
+    FServices.Events.ProcessPendingEvents();
+}
+
+bool TMainPresenter::RunMarked(TRunKind kind, const std::vector<TRunDocument>& docs, TRunCounts& counts) {
+    // The window waits only briefly: it must not hang while a nightly batch works.
+    std::unique_ptr<TFileLock> lock;
+    try {
+        const std::string lockFile = RunLockFilePath(FSettings.FFileName);
+        lock = TakeRunLock(lockFile, FRunLockWait,
+                           "Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + lockFile +
+                               "). Bitte nach seinem Ende erneut versuchen.");
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+        return false;
+    }
+
     // Restores the window also when an error ends the run.
     struct TRunScope {
         TMainPresenter& P;
@@ -141,30 +168,36 @@ size_t TMainPresenter::RunSteps(TRunKind kind, size_t count, const std::function
         }
     } scope(*this, kind);
 
-    size_t done = 0;
-    while (done < count) {
-        SetProgress(done + 1, count);
-        step(done);
-        ++done;
-        FServices.Events.ProcessPendingEvents();
-        if (FCancelRequested && done < count) {
-            Log("Abgebrochen nach " + std::to_string(done) + " von " + std::to_string(count) + " Rechnungen.");
-            break;
-        }
+    TRunRequest request;
+    request.Company = Company();
+    request.Options = RunOptionsOf(FSettings);
+    request.Mail = kind == rkMail;
+    request.TestMode = IsMailTestMode(FSettings);
+    // The window asked before it sends again and knows the rows without an address.
+    request.SkipWithoutAddress = true;
+    LogSettingsHints(FSettings, [this](const std::string& line) { Log(line); });
+    FLastPdf.clear();
+    try {
+        RunDocuments(request, docs, FSettings, FSession, *this, counts);
+    } catch (const ERunStop& e) {
+        const std::string message = MaskSecrets(e.what(), {FSettings.GraphSecret});
+        Log("FEHLER E-Mail-Anmeldung: " + message);
+        FServices.Messages.Error(message);
+        return false;
     }
-    return done;
+    if (counts.Stopped)
+        Log("Abgebrochen nach " + std::to_string(counts.Done) + " von " + std::to_string(counts.Total) +
+            " Rechnungen.");
+    return true;
 }
 
-std::unique_ptr<TFileLock> TMainPresenter::TakeRunLock(bool& locked) {
-    try {
-        std::unique_ptr<TFileLock> lock = FProducer.LockRun();
-        locked = true;
-        return lock;
-    } catch (const std::exception& e) {
-        FServices.Messages.Error(e.what());
-        locked = false;
-        return nullptr;
+std::vector<TRunDocument> TMainPresenter::MarkedDocuments() const {
+    std::vector<TRunDocument> docs;
+    for (size_t row : MarkedItems()) {
+        const TInvoiceRow& r = FInvoices.Row(row);
+        docs.push_back({r.Item.Kind, r.No(), true, Trim(r.Texts[icEmail]).empty()});
     }
+    return docs;
 }
 
 void TMainPresenter::RequestCancel() {
@@ -173,38 +206,16 @@ void TMainPresenter::RequestCancel() {
 
 void TMainPresenter::DoGenerate() {
     if (FRunKind != rkNone) return;
-    std::vector<TDocumentRef> docs;
-    for (size_t row : MarkedItems()) docs.push_back({FInvoices.Row(row).Item.Kind, FInvoices.Row(row).No()});
+    const std::vector<TRunDocument> docs = MarkedDocuments();
     if (docs.empty()) {
         FServices.Messages.Inform(kMarkFirst);
         return;
     }
-
-    bool locked = false;
-    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
-    if (!locked) return;
-
-    const std::string company = Company();
-    const TLogProc log = [this](const std::string& line) { Log(line); };
-    LogSettingsHints(FSettings, log);
-    int succeeded = 0, failed = 0;
-    std::string lastPdf;
-    RunSteps(rkGenerate, docs.size(), [&](size_t i) {
-        try {
-            TProducedInvoice produced = FProducer.GenerateInvoicePdf(company, docs[i].No, log, docs[i].Kind);
-            lastPdf = produced.PdfFile;
-            // By number: the list may have been re-sorted while the events were pumped.
-            FInvoices.SetFindings(docs[i].No, FindingsText(produced.Findings));
-            ++succeeded;
-        } catch (const std::exception& e) {
-            ++failed;
-            Log("FEHLER " + docs[i].No + ": " + e.what());
-        }
-    });
-    Log("Fertig: " + std::to_string(succeeded) + " erzeugt, " + std::to_string(failed) + " Fehler.");
-
-    if (FSettings.OpenPdf && succeeded > 0)
-        FServices.Opener.OpenPath(docs.size() == 1 ? lastPdf : FSettings.OutDir);
+    TRunCounts counts;
+    if (!RunMarked(rkGenerate, docs, counts)) return;
+    Log("Fertig: " + std::to_string(counts.Produced) + " erzeugt, " + std::to_string(counts.Errors) + " Fehler.");
+    if (FSettings.OpenPdf && counts.Produced > 0)
+        FServices.Opener.OpenPath(docs.size() == 1 ? FLastPdf : FSettings.OutDir);
 }
 
 std::string TMainPresenter::MailConfirmation(const std::vector<size_t>& rows) const {
@@ -240,60 +251,17 @@ void TMainPresenter::DoMail() {
         FServices.Messages.Inform(kMarkFirst);
         return;
     }
-    if (Trim(FSettings.GraphTenant).empty() || Trim(FSettings.GraphClientId).empty() || FSettings.GraphSecret.empty() ||
-        Trim(FSettings.MailSender).empty()) {
+    if (!IsMailSetUp(FSettings)) {
         FServices.Messages.Inform("Der E-Mail-Versand ist noch nicht eingerichtet.");
         if (!EditMailSettings()) return;
     }
     if (!FServices.Messages.Ask(MailConfirmation(rows))) return;
 
-    // By number and address: the list may be re-sorted while the events are pumped.
-    struct TMailRow {
-        std::string No;
-        TDocumentKind Kind;
-        bool HasAddress;
-    };
-    std::vector<TMailRow> work;
-    for (size_t row : rows)
-        work.push_back({FInvoices.Row(row).No(), FInvoices.Row(row).Item.Kind,
-                        !Trim(FInvoices.Row(row).Texts[icEmail]).empty()});
-
-    bool locked = false;
-    const std::unique_ptr<TFileLock> lock = TakeRunLock(locked);
-    if (!locked) return;
-
-    const bool test = IsMailTestMode(FSettings);
-    std::unique_ptr<TBatchMailer> mailer;
-    try {
-        TBusyScope busy(FServices.Busy);
-        mailer = FProducer.CreateMailer(FSentLog);
-        mailer->SignIn();
-    } catch (const std::exception& e) {
-        const std::string message = MaskSecrets(e.what(), {FSettings.GraphSecret});
-        Log("FEHLER E-Mail-Anmeldung: " + message);
-        FServices.Messages.Error(message);
-        return;
-    }
-
-    const std::string company = Company();
-    const TLogProc log = [this](const std::string& line) { Log(line); };
-    LogSettingsHints(FSettings, log);
-    int sent = 0, failed = 0;
-    RunSteps(rkMail, work.size(), [&](size_t i) {
-        if (!test && !work[i].HasAddress) {
-            Log("Übersprungen " + work[i].No + ": keine Rechnungs-E-Mail");
-            return;
-        }
-        if (mailer->MailInvoice(company, work[i].No, log, work[i].Kind).Sent)
-            ++sent;
-        else
-            ++failed;
-        for (size_t row = 0; row < FInvoices.Count(); ++row)
-            if (FInvoices.Row(row).No() == work[i].No) UpdateSentColumn(row);
-    });
-    mailer.reset();
-    Log("E-Mail-Versand fertig: " + std::to_string(sent) + " versendet" + (test ? " (TEST)" : "") + ", " +
-        std::to_string(failed) + " Fehler. Protokoll: " + FSentLog.FileName());
+    TRunCounts counts;
+    if (!RunMarked(rkMail, MarkedDocuments(), counts)) return;
+    Log("E-Mail-Versand fertig: " + std::to_string(counts.Mailed) + " versendet" +
+        (IsMailTestMode(FSettings) ? " (TEST)" : "") + ", " + std::to_string(counts.Errors) +
+        " Fehler. Protokoll: " + FSentLog.FileName());
 }
 
 void TMainPresenter::StoreUserValues() noexcept {
@@ -303,90 +271,6 @@ void TMainPresenter::StoreUserValues() noexcept {
     } catch (...) {
         // Closing the window never shows an error.
     }
-}
-
-void TMainPresenter::OpenOutputFolder() {
-    ForceDirectories(FSettings.OutDir);
-    FServices.Opener.OpenPath(FSettings.OutDir);
-}
-
-std::string TMainPresenter::OutDirDialogStart() const {
-    return DirectoryExists(FSettings.OutDir) ? FSettings.OutDir : std::string();
-}
-
-void TMainPresenter::SetOutDir(const std::string& folder) {
-    FSettings.OutDir = folder;
-    FView.StatusChanged();
-    Log("Ausgabeordner: " + folder);
-}
-
-void TMainPresenter::SetSaveXml(bool on) {
-    FSettings.SaveXml = on;
-    FView.StatusChanged();
-}
-
-void TMainPresenter::SetOpenPdf(bool on) {
-    FSettings.OpenPdf = on;
-    FView.StatusChanged();
-}
-
-void TMainPresenter::EditSettingsFile() {
-    StoreUserValues();
-    FServices.Opener.OpenPath(FSettings.FFileName);
-    Log("Einstellungsdatei geöffnet. Nach dem Speichern „Einstellungen > Einstellungsdatei neu laden“ wählen.");
-}
-
-void TMainPresenter::ReloadSettings() {
-    FSettings.Load();
-    FView.StatusChanged();
-    Log("Einstellungsdatei neu geladen: " + FSettings.FFileName);
-    ConnectDatabase();
-}
-
-bool TMainPresenter::LightSkin() const { return IsLightSkin(FSettings.Skin); }
-
-void TMainPresenter::SetLightSkin(bool light) { FSettings.Skin = SkinName(light); }
-
-void TMainPresenter::OpenUserGuide(const std::string& programFolder) {
-    // Beside the program where it was built or unpacked; installed (…/bin/velkaro), in
-    // the documentation folder of the same prefix.
-    for (const std::string& folder : {programFolder, CombinePath(programFolder, "../share/doc/velkaro")}) {
-        const std::string guide = CombinePath(folder, kUserGuideFile);
-        if (FileExists(guide)) {
-            FServices.Opener.OpenPath(AbsolutePath(guide));
-            return;
-        }
-    }
-    FServices.Messages.Inform("Die Anleitung LIESMICH.md liegt weder im Programmordner noch in ../share/doc/velkaro.");
-}
-
-void TMainPresenter::NotYetAvailable(const std::string& command) {
-    Log(command + ": noch nicht verfügbar.");
-}
-
-std::string TMainPresenter::DesignerPreviewNumber() const {
-    const TInvoiceListModel& list = Invoices();
-    for (size_t i = 0; i < list.Count(); ++i)
-        if (list.Row(i).Selected) return list.Row(i).No();
-    return list.Count() > 0 ? list.Row(0).No() : std::string();
-}
-
-void TMainPresenter::LayoutSaved() {
-    Log("Layout gespeichert: " + FSettings.LayoutFile);
-}
-
-bool TMainPresenter::EditMailSettings() {
-    if (!FView.OpenMailSettings()) return false;
-    Log("E-Mail-Einstellungen gespeichert.");
-    return true;
-}
-
-void TMainPresenter::OpenManual(const std::string& programFolder) {
-    const std::string web = ManualAddress(FSettings.FFileName);
-    if (!web.empty())
-        FServices.Opener.OpenPath(web);
-    else
-        OpenUserGuide(programFolder);
 }
 
 } // namespace velkaro

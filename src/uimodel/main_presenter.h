@@ -5,19 +5,19 @@
 // the output options and the user values saved when the window closes. The window
 // shows the state kept here and forwards the user's actions.
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/document_run.h"
 #include "uimodel/invoice_list.h"
 #include "uimodel/main_view.h"
 #include "uimodel/view_services.h"
 
 namespace velkaro {
 
-class TFileLock;
-class TInvoiceProducer;
 class TInvoiceSource;
 class TSentLog;
 class TSettings;
@@ -28,11 +28,12 @@ inline constexpr const char* kUserGuideFile = "LIESMICH.md";
 // The run in progress; its button is disabled while it runs.
 enum TRunKind { rkNone, rkGenerate, rkMail };
 
-class TMainPresenter {
+// The presenter is the observer of its own runs (log pane, progress, cancel, columns).
+class TMainPresenter : private TRunObserver {
 public:
     // Keeps references to all arguments, which must outlive the presenter. The date
     // range starts three calendar months before today and ends today.
-    TMainPresenter(TSettings& settings, TInvoiceSource& source, TInvoiceProducer& producer, TSentLog& sentLog,
+    TMainPresenter(TSettings& settings, TInvoiceSource& source, TRunSession& session, TSentLog& sentLog,
                    const TViewServices& services, TMainView& view);
     TMainPresenter(const TMainPresenter&) = delete;
     TMainPresenter& operator=(const TMainPresenter&) = delete;
@@ -65,7 +66,9 @@ public:
 
     // --- commands
     // One line in the log pane: "hh:nn:ss " + text.
-    void Log(const std::string& text);
+    void Log(const std::string& text) override;
+    // How long a run waits for a batch that holds the run lock (3 s).
+    void SetRunLockWait(std::chrono::milliseconds wait) { FRunLockWait = wait; }
     // Reconnects and fills the company list; errors are logged, the window stays usable.
     void ConnectDatabase();
     // Nothing happens while no company is selected.
@@ -107,8 +110,6 @@ public:
     void SetLightSkin(bool light);
     // Opens the user guide LIESMICH.md of the program folder, or says that it is missing.
     void OpenUserGuide(const std::string& programFolder);
-    // A command whose window is not part of this version: one log line says so.
-    void NotYetAvailable(const std::string& command);
     // The invoice the layout designer prints its preview with: the first selected row's,
     // else the first row's, else none.
     std::string DesignerPreviewNumber() const;
@@ -122,18 +123,22 @@ public:
 
 private:
     std::string DatabaseName() const;
-    // Runs step(i) for i = 0 … count-1 as a run of `kind`: busy cursor, progress
-    // "n von m", pending events processed after each step, and a cancel request
-    // honoured after the current step. Returns how many steps ran.
-    size_t RunSteps(TRunKind kind, size_t count, const std::function<void(size_t)>& step);
+    // The marked rows as documents of a run, with what the list knows of their address.
+    std::vector<TRunDocument> MarkedDocuments() const;
+    // Runs `docs` through the run engine as a run of `kind`: run lock, busy cursor,
+    // progress "n von m", pending events processed after each document, a cancel request
+    // honoured before the next. False when the run could not begin (said to the user).
+    bool RunMarked(TRunKind kind, const std::vector<TRunDocument>& docs, TRunCounts& counts);
     TDateTime SentAt(const std::string& invoiceNo) const;
-    // The run lock shared with batch runs; says why when a batch keeps it (locked false).
-    std::unique_ptr<TFileLock> TakeRunLock(bool& locked);
+    // TRunObserver
+    bool ShouldStop() override;
+    void Progress(size_t step, size_t count) override;
+    void DocumentDone(const TRunDocument& doc, const TDocumentResult& result) override;
     void SetProgress(size_t step, size_t count);
 
     TSettings& FSettings;
     TInvoiceSource& FSource;
-    TInvoiceProducer& FProducer;
+    TRunSession& FSession;
     TSentLog& FSentLog;
     TViewServices FServices;
     TMainView& FView;
@@ -150,6 +155,8 @@ private:
     std::string FProgressText;
     size_t FProgressStep = 0;
     size_t FProgressCount = 0;
+    std::string FLastPdf;  // the last PDF of the run
+    std::chrono::milliseconds FRunLockWait{3000};
 };
 
 } // namespace velkaro

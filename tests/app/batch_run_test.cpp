@@ -53,7 +53,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& no) {
     return std::find(list.begin(), list.end(), no) != list.end();
 }
 
-class FakeMailer : public TBatchMailer {
+class FakeMailer : public TRunMailer {
 public:
     explicit FakeMailer(Script& s) : S(s) {}
     ~FakeMailer() override { S.Freed.push_back("mailer"); }
@@ -67,7 +67,7 @@ public:
         S.Calls.push_back("mail " + company + " " + Shown(no, kind));
         TMailOutcome outcome;
         outcome.Document.PdfFile = "/aus/" + no + ".pdf";
-        if (Contains(S.Finding, no)) outcome.Document.FindingRules = "BR-DE-31";
+        if (Contains(S.Finding, no)) outcome.Document.Findings.Add("BR-DE-31", "Zahlungsweise fehlt", "");
         if (Fails(S, no)) {
             log("FEHLER Versand " + no + ": Anmeldung fehlgeschlagen");
             outcome.Message = "Anmeldung fehlgeschlagen";
@@ -81,9 +81,9 @@ public:
     Script& S;
 };
 
-class FakeSession : public TBatchSession {
+class FakeSession : public TRunSession {
 public:
-    FakeSession(Script& s, TSettings& settings) : S(s), Settings(settings) {}
+    FakeSession(Script& s, const TRunOptions& options) : S(s), Options(options) {}
     ~FakeSession() override { S.Freed.push_back("session"); }
     std::vector<std::string> Companies() override {
         S.Calls.push_back("companies");
@@ -110,23 +110,27 @@ public:
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
                                         TDocumentKind kind) override {
         S.Calls.push_back("gen " + company + " " + Shown(no, kind));
-        S.SeenOutDir = Settings.OutDir;
-        S.SeenSaveXml = Settings.SaveXml;
+        S.SeenOutDir = Options.OutDir;
+        S.SeenSaveXml = Options.SaveXml;
         if (Fails(S, no))
             throw Exception("Rechnung " + no + " nicht gefunden");
         log("  Hinweis zu " + no);
         log("Rechnung " + no + " erstellt");
-        if (!Contains(S.Finding, no)) return {"/aus/" + no + ".pdf", 0, ""};
-        return {"/aus/" + no + ".pdf", 2, "BR-DE-31, PEPPOL-EN16931-R061"};
+        TCheckFindings findings;
+        if (Contains(S.Finding, no)) {
+            findings.Add("BR-DE-31", "Zahlungsweise fehlt", "");
+            findings.Add("PEPPOL-EN16931-R061", "Mandatsreferenz fehlt", "");
+        }
+        return {"/aus/" + no + ".pdf", findings};
     }
-    std::unique_ptr<TBatchMailer> CreateMailer() override {
+    std::unique_ptr<TRunMailer> CreateMailer() override {
         S.Calls.push_back("create mailer");
         if (S.MailerFails)
             throw Exception("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
         return std::make_unique<FakeMailer>(S);
     }
     Script& S;
-    TSettings& Settings;
+    TRunOptions Options;
 };
 
 class BatchRun : public ::testing::Test {
@@ -138,11 +142,11 @@ protected:
     void WriteSettings(const std::string& text) { WriteFileBytes(Ini, text); }
 
     TBatchSessionFactory Factory() {
-        return [this](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+        return [this](const TSettings&, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
             S.Calls.push_back("open");
             if (S.OpenFails)
                 throw Exception("Die Datenbank ist nicht erreichbar.");
-            return std::make_unique<FakeSession>(S, settings);
+            return std::make_unique<FakeSession>(S, options);
         };
     }
 
@@ -458,7 +462,7 @@ TEST_F(BatchRun, UnknownCompanyEndsTheRunAndListsTheCompanies) {
     }
 }
 
-TEST_F(BatchRun, OutputFolderAndXmlChangeTheSettingsInMemoryOnly) {
+TEST_F(BatchRun, OutputFolderAndXmlAreOptionsOfTheRunOnly) {
     const std::string before = ReadFileBytes(Ini);
     Run({"/rg", "1", "/out", "/tmp/ziel", "-XML"});
     EXPECT_EQ(S.SeenOutDir, "/tmp/ziel");
@@ -555,7 +559,7 @@ TEST_F(BatchRun, ASecondRunReplacesTheLogAndSevenPreviousOnesAreKept) {
 // forge a log line of its own (here a fake "erzeugt" line with a time stamp).
 TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
     const std::string forged = "2024-03-05 14:07:09 RE-2 erzeugt: /tmp/RE-2.pdf";
-    TBatchSessionFactory factory = [this](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+    TBatchSessionFactory factory = [this](const TSettings&, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
         struct Multi : FakeSession {
             using FakeSession::FakeSession;
             TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
@@ -565,7 +569,7 @@ TEST_F(BatchRun, LineBreaksInsideMessagesAndNumbersNeverStartALogLine) {
                 return FakeSession::GenerateInvoicePdf(company, no, log, kind);
             }
         };
-        return std::make_unique<Multi>(S, settings);
+        return std::make_unique<Multi>(S, options);
     };
     S.FailingInvoices = {"RE-1\r\n" + forged};
     RunCommandLine({"/rg", "9", "/rg", "RE-1\r\n" + forged, "/rg", "RE-3\n" + forged}, factory);
@@ -666,18 +670,18 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
         SCOPED_TRACE(c.Name);
         S = Script{};
         volatile std::sig_atomic_t stop = c.SignalAt.empty() ? c.Signal : 0;
-        TBatchSessionFactory factory = [&](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+        TBatchSessionFactory factory = [&](const TSettings&, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
             S.Calls.push_back("open");
             struct Signalling : FakeSession {
-                Signalling(Script& s, TSettings& settings, const Case& c, volatile std::sig_atomic_t& stop)
-                    : FakeSession(s, settings), C(c), Stop(stop) {}
+                Signalling(Script& s, const TRunOptions& options, const Case& c, volatile std::sig_atomic_t& stop)
+                    : FakeSession(s, options), C(c), Stop(stop) {}
                 TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
                                                 TDocumentKind kind) override {
                     const TDocumentOutcome outcome = FakeSession::GenerateInvoicePdf(company, no, log, kind);
                     if (no == C.SignalAt) Stop = C.Signal;
                     return outcome;
                 }
-                std::unique_ptr<TBatchMailer> CreateMailer() override {
+                std::unique_ptr<TRunMailer> CreateMailer() override {
                     struct Mailer : FakeMailer {
                         Mailer(Script& s, const Case& c, volatile std::sig_atomic_t& stop) : FakeMailer(s), C(c), Stop(stop) {}
                         TMailOutcome MailInvoice(const std::string& company, const std::string& no, const TLogProc& log,
@@ -695,7 +699,7 @@ TEST_F(BatchRun, StopSignalEndsTheRunBetweenInvoices) {
                 const Case& C;
                 volatile std::sig_atomic_t& Stop;
             };
-            return std::make_unique<Signalling>(S, settings, c, stop);
+            return std::make_unique<Signalling>(S, options, c, stop);
         };
         std::vector<std::string> args = c.Args;
         args.insert(args.end(), {"/mandant", "M"});
@@ -933,9 +937,9 @@ TEST_F(BatchRun, CreditMemosNamedAndSelectedBesideInvoices) {
 // lines so far and no end line.
 TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
     Lines seenDuringSecond;
-    TBatchSessionFactory factory = [&](TSettings& settings) -> std::unique_ptr<TBatchSession> {
+    TBatchSessionFactory factory = [&](const TSettings&, const TRunOptions& options) -> std::unique_ptr<TRunSession> {
         struct Peeking : FakeSession {
-            Peeking(Script& s, TSettings& settings, std::function<void()> peek) : FakeSession(s, settings), Peek(peek) {}
+            Peeking(Script& s, const TRunOptions& options, std::function<void()> peek) : FakeSession(s, options), Peek(peek) {}
             TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& no, const TLogProc& log,
                                                 TDocumentKind kind) override {
                 if (no == "2") Peek();
@@ -943,7 +947,7 @@ TEST_F(BatchRun, LogLinesAreWrittenAsTheyHappen) {
             }
             std::function<void()> Peek;
         };
-        return std::make_unique<Peeking>(S, settings, [&] { seenDuringSecond = AllLogLines(LogPath()); });
+        return std::make_unique<Peeking>(S, options, [&] { seenDuringSecond = AllLogLines(LogPath()); });
     };
     RunCommandLine({"/rg", "1", "/rg", "2", "/mandant", "M"}, factory);
     ASSERT_EQ(seenDuringSecond.size(), 3u);

@@ -132,8 +132,8 @@ TEST(DocumentFileBase, PatternOfTheKind) {
     test::TempFolder dir;
     WriteFileBytes(dir.File("velkaro.ini"), "[Ausgabe]\r\nOrdner=/srv/aus\r\n");
     TSettings settings(dir.File("velkaro.ini"));
-    EXPECT_EQ(DocumentFileBase(settings, bkInvoice, "RE/1"), "/srv/aus/Rechnung_RE_1");
-    EXPECT_EQ(DocumentFileBase(settings, bkCreditMemo, "GS/1"), "/srv/aus/Rechnungskorrektur_GS_1");
+    EXPECT_EQ(DocumentFileBase(settings, RunOptionsOf(settings), bkInvoice, "RE/1"), "/srv/aus/Rechnung_RE_1");
+    EXPECT_EQ(DocumentFileBase(settings, RunOptionsOf(settings), bkCreditMemo, "GS/1"), "/srv/aus/Rechnungskorrektur_GS_1");
     settings.FileNamePattern = "%s_%s";
     settings.CreditMemoFileNamePattern = "GS_%d";
     struct Case { TDocumentKind Kind; const char* Error; };
@@ -141,7 +141,7 @@ TEST(DocumentFileBase, PatternOfTheKind) {
                           Case{bkCreditMemo, "Dateinamensmuster \"GS_%d\" (INI [Ausgabe] DateinameGutschrift) ist "
                                              "ungültig: "}}) {
         try {
-            DocumentFileBase(settings, c.Kind, "1");
+            DocumentFileBase(settings, RunOptionsOf(settings), c.Kind, "1");
             ADD_FAILURE() << c.Error;
         } catch (const Exception& e) {
             EXPECT_THAT(e.what(), ::testing::StartsWith(c.Error));

@@ -58,7 +58,7 @@ protected:
         SentLog = std::make_unique<TSentLog>(Settings->MailLogFile);
     }
     bool Mail(const std::string& invoiceNo) {
-        return MailInvoice(*Nav, *Settings, *Mailer, SentLog.get(), "Muster GmbH", invoiceNo,
+        return MailInvoice(*Nav, *Settings, RunOptionsOf(*Settings), *Mailer, SentLog.get(), "Muster GmbH", invoiceNo,
                            [this](const std::string& line) { Log.push_back(line); });
     }
     std::vector<std::vector<std::string>> Rows() const { return SentLogRows(Settings->MailLogFile); }
@@ -213,6 +213,24 @@ TEST_F(MailInvoiceTest, CustomerWithoutAddressFailsAfterThePdfWasWritten) {
     auto rows = Rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_THAT(rows[1], ElementsAre(::testing::_, "Muster GmbH", "RE24-0012", "", "FEHLER", kNoAddressError));
+}
+
+// The mail text is composed only when the document is mailed: a broken signature fails
+// the mailing of that document with its German message, after its PDF was written.
+TEST_F(MailInvoiceTest, BrokenSignatureFailsOnlyTheMailing) {
+    TFakeGraphService fake;
+    Open(fake);
+    Settings->MailHtml = true;
+    Settings->MailSignatureHtml = "<p>Gruß</p><img src=\"file:///bilder/logo%zz.png\">";
+    EXPECT_FALSE(Mail("RE24-0001"));
+    EXPECT_TRUE(fake.Mails().empty());
+    EXPECT_TRUE(FileExists(Dir.File("out/Rechnung_RE24-0001.pdf")));
+    EXPECT_THAT(Log.back(), StartsWith("FEHLER Versand RE24-0001: "));
+    EXPECT_THAT(Log.back(), HasSubstr("logo%zz.png"));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][4], "FEHLER");
+    EXPECT_EQ(rows[1][3], "rechnung@baeckerei-schmidt.de, info@baeckerei-schmidt.de");
 }
 
 TEST_F(MailInvoiceTest, FailedGenerationIsLoggedWithoutRecipients) {

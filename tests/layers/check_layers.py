@@ -8,7 +8,11 @@ table lists "Qt". Each violation is printed as "<file>:<line>: <from> -> <to> ..
 the exit code is 1; 0 when the tree keeps its layers, 2 when the table or the
 arguments are broken.
 
-    check_layers.py [--table layers.txt] <src>
+The tests follow the same table: with --tests, each folder tests/<folder>/ is checked as
+if it were src/<folder>/, its includes resolved in tests/ first (helpers of another test
+folder count as that folder), and the shared helpers of tests/support/ allowed to all.
+
+    check_layers.py [--table layers.txt] [--tests <tests>] <src>
 """
 import argparse
 import os
@@ -27,9 +31,12 @@ class TableError(Exception):
     pass
 
 
-def read_table(path):
-    """{folder: set of folders (and "Qt") it may include}, in the order of the file."""
+def read_table(path, test_extras=None):
+    """{folder: set of folders (and "Qt") it may include}, in the order of the file.
+    Lines "tests/<folder>: ..." name what the tests of a folder may include beyond it;
+    they go into `test_extras` when given."""
     table = {}
+    extras = {} if test_extras is None else test_extras
     with open(path, encoding="utf-8") as f:
         for number, raw in enumerate(f, 1):
             line = raw.split("#", 1)[0].strip()
@@ -39,10 +46,13 @@ def read_table(path):
             folder = folder.strip()
             if not colon or not folder or " " in folder:
                 raise TableError(f"{path}:{number}: erwartet \"<Ordner>: <erlaubte Ordner ...>\"")
+            if folder.startswith("tests/"):
+                extras[folder[len("tests/"):]] = set(allowed.split())
+                continue
             if folder in table:
                 raise TableError(f"{path}:{number}: {folder} steht zweimal in der Tabelle")
             table[folder] = set(allowed.split())
-    for folder, allowed in table.items():
+    for folder, allowed in list(table.items()) + [("tests/" + f, a) for f, a in extras.items()]:
         for name in sorted(allowed - set(table) - {QT}):
             raise TableError(f"{path}: {folder} nennt {name}, das keine Zeile in der Tabelle hat")
     cycle = find_cycle(table)
@@ -163,14 +173,18 @@ def check_file(path, shown, folder, src, table):
     return problems
 
 
-def check_tree(src, table):
+# Folders of tests/ that belong to no layer: shared helpers, the checker, test data.
+TEST_HELPER_FOLDERS = ("support", "layers", "data")
+
+
+def check_tree(src, table, skip=()):
     """(problems, number of files checked)."""
     problems = []
     checked = 0
     base = os.path.dirname(os.path.normpath(src))
     for folder in sorted(os.listdir(src)):
         folder_path = os.path.join(src, folder)
-        if not os.path.isdir(folder_path):
+        if not os.path.isdir(folder_path) or folder in skip:
             continue
         files = []
         for root, dirs, names in os.walk(folder_path):
@@ -190,17 +204,28 @@ def check_tree(src, table):
 def main(argv):
     parser = argparse.ArgumentParser(description="Prüft die Einbindungen eines Quellbaums gegen die Schichten.")
     parser.add_argument("--table", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "layers.txt"))
+    parser.add_argument("--tests", help="der Ordner tests/ mit einem Unterordner je Bibliothek")
     parser.add_argument("src", help="der Ordner src/ mit einem Unterordner je Bibliothek")
     args = parser.parse_args(argv)
     if not os.path.isdir(args.src):
         print(f"{args.src}: kein Ordner", file=sys.stderr)
         return 2
     try:
-        table = read_table(args.table)
+        test_extras = {}
+        table = read_table(args.table, test_extras)
     except (OSError, TableError) as e:
         print(e, file=sys.stderr)
         return 2
     problems, checked = check_tree(args.src, table)
+    if args.tests:
+        if not os.path.isdir(args.tests):
+            print(f"{args.tests}: kein Ordner", file=sys.stderr)
+            return 2
+        with_helpers = {folder: allowed | {"support"} | test_extras.get(folder, set())
+                        for folder, allowed in table.items()}
+        test_problems, test_checked = check_tree(args.tests, with_helpers, TEST_HELPER_FOLDERS)
+        problems += test_problems
+        checked += test_checked
     for problem in problems:
         print(problem)
     if problems:

@@ -13,7 +13,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "check_layers.py")
-VIOLATION = re.compile(r"^src/\S*(:\d+)?: ")
+VIOLATION = re.compile(r"^(src|tests)/\S*(:\d+)?: ")
 
 CASES = [
     {
@@ -73,6 +73,26 @@ CASES = [
         "violations": ["src/reports/: Ordner fehlt in der Schichtentabelle"],
     },
     {
+        "name": "the tests keep the layers of their folder, with the helpers and the extras of the table",
+        "table": "platform:\ninvoice: platform\nerp: invoice platform\ntests/invoice: platform\n",
+        "files": {
+            "src/platform/text.h": "#pragma once\n",
+            "src/invoice/invoice.h": '#pragma once\n#include "platform/text.h"\n',
+            "src/erp/nav_data.h": '#pragma once\n#include "invoice/invoice.h"\n',
+            "tests/support/test_support.h": '#pragma once\n#include "erp/nav_data.h"\n',
+            "tests/invoice/fixture.h": "#pragma once\n",
+            "tests/invoice/vat_test.cpp": '#include "fixture.h"\n#include "support/test_support.h"\n'
+                                          '#include "invoice/invoice.h"\n#include "erp/nav_data.h"\n',
+            "tests/erp/helper.h": "#pragma once\n",
+            "tests/platform/text_test.cpp": '#include "erp/helper.h"\n',
+        },
+        "exit": 1,
+        "violations": [
+            "tests/invoice/vat_test.cpp:4: invoice -> erp ist gegen die Schichten",
+            "tests/platform/text_test.cpp:1: platform -> erp ist gegen die Schichten",
+        ],
+    },
+    {
         "name": "a table whose layers form a cycle is refused",
         "table": "platform: config\nconfig: platform\n",
         "files": {"src/platform/text.h": ""},
@@ -96,6 +116,8 @@ def run_case(case):
     with tempfile.TemporaryDirectory(prefix="velkaro-layers-") as root:
         write_tree(root, case["files"])
         command = [sys.executable, CHECKER, os.path.join(root, "src")]
+        if any(rel.startswith("tests/") for rel in case["files"]):
+            command[2:2] = ["--tests", os.path.join(root, "tests")]
         if "table" in case:
             table = os.path.join(root, "layers.txt")
             with open(table, "w", encoding="utf-8") as f:

@@ -1,13 +1,12 @@
 #pragma once
-// Test doubles of the main window, the database and the generation workflow for the
-// presenter tests: they record what the presenter did and do what the test scripts.
+// Test doubles of the main window and the database for the presenter tests (the
+// workflows' doubles are the run engine's, app/fake_run_session.h): they record what
+// the presenter did and do what the test scripts.
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/file_lock.h"
-#include "uimodel/invoice_producer.h"
 #include "uimodel/invoice_source.h"
 #include "uimodel/main_view.h"
 #include "uimodel/view_services.h"
@@ -84,33 +83,6 @@ public:
 
     std::vector<std::string> Calls;  // "disconnect", "companies", "search"
     std::vector<TSearchCall> Searches;
-};
-
-class FakeInvoiceProducer : public TInvoiceProducer {
-public:
-    // Records "<company>|<no>", "<company>|korr <no>" for a credit memo.
-    TProducedInvoice GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
-                                        const TLogProc& log, TDocumentKind kind) override;
-
-    std::string OutDir = "/ausgabe/";
-    std::map<std::string, std::string> Failures;  // invoice number -> error message
-    std::map<std::string, TCheckFindings> Findings;  // invoice number -> check findings
-    std::function<void(const std::string&)> OnGenerate;
-    std::unique_ptr<TFileLock> LockRun() override;
-    std::string LockError;  // LockRun raises it when not empty
-    int Locks = 0;          // LockRun calls
-
-    std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones
-
-    // Mailing: each mail is recorded in the window's sent log, "TEST" in test mode of
-    // `MailSettings`, "OK" otherwise, "FEHLER" for the numbers of MailFailures.
-    std::unique_ptr<TBatchMailer> CreateMailer(TSentLog& sentLog) override;
-    const TSettings* MailSettings = nullptr;
-    std::string SignInError;          // SignIn raises it when not empty
-    TDateTime MailTime = 0;           // time of the sent-log entries
-    std::map<std::string, std::string> MailFailures;  // invoice number -> error message
-    int Mailers = 0, SignIns = 0;
-    std::vector<std::string> Mailed;  // "<company>|<no>", also the failed ones
 };
 
 } // namespace velkaro::test

@@ -30,7 +30,7 @@ TEST(MainPresenterDemo, SearchMarchAndProduceOneInvoice) {
     window.Time = EncodeDateTime({2024, 4, 10, 12, 0, 0, 0});
     SetDecimalSeparatorOverride(",");
     SetThousandsSeparatorOverride(".");
-    TMainPresenter presenter(session.Settings(), session.Source(), session.Producer(), session.SentLog(),
+    TMainPresenter presenter(session.Settings(), session.Source(), session.Session(), session.SentLog(),
                              window.Services(), window);
 
     presenter.ConnectDatabase();

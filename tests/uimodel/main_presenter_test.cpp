@@ -3,7 +3,10 @@
 #include <memory>
 
 #include "config/settings.h"
+#include "app/batch_run.h"
+#include "app/fake_run_session.h"
 #include "fake_main_window.h"
+#include "platform/file_lock.h"
 #include "mail/sent_log.h"
 #include "platform/files.h"
 #include "platform/number_format.h"
@@ -11,7 +14,7 @@
 #include "uimodel/main_presenter.h"
 
 using namespace velkaro;
-using velkaro::test::FakeInvoiceProducer;
+using velkaro::test::FakeRunSession;
 using velkaro::test::FakeInvoiceSource;
 using velkaro::test::FakeMainWindow;
 using velkaro::test::TempFolder;
@@ -55,8 +58,10 @@ protected:
                                  "MaxZeilen=3\n[Ausgabe]\nOrdner=" + Folder.File("Ausgabe") + "\n");
         Settings = std::make_unique<TSettings>(IniFile());
         SentLog = std::make_unique<TSentLog>(Settings->MailLogFile);
+        Workflows.SentLog = SentLog.get();
         Source.CompanyNames = {kMuster, kNordwind};
-        Presenter = std::make_unique<TMainPresenter>(*Settings, Source, Producer, *SentLog, Window.Services(), Window);
+        Presenter = std::make_unique<TMainPresenter>(*Settings, Source, Workflows, *SentLog, Window.Services(), Window);
+        Presenter->SetRunLockWait(std::chrono::milliseconds(0));
     }
     ~MainPresenterTest() override {
         ResetDecimalSeparatorOverride();
@@ -64,6 +69,16 @@ protected:
     }
 
     std::string IniFile() const { return Folder.File("velkaro.ini"); }
+    // The run lock as a batch run with the same settings holds it.
+    std::unique_ptr<TFileLock> HoldRunLock() const {
+        auto lock = std::make_unique<TFileLock>(RunLockFilePath(IniFile()));
+        EXPECT_TRUE(lock->Acquire(std::chrono::milliseconds(0)));
+        return lock;
+    }
+    std::string LockHeldMessage() const {
+        return "Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + RunLockFilePath(IniFile()) +
+               "). Bitte nach seinem Ende erneut versuchen.";
+    }
 
     // Connected with Muster GmbH selected and `numbers` found.
     void SearchFinds(const Strings& numbers) {
@@ -89,7 +104,7 @@ protected:
     TempFolder Folder;
     FakeMainWindow Window;
     FakeInvoiceSource Source;
-    FakeInvoiceProducer Producer;
+    FakeRunSession Workflows;
     std::unique_ptr<TSettings> Settings;
     std::unique_ptr<TSentLog> SentLog;
     std::unique_ptr<TMainPresenter> Presenter;
@@ -269,7 +284,7 @@ TEST_F(MainPresenterTest, GenerateAsksForAMarkFirst) {
     SearchFinds({"RE1", "RE2"});
     Presenter->DoGenerate();
     EXPECT_EQ(Window.Informed, (Strings{"Bitte mindestens eine Rechnung markieren."}));
-    EXPECT_TRUE(Producer.Produced.empty());
+    EXPECT_TRUE(Workflows.Produced.empty());
     EXPECT_TRUE(Window.LogLines.empty());
     EXPECT_EQ(Window.RunStateUpdates, 0);
 }
@@ -278,18 +293,18 @@ TEST_F(MainPresenterTest, GenerateAsksForAMarkFirst) {
 // produces nothing; it asks for the lock only when it produces.
 TEST_F(MainPresenterTest, GenerateWaitsForNoBatchRunAndSaysWhenOneWorks) {
     SearchFinds({"RE1", "RE2"});
-    EXPECT_EQ(Producer.Locks, 0);
     Presenter->Invoices().SetChecked(0, true);
-    Producer.LockError = "Ein Stapellauf mit denselben Einstellungen arbeitet gerade";
+    {
+        const auto batch = HoldRunLock();
+        Presenter->DoGenerate();
+        EXPECT_EQ(Window.Errors, (Strings{LockHeldMessage()}));
+        EXPECT_TRUE(Workflows.Produced.empty());
+        EXPECT_EQ(Presenter->RunKind(), rkNone);
+    }
     Presenter->DoGenerate();
-    EXPECT_EQ(Window.Errors, (Strings{"Ein Stapellauf mit denselben Einstellungen arbeitet gerade"}));
-    EXPECT_TRUE(Producer.Produced.empty());
-    EXPECT_EQ(Presenter->RunKind(), rkNone);
-
-    Producer.LockError.clear();
-    Presenter->DoGenerate();
-    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1"}));
-    EXPECT_EQ(Producer.Locks, 2);
+    EXPECT_EQ(Workflows.Produced, (Strings{"Muster GmbH|RE1"}));
+    // Released after the run: a batch gets it at once.
+    EXPECT_NE(HoldRunLock(), nullptr);
 }
 
 // Each production run names the unknown sections and keys of the settings once, before
@@ -302,7 +317,7 @@ TEST_F(MainPresenterTest, GenerateLogsTheSettingsHintsBeforeTheFirstInvoice) {
     Presenter->Invoices().SetChecked(1, true);
     const std::string hint = "  Hinweis Einstellungen: Zeile 8: unbekannter Abschnitt [Verkäufer] – gemeint ist [Verkaeufer]?";
     Strings before;
-    Producer.OnGenerate = [&](const std::string& no) {
+    Workflows.OnGenerate = [&](const std::string& no) {
         if (no == "RE1") before = Window.LogTexts();
     };
     for (int run = 0; run < 2; ++run) {
@@ -318,11 +333,11 @@ TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     SearchFinds({"RE1", "RE2", "RE3"});
     Presenter->Invoices().SetChecked(0, true);
     Presenter->Invoices().SetChecked(2, true);
-    Producer.Failures["RE3"] = "Rechnung RE3 nicht gefunden";
+    Workflows.Failures["RE3"] = "Rechnung RE3 nicht gefunden";
 
     // What the window shows while each invoice is produced.
     Strings during;
-    Producer.OnGenerate = [&](const std::string& no) {
+    Workflows.OnGenerate = [&](const std::string& no) {
         during.push_back(no + ": " + Presenter->ProgressText() + " [" + std::to_string(Presenter->ProgressStep()) + "/" +
                          std::to_string(Presenter->ProgressCount()) + "]" +
                          (Presenter->RunKind() == rkGenerate ? " run" : "") +
@@ -330,7 +345,7 @@ TEST_F(MainPresenterTest, GenerateProducesTheMarkedInvoicesOneAfterTheOther) {
     };
     Presenter->DoGenerate();
 
-    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
+    EXPECT_EQ(Workflows.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
     EXPECT_EQ(during, (Strings{"RE1: 1 von 2 [1/2] run busy events 0", "RE3: 2 von 2 [2/2] run busy events 1"}));
     EXPECT_EQ(Window.EventRounds, 2);
     EXPECT_EQ(Window.LogTexts(), (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
@@ -351,8 +366,8 @@ TEST_F(MainPresenterTest, GenerateMarksTheRowsWithFindingsAndClearsThemWhenMende
     TCheckFindings findings;
     findings.Add("BR-CL-14", "Ländercode „UK“ des Käufers ist kein ISO-3166-Code", "INI [Laender] UK=<ISO-Code>");
     findings.Add("BR-CO-09", "USt-IdNr. „123“ des Käufers beginnt nicht mit dem Ländercode", "USt-IdNr.");
-    Producer.Findings["RE2"] = findings;
-    Producer.OnGenerate = [&](const std::string& no) {
+    Workflows.Findings["RE2"] = findings;
+    Workflows.OnGenerate = [&](const std::string& no) {
         if (no == "RE1") Presenter->Invoices().Sort(icNo, false);  // re-sorted between two invoices
     };
     Presenter->DoGenerate();
@@ -365,8 +380,8 @@ TEST_F(MainPresenterTest, GenerateMarksTheRowsWithFindingsAndClearsThemWhenMende
               "korrigieren: USt-IdNr.)");
     EXPECT_EQ(list.Row(1).Findings, "");
 
-    Producer.Findings.clear();
-    Producer.OnGenerate = nullptr;
+    Workflows.Findings.clear();
+    Workflows.OnGenerate = nullptr;
     Presenter->DoGenerate();
     EXPECT_EQ(list.Row(0).Findings, "") << "a second production without findings clears the mark";
 }
@@ -385,8 +400,8 @@ TEST_F(MainPresenterTest, GenerateOpensThePdfOrTheFolderWhenAsked) {
         SearchFinds(c.marked);
         for (size_t row = 0; row < c.marked.size(); ++row) Presenter->Invoices().SetChecked(row, true);
         Settings->OpenPdf = c.openPdf;
-        Producer.Failures.clear();
-        for (const std::string& no : c.failing) Producer.Failures[no] = "kaputt";
+        Workflows.Failures.clear();
+        for (const std::string& no : c.failing) Workflows.Failures[no] = "kaputt";
         Window.Opened.clear();
         Presenter->DoGenerate();
         EXPECT_EQ(Window.Opened, c.opened) << c.marked.size() << " marked, " << c.failing.size() << " failing";
@@ -397,21 +412,21 @@ TEST_F(MainPresenterTest, CancelStopsAfterTheCurrentInvoice) {
     SearchFinds({"RE1", "RE2", "RE3"});
     Presenter->ToggleAll();
     // The cancel click arrives while RE1 is produced and is seen when events are processed.
-    Producer.OnGenerate = [&](const std::string& no) {
+    Workflows.OnGenerate = [&](const std::string& no) {
         if (no == "RE1") Presenter->RequestCancel();
     };
     Presenter->DoGenerate();
-    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1"}));
+    EXPECT_EQ(Workflows.Produced, (Strings{"Muster GmbH|RE1"}));
     EXPECT_EQ(Window.LogTexts(), (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
                                           "Abgebrochen nach 1 von 3 Rechnungen.", "Fertig: 1 erzeugt, 0 Fehler."}));
     EXPECT_EQ(Presenter->RunKind(), rkNone);
     EXPECT_EQ(Window.BusyDepth, 0);
 
     // The request ends with its run: the next run produces everything.
-    Producer.Produced.clear();
-    Producer.OnGenerate = nullptr;
+    Workflows.Produced.clear();
+    Workflows.OnGenerate = nullptr;
     Presenter->DoGenerate();
-    EXPECT_EQ(Producer.Produced.size(), 3u);
+    EXPECT_EQ(Workflows.Produced.size(), 3u);
 }
 
 TEST_F(MainPresenterTest, CancelDuringTheLastInvoiceOrOutsideARunChangesNothing) {
@@ -419,10 +434,10 @@ TEST_F(MainPresenterTest, CancelDuringTheLastInvoiceOrOutsideARunChangesNothing)
     Presenter->ToggleAll();
     Presenter->RequestCancel();  // no run: ignored
     Window.OnEvents = [&] {
-        if (Producer.Produced.size() == 2) Presenter->RequestCancel();
+        if (Workflows.Produced.size() == 2) Presenter->RequestCancel();
     };
     Presenter->DoGenerate();
-    EXPECT_EQ(Producer.Produced.size(), 2u);
+    EXPECT_EQ(Workflows.Produced.size(), 2u);
     const Strings log = Window.LogTexts();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "Fertig: 2 erzeugt, 0 Fehler.");
@@ -434,7 +449,7 @@ TEST_F(MainPresenterTest, AnEscapingErrorEndsTheRunAndRestoresTheWindow) {
     Presenter->ToggleAll();
     Window.OnEvents = [] { throw std::logic_error("Fenster geschlossen"); };
     EXPECT_THROW(Presenter->DoGenerate(), std::logic_error);
-    EXPECT_EQ(Producer.Produced.size(), 1u);
+    EXPECT_EQ(Workflows.Produced.size(), 1u);
     EXPECT_EQ(Presenter->RunKind(), rkNone);
     EXPECT_EQ(Window.BusyDepth, 0);
     EXPECT_EQ(Window.RunStateUpdates, 2);
@@ -510,7 +525,7 @@ TEST_F(MainPresenterTest, WithoutASelectedCompanyTheSavedCompanyStays) {
 TEST_F(MainPresenterTest, SavingOnCloseNeverFails) {
     TSettings unwritable(Folder.File("fehlt/velkaro.ini"));
     ASSERT_THROW(unwritable.SaveUserValues(), std::exception);
-    TMainPresenter presenter(unwritable, Source, Producer, *SentLog, Window.Services(), Window);
+    TMainPresenter presenter(unwritable, Source, Workflows, *SentLog, Window.Services(), Window);
     presenter.ConnectDatabase();
     EXPECT_NO_THROW(presenter.StoreUserValues());
     EXPECT_TRUE(Window.Errors.empty());
@@ -574,11 +589,6 @@ TEST_F(MainPresenterTest, UserGuideOpensFromTheProgramFolderOrTheInstalledDocume
     EXPECT_EQ(Window.Informed.size(), 1u);
 }
 
-TEST_F(MainPresenterTest, CommandsOfMissingWindowsSayTheyAreNotYetAvailable) {
-    Presenter->NotYetAvailable("Anleitung (online)");
-    EXPECT_EQ(Window.LogTexts(), (Strings{"Anleitung (online): noch nicht verfügbar."}));
-}
-
 TEST_F(MainPresenterTest, TheDesignerPreviewsTheSelectedOrElseTheFirstInvoice) {
     EXPECT_EQ(Presenter->DesignerPreviewNumber(), "");  // an empty list
     SearchFinds({"RE-1", "RE-2", "RE-3"});
@@ -602,8 +612,8 @@ protected:
         Settings->GraphClientId = "client-4711";
         Settings->GraphSecret = "Sehr~Geheim";
         Settings->MailSender = "rechnung@muster-gmbh.de";
-        Producer.MailSettings = Settings.get();
-        Producer.MailTime = EncodeDateTime({2025, 5, 31, 14, 0, 0, 0});
+        Workflows.MailSettings = Settings.get();
+        Workflows.MailTime = EncodeDateTime({2025, 5, 31, 14, 0, 0, 0});
     }
 
     // Three ticked rows: RE1 with an address, RE2 without, RE3 sent before.
@@ -652,13 +662,12 @@ TEST_F(MainPresenterMailTest, ThreeRowsSkipTheOneWithoutAddressAndWarnOfTheRepea
               std::string(kQuestionHead) +
               "\r\n1 ohne Rechnungs-E-Mail werden übersprungen.\r\n"
               "\r\nACHTUNG: 1 wurde(n) bereits versendet und werden ERNEUT versendet.\r\n");
-    EXPECT_EQ(Producer.SignIns, 1);
-    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
+    EXPECT_EQ(Workflows.SignIns, 1);
+    EXPECT_EQ(Workflows.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
     EXPECT_EQ(Window.LogTexts(), (Strings{"  RE1 per E-Mail versendet", "Übersprungen RE2: keine Rechnungs-E-Mail",
                                           "  RE3 per E-Mail versendet", Summary("2 versendet, 0")}));
     // The sent column follows the new sends at once.
     EXPECT_EQ(SentColumn(), (Strings{"31.05.2025 14:00", "", "31.05.2025 14:00"}));
-    EXPECT_EQ(Producer.Locks, 1);
     EXPECT_EQ(Window.BusyDepth, 0);
     EXPECT_EQ(Presenter->RunKind(), rkNone);
 }
@@ -674,10 +683,10 @@ TEST_F(MainPresenterMailTest, CreditMemoRowsKeepTheirKindWhenProducedAndMailed) 
     for (size_t i = 0; i < 3; ++i) Presenter->Invoices().SetChecked(i, true);
     EXPECT_EQ(Presenter->Invoices().Row(1).Texts[icKind], "Korrektur");
     Presenter->DoGenerate();
-    EXPECT_EQ(Producer.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
+    EXPECT_EQ(Workflows.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
     Window.AskAnswer = true;
     Presenter->DoMail();
-    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
+    EXPECT_EQ(Workflows.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|korr GS1", "Muster GmbH|RE2"}));
     EXPECT_EQ(SentColumn(), (Strings{"31.05.2025 14:00", "31.05.2025 14:00", "31.05.2025 14:00"}));
 }
 
@@ -687,7 +696,7 @@ TEST_F(MainPresenterMailTest, TestModeSendsAllThreeAndLeavesTheSentColumn) {
               std::string(kQuestionHead) +
               "\r\nTESTMODUS: Alle Mails gehen ausschließlich an  test@muster-gmbh.de \r\n"
               "(Testempfänger in den E-Mail-Einstellungen leeren für den echten Versand)\r\n");
-    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE2", "Muster GmbH|RE3"}));
+    EXPECT_EQ(Workflows.Mailed, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE2", "Muster GmbH|RE3"}));
     EXPECT_EQ(Window.LogTexts().back(), Summary("3 versendet (TEST), 0"));
     EXPECT_EQ(SentColumn(), (Strings{"", "", "01.04.2025 09:15"}));
 }
@@ -697,15 +706,15 @@ TEST_F(MainPresenterMailTest, ConfirmationAnsweredNoSendsNothing) {
     Window.AskAnswer = false;
     Presenter->DoMail();
     EXPECT_EQ(Window.Asked.size(), 1u);
-    EXPECT_EQ(Producer.Mailers, 0);
-    EXPECT_TRUE(Producer.Mailed.empty());
+    EXPECT_EQ(Workflows.Mailers, 0);
+    EXPECT_TRUE(Workflows.Mailed.empty());
     EXPECT_TRUE(Window.LogLines.empty());
 }
 
 TEST_F(MainPresenterMailTest, FailedMailsAreCountedAndRowsWithFindingsAnnounced) {
     ThreeRows();
     Presenter->Invoices().SetFindings("RE1", "BR-CO-10 Summe falsch");
-    Producer.MailFailures["RE1"] = "E-Rechnung verletzt EN 16931 (BR-CO-10)";
+    Workflows.MailFailures["RE1"] = "E-Rechnung verletzt EN 16931 (BR-CO-10)";
     Window.AskAnswer = true;
     Presenter->DoMail();
     EXPECT_NE(Window.Asked[0].find("\r\n1 mit Befund der EN-16931-Prüfung werden nicht versendet.\r\n"),
@@ -721,24 +730,26 @@ TEST_F(MainPresenterMailTest, FailedMailsAreCountedAndRowsWithFindingsAnnounced)
 
 TEST_F(MainPresenterMailTest, FailingSignInIsLoggedAndShownAndSendsNothing) {
     ThreeRows();
-    Producer.SignInError = "Anmeldung fehlgeschlagen: AADSTS7000215 Ungültiger Schlüssel Sehr~Geheim";
+    Workflows.SignInError = "Anmeldung fehlgeschlagen: AADSTS7000215 Ungültiger Schlüssel Sehr~Geheim";
     Window.AskAnswer = true;
     Presenter->DoMail();
     const std::string masked = Window.Errors.empty() ? "" : Window.Errors[0];
     EXPECT_EQ(masked.find("Sehr~Geheim"), std::string::npos) << masked;
     EXPECT_NE(masked.find("AADSTS7000215"), std::string::npos) << masked;
     EXPECT_EQ(Window.LogTexts(), (Strings{"FEHLER E-Mail-Anmeldung: " + masked}));
-    EXPECT_TRUE(Producer.Mailed.empty());
+    EXPECT_TRUE(Workflows.Mailed.empty());
     EXPECT_EQ(Window.BusyDepth, 0);
 }
 
 TEST_F(MainPresenterMailTest, NothingMarkedOrABatchRunningStopsBeforeTheQuestion) {
     ThreeRows();
-    Producer.LockError = "Ein Stapellauf arbeitet gerade.";
     Window.AskAnswer = true;
-    Presenter->DoMail();
-    EXPECT_EQ(Window.Errors, (Strings{"Ein Stapellauf arbeitet gerade."}));
-    EXPECT_EQ(Producer.Mailers, 0);
+    {
+        const auto batch = HoldRunLock();
+        Presenter->DoMail();
+    }
+    EXPECT_EQ(Window.Errors, (Strings{LockHeldMessage()}));
+    EXPECT_EQ(Workflows.Mailers, 0);
 
     for (size_t i = 0; i < 3; ++i) Presenter->Invoices().SetChecked(i, false);
     Window.Asked.clear();
@@ -758,7 +769,7 @@ TEST_F(MainPresenterMailTest, MailingNotSetUpOpensTheSettingsFirst) {
     EXPECT_EQ(Window.MailSettingsShown, 1);
     EXPECT_TRUE(Window.Asked.empty());
     EXPECT_TRUE(Window.LogLines.empty());
-    EXPECT_EQ(Producer.Mailers, 0);
+    EXPECT_EQ(Workflows.Mailers, 0);
 
     // Saved: the run goes on without testing the values again.
     Window.MailSettingsSaved = true;
@@ -766,7 +777,7 @@ TEST_F(MainPresenterMailTest, MailingNotSetUpOpensTheSettingsFirst) {
     EXPECT_EQ(Window.MailSettingsShown, 2);
     EXPECT_EQ(Window.Asked.size(), 1u);
     EXPECT_EQ(Window.LogTexts().front(), "E-Mail-Einstellungen gespeichert.");
-    EXPECT_EQ(Producer.Mailed.size(), 2u);
+    EXPECT_EQ(Workflows.Mailed.size(), 2u);
 }
 
 TEST_F(MainPresenterMailTest, CancelStopsAfterTheCurrentMail) {
@@ -775,7 +786,7 @@ TEST_F(MainPresenterMailTest, CancelStopsAfterTheCurrentMail) {
     Window.AskAnswer = true;
     Window.OnEvents = [this] { Presenter->RequestCancel(); };
     Presenter->DoMail();
-    EXPECT_EQ(Producer.Mailed, (Strings{"Muster GmbH|RE1"}));
+    EXPECT_EQ(Workflows.Mailed, (Strings{"Muster GmbH|RE1"}));
     EXPECT_EQ(Window.LogTexts().back(), Summary("1 versendet (TEST), 0"));
 }
 

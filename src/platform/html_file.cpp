@@ -1,7 +1,8 @@
+#include "platform/html_file.h"
+
 #include <string>
 #include <string_view>
 
-#include "config/settings.h"
 #include "platform/files.h"
 #include "platform/regex.h"
 #include "platform/text.h"

@@ -1,0 +1,58 @@
+#pragma once
+// The one set of test doubles of the run engine's workflows, for the batch, the window
+// and the run-rule table: a session and its mailer that record what they were asked to
+// do and do what the test scripts.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/document_run.h"
+
+namespace velkaro {
+class TSentLog;
+class TSettings;
+}
+
+namespace velkaro::test {
+
+class FakeRunSession : public TRunSession {
+public:
+    std::vector<std::string> Companies() override;
+    std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime dateFrom,
+                                           TDateTime dateTo) override;
+    bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override;
+    // Records "<company>|<no>", "<company>|korr <no>" for a credit memo.
+    TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
+                                        const TLogProc& log, TDocumentKind kind) override;
+    // Raises MailerError when set. Each mail produces the document first, without log
+    // lines (Failures and Findings apply), and is recorded in `SentLog` when one is given: "TEST" in test mode of
+    // `MailSettings`, "OK" otherwise, "FEHLER" for a failure.
+    std::unique_ptr<TRunMailer> CreateMailer() override;
+
+    // --- the database
+    std::vector<std::string> CompanyNames{"Muster GmbH"};
+    std::vector<std::pair<std::string, TDateTime>> Posted;  // invoices FindDocuments finds, any order
+    std::map<std::string, TDateTime> SentBefore;            // successful sends LastSent knows
+    TSentLog* SentLog = nullptr;  // also asked by LastSent, and written by the mailer
+
+    // --- production
+    std::string OutDir = "/ausgabe/";
+    std::map<std::string, std::string> Failures;     // number -> error message of the production
+    std::map<std::string, TCheckFindings> Findings;  // number -> check findings
+    std::function<void(const std::string&)> OnGenerate;
+    std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones
+
+    // --- mailing
+    const TSettings* MailSettings = nullptr;  // test mode and the findings rule come from here
+    std::string MailerError;   // CreateMailer raises it when not empty
+    std::string SignInError;   // SignIn raises it when not empty
+    std::vector<std::string> WithoutAddress;  // numbers whose customer has no invoice e-mail
+    std::map<std::string, std::string> MailFailures;  // number -> error message of the mail service
+    TDateTime MailTime = 0;    // time of the sent-log entries
+    int Mailers = 0, SignIns = 0;
+    std::vector<std::string> Mailed;  // "<company>|<no>", also the failed ones
+};
+
+} // namespace velkaro::test
