@@ -189,7 +189,7 @@ public:
     // else the bill-to address.
     TAddress DeliveryAddress() const;
     // The delivery address differs from the bill-to address, or NAV names a ship-to
-    // code: the print shows it as "Lieferanschrift".
+    // code: the XML names a delivery party (the print shows it with a ship-to code).
     bool HasOtherDeliveryAddress() const;
     // A credit memo whose amount goes to the customer: its payment instructions describe
     // the refund (no discount, no due date, no account to pay to). A credit memo with a

@@ -88,9 +88,9 @@ TPlaceholderContext InvoiceContext(const TInvoice& inv, const TSeller& seller, c
     std::vector<std::string> mails = ExtractEmails(inv.CustomerEmail);
     c["K.EMail"] = mails.empty() ? "" : mails.front();
     c["K.RechnungsEMail"] = inv.InvoiceEmail;
-    // The ship-to fields count only when the goods go elsewhere than the bill-to address;
-    // they show the delivery party the XML names.
-    const bool shipTo = inv.HasOtherDeliveryAddress();
+    // The ship-to fields count only when the invoice names a delivery address of its own
+    // (a ship-to code); they show the delivery party the XML names.
+    const bool shipTo = !inv.ShipToCode.empty();
     const TAddress delivery = inv.DeliveryAddress();
     c["L.Adresse"] = shipTo ? JoinNonEmpty({delivery.Name, delivery.Street,
                                             JoinNonEmpty({delivery.PostCode, delivery.City}, " ")},

@@ -136,7 +136,8 @@ const std::string& ProductionDatabase() {
 std::vector<std::string> DemoInvoiceNumbers(const std::string& database, const std::string& company) {
     const std::string table = "\"" + ReplaceAll(company, "\"", "\"\"") + "$Sales Invoice Header\"";
     std::vector<std::string> numbers;
-    for (const std::string& line : Split(RunSqlite(database, "SELECT [No_] FROM " + table + " ORDER BY [No_];"), '\n'))
+    for (const std::string& line : Split(RunSqlite(database, "SELECT [No_] FROM " + table +
+                                                          " WHERE [Posting Date] < '2025-01-01' ORDER BY [No_];"), '\n'))
         if (!line.empty()) numbers.push_back(line);
     return numbers;
 }

@@ -21,6 +21,8 @@ const std::string& ProductionDatabase();
 std::string RunSqlite(const std::string& database, const std::string& sql);
 
 // Posted invoice numbers of a company, ascending (through sqlite3).
+// The invoices of the product scenarios (posted up to 2024; the posted-data cases of 2025,
+// some with findings on purpose, are the XML tests' own).
 std::vector<std::string> DemoInvoiceNumbers(const std::string& database, const std::string& company);
 
 // One value to change in a settings file: section, key and value.

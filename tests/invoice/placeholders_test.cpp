@@ -199,9 +199,8 @@ TEST_F(InvoiceContextTest, FillsEveryKeyFromInvoiceAndSeller) {
         {"K.Land", "Deutschland"}, {"K.LandAusland", ""}, {"K.EMail", "Info@Kunde.de"},
         {"K.RechnungsEMail", "re@kunde.de; buchhaltung@kunde.de"}, {"Firma", "Velkaro Test GmbH"},
         {"Land", "DE"}, {"Telefon", "0711 1234"}, {"Fax", ""}, {"Seite", "1"}, {"Seiten", "1"},
-        // A ship-to address other than the bill-to one is shown, code or not (the XML names it too).
-        {"L.Adresse", "Lager Süd, Hafenweg 3, 12345 Musterstadt"}, {"L.Name", "Lager Süd"}, {"L.Strasse", "Hafenweg 3"},
-        {"L.PLZ", "12345"}, {"L.Ort", "Musterstadt"},
+        // No ship-to code: the ship-to address NAV holds is not printed.
+        {"L.Adresse", ""}, {"L.Name", ""}, {"L.Strasse", ""}, {"L.PLZ", ""}, {"L.Ort", ""},
         {"Belegart", "Rechnung"}, {"BezugRechnung", ""}, {"BezugDatum", ""}, {"Bezug", ""},
     };
     for (const auto& k : cases) EXPECT_EQ(c[k.key], k.value) << k.key;
@@ -267,6 +266,7 @@ TEST_F(InvoiceContextTest, ShipToAddressAsTheXmlNamesIt) {
     // NAV's copy of the bill-to address without a code is no other delivery address.
     Inv.ShipToCode = "";
     Inv.ShipTo = Inv.BillTo;
+    EXPECT_FALSE(Inv.HasOtherDeliveryAddress());
     EXPECT_EQ(InvoiceContext(Inv, Seller, Rules)["L.Adresse"], "");
 }
 
