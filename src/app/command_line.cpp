@@ -209,16 +209,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, TDateTime to
         cmd.Mode = rmSecret;
         return cmd;
     }
-    // The window: no argument, or only the switch of the layout designer.
-    if (std::all_of(args.begin(), args.end(), [](const std::string& a) { return IsSwitchNamed(a, "layout"); })) {
-        cmd.Layout = !args.empty();
+    // Read strictly, whether it selects documents or not: a mistyped switch is named,
+    // never taken for a wish to open the window. Known switches without a selection
+    // (none at all, "/layout", "/mandant Muster") open the window.
+    ParseBatch(args, today, cmd);
+    if (!IsBatch(args)) {
+        cmd.Mode = rmWindow;
         return cmd;
     }
-    // Everything else is read as a batch, strictly: a mistyped switch is named, never
-    // taken for a wish to open the window.
-    ParseBatch(args, today, cmd);
-    if (!IsBatch(args))
-        Fail("Keine Belege ausgewählt: ein Stapellauf braucht /rg, /gs, /von, /bis oder /neu.");
     cmd.Mode = rmBatch;
     return cmd;
 }

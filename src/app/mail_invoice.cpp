@@ -54,8 +54,7 @@ std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
     // "incomplete settings".
     if (settings.GraphSecret.empty() && !settings.GraphSecretProblem.empty())
         throw EGraphError(settings.GraphSecretProblem);
-    if (!IsMailSetUp(settings))
-        throw EGraphError("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
+    // Settings that are not set up are refused by the mailer itself, naming what is missing.
     auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
                                                  settings.MailSender, MailEndpoints(settings));
     mailer->SaveToSentItems = settings.MailSaveToSent;

@@ -32,6 +32,9 @@ const Case kCases[] = {
     {"dash forms select as well", {"-rg", "4711", "--GS", "G1", "--xml", "-mandant", "M"}, rmBatch,
      {"4711", "gs G1"}, "M", {}, true, false, false},
     {"layout switch", {"-Layout"}, rmWindow, {}, {}, {}, false, false, true},
+    // Known switches without a selection open the window, as they always did.
+    {"company and mail without documents", {"/mandant", "Muster", "/mail"}, rmWindow, {}, "Muster", {}, false, true, false},
+    {"xml alone", {"--xml"}, rmWindow, {}, {}, {}, true, false, false},
     {"layout switch twice", {"/layout", "--layout"}, rmWindow, {}, {}, {}, false, false, true},
     // A number named twice (also in other letter case) is processed once.
     {"duplicates once, first spelling kept", {"/rg", "4711", "/rg", "re-1", "/rg", "4711", "/rg", "RE-1"}, rmBatch,
@@ -93,8 +96,6 @@ TEST(CommandLine, RefusesWhatItCannotRunAndNamesTheSwitch) {
         {{"/out", ""}, "Der Schalter /out braucht einen Wert (Ordner), der Wert ist leer."},
         {{"geheimnis"}, "Unerwartetes Argument \"geheimnis\""},
         {{"/"}, "Unerwartetes Argument \"/\""},
-        {{"/mandant", "Muster", "/mail"}, "Keine Belege ausgewählt: ein Stapellauf braucht /rg, /gs, /von, /bis oder /neu."},
-        {{"--xml"}, "Keine Belege ausgewählt"},
         {{"/rg", "RE-1", "xml"}, "Unerwartetes Argument \"xml\""},
         {{"/rg"}, "Der Schalter /rg braucht einen Wert (Rechnungsnummer), er steht aber am Ende."},
         {{"/rg", "1", "/mandant"}, "Der Schalter /mandant braucht einen Wert (Mandant), er steht aber am Ende."},
