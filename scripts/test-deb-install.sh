@@ -140,12 +140,14 @@ ini=$root/etc/velkaro/velkaro.ini
 # Sets key=value in [section] of the settings file: replaces the key's line (also a
 # commented-out one), else adds it to the section, else adds the section.
 set_ini() {
+  # The template has CR LF line ends, as every text file the program writes.
   awk -v sec="[$1]" -v key="$2" -v val="$3" '
-    function put() { print key "=" val; done = 1 }
-    /^\[/ { if (insec && !done) put(); insec = ($0 == sec); if (insec) seen = 1 }
-    insec && !done && $0 ~ "^[;#]? *" key " *=" { put(); next }
+    function put() { printf "%s=%s%s\n", key, val, eol; done = 1 }
+    { line = $0; eol = ""; if (sub(/\r$/, "", line)) eol = "\r" }
+    line ~ /^\[/ { if (insec && !done) put(); insec = (line == sec); if (insec) seen = 1 }
+    insec && !done && line ~ "^[;#]? *" key " *=" { put(); next }
     { print }
-    END { if (!seen) print sec; if (!done) put() }' "$ini" >"$ini.new"
+    END { if (!seen) printf "%s%s\n", sec, eol; if (!done) put() }' "$ini" >"$ini.new"
   cat "$ini.new" >"$ini" && rm "$ini.new"
 }
 # The demo database stands in for NAV.
@@ -189,7 +191,7 @@ echo "produced: ${pdf#"$root"} ($(stat -c %s "$pdf") bytes)"
 checker=$src/third_party/validation/check-facturx-pdf
 if [[ -x $checker ]] && command -v java >/dev/null; then "$checker" "$pdf"; fi
 # Nothing written beside the settings in /etc.
-[[ -z $(find "$root/etc/velkaro" -newer "$ini" ! -name 'velkaro*.ini' -print -quit) ]] ||
+[[ -z $(find "$root/etc/velkaro" -mindepth 1 -newer "$ini" ! -name 'velkaro*.ini' -print -quit) ]] ||
   fail "files written to /etc/velkaro: $(ls "$root/etc/velkaro")"
 
 # The command of the service, as the service runs it (account, umask, settings): a run
