@@ -2,7 +2,9 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -63,22 +65,47 @@ void TPdfLiveView::ShowMessage(const std::string& text) {
 
 QString TPdfLiveView::Message() const { return FMessage->isHidden() ? QString() : FMessage->text(); }
 
+void TPdfLiveView::SetZoom(double factor) {
+    FZoom = factor > 0 ? factor : 0;
+    if (FZoom == 0) setMinimumWidth(0);
+    if (FDocument->status() == QPdfDocument::Status::Ready) RenderPages();
+}
+
+QImage TPdfLiveView::PageImage(int index) const {
+    if (index < 0 || index >= FPagesShown) return {};
+    return FPages[index]->pixmap().toImage();
+}
+
 void TPdfLiveView::RenderPages() {
     FPagesShown = std::min(FDocument->pageCount(), 2);
-    const int width = std::max(100, this->width() - 16);
+    // As wide as the visible part of the scroll area, or the printed size at the zoom
+    // (points at 96 pixels per inch).
+    const QWidget* viewport = parentWidget();
+    const int available = std::max(100, (viewport ? viewport->width() : width()) - 16);
+    int widest = 0;
     for (int i = 0; i < 2; ++i) {
         if (i >= FPagesShown) {
             FPages[i]->hide();
             continue;
         }
         const QSizeF points = FDocument->pagePointSize(i);
-        const QSize size(width, static_cast<int>(width * points.height() / points.width()));
+        const int width = FZoom > 0 ? std::max(100, qRound(points.width() * 96 / 72 * FZoom)) : available;
+        const QSize size(width, qRound(width * points.height() / points.width()));
         const qreal ratio = devicePixelRatioF();
-        QImage image = FDocument->render(i, size * ratio);
-        image.setDevicePixelRatio(ratio);
-        FPages[i]->setPixmap(QPixmap::fromImage(image));
+        // The PDF leaves the page transparent where nothing is printed: it is paper, so
+        // it is white in the dark look too.
+        QImage paper(size * ratio, QImage::Format_RGB32);
+        paper.fill(Qt::white);
+        {
+            QPainter painter(&paper);
+            painter.drawImage(0, 0, FDocument->render(i, size * ratio));
+        }
+        paper.setDevicePixelRatio(ratio);
+        FPages[i]->setPixmap(QPixmap::fromImage(paper));
         FPages[i]->show();
+        widest = std::max(widest, width);
     }
+    setMinimumWidth(FZoom > 0 ? widest + 16 : 0);
 }
 
 void TPdfLiveView::resizeEvent(QResizeEvent* event) {

@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +29,8 @@
 #include "ui/designer_form.h"
 #include "ui/main_form.h"
 #include "ui/pdf_live_view.h"
+#include "ui/theme_qt.h"
+#include "uimodel/layout_history.h"
 
 using namespace velkaro;
 
@@ -213,6 +217,67 @@ TEST_F(DesignerFormTest, CancelAsksAboutChangesAndSaveWritesTheFile) {
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_TRUE(FileExists(Settings->LayoutFile));
     EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 44);
+}
+
+TEST_F(DesignerFormTest, TheLiveViewDrawsWhitePaperInTheDarkLookAndZoomsOnItsOwn) {
+    ApplyTheme(false);  // the dark look, no letter paper
+    ASSERT_TRUE(Settings->Layout->BackgroundFirst.empty());
+    auto form = Open("RE24-0010");
+    TPdfLiveView& live = form->LiveView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return live.PagesShown() > 0; }, 10000)) << live.Message().toStdString();
+    const QImage page = live.PageImage(0);
+    ASSERT_FALSE(page.isNull());
+    // A corner of the page, where nothing is printed: paper, not the dark window behind.
+    for (const QPoint p : {QPoint(3, 3), QPoint(page.width() - 4, page.height() - 4)})
+        EXPECT_EQ(page.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+    int printed = 0;  // the invoice is on it: dark text on the paper
+    for (int y = 0; y < page.height(); y += 4)
+        for (int x = 0; x < page.width(); x += 4) printed += QColor(page.pixel(x, y)).lightness() < 100;
+    EXPECT_GT(printed, 50);
+
+    // "Seitenbreite": as wide as the pane; "200 %": twice the printed size, scrolled.
+    auto* zoom = Child<QComboBox>(*form, "cbLiveZoom");
+    auto* area = Child<QScrollArea>(*form, "liveArea");
+    EXPECT_EQ(zoom->currentText().toStdString(), "Seitenbreite");
+    EXPECT_LE(page.width() / page.devicePixelRatio(), area->viewport()->width());
+    zoom->setCurrentIndex(zoom->findText("200 %"));
+    const QImage large = live.PageImage(0);
+    EXPECT_EQ(qRound(large.width() / large.devicePixelRatio()), qRound(595.28 * 96 / 72 * 2));
+    QTest::qWait(50);
+    EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    zoom->setCurrentIndex(0);  // the choice is remembered: leave the default for other tests
+}
+
+TEST_F(DesignerFormTest, EndSessionKeepsUnsavedChangesInTheRecoveryCopyWithoutAsking) {
+    auto form = Open();
+    QLineEdit* x = Child<QLineEdit>(*form, "edX");
+    x->selectAll();
+    QTest::keyClicks(x, "57");
+    ASSERT_TRUE(form->Presenter().HasChanges());
+    const std::string recovery = form->Presenter().RecoveryFile();
+    ASSERT_FALSE(FileExists(recovery));
+    form->EndSession();  // a message box would block here: none may open
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    ASSERT_TRUE(FileExists(recovery));
+    TLayout kept;
+    kept.LoadFromFile(recovery, "");
+    EXPECT_TRUE(SameLayout(kept, form->Presenter().Layout()));
+    EXPECT_DOUBLE_EQ(kept.Find(ekAddress)->X, 57);
+    EXPECT_FALSE(FileExists(Settings->LayoutFile));
+    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 20);
+
+    // The next opening offers it; "Ja" brings the change back as unsaved.
+    std::string asked;
+    AnswerNextMessageBox(QMessageBox::Yes, &asked);
+    auto next = Open();
+    EXPECT_NE(asked.find("Wiederherstellen?"), std::string::npos) << asked;
+    EXPECT_DOUBLE_EQ(Element(*next, ekAddress).X, 57);
+    EXPECT_EQ(Child<QLineEdit>(*next, "edX")->text().toStdString(), "57,0");
+    EXPECT_TRUE(next->Presenter().HasChanges());
+    EXPECT_FALSE(FileExists(recovery));
+    next->EndSession();
+    EXPECT_TRUE(FileExists(recovery));
 }
 
 TEST_F(DesignerFormTest, PreviewWithoutNumberAsksForOneAndFocusesTheField) {
