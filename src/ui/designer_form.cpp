@@ -201,7 +201,7 @@ void TDesignerForm::RestoreWindowState() {
     // the live view; the page gets what it needs at 75 %, at most half of the middle.
     QSize size(1280, 940);
     QRect available;
-    if (const QScreen* screen = owner() ? owner()->screen() : QApplication::primaryScreen()) {
+    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QApplication::primaryScreen()) {
         available = screen->availableGeometry();
         if (available.width() >= 1600) size.setWidth(std::min(available.width() - 60, 1860));
         if (available.height() >= 1000) size.setHeight(std::min(available.height() - 60, 1040));

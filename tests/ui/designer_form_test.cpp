@@ -292,7 +292,7 @@ TEST_F(DesignerFormTest, PreviewWithoutNumberAsksForOneAndFocusesTheField) {
     EXPECT_TRUE(form->LiveView().Message().startsWith("Keine Ansicht: "));
 }
 
-TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedInvoice) {
+TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedDocument) {
     TMainForm main(Ini);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
@@ -301,20 +301,49 @@ TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedInvo
     main.Presenter().SetDateFrom(EncodeDate(2024, 1, 1));
     main.Presenter().SetDateTo(EncodeDate(2024, 12, 31));
     main.Presenter().DoSearch();
+    const TInvoiceListModel& list = main.Presenter().Invoices();
     ASSERT_GE(table->model()->rowCount(), 3);
-    table->selectRow(2);
-    const std::string expected = main.Presenter().Invoices().Row(2).No();
+    int memo = -1;
+    for (size_t i = 0; i < list.Count() && memo < 0; ++i)
+        if (list.Row(i).Item.Kind == bkCreditMemo) memo = static_cast<int>(i);
+    ASSERT_GE(memo, 0);
 
-    std::string previewNo;
-    QTimer::singleShot(50, [&] {
-        auto* designer = qobject_cast<TDesignerForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(designer, nullptr);
-        EXPECT_EQ(designer->windowTitle().toStdString(), kDesignerTitle);
-        previewNo = designer->findChild<QLineEdit*>("edPreviewNo")->text().toStdString();
-        designer->reject();  // no changes: closes without asking
-    });
-    QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
-    EXPECT_EQ(previewNo, expected);
+    // The designer as it opens: its number, its kind and what the live view shows.
+    struct TOpened {
+        std::string No, Message;
+        TDocumentKind Kind = bkInvoice;
+        int Pages = 0;
+    };
+    auto openDesigner = [&] {
+        TOpened opened;
+        QTimer::singleShot(50, [&] {
+            auto* designer = qobject_cast<TDesignerForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(designer, nullptr);
+            EXPECT_EQ(designer->windowTitle().toStdString(), kDesignerTitle);
+            opened.No = designer->findChild<QLineEdit*>("edPreviewNo")->text().toStdString();
+            opened.Kind = designer->Presenter().PreviewKind();
+            QTest::qWaitFor([&] { return designer->LiveView().Refreshes() > 0; }, 10000);
+            opened.Pages = designer->LiveView().PagesShown();
+            opened.Message = designer->LiveView().Message().toStdString();
+            designer->reject();  // no changes: closes without asking
+        });
+        main.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
+        return opened;
+    };
+
+    table->selectRow(memo);
+    const TOpened credit = openDesigner();
+    EXPECT_EQ(credit.No, list.Row(memo).No());
+    EXPECT_EQ(credit.Kind, bkCreditMemo);
+    EXPECT_GT(credit.Pages, 0) << credit.Message;  // no "… nicht gefunden"
+
+    table->clearSelection();
+    const TOpened newest = openDesigner();
+    EXPECT_EQ(newest.No, DesignerPreviewDocument(list).No);
+    EXPECT_EQ(newest.No, list.Row(0).No());  // the search comes newest first
+    EXPECT_GT(newest.Pages, 0) << newest.Message;
 }
 
 } // namespace
