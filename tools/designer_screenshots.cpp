@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QSplitter>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
         // A full-HD screen: the extra room goes to the live view, here at print size.
         const QSize before = form.size();
         form.resize(1860, 1000);
+        auto* splitter = form.findChild<QSplitter*>("pageSplitter");
+        const int page = form.Canvas().width() + 20;  // as a first opening on such a screen
+        splitter->setSizes({page, 1860 - 330 - page});
         auto* liveZoom = form.findChild<QComboBox*>("cbLiveZoom");
         liveZoom->setCurrentIndex(liveZoom->findText("100 %"));
         QTest::qWait(100);

@@ -169,7 +169,7 @@ QWidget* TDesignerForm::BuildLivePane() {
     column->setSpacing(0);
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(8, 4, 8, 4);
-    bar->addWidget(Label("PDF-Ansicht:", FLivePane));
+    bar->addWidget(Label("Zoom:", FLivePane));
     cbLiveZoom = Named(new QComboBox(FLivePane), "cbLiveZoom");
     for (const auto& zoom : kLiveZooms) cbLiveZoom->addItem(QString::fromUtf8(zoom.Caption));
     cbLiveZoom->setToolTip(QString::fromUtf8("Größe der PDF-Ansicht: so breit wie der Bereich oder in Druckgröße"));
@@ -179,6 +179,9 @@ QWidget* TDesignerForm::BuildLivePane() {
 
     FLiveArea = Named(new QScrollArea(FLivePane), "liveArea");
     FLiveArea->setWidgetResizable(true);
+    // Two pages are taller than any pane: a scroll bar that comes and goes would change
+    // the width the pages are drawn for.
+    FLiveArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     FLiveView = new TPdfLiveView(FLiveArea);
     FLiveArea->setWidget(FLiveView);
     column->addWidget(FLiveArea, 1);

@@ -13,6 +13,12 @@ namespace velkaro {
 
 TPdfLiveView::TPdfLiveView(QWidget* parent) : QWidget(parent), FDocument(new QPdfDocument(this)) {
     setObjectName("pdfLiveView");
+    // The grey of the designer's page area behind the pages, in both looks.
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    grey.setColor(QPalette::WindowText, Qt::white);
+    setPalette(grey);
+    setAutoFillBackground(true);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(8);
@@ -24,6 +30,8 @@ TPdfLiveView::TPdfLiveView(QWidget* parent) : QWidget(parent), FDocument(new QPd
     for (QLabel*& page : FPages) {
         page = new QLabel(this);
         page->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        // The view sets its width itself (SetZoom): a picture must not widen it.
+        page->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         page->hide();
         column->addWidget(page);
     }
