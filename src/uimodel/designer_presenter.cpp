@@ -126,12 +126,16 @@ void TDesignerPresenter::Restore(const TDesignerState& state) {
     selected_ = state.Selected < static_cast<int>(layout_->Elements.size()) ? state.Selected : -1;
     showFirst_ = state.ShowFirst;
     revision_ = state.Revision;
+    ShowEverything();
+    view_.LayoutEdited();
+}
+
+void TDesignerPresenter::ShowEverything() {
     view_.ElementListChanged();
     view_.PageChanged();
     view_.BackgroundsChanged();
     view_.SelectionChanged();
     view_.CanvasChanged();
-    view_.LayoutEdited();
 }
 
 template <typename Edit>
@@ -419,11 +423,7 @@ void TDesignerPresenter::OfferRecovery() {
             layout_->LoadFromFile(recovery, inputs_.LogoFile);
             if (selected_ >= static_cast<int>(layout_->Elements.size())) selected_ = -1;
         });
-        view_.ElementListChanged();
-        view_.PageChanged();
-        view_.BackgroundsChanged();
-        view_.SelectionChanged();
-        view_.CanvasChanged();
+        ShowEverything();
     }
     fs::remove(recovery, ignored);
 }

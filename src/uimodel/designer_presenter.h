@@ -143,6 +143,8 @@ public:
 private:
     TDesignerState State() const;
     void Restore(const TDesignerState& state);
+    // Every part of the window shows the state anew (after undo, redo, a recovery).
+    void ShowEverything();
     // Runs an edit of the working copy and records it as one step when it changed anything.
     template <typename Edit>
     bool Change(const std::string& mergeKey, Edit edit);
