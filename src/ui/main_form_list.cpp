@@ -1,0 +1,97 @@
+// The main window's list for daily work: the two filters beside the search, the ticked
+// count in the status bar, the status column's place, and the context menu of a row.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "ui/invoice_table_model.h"
+#include "ui/main_form.h"
+
+namespace velkaro {
+
+void TMainForm::BuildListControls(QGridLayout* searchBar, int column) {
+    auto* filters = new QWidget(this);
+    auto* box = new QVBoxLayout(filters);
+    box->setContentsMargins(6, 0, 6, 0);
+    box->setSpacing(2);
+    chkUnsent = new QCheckBox(QString::fromUtf8("nur nicht &versendete"), filters);
+    chkUnsent->setObjectName("chkUnsent");
+    chkFindings = new QCheckBox(QString::fromUtf8("nur mit Be&fund"), filters);
+    chkFindings->setObjectName("chkFindings");
+    box->addWidget(chkUnsent);
+    box->addWidget(chkFindings);
+    searchBar->addWidget(filters, 0, column, 2, 1, Qt::AlignVCenter);
+}
+
+void TMainForm::WireList() {
+    chkUnsent->setChecked(FPresenter->OnlyUnsent());
+    chkFindings->setChecked(FPresenter->OnlyWithFindings());
+    connect(chkUnsent, &QCheckBox::toggled, this, [this](bool on) { FPresenter->SetOnlyUnsent(on); });
+    connect(chkFindings, &QCheckBox::toggled, this, [this](bool on) { FPresenter->SetOnlyWithFindings(on); });
+
+    // The status column's data is last; on screen it follows the number.
+    lvInvoices->horizontalHeader()->moveSection(icStatus, kStatusColumnPlace);
+
+    connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateMarked(); });
+    connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateMarked(); });
+
+    mnRow = new QMenu(this);
+    mnRow->setObjectName("mnRow");
+    const std::pair<const char*, void (TMainPresenter::*)(size_t)> items[] = {
+        {"PDF &öffnen", &TMainPresenter::OpenRowPdf},
+        {"&Ordner öffnen", &TMainPresenter::OpenRowFolder},
+        {"&XML öffnen", &TMainPresenter::OpenRowXml},
+        {"&Befund anzeigen", &TMainPresenter::ShowRowFindings},
+        {"Erneut &erzeugen", &TMainPresenter::RegenerateRow},
+    };
+    const char* names[] = {"miRowPdf", "miRowFolder", "miRowXml", "miRowFindings", "miRowRegenerate"};
+    int i = 0;
+    for (const auto& [caption, command] : items) {
+        if (i == 3) mnRow->addSeparator();
+        QAction* action = mnRow->addAction(QString::fromUtf8(caption));
+        action->setObjectName(names[i++]);
+        connect(action, &QAction::triggered, this, [this, command = command] {
+            if (FMenuRow >= 0) ((*FPresenter).*command)(static_cast<size_t>(FMenuRow));
+        });
+    }
+    lvInvoices->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvInvoices, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex index = lvInvoices->indexAt(pos);
+        if (index.isValid()) ShowRowMenu(index.row(), lvInvoices->viewport()->mapToGlobal(pos));
+    });
+    UpdateMarked();
+}
+
+void TMainForm::ShowRowMenu(int row, const QPoint& globalPos) {
+    // A right click works on the row under the mouse, as the file manager does.
+    if (!lvInvoices->selectionModel()->isRowSelected(row, {})) lvInvoices->selectRow(row);
+    FMenuRow = row;
+    const TRowActions actions = FPresenter->RowActions(static_cast<size_t>(row));
+    const bool enabled[] = {actions.OpenPdf, actions.OpenFolder, actions.OpenXml, actions.ShowFindings,
+                            actions.Regenerate};
+    int i = 0;
+    for (QAction* action : mnRow->actions())
+        if (!action->isSeparator()) action->setEnabled(enabled[i++]);
+    mnRow->popup(globalPos);
+}
+
+bool TMainForm::HandleListKey(QObject* watched, QEvent* event) {
+    if (watched != lvInvoices || event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool menuKey = key->key() == Qt::Key_Menu ||
+                         (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+    const QModelIndex current = lvInvoices->currentIndex();
+    if (!menuKey || !current.isValid()) return false;
+    const QRect cell = lvInvoices->visualRect(current);
+    ShowRowMenu(current.row(), lvInvoices->viewport()->mapToGlobal(cell.bottomLeft()));
+    return true;
+}
+
+void TMainForm::UpdateMarked() { lblMarked->setText(QString::fromStdString(FPresenter->MarkedText())); }
+
+} // namespace velkaro
