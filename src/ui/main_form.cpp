@@ -152,8 +152,8 @@ void TMainForm::BuildControls() {
         grid->addWidget(label, 0, col);
         grid->addWidget(field, 1, col++);
     }
+    BuildListControls(grid, col - 1);
     grid->addWidget(btnSearch, 1, col++);
-    BuildListControls(grid, col++);
     grid->addWidget(lblCount, 1, col++);
     grid->setColumnStretch(col, 1);
     column->addWidget(searchBar);

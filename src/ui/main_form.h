@@ -57,8 +57,8 @@ private:
     void RestoreWindowState();
     void SaveWindowState();
     void SyncSelection();
-    // The list's context menu (main_form_list.cpp): the filters, the ticked count and
-    // the row menu.
+    // The list for daily work (main_form_list.cpp): the filters under the search field
+    // (`column` of the search bar's grid), the ticked count and the row menu.
     void BuildListControls(QGridLayout* searchBar, int column);
     void WireList();
     // The menu key and Shift+F10 open the row menu of the current row.

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTableView>
-#include <QVBoxLayout>
+#include <QHBoxLayout>
 
 #include "ui/invoice_table_model.h"
 #include "ui/main_form.h"
@@ -15,17 +15,19 @@
 namespace velkaro {
 
 void TMainForm::BuildListControls(QGridLayout* searchBar, int column) {
+    // Under the search field, so that the bar keeps its width.
     auto* filters = new QWidget(this);
-    auto* box = new QVBoxLayout(filters);
-    box->setContentsMargins(6, 0, 6, 0);
-    box->setSpacing(2);
+    auto* box = new QHBoxLayout(filters);
+    box->setContentsMargins(0, 2, 0, 0);
+    box->setSpacing(16);
     chkUnsent = new QCheckBox(QString::fromUtf8("nur nicht &versendete"), filters);
     chkUnsent->setObjectName("chkUnsent");
     chkFindings = new QCheckBox(QString::fromUtf8("nur mit Be&fund"), filters);
     chkFindings->setObjectName("chkFindings");
     box->addWidget(chkUnsent);
     box->addWidget(chkFindings);
-    searchBar->addWidget(filters, 0, column, 2, 1, Qt::AlignVCenter);
+    box->addStretch(1);
+    searchBar->addWidget(filters, 2, column, 1, 3);
 }
 
 void TMainForm::WireList() {

@@ -127,6 +127,7 @@ TEST_F(DailyFormTest, ContextMenuByMouseAndKeysWorksOnTheRow) {
 
     // A double click still ticks.
     const QPoint first = table->visualRect(model->index(0, icName)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, first);
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, first);
     EXPECT_EQ(model->index(0, icNo).data(Qt::CheckStateRole).toInt(), Qt::Checked);
 }
