@@ -8,14 +8,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QMenu>
-#include <QPainter>
-#include <QPlainTextEdit>
 #include <QDateEdit>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -36,6 +37,24 @@ QLineEdit* Edit(const char* name, QWidget* parent) {
     edit->setObjectName(name);
     edit->setMinimumWidth(320);
     return edit;
+}
+
+struct TRadio {
+    QRadioButton** Button;
+    const char* Name;
+    const char* Caption;
+};
+
+// Two radio buttons of one choice side by side (one choice per parent widget).
+QHBoxLayout* RadioPair(QWidget* parent, TRadio first, TRadio second) {
+    auto* row = new QHBoxLayout;
+    for (const TRadio& radio : {first, second}) {
+        *radio.Button = new QRadioButton(QString::fromUtf8(radio.Caption), parent);
+        (*radio.Button)->setObjectName(radio.Name);
+        row->addWidget(*radio.Button);
+    }
+    row->addStretch(1);
+    return row;
 }
 
 // Shown text and stored value of a choice.
@@ -84,15 +103,8 @@ void TDatabaseSettingsForm::BuildControls(const std::string& reason) {
     }
     root->addWidget(lblReason);
 
-    rbSqlServer = new QRadioButton(QString::fromUtf8("Microsoft &SQL Server (ODBC)"), this);
-    rbSqlServer->setObjectName("rbSqlServer");
-    rbSqlite = new QRadioButton(QString::fromUtf8("SQLite-&Datenbankdatei"), this);
-    rbSqlite->setObjectName("rbSqlite");
-    auto* kind = new QHBoxLayout;
-    kind->addWidget(rbSqlServer);
-    kind->addWidget(rbSqlite);
-    kind->addStretch(1);
-    root->addLayout(kind);
+    root->addLayout(RadioPair(this, {&rbSqlServer, "rbSqlServer", "Microsoft &SQL Server (ODBC)"},
+                              {&rbSqlite, "rbSqlite", "SQLite-&Datenbankdatei"}));
 
     gbServer = new QGroupBox(QString::fromUtf8("SQL Server"), this);
     gbServer->setObjectName("gbServer");
@@ -105,16 +117,10 @@ void TDatabaseSettingsForm::BuildControls(const std::string& reason) {
     form->addRow(QString::fromUtf8("Date&nbank"), edDatabase);
     cbDriver = new QComboBox(gbServer);
     cbDriver->setObjectName("cbDriver");
-    form->addRow(QString::fromUtf8("ODBC-&Treiber"), cbDriver);
-    rbSqlLogin = new QRadioButton(QString::fromUtf8("SQL-Anmeldung"), gbServer);
-    rbSqlLogin->setObjectName("rbSqlLogin");
-    rbWindows = new QRadioButton(QString::fromUtf8("Windows-Anmeldung (Kerberos)"), gbServer);
-    rbWindows->setObjectName("rbWindows");
-    auto* login = new QHBoxLayout;
-    login->addWidget(rbSqlLogin);
-    login->addWidget(rbWindows);
-    login->addStretch(1);
-    form->addRow(QString::fromUtf8("Anmeldung"), login);
+    form->addRow(QString::fromUtf8("&ODBC-Treiber"), cbDriver);
+    form->addRow(QString::fromUtf8("Anmeldung"),
+                 RadioPair(gbServer, {&rbSqlLogin, "rbSqlLogin", "SQL-Anmeldung"},
+                           {&rbWindows, "rbWindows", "Windows-Anmeldung (Kerberos)"}));
     edUser = Edit("edUser", gbServer);
     form->addRow(QString::fromUtf8("&Benutzer"), edUser);
     edPassword = Edit("edPassword", gbServer);
@@ -153,6 +159,8 @@ void TDatabaseSettingsForm::BuildControls(const std::string& reason) {
     mmResult->setReadOnly(true);
     mmResult->setPlaceholderText(QString::fromUtf8("Ergebnis des Verbindungstests"));
     mmResult->setMinimumHeight(110);
+    // The version lines align their colons, as in the about dialog.
+    mmResult->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     root->addWidget(mmResult, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);

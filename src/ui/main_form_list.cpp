@@ -1,5 +1,6 @@
 // The main window's list for daily work: the two filters beside the search, the ticked
 // count in the status bar, the status column's place, and the context menu of a row.
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 
 #include "ui/invoice_table_model.h"
 #include "ui/main_form.h"
+#include "ui/theme_qt.h"
 
 namespace velkaro {
 
@@ -79,6 +81,10 @@ void TMainForm::ShowRowMenu(int row, const QPoint& globalPos) {
     int i = 0;
     for (QAction* action : mnRow->actions())
         if (!action->isSeparator()) action->setEnabled(enabled[i++]);
+    // In the dark look a menu has the list's own colour: a lighter one sets it apart.
+    QPalette palette = QApplication::palette();
+    if (!IsLightStyle()) palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    mnRow->setPalette(palette);
     mnRow->popup(globalPos);
 }
 

@@ -53,15 +53,7 @@ TInvoiceRow MakeInvoiceRow(const TInvoiceListItem& item, TDateTime sentAt) {
 }
 
 std::string StatusText(const TRowStatus& status) {
-    if (!status.Known) return {};
-    switch (status.Status) {
-    case dsProduced: return "erzeugt";
-    case dsSent: return "versendet";
-    case dsTest: return "TEST";
-    case dsSkipped: return "übersprungen";
-    case dsFailed: break;
-    }
-    return "FEHLER";
+    return status.Known ? DocumentStatusText(status.Status) : std::string();
 }
 
 TRowStatus RowStatusOf(const TDocumentResult& result) {

@@ -81,7 +81,6 @@ void TMainPresenter::ConnectDatabase() {
         Log(std::string("FEHLER bei der Datenbankverbindung: ") + e.what());
         Log("  Verbindung eintragen: Einstellungen › Einstellungsdatei (INI) bearbeiten, Abschnitt [Datenbank], "
             "danach „Einstellungsdatei neu laden“.");
-        if (!FSettings.PasswordProblem.empty()) Log("  " + FSettings.PasswordProblem);
     }
     FView.CompaniesChanged();
 }

@@ -4,6 +4,7 @@
 
 #include "app/demo_mail_setup.h"
 #include "config/settings.h"
+#include "erp/nav_data.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
@@ -206,6 +207,13 @@ TEST_F(DatabaseSettingsTest, APasswordOfAnotherAccountReadsAsEmptyWithTheRemedy)
     EXPECT_TRUE(other.PasswordProblem.starts_with("Das gespeicherte Passwort ([Datenbank] PasswortGeschuetzt) kann"))
         << other.PasswordProblem;
     EXPECT_NE(other.PasswordProblem.find("Einstellungen › Datenbankverbindung…"), std::string::npos);
+
+    // A connection that fails names the unreadable password as well.
+    other.Provider = "SQLite";
+    other.Database = Folder.File("fehlt/nav.db");
+    TNavData data(other);
+    const std::string error = test::ErrorOf([&] { data.Companies(); });
+    EXPECT_NE(error.find(other.PasswordProblem), std::string::npos) << error;
 }
 
 TEST_F(DatabaseSettingsTest, TheRealProbeReadsTheDemoDatabase) {
