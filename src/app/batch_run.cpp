@@ -78,7 +78,6 @@ public:
     std::unique_ptr<TBatchResultFile> Results;
     TRunCounts Counts;
     int Stopped = 0;  // the signal that stopped the run
-
 };
 
 // The selection of the command line.
