@@ -63,7 +63,7 @@ public:
         if (!result.Outcome.Findings.Empty())
             text += (text.empty() ? "" : "; ") + std::string("Befund: ") + result.Outcome.Findings.RuleList();
         if (Results)
-            Results->Add({doc.No, DocumentKindName(doc.Kind), StatusText(result.Status), result.Outcome.PdfFile,
+            Results->Add({doc.No, DocumentKindName(doc.Kind), DocumentStatusText(result.Status), result.Outcome.PdfFile,
                           result.Recipients, text});
     }
     std::string EndLine() const {
@@ -78,18 +78,6 @@ public:
     std::unique_ptr<TBatchResultFile> Results;
     TRunCounts Counts;
     int Stopped = 0;  // the signal that stopped the run
-
-private:
-    static std::string StatusText(TDocumentStatus status) {
-        switch (status) {
-            case dsProduced: return "erzeugt";
-            case dsSent: return "versendet";
-            case dsTest: return "TEST";
-            case dsSkipped: return "übersprungen";
-            case dsFailed: break;
-        }
-        return "FEHLER";
-    }
 };
 
 // The selection of the command line.

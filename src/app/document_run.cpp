@@ -163,6 +163,17 @@ void MailDocuments(const std::vector<TRunDocument>& docs, TRun& run) {
 
 } // namespace
 
+std::string DocumentStatusText(TDocumentStatus status) {
+    switch (status) {
+    case dsProduced: return "erzeugt";
+    case dsSent: return "versendet";
+    case dsTest: return "TEST";
+    case dsSkipped: return "übersprungen";
+    case dsFailed: break;
+    }
+    return "FEHLER";
+}
+
 std::unique_ptr<TFileLock> TakeRunLock(const std::string& lockFile, std::chrono::milliseconds wait,
                                        const std::string& heldMessage, const TLogProc& onWait) {
     std::unique_ptr<TFileLock> lock =

@@ -118,6 +118,9 @@ struct TRunCounts {
 
 // What became of one document.
 enum TDocumentStatus { dsProduced, dsSent, dsTest, dsSkipped, dsFailed };
+// "erzeugt", "versendet", "TEST", "übersprungen", "FEHLER": the batch's result file and
+// the window's status column say it so.
+std::string DocumentStatusText(TDocumentStatus status);
 
 struct TDocumentResult {
     TDocumentStatus Status = dsFailed;

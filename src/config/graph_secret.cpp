@@ -46,6 +46,13 @@ std::string Reason(const TUnprotected& r) {
 } // namespace
 
 std::string ReadProtectedSecret(const std::string& stored, std::string& problem) {
+    const std::string user = CurrentUserName();
+    return ReadProtectedSecret(stored, problem, "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt)",
+                               Remedy(user, geteuid() == 0));
+}
+
+std::string ReadProtectedSecret(const std::string& stored, std::string& problem, const std::string& subject,
+                                const std::string& remedy) {
     problem.clear();
     if (stored.empty()) return {};
     TUnprotected r;
@@ -58,9 +65,8 @@ std::string ReadProtectedSecret(const std::string& stored, std::string& problem)
     const std::string user = CurrentUserName();
     // A key refused for its rights or owner names its own remedy (chmod 600 …); entering
     // the secret anew would be refused for the same reason.
-    problem = "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" + user +
-              "\" nicht entschlüsselt werden. " + Reason(r) +
-              (r.Failure == TUnprotectFailure::ufKeyRefused ? std::string() : Remedy(user, geteuid() == 0));
+    problem = subject + " kann vom Benutzer \"" + user + "\" nicht entschlüsselt werden. " + Reason(r) +
+              (r.Failure == TUnprotectFailure::ufKeyRefused ? std::string() : remedy);
     return {};
 }
 

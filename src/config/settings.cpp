@@ -206,6 +206,14 @@ void TSettings::Load() {
     // No built-in SQL password (the table's default is empty): a known default password
     // would only invite its use.
     Password = known.String(kDatabase, "Passwort");
+    // The dialog stores it protected; a plain one written by hand wins.
+    if (Password.empty())
+        Password = ReadProtectedSecret(known.String(kDatabase, "PasswortGeschuetzt"), PasswordProblem,
+                                       "Das gespeicherte Passwort ([Datenbank] PasswortGeschuetzt)",
+                                       " Abhilfe: unter Einstellungen › Datenbankverbindung… das Passwort neu eingeben "
+                                       "und speichern.");
+    else
+        PasswordProblem.clear();
     Provider = known.String(kDatabase, "Provider");
     OdbcDriver = known.String(kDatabase, "Treiber");
     Encryption = known.String(kDatabase, "Verschluesselung");
@@ -215,6 +223,8 @@ void TSettings::Load() {
     Company = known.String(kDatabase, "Mandant");
     MaxRows = known.Integer(kDatabase, "MaxZeilen");
     Skin = known.String(kAppearance, "Skin");
+    OnlyUnsent = known.Bool(kAppearance, "NurNichtVersendete");
+    OnlyWithFindings = known.Bool(kAppearance, "NurMitBefund");
     const TStateFolder state = ResolveStateFolder(FFileName, known.String(kOutput, "Datenordner"));
     StateDir = state.Folder;
     StateHint = state.Hint;
@@ -321,6 +331,8 @@ void TSettings::SaveUserValues() {
         file.SetBool(kOutput, "XmlZusaetzlich", SaveXml);
         file.SetBool(kOutput, "PdfOeffnen", OpenPdf);
         file.Set(kAppearance, "Skin", Skin);
+        file.SetBool(kAppearance, "NurNichtVersendete", OnlyUnsent);
+        file.SetBool(kAppearance, "NurMitBefund", OnlyWithFindings);
     });
 }
 
@@ -362,6 +374,41 @@ std::string TSettings::ConnectionString() const {
     else
         result += ";Integrated Security=SSPI";
     return result;
+}
+
+TDatabaseSettings DatabaseSettingsOf(const TSettings& s) {
+    return {s.Provider, s.Server, s.Database, s.User, s.Password, s.OdbcDriver, s.Encryption, s.TrustServerCertificate,
+            s.Login};
+}
+
+void ApplyDatabaseSettings(TSettings& s, const TDatabaseSettings& v) {
+    s.Provider = v.Provider;
+    s.Server = v.Server;
+    s.Database = v.Database;
+    s.User = v.User;
+    s.Password = v.Password;
+    s.OdbcDriver = v.OdbcDriver;
+    s.Encryption = v.Encryption;
+    s.TrustServerCertificate = v.TrustServerCertificate;
+    s.Login = v.Login;
+}
+
+void StoreDatabaseSettings(TSettings& settings, const TDatabaseSettings& values) {
+    const std::string protectedPassword = TSettings::ProtectSecret(values.Password);
+    EditSettingsFile(settings.FFileName, [&](TIniTextEditor& file) {
+        file.Set(kDatabase, "Provider", values.Provider);
+        file.Set(kDatabase, "Server", values.Server);
+        file.Set(kDatabase, "Datenbank", values.Database);
+        file.Set(kDatabase, "Treiber", values.OdbcDriver);
+        file.Set(kDatabase, "Anmeldung", values.Login);
+        file.Set(kDatabase, "Benutzer", values.User);
+        file.Set(kDatabase, "PasswortGeschuetzt", protectedPassword);
+        file.Delete(kDatabase, "Passwort");
+        file.Set(kDatabase, "Verschluesselung", values.Encryption);
+        file.Set(kDatabase, "ServerZertifikatVertrauen", values.TrustServerCertificate);
+    });
+    ApplyDatabaseSettings(settings, values);
+    settings.PasswordProblem.clear();
 }
 
 void StoreGraphSecret(const std::string& settingsFile, const std::string& secret) {

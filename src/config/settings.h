@@ -67,6 +67,9 @@ public:
     std::string TrustServerCertificate;
     std::string ConnectOptions;
     std::string Login;
+    // Why "PasswortGeschuetzt" could not be read by this account, with the remedy; empty
+    // when there is none or it was read (Password is then empty).
+    std::string PasswordProblem;
     std::string Company;
     int32_t MaxRows = 1000;
     std::string OutDir;
@@ -121,6 +124,10 @@ public:
     // those of customers with a Leitweg-ID, "Immer" all, "Nie" none.
     TXRechnungUse XRechnungUse = xuLeitweg;
     std::string Skin;
+    // The invoice list's filters of the main window ([Darstellung] NurNichtVersendete,
+    // NurMitBefund); user values, saved with SaveUserValues.
+    bool OnlyUnsent = false;
+    bool OnlyWithFindings = false;
     std::unique_ptr<TLayout> Layout;  // owned
     std::string LayoutFile;
     // Service base addresses of the Microsoft identity platform and Microsoft Graph
@@ -166,6 +173,21 @@ public:
 private:
     TSettingsAccess FAccess;
 };
+
+// The [Datenbank] keys of the connection, as the database dialog edits them.
+struct TDatabaseSettings {
+    std::string Provider, Server, Database, User, Password, OdbcDriver, Encryption, TrustServerCertificate, Login;
+};
+
+TDatabaseSettings DatabaseSettingsOf(const TSettings& settings);
+void ApplyDatabaseSettings(TSettings& settings, const TDatabaseSettings& values);
+
+// Saves the connection into the settings file in place (comments and everything else
+// stay), the password protected for the current account as "PasswortGeschuetzt" (a
+// plain "Passwort" is removed), then takes the values into `settings`. Raises a German
+// velkaro::Exception when the password cannot be protected or the file cannot be
+// written; the file and `settings` are then unchanged.
+void StoreDatabaseSettings(TSettings& settings, const TDatabaseSettings& values);
 
 // Stores the client secret protected for the current account into the settings file
 // (in place; a plain "ClientSecret" is removed). Raises a German velkaro::Exception when

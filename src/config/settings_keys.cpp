@@ -36,6 +36,9 @@ constexpr TSettingKey kKeys[] = {
     {"Datenbank", "Datenbank", vkText, "Cronus", "Name der NAV-Datenbank (bei Provider=SQLite die Datenbankdatei)"},
     {"Datenbank", "Benutzer", vkText, "sa", "SQL-Anmeldename; leer: Windows-Anmeldung (Kerberos)"},
     {"Datenbank", "Passwort", vkText, "", "Passwort der SQL-Anmeldung"},
+    {"Datenbank", "PasswortGeschuetzt", vkText, "",
+     "Passwort der SQL-Anmeldung, geschützt gespeichert vom Dialog „Datenbankverbindung…“ (nur dieser Benutzer kann es "
+     "lesen); Passwort= hat Vorrang"},
     {"Datenbank", "Provider", vkText, "SQLOLEDB.1", "Datenbankzugang; SQLite für eine Datenbankdatei, sonst SQL Server über ODBC"},
     {"Datenbank", "Mandant", vkText, "", "NAV-Mandant; leer: der erste der Datenbank"},
     {"Datenbank", "MaxZeilen", vkInteger, "1000", "höchstens so viele Treffer zeigt die Suche im Hauptfenster"},
@@ -77,6 +80,8 @@ constexpr TSettingKey kKeys[] = {
     {"Verkaeufer", "LastschriftZahlungsformen", vkText, "EINZUG", "NAV-Zahlungsformen, die SEPA-Lastschrift bedeuten, durch Komma getrennt"},
 
     {"Darstellung", "Skin", vkChoice, "Dunkel", "Hell oder Dunkel", "Hell|Dunkel"},
+    {"Darstellung", "NurNichtVersendete", vkBool, "0", "1: die Liste zeigt nur Belege ohne erfolgreichen Versand"},
+    {"Darstellung", "NurMitBefund", vkBool, "0", "1: die Liste zeigt nur Belege mit Befund der EN-16931-Prüfung"},
 
     {"Graph", "MandantenID", vkText, "", "Verzeichnis-ID (Tenant) von Microsoft Entra ID"},
     {"Graph", "ClientID", vkText, "", "Anwendungs-ID (Client-ID) der registrierten Anwendung"},

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "config/settings.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -26,7 +27,14 @@ void TNavData::Connect() {
     p.ConnectOptions = FSettings.ConnectOptions;
     p.Login = FSettings.Login;
     p.BaseDir = ExtractFilePath(AbsolutePath(FSettings.FFileName));
-    FConn = OpenDbBackend(p);
+    try {
+        FConn = OpenDbBackend(p);
+    } catch (const std::exception& e) {
+        // A password protected by another account reads as empty: say so, or the refused
+        // login would send the user looking for a wrong password.
+        if (FSettings.PasswordProblem.empty()) throw;
+        throw Exception(std::string(e.what()) + " " + FSettings.PasswordProblem);
+    }
 }
 
 void TNavData::Disconnect() {

@@ -2,7 +2,10 @@
 #include "ui/invoice_table_model.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QStyle>
+
+#include "ui/theme_qt.h"
 
 namespace velkaro {
 
@@ -26,13 +29,24 @@ QVariant TInvoiceTableModel::data(const QModelIndex& index, int role) const {
     const TInvoiceRow& row = FList.Row(static_cast<size_t>(index.row()));
     const auto column = static_cast<size_t>(index.column());
     const bool marked = column == icNo && !row.Findings.empty();
+    const bool status = column == icStatus && row.Status.Known;
+    const bool failed = row.Status.Known && row.Status.Status == dsFailed;
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(row.Texts.at(column));
     case Qt::ToolTipRole:
+        if (status) return QString::fromStdString(row.Status.Message);
         return QString::fromStdString(marked ? row.Findings : row.Texts.at(column));
     case Qt::DecorationRole:
         if (marked) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        if (status) return StatusIcon(row.Status.Status);
+        return {};
+    // A failed row stands out in both looks.
+    case Qt::BackgroundRole:
+        if (failed) return QBrush(ToQColor(StatusColors(IsLightStyle()).FailedRowBack));
+        return {};
+    case Qt::ForegroundRole:
+        if (failed) return QBrush(ToQColor(StatusColors(IsLightStyle()).FailedRowText));
         return {};
     case Qt::CheckStateRole:
         if (column == icNo) return row.Checked ? Qt::Checked : Qt::Unchecked;

@@ -28,6 +28,7 @@
 
 #include "platform/files.h"
 #include "ui/about_form.h"
+#include "ui/database_settings_form.h"
 #include "ui/designer_form.h"
 #include "ui/invoice_table_model.h"
 #include "ui/mail_settings_form.h"
@@ -78,6 +79,7 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     connect(lvInvoices->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SyncSelection(); });
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] { SyncSelection(); });
     BuildMenu();
+    WireList();
 
     dtFrom->setDate(ToQDate(FPresenter->DateFrom()));
     dtTo->setDate(ToQDate(FPresenter->DateTo()));
@@ -150,6 +152,7 @@ void TMainForm::BuildControls() {
         grid->addWidget(label, 0, col);
         grid->addWidget(field, 1, col++);
     }
+    BuildListControls(grid, col - 1);
     grid->addWidget(btnSearch, 1, col++);
     grid->addWidget(lblCount, 1, col++);
     grid->setColumnStretch(col, 1);
@@ -224,6 +227,10 @@ void TMainForm::BuildControls() {
     FProgress->setMaximumWidth(200);
     FProgress->setTextVisible(true);
     btnCancel = Button("Abbrechen", "btnCancel", this);
+    lblMarked = new QLabel(this);
+    lblMarked->setObjectName("lblMarked");
+    lblMarked->setMinimumWidth(90);
+    statusBar()->addWidget(lblMarked);
     statusBar()->addPermanentWidget(FProgress);
     statusBar()->addPermanentWidget(btnCancel);
     FProgress->hide();
@@ -251,6 +258,8 @@ void TMainForm::BuildMenu() {
     settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this, [this] { OpenDesigner(); });
     settings->addAction("&E-Mail-Einstellungen...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
                         [this] { FPresenter->EditMailSettings(); });
+    settings->addAction("Daten&bankverbindung…", this, [this] { FPresenter->EditDatabaseSettings(); })
+        ->setObjectName("miDatabase");
     settings->addSeparator();
     settings->addAction("&Ausgabeordner wählen...", this, [this] { ChooseOutDir(); });
     miXml = settings->addAction("&XML zusätzlich speichern");
@@ -328,6 +337,7 @@ void TMainForm::SyncSelection() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (HandleListKey(watched, event)) return true;
     // Space ticks the current row, whichever column has the focus.
     if (watched == lvInvoices && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space && lvInvoices->currentIndex().isValid()) {
@@ -342,7 +352,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     if (FShown) return;
     FShown = true;
     // Once shown, so that the window is on screen while the database answers.
-    QMetaObject::invokeMethod(this, [this] { FPresenter->ConnectDatabase(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { FPresenter->StartUp(); }, Qt::QueuedConnection);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -408,6 +418,10 @@ void TMainForm::StatusChanged() {
     for (int i = 0; i < 3; ++i) FStatus[i]->setText(Q(texts[static_cast<size_t>(i)]));
     miXml->setChecked(FPresenter->SaveXml());
     miOpenPdf->setChecked(FPresenter->OpenPdf());
+}
+
+bool TMainForm::OpenDatabaseSettings(const std::string& reason) {
+    return TDatabaseSettingsForm::Execute(this, FSession.Settings(), reason);
 }
 
 bool TMainForm::OpenMailSettings() {

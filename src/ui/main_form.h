@@ -11,11 +11,14 @@
 #include "uimodel/main_session.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -54,6 +57,14 @@ private:
     void RestoreWindowState();
     void SaveWindowState();
     void SyncSelection();
+    // The list for daily work (main_form_list.cpp): the filters under the search field
+    // (`column` of the search bar's grid), the ticked count and the row menu.
+    void BuildListControls(QGridLayout* searchBar, int column);
+    void WireList();
+    // The menu key and Shift+F10 open the row menu of the current row.
+    bool HandleListKey(QObject* watched, QEvent* event);
+    void ShowRowMenu(int row, const QPoint& globalPos);
+    void UpdateMarked();
 
     // TMainView
     void CompaniesChanged() override;
@@ -62,6 +73,7 @@ private:
     void ProgressChanged() override;
     void StatusChanged() override;
     bool OpenMailSettings() override;
+    bool OpenDatabaseSettings(const std::string& reason) override;
 
     TMainSession FSession;
     QComboBox* cbCompany = nullptr;
@@ -84,6 +96,11 @@ private:
     QAction* miOpenPdf = nullptr;
     QAction* miSkinDark = nullptr;
     QAction* miSkinLight = nullptr;
+    QCheckBox* chkUnsent = nullptr;
+    QCheckBox* chkFindings = nullptr;
+    QLabel* lblMarked = nullptr;
+    QMenu* mnRow = nullptr;
+    int FMenuRow = -1;  // the row the context menu was opened for
     std::unique_ptr<TQtServices> FServices;
     std::unique_ptr<TMainPresenter> FPresenter;
     TInvoiceTableModel* FModel = nullptr;

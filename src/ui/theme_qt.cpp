@@ -109,4 +109,45 @@ QPixmap CheckBoxPixmap(bool checked, qreal devicePixelRatio) {
     return image;
 }
 
+QIcon StatusIcon(TDocumentStatus status) {
+    const TStatusColors& colors = StatusColors(gLight);
+    const TRgb fill = status == dsFailed    ? colors.Failed
+                      : status == dsTest    ? colors.Test
+                      : status == dsSkipped ? colors.Skipped
+                                            : colors.Done;
+    QIcon icon;
+    for (int size : {16, 32}) {
+        QPixmap image(size, size);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        p.setPen(Qt::NoPen);
+        p.setBrush(ToQColor(fill));
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        switch (status) {
+        case dsProduced:
+        case dsSent: {
+            const QPointF mark[3] = {{4.5, 8.2}, {7, 10.8}, {11.5, 5.3}};
+            p.drawPolyline(mark, 3);
+            break;
+        }
+        case dsTest:
+            p.drawLine(QPointF(5, 5), QPointF(11, 5));
+            p.drawLine(QPointF(8, 5), QPointF(8, 11.5));
+            break;
+        case dsSkipped: p.drawLine(QPointF(4.5, 8), QPointF(11.5, 8)); break;
+        case dsFailed:
+            p.drawLine(QPointF(5.3, 5.3), QPointF(10.7, 10.7));
+            p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));
+            break;
+        }
+        p.end();
+        icon.addPixmap(image);
+    }
+    return icon;
+}
+
 } // namespace velkaro

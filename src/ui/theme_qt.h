@@ -3,8 +3,10 @@
 // palette with orange accents, and the invoice list's check boxes drawn at the
 // screen's scale. Switching repaints every open window.
 #include <QColor>
+#include <QIcon>
 #include <QPixmap>
 
+#include "app/document_run.h"
 #include "uimodel/theme.h"
 
 namespace velkaro {
@@ -17,5 +19,8 @@ bool IsLightStyle();
 QColor AccentColor();
 // One check-box image for a screen with `devicePixelRatio` device pixels per pixel.
 QPixmap CheckBoxPixmap(bool checked, qreal devicePixelRatio);
+// The status column's icon of an outcome in the current look: a filled circle with a
+// check mark (produced, sent), "T" (test), a dash (skipped) or a cross (failed).
+QIcon StatusIcon(TDocumentStatus status);
 
 } // namespace velkaro

@@ -27,6 +27,7 @@ TMainPresenter::TMainPresenter(TSettings& settings, TInvoiceSource& source, TRun
       FView(view) {
     FDateTo = DateOf(FServices.Clock.Now());
     FDateFrom = IncMonth(FDateTo, -3);
+    FInvoices.SetFilter({FSettings.OnlyUnsent, FSettings.OnlyWithFindings});
 }
 
 std::string TMainPresenter::Company() const {
@@ -74,7 +75,9 @@ void TMainPresenter::ConnectDatabase() {
             if (SameText(FCompanies[i], FSettings.Company)) FCompanyIndex = static_cast<int>(i);
         if (FCompanyIndex < 0 && !FCompanies.empty()) FCompanyIndex = 0;
         Log("Verbunden mit " + DatabaseName());
+        FConnectError.clear();
     } catch (const std::exception& e) {
+        FConnectError = e.what();
         Log(std::string("FEHLER bei der Datenbankverbindung: ") + e.what());
         Log("  Verbindung eintragen: Einstellungen › Einstellungsdatei (INI) bearbeiten, Abschnitt [Datenbank], "
             "danach „Einstellungsdatei neu laden“.");
@@ -100,15 +103,15 @@ void TMainPresenter::DoSearch() {
     }
     std::vector<TInvoiceRow> rows;
     rows.reserve(found.size());
-    for (const TInvoiceListItem& item : found) rows.push_back(MakeInvoiceRow(item, SentAt(item.No)));
+    for (const TInvoiceListItem& item : found) {
+        rows.push_back(MakeInvoiceRow(item, SentAt(item.No)));
+        RestoreOutcome(rows.back());
+    }
     // A single hit is ticked, so that it can be produced without marking it.
     if (rows.size() == 1) rows.front().Checked = true;
     FInvoices.Assign(std::move(rows));
-
-    FCountText = std::to_string(FInvoices.Count()) + " Rechnung(en)";
-    if (static_cast<long long>(FInvoices.Count()) >= FSettings.MaxRows)
-        FCountText += " (Limit erreicht - Filter einschränken)";
-    FView.CountChanged();
+    FSearched = true;
+    UpdateCountText();
 }
 
 void TMainPresenter::UpdateSentColumn(size_t row) {
@@ -128,10 +131,14 @@ bool TMainPresenter::ShouldStop() { return FCancelRequested; }
 
 void TMainPresenter::DocumentDone(const TRunDocument& doc, const TDocumentResult& result) {
     // By number: the list may have been re-sorted while the events were pumped.
+    TOutcome& kept = FOutcomes[OutcomeKey(doc.Kind, doc.No)];
     if (!result.Outcome.PdfFile.empty()) {
-        FInvoices.SetFindings(doc.No, FindingsText(result.Outcome.Findings));
+        kept.Findings = FindingsText(result.Outcome.Findings);
+        FInvoices.SetFindings(doc.No, kept.Findings);
         FLastPdf = result.Outcome.PdfFile;
     }
+    kept.Status = RowStatusOf(result);
+    FInvoices.SetStatus(doc.Kind, doc.No, kept.Status);
     if (FRunKind == rkMail)
         for (size_t row = 0; row < FInvoices.Count(); ++row)
             if (FInvoices.Row(row).No() == doc.No) UpdateSentColumn(row);
@@ -211,6 +218,10 @@ void TMainPresenter::DoGenerate() {
         FServices.Messages.Inform(kMarkFirst);
         return;
     }
+    GenerateDocuments(docs);
+}
+
+void TMainPresenter::GenerateDocuments(const std::vector<TRunDocument>& docs) {
     TRunCounts counts;
     if (!RunMarked(rkGenerate, docs, counts)) return;
     Log("Fertig: " + std::to_string(counts.Produced) + " erzeugt, " + std::to_string(counts.Errors) + " Fehler.");

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,15 @@ inline constexpr const char* kUserGuideFile = "LIESMICH.md";
 
 // The run in progress; its button is disabled while it runs.
 enum TRunKind { rkNone, rkGenerate, rkMail };
+
+// Which entries of a row's context menu can be used.
+struct TRowActions {
+    bool OpenPdf = false;       // its PDF exists
+    bool OpenFolder = false;    // the folder of its PDF exists
+    bool OpenXml = false;       // its XML file exists beside the PDF
+    bool ShowFindings = false;  // findings of the check, or an error of its last run
+    bool Regenerate = false;    // a company is selected and no run is going on
+};
 
 // The presenter is the observer of its own runs (log pane, progress, cancel, columns).
 class TMainPresenter : private TRunObserver {
@@ -71,6 +81,12 @@ public:
     void SetRunLockWait(std::chrono::milliseconds wait) { FRunLockWait = wait; }
     // Reconnects and fills the company list; errors are logged, the window stays usable.
     void ConnectDatabase();
+    // The window's first showing: connects; when that fails or finds no company, opens
+    // the database dialog saying why (and connects again when it was saved).
+    void StartUp();
+    // Opens the database dialog (with `reason` as its explaining line); after saving,
+    // logs it and reconnects. True when saved.
+    bool EditDatabaseSettings(const std::string& reason = "");
     // Nothing happens while no company is selected.
     void DoSearch();
     // Column "Versendet am" of one row from the sent-mail log.
@@ -78,6 +94,26 @@ public:
     std::vector<size_t> MarkedItems() const { return FInvoices.MarkedRows(); }
     void ToggleAll() { FInvoices.ToggleAll(); }
     void RowDoubleClicked(size_t row) { FInvoices.ToggleChecked(row); }
+    // "12 markiert": the ticked rows shown; empty while the list is empty.
+    std::string MarkedText() const;
+
+    // --- the list's filters (main_presenter_list.cpp), kept in the settings as user values
+    bool OnlyUnsent() const;
+    bool OnlyWithFindings() const;
+    void SetOnlyUnsent(bool on);
+    void SetOnlyWithFindings(bool on);
+
+    // --- the context menu of a row (main_presenter_list.cpp)
+    TRowActions RowActions(size_t row) const;
+    // The PDF of a row: the one its last run wrote, else where a production would write it.
+    std::string RowPdfFile(size_t row) const;
+    void OpenRowPdf(size_t row);
+    void OpenRowFolder(size_t row);
+    void OpenRowXml(size_t row);
+    // Shows the findings and the error of the row's last run as a message.
+    void ShowRowFindings(size_t row);
+    // Produces the row's document again, as "ZUGFeRD-PDF erzeugen" does for one row.
+    void RegenerateRow(size_t row);
     // Produces the marked invoices one after the other; errors of one invoice are logged
     // and counted. Errors outside the invoices' own steps end the run and propagate.
     void DoGenerate();
@@ -123,6 +159,13 @@ public:
 
 private:
     std::string DatabaseName() const;
+    // The count label: found rows, the limit, and how many the filters show.
+    void UpdateCountText();
+    // Produces `docs` and logs "Fertig: …"; opens the PDF or the folder when asked.
+    void GenerateDocuments(const std::vector<TRunDocument>& docs);
+    // The outcome of the row's earlier runs in this window, kept across searches.
+    void RestoreOutcome(TInvoiceRow& row) const;
+    std::string OutcomeKey(TDocumentKind kind, const std::string& no) const;
     // The marked rows as documents of a run, with what the list knows of their address.
     std::vector<TRunDocument> MarkedDocuments() const;
     // Runs `docs` through the run engine as a run of `kind`: run lock, busy cursor,
@@ -156,6 +199,13 @@ private:
     size_t FProgressStep = 0;
     size_t FProgressCount = 0;
     std::string FLastPdf;  // the last PDF of the run
+    std::string FConnectError;  // the error of the last connect; empty when it worked
+    bool FSearched = false;     // a search filled the list
+    struct TOutcome {
+        TRowStatus Status;
+        std::string Findings;
+    };
+    std::map<std::string, TOutcome> FOutcomes;  // by OutcomeKey
     std::chrono::milliseconds FRunLockWait{3000};
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 // What the main window's presenter tells its window beyond the services every window
 // offers: which parts of its state changed and must be shown again.
+#include <string>
+
 namespace velkaro {
 
 class TMainView {
@@ -18,6 +20,9 @@ public:
     virtual void StatusChanged() = 0;
     // Shows the mail settings dialog modally; true when the user saved.
     virtual bool OpenMailSettings() = 0;
+    // Shows the database connection dialog modally, with `reason` as its explaining line
+    // when not empty; true when the user saved.
+    virtual bool OpenDatabaseSettings(const std::string& reason) = 0;
 };
 
 } // namespace velkaro

@@ -17,6 +17,13 @@ const TThemeColors& ThemeColors(bool light) {
     return light ? bright : dark;
 }
 
+const TStatusColors& StatusColors(bool light) {
+    // Red rows must read in both looks: light red with dark text, dark red with light text.
+    static const TStatusColors dark{0x5CC46A, 0xE8730C, 0x9A9A9A, 0xFF6B6B, 0x5A1F1F, 0xFFE0E0};
+    static const TStatusColors bright{0x2E8B3A, 0x0078D7, 0x808080, 0xC62828, 0xFBDADA, 0x5A0A0A};
+    return light ? bright : dark;
+}
+
 TCheckBoxGeometry CheckBoxGeometry(double dotsPerInch) {
     TCheckBoxGeometry g{};
     g.Size = static_cast<int>(std::lround(16.0 * dotsPerInch / 96.0));

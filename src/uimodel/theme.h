@@ -23,6 +23,17 @@ bool IsLightSkin(const std::string& skin);
 std::string SkinName(bool light);
 const TThemeColors& ThemeColors(bool light);
 
+// The invoice list's status column and failed rows.
+struct TStatusColors {
+    TRgb Done;     // produced, sent
+    TRgb Test;     // sent to the test recipient
+    TRgb Skipped;
+    TRgb Failed;
+    TRgb FailedRowBack;  // a failed row's background, and its text
+    TRgb FailedRowText;
+};
+const TStatusColors& StatusColors(bool light);
+
 struct TPoint {
     int X;
     int Y;

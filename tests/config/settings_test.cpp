@@ -323,7 +323,9 @@ TEST_F(Settings, SavingUserValuesChangesOnlyTheirLines) {
               "Ordner=/zweiter Abschnitt\r\n"
               "\r\n"
               "[Darstellung]\r\n"
-              "Skin=Hell\r\n");
+              "Skin=Hell\r\n"
+              "NurNichtVersendete=0\r\n"
+              "NurMitBefund=0\r\n");
     TSettings back(IniPath());
     EXPECT_EQ(back.OutDir, "/neu");
     EXPECT_EQ(back.Company, "CRONUS AG");

@@ -49,7 +49,16 @@ public:
         return MailSettingsSaved;
     }
 
+    bool OpenDatabaseSettings(const std::string& reason) override {
+        DatabaseDialogReasons.push_back(reason);
+        if (OnDatabaseSettings) OnDatabaseSettings();
+        return DatabaseSettingsSaved;
+    }
+
     TDateTime Time = 0;
+    bool DatabaseSettingsSaved = false;  // answer of the database dialog
+    std::function<void()> OnDatabaseSettings;
+    std::vector<std::string> DatabaseDialogReasons;  // one per showing
     bool AskAnswer = false;
     std::function<void()> OnEvents;
     std::function<void()> OnProgress;

@@ -182,7 +182,7 @@ TEST_F(MainPresenterTest, SearchPassesCompanyTextAndWholeDays) {
     EXPECT_EQ(Window.BusyDepth, 0);
 }
 
-TEST_F(MainPresenterTest, SearchShowsTheElevenColumns) {
+TEST_F(MainPresenterTest, SearchShowsTheTwelveColumns) {
     TInvoiceListItem item = Item("RE/24/7", EncodeDate(2024, 3, 5), "-1234567.5");
     item.CurrencyCode = "";
     TInvoiceListItem swiss = Item("GS24-0004", EncodeDate(2024, 12, 31), "999.995");
@@ -199,9 +199,9 @@ TEST_F(MainPresenterTest, SearchShowsTheElevenColumns) {
         EXPECT_EQ(Presenter->Invoices().Row(row).Texts, texts) << row;
     };
     expectTexts(0, {"RE/24/7", "Rechnung", "05.03.2024", "KRE/24/7", "Kunde RE/24/7", "Stuttgart", "-1.234.567,50",
-                    "EUR", "rechnung@kunde.de", "Debitor", ""});
+                    "EUR", "rechnung@kunde.de", "Debitor", "", ""});
     expectTexts(1, {"GS24-0004", "Korrektur", "31.12.2024", "KGS24-0004", "Kunde GS24-0004", "Stuttgart", "1.000,00",
-                    "CHF", "", "", ""});
+                    "CHF", "", "", "", ""});
     EXPECT_EQ(InvoiceColumns()[icKind].Caption, std::string("Art"));
     EXPECT_EQ(InvoiceColumns()[icGross].Caption, std::string("Brutto"));
     EXPECT_TRUE(InvoiceColumns()[icGross].RightAligned);
