@@ -55,6 +55,7 @@ void TInvoiceListModel::Clear() { Assign({}); }
 
 void TInvoiceListModel::Assign(std::vector<TInvoiceRow> rows) {
     FRows = std::move(rows);
+    FSorted = false;
     if (FListener) FListener->InvoiceListReset();
 }
 
@@ -96,6 +97,7 @@ void TInvoiceListModel::SetFindings(const std::string& no, const std::string& fi
     for (size_t i = 0; i < FRows.size(); ++i)
         if (FRows[i].No() == no) {
             FRows[i].Findings = findings;
+            FRows[i].FindingsKnown = true;
             RowsChanged(i, i);
         }
 }
@@ -121,6 +123,7 @@ void TInvoiceListModel::Sort(TInvoiceColumn column, bool ascending) {
         const int order = CompareInvoiceRows(a, b, column);
         return ascending ? order < 0 : order > 0;
     });
+    FSorted = true;
     if (FListener) FListener->InvoiceListReset();
 }
 

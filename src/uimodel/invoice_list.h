@@ -35,6 +35,7 @@ struct TInvoiceRow {
     // The EN 16931 findings of its last production, one per line, for the row's mark and
     // tooltip; empty when it passed or was not produced yet. Mailing skips such rows.
     std::string Findings;
+    bool FindingsKnown = false;  // produced or checked since the search
 
     const std::string& No() const { return Texts[icNo]; }
 };
@@ -74,7 +75,8 @@ public:
     // The rows selected on screen; the others lose their selection.
     void SetSelection(const std::vector<size_t>& indices);
     void SetSentAt(size_t index, TDateTime sentAt);
-    // The findings of the row with invoice number `no` (FindingsText); none when absent.
+    // The findings of the row with invoice number `no` (FindingsText), which are then
+    // known; none when absent.
     void SetFindings(const std::string& no, const std::string& findings);
 
     // The rows a command works on: the ticked rows in list order; when none is ticked,
@@ -83,12 +85,15 @@ public:
 
     // Stable sort by one column; see CompareInvoiceRows.
     void Sort(TInvoiceColumn column, bool ascending);
+    // True after Sort, false after Clear and Assign (the rows in the search's order).
+    bool Sorted() const { return FSorted; }
 
 private:
     void RowsChanged(size_t first, size_t last);
 
     std::vector<TInvoiceRow> FRows;
     TInvoiceListListener* FListener = nullptr;
+    bool FSorted = false;
 };
 
 } // namespace velkaro
