@@ -1,0 +1,131 @@
+// The desktop at logout or shutdown: a stop signal during a production run ends the
+// program in order, in a desktop process of its own (desktop_stop_probe).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "app/generate_demo_setup.h"
+#include "config/settings.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+
+using namespace velkaro;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The probe with its standard output on a pipe and its standard error in a file.
+class TProbe {
+public:
+    TProbe(const std::string& ini, const std::string& count, const std::string& folder, const std::string& errFile) {
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        FPid = fork();
+        if (FPid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(err, STDERR_FILENO);
+            close(out[0]);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+            execl(VELKARO_STOP_PROBE, VELKARO_STOP_PROBE, ini.c_str(), count.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        FOut = fdopen(out[0], "r");
+    }
+    ~TProbe() {
+        if (FPid > 0 && !FEnded) {
+            kill(FPid, SIGKILL);
+            waitpid(FPid, nullptr, 0);
+        }
+        if (FOut) fclose(FOut);
+    }
+
+    // The next line of its standard output; "" at its end.
+    std::string Line() {
+        char buffer[256];
+        if (!fgets(buffer, sizeof buffer, FOut)) return "";
+        std::string line = buffer;
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        return line;
+    }
+    void Signal(int signal) const { kill(FPid, signal); }
+    // Waits up to `limit` for the end; its wait status, or -1 when it still runs.
+    int Wait(std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        int status = 0;
+        while (Clock::now() < end) {
+            if (waitpid(FPid, &status, WNOHANG) == FPid) {
+                FEnded = true;
+                return status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+private:
+    pid_t FPid = -1;
+    FILE* FOut = nullptr;
+    bool FEnded = false;
+};
+
+TEST(DesktopStopSignals, SigtermDuringAProductionRunOfFiftyDocumentsEndsInOrder) {
+    if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
+    test::TempFolder dir;
+    const std::string db = dir.File("bulk.db");
+    std::string output;
+    ASSERT_EQ(test::RunCommand("bash '" + test::SourceDir() + "/demo/make-bulk-db.sh' 60 '" + db + "'", output), 0)
+        << output;
+    const std::string ini = dir.File("velkaro.ini");
+    const std::string out = dir.File("Ausgabe");
+    test::WriteProductionSettings(ini, db, out, {{"Ausgabe", "XmlSpeichern", "0"}});
+    const std::string errFile = dir.File("stderr.txt");
+
+    TProbe probe(ini, "50", dir.Path(), errFile);
+    std::string line = probe.Line();
+    ASSERT_TRUE(line.starts_with("GEFUNDEN ")) << line << "\n" << ReadTextFile(errFile);
+    ASSERT_GE(std::stoi(line.substr(9)), 50);
+    ASSERT_EQ(probe.Line(), "LAUF") << ReadTextFile(errFile);
+
+    const auto signalled = Clock::now();
+    probe.Signal(SIGTERM);
+    const int status = probe.Wait(std::chrono::seconds(10));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - signalled);
+    const std::string err = ReadTextFile(errFile);
+    ASSERT_NE(status, -1) << "still running 10 s after SIGTERM\n" << err;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << err;
+    EXPECT_LT(took.count(), 10000);
+
+    // The run finished its document and said how far it came; the lines reach standard
+    // error, as the window is gone.
+    EXPECT_NE(err.find("Velkaro: SIGTERM erhalten, das Programm wird geordnet beendet."), std::string::npos) << err;
+    const size_t stopped = err.find("Abgebrochen nach ");
+    ASSERT_NE(stopped, std::string::npos) << err;
+    const int done = std::stoi(err.substr(stopped + 17));
+    EXPECT_NE(err.find(" von 50 Rechnungen.", stopped), std::string::npos) << err;
+    EXPECT_GE(done, 1);
+    EXPECT_LT(done, 50);
+    EXPECT_NE(err.find("Fertig: " + std::to_string(done) + " erzeugt, 0 Fehler."), std::string::npos) << err;
+    size_t pdfs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+        if (entry.path().extension() == ".pdf") ++pdfs;
+    EXPECT_EQ(pdfs, static_cast<size_t>(done));
+
+    // User values and the window's state are saved.
+    EXPECT_TRUE(TSettings(ini).SaveXml);
+    EXPECT_EQ(TSettings(ini).Company, "Muster GmbH");
+    EXPECT_NE(ReadTextFile(dir.File("Velkaro/velkaro.conf")).find("Hauptfenster"), std::string::npos);
+}
+
+} // namespace
