@@ -12,10 +12,17 @@
 #include <thread>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
+#include <QTimer>
+
 #include "app/generate_demo_setup.h"
 #include "config/settings.h"
 #include "platform/files.h"
 #include "support/test_support.h"
+#include "ui/session_end.h"
+#include "ui/stop_signals.h"
 
 using namespace velkaro;
 
@@ -126,6 +133,45 @@ TEST(DesktopStopSignals, SigtermDuringAProductionRunOfFiftyDocumentsEndsInOrder)
     EXPECT_TRUE(TSettings(ini).SaveXml);
     EXPECT_EQ(TSettings(ini).Company, "Muster GmbH");
     EXPECT_NE(ReadTextFile(dir.File("Velkaro/velkaro.conf")).find("Hauptfenster"), std::string::npos);
+}
+
+// A window that records when it was told that the session ends.
+template <class TWindow> class TRecordingWindow : public TWindow, public TSessionEndHandler {
+public:
+    TRecordingWindow(std::vector<std::string>& ended, std::string name, QWidget* parent = nullptr)
+        : TWindow(parent), FEnded(ended), FName(std::move(name)) {}
+    void EndSession() override { FEnded.push_back(FName + (this->isVisible() ? " offen" : " zu")); }
+
+private:
+    std::vector<std::string>& FEnded;
+    std::string FName;
+};
+
+// The order at the end: a dialog opened from the main window (modal, waiting in its own
+// event loop), one opened from that dialog, then the main window; each is told while it
+// is still open, then all close and every event loop ends.
+TEST(DesktopStopSignals, DialogsEndBeforeTheirOwnersThenAllClose) {
+    std::vector<std::string> ended;
+    TRecordingWindow<QMainWindow> main(ended, "Hauptfenster");
+    main.show();
+    TRecordingWindow<QDialog> dialog(ended, "Dialog", &main);
+    TRecordingWindow<QDialog> inner(ended, "Unterdialog", &dialog);
+    QWidget plain;  // a window without a handler just closes
+    plain.show();
+    int dialogResult = -1;
+    QTimer::singleShot(0, &main, [&] {
+        QTimer::singleShot(0, &dialog, [&] {
+            inner.show();
+            EndDesktopSession();
+        });
+        dialogResult = dialog.exec();
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(ended, (std::vector<std::string>{"Unterdialog offen", "Dialog offen", "Hauptfenster offen"}));
+    EXPECT_EQ(dialogResult, QDialog::Rejected);
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_FALSE(inner.isVisible());
+    EXPECT_FALSE(plain.isVisible());
 }
 
 } // namespace
