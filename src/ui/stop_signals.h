@@ -24,7 +24,7 @@ class TStopSignals : public QObject {
 public:
     // Catches the three signals while the object lives (one object at a time). `grace`:
     // how long the orderly end may take before the program ends without it.
-    explicit TStopSignals(std::chrono::milliseconds grace = std::chrono::seconds(8), QObject* parent = nullptr);
+    explicit TStopSignals(std::chrono::milliseconds grace = std::chrono::seconds(7), QObject* parent = nullptr);
     ~TStopSignals() override;
     TStopSignals(const TStopSignals&) = delete;
     TStopSignals& operator=(const TStopSignals&) = delete;
@@ -34,9 +34,11 @@ public:
 
 private:
     void Arrived();
-    void Watch(int signal);
+    // Waits for a signal, then for the end of the program up to the grace time.
+    void Watch();
 
-    int FPipe[2] = {-1, -1};
+    int FPipe[2] = {-1, -1};       // to the event loop
+    int FWatchPipe[2] = {-1, -1};  // to the watchdog, which also runs while the event loop is busy
     QSocketNotifier* FNotifier = nullptr;
     std::chrono::milliseconds FGrace;
     int FReceived = 0;

@@ -33,7 +33,8 @@ using Clock = std::chrono::steady_clock;
 // The probe with its standard output on a pipe and its standard error in a file.
 class TProbe {
 public:
-    TProbe(const std::string& ini, const std::string& count, const std::string& folder, const std::string& errFile) {
+    TProbe(const std::string& ini, const std::string& count, const std::string& folder, const std::string& errFile,
+           const char* mode = nullptr) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("pipe");
         FPid = fork();
@@ -44,7 +45,7 @@ public:
             close(out[0]);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-            execl(VELKARO_STOP_PROBE, VELKARO_STOP_PROBE, ini.c_str(), count.c_str(), static_cast<char*>(nullptr));
+            execl(VELKARO_STOP_PROBE, VELKARO_STOP_PROBE, ini.c_str(), count.c_str(), mode, static_cast<char*>(nullptr));
             _exit(127);
         }
         close(out[1]);
@@ -133,6 +134,25 @@ TEST(DesktopStopSignals, SigtermDuringAProductionRunOfFiftyDocumentsEndsInOrder)
     EXPECT_TRUE(TSettings(ini).SaveXml);
     EXPECT_EQ(TSettings(ini).Company, "Muster GmbH");
     EXPECT_NE(ReadTextFile(dir.File("Velkaro/velkaro.conf")).find("Hauptfenster"), std::string::npos);
+}
+
+// A window whose event loop is held up when the signal comes still ends within 10 s,
+// without its orderly end.
+TEST(DesktopStopSignals, AHeldUpWindowEndsAfterTheGraceTime) {
+    if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
+    test::TempFolder dir;
+    const std::string ini = dir.File("velkaro.ini");
+    test::WriteProductionSettings(ini, test::ProductionDatabase(), dir.File("Ausgabe"));
+    const std::string errFile = dir.File("stderr.txt");
+    TProbe probe(ini, "0", dir.Path(), errFile, "haengt");
+    ASSERT_EQ(probe.Line(), "LAUF") << ReadTextFile(errFile);
+    probe.Signal(SIGTERM);
+    const int status = probe.Wait(std::chrono::seconds(10));
+    const std::string err = ReadTextFile(errFile);
+    ASSERT_NE(status, -1) << "still running 10 s after SIGTERM\n" << err;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status << "\n" << err;
+    EXPECT_NE(err.find("Velkaro: das geordnete Ende dauert zu lange, das Programm endet sofort."), std::string::npos)
+        << err;
 }
 
 // A window that records when it was told that the session ends.

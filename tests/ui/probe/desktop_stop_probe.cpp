@@ -2,7 +2,9 @@
 // which searches every document of the settings' company, ticks the first `count`, sets
 // "XML zusätzlich speichern" and produces them. Prints "LAUF" on standard output when
 // the first document is written, so that a test can send its signal while the run works.
-//   desktop_stop_probe <settings file> <count>
+// With "haengt", the window instead holds up its event loop for a minute after "LAUF"
+// (as a database that does not answer would).
+//   desktop_stop_probe <settings file> <count> [haengt]
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -10,7 +12,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <functional>
+#include <string>
+#include <thread>
 
 #include "ui/main_form.h"
 #include "ui/stop_signals.h"
@@ -18,7 +23,8 @@
 using namespace velkaro;
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
+    if (argc != 3 && argc != 4) return 2;
+    const bool hang = argc == 4 && std::string(argv[3]) == "haengt";
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Velkaro");
     QApplication::setApplicationName("velkaro");
@@ -38,6 +44,12 @@ int main(int argc, char** argv) {
 
     // Once the window has connected (on its first showing), the run starts.
     std::function<void()> start = [&] {
+        if (hang) {
+            std::puts("LAUF");
+            std::fflush(stdout);
+            std::this_thread::sleep_for(std::chrono::minutes(1));
+            return;
+        }
         TMainPresenter& presenter = form.Presenter();
         if (presenter.CompanyIndex() < 0) {
             QTimer::singleShot(20, start);
