@@ -69,6 +69,10 @@ public:
                                                 const TLogProc& log, TDocumentKind kind) = 0;
     // Opens the sent-mail log and creates the mailer; errors raise (they end the run).
     virtual std::unique_ptr<TRunMailer> CreateMailer() = 0;
+    // The findings of the EN 16931 check of one document, loaded and checked without
+    // being produced; errors of loading raise.
+    virtual TCheckFindings CheckDocument(const std::string& company, const std::string& documentNo,
+                                         TDocumentKind kind) = 0;
 };
 
 // One document of a run.

@@ -50,6 +50,17 @@ TPrintSetup PrintSetupOf(const TSettings& settings) {
                        .TaxRules = TaxRulesOf(settings)};
 }
 
+TCheckFindings DocumentFindings(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules) {
+    return invoice.XRechnung ? CheckInvoice(invoice, seller, rules, {&kEn16931Rules, &kXRechnungRules, &kNavPostingRules})
+                             : CheckInvoice(invoice, seller, rules, {&kEn16931Rules, &kNavPostingRules});
+}
+
+TCheckFindings CheckDocument(TNavData& data, const TSettings& settings, const std::string& company,
+                             const std::string& documentNo, TDocumentKind kind) {
+    const TSeller seller = data.LoadSeller(company);
+    return DocumentFindings(*data.LoadInvoice(company, documentNo, kind), seller, TaxRulesOf(settings));
+}
+
 namespace {
 
 std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOptions& options, const TPrintSetup& print,
@@ -64,9 +75,7 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOp
     // A finding does not stop the invoice: the printed form stays useful, and the
     // mailing decides whether the e-invoice may leave.
     result.XRechnung = invoice->XRechnung;
-    result.Findings = invoice->XRechnung ? CheckInvoice(*invoice, seller, print.TaxRules,
-                                                        {&kEn16931Rules, &kXRechnungRules, &kNavPostingRules})
-                                         : CheckInvoice(*invoice, seller, print.TaxRules, {&kEn16931Rules, &kNavPostingRules});
+    result.Findings = DocumentFindings(*invoice, seller, print.TaxRules);
     for (const std::string& line : FindingLines(result.Findings, invoiceNo))
         log(line);
 

@@ -54,6 +54,15 @@ std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const 
                                const TLayout& layout, const std::string& company, const std::string& invoiceNo,
                                const TLogProc& log, TDocumentKind kind = bkInvoice);
 
+// The rules a document is checked against before it leaves: EN 16931 and NAV's posting
+// rules, and XRechnung's for an XRechnung customer. Never fails.
+TCheckFindings DocumentFindings(const TInvoice& invoice, const TSeller& seller, const TTaxRules& rules);
+
+// The findings of one posted document without producing it (loaded and checked only),
+// for the question before a mailing. Errors of loading raise.
+TCheckFindings CheckDocument(TNavData& data, const TSettings& settings, const std::string& company,
+                             const std::string& documentNo, TDocumentKind kind = bkInvoice);
+
 // Font, ICC profile, layout, logo and VAT rules of the settings: the one place that
 // fills TPrintSetup from TSettings.
 TPrintSetup PrintSetupOf(const TSettings& settings);

@@ -94,6 +94,11 @@ public:
         return std::make_unique<TProgramMailer>(FData, FSettings, Options(), FWindowLog);
     }
 
+    TCheckFindings CheckDocument(const std::string& company, const std::string& documentNo,
+                                 TDocumentKind kind) override {
+        return velkaro::CheckDocument(FData, FSettings, company, documentNo, kind);
+    }
+
 private:
     // A window's output options are its settings' and change while it is open.
     TRunOptions Options() const { return FOptions ? *FOptions : RunOptionsOf(FSettings); }

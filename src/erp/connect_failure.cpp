@@ -1,5 +1,7 @@
 #include "erp/connect_failure.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "platform/text.h"
@@ -67,16 +69,21 @@ const TExplanation kExplanations[] = {
 
 } // namespace
 
-std::string ConnectFailureText(const std::string& error, const TDbConnectParams& params, const TOdbcDriver& driver) {
-    std::string text = Trim(error);
-    if (!text.empty() && text.back() != '.') text += '.';
+std::string ConnectFailureText(const std::string& driverText, const TDbConnectParams& params,
+                               const TOdbcDriver& driver) {
+    std::string text = "Die Verbindung zum SQL Server ist fehlgeschlagen.";
+    const std::string folded = LowerAscii(driverText);
+    const auto explained = std::find_if(std::begin(kExplanations), std::end(kExplanations), [&](const TExplanation& e) {
+        return std::any_of(e.Signs.begin(), e.Signs.end(),
+                           [&](const char* sign) { return folded.find(LowerAscii(sign)) != std::string::npos; });
+    });
+    if (explained != std::end(kExplanations)) text += std::string(" ") + explained->Text;
     text += " Versucht: " + DriverText(driver) + ", " + ServerText(params.Server) + ", Datenbank " +
             Trim(params.Database) + ", " + LoginText(params) + ".";
-    const std::string folded = LowerAscii(error);
-    for (const TExplanation& e : kExplanations)
-        for (const char* sign : e.Signs)
-            if (folded.find(LowerAscii(sign)) != std::string::npos) return text + " " + e.Text;
-    return text;
+    std::string detail = Trim(driverText);
+    if (detail.empty()) return text + " Der Treiber nennt keinen Grund.";
+    if (detail.back() != '.') detail += '.';
+    return text + " Meldung des Treibers: " + detail;
 }
 
 } // namespace velkaro

@@ -10,9 +10,12 @@
 
 namespace velkaro {
 
-Exception DbLibraryError(const std::string& whatFailed, const std::string& libraryText) {
-    const std::string text = Trim(libraryText);
-    return Exception(text.empty() ? whatFailed : whatFailed + " (" + text + ")");
+EDbLibraryError::EDbLibraryError(const std::string& whatFailed, const std::string& libraryText)
+    : Exception(Trim(libraryText).empty() ? whatFailed : whatFailed + " (" + Trim(libraryText) + ")"),
+      LibraryText(Trim(libraryText)) {}
+
+EDbLibraryError DbLibraryError(const std::string& whatFailed, const std::string& libraryText) {
+    return EDbLibraryError(whatFailed, libraryText);
 }
 
 bool IsSqliteProvider(const std::string& provider) { return SameText(Trim(provider), "SQLite"); }
@@ -31,9 +34,9 @@ std::shared_ptr<TDbBackend> OpenDbBackend(const TDbConnectParams& params) {
     if (!IsSqlServerProvider(params.Provider)) return OpenOdbcBackend(connectString);
     try {
         return OpenOdbcBackend(connectString);
-    } catch (const std::exception& e) {
+    } catch (const EDbLibraryError& e) {
         // The driver's own text rarely says which server it tried, nor what to do.
-        throw Exception(ConnectFailureText(e.what(), params, driver));
+        throw Exception(ConnectFailureText(e.LibraryText, params, driver));
     }
 }
 

@@ -79,8 +79,14 @@ struct TDbConnectParams {
 
 // An error reported by a database library: the German sentence saying what failed, then
 // the library's own (English) text in parentheses, e.g.
-// "Datenbankabfrage fehlgeschlagen (database is locked)".
-Exception DbLibraryError(const std::string& whatFailed, const std::string& libraryText);
+// "Datenbankabfrage fehlgeschlagen (database is locked)". The library's text is kept
+// apart as well, for a message that explains it.
+class EDbLibraryError : public Exception {
+public:
+    EDbLibraryError(const std::string& whatFailed, const std::string& libraryText);
+    std::string LibraryText;  // trimmed; empty when the library said nothing
+};
+EDbLibraryError DbLibraryError(const std::string& whatFailed, const std::string& libraryText);
 
 // "SQLite" in any letter case selects the embedded backend; anything else ODBC.
 bool IsSqliteProvider(const std::string& provider);

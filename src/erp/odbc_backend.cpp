@@ -40,12 +40,12 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 // The one place where the driver's own (English) messages become an error: what failed
 // follows from the handle the call was made on.
-Exception Failure(SQLSMALLINT type, SQLHANDLE handle) {
-    const char* whatFailed = type == SQL_HANDLE_STMT  ? "Datenbankabfrage fehlgeschlagen"
-                             : type == SQL_HANDLE_DBC ? "Verbindung zur Datenbank fehlgeschlagen"
-                                                      : "ODBC-Treiberverwaltung meldet einen Fehler";
+EDbLibraryError Failure(SQLSMALLINT type, SQLHANDLE handle) {
+    const std::string whatFailed = type == SQL_HANDLE_STMT  ? "Datenbankabfrage fehlgeschlagen"
+                                   : type == SQL_HANDLE_DBC ? "Verbindung zur Datenbank fehlgeschlagen"
+                                                            : "ODBC-Treiberverwaltung meldet einen Fehler";
     const std::string diagnostics = Diagnostics(type, handle);
-    return DbLibraryError(whatFailed, diagnostics.empty() ? "ohne Meldung des Treibers" : diagnostics);
+    return DbLibraryError(diagnostics.empty() ? whatFailed + " (ohne Meldung des Treibers)" : whatFailed, diagnostics);
 }
 
 [[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle) { throw Failure(type, handle); }

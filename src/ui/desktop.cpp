@@ -15,6 +15,7 @@
 #include "ui/german_texts.h"
 #include "ui/main_form.h"
 #include "ui/program_icon.h"
+#include "ui/stop_signals.h"
 #include "ui/theme_qt.h"
 
 namespace velkaro {
@@ -55,6 +56,8 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     QApplication::setWindowIcon(ProgramIcon());
     QGuiApplication::setDesktopFileName("velkaro");
     ApplyTheme(LightSkinOfSettings());
+    // Logout, shutdown and Ctrl+C end the windows in order instead of cutting them off.
+    const TStopSignals stopSignals;
 
     if (HasSwitch(args, "layout")) {
         TSettings settings(SettingsFilePath());

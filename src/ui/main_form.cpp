@@ -30,10 +30,12 @@
 #include "ui/about_form.h"
 #include "ui/database_settings_form.h"
 #include "ui/designer_form.h"
+#include "ui/elided_label.h"
 #include "ui/invoice_table_model.h"
 #include "ui/mail_settings_form.h"
 #include "ui/program_icon.h"
 #include "ui/theme_qt.h"
+#include "ui/window_keys.h"
 
 namespace velkaro {
 
@@ -77,9 +79,21 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     for (size_t i = 0; i < kInvoiceColumnCount; ++i)
         lvInvoices->setColumnWidth(static_cast<int>(i), InvoiceColumns()[i].Width);
     connect(lvInvoices->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SyncSelection(); });
-    connect(FModel, &QAbstractItemModel::modelReset, this, [this] { SyncSelection(); });
+    connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
+        SyncSelection();
+        // A new search comes back in its own (date) order: no column shows an arrow.
+        lvInvoices->horizontalHeader()->setSortIndicatorShown(FPresenter->Invoices().Sorted());
+    });
+    connect(FModel, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) { FitNumberColumn(first.row(), last.row()); });
     BuildMenu();
     WireList();
+    for (QWidget* field : std::initializer_list<QWidget*>{cbCompany, dtFrom, dtTo, edSearch, chkUnsent, chkFindings}) Command(mcFilter, field);
+    Command(mcSearch, btnSearch);
+    Command(mcMarkAll, btnAll);
+    Command(mcGenerate, btnGenerate);
+    Command(mcMail, btnMail);
+    Command(mcCancel, btnCancel);
 
     dtFrom->setDate(ToQDate(FPresenter->DateFrom()));
     dtTo->setDate(ToQDate(FPresenter->DateTo()));
@@ -90,7 +104,8 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
     connect(cbCompany, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!FUpdating) FPresenter->SelectCompany(index);
     });
-    connect(edSearch, &QLineEdit::returnPressed, this, [this] { FPresenter->DoSearch(); });
+    // Enter searches from every single-line control, as through a dialog's default button.
+    new TWindowKeys(*this, {cbCompany, dtFrom, dtTo, edSearch, lvInvoices}, [this] { FPresenter->DoSearch(); });
     connect(btnSearch, &QPushButton::clicked, this, [this] { FPresenter->DoSearch(); });
     connect(btnAll, &QPushButton::clicked, this, [this] { FPresenter->ToggleAll(); });
     connect(btnGenerate, &QPushButton::clicked, this, [this] { FPresenter->DoGenerate(); });
@@ -101,6 +116,7 @@ TMainForm::TMainForm(const std::string& settingsFile, QWidget* parent)
 
     ApplyThemeColors();
     StatusChanged();
+    RunStateChanged();
     RestoreWindowState();
 }
 
@@ -139,7 +155,8 @@ void TMainForm::BuildControls() {
     edSearch->setClearButtonEnabled(true);
     btnSearch = Button("Suchen", "btnSearch", searchBar);
     btnSearch->setMinimumWidth(100);
-    lblCount = new QLabel(searchBar);
+    btnSearch->setDefault(true);
+    lblCount = new TElidedLabel(searchBar);
     lblCount->setObjectName("lblCount");
     const std::pair<const char*, QWidget*> fields[] = {{"&Mandant", cbCompany},
                                                        {"Buchungsdatum &von", dtFrom},
@@ -177,8 +194,6 @@ void TMainForm::BuildControls() {
     lvInvoices->setWordWrap(false);
     lvInvoices->setTabKeyNavigation(false);
     lvInvoices->installEventFilter(this);
-    connect(lvInvoices->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this] { lvInvoices->horizontalHeader()->setSortIndicatorShown(true); });
 
     auto* actionBar = new QWidget(central);
     auto* actions = new QVBoxLayout(actionBar);
@@ -255,23 +270,25 @@ void TMainForm::BuildMenu() {
     file->addAction("&Beenden", QKeySequence(Qt::ALT | Qt::Key_F4), this, &QWidget::close);
 
     QMenu* settings = menuBar()->addMenu("&Einstellungen");
-    settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this, [this] { OpenDesigner(); });
-    settings->addAction("&E-Mail-Einstellungen...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
-                        [this] { FPresenter->EditMailSettings(); });
-    settings->addAction("Daten&bankverbindung…", this, [this] { FPresenter->EditDatabaseSettings(); })
+    Command(mcDesigner, settings->addAction("&Layout / Briefpapier...", QKeySequence(Qt::CTRL | Qt::Key_L), this,
+                                            [this] { OpenDesigner(); }));
+    Command(mcMailSettings, settings->addAction("&E-Mail-Einstellungen...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
+                                                [this] { FPresenter->EditMailSettings(); }));
+    Command(mcEditSettings, settings->addAction("Daten&bankverbindung…", this, [this] { FPresenter->EditDatabaseSettings(); }))
         ->setObjectName("miDatabase");
     settings->addSeparator();
-    settings->addAction("&Ausgabeordner wählen...", this, [this] { ChooseOutDir(); });
-    miXml = settings->addAction("&XML zusätzlich speichern");
+    Command(mcOutputOptions, settings->addAction("&Ausgabeordner wählen...", this, [this] { ChooseOutDir(); }));
+    miXml = Command(mcOutputOptions, settings->addAction("&XML zusätzlich speichern"));
     miXml->setObjectName("miXml");
     miXml->setCheckable(true);
     connect(miXml, &QAction::triggered, this, [this](bool on) { FPresenter->SetSaveXml(on); });
-    miOpenPdf = settings->addAction("&PDF nach dem Erzeugen öffnen");
+    miOpenPdf = Command(mcOutputOptions, settings->addAction("&PDF nach dem Erzeugen öffnen"));
     miOpenPdf->setObjectName("miOpenPdf");
     miOpenPdf->setCheckable(true);
     connect(miOpenPdf, &QAction::triggered, this, [this](bool on) { FPresenter->SetOpenPdf(on); });
     settings->addSeparator();
     QMenu* look = settings->addMenu("&Darstellung");
+    Command(mcLook, look->menuAction());
     auto* group = new QActionGroup(this);
     miSkinDark = look->addAction("&Dunkel (orange Akzente)");
     miSkinDark->setObjectName("miSkinDark");
@@ -285,8 +302,10 @@ void TMainForm::BuildMenu() {
     connect(miSkinDark, &QAction::triggered, this, [this] { SwitchTheme(false); });
     connect(miSkinLight, &QAction::triggered, this, [this] { SwitchTheme(true); });
     settings->addSeparator();
-    settings->addAction("Einstellungsdatei (&INI) bearbeiten...", this, [this] { FPresenter->EditSettingsFile(); });
-    settings->addAction("Einstellungsdatei &neu laden", this, [this] { FPresenter->ReloadSettings(); });
+    Command(mcEditSettings, settings->addAction("Einstellungsdatei (&INI) bearbeiten...", this,
+                                                [this] { FPresenter->EditSettingsFile(); }));
+    Command(mcReloadSettings,
+            settings->addAction("Einstellungsdatei &neu laden", this, [this] { FPresenter->ReloadSettings(); }));
 
     QMenu* help = menuBar()->addMenu("&Hilfe");
     help->addAction("&Anleitung (online)...", this, [this] { FPresenter->OpenManual(ProgramFolder().toStdString()); });
@@ -391,15 +410,40 @@ void TMainForm::CompaniesChanged() {
     FUpdating = false;
 }
 
-void TMainForm::CountChanged() { lblCount->setText(Q(FPresenter->CountText())); }
+void TMainForm::CountChanged() { lblCount->SetFullText(Q(FPresenter->CountText())); }
+
+template <class TControl> TControl* TMainForm::Command(TMainCommand command, TControl* control) {
+    FCommands.emplace_back(control, command);
+    return control;
+}
 
 void TMainForm::RunStateChanged() {
-    const TRunKind kind = FPresenter->RunKind();
-    btnGenerate->setEnabled(kind != rkGenerate);
-    btnMail->setEnabled(kind != rkMail);
-    FProgress->setVisible(kind != rkNone);
-    btnCancel->setVisible(kind != rkNone);
-    btnCancel->setEnabled(true);
+    const bool running = FPresenter->RunKind() != rkNone;
+    // The list keeps the focus, so that a disabled button does not hand it to the next one.
+    if (running && isActiveWindow()) lvInvoices->setFocus();
+    for (const auto& [control, command] : FCommands) {
+        if (auto* action = qobject_cast<QAction*>(control))
+            action->setEnabled(FPresenter->Enabled(command));
+        else if (auto* widget = qobject_cast<QWidget*>(control))
+            widget->setEnabled(FPresenter->Enabled(command));
+    }
+    FProgress->setVisible(running);
+    btnCancel->setVisible(running);
+}
+
+void TMainForm::FitNumberColumn(int first, int last) {
+    // The warning mark of a row with findings stands between the check box and the number.
+    int needed = 0;
+    for (int row = std::max(first, 0); row <= last && row < FModel->rowCount(); ++row)
+        if (!FPresenter->Invoices().Row(static_cast<size_t>(row)).Findings.empty())
+            needed = std::max(needed, lvInvoices->sizeHintForIndex(FModel->index(row, icNo)).width());
+    if (needed > lvInvoices->columnWidth(icNo)) lvInvoices->setColumnWidth(icNo, needed);
+}
+
+void TMainForm::EndSession() {
+    FServices->EchoLogToStandardError();
+    SaveWindowState();
+    FPresenter->EndSession();
 }
 
 void TMainForm::ProgressChanged() {

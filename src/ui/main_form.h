@@ -5,8 +5,11 @@
 #include <QMainWindow>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ui/qt_services.h"
+#include "ui/session_end.h"
 #include "uimodel/main_presenter.h"
 #include "uimodel/main_session.h"
 
@@ -27,11 +30,12 @@ class QTableView;
 
 namespace velkaro {
 
+class TElidedLabel;
 class TInvoiceTableModel;
 
 inline constexpr const char* kMainWindowTitle = "ZUGFeRD-Rechnungen aus Navision";
 
-class TMainForm : public QMainWindow, public TMainView {
+class TMainForm : public QMainWindow, public TMainView, public TSessionEndHandler {
     Q_OBJECT
 public:
     // Reads the settings file; connects when the window is shown for the first time.
@@ -42,6 +46,9 @@ public:
     TMainSession& Session() { return FSession; }
     // Accent strip, grid lines and check-box images after a change of the look.
     void ApplyThemeColors();
+    // The desktop ends: window state and user values saved, a run stops after its
+    // current document; the log's further lines also go to standard error.
+    void EndSession() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,6 +72,10 @@ private:
     bool HandleListKey(QObject* watched, QEvent* event);
     void ShowRowMenu(int row, const QPoint& globalPos);
     void UpdateMarked();
+    // Column "Rechnungsnr." wide enough for the warning mark of rows first..last.
+    void FitNumberColumn(int first, int last);
+    // Enabled while the presenter allows `command`.
+    template <class TControl> TControl* Command(TMainCommand command, TControl* control);
 
     // TMainView
     void CompaniesChanged() override;
@@ -81,7 +92,7 @@ private:
     QDateEdit* dtTo = nullptr;
     QLineEdit* edSearch = nullptr;
     QPushButton* btnSearch = nullptr;
-    QLabel* lblCount = nullptr;
+    TElidedLabel* lblCount = nullptr;
     QFrame* pnAccent = nullptr;
     QTableView* lvInvoices = nullptr;
     QPushButton* btnAll = nullptr;
@@ -104,6 +115,7 @@ private:
     std::unique_ptr<TQtServices> FServices;
     std::unique_ptr<TMainPresenter> FPresenter;
     TInvoiceTableModel* FModel = nullptr;
+    std::vector<std::pair<QObject*, TMainCommand>> FCommands;
     bool FShown = false;
     bool FUpdating = false;
 };

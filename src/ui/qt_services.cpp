@@ -8,12 +8,14 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QUrl>
+#include <cstdio>
 
 #include "uimodel/text_editor.h"
 
 namespace velkaro {
 
 void TQtServices::AppendLogLine(const std::string& line) {
+    if (FEcho) std::fprintf(stderr, "Velkaro: %s\n", line.c_str());
     if (!FLog) return;
     FLog->appendPlainText(QString::fromStdString(line));
     FLog->verticalScrollBar()->setValue(FLog->verticalScrollBar()->maximum());

@@ -15,6 +15,9 @@ public:
     // A window without a log pane: log lines are dropped.
     explicit TQtServices(QWidget& owner) : FOwner(owner) {}
     TViewServices Services() { return {*this, *this, *this, *this, *this, FClock}; }
+    // From now on every log line also goes to standard error (the window is closing,
+    // what a run still says must not be lost with it).
+    void EchoLogToStandardError() { FEcho = true; }
 
     void AppendLogLine(const std::string& line) override;
     void Inform(const std::string& text) override;
@@ -31,6 +34,7 @@ private:
     QWidget& FOwner;
     QPlainTextEdit* FLog = nullptr;
     TSystemClock FClock;
+    bool FEcho = false;
 };
 
 } // namespace velkaro

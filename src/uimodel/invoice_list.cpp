@@ -75,6 +75,7 @@ void TInvoiceListModel::Clear() { Assign({}); }
 
 void TInvoiceListModel::Assign(std::vector<TInvoiceRow> rows) {
     FRows = std::move(rows);
+    FSorted = false;
     Refilter();
 }
 
@@ -142,6 +143,7 @@ void TInvoiceListModel::SetFindings(const std::string& no, const std::string& fi
     for (size_t i = 0; i < FRows.size(); ++i)
         if (FRows[i].No() == no) {
             FRows[i].Findings = findings;
+            FRows[i].FindingsKnown = true;
             RowChanged(i);
         }
 }
@@ -177,6 +179,7 @@ void TInvoiceListModel::Sort(TInvoiceColumn column, bool ascending) {
         const int order = CompareInvoiceRows(a, b, column);
         return ascending ? order < 0 : order > 0;
     });
+    FSorted = true;
     Refilter();
 }
 

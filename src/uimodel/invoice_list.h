@@ -56,6 +56,7 @@ struct TInvoiceRow {
     // tooltip; empty when it passed or was not produced yet. Mailing skips such rows.
     std::string Findings;
     TRowStatus Status;
+    bool FindingsKnown = false;  // produced or checked since the search
 
     const std::string& No() const { return Texts[icNo]; }
 };
@@ -112,7 +113,8 @@ public:
     // The rows selected on screen; the others lose their selection.
     void SetSelection(const std::vector<size_t>& indices);
     void SetSentAt(size_t index, TDateTime sentAt);
-    // The findings of the row with invoice number `no` (FindingsText); none when absent.
+    // The findings of the row with invoice number `no` (FindingsText), which are then
+    // known; none when absent.
     void SetFindings(const std::string& no, const std::string& findings);
     // The last outcome of the row of that kind and number.
     void SetStatus(TDocumentKind kind, const std::string& no, const TRowStatus& status);
@@ -123,6 +125,8 @@ public:
 
     // Stable sort by one column; see CompareInvoiceRows.
     void Sort(TInvoiceColumn column, bool ascending);
+    // True after Sort, false after Clear and Assign (the rows in the search's order).
+    bool Sorted() const { return FSorted; }
 
 private:
     void RowsChanged(size_t first, size_t last);
@@ -134,6 +138,7 @@ private:
     std::vector<size_t> FShown;  // indexes into FRows, in list order
     TInvoiceFilter FFilter;
     TInvoiceListListener* FListener = nullptr;
+    bool FSorted = false;
 };
 
 } // namespace velkaro

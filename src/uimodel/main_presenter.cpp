@@ -48,6 +48,7 @@ bool TMainPresenter::SaveXml() const { return FSettings.SaveXml; }
 bool TMainPresenter::OpenPdf() const { return FSettings.OpenPdf; }
 
 void TMainPresenter::SelectCompany(int index) {
+    if (!Enabled(mcFilter)) index = FCompanyIndex;  // the box shows the run's company again
     FCompanyIndex = index >= 0 && static_cast<size_t>(index) < FCompanies.size() ? index : -1;
     FView.CompaniesChanged();
 }
@@ -91,7 +92,7 @@ TDateTime TMainPresenter::SentAt(const std::string& invoiceNo) const {
 }
 
 void TMainPresenter::DoSearch() {
-    if (FCompanyIndex < 0) return;
+    if (FCompanyIndex < 0 || !Enabled(mcSearch)) return;
     TBusyScope busy(FServices.Busy);
     FInvoices.Clear();
     std::vector<TInvoiceListItem> found;
@@ -154,7 +155,7 @@ bool TMainPresenter::RunMarked(TRunKind kind, const std::vector<TRunDocument>& d
                            "Ein Stapellauf mit denselben Einstellungen arbeitet gerade (Sperrdatei " + lockFile +
                                "). Bitte nach seinem Ende erneut versuchen.");
     } catch (const std::exception& e) {
-        FServices.Messages.Error(e.what());
+        if (!FEnding) FServices.Messages.Error(e.what());
         return false;
     }
 
@@ -189,7 +190,7 @@ bool TMainPresenter::RunMarked(TRunKind kind, const std::vector<TRunDocument>& d
     } catch (const ERunStop& e) {
         const std::string message = MaskSecrets(e.what(), {FSettings.GraphSecret});
         Log("FEHLER E-Mail-Anmeldung: " + message);
-        FServices.Messages.Error(message);
+        if (!FEnding) FServices.Messages.Error(message);
         return false;
     }
     if (counts.Stopped)
@@ -212,7 +213,7 @@ void TMainPresenter::RequestCancel() {
 }
 
 void TMainPresenter::DoGenerate() {
-    if (FRunKind != rkNone) return;
+    if (!Enabled(mcGenerate)) return;
     const std::vector<TRunDocument> docs = MarkedDocuments();
     if (docs.empty()) {
         FServices.Messages.Inform(kMarkFirst);
@@ -225,7 +226,7 @@ void TMainPresenter::GenerateDocuments(const std::vector<TRunDocument>& docs) {
     TRunCounts counts;
     if (!RunMarked(rkGenerate, docs, counts)) return;
     Log("Fertig: " + std::to_string(counts.Produced) + " erzeugt, " + std::to_string(counts.Errors) + " Fehler.");
-    if (FSettings.OpenPdf && counts.Produced > 0)
+    if (FSettings.OpenPdf && counts.Produced > 0 && !FEnding)
         FServices.Opener.OpenPath(docs.size() == 1 ? FLastPdf : FSettings.OutDir);
 }
 
@@ -256,7 +257,7 @@ std::string TMainPresenter::MailConfirmation(const std::vector<size_t>& rows) co
 }
 
 void TMainPresenter::DoMail() {
-    if (FRunKind != rkNone) return;
+    if (!Enabled(mcMail)) return;
     const std::vector<size_t> rows = MarkedItems();
     if (rows.empty()) {
         FServices.Messages.Inform(kMarkFirst);
@@ -266,6 +267,7 @@ void TMainPresenter::DoMail() {
         FServices.Messages.Inform("Der E-Mail-Versand ist noch nicht eingerichtet.");
         if (!EditMailSettings()) return;
     }
+    CheckFindings(rows);
     if (!FServices.Messages.Ask(MailConfirmation(rows))) return;
 
     TRunCounts counts;

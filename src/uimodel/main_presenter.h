@@ -38,6 +38,26 @@ struct TRowActions {
     bool Regenerate = false;    // a company is selected and no run is going on
 };
 
+// The window's commands as far as a run or the end of the session disables them:
+// the search bar's fields, its button, the action bar, the menu items.
+enum TMainCommand {
+    mcFilter,          // company, dates and search text
+    mcSearch,          // "Suchen", Enter
+    mcMarkAll,         // "Alle an/abwählen"
+    mcGenerate,        // "ZUGFeRD-PDF erzeugen"
+    mcMail,            // "Markierte per E-Mail senden..."
+    mcCancel,          // "Abbrechen" of a run
+    mcDesigner,        // "Layout / Briefpapier..."
+    mcMailSettings,    // "E-Mail-Einstellungen..."
+    mcOutputOptions,   // output folder, "XML zusätzlich speichern", "PDF nach dem Erzeugen öffnen"
+    mcLook,            // "Darstellung"
+    mcEditSettings,    // "Einstellungsdatei (INI) bearbeiten..."
+    mcReloadSettings,  // "Einstellungsdatei neu laden"
+    mcOpenOutputFolder,  // reading: "Ausgabeordner öffnen"
+    mcHelp,            // reading: manual, user guide, "Info..."
+};
+inline constexpr size_t kMainCommandCount = mcHelp + 1;
+
 // The presenter is the observer of its own runs (log pane, progress, cancel, columns).
 class TMainPresenter : private TRunObserver {
 public:
@@ -92,7 +112,9 @@ public:
     // Column "Versendet am" of one row from the sent-mail log.
     void UpdateSentColumn(size_t row);
     std::vector<size_t> MarkedItems() const { return FInvoices.MarkedRows(); }
-    void ToggleAll() { FInvoices.ToggleAll(); }
+    void ToggleAll() {
+        if (Enabled(mcMarkAll)) FInvoices.ToggleAll();
+    }
     void RowDoubleClicked(size_t row) { FInvoices.ToggleChecked(row); }
     // "12 markiert": the ticked rows shown; empty while the list is empty.
     std::string MarkedText() const;
@@ -128,6 +150,15 @@ public:
     void RequestCancel();
     // Saves company, output folder, output options and theme; never fails.
     void StoreUserValues() noexcept;
+    // Whether a command can be used now. Outside a run all but "Abbrechen"; during a run
+    // only "Abbrechen" and what only reads (the list, the log, the output folder, help);
+    // once the session ends, only reading. A command that is not enabled does nothing.
+    bool Enabled(TMainCommand command) const;
+    // The desktop ends (logout, shutdown, a stop signal): the user values are saved, a
+    // running run stops after its current document and says how far it came, and no
+    // question, message or new command follows.
+    void EndSession() noexcept;
+    bool Ending() const { return FEnding; }
 
     // --- menu
     // Creates the output folder when missing and opens it.
@@ -173,6 +204,9 @@ private:
     // honoured before the next. False when the run could not begin (said to the user).
     bool RunMarked(TRunKind kind, const std::vector<TRunDocument>& docs, TRunCounts& counts);
     TDateTime SentAt(const std::string& invoiceNo) const;
+    // Checks the documents of `rows` whose findings are not known yet (loaded and checked,
+    // not produced), so that the question before a mailing counts every finding.
+    void CheckFindings(const std::vector<size_t>& rows);
     // TRunObserver
     bool ShouldStop() override;
     void Progress(size_t step, size_t count) override;
@@ -195,6 +229,7 @@ private:
     TInvoiceListModel FInvoices;
     TRunKind FRunKind = rkNone;
     bool FCancelRequested = false;
+    bool FEnding = false;
     std::string FProgressText;
     size_t FProgressStep = 0;
     size_t FProgressCount = 0;

@@ -18,18 +18,19 @@ std::string TMainPresenter::OutDirDialogStart() const {
 }
 
 void TMainPresenter::SetOutDir(const std::string& folder) {
+    if (!Enabled(mcOutputOptions)) return;
     FSettings.OutDir = folder;
     FView.StatusChanged();
     Log("Ausgabeordner: " + folder);
 }
 
 void TMainPresenter::SetSaveXml(bool on) {
-    FSettings.SaveXml = on;
+    if (Enabled(mcOutputOptions)) FSettings.SaveXml = on;
     FView.StatusChanged();
 }
 
 void TMainPresenter::SetOpenPdf(bool on) {
-    FSettings.OpenPdf = on;
+    if (Enabled(mcOutputOptions)) FSettings.OpenPdf = on;
     FView.StatusChanged();
 }
 
@@ -40,6 +41,7 @@ void TMainPresenter::EditSettingsFile() {
 }
 
 void TMainPresenter::ReloadSettings() {
+    if (!Enabled(mcReloadSettings)) return;
     FSettings.Load();
     FView.StatusChanged();
     Log("Einstellungsdatei neu geladen: " + FSettings.FFileName);

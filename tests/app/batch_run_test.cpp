@@ -129,6 +129,11 @@ public:
             throw Exception("E-Mail-Einstellungen unvollständig (Mandanten-ID, Client-ID, Secret, Absender).");
         return std::make_unique<FakeMailer>(S);
     }
+    // The batch never asks before a mailing; a call shows in the calls.
+    TCheckFindings CheckDocument(const std::string& company, const std::string& no, TDocumentKind kind) override {
+        S.Calls.push_back("check " + company + " " + Shown(no, kind));
+        return {};
+    }
     Script& S;
     TRunOptions Options;
 };

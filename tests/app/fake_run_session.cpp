@@ -100,6 +100,14 @@ TDocumentOutcome FakeRunSession::GenerateInvoicePdf(const std::string& company, 
     return TDocumentOutcome{pdf, findings == Findings.end() ? TCheckFindings() : findings->second};
 }
 
+TCheckFindings FakeRunSession::CheckDocument(const std::string& company, const std::string& documentNo,
+                                             TDocumentKind kind) {
+    Checks.push_back(Shown(company, documentNo, kind));
+    if (auto failure = Failures.find(documentNo); failure != Failures.end()) throw Exception(failure->second);
+    const auto findings = Findings.find(documentNo);
+    return findings == Findings.end() ? TCheckFindings() : findings->second;
+}
+
 std::unique_ptr<TRunMailer> FakeRunSession::CreateMailer() {
     ++Mailers;
     if (!MailerError.empty()) throw Exception(MailerError);

@@ -30,6 +30,9 @@ public:
     // lines (Failures and Findings apply), and is recorded in `SentLog` when one is given: "TEST" in test mode of
     // `MailSettings`, "OK" otherwise, "FEHLER" for a failure.
     std::unique_ptr<TRunMailer> CreateMailer() override;
+    // Records "<company>|<no>" in `Checks`; Failures raise, Findings are reported.
+    TCheckFindings CheckDocument(const std::string& company, const std::string& documentNo,
+                                 TDocumentKind kind) override;
 
     // --- the database
     std::vector<std::string> CompanyNames{"Muster GmbH"};
@@ -43,6 +46,7 @@ public:
     std::map<std::string, TCheckFindings> Findings;  // number -> check findings
     std::function<void(const std::string&)> OnGenerate;
     std::vector<std::string> Produced;  // "<company>|<no>", also the failed ones
+    std::vector<std::string> Checks;    // "<company>|<no>" of each check without production
 
     // --- mailing
     const TSettings* MailSettings = nullptr;  // test mode and the findings rule come from here

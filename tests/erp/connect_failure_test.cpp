@@ -37,9 +37,9 @@ TEST(ConnectFailure, NamesDriverServerPortOrInstanceDatabaseAndLogin) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Server);
-        const std::string text = ConnectFailureText("Verbindung zur Datenbank fehlgeschlagen (x)", Params(c.Server, c.User),
-                                                    kFreeTds);
-        EXPECT_EQ(text, "Verbindung zur Datenbank fehlgeschlagen (x). " + c.Tried);
+        const std::string text = ConnectFailureText("[FreeTDS] x", Params(c.Server, c.User), kFreeTds);
+        EXPECT_EQ(text, "Die Verbindung zum SQL Server ist fehlgeschlagen. " + c.Tried +
+                            " Meldung des Treibers: [FreeTDS] x.");
         EXPECT_EQ(text.find("pw"), std::string::npos) << "never the password";
     }
 }
@@ -67,14 +67,23 @@ TEST(ConnectFailure, CommonAnswersAreExplained) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DriverText);
-        const std::string text = ConnectFailureText(
-            std::string("Verbindung zur Datenbank fehlgeschlagen (") + c.DriverText + ")", Params("sql01"), kFreeTds);
-        EXPECT_NE(text.find(c.DriverText), std::string::npos) << "the driver's own text stays";
-        EXPECT_NE(text.find(std::string(" ") + c.Explanation), std::string::npos) << text;
+        const std::string text = ConnectFailureText(c.DriverText, Params("sql01"), kFreeTds);
+        // German sentences first: that it failed, what it means, what was tried; the
+        // driver's own (English) text last, named as such.
+        EXPECT_EQ(text.rfind(std::string("Die Verbindung zum SQL Server ist fehlgeschlagen. ") + c.Explanation, 0), 0u)
+            << text;
+        const size_t tried = text.find(" Versucht: ");
+        const size_t driver = text.find(std::string(" Meldung des Treibers: ") + c.DriverText);
+        EXPECT_NE(tried, std::string::npos) << text;
+        EXPECT_NE(driver, std::string::npos) << "the driver's own text stays";
+        EXPECT_LT(tried, driver) << text;
+        EXPECT_TRUE(text.ends_with(".")) << text;
     }
-    // An answer of no known kind: only what was tried.
-    const std::string other = ConnectFailureText("Fehler (etwas Neues)", Params("sql01"), kFreeTds);
-    EXPECT_TRUE(other.ends_with("SQL-Anmeldung als sa.")) << other;
+    // An answer of no known kind: what was tried and the driver's text; no answer at all
+    // is said as well.
+    const std::string other = ConnectFailureText("etwas Neues", Params("sql01"), kFreeTds);
+    EXPECT_TRUE(other.ends_with("SQL-Anmeldung als sa. Meldung des Treibers: etwas Neues.")) << other;
+    EXPECT_TRUE(ConnectFailureText("", Params("sql01"), kFreeTds).ends_with("SQL-Anmeldung als sa. Der Treiber nennt keinen Grund."));
 }
 
 // The whole way: a closed port on this machine, through the installed FreeTDS.
@@ -85,7 +94,8 @@ TEST(ConnectFailure, AClosedPortIsExplainedThroughTheBackend) {
     TDbConnectParams p = Params("127.0.0.1,1");
     p.Driver = "FreeTDS";
     const std::string error = test::ErrorOf([&] { OpenDbBackend(p); });
-    EXPECT_NE(error.find("[FreeTDS]"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("Die Verbindung zum SQL Server ist fehlgeschlagen. ", 0), 0u) << error;
+    EXPECT_NE(error.find("Meldung des Treibers: [FreeTDS]"), std::string::npos) << error;
     EXPECT_NE(error.find("Versucht: Treiber \"FreeTDS\" (FreeTDS), Server 127.0.0.1, Port 1, Datenbank Cronus"),
               std::string::npos)
         << error;

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -311,6 +312,177 @@ TEST_F(MainFormTest, ThemeSwitchChangesPaletteStripAndCheckBoxes) {
     Child<QAction>(*form, "miSkinDark")->trigger();
     EXPECT_TRUE(strip->isVisible());
     EXPECT_LT(QApplication::palette().color(QPalette::Base).lightness(), 60);
+}
+
+// --- keys, focus and room
+
+// The main window that records the opening of the mail settings instead of showing the
+// modal dialog.
+class TMailSettingsRecordingForm : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    int MailSettingsOpened = 0;
+
+private:
+    bool OpenMailSettings() override {
+        ++MailSettingsOpened;
+        return false;
+    }
+};
+
+// A text field's key bindings as on X11, where Ctrl+E moves the cursor to the line end:
+// the field claims the key before the window's shortcuts are asked (the offscreen
+// platform binds keys as Windows does).
+class TClaimsCtrlE : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride &&
+            static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_E)) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+};
+
+// The window active, so that keys go to the control with the focus.
+void Activate(QWidget& window) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// A key as the user types it: to the control that has the focus after `target` took it.
+void TypeKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    target->setFocus();
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    QTest::keyClick(focused, key, modifiers);
+}
+
+// Enter searches from the company box and a date field (typed by hand) as from the
+// search field, like a dialog's default button.
+TEST_F(MainFormTest, EnterInTheCompanyBoxOrADateFieldSearches) {
+    WriteSettings();
+    auto form = OpenWindow();
+    Activate(*form);
+    QAbstractItemModel* model = Child<QTableView>(*form, "lvInvoices")->model();
+    QDateEdit* from = Child<QDateEdit>(*form, "dtFrom");
+    from->setDate(QDate(2024, 3, 1));
+    Child<QDateEdit>(*form, "dtTo")->setDate(QDate(2024, 3, 31));
+    ASSERT_EQ(model->rowCount(), 0);
+    TypeKey(Child<QComboBox>(*form, "cbCompany"), Qt::Key_Return);
+    const int march = model->rowCount();
+    ASSERT_GE(march, 3);
+
+    // "15.03.2024" typed over the day part, then Enter: the second half of March.
+    from->setFocus();
+    from->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(from, "15");
+    TypeKey(from, Qt::Key_Enter);
+    EXPECT_EQ(from->date(), QDate(2024, 3, 15));
+    const int second = model->rowCount();
+    EXPECT_GT(second, 0);
+    EXPECT_LT(second, march);
+    for (int row = 0; row < second; ++row)
+        EXPECT_GE(QDate::fromString(model->index(row, 2).data().toString(), "dd.MM.yyyy"), QDate(2024, 3, 15)) << row;
+
+    // From the list as well.
+    from->setDate(QDate(2024, 3, 1));
+    TypeKey(Child<QTableView>(*form, "lvInvoices"), Qt::Key_Return);
+    EXPECT_EQ(model->rowCount(), march);
+}
+
+// Ctrl+E opens the mail settings also where the focus is after a search (the search
+// field, whose own key binding would move the cursor) or in a date field.
+TEST_F(MainFormTest, WindowShortcutsWorkFromTheSearchAndDateFields) {
+    WriteSettings();
+    auto form = std::make_unique<TMailSettingsRecordingForm>(Ini);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    Activate(*form);
+    TClaimsCtrlE x11Keys;
+    Child<QLineEdit>(*form, "edSearch")->installEventFilter(&x11Keys);
+    for (QWidget* part : Child<QDateEdit>(*form, "dtFrom")->findChildren<QWidget*>()) part->installEventFilter(&x11Keys);
+    TypeKey(Child<QLineEdit>(*form, "edSearch"), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(form->MailSettingsOpened, 1);
+    TypeKey(Child<QDateEdit>(*form, "dtFrom"), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(form->MailSettingsOpened, 2);
+    // A key the window does not use stays the field's.
+    QLineEdit* search = Child<QLineEdit>(*form, "edSearch");
+    search->setText("RE24");
+    search->setCursorPosition(0);
+    TypeKey(search, Qt::Key_End);
+    EXPECT_EQ(search->cursorPosition(), 4);
+}
+
+// During a run only "Abbrechen" and reading stay usable; afterwards the focus is on the
+// list, not on the next button.
+TEST_F(MainFormTest, ARunDisablesTheCommandsAndLeavesTheFocusOnTheList) {
+    WriteSettings();
+    auto form = OpenWindow();
+    Activate(*form);
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    SearchMarch(*form, "RE24-0012");
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    const auto actionNamed = [&](const char* text) {
+        for (QAction* action : form->findChildren<QAction*>())
+            if (action->text() == QString::fromUtf8(text)) return action;
+        ADD_FAILURE() << text;
+        return static_cast<QAction*>(nullptr);
+    };
+    std::string during;
+    QTimer::singleShot(0, form.get(), [&] {
+        for (const char* name : {"btnSearch", "btnGenerate", "btnMail", "btnAll", "edSearch", "cbCompany", "btnCancel"})
+            during += std::string(name) + (Child<QWidget>(*form, name)->isEnabled() ? "+ " : "- ");
+        for (const char* text : {"Einstellungsdatei &neu laden", "&Layout / Briefpapier...", "&E-Mail-Einstellungen...",
+                                 "&Info...", "Ausgabeordner &öffnen"})
+            during += std::string(text) + (actionNamed(text)->isEnabled() ? "+ " : "- ");
+    });
+    QPushButton* generate = Child<QPushButton>(*form, "btnGenerate");
+    generate->setFocus();
+    QTest::keyClick(generate, Qt::Key_Space);
+    EXPECT_EQ(during,
+              "btnSearch- btnGenerate- btnMail- btnAll- edSearch- cbCompany- btnCancel+ "
+              "Einstellungsdatei &neu laden- &Layout / Briefpapier...- &E-Mail-Einstellungen...- &Info...+ "
+              "Ausgabeordner &öffnen+ ");
+    EXPECT_EQ(LogTexts(*form).back(), "Fertig: 1 erzeugt, 0 Fehler.");
+    EXPECT_TRUE(generate->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "btnMail")->isEnabled());
+    EXPECT_TRUE(actionNamed("Einstellungsdatei &neu laden")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), table);
+}
+
+// The count label's limit note never widens the window; the number column makes room
+// for the warning mark; a new search clears the sort arrow.
+TEST_F(MainFormTest, LimitNoteWarningMarkAndSortArrowKeepTheirPlace) {
+    WriteSettings({{"Datenbank", "MaxZeilen", "2"}});
+    auto form = OpenWindow();
+    form->resize(900, 600);
+    QTest::qWait(10);
+    const int width = form->width();
+    SearchMarch(*form);
+    QLabel* count = Child<QLabel>(*form, "lblCount");
+    EXPECT_EQ(count->text().toStdString(), "2 Rechnung(en) (Limit erreicht - Filter einschränken)");
+    EXPECT_EQ(count->toolTip(), count->text());
+    QTest::qWait(10);
+    EXPECT_EQ(form->width(), width);
+    EXPECT_LE(form->minimumSizeHint().width(), width);
+
+    QTableView* table = Child<QTableView>(*form, "lvInvoices");
+    const std::string no = table->model()->index(1, 0).data().toString().toStdString();
+    form->Presenter().Invoices().SetFindings(no, "BR-CO-10 Summe der Positionen stimmt nicht");
+    const QModelIndex marked = table->model()->index(1, 0);
+    EXPECT_FALSE(marked.data(Qt::DecorationRole).isNull());
+    EXPECT_GE(table->columnWidth(0), table->sizeHintForIndex(marked).width());
+    EXPECT_GT(table->columnWidth(0), 110);
+
+    QHeaderView* header = table->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(6) + 10, header->height() / 2));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 6);
+    SearchMarch(*form);
+    EXPECT_FALSE(header->isSortIndicatorShown());
 }
 
 TEST(CheckBoxImages, AccentBoxWithWhiteMarkAtTheScreensScale) {

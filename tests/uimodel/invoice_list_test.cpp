@@ -124,4 +124,21 @@ TEST(InvoiceListSort, SortIsStableAndKeepsMarksWithTheirRows) {
     EXPECT_EQ(list.MarkedRows(), (std::vector<size_t>{2}));
 }
 
+// The header shows a sort arrow only while the rows are in a column's order: a new
+// search result comes in its own order.
+TEST(InvoiceListSort, SortedUntilTheNextResult) {
+    TInvoiceListModel list;
+    EXPECT_FALSE(list.Sorted());
+    list.Assign({Row("RE2", EncodeDate(2024, 3, 1)), Row("RE1", EncodeDate(2024, 3, 2))});
+    list.Sort(icNo, true);
+    EXPECT_TRUE(list.Sorted());
+    list.SetChecked(0, true);
+    EXPECT_TRUE(list.Sorted());
+    list.Assign({Row("RE3", EncodeDate(2024, 3, 1))});
+    EXPECT_FALSE(list.Sorted());
+    list.Sort(icDate, false);
+    list.Clear();
+    EXPECT_FALSE(list.Sorted());
+}
+
 } // namespace

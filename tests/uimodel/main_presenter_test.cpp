@@ -798,3 +798,143 @@ TEST_F(MainPresenterTest, ManualOpensTheConfiguredPageOrTheGuide) {
     Presenter->OpenManual(Folder.Path());
     EXPECT_EQ(Window.Opened.back(), "https://handbuch.example.de/velkaro");
 }
+
+// --- what a run leaves usable, and the end of the session
+
+namespace {
+
+// One letter per command, in TMainCommand order: 1 enabled, 0 disabled.
+std::string CommandStates(const TMainPresenter& presenter) {
+    std::string states;
+    for (size_t c = 0; c < kMainCommandCount; ++c) states += presenter.Enabled(static_cast<TMainCommand>(c)) ? '1' : '0';
+    return states;
+}
+
+//                                 Filter, Search, MarkAll, Generate, Mail, Cancel, Designer, MailSettings,
+//                                 OutputOptions, Look, EditSettings, ReloadSettings, OpenOutputFolder, Help
+constexpr const char* kIdle    = "11111011111111";
+constexpr const char* kRunning = "00000100000011";
+constexpr const char* kEnding  = "00000000000011";
+
+} // namespace
+
+TEST_F(MainPresenterMailTest, DuringARunOnlyCancelAndReadingStayEnabled) {
+    ThreeRows();
+    EXPECT_EQ(CommandStates(*Presenter), kIdle);
+    const std::string outDir = Settings->OutDir;
+    Strings during;
+    bool tried = false;
+    Window.OnEvents = [&] {
+        during.push_back(CommandStates(*Presenter));
+        if (tried) return;
+        tried = true;
+        // Clicks that arrive while the run works do nothing.
+        const size_t searches = Source.Searches.size();
+        Presenter->DoSearch();
+        Presenter->SelectCompany(1);
+        Presenter->ReloadSettings();
+        Presenter->SetSaveXml(true);
+        Presenter->SetOutDir(Folder.File("anderswo"));
+        Presenter->DoMail();
+        Presenter->ToggleAll();
+        EXPECT_EQ(Source.Searches.size(), searches);
+        EXPECT_EQ(Presenter->Company(), kMuster);
+        EXPECT_FALSE(Settings->SaveXml);
+        EXPECT_EQ(Settings->OutDir, outDir);
+        EXPECT_EQ(CheckMarks(), (std::vector<bool>{true, true, true}));
+    };
+    Presenter->DoGenerate();
+    EXPECT_EQ(CommandStates(*Presenter), kIdle);
+    EXPECT_TRUE(Window.Asked.empty());
+    Window.AskAnswer = true;
+    Presenter->DoMail();
+    EXPECT_EQ(CommandStates(*Presenter), kIdle);
+    EXPECT_EQ(during, Strings(6, kRunning));  // three documents each run, RE2 skipped by the mailing
+    const Strings log = Window.LogTexts();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("Einstellungs"); }),
+              0);
+}
+
+// Logout or a stop signal while a run works: the run finishes the document it works on,
+// says how far it came, saves the user values and asks nothing.
+TEST_F(MainPresenterTest, EndingTheSessionStopsTheRunAfterTheCurrentInvoiceAndSaves) {
+    SearchFinds({"RE1", "RE2", "RE3"});
+    Presenter->ToggleAll();
+    Presenter->SetSaveXml(true);
+    Presenter->SetOpenPdf(true);
+    Window.LogLines.clear();
+    Workflows.OnGenerate = [&](const std::string& no) {
+        if (no == "RE2") Presenter->EndSession();
+    };
+    Presenter->DoGenerate();
+    EXPECT_EQ(Workflows.Produced, (Strings{"Muster GmbH|RE1", "Muster GmbH|RE2"}));
+    EXPECT_EQ(Window.LogTexts(),
+              (Strings{"  Hinweis RE1", "RE1 erzeugt: /ausgabe/Rechnung_RE1.pdf",
+                       "Programmende angefordert: der Lauf hält nach dem aktuellen Beleg an.", "  Hinweis RE2",
+                       "RE2 erzeugt: /ausgabe/Rechnung_RE2.pdf", "Abgebrochen nach 2 von 3 Rechnungen.",
+                       "Fertig: 2 erzeugt, 0 Fehler."}));
+    const TSettings saved(IniFile());
+    EXPECT_EQ(saved.Company, kMuster);
+    EXPECT_TRUE(saved.SaveXml);
+    EXPECT_TRUE(saved.OpenPdf);
+    EXPECT_TRUE(Window.Opened.empty()) << "no viewer opens while the session ends";
+    EXPECT_EQ(CommandStates(*Presenter), kEnding);
+
+    // Nothing starts any more, and nothing asks.
+    Window.AskAnswer = true;
+    Presenter->DoGenerate();
+    Presenter->DoMail();
+    Presenter->DoSearch();
+    EXPECT_EQ(Workflows.Produced.size(), 2u);
+    EXPECT_EQ(Source.Searches.size(), 1u);
+    EXPECT_TRUE(Window.Asked.empty());
+    EXPECT_TRUE(Window.Informed.empty());
+    EXPECT_TRUE(Window.Errors.empty());
+}
+
+TEST_F(MainPresenterTest, EndingTheSessionWithoutARunOnlySaves) {
+    SearchFinds({"RE1"});
+    Presenter->SetOutDir(Folder.File("Rechnungen"));
+    Window.LogLines.clear();
+    Presenter->EndSession();
+    EXPECT_TRUE(Window.LogLines.empty());
+    EXPECT_EQ(TSettings(IniFile()).OutDir, Folder.File("Rechnungen"));
+    // A batch holding the run lock is not told in a message box any more.
+    const auto batch = HoldRunLock();
+    Presenter->Invoices().SetChecked(0, true);
+    Presenter->DoGenerate();
+    EXPECT_TRUE(Window.Errors.empty());
+    EXPECT_TRUE(Workflows.Produced.empty());
+}
+
+// The question before a mailing counts the findings of every marked document: those not
+// produced since the search are checked first (loaded and checked, not produced); known
+// ones are not checked again, and one that cannot be checked is left to the mailing.
+TEST_F(MainPresenterMailTest, TheConfirmationCountsTheFindingsOfEveryMarkedDocument) {
+    ThreeRows();
+    TCheckFindings broken;
+    broken.Add("BR-CO-10", "Summe der Positionen stimmt nicht", "Beleg in NAV");
+    Presenter->Invoices().SetFindings("RE1", "");  // produced in this window without findings
+    Workflows.Findings["RE1"] = broken;             // not asked again
+    Workflows.Findings["RE3"] = broken;
+    Workflows.Failures["RE2"] = "Rechnung RE2 nicht gefunden";
+    Window.AskAnswer = false;
+    Presenter->DoMail();
+    ASSERT_EQ(Window.Asked.size(), 1u);
+    EXPECT_NE(Window.Asked[0].find("\r\n1 mit Befund der EN-16931-Prüfung werden nicht versendet.\r\n"),
+              std::string::npos)
+        << Window.Asked[0];
+    EXPECT_EQ(Workflows.Checks, (Strings{"Muster GmbH|RE2", "Muster GmbH|RE3"}));
+    EXPECT_TRUE(Workflows.Produced.empty());
+    EXPECT_EQ(Presenter->Invoices().Row(2).Findings,
+              "BR-CO-10 Summe der Positionen stimmt nicht (zu korrigieren: Beleg in NAV)");
+    EXPECT_TRUE(Window.Errors.empty());
+    EXPECT_TRUE(Window.LogLines.empty());
+    EXPECT_EQ(Window.BusyDepth, 0);
+
+    // Asked again: only the one that could not be checked.
+    Workflows.Checks.clear();
+    Presenter->DoMail();
+    EXPECT_EQ(Workflows.Checks, (Strings{"Muster GmbH|RE2"}));
+}
+
