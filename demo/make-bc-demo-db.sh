@@ -8,21 +8,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 target="${1:-$here/velkaro-bc-demo.db}"
-sources=("$here/companies.txt" "$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql"
-         "$here/bc-naming.sql" "$here/make-demo-db.sh" "$0")
-
-if [ -f "$target" ]; then
-  stale=0
-  for f in "${sources[@]}"; do
-    if [ "$f" -nt "$target" ]; then stale=1; fi
-  done
-  if [ "$stale" -eq 0 ]; then exit 0; fi
-fi
-
-command -v sqlite3 >/dev/null || { echo "sqlite3 fehlt (Paket sqlite3)" >&2; exit 1; }
-mkdir -p "$(dirname "$target")"
-tmp="$(mktemp "$target.XXXXXX")"
-trap 'rm -f "$tmp" "$tmp.nav"' EXIT
+. "$here/db-build.sh"
+up_to_date "$target" "$here/companies.txt" "$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql" \
+  "$here/bc-naming.sql" "$here/make-demo-db.sh" "$here/db-build.sh" "$0" && exit 0
+start_build "$target"
 bash "$here/make-demo-db.sh" "$tmp.nav"
 mv -f "$tmp.nav" "$tmp"
 
@@ -43,6 +32,4 @@ renames="$(sqlite3 -bail "$tmp" "SELECT printf('ALTER TABLE \"%w\" RENAME TO \"%
   echo "ANALYZE;"
 } | sqlite3 -bail "$tmp" >/dev/null
 
-chmod 644 "$tmp"
-mv -f "$tmp" "$target"
-trap - EXIT
+finish_build "$target"

@@ -69,9 +69,15 @@ const TNavCompanyTables& TNavData::CompanyTables(const std::string& company) {
     auto q = NewQuery(NavSql::CompanyTables(Dialect()));
     q->SetText("p", company + "$");
     std::vector<std::string> rests;
-    // The prefix as the database spells it may differ in letter case from the one asked.
-    for (q->Open(); !q->Eof(); q->Next()) rests.push_back(q->Text(0).substr(company.size() + 1));
-    return FTables.emplace(key, TNavCompanyTables::FromNames(company, rests)).first->second;
+    // The company as the database spells it (the letter case may differ from the one asked).
+    std::string spelled = company;
+    for (q->Open(); !q->Eof(); q->Next()) {
+        const std::string name = q->Text(0);
+        if (name.size() <= company.size() + 1) continue;
+        spelled = name.substr(0, company.size());
+        rests.push_back(name.substr(company.size() + 1));
+    }
+    return FTables.emplace(key, TNavCompanyTables::FromNames(spelled, rests)).first->second;
 }
 
 void TNavData::RequireCompleteTables(const std::string& company) {

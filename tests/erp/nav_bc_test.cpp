@@ -50,7 +50,16 @@ std::string Dump(TNavData& nav) {
 
 } // namespace
 
-class NavBusinessCentral : public NavBackendTest {};
+class NavBusinessCentral : public NavBackendTest {
+protected:
+    // A copy of the demo in Business Central naming, changed by `sql`, with the demo settings.
+    void OpenBcCopy(const std::string& sql) {
+        const std::string db = FFolder.File("kopie.db");
+        std::filesystem::copy_file(BcDemoDbPath(), db, std::filesystem::copy_options::overwrite_existing);
+        ExecSqlite(db, sql);
+        Open(db, ReadTextFile(SourceDir() + "/demo/velkaro.ini"));
+    }
+};
 
 TEST_P(NavBusinessCentral, DemoReadsAsTheNavDemo) {
     OpenDemo();
@@ -88,11 +97,8 @@ TEST_P(NavBusinessCentral, VersionOfTheBaseApplication) {
 // Central ones. The company is listed once, the Business Central tables are read and a
 // hint says so.
 TEST_P(NavBusinessCentral, HalfMigratedCopyReadsTheBusinessCentralTables) {
-    const std::string db = FFolder.File("halb.db");
-    std::filesystem::copy_file(BcDemoDbPath(), db);
-    ExecSqlite(db, "CREATE TABLE \"Muster GmbH$Sales Invoice Header\" ([No_] TEXT);"
-                   "CREATE TABLE \"Muster GmbH$Customer\" ([No_] TEXT);");
-    Open(db, ReadTextFile(SourceDir() + "/demo/velkaro.ini"));
+    OpenBcCopy("CREATE TABLE \"Muster GmbH$Sales Invoice Header\" ([No_] TEXT);"
+               "CREATE TABLE \"Muster GmbH$Customer\" ([No_] TEXT);");
     EXPECT_EQ(FNav->Companies(), (std::vector<std::string>{"Muster GmbH", "Nordwind Handels GmbH"}));
     EXPECT_GE(FNav->Search("Muster GmbH", "", kFirst, kLast).size(), 20u);
     const std::string hint =
@@ -105,11 +111,8 @@ TEST_P(NavBusinessCentral, HalfMigratedCopyReadsTheBusinessCentralTables) {
 }
 
 TEST_P(NavBusinessCentral, IncompleteCompanyIsNamedWithWhatIsMissing) {
-    const std::string db = FFolder.File("unvollstaendig.db");
-    std::filesystem::copy_file(BcDemoDbPath(), db);
-    ExecSqlite(db, "DROP TABLE \"Nordwind Handels GmbH$Customer$437dbf0e-84ff-417a-965d-ed2bb9650972\";"
-                   "DROP TABLE \"Nordwind Handels GmbH$Payment Terms$437dbf0e-84ff-417a-965d-ed2bb9650972\";");
-    Open(db, ReadTextFile(SourceDir() + "/demo/velkaro.ini"));
+    OpenBcCopy("DROP TABLE \"Nordwind Handels GmbH$Customer$437dbf0e-84ff-417a-965d-ed2bb9650972\";"
+               "DROP TABLE \"Nordwind Handels GmbH$Payment Terms$437dbf0e-84ff-417a-965d-ed2bb9650972\";");
     const std::string error = "Die Tabellen des Mandanten „Nordwind Handels GmbH“ sind unvollständig "
                               "(Business-Central-Benennung mit App-ID). Es fehlen die Tabellen „Customer“, „Payment "
                               "Terms“.";
