@@ -67,5 +67,27 @@ TEST(BusinessCentralDemo, ProducesTheSameXmlAsTheNavDemo) {
     EXPECT_THAT(bcLog, HasSubstr("   Datenbank: Business Central 23.5 (Build 16502)\r\n"));
 }
 
+// A copy migrated halfway: the log says that the Business Central tables are read.
+TEST(BusinessCentralDemo, HalfMigratedCopyIsSaidInTheLog) {
+    if (!FileExists(test::VelkaroProgram()))
+        VELKARO_SKIP_UNLESS_CI() << "Programm nicht gebaut: " << test::VelkaroProgram();
+    if (!test::CommandExists("sqlite3")) VELKARO_SKIP_UNLESS_CI() << "sqlite3 fehlt (Paket sqlite3)";
+    test::TempFolder dir;
+    const std::string db = dir.File("halb.db");
+    WriteFileBytes(db, ReadFileBytes(test::BcDemoDatabase()));
+    test::RunSqlite(db, "CREATE TABLE \"Muster GmbH$Sales Invoice Header\" ([No_] TEXT);");
+    const std::string ini = dir.File("velkaro.ini");
+    test::WriteProductionSettings(ini, db, dir.File("out"));
+    std::string output;
+    EXPECT_EQ(test::RunVelkaroIn(dir.Path(), ini, "/rg RE24-0001", output), 0) << output;
+    const std::vector<std::string> log = test::BatchLogBody(test::ReadBatchLog(dir.File("velkaro.log")));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "  Datenbank: Business Central 23.5 (Build 16502)");
+    EXPECT_EQ(log[1], "  Hinweis: Mandant „Muster GmbH“: Tabellen in NAV- und in Business-Central-Benennung gefunden "
+                      "(halb migrierte Kopie?); gelesen werden die Business-Central-Tabellen (mit App-ID), die "
+                      "NAV-Tabellen ohne App-ID bleiben unbeachtet.");
+    EXPECT_TRUE(FileExists(dir.File("out/Rechnung_RE24-0001.xml")) || FileExists(dir.File("out/Rechnung_RE24-0001.pdf")));
+}
+
 } // namespace
 } // namespace velkaro
