@@ -7,20 +7,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 target="${1:-$here/velkaro-demo.db}"
-sources=("$here/companies.txt" "$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql" "$0")
-
-if [ -f "$target" ]; then
-  stale=0
-  for f in "${sources[@]}"; do
-    if [ "$f" -nt "$target" ]; then stale=1; fi
-  done
-  if [ "$stale" -eq 0 ]; then exit 0; fi
-fi
-
-command -v sqlite3 >/dev/null || { echo "sqlite3 fehlt (Paket sqlite3)" >&2; exit 1; }
-mkdir -p "$(dirname "$target")"
-tmp="$(mktemp "$target.XXXXXX")"
-trap 'rm -f "$tmp"' EXIT
+. "$here/db-build.sh"
+up_to_date "$target" "$here/companies.txt" "$here/nav-schema.sql" "$here/nav-database.sql" "$here/demo-data.sql" \
+  "$here/db-build.sh" "$0" && exit 0
+start_build "$target"
 
 # The company name goes into quoted table names: double any '"', escape it for sed.
 company_schema() {
@@ -40,6 +30,4 @@ company_schema() {
   echo "ANALYZE;"
 } | sqlite3 -bail "$tmp" >/dev/null
 
-chmod 644 "$tmp"
-mv -f "$tmp" "$target"
-trap - EXIT
+finish_build "$target"

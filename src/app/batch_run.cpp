@@ -167,6 +167,8 @@ void Work(TBatchObserver& run, const TBatchSessionFactory& openSession, const TB
     // One check before any document: an unreachable database or a wrong company ends
     // the run once instead of failing every document.
     company = ResolveCompany(company, *session);
+    // The start line is written before the database is reached; the product follows here.
+    for (const std::string& note : session->DatabaseNotes(company)) run.Log("  " + note);
     try {
         TRunRequest request;
         request.Company = company;

@@ -58,6 +58,12 @@ public:
     virtual ~TRunSession() = default;
     // Company names of the database in ascending order (opens the connection).
     virtual std::vector<std::string> Companies() = 0;
+    // What a run's log says of the database once the company is known (its product and
+    // version, the hint of a half-migrated company); nothing unless the session knows.
+    virtual std::vector<std::string> DatabaseNotes(const std::string& company) {
+        (void)company;
+        return {};
+    }
     // Numbers of the posted documents of the kind posted from `dateFrom` to `dateTo`
     // (whole days, inclusive), oldest first, all of them.
     virtual std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company,

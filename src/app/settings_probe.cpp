@@ -78,6 +78,10 @@ void CheckDatabase(const TSettings& settings, TReport& report) {
         report.Bad(line + " – keiner mit gebuchten Verkaufsrechnungen");
     else if (!companyKnown)
         report.Bad(line + " – den Mandanten \"" + settings.Company + "\" aus [Datenbank] Mandant gibt es nicht");
+    else if (const std::string incomplete =
+                 settings.Company.empty() ? std::string() : data.CompanyTables(settings.Company).IncompleteError();
+             !incomplete.empty())
+        report.Bad(line + " – " + incomplete);
     else
         report.Good(line);
     for (const std::string& info : data.NavVersionInfo()) report.Lines.push_back("  " + info);

@@ -66,6 +66,17 @@ public:
 
     std::vector<std::string> Companies() override { return FData.Companies(); }
 
+    std::vector<std::string> DatabaseNotes(const std::string& company) override {
+        std::vector<std::string> notes;
+        try {
+            notes.push_back("Datenbank: " + FData.ProductVersion());
+        } catch (const std::exception& e) {
+            notes.push_back(std::string("Datenbank: Version nicht ermittelbar (") + e.what() + ")");
+        }
+        if (std::string hint = FData.CompanyTables(company).Hint(); !hint.empty()) notes.push_back("Hinweis: " + hint);
+        return notes;
+    }
+
     std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime dateFrom,
                                            TDateTime dateTo) override {
         // The window's search, without its row limit; it lists the newest first.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "erp/nav_tables.h"
 #include "erp/sql_params.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -88,6 +89,14 @@ const std::string& TDbQuery::FieldName(int index) const {
 int TDbQuery::FindField(std::string_view name) const {
     for (size_t i = 0; i < FNames.size(); ++i)
         if (SameText(FNames[i], name)) return static_cast<int>(i);
+    // Business Central 23 and later keep the fields of every extension of a table in one
+    // companion table, each column named "<field>$<app id of the extension>".
+    for (size_t i = 0; i < FNames.size(); ++i) {
+        const std::string_view column = FNames[i];
+        if (column.size() == name.size() + 37 && column[name.size()] == '$' && SameText(column.substr(0, name.size()), name) &&
+            IsAppId(column.substr(name.size() + 1)))
+            return static_cast<int>(i);
+    }
     return -1;
 }
 

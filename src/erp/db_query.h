@@ -34,7 +34,8 @@ public:
 
     int FieldCount() const { return static_cast<int>(FNames.size()); }
     const std::string& FieldName(int index) const;
-    // Index of the column; -1 when there is none.
+    // Index of the column; -1 when there is none. A column "<name>$<app id>" (an
+    // extension's field in a shared companion table) answers to "<name>" too.
     int FindField(std::string_view name) const;
 
     bool IsNull(int index) const { return Value(index).IsNull(); }

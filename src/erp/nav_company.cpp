@@ -24,6 +24,7 @@ TNavCompanyData& TNavData::CompanyData(const std::string& company) {
     if (!FCompany) FCompany = std::make_unique<TNavCompanyData>();
     // Emptied in place: a caller's reference from an earlier call stays valid.
     if (FRunDepth == 0 || FCompany->Company != company) {
+        RequireCompleteTables(company);
         *FCompany = TNavCompanyData();
         FCompany->Company = company;
     }
@@ -32,7 +33,7 @@ TNavCompanyData& TNavData::CompanyData(const std::string& company) {
 
 const TSeller& TNavData::CompanySeller(TNavCompanyData& data) {
     if (data.Seller) return *data.Seller;
-    auto q = NewQuery(NavSql::CompanyInformation(Dialect(), TableName(data.Company, "Company Information")));
+    auto q = NewQuery(NavSql::CompanyInformation(Dialect(), TableSource(data.Company, "Company Information", {"Primary Key"})));
     q->Open();
     if (q->Eof()) throw Exception("Firmendaten (Company Information) fehlen für Mandant " + data.Company);
     TSeller s;

@@ -39,7 +39,7 @@ void TNavData::Connect() {
 
 void TNavData::Disconnect() {
     FConn.reset();
-    FCreditMemos.clear();
+    FTables.clear();
     FCompany.reset();  // the next connection may reach another database
 }
 
@@ -70,31 +70,84 @@ std::vector<std::string> TNavData::QueryFirstRow(const std::string& sql) {
     return row;
 }
 
+const TNavCompanyTables& TNavData::CompanyTables(const std::string& company) {
+    const std::string key = UpperAscii(company);
+    if (auto known = FTables.find(key); known != FTables.end()) return known->second;
+    auto q = NewQuery(NavSql::CompanyTables(Dialect()));
+    q->SetText("p", company + "$");
+    std::vector<std::string> rests;
+    // The company as the database spells it (the letter case may differ from the one asked).
+    std::string spelled = company;
+    for (q->Open(); !q->Eof(); q->Next()) {
+        const std::string name = q->Text(0);
+        if (name.size() <= company.size() + 1) continue;
+        spelled = name.substr(0, company.size());
+        rests.push_back(name.substr(company.size() + 1));
+    }
+    return FTables.emplace(key, TNavCompanyTables::FromNames(spelled, rests)).first->second;
+}
+
+void TNavData::RequireCompleteTables(const std::string& company) {
+    if (std::string error = CompanyTables(company).IncompleteError(); !error.empty()) throw Exception(error);
+}
+
 std::string TNavData::TableName(const std::string& company, const std::string& table) {
-    return NavTableName(Dialect(), company, table);
+    return NavQuotedName(Dialect(), CompanyTables(company).ExpectedName(table));
+}
+
+std::string TNavData::TableSource(const std::string& company, const std::string& table,
+                                  const std::vector<std::string>& keys) {
+    const TNavCompanyTables& tables = CompanyTables(company);
+    return NavTableSource(Dialect(), tables.ExpectedName(table), tables.Companions(table), keys);
 }
 
 bool TNavData::TableExists(const std::string& company, const std::string& table) {
-    TSqlDialect d = Dialect();
-    auto q = NewQuery(NavSql::TableExists(d));
-    q->SetText("n", NavObjectName(d, company, table));
-    q->Open();
-    return !q->Eof() && !q->IsNull(0);
+    return !CompanyTables(company).Find(table).empty();
 }
 
 bool TNavData::HasCreditMemos(const std::string& company) {
-    if (auto known = FCreditMemos.find(company); known != FCreditMemos.end()) return known->second;
-    const bool has = TableExists(company, NavHeaderTable(bkCreditMemo)) && TableExists(company, NavLineTable(bkCreditMemo));
-    FCreditMemos[company] = has;
-    return has;
+    return TableExists(company, NavHeaderTable(bkCreditMemo)) && TableExists(company, NavLineTable(bkCreditMemo));
 }
 
 std::vector<std::string> TNavData::Companies() {
-    auto q = NewQuery(NavSql::Companies(Dialect()));
-    q->Open();
+    auto q = NewQuery(NavSql::InvoiceTables(Dialect()));
     std::vector<std::string> names;
-    for (; !q->Eof(); q->Next()) names.push_back(q->Text(0));
-    return names;
+    for (q->Open(); !q->Eof(); q->Next()) names.push_back(q->Text(0));
+    return NavCompaniesFromTableNames(names);
+}
+
+std::vector<std::string> TNavData::TableHints() const {
+    std::vector<std::string> hints;
+    for (const auto& [key, tables] : FTables)
+        if (std::string hint = tables.Hint(); !hint.empty()) hints.push_back(std::move(hint));
+    return hints;
+}
+
+namespace {
+// The Base Application's version ("23", "1", "12345", "0"); empty in a database without
+// it (NAV, Business Central up to 14) or without the table of installed apps.
+std::vector<std::string> BaseApplicationVersion(TNavData& data) {
+    try {
+        auto q = data.NewQuery(NavSql::BaseAppVersion(data.Dialect()));
+        q->SetText("id", kBaseApplicationId);
+        q->Open();
+        if (q->Eof()) return {};
+        return {q->TrimmedText(0), q->TrimmedText(1), q->TrimmedText(2), q->TrimmedText(3)};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::string BusinessCentralVersion(const std::vector<std::string>& v) {
+    return "Business Central " + v[0] + "." + v[1] + " (Build " + v[2] + ")";
+}
+} // namespace
+
+std::string TNavData::ProductVersion() {
+    if (std::vector<std::string> bc = BaseApplicationVersion(*this); !bc.empty()) return BusinessCentralVersion(bc);
+    std::vector<std::string> row = QueryFirstRow(NavSql::ObjectVersionAndDate(Dialect()));
+    if (row.empty()) throw Exception("Objekttabelle ohne Codeunit 1: die Version ist nicht bekannt");
+    return ParseNavVersion(row[0]);
 }
 
 std::vector<std::string> TNavData::NavVersionInfo() {
@@ -102,15 +155,20 @@ std::vector<std::string> TNavData::NavVersionInfo() {
     TSqlDialect d = sdSqlServer;
     try {
         d = Dialect();
-        auto row = QueryFirstRow(NavSql::ObjectVersionAndDate(d));
-        if (row.size() >= 2) {
-            lines.push_back("NAV-Version   : " + ParseNavVersion(row[0]));
-            std::string line = "Anwendung     : Codeunit 1 = " + row[0];
-            if (!row[1].empty()) line += "  vom " + row[1].substr(0, 10);
-            lines.push_back(line);
+        if (std::vector<std::string> bc = BaseApplicationVersion(*this); !bc.empty()) {
+            lines.push_back("NAV-Version   : " + BusinessCentralVersion(bc));
+            lines.push_back("Anwendung     : Base Application " + Join(bc, "."));
+        } else {
+            auto row = QueryFirstRow(NavSql::ObjectVersionAndDate(d));
+            if (row.size() >= 2) {
+                lines.push_back("NAV-Version   : " + ParseNavVersion(row[0]));
+                std::string line = "Anwendung     : Codeunit 1 = " + row[0];
+                if (!row[1].empty()) line += "  vom " + row[1].substr(0, 10);
+                lines.push_back(line);
+            }
+            row = QueryFirstRow(NavSql::ObjectVersion(d));
+            if (!row.empty()) lines.push_back("Objektstände  : " + row[0]);
         }
-        row = QueryFirstRow(NavSql::ObjectVersion(d));
-        if (!row.empty()) lines.push_back("Objektstände  : " + row[0]);
     } catch (const std::exception& e) {
         lines.push_back(std::string("NAV-Version   : nicht ermittelbar (") + e.what() + ")");
     }
@@ -128,6 +186,11 @@ std::vector<std::string> TNavData::NavVersionInfo() {
     try {
         auto row = QueryFirstRow(NavSql::ServerVersion(d));
         if (row.size() >= 3) lines.push_back(NavSql::ServerVersionLine(d, row[0], row[1], row[2]));
+    } catch (const std::exception&) {
+    }
+    try {
+        for (const std::string& company : Companies()) CompanyTables(company);
+        for (const std::string& hint : TableHints()) lines.push_back("Hinweis       : " + hint);
     } catch (const std::exception&) {
     }
     return lines;
@@ -154,14 +217,15 @@ std::string TNavData::ParseNavVersion(const std::string& v) {
     if (parts.size() < 2 || !TryInt(parts[0], major) || !TryInt(parts[1], minor)) return v;
     std::string product;
     switch (major) {
-    case 5: product = "Navision 5.0"; break;
-    case 6: product = "Dynamics NAV 2009"; break;
-    case 7: product = minor < 10 ? "Dynamics NAV 2013" : "Dynamics NAV 2013 R2"; break;
-    case 8: product = "Dynamics NAV 2015"; break;
-    case 9: product = "Dynamics NAV 2016"; break;
-    case 10: product = "Dynamics NAV 2017"; break;
-    case 11: product = "Dynamics NAV 2018"; break;
-    default: product = "Dynamics NAV / Business Central"; break;
+    case 5: product = "Microsoft Dynamics NAV 5.0"; break;
+    case 6: product = "Microsoft Dynamics NAV 2009"; break;
+    case 7: product = minor < 10 ? "Microsoft Dynamics NAV 2013" : "Microsoft Dynamics NAV 2013 R2"; break;
+    case 8: product = "Microsoft Dynamics NAV 2015"; break;
+    case 9: product = "Microsoft Dynamics NAV 2016"; break;
+    case 10: product = "Microsoft Dynamics NAV 2017"; break;
+    case 11: product = "Microsoft Dynamics NAV 2018"; break;
+    // Business Central 13 and 14 still keep C/AL objects and NAV's table names.
+    default: product = major >= 13 ? "Business Central " + std::to_string(major) : "Microsoft Dynamics NAV"; break;
     }
     std::string build = parts.size() >= 4 ? ", Build " + parts[3] : std::string();
     return product + " (" + std::to_string(major) + "." + parts[1] + build + ")";

@@ -15,6 +15,7 @@
 
 #include "erp/db_query.h"
 #include "erp/nav_company.h"
+#include "erp/nav_tables.h"
 #include "invoice/invoice.h"
 #include "invoice/tax_rules.h"
 
@@ -60,16 +61,31 @@ public:
     std::string LookupText(const std::string& sql, const std::string& value);
     // Every column of the first row as trimmed text; empty without a row.
     std::vector<std::string> QueryFirstRow(const std::string& sql);
-    // The quoted per-company table name of the database's dialect (SQL Server:
-    // "[" + company + "$" + table, "]" doubled, + "]").
+    // The tables of the company as the database names them (NAV's "<company>$<table>"
+    // or Business Central's with app ids, nav_tables.h); read once per company and
+    // connection.
+    const TNavCompanyTables& CompanyTables(const std::string& company);
+    // Raises the German error naming the company and the tables it lacks.
+    void RequireCompleteTables(const std::string& company);
+    // The quoted name of the company's table in the database's dialect (SQL Server:
+    // "[" + name, "]" doubled, + "]"), found with or without app id.
     std::string TableName(const std::string& company, const std::string& table);
+    // The table for a statement that reads whole rows: the table with the alias "m" and
+    // its companion tables joined by the primary key columns `keys`.
+    std::string TableSource(const std::string& company, const std::string& table, const std::vector<std::string>& keys);
     bool TableExists(const std::string& company, const std::string& table);
     // The company has the credit-memo tables (older installations and trimmed copies
-    // lack them); asked once per company and connection.
+    // lack them).
     bool HasCreditMemos(const std::string& company);
-    // Companies with a sales invoice header table, ascending.
+    // Companies with a sales invoice header table (with or without app id), ascending.
     std::vector<std::string> Companies();
-    // Lines for the about dialog; never fails.
+    // The hint lines of the companies whose tables were looked at on this connection
+    // (both namings for one company); empty when there is nothing to say.
+    std::vector<std::string> TableHints() const;
+    // "Microsoft Dynamics NAV 2016 (9.00, Build 47256)", "Business Central 23.1 (Build
+    // 12345)", from the database's own records; errors of the database propagate.
+    std::string ProductVersion();
+    // Lines for the about dialog and the check; never fails.
     std::vector<std::string> NavVersionInfo();
     static std::string ParseNavVersion(const std::string& versionList);
 
@@ -120,7 +136,7 @@ private:
     std::shared_ptr<TDbBackend> FConn;
     int FRunDepth = 0;
     std::unique_ptr<TNavCompanyData> FCompany;  // the company last asked for
-    std::map<std::string, bool> FCreditMemos;  // company -> has the credit-memo tables (this connection)
+    std::map<std::string, TNavCompanyTables> FTables;  // upper-case company -> its tables (this connection)
 };
 
 // The VAT rules of the settings (nav_load.cpp). The one place that fills TTaxRules from

@@ -67,7 +67,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
     std::string languageCode, cardCode;
     // Header.
     {
-        auto q = NewQuery(NavSql::InvoiceHeader(d, TableName(company, NavHeaderTable(kind))));
+        auto q = NewQuery(NavSql::InvoiceHeader(d, TableSource(company, NavHeaderTable(kind), {"No_"})));
         q->SetText("no", invoiceNo);
         q->Open();
         if (q->Eof()) throw Exception(notFound);
@@ -173,7 +173,7 @@ std::unique_ptr<TInvoice> TNavData::LoadInvoice(const std::string& company, cons
 
     const std::map<std::string, TNavUnit>& units = Units(companyData);
     {
-        auto q = NewQuery(NavSql::InvoiceLines(d, TableName(company, NavLineTable(kind))));
+        auto q = NewQuery(NavSql::InvoiceLines(d, TableSource(company, NavLineTable(kind), {"Document No_", "Line No_"})));
         q->SetText("no", invoiceNo);
         q->Open();
         for (; !q->Eof(); q->Next()) {

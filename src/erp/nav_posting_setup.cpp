@@ -26,7 +26,8 @@ void ReadNavTaxSetup(TNavData& data, const std::string& company, const std::stri
     // (business group, product group) -> (tax category, clause code)
     std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> setup;
     if (data.TableExists(company, "VAT Posting Setup")) {
-        auto q = data.NewQuery(NavSql::AllRows(d, data.TableName(company, "VAT Posting Setup")));
+        auto q = data.NewQuery(NavSql::AllRows(d, data.TableSource(company, "VAT Posting Setup",
+                                                                  {"VAT Bus_ Posting Group", "VAT Prod_ Posting Group"})));
         q->Open();
         for (; !q->Eof(); q->Next())
             setup[{UpperAscii(OptionalText(*q, "VAT Bus_ Posting Group")), UpperAscii(OptionalText(*q, "VAT Prod_ Posting Group"))}] =
@@ -34,12 +35,13 @@ void ReadNavTaxSetup(TNavData& data, const std::string& company, const std::stri
     }
     std::map<std::string, std::string> clauses;  // upper-case code -> text
     if (data.TableExists(company, "VAT Clause")) {
-        auto q = data.NewQuery(NavSql::AllRows(d, data.TableName(company, "VAT Clause")));
+        auto q = data.NewQuery(NavSql::AllRows(d, data.TableSource(company, "VAT Clause", {"Code"})));
         q->Open();
         for (; !q->Eof(); q->Next()) clauses[UpperAscii(OptionalText(*q, "Code"))] = ClauseText(*q);
     }
     if (!languageCode.empty() && !clauses.empty() && data.TableExists(company, "VAT Clause Translation")) {
-        auto q = data.NewQuery(NavSql::AllRows(d, data.TableName(company, "VAT Clause Translation")));
+        auto q = data.NewQuery(NavSql::AllRows(d, data.TableSource(company, "VAT Clause Translation",
+                                                                  {"VAT Clause Code", "Language Code"})));
         q->Open();
         for (; !q->Eof(); q->Next()) {
             const std::string text = ClauseText(*q);
@@ -61,7 +63,7 @@ void ReadNavTaxSetup(TNavData& data, const std::string& company, const std::stri
 
 void ReadNavCard(TNavData& data, const std::string& company, const std::string& cardCode, TInvoice& invoice) {
     if (cardCode.empty() || !data.TableExists(company, "DO Payment Credit Card")) return;
-    auto q = data.NewQuery(NavSql::RowByNo(data.Dialect(), data.TableName(company, "DO Payment Credit Card")));
+    auto q = data.NewQuery(NavSql::RowByNo(data.Dialect(), data.TableSource(company, "DO Payment Credit Card", {"No_"})));
     q->SetText("p", cardCode);
     q->Open();
     if (q->Eof()) return;
@@ -75,7 +77,7 @@ void ReadNavCard(TNavData& data, const std::string& company, const std::string& 
 
 std::string ReadNavCreditorId(TNavData& data, const std::string& company) {
     if (!data.TableExists(company, "Bank Account")) return {};
-    auto q = data.NewQuery(NavSql::AllRowsByNo(data.Dialect(), data.TableName(company, "Bank Account")));
+    auto q = data.NewQuery(NavSql::AllRowsByNo(data.Dialect(), data.TableSource(company, "Bank Account", {"No_"})));
     q->Open();
     if (q->FindField("Creditor No_") < 0) return {};
     for (; !q->Eof(); q->Next())

@@ -6,8 +6,7 @@
 
 namespace velkaro {
 
-std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table) {
-    const std::string name = company + "$" + table;
+std::string NavQuotedName(TSqlDialect d, const std::string& name) {
     // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "x" + std::string.
     std::string quoted(1, d == sdSqlite ? '"' : '[');
     quoted += d == sdSqlite ? ReplaceAll(name, "\"", "\"\"") : ReplaceAll(name, "]", "]]");
@@ -15,9 +14,20 @@ std::string NavTableName(TSqlDialect d, const std::string& company, const std::s
     return quoted;
 }
 
-std::string NavObjectName(TSqlDialect d, const std::string& company, const std::string& table) {
-    if (d == sdSqlite) return company + "$" + table;
-    return "dbo." + company + "$" + table;
+std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table) {
+    return NavQuotedName(d, company + "$" + table);
+}
+
+std::string NavTableSource(TSqlDialect d, const std::string& main, const std::vector<std::string>& companions,
+                           const std::vector<std::string>& keys) {
+    std::string source = NavQuotedName(d, main) + " m";
+    for (size_t i = 0; i < companions.size(); ++i) {
+        const std::string alias = "c" + std::to_string(i + 1);
+        source += " LEFT JOIN " + NavQuotedName(d, companions[i]) + " " + alias;
+        for (size_t k = 0; k < keys.size(); ++k)
+            source += (k == 0 ? " ON " : " AND ") + alias + ".[" + keys[k] + "] = m.[" + keys[k] + "]";
+    }
+    return source;
 }
 
 const char* NavHeaderTable(TDocumentKind kind) {
@@ -37,17 +47,22 @@ std::string Pick(TSqlDialect d, std::string sqlServer, std::string sqlite) {
 }
 } // namespace
 
-std::string TableExists(TSqlDialect d) {
-    return Pick(d, "SELECT OBJECT_ID(:n)",
-                "SELECT (SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND name = :n COLLATE NOCASE)");
+// The prefix ends with "$": LEN's ignoring of trailing blanks cannot shorten it.
+std::string CompanyTables(TSqlDialect d) {
+    return Pick(d, "SELECT name FROM sys.tables WHERE LEFT(name, LEN(:p)) = :p",
+                "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND "
+                "substr(name, 1, length(:p)) = :p COLLATE NOCASE");
 }
 
-std::string Companies(TSqlDialect d) {
-    return Pick(d,
-                "SELECT LEFT(name, LEN(name) - LEN('$Sales Invoice Header')) FROM sys.tables "
-                "WHERE name LIKE '%$Sales Invoice Header' ORDER BY name",
-                "SELECT substr(name, 1, length(name) - length('$Sales Invoice Header')) FROM sqlite_master "
-                "WHERE type = 'table' AND name LIKE '%$Sales Invoice Header' ORDER BY name");
+// With and without app id; NavCompaniesFromTableNames picks the companies out.
+std::string InvoiceTables(TSqlDialect d) {
+    return Pick(d, "SELECT name FROM sys.tables WHERE name LIKE '%$Sales Invoice Header%'",
+                "SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE '%$Sales Invoice Header%'");
+}
+
+std::string BaseAppVersion(TSqlDialect) {
+    return "SELECT [Version Major], [Version Minor], [Version Build], [Version Revision] FROM [NAV App Installed App] "
+           "WHERE [App ID] = :id";
 }
 
 // The database-wide tables need no translation: SQLite reads bracketed names as well.
@@ -166,7 +181,7 @@ std::string CompanyInformation(TSqlDialect d, const std::string& table) {
 }
 
 std::string InvoiceHeader(TSqlDialect, const std::string& table) {
-    return "SELECT * FROM " + table + " WHERE [No_] = :no";
+    return "SELECT * FROM " + table + " WHERE m.[No_] = :no";
 }
 
 std::string PostingDate(TSqlDialect, const std::string& table) {
@@ -203,15 +218,15 @@ std::string Units(TSqlDialect, const std::string& table) {
 }
 
 std::string InvoiceLines(TSqlDialect, const std::string& table) {
-    return "SELECT * FROM " + table + " WHERE [Document No_] = :no ORDER BY [Line No_]";
+    return "SELECT * FROM " + table + " WHERE m.[Document No_] = :no ORDER BY m.[Line No_]";
 }
 
 std::string AllRows(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table; }
 
-std::string AllRowsByNo(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table + " ORDER BY [No_]"; }
+std::string AllRowsByNo(TSqlDialect, const std::string& table) { return "SELECT * FROM " + table + " ORDER BY m.[No_]"; }
 
 std::string RowByNo(TSqlDialect, const std::string& table) {
-    return "SELECT * FROM " + table + " WHERE [No_] = :p";
+    return "SELECT * FROM " + table + " WHERE m.[No_] = :p";
 }
 
 std::string CmnmRecipients(TSqlDialect, const std::string& recipients, const std::string& contacts) {

@@ -3,6 +3,7 @@
 // SQL Server (the customer's NAV database) and SQLite (the embedded demo and test
 // databases). Table arguments are names already quoted by NavTableName.
 #include <string>
+#include <vector>
 
 #include "invoice/invoice.h"
 
@@ -10,11 +11,17 @@ namespace velkaro {
 
 enum TSqlDialect { sdSqlServer, sdSqlite };
 
-// The per-company table: SQL Server "[Company$Table]" with every "]" doubled; SQLite
-// "\"Company$Table\"" with every '"' doubled (SQLite's brackets cannot hold a "]").
+// A table name quoted: SQL Server "[name]" with every "]" doubled; SQLite "\"name\""
+// with every '"' doubled (SQLite's brackets cannot hold a "]").
+std::string NavQuotedName(TSqlDialect d, const std::string& name);
+// The per-company table of NAV's naming, quoted: "<company>$<table>".
 std::string NavTableName(TSqlDialect d, const std::string& company, const std::string& table);
-// The value bound to the parameter of NavSql::TableExists.
-std::string NavObjectName(TSqlDialect d, const std::string& company, const std::string& table);
+
+// "<main> m" and each companion table joined to it by the primary key columns `keys`
+// ("LEFT JOIN <companion> c1 ON c1.[key] = m.[key] …"); names unquoted, as the database
+// spells them.
+std::string NavTableSource(TSqlDialect d, const std::string& main, const std::vector<std::string>& companions,
+                           const std::vector<std::string>& keys);
 
 // The posted header and line tables of a document kind ("Sales Invoice Header",
 // "Sales Cr_Memo Line" …), unquoted.
@@ -24,8 +31,9 @@ const char* NavLineTable(TDocumentKind kind);
 namespace NavSql {
 
 // Discovery.
-std::string TableExists(TSqlDialect d);           // parameter :n
-std::string Companies(TSqlDialect d);
+std::string CompanyTables(TSqlDialect d);         // names beginning with :p (the company and "$")
+std::string InvoiceTables(TSqlDialect d);         // the names of the invoice header tables, any company
+std::string BaseAppVersion(TSqlDialect d);        // :id; major, minor, build, revision
 std::string ObjectVersionAndDate(TSqlDialect d);  // codeunit 1
 std::string ObjectVersion(TSqlDialect d);         // codeunit 2
 std::string ServerInstance(TSqlDialect d);
@@ -46,7 +54,8 @@ std::string SearchWithCreditMemos(TSqlDialect d, int maxRows, const std::string&
                                   const std::string& headers, const std::string& creditLines,
                                   const std::string& creditHeaders, bool withText);
 
-// Seller and invoice.
+// Seller and invoice. The statements that read whole rows take the table as a source
+// whose main table has the alias "m" (NavTableSource), with its companion tables joined.
 std::string CompanyInformation(TSqlDialect d, const std::string& table);
 std::string InvoiceHeader(TSqlDialect d, const std::string& table);      // :no (credit memos too)
 std::string PostingDate(TSqlDialect d, const std::string& table);        // :p (the corrected invoice)

@@ -1,6 +1,7 @@
 #include "demo_mail_setup.h"
 
 #include <memory>
+#include <vector>
 
 #include "fake_graph_service.h"
 #include "platform/error.h"
@@ -11,15 +12,26 @@
 
 namespace velkaro::test {
 
+namespace {
+// Runs a build script of demo/ into a new temporary folder (kept for the test program).
+std::string BuildDemo(const std::string& script, const std::string& fileName) {
+    static std::vector<std::unique_ptr<TempFolder>> folders;
+    folders.push_back(std::make_unique<TempFolder>());
+    const std::string file = folders.back()->File(fileName);
+    std::string output;
+    if (RunCommand("bash '" + SourceDir() + "/demo/" + script + "' '" + file + "'", output) != 0)
+        throw Exception(fileName + " nicht erstellt: " + output);
+    return file;
+}
+} // namespace
+
 const std::string& DemoDatabase() {
-    static const std::unique_ptr<TempFolder> folder = std::make_unique<TempFolder>();
-    static const std::string db = [] {
-        const std::string file = folder->File("velkaro-demo.db");
-        std::string output;
-        if (RunCommand("bash '" + SourceDir() + "/demo/make-demo-db.sh' '" + file + "'", output) != 0)
-            throw Exception("Demo-Datenbank nicht erstellt: " + output);
-        return file;
-    }();
+    static const std::string db = BuildDemo("make-demo-db.sh", "velkaro-demo.db");
+    return db;
+}
+
+const std::string& BcDemoDatabase() {
+    static const std::string db = BuildDemo("make-bc-demo-db.sh", "velkaro-bc-demo.db");
     return db;
 }
 

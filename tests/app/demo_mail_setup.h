@@ -8,6 +8,8 @@ namespace velkaro::test {
 // Builds the demo database (demo/make-demo-db.sh) once and returns its path; raises
 // with the script's output when that fails.
 const std::string& DemoDatabase();
+// The same demo in Business Central naming (demo/make-bc-demo-db.sh), built once.
+const std::string& BcDemoDatabase();
 
 // Writes a settings file: the demo settings with the shared database, the output
 // folder `outDir`, and a "[Graph]" section for the fake service at `baseUrl` followed

@@ -209,9 +209,10 @@ TEST_F(ProductionBatch, BadFileNamePatternFailsEveryInvoiceAndNamesIt) {
         EXPECT_THAT(ResultLines(), ElementsAre(StartsWith("FEHLER RE24-0001: " + error),
                                                StartsWith("FEHLER RE24-0002: " + error)));
         // Each invoice logged its hints before it failed.
-        ASSERT_EQ(Log.size(), 4u);
-        EXPECT_THAT(Log[0], StartsWith("  Rechnungs-E-Mail: "));
-        EXPECT_THAT(Log[2], StartsWith("  Rechnungs-E-Mail: "));
+        ASSERT_EQ(Log.size(), 5u);
+        EXPECT_EQ(Log[0], "  Datenbank: Microsoft Dynamics NAV 2016 (9.00, Build 47256)");
+        EXPECT_THAT(Log[1], StartsWith("  Rechnungs-E-Mail: "));
+        EXPECT_THAT(Log[3], StartsWith("  Rechnungs-E-Mail: "));
         EXPECT_THAT(Files(Out), IsEmpty());
     }
 }

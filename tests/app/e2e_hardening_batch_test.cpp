@@ -296,7 +296,8 @@ TEST_F(HardenedBatch, AKilledRunLeavesALogThatShowsItDidNotFinish) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_THAT(lines.front(), StartsWith("Start Velkaro "));
     // RE24-0001, its copies with odd numbers and the 300 new ones.
-    EXPECT_THAT(lines[1], ::testing::MatchesRegex("  Auswahl: 3[0-9][0-9] Rechnungen, Buchungsdatum 04.03.2024 bis "
+    EXPECT_EQ(lines[1], "  Datenbank: Microsoft Dynamics NAV 2016 (9.00, Build 47256)");
+    EXPECT_THAT(lines[2], ::testing::MatchesRegex("  Auswahl: 3[0-9][0-9] Rechnungen, Buchungsdatum 04.03.2024 bis "
                                                   "04.03.2024"));
     EXPECT_LT(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.find(" erzeugt: ") != std::string::npos; }),

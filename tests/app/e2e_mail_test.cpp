@@ -155,7 +155,8 @@ TEST_F(MailBatch, IncompleteGraphSettingsStopBeforeTheFirstInvoice) {
     EXPECT_THAT(Stderr, HasSubstr("E-Mail-Einstellungen unvollständig (Client-ID)."));
     EXPECT_TRUE(fake.Requests().empty());
     // No invoice was touched; the log says why.
-    EXPECT_THAT(BatchLog, ElementsAre("FEHLER: E-Mail-Einstellungen unvollständig (Client-ID)."));
+    EXPECT_THAT(BatchLog, ElementsAre("  Datenbank: Microsoft Dynamics NAV 2016 (9.00, Build 47256)",
+                                      "FEHLER: E-Mail-Einstellungen unvollständig (Client-ID)."));
     EXPECT_TRUE(FileExists(Dir.File("velkaro.log")));
     EXPECT_FALSE(DirectoryExists(Out));
     EXPECT_FALSE(FileExists(Dir.File("velkaro.versand.csv")));

@@ -81,7 +81,8 @@ TEST_F(ScheduledBatch, MailsADateRangeOnceAndSkipsWhatWasSent) {
     ASSERT_GE(Log.size(), 3u);
     EXPECT_EQ(Log.front(), "Start Velkaro 0.1.0: Einstellungen " + Ini +
                                ", Auswahl Buchungsdatum 04.03.2024 bis 07.03.2024; nur noch nicht versendete; versenden");
-    EXPECT_EQ(Log[1], "  Auswahl: 3 Rechnungen, Buchungsdatum 04.03.2024 bis 07.03.2024, davon 3 noch nicht versendet");
+    EXPECT_EQ(Log[1], "  Datenbank: Microsoft Dynamics NAV 2016 (9.00, Build 47256)");
+    EXPECT_EQ(Log[2], "  Auswahl: 3 Rechnungen, Buchungsdatum 04.03.2024 bis 07.03.2024, davon 3 noch nicht versendet");
     EXPECT_EQ(Log.back(), "Ende: 3 erzeugt, 3 versendet, 0 übersprungen, 0 Fehler, 0 mit Befund");
     const std::vector<std::string> results = test::ReadCrLfLines(csv);
     ASSERT_EQ(results.size(), 4u);

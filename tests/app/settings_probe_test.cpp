@@ -67,6 +67,25 @@ TEST_F(SettingsProbe, DemoSettingsAreCleanAndReportEveryCheck) {
     EXPECT_TRUE(probe.Report.ends_with("\nErgebnis: alles in Ordnung\n")) << probe.Report;
 }
 
+// A database in Business Central naming: the product from the installed Base Application;
+// a company that lacks tables fails the check, named with what is missing.
+TEST_F(SettingsProbe, BusinessCentralDatabaseAndIncompleteCompany) {
+    test::WriteProductionSettings(Ini, test::BcDemoDatabase(), Dir.File("Ausgabe"));
+    TSettingsProbe probe = Probe();
+    EXPECT_TRUE(probe.AllWell) << probe.Report;
+    EXPECT_THAT(probe.Report, HasSubstr("\n  NAV-Version   : Business Central 23.5 (Build 16502)\n"));
+
+    const std::string copy = Dir.File("unvollstaendig.db");
+    WriteFileBytes(copy, ReadFileBytes(test::BcDemoDatabase()));
+    test::RunSqlite(copy, "DROP TABLE \"Muster GmbH$Unit of Measure$437dbf0e-84ff-417a-965d-ed2bb9650972\";");
+    test::WriteProductionSettings(Ini, copy, Dir.File("Ausgabe"));
+    probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    EXPECT_THAT(probe.Report, HasSubstr(", 2 Mandanten (Muster GmbH, Nordwind Handels GmbH) – Die Tabellen des "
+                                        "Mandanten „Muster GmbH“ sind unvollständig (Business-Central-Benennung mit "
+                                        "App-ID). Es fehlt die Tabelle „Unit of Measure“.\n"));
+}
+
 struct TBroken {
     const char* Name;
     std::vector<test::TIniValue> Changes;

@@ -42,4 +42,6 @@ void NavBackendTest::Open(const std::string& dbFile, const std::string& ini) {
 
 void NavBackendTest::OpenDemo() { Open(DemoDbPath(), ReadTextFile(SourceDir() + "/demo/velkaro.ini")); }
 
+void NavBackendTest::OpenBcDemo() { Open(BcDemoDbPath(), ReadTextFile(SourceDir() + "/demo/velkaro.ini")); }
+
 } // namespace velkaro::test

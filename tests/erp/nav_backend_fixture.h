@@ -24,8 +24,10 @@ protected:
     // embedded backend and named relative to the settings file, as in the demo).
     // `ini` is the settings text; its [Datenbank] provider and database are replaced.
     void Open(const std::string& dbFile, const std::string& ini);
-    // The demo settings file on the demo database.
+    // The demo settings file on the demo database (NAV naming), or on the one in
+    // Business Central naming.
     void OpenDemo();
+    void OpenBcDemo();
 
     TempFolder FFolder;
     std::string FDriver;

@@ -58,7 +58,7 @@ TEST_P(NavDiscovery, VersionLinesOfTheDemo) {
     OpenDemo();
     std::vector<std::string> lines = FNav->NavVersionInfo();
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "NAV-Version   : Dynamics NAV 2016 (9.00, Build 47256)");
+    EXPECT_EQ(lines[0], "NAV-Version   : Microsoft Dynamics NAV 2016 (9.00, Build 47256)");
     EXPECT_EQ(lines[1], "Anwendung     : Codeunit 1 = NAVW19.00.00.47256,NAVDE9.00.00.47256  vom 04.10.2016");
     EXPECT_EQ(lines[2], "Objektstände  : NAVW19.00.00.47256,NAVDE9.00.00.47256,VELK1.0");
     EXPECT_EQ(lines[3], "NAV-Dienst    : NAV90 auf NAVSRV01");
@@ -138,16 +138,18 @@ INSTANTIATE_TEST_SUITE_P(Backends, NavDiscovery, ::testing::Values(TBackendKind:
 TEST(ParseNavVersion, ProductNames) {
     struct Case { const char* list; const char* expected; };
     const Case cases[] = {
-        {"NAVW17.10.00.37563,NAVDE7.10.00.37563", "Dynamics NAV 2013 R2 (7.10, Build 37563)"},
-        {"NAVW17.00.00.35345", "Dynamics NAV 2013 (7.00, Build 35345)"},
-        {"NAVW19.00", "Dynamics NAV 2016 (9.00)"},
-        {"NAVW16.00.32012", "Dynamics NAV 2009 (6.00)"},
-        {"NAVW15.00.SP1", "Navision 5.0 (5.00)"},
-        {"NAVW18.00.00.1,X", "Dynamics NAV 2015 (8.00, Build 1)"},
-        {"NAVW110.00.00.13682", "Dynamics NAV 2017 (10.00, Build 13682)"},
-        {"NAVW111.00.00.19394", "Dynamics NAV 2018 (11.00, Build 19394)"},
-        {"NAVW114.0.29530.0", "Dynamics NAV / Business Central (14.0, Build 0)"},
-        {"ABC,NAVW19.00.00.1", "Dynamics NAV 2016 (9.00, Build 1)"},
+        {"NAVW17.10.00.37563,NAVDE7.10.00.37563", "Microsoft Dynamics NAV 2013 R2 (7.10, Build 37563)"},
+        {"NAVW17.00.00.35345", "Microsoft Dynamics NAV 2013 (7.00, Build 35345)"},
+        {"NAVW19.00", "Microsoft Dynamics NAV 2016 (9.00)"},
+        {"NAVW16.00.32012", "Microsoft Dynamics NAV 2009 (6.00)"},
+        {"NAVW15.00.SP1", "Microsoft Dynamics NAV 5.0 (5.00)"},
+        {"NAVW18.00.00.1,X", "Microsoft Dynamics NAV 2015 (8.00, Build 1)"},
+        {"NAVW110.00.00.13682", "Microsoft Dynamics NAV 2017 (10.00, Build 13682)"},
+        {"NAVW111.00.00.19394", "Microsoft Dynamics NAV 2018 (11.00, Build 19394)"},
+        {"NAVW113.00.00.24623", "Business Central 13 (13.00, Build 24623)"},
+        {"NAVW114.0.29530.0", "Business Central 14 (14.0, Build 0)"},
+        {"NAVW112.00", "Microsoft Dynamics NAV (12.00)"},
+        {"ABC,NAVW19.00.00.1", "Microsoft Dynamics NAV 2016 (9.00, Build 1)"},
         {"NAVDE9.00", "NAVDE9.00"},
         {"NAVW1X.00", "NAVW1X.00"},
         {"NAVW19", "NAVW19"},

@@ -11,16 +11,27 @@ TEST(NavTableName, QuotesCompanyTablesPerDialect) {
     EXPECT_EQ(NavTableName(sdSqlServer, "A]B $ 'C'", "Customer"), "[A]]B $ 'C'$Customer]");
     EXPECT_EQ(NavTableName(sdSqlite, "Muster GmbH", "Customer"), "\"Muster GmbH$Customer\"");
     EXPECT_EQ(NavTableName(sdSqlite, "A\"]B", "Customer"), "\"A\"\"]B$Customer\"");
-    EXPECT_EQ(NavObjectName(sdSqlServer, "A]B", "CMNM Recipient"), "dbo.A]B$CMNM Recipient");
-    EXPECT_EQ(NavObjectName(sdSqlite, "A]B", "CMNM Recipient"), "A]B$CMNM Recipient");
+    EXPECT_EQ(NavQuotedName(sdSqlServer, "A]B$T$437dbf0e-84ff-417a-965d-ed2bb9650972"),
+              "[A]]B$T$437dbf0e-84ff-417a-965d-ed2bb9650972]");
+}
+
+// A table with its companion tables, joined by every primary key column; names quoted.
+TEST(NavTableSource, JoinsTheCompanionTables) {
+    EXPECT_EQ(NavTableSource(sdSqlServer, "M$T", {}, {"No_"}), "[M$T] m");
+    EXPECT_EQ(NavTableSource(sdSqlServer, "M$T$a", {"M$T$b", "M]$T$a$ext"}, {"Document No_", "Line No_"}),
+              "[M$T$a] m LEFT JOIN [M$T$b] c1 ON c1.[Document No_] = m.[Document No_] AND c1.[Line No_] = m.[Line No_] "
+              "LEFT JOIN [M]]$T$a$ext] c2 ON c2.[Document No_] = m.[Document No_] AND c2.[Line No_] = m.[Line No_]");
+    EXPECT_EQ(NavTableSource(sdSqlite, "M\"$T", {"M$T$b"}, {"No_"}),
+              "\"M\"\"$T\" m LEFT JOIN \"M$T$b\" c1 ON c1.[No_] = m.[No_]");
 }
 
 TEST(NavSqlServer, DiscoveryStatements) {
     const TSqlDialect d = sdSqlServer;
-    EXPECT_EQ(NavSql::TableExists(d), "SELECT OBJECT_ID(:n)");
-    EXPECT_EQ(NavSql::Companies(d),
-              "SELECT LEFT(name, LEN(name) - LEN('$Sales Invoice Header')) FROM sys.tables WHERE name LIKE "
-              "'%$Sales Invoice Header' ORDER BY name");
+    EXPECT_EQ(NavSql::CompanyTables(d), "SELECT name FROM sys.tables WHERE LEFT(name, LEN(:p)) = :p");
+    EXPECT_EQ(NavSql::InvoiceTables(d), "SELECT name FROM sys.tables WHERE name LIKE '%$Sales Invoice Header%'");
+    EXPECT_EQ(NavSql::BaseAppVersion(d),
+              "SELECT [Version Major], [Version Minor], [Version Build], [Version Revision] FROM [NAV App Installed App] "
+              "WHERE [App ID] = :id");
     EXPECT_EQ(NavSql::ObjectVersionAndDate(d),
               "SELECT [Version List], [Date] FROM [Object] WHERE [Type] = 5 AND [ID] = 1 AND [Company Name] = ''");
     EXPECT_EQ(NavSql::ObjectVersion(d),
@@ -101,7 +112,7 @@ TEST(NavSqlServer, LoadingAndRecipientStatements) {
     struct Case { std::string actual, expected; };
     const Case cases[] = {
         {NavSql::CompanyInformation(d, t), "SELECT TOP 1 * FROM [M$T]"},
-        {NavSql::InvoiceHeader(d, t), "SELECT * FROM [M$T] WHERE [No_] = :no"},
+        {NavSql::InvoiceHeader(d, "[M$T] m"), "SELECT * FROM [M$T] m WHERE m.[No_] = :no"},
         {NavSql::PostingDate(d, t), "SELECT [Posting Date] FROM [M$T] WHERE [No_] = :p"},
         {NavSql::LcyCode(d, t), "SELECT TOP 1 [LCY Code] FROM [M$T]"},
         {NavSql::CodeDescriptions(d, t), "SELECT [Code], [Description] FROM [M$T]"},
@@ -111,7 +122,9 @@ TEST(NavSqlServer, LoadingAndRecipientStatements) {
         {NavSql::CustomerBankAccounts(d, t),
          "SELECT [Code], [IBAN], [SWIFT Code] FROM [M$T] WHERE [Customer No_] = :cust AND [IBAN] <> '' ORDER BY [Code]"},
         {NavSql::Units(d, t), "SELECT [Code], [Description], [International Standard Code] FROM [M$T]"},
-        {NavSql::InvoiceLines(d, t), "SELECT * FROM [M$T] WHERE [Document No_] = :no ORDER BY [Line No_]"},
+        {NavSql::InvoiceLines(d, "[M$T] m"), "SELECT * FROM [M$T] m WHERE m.[Document No_] = :no ORDER BY m.[Line No_]"},
+        {NavSql::RowByNo(d, "[M$T] m"), "SELECT * FROM [M$T] m WHERE m.[No_] = :p"},
+        {NavSql::AllRowsByNo(d, "[M$T] m"), "SELECT * FROM [M$T] m ORDER BY m.[No_]"},
         {NavSql::CmnmRecipients(d, "[M$CMNM Recipient]", "[M$Contact]"),
          "SELECT r.[Source Code], r.[Custom Address], k.[E-Mail] FROM [M$CMNM Recipient] r LEFT JOIN [M$Contact] k ON "
          "k.[No_] = r.[Contact No_] WHERE r.[Source Type] = :st AND r.[Document Type] = :dt AND r.[Recipient Type] = 0"},
@@ -129,7 +142,7 @@ TEST(NavSqlite, TranslatesTheSqlServerOnlyParts) {
     EXPECT_EQ(NavSql::ServerInstance(d),
               "SELECT [Server Instance Name], [Server Computer Name] FROM [Server Instance] ORDER BY [Last Active] "
               "DESC LIMIT 1");
-    for (const std::string& sql : {NavSql::TableExists(d), NavSql::Companies(d), NavSql::ServerVersion(d)}) {
+    for (const std::string& sql : {NavSql::CompanyTables(d), NavSql::InvoiceTables(d), NavSql::ServerVersion(d)}) {
         EXPECT_EQ(sql.find("sys."), std::string::npos) << sql;
         EXPECT_EQ(sql.find("OBJECT_ID"), std::string::npos) << sql;
         EXPECT_EQ(sql.find("LEN("), std::string::npos) << sql;

@@ -58,6 +58,18 @@ const std::string& DemoDbPath() {
     return path;
 }
 
+const std::string& BcDemoDbPath() {
+    static TempFolder folder;
+    static const std::string path = [] {
+        std::string p = folder.File("velkaro-bc-demo.db");
+        std::string output;
+        if (RunCommand("bash '" + SourceDir() + "/demo/make-bc-demo-db.sh' '" + p + "'", output) != 0)
+            throw std::runtime_error("make-bc-demo-db.sh failed: " + output);
+        return p;
+    }();
+    return path;
+}
+
 std::unique_ptr<TSettings> MakeSettings(const TempFolder& folder, const std::string& provider,
                                         const std::string& database, const std::string& extraIni) {
     std::string ini = "[Datenbank]\nProvider=" + provider + "\nDatenbank=" + database +

@@ -21,6 +21,9 @@ std::string NavDatabaseSql();
 void BuildDemoDb(const std::string& path);
 // The demo database of this test process, built once into a temporary folder.
 const std::string& DemoDbPath();
+// The same in Business Central naming (demo/make-bc-demo-db.sh, needs sqlite3), built
+// once; raises when the script fails.
+const std::string& BcDemoDbPath();
 
 // A settings file in `folder` ("velkaro.ini") with the given [Datenbank] provider and
 // database, followed by `extraIni` (more sections), loaded.
