@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <latch>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -84,7 +85,7 @@ TEST_F(SentLogTest, FirstAddCreatesFileWithBomHeaderAndLine) {
     log.Add({At(2025, 3, 14, 10, 5, 9, 123), "CRONUS AG", "RE-1", "a@x.de; b@y.de", "OK", "Rechnungsadresse"});
     log.Add({At(2025, 3, 14, 10, 6, 0), "CRONUS AG", "RE-2", "", "FEHLER", "Graph-Fehler 403:\r\nnein; danke"});
     EXPECT_EQ(Bytes(),
-              "\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info\r\n"
+              "\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info;VersandId\r\n"
               "2025-03-14T10:05:09.123+01:00;CRONUS AG;RE-1;a@x.de, b@y.de;OK;Rechnungsadresse\r\n"
               "2025-03-14T10:06:00.000+01:00;CRONUS AG;RE-2;;FEHLER;Graph-Fehler 403: nein, danke\r\n");
 }
@@ -239,7 +240,7 @@ TEST_F(SentLogTest, WritersCreatingTheFileAtOnceKeepTheHeaderFirst) {
             });
         for (std::thread& t : writers) t.join();
         const std::string text = ReadFileBytes(file);
-        ASSERT_EQ(text.rfind("\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info\r\n", 0), 0u)
+        ASSERT_EQ(text.rfind("\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info;VersandId\r\n", 0), 0u)
             << "round " << round << ":\n" << text;
         EXPECT_EQ(text.find("\xEF\xBB\xBF", 3), std::string::npos) << text;
         EXPECT_EQ(Split(text, '\n').size(), kWriters + 2u) << text;  // header, entries, empty rest
@@ -258,6 +259,93 @@ TEST_F(SentLogTest, ControlCharactersInAnyFieldNeverStartALine) {
     TSentLog reread(File);
     TDateTime when = 0;
     EXPECT_FALSE(reread.LastSent("M", "RE-GEFAELSCHT", when));
+}
+
+// A mail is entered "LAUFEND" with its id before it leaves, then with its outcome; the
+// document's last line says whether its mail is open. Files of older versions (six
+// fields, no id) read as before.
+TEST_F(SentLogTest, TheLastEntryOfADocumentSaysWhetherItsMailIsOpen) {
+    struct Case {
+        std::vector<std::string> statuses;  // of RE-1, in file order
+        const char* open;                   // the open status, "" when none
+    };
+    const Case cases[] = {
+        {{"LAUFEND"}, "LAUFEND"},
+        {{"LAUFEND", "UNKLAR"}, "UNKLAR"},
+        {{"LAUFEND", "OK"}, ""},
+        {{"LAUFEND", "FEHLER"}, ""},
+        {{"LAUFEND", "TEST"}, ""},
+        {{"OK", "LAUFEND"}, "LAUFEND"},
+        {{"UNKLAR", "OK"}, ""},  // found in "Sent Items" afterwards
+        {{"UNKLAR", "LAUFEND", "FEHLER"}, ""},
+        {{"laufend"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Join(c.statuses, ","));
+        std::filesystem::remove(File);
+        {
+            TSentLog writer(File);
+            int second = 0;
+            for (const std::string& status : c.statuses) {
+                writer.Add({At(2025, 3, 14, 10, 0, second++), "CRONUS", "RE-1", "a@x.de", status, "", "id-" + status});
+                writer.Add({At(2025, 3, 14, 10, 0, second++), "CRONUS", "RE-2", "b@x.de", "OK", "", ""});
+            }
+            TSentEntry open;
+            EXPECT_EQ(writer.OpenSend("cronus", "re-1", open) ? open.Status : "", c.open) << "as added";
+        }
+        TSentLog reread(File);
+        TSentEntry open;
+        ASSERT_EQ(reread.OpenSend("CRONUS", "RE-1", open) ? open.Status : "", c.open) << "as read";
+        if (*c.open) {
+            EXPECT_EQ(open.Id, std::string("id-") + c.open);
+            EXPECT_EQ(open.Recipients, "a@x.de");
+            EXPECT_EQ(FormatIsoDateTime(open.Time), FormatIsoDateTime(At(2025, 3, 14, 10, 0, (int(c.statuses.size()) - 1) * 2)));
+        }
+        EXPECT_FALSE(reread.OpenSend("CRONUS", "RE-2", open));
+    }
+    // Written with the id as seventh field; a line of an older version has none.
+    EXPECT_THAT(Bytes(), HasSubstr(";CRONUS;RE-1;a@x.de;laufend;;id-laufend\r\n"));
+    WriteFileBytes(File, "\xEF\xBB\xBFZeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info\r\n"
+                         "2025-03-14T10:00:00.000+01:00;CRONUS;RE-1;a@x.de;OK;Debitor E-Mail\r\n"
+                         "2025-03-14T11:00:00.000+01:00;CRONUS;RE-2;a@x.de;UNKLAR;Ob die Mail versendet wurde\r\n");
+    TSentLog old(File);
+    TDateTime when = 0;
+    TSentEntry open;
+    EXPECT_TRUE(old.LastSent("CRONUS", "RE-1", when));
+    ASSERT_TRUE(old.OpenSend("CRONUS", "RE-2", open));
+    EXPECT_EQ(open.Id, "");
+    EXPECT_EQ(open.Info, "Ob die Mail versendet wurde");
+}
+
+TEST_F(SentLogTest, MailIdsAreLongRandomAndDistinct) {
+    std::set<std::string> ids;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string id = NewMailId();
+        EXPECT_EQ(id.size(), 32u);
+        EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+        ids.insert(id);
+    }
+    EXPECT_EQ(ids.size(), 1000u);
+}
+
+// Asked before the first mail: a log this account cannot extend stops the run before
+// anything is sent. As root the file modes hold no one back: the check then runs as
+// "nobody".
+TEST_F(SentLogTest, WritabilityIsCheckedBeforeAnyMail) {
+    TSentLog fresh(File);
+    EXPECT_EQ(test::ErrorOf([&] { fresh.CheckWritable(); }), "");
+    EXPECT_FALSE(FileExists(File)) << "the check writes nothing";
+    TSentLog missingFolder(Dir.File("fehlt/velkaro.versand.csv"));
+    EXPECT_EQ(test::ErrorOf([&] { missingFolder.CheckWritable(); }),
+              "Datei \"" + Dir.File("fehlt/velkaro.versand.csv") + "\" kann nicht geschrieben werden (" +
+                  std::system_category().message(ENOENT) + ").");
+
+    fresh.Add({At(2025, 3, 14, 10, 0, 0), "M", "RE-1", "", "OK", ""});
+    std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    std::filesystem::permissions(Dir.Path(), std::filesystem::perms::all);  // "nobody" may enter
+    EXPECT_EQ(test::ErrorOfUnprivileged([&] { TSentLog(File).CheckWritable(); }),
+              "Datei \"" + File + "\" kann nicht geschrieben werden (" + std::system_category().message(EACCES) + ").");
 }
 
 TEST_F(SentLogTest, WriteErrorsAreGermanWithTheSystemTextInParentheses) {
