@@ -127,7 +127,7 @@ void ProduceDocuments(const std::vector<TRunDocument>& docs, const TSettings& se
     }
 }
 
-// "Versand vom 11.12.2026 10:05:09 an a@b.de ohne Ergebnis (LAUFEND), <finding>"
+// "Versand vom 11.12.2026 10:05 an a@b.de ohne Ergebnis (LAUFEND), <finding>"
 std::string OpenSendText(const TOpenSend& open, const TOpenSendCheck& check) {
     return "Versand vom " + FormatDisplayDateTime(open.Time) +
            (open.Recipients.empty() ? std::string() : " an " + open.Recipients) + " ohne Ergebnis (" + open.Status +
@@ -136,7 +136,7 @@ std::string OpenSendText(const TOpenSend& open, const TOpenSendCheck& check) {
 
 class TMailing {
 public:
-    TMailing(TRun& run) : FRun(run) {}
+    explicit TMailing(TRun& run) : FRun(run) {}
 
     void Run(const std::vector<TRunDocument>& docs) {
         const TRunRequest& request = FRun.Request;

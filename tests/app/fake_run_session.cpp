@@ -45,7 +45,7 @@ public:
         FSession.Mailed.push_back(Shown(company, invoiceNo, kind));
         TMailOutcome outcome;
         outcome.Test = FSession.MailSettings && IsMailTestMode(*FSession.MailSettings);
-        TSentEntry entry{FSession.MailTime, company, invoiceNo, "", "", ""};
+        TSentEntry entry{FSession.MailTime, company, invoiceNo, "", "", "", ""};
         try {
             // Produced silently: the mail tests look at the mails, not at the production.
             if (auto failure = FSession.Failures.find(invoiceNo); failure != FSession.Failures.end())

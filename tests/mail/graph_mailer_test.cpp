@@ -330,7 +330,7 @@ TEST_F(GraphMailerTest, SizeEstimateChoosesThePath) {
         if (r.Url.ends_with("/messages")) return Reply(201, R"({"id":"M1"})");
         if (r.Url.ends_with("/createUploadSession")) return Reply(201, R"({"uploadUrl":"https://up.test/s"})");
         if (r.Url.ends_with("/attachments")) return Reply(201, "{}");
-        if (r.Method == "PUT") return Reply(200, "{}");
+        if (r.Method == "PUT") return Reply(201, "");  // one chunk each: complete
         return Reply(202, "");
     };
     struct Case {
@@ -828,7 +828,7 @@ TEST_F(GraphMailerTest, AfterTheAskedWaitTheMailerSendsAgain) {
 TEST_F(GraphMailerTest, RepeatedRequestCarriesTheCurrentToken) {
     int tokens = 0;
     TokenAnswer = [&](const THttpRequest&) {
-        return Reply(200, TokenBody("token-" + std::to_string(++tokens), "150"));  // renewed after 30 s
+        return Reply(200, TokenBody("token-" + std::to_string(++tokens), "60"));  // renewed after 45 s
     };
     int calls = 0;
     GraphAnswer = [&](const THttpRequest&) {
