@@ -41,9 +41,12 @@ auto Essential(int exitCode, const std::string& context, TStep step) -> decltype
     return StopOnError<EBatchStop>(exitCode, context, step);
 }
 
-// The exit code of a run that could not do its work.
-int ExitCodeOf(TRunStopReason reason) {
-    return reason == rsMailNotSetUp ? kExitUsage : kExitNotStarted;
+// The exit code of a run that could not do its work, or that stopped after some of it
+// had reached the outside world (a sent log that fails during the mailing).
+int ExitCodeOf(TRunStopReason reason, const TRunCounts& counts) {
+    if (reason == rsMailNotSetUp) return kExitUsage;
+    if (reason == rsSentLogFailed && counts.Mailed + counts.Unclear > 0) return kExitSomeFailed;
+    return kExitNotStarted;
 }
 
 // The batch's side of a run: the log, the result file, the signal that may stop it.
@@ -67,9 +70,12 @@ public:
                           result.Recipients, text});
     }
     std::string EndLine() const {
+        // Mails of unclear outcome only when there are some: the line reads as it always
+        // did, and a script that reads its first five numbers still reads them.
         return "Ende: " + std::to_string(Counts.Produced) + " erzeugt, " + std::to_string(Counts.Mailed) +
                " versendet, " + std::to_string(Counts.Skipped) + " übersprungen, " + std::to_string(Counts.Errors) +
-               " Fehler, " + std::to_string(Counts.WithFindings) + " mit Befund";
+               " Fehler, " + std::to_string(Counts.WithFindings) + " mit Befund" +
+               (Counts.Unclear > 0 ? ", " + std::to_string(Counts.Unclear) + " unklar" : std::string());
     }
 
     const TCommandLine& Cmd;
@@ -183,7 +189,7 @@ void Work(TBatchObserver& run, const TBatchSessionFactory& openSession, const TB
         }
         RunDocuments(request, docs, settings, *session, run, run.Counts);
     } catch (const ERunStop& e) {
-        throw EBatchStop(ExitCodeOf(e.Reason), e.what());
+        throw EBatchStop(ExitCodeOf(e.Reason, run.Counts), e.what());
     }
 }
 
@@ -191,14 +197,22 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
               TBatchResult& result) {
     // One run per settings file: two would interleave mails and overwrite each other's log.
     std::unique_ptr<TFileLock> lock;
+    const auto stopSignal = [&] { return options.StopSignal ? static_cast<int>(*options.StopSignal) : 0; };
     try {
         const std::string lockFile = RunLockFilePath(SettingsFilePath());
         lock = TakeRunLock(lockFile, options.LockWait,
                            "Ein anderer Lauf mit denselben Einstellungen arbeitet seit über " +
                                std::to_string(options.LockWait.count() / 1000) + " s (Sperrdatei " + lockFile +
                                "); dieser Lauf endet, ohne etwas zu tun.",
-                           options.Notice);
+                           options.Notice, [&] { return stopSignal() != 0; });
     } catch (const ERunStop& e) {
+        if (const int signal = stopSignal(); signal != 0) {
+            // Stopped while it waited: nothing was begun, not even the log.
+            result.StopSignal = signal;
+            result.ExitCode = 128 + signal;
+            result.StopLine = "Abgebrochen beim Warten auf einen anderen Lauf mit denselben Einstellungen";
+            return;
+        }
         result.ExitCode = kExitNotStarted;
         result.FatalError = e.what();
         return;
@@ -241,7 +255,7 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
         result.FatalError = e.what();
     } catch (const std::exception& e) {
         fatalCode = kExitNotStarted;
-        result.FatalError = e.what();
+        result.FatalError = ErrorMessage(e);
     } catch (...) {
         fatalCode = kExitNotStarted;
         result.FatalError = kUnknownError;
@@ -259,8 +273,9 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
     } else {
         run.Log(run.EndLine());
         // A run that could not do its work says why on stderr; counts of nothing done would
-        // read like a finished run to a script.
-        if (fatalCode == 0) result.Output = run.EndLine();
+        // read like a finished run to a script. One that stopped after mails went out
+        // tells its counts as well.
+        if (fatalCode == 0 || fatalCode == kExitSomeFailed) result.Output = run.EndLine();
     }
 
     if (!logError.empty())
@@ -270,7 +285,8 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
     else if (result.StopSignal != 0)
         result.ExitCode = 128 + result.StopSignal;
     else
-        result.ExitCode = result.ErrorCount > 0 || !logError.empty() ? kExitSomeFailed : kExitOk;
+        result.ExitCode =
+            result.ErrorCount > 0 || run.Counts.Unclear > 0 || !logError.empty() ? kExitSomeFailed : kExitOk;
 }
 
 // "/geheimnis": the secret from the input, protected for this account, into the settings

@@ -60,6 +60,7 @@ public:
             case dsTest: ++Counts.Mailed; break;
             case dsSkipped: ++Counts.Skipped; break;
             case dsFailed: ++Counts.Errors; break;
+            case dsUnclear: ++Counts.Unclear; break;
             case dsProduced: break;
         }
         Observer.DocumentDone(doc, result);
@@ -117,7 +118,7 @@ void ProduceDocuments(const std::vector<TRunDocument>& docs, const TSettings& se
             guard.Written(doc, base);
             result.Status = dsProduced;
         } catch (const std::exception& e) {
-            result.Message = e.what();
+            result.Message = ErrorMessage(e);
         } catch (...) {
             result.Message = kUnknownError;
         }
@@ -126,40 +127,100 @@ void ProduceDocuments(const std::vector<TRunDocument>& docs, const TSettings& se
     }
 }
 
-void MailDocuments(const std::vector<TRunDocument>& docs, TRun& run) {
-    const TRunRequest& request = run.Request;
-    std::unique_ptr<TRunMailer> mailer =
-        Essential(rsMailNotSetUp, "", [&] { return run.Session.CreateMailer(); });
-    bool signedIn = false;
-    for (size_t i = 0; i < docs.size(); ++i) {
-        const TRunDocument& doc = docs[i];
-        if (!run.Begin(i)) return;
-        // Selected by date, so sent before means done; a number named explicitly is
-        // meant to go out again.
-        TDateTime sent = 0;
-        if (!doc.Named && !request.Resend && run.Session.LastSent(request.Company, doc.No, sent)) {
-            run.Log("  " + doc.No + " übersprungen: am " + FormatDisplayDateTime(sent) +
-                    " bereits versendet (erneut mit /erneut)");
-            run.Done(doc, {dsSkipped, {}, {}, "bereits versendet am " + FormatDisplayDateTime(sent)});
-            continue;
-        }
-        if (request.SkipWithoutAddress && !request.TestMode && doc.WithoutAddress) {
-            run.Log("Übersprungen " + doc.No + ": keine Rechnungs-E-Mail");
-            run.Done(doc, {dsSkipped, {}, {}, "keine Rechnungs-E-Mail"});
-            continue;
-        }
-        if (!signedIn) {
-            // One token for the run: a wrong secret ends it here instead of failing every document.
-            Essential(rsSignInFailed, "", [&] { mailer->SignIn(); });
-            signedIn = true;
-        }
-        const TMailOutcome outcome = mailer->MailInvoice(request.Company, doc.No, run.Log, doc.Kind);
-        const TDocumentStatus status = !outcome.Sent  ? dsFailed
-                                       : outcome.Test ? dsTest
-                                                      : dsSent;
-        run.Done(doc, {status, outcome.Document, outcome.Recipients, outcome.Message});
-    }
+// "Versand vom 11.12.2026 10:05 an a@b.de ohne Ergebnis (LAUFEND), <finding>"
+std::string OpenSendText(const TOpenSend& open, const TOpenSendCheck& check) {
+    return "Versand vom " + FormatDisplayDateTime(open.Time) +
+           (open.Recipients.empty() ? std::string() : " an " + open.Recipients) + " ohne Ergebnis (" + open.Status +
+           ")" + (check.Finding.empty() ? std::string() : ", " + check.Finding);
 }
+
+class TMailing {
+public:
+    explicit TMailing(TRun& run) : FRun(run) {}
+
+    void Run(const std::vector<TRunDocument>& docs) {
+        const TRunRequest& request = FRun.Request;
+        FMailer = Essential(rsMailNotSetUp, "", [&] { return FRun.Session.CreateMailer(); });
+        for (size_t i = 0; i < docs.size(); ++i) {
+            const TRunDocument& doc = docs[i];
+            if (!FRun.Begin(i)) return;
+            // Selected by date, so sent before means done; a number named explicitly is
+            // meant to go out again.
+            TDateTime sent = 0;
+            if (!doc.Named && !request.Resend && FRun.Session.LastSent(request.Company, doc.No, sent)) {
+                FRun.Log("  " + doc.No + " übersprungen: am " + FormatDisplayDateTime(sent) +
+                         " bereits versendet (erneut mit /erneut)");
+                FRun.Done(doc, {dsSkipped, {}, {}, "bereits versendet am " + FormatDisplayDateTime(sent)});
+                continue;
+            }
+            TOpenSend open;
+            if (!doc.Named && !request.Resend && FRun.Session.OpenSend(request.Company, doc.No, open)) {
+                Settle(doc, open);
+                continue;
+            }
+            if (request.SkipWithoutAddress && !request.TestMode && doc.WithoutAddress) {
+                FRun.Log("Übersprungen " + doc.No + ": keine Rechnungs-E-Mail");
+                FRun.Done(doc, {dsSkipped, {}, {}, "keine Rechnungs-E-Mail"});
+                continue;
+            }
+            Prepare();
+            TMailOutcome outcome;
+            try {
+                outcome = FMailer->MailInvoice(request.Company, doc.No, FRun.Log, doc.Kind);
+            } catch (const ESentLogFailed& e) {
+                Stop(doc, e);
+            }
+            const TDocumentStatus status = outcome.Unclear ? dsUnclear
+                                           : !outcome.Sent ? dsFailed
+                                           : outcome.Test  ? dsTest
+                                                           : dsSent;
+            FRun.Done(doc, {status, outcome.Document, outcome.Recipients, outcome.Message});
+        }
+    }
+
+private:
+    TRun& FRun;
+    std::unique_ptr<TRunMailer> FMailer;
+    bool FReady = false;
+
+    // Before the first document that reaches the mail service: no mail may go out
+    // unrecorded, and one token serves the run (a wrong secret ends it here instead of
+    // failing every document).
+    void Prepare() {
+        if (FReady) return;
+        Essential(rsSentLogFailed, "Das Versandprotokoll ist nicht beschreibbar, es wird nichts versendet: ",
+                  [&] { FMailer->CheckSentLog(); });
+        Essential(rsSignInFailed, "", [&] { FMailer->SignIn(); });
+        FReady = true;
+    }
+
+    // An earlier mail of the document whose outcome is open: never sent again unasked.
+    void Settle(const TRunDocument& doc, const TOpenSend& open) {
+        Prepare();
+        TOpenSendCheck check;
+        try {
+            check = FMailer->CheckOpenSend(FRun.Request.Company, doc.No, open);
+        } catch (const ESentLogFailed& e) {
+            Stop(doc, e);
+        }
+        if (check.Sent) {
+            FRun.Log("  " + doc.No + " übersprungen: Mail " + check.Finding + ", gilt als versendet (erneut mit /erneut)");
+            FRun.Done(doc, {dsSkipped, {}, open.Recipients, "Mail " + check.Finding});
+            return;
+        }
+        const std::string text = OpenSendText(open, check);
+        FRun.Log("  Unklar " + doc.No + ": " + text + "; in \u201EGesendete Elemente\u201C prüfen, dann /erneut");
+        FRun.Done(doc, {dsUnclear, {}, open.Recipients, text});
+    }
+
+    // The sent log failed around the document's mail: the run ends here.
+    [[noreturn]] void Stop(const TRunDocument& doc, const ESentLogFailed& e) {
+        FRun.Done(doc, {e.Status, {}, {}, e.what()});
+        throw ERunStop(rsSentLogFailed, e.what());
+    }
+};
+
+void MailDocuments(const std::vector<TRunDocument>& docs, TRun& run) { TMailing(run).Run(docs); }
 
 } // namespace
 
@@ -169,20 +230,22 @@ std::string DocumentStatusText(TDocumentStatus status) {
     case dsSent: return "versendet";
     case dsTest: return "TEST";
     case dsSkipped: return "übersprungen";
+    case dsUnclear: return "UNKLAR";
     case dsFailed: break;
     }
     return "FEHLER";
 }
 
 std::unique_ptr<TFileLock> TakeRunLock(const std::string& lockFile, std::chrono::milliseconds wait,
-                                       const std::string& heldMessage, const TLogProc& onWait) {
+                                       const std::string& heldMessage, const TLogProc& onWait,
+                                       const std::function<bool()>& stop) {
     std::unique_ptr<TFileLock> lock =
         Essential(rsLockHeld, "", [&] { return std::make_unique<TFileLock>(lockFile); });
     const bool locked = Essential(rsLockHeld, "", [&] {
         return lock->Acquire(wait, [&] {
             if (onWait) onWait("Ein anderer Lauf mit denselben Einstellungen arbeitet gerade; warte bis zu " +
                                std::to_string(wait.count() / 1000) + " s.");
-        });
+        }, stop);
     });
     if (!locked) throw ERunStop(rsLockHeld, heldMessage);
     return lock;

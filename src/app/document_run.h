@@ -7,6 +7,7 @@
 // resend, how a document without an address is treated) or done by the observer (where
 // the lines go, progress, the end line).
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,21 +34,46 @@ struct TDocumentOutcome {
 // What mailing one document reported.
 struct TMailOutcome {
     bool Sent = false;          // handed over to the mail service
+    bool Unclear = false;       // handed over, and the service's answer was lost
     bool Test = false;          // sent to the test recipient instead of the customer
     std::string Recipients;     // the addresses it went (or would have gone) to
     std::string Message;        // the error when not sent
     TDocumentOutcome Document;  // PdfFile empty when the document was not produced
 };
 
-// Sent-mail log and Graph mailer of one mailing run; freed when the run ends.
+// A mail of an earlier run whose outcome the sent log leaves open ("LAUFEND", "UNKLAR").
+struct TOpenSend {
+    TDateTime Time = 0;      // when it was entered
+    std::string Status;      // "LAUFEND" or "UNKLAR"
+    std::string Recipients;
+    std::string Id;          // the id the mail carries; empty in older entries
+};
+
+// What looking for such a mail found.
+struct TOpenSendCheck {
+    bool Sent = false;    // found among the sent mails (now recorded as sent)
+    std::string Finding;  // what was found or why nothing could be looked up; may be empty
+};
+
+// Sent-mail log and mailer of one mailing run; freed when the run ends.
 class TRunMailer {
 public:
     virtual ~TRunMailer() = default;
+    // Raises when the sent log cannot be written; asked before the first mail.
+    virtual void CheckSentLog() {}
+    // Looks for an open mail of an earlier run where the mail service keeps sent mails,
+    // and records it as sent when it is there. A transport that cannot look says so.
+    virtual TOpenSendCheck CheckOpenSend(const std::string& company, const std::string& documentNo,
+                                         const TOpenSend& open) {
+        (void)company, (void)documentNo, (void)open;
+        return {};
+    }
     // Fetches the access token with the run's mailer (kept for the mails); raises when
     // the sign-in fails.
     virtual void SignIn() = 0;
     // Mails one invoice or credit memo. Catches the document's own errors, logs
-    // "FEHLER Versand …" itself and reports them in the outcome.
+    // "FEHLER Versand …" itself and reports them in the outcome; raises ESentLogFailed
+    // when the sent log cannot be written.
     virtual TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                                      TDocumentKind kind) = 0;
 };
@@ -70,6 +96,11 @@ public:
                                                    TDateTime dateFrom, TDateTime dateTo) = 0;
     // True, with the time, when the sent-mail log holds a successful send of the document.
     virtual bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) = 0;
+    // True, with the entry, when the document's last sent-log entry leaves its mail open.
+    virtual bool OpenSend(const std::string& company, const std::string& documentNo, TOpenSend& open) {
+        (void)company, (void)documentNo, (void)open;
+        return false;
+    }
     // Produces one invoice or credit memo; errors raise velkaro::Exception.
     virtual TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                                 const TLogProc& log, TDocumentKind kind) = 0;
@@ -123,13 +154,15 @@ struct TRunCounts {
     int Skipped = 0;
     int Errors = 0;
     int WithFindings = 0;
+    int Unclear = 0;  // mails that may have gone out (this run's or an earlier one's)
     bool Stopped = false;  // stopped before its last document
 };
 
-// What became of one document.
-enum TDocumentStatus { dsProduced, dsSent, dsTest, dsSkipped, dsFailed };
-// "erzeugt", "versendet", "TEST", "übersprungen", "FEHLER": the batch's result file and
-// the window's status column say it so.
+// What became of one document. dsUnclear: its mail may have gone out (an answer lost,
+// or an earlier run's mail whose outcome is open); it is not sent again unasked.
+enum TDocumentStatus { dsProduced, dsSent, dsTest, dsSkipped, dsFailed, dsUnclear };
+// "erzeugt", "versendet", "TEST", "übersprungen", "FEHLER", "UNKLAR": the batch's result
+// file and the window's status column say it so.
 std::string DocumentStatusText(TDocumentStatus status);
 
 struct TDocumentResult {
@@ -137,6 +170,14 @@ struct TDocumentResult {
     TDocumentOutcome Outcome;  // PdfFile empty when nothing was written
     std::string Recipients;    // mailing: the addresses
     std::string Message;       // the error, or why the document was skipped
+};
+
+// The sent log could not be written around a mail: the run stops at once, since every
+// further mail would go out unrecorded. The message names what became of the mail.
+class ESentLogFailed : public Exception {
+public:
+    ESentLogFailed(const std::string& message, TDocumentStatus status) : Exception(message), Status(status) {}
+    TDocumentStatus Status;  // what became of the mail: dsFailed when it never left
 };
 
 // The front end's side of a run.
@@ -159,6 +200,7 @@ enum TRunStopReason {
     rsMailNotSetUp,     // the mailer could not be created
     rsSignInFailed,     // the mail service refused the sign-in
     rsSelectionFailed,  // the documents could not be selected
+    rsSentLogFailed,    // the sent-mail log cannot be written (before or during the mailing)
 };
 
 class ERunStop : public Exception {
@@ -176,7 +218,7 @@ auto StopOnError(TCode code, const std::string& context, TStep step) -> decltype
     } catch (const TStop&) {
         throw;
     } catch (const std::exception& e) {
-        throw TStop(code, context + e.what());
+        throw TStop(code, context + ErrorMessage(e));
     } catch (...) {
         throw TStop(code, context + "Unbekannter Fehler.");
     }
@@ -184,9 +226,11 @@ auto StopOnError(TCode code, const std::string& context, TStep step) -> decltype
 
 // The run lock shared by every run with the same settings file (the batch's and the
 // window's). Waits up to `wait`, telling `onWait` once when it has to wait; raises
-// ERunStop(rsLockHeld) with `heldMessage` when the lock stays taken.
+// ERunStop(rsLockHeld) with `heldMessage` when the lock stays taken, or as soon as
+// `stop` says so while waiting.
 std::unique_ptr<TFileLock> TakeRunLock(const std::string& lockFile, std::chrono::milliseconds wait,
-                                       const std::string& heldMessage, const TLogProc& onWait = {});
+                                       const std::string& heldMessage, const TLogProc& onWait = {},
+                                       const std::function<bool()>& stop = {});
 
 // Logs the findings of the settings check (settings_check.h), one line each beginning
 // with "  Hinweis Einstellungen: "; once per run, before its first document.
@@ -204,7 +248,11 @@ std::string PostingDateText(const TRunSelection& selection);
 // Produces or mails `docs` of the request one after the other and counts what became
 // of them. The errors of a document are logged and counted; the run goes on. A run that
 // cannot begin its work raises ERunStop (the counts then say how far it came, in
-// `counts`). The settings are only read (file names of the collision guard).
+// `counts`), also a mailing whose sent log fails (rsSentLogFailed). A document selected
+// by date whose last mail is open ("LAUFEND", "UNKLAR") is not mailed unless `Resend`:
+// it is looked up among the sent mails, else logged as
+// "  Unklar <no>: … in „Gesendete Elemente“ prüfen, dann /erneut" and counted as unclear.
+// The settings are only read (file names of the collision guard).
 void RunDocuments(const TRunRequest& request, const std::vector<TRunDocument>& docs, const TSettings& settings,
                   TRunSession& session, TRunObserver& observer, TRunCounts& counts);
 

@@ -1,5 +1,6 @@
 #include "app/mail_invoice.h"
 
+#include "app/document_run.h"
 #include "app/generate_invoice.h"
 #include "app/mail_content.h"
 #include "config/settings.h"
@@ -33,6 +34,18 @@ public:
 private:
     TGraphMailer& FMailer;
 };
+
+// One line into the sent log; a failure stops the run, naming what became of the mail.
+void Record(TSentLog& sentLog, TSentEntry entry, const std::string& whatHappened, TDocumentStatus status) {
+    entry.Time = Now();
+    try {
+        sentLog.Add(entry);
+    } catch (const std::exception& e) {
+        throw ESentLogFailed("Das Versandprotokoll ist nicht beschreibbar (" + ErrorMessage(e) + "). " + whatHappened +
+                             " Der Versand ist angehalten.",
+                             status);
+    }
+}
 
 } // namespace
 
@@ -75,12 +88,14 @@ bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& o
     TGeneratedInvoice generated;
     bool result = false;
 
-    auto fail = [&](const std::string& message) {
+    // An unclear mail keeps the addresses it was handed over for.
+    auto fail = [&](const std::string& message, const char* status) {
         const std::string text = MaskSecrets(message, {settings.GraphSecret});
-        entry.Status = "FEHLER";
-        entry.Recipients = generated.Recipients;
+        const bool unclear = status == std::string(kSentUnclear);
+        entry.Status = status;
+        if (!unclear) entry.Recipients = generated.Recipients;
         entry.Info = text;
-        log("FEHLER Versand " + invoiceNo + ": " + text);
+        log((unclear ? "UNKLAR Versand " : "FEHLER Versand ") + invoiceNo + ": " + text);
     };
 
     try {
@@ -137,26 +152,49 @@ bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& o
         }
         attachments.insert(attachments.end(), inlineImages.begin(), inlineImages.end());
 
+        // Entered before it is handed over, with the id the mail carries: a run killed
+        // during the send, or an answer that never comes, leaves a mail that is known to
+        // be on its way and is never sent again unasked.
+        entry.Recipients = Join(to, ", ");
+        entry.Id = NewMailId();
+        if (sentLog) {
+            TSentEntry inFlight = entry;
+            inFlight.Status = kSentInFlight;
+            inFlight.Info = test ? "TESTMODUS" : "";
+            Record(*sentLog, inFlight, invoiceNo + " wurde nicht versendet.", dsFailed);
+        }
         // The blind copies go out in test mode as well.
         const std::vector<std::string> bcc = SplitAddresses(settings.MailBcc);
-        mailer.SendEx(to, {}, bcc, settings.MailReplyTo, subject, body, attachments);
+        mailer.SendEx(to, {}, bcc, settings.MailReplyTo, subject, body, attachments, entry.Id);
 
-        entry.Recipients = Join(to, ", ");
-        entry.Status = test ? "TEST" : "OK";
+        entry.Status = test ? kSentTest : kSentOk;
         entry.Info = generated.RecipientSource;
         log("  " + invoiceNo + " per E-Mail versendet an " + entry.Recipients + (test ? "  (TESTMODUS)" : ""));
         result = true;
+    } catch (const ESentLogFailed&) {
+        throw;
+    } catch (const EMailOutcomeUnknown& e) {
+        fail(e.what(), kSentUnclear);
     } catch (const std::exception& e) {
-        fail(e.what());
+        fail(ErrorMessage(e), kSentFailed);
     } catch (...) {
-        fail("Unbekannter Fehler.");
+        fail("Unbekannter Fehler.", kSentFailed);
     }
 
     entry.Time = Now();
     if (record)
         *record = TMailRecord{entry, generated.PdfFile, generated.Findings};
-    if (sentLog)
-        sentLog->Add(entry);
+    if (sentLog) {
+        const std::string whatHappened =
+            result ? invoiceNo + " wurde an " + entry.Recipients +
+                         " versendet und steht im Versandprotokoll nur als \u201ELAUFEND\u201C."
+            : entry.Status == kSentUnclear ? invoiceNo + " wurde an " + entry.Recipients + " \u00FCbergeben; ob die Mail ankam, ist unklar."
+                         : invoiceNo + " wurde nicht versendet.";
+        const TDocumentStatus status = !result                    ? (entry.Status == kSentUnclear ? dsUnclear : dsFailed)
+                                       : entry.Status == kSentTest ? dsTest
+                                                                   : dsSent;
+        Record(*sentLog, entry, whatHappened, status);
+    }
     return result;
 }
 

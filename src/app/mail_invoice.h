@@ -41,8 +41,11 @@ struct TMailRecord {
 };
 
 // Mails one invoice. Every error of the invoice is caught here: logged as
-// "FEHLER Versand <no>: <message>", recorded with status "FEHLER" and reported as false.
-// Only an error while appending to the sent log (when one is passed) propagates.
+// "FEHLER Versand <no>: <message>", recorded with status "FEHLER" and reported as false;
+// a mail handed over whose answer was lost is logged "UNKLAR Versand <no>: …" and
+// recorded "UNKLAR". Before the hand-over the sent log gets a "LAUFEND" entry with the
+// mail's id, which the mail carries. Only a failure to write the sent log (when one is
+// passed) propagates, as ESentLogFailed naming what became of the mail.
 // `record`, when given, receives what was done. A credit memo (`kind`) is mailed the
 // same way and logged under its number.
 // The PDF is written where `options` say.

@@ -7,6 +7,8 @@
 #include "app/mail_invoice.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
+#include "mail/sent_log.h"
+#include "platform/datetime.h"
 #include "platform/error.h"
 
 namespace velkaro {
@@ -26,13 +28,48 @@ public:
 
     void SignIn() override { FMailer->GetToken(); }
 
+    void CheckSentLog() override { FSentLog.CheckWritable(); }
+
+    TOpenSendCheck CheckOpenSend(const std::string& company, const std::string& documentNo,
+                                 const TOpenSend& open) override {
+        TOpenSendCheck check;
+        if (open.Id.empty()) return check;  // an entry of an older version: nothing to look for
+        TSentMailLookup found;
+        try {
+            found = FMailer->FindSentMail(open.Id);
+        } catch (const std::exception& e) {
+            check.Finding = "Suche in \u201EGesendete Elemente\u201C nicht m\u00F6glich: " + ErrorMessage(e);
+            return check;
+        }
+        if (!found.Found) {
+            check.Finding = "in \u201EGesendete Elemente\u201C nicht gefunden";
+            return check;
+        }
+        TDateTime when = 0;
+        const bool dated = ParseIsoDateTime(found.SentAt, when);
+        check.Sent = true;
+        check.Finding = (dated ? "vom " + FormatDisplayDateTime(when) + " " : std::string()) +
+                        "in \u201EGesendete Elemente\u201C gefunden";
+        TSentEntry entry{Now(), company, documentNo, open.Recipients, kSentOk, check.Finding, open.Id};
+        try {
+            FSentLog.Add(entry);
+        } catch (const std::exception& e) {
+            throw ESentLogFailed("Das Versandprotokoll ist nicht beschreibbar (" + ErrorMessage(e) + "). " +
+                                     documentNo + " ist versendet, steht dort aber nicht als versendet. Der Versand "
+                                     "ist angehalten.",
+                                 dsSkipped);
+        }
+        return check;
+    }
+
     TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                              TDocumentKind kind) override {
         TMailRecord record;
         TMailOutcome outcome;
         outcome.Sent =
             velkaro::MailInvoice(FData, FSettings, FOptions, *FMailer, &FSentLog, company, invoiceNo, log, &record, kind);
-        outcome.Test = record.Entry.Status == "TEST";
+        outcome.Test = record.Entry.Status == kSentTest;
+        outcome.Unclear = record.Entry.Status == kSentUnclear;
         outcome.Recipients = record.Entry.Recipients;
         if (!outcome.Sent)
             outcome.Message = record.Entry.Info;
@@ -88,9 +125,14 @@ public:
     }
 
     bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override {
-        if (FWindowLog) return FWindowLog->LastSent(company, documentNo, when);
-        if (!FSentLog) FSentLog.emplace(FSettings.MailLogFile);
-        return FSentLog->LastSent(company, documentNo, when);
+        return SentLog().LastSent(company, documentNo, when);
+    }
+
+    bool OpenSend(const std::string& company, const std::string& documentNo, TOpenSend& open) override {
+        TSentEntry entry;
+        if (!SentLog().OpenSend(company, documentNo, entry)) return false;
+        open = TOpenSend{entry.Time, entry.Status, entry.Recipients, entry.Id};
+        return true;
     }
 
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
@@ -111,6 +153,13 @@ public:
     }
 
 private:
+    // The window's log, or the run's, read once when first asked.
+    const TSentLog& SentLog() {
+        if (FWindowLog) return *FWindowLog;
+        if (!FSentLog) FSentLog.emplace(FSettings.MailLogFile);
+        return *FSentLog;
+    }
+
     // A window's output options are its settings' and change while it is open.
     TRunOptions Options() const { return FOptions ? *FOptions : RunOptionsOf(FSettings); }
 

@@ -16,7 +16,13 @@ struct TStateFolder {
     std::string Hint;
 };
 
-// `configured`: [Ausgabe] Datenordner as written (blank: unset).
+// The settings file as the system finds it, absolute, its symbolic links resolved (a
+// dangling one to the file it names), so that every name of one file gives one lock,
+// one log and one sent log. The state below is named and placed after it.
+std::string RealSettingsPath(const std::string& settingsFile);
+
+// `configured`: [Ausgabe] Datenordner as written (blank: unset), relative to the folder
+// of the real settings file.
 TStateFolder ResolveStateFolder(const std::string& settingsFile, const std::string& configured);
 
 // The same with the key as the settings file says; a missing or unreadable file counts

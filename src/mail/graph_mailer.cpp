@@ -17,12 +17,8 @@ namespace {
 // Wait after a throttling answer that names no usable time.
 constexpr long long kDefaultRetryWaitSeconds = 10;
 
-// The connection broke after the mail was handed over: it may have gone out. A draft
-// is kept then, as deleting it could withdraw a mail already on its way.
-class EGraphOutcomeUnknown : public EGraphError {
-public:
-    using EGraphError::EGraphError;
-};
+// The property set of internet headers, by which a mail's own header is searched.
+constexpr const char* kInternetHeadersProperty = "String {00020386-0000-0000-C000-000000000046} Name ";
 
 std::string WithoutTrailingSlash(std::string url) {
     while (!url.empty() && url.back() == '/') url.pop_back();
@@ -43,6 +39,22 @@ std::string Format(const char* pattern, int status, const std::string& text) {
     std::snprintf(out.data(), out.size() + 1, pattern, status, text.c_str());
     return out;
 }
+
+// A query value: percent-encoded, a blank as %20 (a "+" would be read as a plus there).
+std::string QueryValue(std::string_view text) {
+    return ReplaceAll(UrlEncodeComponent(text), "+", "%20");
+}
+
+// A redirect is never followed (the token would travel with it); saying so beats
+// "Graph-Fehler 302: {}".
+std::string RedirectText(const THttpResponse& response, const std::string& server) {
+    const std::string location = response.Header("Location");
+    return "Der Server " + server + " leitet die Anfrage um (Status " + std::to_string(response.Status) + ")" +
+           (location.empty() ? std::string() : " nach " + UrlOrigin(location)) +
+           "; Umleitungen folgt Velkaro nicht. Bitte die Adresse des Servers in den E-Mail-Einstellungen pr\u00FCfen.";
+}
+
+bool IsRedirect(int status) { return status >= 300 && status < 400; }
 
 // A success body must be a JSON object carrying the named string member.
 std::string RequiredString(const std::string& body, const char* member, const char* context) {
@@ -115,6 +127,8 @@ THttpResponse TGraphMailer::Execute(const std::function<THttpRequest()>& build) 
         long long wait = RetryAfterSeconds(response.Header("Retry-After"),
                                            std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count());
         if (wait < 0) wait = kDefaultRetryWaitSeconds;
+        // "Retry-After: 0" or a date already past: a repeat at once would only be refused again.
+        wait = std::max<long long>(wait, kGraphMinRetryWaitSeconds);
         if (wait > kGraphMaxRetryWaitSeconds) {
             // Waiting that long for every invoice would hold the run for hours against the
             // service's wish: no more requests until then.
@@ -158,6 +172,8 @@ std::string TGraphMailer::GetToken() {
         // Named as a sign-in failure, so that it is never taken for a lost mail.
         throw EGraphError(std::string("Anmeldung bei Microsoft 365 fehlgeschlagen: ") + e.what());
     }
+    if (IsRedirect(response.Status))
+        throw EGraphError("Anmeldung bei Microsoft 365 fehlgeschlagen: " + RedirectText(response, FLoginServer));
     if (response.Status != 200)
         throw EGraphError(Format("Anmeldung bei Microsoft 365 fehlgeschlagen (%d): %s", response.Status,
                                  ServiceErrorText(response.Body)));
@@ -165,11 +181,19 @@ std::string TGraphMailer::GetToken() {
     const char* context = "der Anmeldung bei Microsoft 365";
     std::string token = RequiredString(response.Body, "access_token", context);
     nlohmann::json doc = nlohmann::json::parse(response.Body);
+    // Within bounds before any arithmetic: 2^63-1 must not overflow the expiry, and a
+    // short lifetime must still serve more than one request.
     long long lifetime = 3600;
-    if (auto it = doc.find("expires_in"); it != doc.end() && it->is_number_integer())
-        lifetime = it->get<long long>();
+    if (auto it = doc.find("expires_in"); it != doc.end()) {
+        if (it->is_number_unsigned())
+            lifetime = static_cast<long long>(
+                std::min<unsigned long long>(it->get<unsigned long long>(), kGraphMaxTokenLifetimeSeconds));
+        else if (it->is_number_integer())
+            lifetime = std::clamp<long long>(it->get<long long>(), 0, kGraphMaxTokenLifetimeSeconds);
+    }
+    const long long reuse = lifetime - std::min(kGraphTokenRenewSeconds, lifetime / 4);
     FToken = std::move(token);
-    FTokenExpires = FClock() + std::chrono::seconds(lifetime - 120);
+    FTokenExpires = FClock() + std::chrono::seconds(reuse);
     return FToken;
 }
 
@@ -203,8 +227,10 @@ std::string TGraphMailer::GraphRequest(const std::string& method, const std::str
         FToken.clear();
         response = Execute(build);
     }
-    if (std::find(accepted.begin(), accepted.end(), response.Status) == accepted.end())
+    if (std::find(accepted.begin(), accepted.end(), response.Status) == accepted.end()) {
+        if (IsRedirect(response.Status)) throw EGraphError(RedirectText(response, UrlOrigin(url)));
         throw EGraphError(Format("Graph-Fehler %d: %s", response.Status, ServiceErrorText(response.Body)));
+    }
     return response.Body;
 }
 
@@ -240,13 +266,18 @@ void TGraphMailer::UploadLargeAttachment(const std::string& id, const TMailAttac
                                      ServiceErrorText(response.Body)));
         offset += length;
     }
-    // The session is complete with 201, or with 200 when it expects nothing more.
+    // Only 201 says that the attachment is complete; anything else after the last chunk
+    // may leave the mail with a cut attachment.
     if (response.Status != 201) {
         const std::string missing = ExpectedRanges(response.Body);
         if (!missing.empty())
             throw EGraphError("Upload des Anhangs \"" + attachment.Name +
                               "\" unvollst\u00E4ndig: Microsoft 365 erwartet noch die Bytes " + missing +
                               ". Die Mail wurde nicht versendet.");
+        throw EGraphError("Upload des Anhangs \"" + attachment.Name +
+                          "\" nicht best\u00E4tigt: Microsoft 365 hat nach dem letzten Teil mit Status " +
+                          std::to_string(response.Status) +
+                          " statt 201 geantwortet. Die Mail wurde nicht versendet.");
     }
 }
 
@@ -255,7 +286,7 @@ void TGraphMailer::HandOver(const std::string& url, const std::string& body) {
         GraphRequest("POST", url, true, {202}, body);
     } catch (const EHttpError& e) {
         if (!e.MaybeDelivered) throw;
-        throw EGraphOutcomeUnknown("Ob die Mail versendet wurde, ist unklar: " + WithFullStop(e.what()) +
+        throw EMailOutcomeUnknown("Ob die Mail versendet wurde, ist unklar: " + WithFullStop(e.what()) +
                                    " Die Mail war bereits an Microsoft 365 \u00FCbergeben. Bitte unter "
                                    "\u201EGesendete Elemente\u201C des Postfachs " + FSender +
                                    " nachsehen, bevor sie erneut versendet wird.");
@@ -272,7 +303,8 @@ void TGraphMailer::SendDraft(const std::string& id, const std::vector<TMailAttac
                 GraphRequest("POST", messageUrl + "/attachments", true, {201}, FileAttachmentJson(a).Dump());
         }
         HandOver(messageUrl + "/send", "");
-    } catch (const EGraphOutcomeUnknown&) {
+    } catch (const EMailOutcomeUnknown&) {
+        // A draft is kept: deleting it could withdraw a mail already on its way.
         throw;
     } catch (const std::exception& e) {
         // An unsent draft, perhaps holding the whole invoice, must not wait to be sent by hand.
@@ -293,7 +325,7 @@ std::string TGraphMailer::DeleteDraft(const std::string& messageUrl, const std::
 void TGraphMailer::SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                           const std::vector<std::string>& BccList, const std::string& ReplyTo,
                           const std::string& Subject, const std::string& HtmlBody,
-                          const std::vector<TMailAttachment>& Attachments) {
+                          const std::vector<TMailAttachment>& Attachments, const std::string& MailId) {
     if (ToList.empty()) throw EGraphError("Kein Empfänger angegeben.");
     CheckNotThrottled();
 
@@ -308,6 +340,9 @@ void TGraphMailer::SendEx(const std::vector<std::string>& ToList, const std::vec
     if (!CcList.empty()) message.Add("ccRecipients", RecipientsJson(CcList));
     if (!BccList.empty()) message.Add("bccRecipients", RecipientsJson(BccList));
     if (!Trim(ReplyTo).empty()) message.Add("replyTo", RecipientsJson(SplitAddresses(ReplyTo)));
+    if (!MailId.empty())
+        message.Add("internetMessageHeaders",
+                    TJson::Array().Push(TJson::Object().Add("name", kGraphMailIdHeader).Add("value", MailId)));
 
     if (estimate < kGraphSingleRequestLimit) {
         if (!Attachments.empty()) {
@@ -324,6 +359,26 @@ void TGraphMailer::SendEx(const std::vector<std::string>& ToList, const std::vec
     // Too big for one request: a draft, its attachments one by one, then send it.
     const std::string draft = GraphRequest("POST", UserUrl("/messages"), true, {201}, message.Dump());
     SendDraft(RequiredString(draft, "id", "beim Anlegen des Entwurfs"), Attachments);
+}
+
+TSentMailLookup TGraphMailer::FindSentMail(const std::string& mailId) {
+    const std::string filter = std::string("singleValueExtendedProperties/Any(ep: ep/id eq '") +
+                               kInternetHeadersProperty + kGraphMailIdHeader + "' and ep/value eq '" +
+                               ReplaceAll(mailId, "'", "''") + "')";
+    const std::string body =
+        GraphRequest("GET", UserUrl("/mailFolders/SentItems/messages?$filter=" + QueryValue(filter) +
+                                    "&$select=" + QueryValue("sentDateTime,subject") + "&$top=1"),
+                     true, {200}, "");
+    nlohmann::json doc = nlohmann::json::parse(body, nullptr, false);
+    if (doc.is_discarded() || !doc.is_object() || !doc.contains("value") || !doc["value"].is_array())
+        throw EGraphError("Ungültige Antwort beim Suchen in \u201EGesendete Elemente\u201C: \"value\" fehlt.");
+    TSentMailLookup result;
+    if (doc["value"].empty()) return result;
+    result.Found = true;
+    const nlohmann::json& found = doc["value"].front();
+    if (found.is_object() && found.contains("sentDateTime") && found["sentDateTime"].is_string())
+        result.SentAt = found["sentDateTime"].get<std::string>();
+    return result;
 }
 
 void TGraphMailer::Send(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,

@@ -11,6 +11,7 @@
 
 #include "mail/http_transport.h"
 #include "mail/json_writer.h"
+#include "mail/mail_error.h"
 #include "platform/error.h"
 #include "platform/log.h"
 
@@ -47,6 +48,21 @@ inline constexpr int64_t kGraphUploadChunkSize = 3276800;
 // A service that asks for a longer wait ends the mailing of this mailer until then.
 inline constexpr int kGraphMaxRetries = 3;
 inline constexpr int kGraphMaxRetryWaitSeconds = 60;
+// The least wait before a repeat, also when the service names a time already past.
+inline constexpr int kGraphMinRetryWaitSeconds = 2;
+// Token lifetimes the service announces are taken within these bounds; a token is
+// renewed this long before it runs out, or after three quarters of a shorter lifetime.
+inline constexpr long long kGraphMaxTokenLifetimeSeconds = 86400;
+inline constexpr long long kGraphTokenRenewSeconds = 120;
+// The internet header that carries a mail's own id (the sent log's "VersandId"), by
+// which the mail is found in the sender's "Sent Items".
+inline constexpr const char* kGraphMailIdHeader = "x-velkaro-versand-id";
+
+// What the sender's "Sent Items" hold of a mail.
+struct TSentMailLookup {
+    bool Found = false;
+    std::string SentAt;  // the service's "sentDateTime" (ISO 8601, UTC) when found
+};
 
 // Time limits of every request, upload chunks included.
 struct TGraphTimeouts {
@@ -74,10 +90,15 @@ public:
     // Graph answering 401 to a request makes the mailer drop its token, sign in afresh and
     // repeat that request once. On the draft path (large mails) a failure deletes the
     // draft (best effort; the message says when that failed too). When the connection
-    // breaks after the mail was handed over, the message says that the outcome is unknown.
+    // breaks after the mail was handed over, EMailOutcomeUnknown says that the outcome is
+    // unknown. `MailId`, when given, goes along as the internet header kGraphMailIdHeader.
     void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                 const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
-                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments);
+                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments,
+                const std::string& MailId = {});
+    // Looks for the mail sent with `mailId` in the sender's "Sent Items" (needs the
+    // permission to read mail); raises EGraphError when the service refuses the look-up.
+    TSentMailLookup FindSentMail(const std::string& mailId);
     // Attachments given as file paths, loaded with LoadAttachmentFile in order.
     void Send(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
               const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,7 +20,12 @@ namespace velkaro {
 
 namespace {
 
-constexpr std::string_view kHeaderLine = "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info";
+constexpr std::string_view kHeaderLine = "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info;VersandId";
+
+// Room one entry needs at least; less, and the next line may be cut short.
+constexpr unsigned long long kMinFreeBytes = 4096;
+
+bool IsOpenStatus(std::string_view status) { return status == kSentInFlight || status == kSentUnclear; }
 
 std::string KeyOf(const std::string& company, const std::string& invoiceNo) {
     return UpperAscii(company + "|" + invoiceNo);
@@ -29,7 +36,8 @@ std::string KeyOf(const std::string& company, const std::string& invoiceNo) {
 std::string FormatLine(const TSentEntry& e) {
     return FormatIsoDateTime(e.Time) + ";" + SingleLine(e.Company) + ";" + SingleLine(e.InvoiceNo) + ";" +
            SingleLine(ReplaceAll(e.Recipients, ";", ",")) + ";" + SingleLine(e.Status) + ";" +
-           SingleLine(ReplaceAll(e.Info, ";", ",")) + "\r\n";
+           SingleLine(ReplaceAll(e.Info, ";", ",")) + (e.Id.empty() ? "" : ";" + SingleLine(ReplaceAll(e.Id, ";", ","))) +
+           "\r\n";
 }
 
 bool Expect(std::string_view s, size_t& pos, char c) {
@@ -56,8 +64,13 @@ off_t FileSize(const TFileHandle& file, const std::string& path) {
     return st.st_size;
 }
 
-void WriteAllOrThrow(const TFileHandle& file, const std::string& path, std::string_view bytes) {
-    if (!WriteAll(file.Get(), bytes)) throw Exception(FileError(path, errno));
+// A line cut short by a full disk is taken back, so that the next line written after
+// space was freed starts a line of its own and is read.
+void WriteAllOrThrow(const TFileHandle& file, const std::string& path, std::string_view bytes, off_t before) {
+    if (WriteAll(file.Get(), bytes)) return;
+    const int error = errno;
+    (void)!::ftruncate(file.Get(), before);  // best effort: the error below is what counts
+    throw Exception(FileError(path, error));
 }
 
 } // namespace
@@ -117,20 +130,73 @@ bool ParseIsoDateTime(std::string_view s, TDateTime& local) {
     return true;
 }
 
+std::string NewMailId() {
+    unsigned char bytes[16];
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw Exception(OsErrorMessage("Keine Zufallszahlen für die Versand-Id", errno));
+        got += static_cast<size_t>(n);
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string id;
+    for (unsigned char b : bytes) {
+        id += kHex[b >> 4];
+        id += kHex[b & 15];
+    }
+    return id;
+}
+
 TSentLog::TSentLog(const std::string& AFileName) : FFileName(AFileName) { Reload(); }
 
 void TSentLog::Reload() {
     FLast.clear();
+    FOpen.clear();
     if (!FileExists(FFileName)) return;
     const std::string text = ReadTextFile(FFileName);
+    // Lines are appended as things happen: the last line of a document is its state.
     for (std::string line : Split(text, '\n')) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::vector<std::string> fields = Split(line, ';');
         TDateTime when = 0;
-        if (fields.size() < 5 || fields[4] != "OK" || !ParseIsoDateTime(fields[0], when)) continue;
-        const std::string key = KeyOf(fields[1], fields[2]);
+        if (fields.size() < 5 || !ParseIsoDateTime(fields[0], when)) continue;
+        TSentEntry entry{when, fields[1], fields[2], fields[3], fields[4], fields.size() > 5 ? fields[5] : "",
+                         fields.size() > 6 ? fields[6] : ""};
+        const std::string key = KeyOf(entry.Company, entry.InvoiceNo);
+        if (IsOpenStatus(entry.Status))
+            FOpen[key] = std::move(entry);
+        else
+            FOpen.erase(key);
+        if (fields[4] != kSentOk) continue;
         auto it = FLast.find(key);
         if (it == FLast.end() || when > it->second) FLast[key] = when;
+    }
+}
+
+void TSentLog::Remember(const TSentEntry& E) {
+    const std::string key = KeyOf(E.Company, E.InvoiceNo);
+    if (E.Status == kSentOk) FLast[key] = E.Time;
+    if (IsOpenStatus(E.Status))
+        FOpen[key] = E;
+    else
+        FOpen.erase(key);
+}
+
+void TSentLog::CheckWritable() const {
+    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    std::string folder = ExtractFilePath(FFileName);
+    if (folder.empty()) folder = ".";
+    if (!file.Valid()) {
+        if (errno != ENOENT) throw Exception(FileError(FFileName, errno));
+        if (::access(folder.c_str(), W_OK | X_OK) != 0) throw Exception(FileError(FFileName, errno));
+    }
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) == 0) {
+        // The blocks kept for root count only for root.
+        const unsigned long long blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+        if (blocks * static_cast<unsigned long long>(fs.f_frsize) < kMinFreeBytes)
+            throw Exception(FileError(FFileName, ENOSPC));
     }
 }
 
@@ -145,9 +211,9 @@ void TSentLog::Add(const TSentEntry& E) {
     TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     if (file.Valid()) {
         LockFile(file, FFileName);
-        if (FileSize(file, FFileName) > 0) {
-            WriteAllOrThrow(file, FFileName, line);
-            if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
+        if (const off_t size = FileSize(file, FFileName); size > 0) {
+            WriteAllOrThrow(file, FFileName, line, size);
+            Remember(E);
             return;
         }
         file = TFileHandle(-1);  // never wait for the folder while holding the file
@@ -168,19 +234,27 @@ void TSentLog::Add(const TSentEntry& E) {
     if (!file.Valid()) throw Exception(FileError(FFileName, errno));
     LockFile(file, FFileName);
     std::string bytes;
-    if (FileSize(file, FFileName) == 0) {
+    const off_t size = FileSize(file, FFileName);
+    if (size == 0) {
         bytes += kUtf8Bom;
         if (created) bytes += std::string(kHeaderLine) + "\r\n";
     }
     bytes += line;
-    WriteAllOrThrow(file, FFileName, bytes);
-    if (E.Status == "OK") FLast[KeyOf(E.Company, E.InvoiceNo)] = E.Time;
+    WriteAllOrThrow(file, FFileName, bytes, size);
+    Remember(E);
 }
 
 bool TSentLog::LastSent(const std::string& Company, const std::string& InvoiceNo, TDateTime& When) const {
     auto it = FLast.find(KeyOf(Company, InvoiceNo));
     if (it == FLast.end()) return false;
     When = it->second;
+    return true;
+}
+
+bool TSentLog::OpenSend(const std::string& Company, const std::string& InvoiceNo, TSentEntry& Entry) const {
+    auto it = FOpen.find(KeyOf(Company, InvoiceNo));
+    if (it == FOpen.end()) return false;
+    Entry = it->second;
     return true;
 }
 

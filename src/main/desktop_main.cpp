@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "ui/desktop.h"
 
@@ -23,6 +25,7 @@ constexpr const char* kNoDisplay =
 } // namespace
 
 int main(int argc, char** argv) {
+    velkaro::ForbidCoreDumps();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!velkaro::DisplayAvailable()) {
         std::fputs(kNoDisplay, stderr);
@@ -31,7 +34,7 @@ int main(int argc, char** argv) {
     try {
         return velkaro::RunDesktop(argc, argv, args);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Velkaro: %s\n", velkaro::SingleLine(e.what()).c_str());
+        std::fprintf(stderr, "Velkaro: %s\n", velkaro::SingleLine(velkaro::ErrorMessage(e)).c_str());
         return 1;
     }
 }

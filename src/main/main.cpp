@@ -16,7 +16,9 @@
 
 #include "app/batch_run.h"
 #include "app/workflows.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/secret_input.h"
 #include "platform/text.h"
 
@@ -95,6 +97,7 @@ int StartDesktop(char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    velkaro::ForbidCoreDumps();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {
         CatchStopSignals();
@@ -120,7 +123,7 @@ int main(int argc, char** argv) {
             return batch.ExitCode;
         }
     } catch (const std::exception& e) {  // e.g. out of memory before the batch began
-        PrintMessage(e.what());
+        PrintMessage(velkaro::ErrorMessage(e));
         return 1;
     }
     // The stop signals go back to their defaults for the window (exec keeps no handler

@@ -29,7 +29,8 @@ TFileLock::~TFileLock() {
         ::close(FFd);  // closing releases the lock
 }
 
-bool TFileLock::Acquire(std::chrono::milliseconds wait, const std::function<void()>& onWait) {
+bool TFileLock::Acquire(std::chrono::milliseconds wait, const std::function<void()>& onWait,
+                        const std::function<bool()>& stop) {
     using TClock = std::chrono::steady_clock;
     const TClock::time_point until = TClock::now() + wait;
     bool told = false;
@@ -38,7 +39,7 @@ bool TFileLock::Acquire(std::chrono::milliseconds wait, const std::function<void
             return FHeld = true;
         if (errno != EWOULDBLOCK && errno != EINTR)
             throw Exception(OsErrorMessage("Sperrdatei \"" + FPath + "\" kann nicht gesperrt werden", errno));
-        if (TClock::now() >= until)
+        if (TClock::now() >= until || (stop && stop()))
             return false;
         if (!told && onWait) {
             told = true;

@@ -17,8 +17,10 @@ public:
     TFileLock& operator=(const TFileLock&) = delete;
 
     // Takes the lock, waiting at most `wait` while another process holds it; false when
-    // it was still held then. `onWait` is called once when the lock is busy at first.
-    bool Acquire(std::chrono::milliseconds wait, const std::function<void()>& onWait = {});
+    // it was still held then, or at once when `stop` says so while waiting (a stop
+    // signal). `onWait` is called once when the lock is busy at first.
+    bool Acquire(std::chrono::milliseconds wait, const std::function<void()>& onWait = {},
+                 const std::function<bool()>& stop = {});
     bool Held() const { return FHeld; }
     const std::string& Path() const { return FPath; }
 

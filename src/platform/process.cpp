@@ -1,5 +1,8 @@
 #include "platform/process.h"
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
@@ -46,6 +49,12 @@ std::optional<std::string> ReadProgramOutput(const std::vector<std::string>& arg
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     return output;
+}
+
+void ForbidCoreDumps() {
+    const struct rlimit none {0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 } // namespace velkaro

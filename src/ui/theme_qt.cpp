@@ -112,7 +112,7 @@ QPixmap CheckBoxPixmap(bool checked, qreal devicePixelRatio) {
 QIcon StatusIcon(TDocumentStatus status) {
     const TStatusColors& colors = StatusColors(gLight);
     const TRgb fill = status == dsFailed    ? colors.Failed
-                      : status == dsTest    ? colors.Test
+                      : status == dsTest || status == dsUnclear ? colors.Test
                       : status == dsSkipped ? colors.Skipped
                                             : colors.Done;
     QIcon icon;
@@ -139,6 +139,10 @@ QIcon StatusIcon(TDocumentStatus status) {
             p.drawLine(QPointF(8, 5), QPointF(8, 11.5));
             break;
         case dsSkipped: p.drawLine(QPointF(4.5, 8), QPointF(11.5, 8)); break;
+        case dsUnclear:  // an exclamation mark: look in the mailbox before sending again
+            p.drawLine(QPointF(8, 4.2), QPointF(8, 9));
+            p.drawPoint(QPointF(8, 12));
+            break;
         case dsFailed:
             p.drawLine(QPointF(5.3, 5.3), QPointF(10.7, 10.7));
             p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));

@@ -189,7 +189,7 @@ bool TMainPresenter::RunMarked(TRunKind kind, const std::vector<TRunDocument>& d
         RunDocuments(request, docs, FSettings, FSession, *this, counts);
     } catch (const ERunStop& e) {
         const std::string message = MaskSecrets(e.what(), {FSettings.GraphSecret});
-        Log("FEHLER E-Mail-Anmeldung: " + message);
+        Log((e.Reason == rsSentLogFailed ? "FEHLER Versandprotokoll: " : "FEHLER E-Mail-Anmeldung: ") + message);
         if (!FEnding) FServices.Messages.Error(message);
         return false;
     }
@@ -273,8 +273,9 @@ void TMainPresenter::DoMail() {
     TRunCounts counts;
     if (!RunMarked(rkMail, MarkedDocuments(), counts)) return;
     Log("E-Mail-Versand fertig: " + std::to_string(counts.Mailed) + " versendet" +
-        (IsMailTestMode(FSettings) ? " (TEST)" : "") + ", " + std::to_string(counts.Errors) +
-        " Fehler. Protokoll: " + FSentLog.FileName());
+        (IsMailTestMode(FSettings) ? " (TEST)" : "") + ", " + std::to_string(counts.Errors) + " Fehler" +
+        (counts.Unclear > 0 ? ", " + std::to_string(counts.Unclear) + " unklar" : std::string()) +
+        ". Protokoll: " + FSentLog.FileName());
 }
 
 void TMainPresenter::StoreUserValues() noexcept {

@@ -988,3 +988,25 @@ TEST_F(BatchRun, ASecondRunWaitsForTheLockThenGivesUp) {
     r = RunCommandLine({"/rg", "1"}, Factory(), options);
     EXPECT_EQ(r.ExitCode, 0);
 }
+
+// A stop signal while the run waits for the lock ends it at once: 128 + the signal,
+// nothing begun, not even the log.
+TEST_F(BatchRun, AStopSignalWhileWaitingForTheLockEndsTheRunAtOnce) {
+    TFileLock held(RunLockFilePath(Ini));
+    ASSERT_TRUE(held.Acquire(std::chrono::milliseconds(0)));
+    for (const int signal : {SIGTERM, SIGINT}) {
+        volatile std::sig_atomic_t stop = 0;
+        TBatchOptions options;
+        options.StopSignal = &stop;
+        options.Notice = [&](const std::string&) { stop = signal; };  // arrives while it waits
+        const auto before = std::chrono::steady_clock::now();
+        const TBatchResult r = RunCommandLine({"/rg", "1"}, Factory(), options);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "not the minute";
+        EXPECT_EQ(r.ExitCode, 128 + signal);
+        EXPECT_EQ(r.StopSignal, signal);
+        EXPECT_EQ(r.StopLine, "Abgebrochen beim Warten auf einen anderen Lauf mit denselben Einstellungen");
+        EXPECT_EQ(r.FatalError, "");
+        EXPECT_TRUE(S.Calls.empty());
+        EXPECT_FALSE(FileExists(LogPath()));
+    }
+}

@@ -37,7 +37,7 @@ public:
         Steps.push_back(std::to_string(step) + "/" + std::to_string(count));
     }
     void DocumentDone(const TRunDocument& doc, const TDocumentResult& result) override {
-        static const char* const kStatus[] = {"erzeugt", "versendet", "TEST", "übersprungen", "FEHLER"};
+        static const char* const kStatus[] = {"erzeugt", "versendet", "TEST", "übersprungen", "FEHLER", "UNKLAR"};
         Results.push_back(doc.No + " " + kStatus[static_cast<int>(result.Status)]);
     }
 
@@ -58,7 +58,8 @@ struct TRunCase {
 std::string CountsText(const TRunCounts& c) {
     return "erzeugt " + std::to_string(c.Produced) + ", versendet " + std::to_string(c.Mailed) +
            ", übersprungen " + std::to_string(c.Skipped) + ", Fehler " + std::to_string(c.Errors) + ", Befund " +
-           std::to_string(c.WithFindings) + ", " + std::to_string(c.Done) + "/" + std::to_string(c.Total) +
+           std::to_string(c.WithFindings) + (c.Unclear ? ", unklar " + std::to_string(c.Unclear) : "") + ", " +
+           std::to_string(c.Done) + "/" + std::to_string(c.Total) +
            (c.Stopped ? ", gestoppt" : "");
 }
 
@@ -68,6 +69,7 @@ const char* ReasonText(TRunStopReason reason) {
         case rsMailNotSetUp: return "Versand nicht eingerichtet";
         case rsSignInFailed: return "Anmeldung";
         case rsSelectionFailed: return "Auswahl";
+        case rsSentLogFailed: return "Versandprotokoll";
     }
     return "?";
 }
@@ -181,6 +183,34 @@ TEST_F(DocumentRunTable, EveryRuleInBothFrontEnds) {
          [](FakeRunSession& s, TSettings&, RecordingObserver&) { s.Failures["RE1"] = "nicht gefunden"; },
          "RE1 FEHLER, RE2 erzeugt; erzeugt 1, versendet 0, übersprungen 0, Fehler 1, Befund 0, 2/2",
          "RE1 FEHLER, RE2 erzeugt; erzeugt 1, versendet 0, übersprungen 0, Fehler 1, Befund 0, 2/2"},
+        {"offener Versand eines früheren Laufs", {"RE1", "RE2"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) {
+             s.OpenSends["RE1"] = {EncodeDate(2024, 3, 2), "LAUFEND", "a@x.de", "id-1"};
+         },
+         // Selected by date, an open mail is never sent again unasked; marked, it goes.
+         "RE1 UNKLAR, RE2 versendet; erzeugt 1, versendet 1, übersprungen 0, Fehler 0, Befund 0, unklar 1, 2/2",
+         "RE1 versendet, RE2 versendet; erzeugt 2, versendet 2, übersprungen 0, Fehler 0, Befund 0, 2/2"},
+        {"offener Versand in Gesendete Elemente gefunden", {"RE1", "RE2"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) {
+             s.OpenSends["RE1"] = {EncodeDate(2024, 3, 2), "UNKLAR", "a@x.de", "id-1"};
+             s.FoundInSentItems = {"id-1"};
+         },
+         "RE1 übersprungen, RE2 versendet; erzeugt 1, versendet 1, übersprungen 1, Fehler 0, Befund 0, 2/2",
+         "RE1 versendet, RE2 versendet; erzeugt 2, versendet 2, übersprungen 0, Fehler 0, Befund 0, 2/2"},
+        {"Antwort nach der Übergabe verloren", {"RE1", "RE2"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) { s.MailUnclear["RE1"] = "Ob die Mail ..."; },
+         "RE1 UNKLAR, RE2 versendet; erzeugt 2, versendet 1, übersprungen 0, Fehler 0, Befund 0, unklar 1, 2/2",
+         "RE1 UNKLAR, RE2 versendet; erzeugt 2, versendet 1, übersprungen 0, Fehler 0, Befund 0, unklar 1, 2/2"},
+        {"Versandprotokoll nicht beschreibbar", {"RE1", "RE2"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) { s.SentLogError = "Datei schreibgeschützt"; },
+         "Abbruch: Versandprotokoll; ", "Abbruch: Versandprotokoll; "},
+        {"Versandprotokoll scheitert nach dem Versand", {"RE1", "RE2", "RE3"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) { s.SentLogFailsAt["RE2"] = dsSent; },
+         "Abbruch: Versandprotokoll; RE1 versendet, RE2 versendet",
+         "Abbruch: Versandprotokoll; RE1 versendet, RE2 versendet"},
+        {"Versandprotokoll scheitert vor dem Versand", {"RE1", "RE2"}, true,
+         [](FakeRunSession& s, TSettings&, RecordingObserver&) { s.SentLogFailsAt["RE1"] = dsFailed; },
+         "Abbruch: Versandprotokoll; RE1 FEHLER", "Abbruch: Versandprotokoll; RE1 FEHLER"},
         {"Sperre gehalten", {"RE1"}, false,
          [this](FakeRunSession&, TSettings&, RecordingObserver&) {
              HeldLock = std::make_unique<TFileLock>(Dir.File("velkaro.lock"));
@@ -194,6 +224,40 @@ TEST_F(DocumentRunTable, EveryRuleInBothFrontEnds) {
             HeldLock.reset();
         }
     }
+}
+
+// An open mail of an earlier run: looked up once signed in, then named in its line;
+// "/erneut" sends it again without asking, as it does with mails sent before.
+TEST_F(DocumentRunTable, OpenMailsAreListedAndGoAgainOnlyWhenAskedFor) {
+    TSettings settings(Ini);
+    FakeRunSession session;
+    session.OpenSends["RE1"] = {EncodeDateTime({2024, 3, 2, 12, 0, 0, 0}), "LAUFEND", "a@x.de", "id-1"};
+    session.OpenSends["RE3"] = {EncodeDateTime({2024, 3, 2, 12, 5, 0, 0}), "UNKLAR", "c@x.de", "id-3"};
+    session.FoundInSentItems = {"id-3"};
+    RecordingObserver observer;
+    TRunRequest request;
+    request.Company = "Muster GmbH";
+    request.Options = RunOptionsOf(settings);
+    request.Mail = true;
+    TRunCounts counts;
+    const std::vector<TRunDocument> docs{{bkInvoice, "RE1", false, false}, {bkInvoice, "RE3", false, false}};
+    RunDocuments(request, docs, settings, session, observer, counts);
+    EXPECT_EQ(observer.Lines,
+              (std::vector<std::string>{
+                  "  Unklar RE1: Versand vom 02.03.2024 12:00 an a@x.de ohne Ergebnis (LAUFEND), in „Gesendete "
+                  "Elemente“ nicht gefunden; in „Gesendete Elemente“ prüfen, dann /erneut",
+                  "  RE3 übersprungen: Mail in „Gesendete Elemente“ gefunden, gilt als versendet (erneut mit /erneut)"}));
+    EXPECT_EQ(session.LookedUp, (std::vector<std::string>{"id-1", "id-3"}));
+    EXPECT_EQ(session.SignIns, 1) << "the look-up needs the sign-in";
+    EXPECT_TRUE(session.Mailed.empty());
+    EXPECT_EQ(counts.Unclear, 1);
+    EXPECT_EQ(counts.Skipped, 1);
+
+    request.Resend = true;
+    observer.Lines.clear();
+    RunDocuments(request, docs, settings, session, observer, counts);
+    EXPECT_EQ(session.Mailed, (std::vector<std::string>{"Muster GmbH|RE1", "Muster GmbH|RE3"}));
+    EXPECT_EQ(counts.Unclear, 0);
 }
 
 // The lines a user reads for the rules of the table.

@@ -170,15 +170,19 @@ TEST_F(CreditMemoDemo, MailedWithItsOwnSubjectAndAttachment) {
                 ElementsAre(StartsWith("  GS24-0002 per E-Mail versendet an rechnung@baeckerei-schmidt.de"),
                             StartsWith("  RE24-0001 per E-Mail versendet an ")));
 
-    // The sent log: six fields as for invoices, the credit memo under its number.
+    // The sent log: the fields as for invoices, the credit memo under its number, in
+    // flight before the hand-over, then sent.
     const std::vector<std::string> sent = test::ReadCrLfLines(Dir.File("velkaro.versand.csv"));
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0], "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info");
-    const std::vector<std::string> fields = Split(sent[1], ';');
-    ASSERT_EQ(fields.size(), 6u);
-    EXPECT_EQ(fields[1], "Muster GmbH");
-    EXPECT_EQ(fields[2], "GS24-0002");
-    EXPECT_EQ(fields[4], "OK");
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0], "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info;VersandId");
+    for (size_t line : {1, 2}) {
+        const std::vector<std::string> fields = Split(sent[line], ';');
+        ASSERT_EQ(fields.size(), 7u);
+        EXPECT_EQ(fields[1], "Muster GmbH");
+        EXPECT_EQ(fields[2], "GS24-0002");
+        EXPECT_EQ(fields[4], line == 1 ? "LAUFEND" : "OK");
+        EXPECT_EQ(fields[6], mails[0].MailId);
+    }
 }
 
 } // namespace

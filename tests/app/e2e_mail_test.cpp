@@ -40,8 +40,14 @@ protected:
         Stderr = FileExists(err) ? ReadFileBytes(err) : "";
         BatchLog = test::BatchLogBody(test::ReadBatchLog(Dir.File("velkaro.log")));
         SentLog.clear();
-        for (const std::string& line : test::ReadCrLfLines(Dir.File("velkaro.versand.csv")))
-            SentLog.push_back(Split(line, ';'));
+        // The outcome of each mail in its six fields; the "LAUFEND" line before each
+        // hand-over and the mail's id are tested on their own.
+        for (const std::string& line : test::ReadCrLfLines(Dir.File("velkaro.versand.csv"))) {
+            std::vector<std::string> fields = Split(line, ';');
+            if (fields.size() > 4 && fields[4] == "LAUFEND") continue;
+            if (!SentLog.empty() && fields.size() > 6) fields.resize(6);
+            SentLog.push_back(fields);
+        }
     }
     // The batch log lines that are no hint or generation lines.
     std::vector<std::string> ResultLines() const {
@@ -106,7 +112,7 @@ TEST_F(MailBatch, MailsEachInvoiceToItsCustomerAndGoesOnAfterAFailure) {
         << "the PDF is produced before the address is missed";
 
     ASSERT_EQ(SentLog.size(), 4u);
-    EXPECT_EQ(Join(SentLog[0], ";"), "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info");
+    EXPECT_EQ(Join(SentLog[0], ";"), "Zeitpunkt;Mandant;Rechnung;Empfaenger;Status;Info;VersandId");
     EXPECT_THAT(SentLog[1], ElementsAre(::testing::_, "Muster GmbH", "RE24-0001",
                                         "rechnung@baeckerei-schmidt.de, info@baeckerei-schmidt.de", "OK",
                                         "Debitor E-Mail"));

@@ -42,9 +42,27 @@ TReceivedMail ParseMessage(const nlohmann::json& message) {
     mail.ReplyTo = Addresses(message, "replyTo");
     mail.Subject = message.at("subject").get<std::string>();
     mail.Body = message.at("body").at("content").get<std::string>();
+    if (auto it = message.find("internetMessageHeaders"); it != message.end())
+        for (const auto& h : *it)
+            if (h.at("name").get<std::string>() == kGraphMailIdHeader) mail.MailId = h.at("value").get<std::string>();
     if (auto it = message.find("attachments"); it != message.end())
         for (const auto& a : *it) mail.Attachments.push_back(ParseAttachment(a));
     return mail;
+}
+
+// "%20" -> " " and so on.
+std::string PercentDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned value = 0;
+        if (text[i] == '%' && i + 2 < text.size() && std::sscanf(text.c_str() + i + 1, "%2x", &value) == 1) {
+            out += static_cast<char>(value);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 // "bytes 0-99/250" -> first 0, last 99, total 250.
@@ -92,6 +110,10 @@ bool TFakeGraphService::IsValidToken(const std::string& token) const {
 TServerReply TFakeGraphService::Answer(const TRecordedRequest& r) {
     if (FOverride)
         if (auto reply = FOverride(r)) return *reply;
+    return Serve(r);
+}
+
+TServerReply TFakeGraphService::Serve(const TRecordedRequest& r) {
     std::lock_guard<std::mutex> lock(FMutex);
     if (IsTokenRequest(r)) {
         if (r.Body.find("client_id=" + UrlEncodeComponent(kFakeClientId) + "&client_secret=" +
@@ -113,7 +135,12 @@ TServerReply TFakeGraphService::Answer(const TRecordedRequest& r) {
 }
 
 TServerReply TFakeGraphService::AnswerMailbox(const TRecordedRequest& r, const std::string& path) {
-    if (r.Method == "POST" && path == "/sendMail") return {202, {}, ""};
+    if (r.Method == "POST" && path == "/sendMail") {
+        const TReceivedMail mail = ParseSendMail(r.Body);
+        if (mail.SaveToSentItems) FSentItems.push_back(mail);
+        return {202, {}, ""};
+    }
+    if (r.Method == "GET" && path.starts_with("/mailFolders/SentItems/messages?")) return AnswerSentItems(r);
     if (r.Method == "POST" && path == "/messages") {
         TFakeDraft draft;
         draft.Id = "AAMkDraft" + std::to_string(FDrafts.size() + 1) + "=";
@@ -144,6 +171,7 @@ TServerReply TFakeGraphService::AnswerMailbox(const TRecordedRequest& r, const s
         }
         if (r.Method == "POST" && path == message + "/send") {
             draft.Sent = true;
+            FSentItems.push_back(draft.Mail);
             return {202, {}, ""};
         }
         if (r.Method == "DELETE" && path == message) {
@@ -172,6 +200,29 @@ TServerReply TFakeGraphService::AnswerUpload(const TRecordedRequest& r) {
                     std::to_string(upload.Attachment.Data.size()) + "-\"]}"};
     FDrafts[upload.Draft].Mail.Attachments.push_back(upload.Attachment);
     return {201, {}, ""};
+}
+
+// The one search the mailer makes: its header's value, as a filter on the internet
+// headers' property set.
+TServerReply TFakeGraphService::AnswerSentItems(const TRecordedRequest& r) {
+    const std::string query = PercentDecoded(r.Target.substr(r.Target.find('?') + 1));
+    const std::string property = std::string("ep/id eq 'String {00020386-0000-0000-C000-000000000046} Name ") +
+                                 kGraphMailIdHeader + "' and ep/value eq '";
+    const size_t at = query.find(property);
+    if (!query.starts_with("$filter=singleValueExtendedProperties/Any(ep: ") || at == std::string::npos)
+        return {400, {}, R"({"error":{"code":"BadRequest","message":"Filter nicht verstanden."}})"};
+    const size_t start = at + property.size();
+    const std::string id = query.substr(start, query.find('\'', start) - start);
+    nlohmann::json found = nlohmann::json::array();
+    for (const TReceivedMail& mail : FSentItems)
+        if (!id.empty() && mail.MailId == id)
+            found.push_back({{"id", "AAMkSent" + id}, {"sentDateTime", "2026-12-11T09:30:00Z"}, {"subject", mail.Subject}});
+    return {200, {{"Content-Type", "application/json"}}, nlohmann::json{{"value", found}}.dump()};
+}
+
+std::vector<TReceivedMail> TFakeGraphService::SentItems() const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FSentItems;
 }
 
 int TFakeGraphService::TokenRequests() const {

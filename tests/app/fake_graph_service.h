@@ -33,6 +33,7 @@ struct TReceivedMail {
     std::string Body;
     bool SaveToSentItems = true;
     std::vector<TMailAttachment> Attachments;  // contentBytes decoded, uploads joined
+    std::string MailId;  // the internet header x-velkaro-versand-id, empty when absent
 };
 
 // A draft of the draft path, as the service holds it.
@@ -56,6 +57,12 @@ public:
     // The accepted and the refused sendMail requests, in order.
     std::vector<TReceivedMail> Mails() const;
     std::vector<TFakeDraft> Drafts() const;
+    // The mails kept in the sender's "Sent Items" (sendMail with saveToSentItems, sent
+    // drafts), in order.
+    std::vector<TReceivedMail> SentItems() const;
+    // How a request is answered without the scenario hook: for a hook that lets the
+    // service act and then spoils the answer.
+    TServerReply Serve(const TRecordedRequest& r);
     // Every token issued so far is refused from now on (401 InvalidAuthenticationToken).
     void RevokeTokens();
 
@@ -78,12 +85,14 @@ private:
     int FRevokedTokens = 0;  // the tokens numbered up to this one are refused
     std::vector<TFakeDraft> FDrafts;
     std::vector<TUpload> FUploads;
+    std::vector<TReceivedMail> FSentItems;
     TLocalHttpServer FServer;  // last: its thread uses the members above
 
     bool IsValidToken(const std::string& token) const;
     TServerReply Answer(const TRecordedRequest& r);
     TServerReply AnswerMailbox(const TRecordedRequest& r, const std::string& path);
     TServerReply AnswerUpload(const TRecordedRequest& r);
+    TServerReply AnswerSentItems(const TRecordedRequest& r);
 };
 
 TReceivedMail ParseSendMail(const std::string& body);

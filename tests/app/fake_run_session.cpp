@@ -24,12 +24,28 @@ public:
         if (!FSession.SignInError.empty()) throw Exception(FSession.SignInError);
     }
 
+    void CheckSentLog() override {
+        if (!FSession.SentLogError.empty()) throw Exception(FSession.SentLogError);
+    }
+
+    TOpenSendCheck CheckOpenSend(const std::string& company, const std::string& documentNo,
+                                 const TOpenSend& open) override {
+        FSession.LookedUp.push_back(open.Id);
+        const auto& found = FSession.FoundInSentItems;
+        if (std::find(found.begin(), found.end(), open.Id) == found.end())
+            return {false, "in \u201EGesendete Elemente\u201C nicht gefunden"};
+        if (FSession.SentLog)
+            FSession.SentLog->Add({FSession.MailTime, company, documentNo, open.Recipients, "OK", "gefunden", open.Id});
+        FSession.OpenSends.erase(documentNo);
+        return {true, "in \u201EGesendete Elemente\u201C gefunden"};
+    }
+
     TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                              TDocumentKind kind) override {
         FSession.Mailed.push_back(Shown(company, invoiceNo, kind));
         TMailOutcome outcome;
         outcome.Test = FSession.MailSettings && IsMailTestMode(*FSession.MailSettings);
-        TSentEntry entry{FSession.MailTime, company, invoiceNo, "", "", ""};
+        TSentEntry entry{FSession.MailTime, company, invoiceNo, "", "", "", ""};
         try {
             // Produced silently: the mail tests look at the mails, not at the production.
             if (auto failure = FSession.Failures.find(invoiceNo); failure != FSession.Failures.end())
@@ -45,14 +61,22 @@ public:
             if (noAddress && !outcome.Test) throw Exception("Keine Rechnungs-E-Mail beim Kunden hinterlegt.");
             if (auto failure = FSession.MailFailures.find(invoiceNo); failure != FSession.MailFailures.end())
                 throw Exception(failure->second);
+            if (auto fails = FSession.SentLogFailsAt.find(invoiceNo); fails != FSession.SentLogFailsAt.end())
+                throw ESentLogFailed("Das Versandprotokoll ist nicht beschreibbar. " + invoiceNo, fails->second);
+            if (auto unclear = FSession.MailUnclear.find(invoiceNo); unclear != FSession.MailUnclear.end()) {
+                outcome.Unclear = true;
+                throw Exception(unclear->second);
+            }
             outcome.Sent = true;
             outcome.Recipients = outcome.Test ? "test@muster-gmbh.de" : "rechnung@kunde.de";
             entry.Status = outcome.Test ? "TEST" : "OK";
             entry.Recipients = outcome.Recipients;
             log("  " + invoiceNo + " per E-Mail versendet");
+        } catch (const ESentLogFailed&) {
+            throw;
         } catch (const std::exception& e) {
             outcome.Message = e.what();
-            entry.Status = "FEHLER";
+            entry.Status = outcome.Unclear ? "UNKLAR" : "FEHLER";
             entry.Info = e.what();
             log("FEHLER Versand " + invoiceNo + ": " + e.what());
         }
@@ -85,6 +109,17 @@ bool FakeRunSession::LastSent(const std::string& company, const std::string& doc
     const auto sent = SentBefore.find(documentNo);
     if (sent == SentBefore.end()) return false;
     when = sent->second;
+    return true;
+}
+
+bool FakeRunSession::OpenSend(const std::string& company, const std::string& documentNo, TOpenSend& open) {
+    if (auto it = OpenSends.find(documentNo); it != OpenSends.end()) {
+        open = it->second;
+        return true;
+    }
+    TSentEntry entry;
+    if (!SentLog || !SentLog->OpenSend(company, documentNo, entry)) return false;
+    open = TOpenSend{entry.Time, entry.Status, entry.Recipients, entry.Id};
     return true;
 }
 

@@ -23,6 +23,8 @@ public:
     std::vector<std::string> FindDocuments(TDocumentKind kind, const std::string& company, TDateTime dateFrom,
                                            TDateTime dateTo) override;
     bool LastSent(const std::string& company, const std::string& documentNo, TDateTime& when) override;
+    // From `OpenSends`, else from `SentLog`.
+    bool OpenSend(const std::string& company, const std::string& documentNo, TOpenSend& open) override;
     // Records "<company>|<no>", "<company>|korr <no>" for a credit memo.
     TDocumentOutcome GenerateInvoicePdf(const std::string& company, const std::string& invoiceNo,
                                         const TLogProc& log, TDocumentKind kind) override;
@@ -39,6 +41,7 @@ public:
     std::vector<std::pair<std::string, TDateTime>> Posted;  // invoices FindDocuments finds, any order
     std::map<std::string, TDateTime> SentBefore;            // successful sends LastSent knows
     TSentLog* SentLog = nullptr;  // also asked by LastSent, and written by the mailer
+    std::map<std::string, TOpenSend> OpenSends;  // number -> a mail of an earlier run left open
 
     // --- production
     std::string OutDir = "/ausgabe/";
@@ -54,6 +57,12 @@ public:
     std::string SignInError;   // SignIn raises it when not empty
     std::vector<std::string> WithoutAddress;  // numbers whose customer has no invoice e-mail
     std::map<std::string, std::string> MailFailures;  // number -> error message of the mail service
+    std::map<std::string, std::string> MailUnclear;   // number -> message of a lost answer after the hand-over
+    std::string SentLogError;                         // CheckSentLog raises it when not empty
+    // number -> what became of its mail when the sent log then fails (ESentLogFailed)
+    std::map<std::string, TDocumentStatus> SentLogFailsAt;
+    std::vector<std::string> FoundInSentItems;        // ids CheckOpenSend finds among the sent mails
+    std::vector<std::string> LookedUp;                // ids CheckOpenSend was asked for
     TDateTime MailTime = 0;    // time of the sent-log entries
     int Mailers = 0, SignIns = 0;
     std::vector<std::string> Mailed;  // "<company>|<no>", also the failed ones

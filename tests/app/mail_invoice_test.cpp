@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
+#include "app/document_run.h"
 #include "app/mail_invoice.h"
 #include "config/settings.h"
 #include "demo_mail_setup.h"
@@ -33,8 +35,10 @@ using test::TServerReply;
 const char* const kTwoAddresses = "rechnung@baeckerei-schmidt.de, info@baeckerei-schmidt.de";
 const char* const kNoAddressError = "Keine Rechnungs-E-Mail beim Kunden D95000 hinterlegt.";
 
-// Lines of the sent log without byte-order mark, each split into its fields.
-std::vector<std::vector<std::string>> SentLogRows(const std::string& file) {
+// Lines of the sent log without byte-order mark, each split into its fields. Unless
+// `all`, the header and the outcome of each attempt only, in their first six fields:
+// the "LAUFEND" line before each hand-over and the mail's id are looked at on their own.
+std::vector<std::vector<std::string>> SentLogRows(const std::string& file, bool all = false) {
     std::vector<std::vector<std::string>> rows;
     if (!FileExists(file)) return rows;
     std::string text = ReadFileBytes(file);
@@ -42,7 +46,10 @@ std::vector<std::vector<std::string>> SentLogRows(const std::string& file) {
     for (const std::string& line : Split(text, '\n')) {
         if (line.empty()) continue;
         EXPECT_TRUE(line.ends_with("\r")) << line;
-        rows.push_back(Split(line.substr(0, line.size() - 1), ';'));
+        std::vector<std::string> fields = Split(line.substr(0, line.size() - 1), ';');
+        if (!all && fields.size() > 4 && fields[4] == "LAUFEND") continue;
+        if (!all && fields.size() > 6) fields.resize(6);
+        rows.push_back(fields);
     }
     return rows;
 }
@@ -113,13 +120,22 @@ TEST_F(MailInvoiceTest, SendsToTheCustomerAddressesWithThePdfAndLogsTheSend) {
     EXPECT_THAT(Log.front(), HasSubstr("Rechnungs-E-Mail")) << "generation lines come first";
     EXPECT_EQ(Log.back(), std::string("  RE24-0001 per E-Mail versendet an ") + kTwoAddresses);
 
-    auto rows = Rows();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_THAT(rows[0], ElementsAre("Zeitpunkt", "Mandant", "Rechnung", "Empfaenger", "Status", "Info"));
-    ASSERT_EQ(rows[1].size(), 6u);
-    EXPECT_THAT(rows[1], ElementsAre(::testing::_, "Muster GmbH", "RE24-0001", kTwoAddresses, "OK", "Debitor E-Mail"));
+    // Entered before the hand-over with the id the mail carries, then its outcome.
+    auto rows = SentLogRows(Settings->MailLogFile, true);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_THAT(rows[0], ElementsAre("Zeitpunkt", "Mandant", "Rechnung", "Empfaenger", "Status", "Info", "VersandId"));
+    ASSERT_EQ(m.MailId.size(), 32u);
+    EXPECT_THAT(rows[1], ElementsAre(::testing::_, "Muster GmbH", "RE24-0001", kTwoAddresses, "LAUFEND", "", m.MailId));
+    EXPECT_THAT(rows[2],
+                ElementsAre(::testing::_, "Muster GmbH", "RE24-0001", kTwoAddresses, "OK", "Debitor E-Mail", m.MailId));
     TDateTime when = 0;
+    TSentEntry open;
     EXPECT_TRUE(SentLog->LastSent("Muster GmbH", "RE24-0001", when));
+    EXPECT_FALSE(SentLog->OpenSend("Muster GmbH", "RE24-0001", open));
+    // Each mail has an id of its own.
+    ASSERT_TRUE(Mail("RE24-0001"));
+    ASSERT_EQ(fake.Mails().size(), 2u);
+    EXPECT_NE(fake.Mails()[1].MailId, m.MailId);
 }
 
 TEST_F(MailInvoiceTest, AttachmentsInOrderPdfXmlThenInlineImages) {
@@ -350,6 +366,9 @@ TEST_F(MailInvoiceTest, FailedDraftIsNoSendAndIsDeleted) {
     const Case cases[] = {
         {"incomplete", "Upload des Anhangs \"%p\" unvollständig: Microsoft 365 erwartet noch die Bytes 0-. Die Mail "
                        "wurde nicht versendet."},
+        // The last chunk answered "200 {}": no 201, no ranges, no word that the attachment is whole.
+        {"unconfirmed", "Upload des Anhangs \"logo.png\" nicht bestätigt: Microsoft 365 hat nach dem letzten Teil mit "
+                        "Status 200 statt 201 geantwortet. Die Mail wurde nicht versendet."},
         {"upload refused", "Upload des Anhangs fehlgeschlagen (400): InvalidRequest: PUT %s/upload/1?*** refused, "
                            "session ***"},
         {"send refused", "Graph-Fehler 500: ErrorInternalServerError: Sendevorgang abgebrochen."},
@@ -361,6 +380,7 @@ TEST_F(MailInvoiceTest, FailedDraftIsNoSendAndIsDeleted) {
         TFakeGraphService fake([&](const TRecordedRequest& r) -> std::optional<TServerReply> {
             if (name == "incomplete" && TFakeGraphService::IsLastUploadChunk(r))
                 return TServerReply{200, {}, R"({"expirationDateTime":"2030-01-01T00:00:00Z","nextExpectedRanges":["0-"]})"};
+            if (name == "unconfirmed" && TFakeGraphService::IsLastUploadChunk(r)) return TServerReply{200, {}, "{}"};
             if (name == "upload refused" && TFakeGraphService::IsUploadChunk(r))
                 return TServerReply{400, {}, R"({"error":{"code":"InvalidRequest","message":"PUT )" + base + r.Target +
                                                  " refused, session " + kFakeUploadToken + "\"}}"};
@@ -379,7 +399,7 @@ TEST_F(MailInvoiceTest, FailedDraftIsNoSendAndIsDeleted) {
         EXPECT_FALSE(drafts[0].Sent);
         EXPECT_TRUE(drafts[0].Deleted) << "no draft left to be sent by hand";
         std::string error = ReplaceAll(c.error, "%s", base);
-        if (name == "incomplete") {
+        if (name == "incomplete" || name == "unconfirmed") {
             ASSERT_EQ(drafts[0].Mail.Attachments.size(), 1u) << "the PDF went, the picture did not complete";
             error = ReplaceAll(error, "%p", "logo.png");
         }
@@ -452,7 +472,8 @@ TEST_F(MailInvoiceTest, LongThrottlingEndsTheMailingOfTheRun) {
 }
 
 // The connection broke after the mail was handed over: it may have gone out. The
-// message says so; the status stays "FEHLER", so that it never counts as sent.
+// message says so and the entry says "UNKLAR": never counted as sent, never sent again
+// unasked.
 TEST_F(MailInvoiceTest, LostAnswerToTheSendLeavesTheOutcomeOpen) {
     TFakeGraphService fake([](const TRecordedRequest& r) -> std::optional<TServerReply> {
         if (!TFakeGraphService::IsSendMail(r)) return std::nullopt;
@@ -465,23 +486,65 @@ TEST_F(MailInvoiceTest, LostAnswerToTheSendLeavesTheOutcomeOpen) {
     EXPECT_EQ(fake.Mails().size(), 1u) << "not handed over a second time";
     auto rows = Rows();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1][4], "FEHLER");
+    EXPECT_EQ(rows[1][4], "UNKLAR");
+    EXPECT_EQ(rows[1][3], kTwoAddresses) << "the addresses it was handed over for";
     EXPECT_THAT(rows[1][5], ::testing::StartsWith("Ob die Mail versendet wurde, ist unklar: Die Verbindung zu " +
                                                   fake.BaseUrl() + " brach ab"));
     EXPECT_THAT(rows[1][5], HasSubstr("„Gesendete Elemente“ des Postfachs " + std::string(test::kFakeSender)));
-    EXPECT_EQ(Log.back(), "FEHLER Versand RE24-0001: " + rows[1][5]);
+    EXPECT_EQ(Log.back(), "UNKLAR Versand RE24-0001: " + rows[1][5]);
     TDateTime when = 0;
     EXPECT_FALSE(SentLog->LastSent("Muster GmbH", "RE24-0001", when));
+    TSentEntry open;
+    ASSERT_TRUE(TSentLog(Settings->MailLogFile).OpenSend("Muster GmbH", "RE24-0001", open));
+    EXPECT_EQ(open.Status, "UNKLAR");
+    EXPECT_EQ(open.Id, fake.Mails()[0].MailId);
 }
 
+// A sent log that fails around a mail stops the run and says what became of the mail:
+// before the hand-over nothing leaves; after it, the mail is named.
 TEST_F(MailInvoiceTest, AnUnwritableSentLogEndsTheRun) {
     TFakeGraphService fake;
     Open(fake);
     ForceDirectories(Dir.File("log-ist-ein-ordner"));
     SentLog = std::make_unique<TSentLog>(Dir.File("log-ist-ein-ordner"));
-    EXPECT_THROW(Mail("RE24-0001"), std::exception);
-    EXPECT_EQ(fake.Mails().size(), 1u) << "the mail went out before the log failed";
+    try {
+        Mail("RE24-0001");
+        ADD_FAILURE() << "no error";
+    } catch (const ESentLogFailed& e) {
+        EXPECT_THAT(e.what(), StartsWith("Das Versandprotokoll ist nicht beschreibbar (Datei \"" +
+                                         Dir.File("log-ist-ein-ordner") + "\" kann nicht geschrieben werden"));
+        EXPECT_THAT(e.what(), HasSubstr("RE24-0001 wurde nicht versendet. Der Versand ist angehalten."));
+        EXPECT_EQ(e.Status, dsFailed);
+    }
+    EXPECT_TRUE(fake.Mails().empty()) << "nothing leaves unrecorded";
 }
+
+// The log fills up between the "LAUFEND" line and the outcome: the mail is named, and the
+// line left behind keeps it from going out again.
+TEST_F(MailInvoiceTest, ASentLogFailingAfterTheSendNamesTheMail) {
+    TFakeGraphService* service = nullptr;
+    std::string logFile;
+    TFakeGraphService fake([&](const TRecordedRequest& r) -> std::optional<TServerReply> {
+        if (!TFakeGraphService::IsSendMail(r)) return std::nullopt;
+        std::filesystem::remove(logFile);
+        std::filesystem::create_directory(logFile);  // no file to append to any more
+        return service->Serve(r);
+    });
+    service = &fake;
+    Open(fake);
+    logFile = Settings->MailLogFile;
+    try {
+        Mail("RE24-0001");
+        ADD_FAILURE() << "no error";
+    } catch (const ESentLogFailed& e) {
+        EXPECT_THAT(e.what(), HasSubstr(std::string("RE24-0001 wurde an ") + kTwoAddresses +
+                                        " versendet und steht im Versandprotokoll nur als „LAUFEND“. Der Versand ist "
+                                        "angehalten."));
+        EXPECT_EQ(e.Status, dsSent);
+    }
+    EXPECT_EQ(fake.Mails().size(), 1u);
+}
+
 
 TEST_F(MailInvoiceTest, NoSentLogIsAllowed) {
     TFakeGraphService fake;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "config/settings.h"
 #include "platform/error.h"
@@ -44,6 +45,32 @@ TEST_F(StateFolder, TheKeyElseTheSettingsFolder) {
     // A settings folder that does not exist yet, below one this account may write.
     EXPECT_EQ(ResolveStateFolder(Dir.File("neu/velkaro.ini"), "").Folder, Dir.File("neu/"));
     EXPECT_EQ(StateFilePath(ResolveStateFolder(ini, "z"), Dir.File("firma-a.ini"), ".log"), Dir.File("z/firma-a.log"));
+}
+
+// Every name of one settings file gives one state: a link, a chain of links, a linked
+// folder are named after the file they reach, and Datenordner counts from its folder; a
+// link to a file not yet made after the file it would make.
+TEST_F(StateFolder, LinksToTheSettingsGiveTheStateOfTheirTarget) {
+    const std::string real = Dir.File("etc/velkaro.ini");
+    ForceDirectories(Dir.File("etc"));
+    WriteTextFile(real, "[Ausgabe]\nDatenordner=zustand\n");
+    ASSERT_EQ(::symlink(real.c_str(), Dir.File("link.ini").c_str()), 0);
+    ASSERT_EQ(::symlink("link.ini", Dir.File("kette.ini").c_str()), 0);
+    ASSERT_EQ(::symlink(Dir.File("etc").c_str(), Dir.File("etc-link").c_str()), 0);
+    ASSERT_EQ(::symlink("etc/neu.ini", Dir.File("neu-link.ini").c_str()), 0);
+    ASSERT_EQ(::symlink("schleife.ini", Dir.File("schleife.ini").c_str()), 0);
+    for (const std::string name : {real, Dir.File("link.ini"), Dir.File("kette.ini"), Dir.File("etc-link/velkaro.ini"),
+                                   Dir.File("etc-link/../link.ini")}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(RealSettingsPath(name), real);
+        EXPECT_EQ(StateFilePath(StateFolderOf(name), name, ".lock"), Dir.File("etc/zustand/velkaro.lock"));
+        EXPECT_EQ(TSettings(name, TSettingsAccess::saReadOnly).MailLogFile,
+                  Dir.File("etc/zustand/velkaro.versand.csv"));
+    }
+    EXPECT_EQ(RealSettingsPath(Dir.File("neu-link.ini")), Dir.File("etc/neu.ini"));
+    EXPECT_EQ(StateFilePath(StateFolderOf(Dir.File("neu-link.ini")), Dir.File("neu-link.ini"), ".log"),
+              Dir.File("etc/neu.log"));
+    EXPECT_EQ(RealSettingsPath(Dir.File("schleife.ini")), Dir.File("schleife.ini")) << "a loop stays as it is";
 }
 
 // Settings in a folder this account may not write (root's /etc/velkaro for the service

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -182,6 +183,42 @@ TEST_F(GraphMailerTest, TokenIsRenewed120SecondsBeforeItsAnnouncedEnd) {
     EXPECT_EQ(TokenRequests(), 2);
 }
 
+// Lifetimes are taken within bounds: a short one still serves the requests of a few
+// seconds (renewed after three quarters of it), an absurd one neither overflows nor
+// outlives a day, a negative one is spent at once.
+TEST_F(GraphMailerTest, AnnouncedLifetimesAreClamped) {
+    struct Case {
+        std::string expires;
+        long long reusedUntil;  // seconds after the request in which the token is reused; -1: never
+    };
+    const Case cases[] = {
+        {"60", 45},
+        {"240", 180},
+        {"480", 360},
+        {"9223372036854775807", 86400 - 120},
+        {"18446744073709551615", 86400 - 120},
+        {"-9223372036854775808", -1},
+        {"0", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expires);
+        TokenAnswer = [&](const THttpRequest&) { return Reply(200, TokenBody("t", c.expires)); };
+        auto m = MakeMailer();
+        const int before = TokenRequests();
+        const Clock::time_point start = Now;
+        m->GetToken();
+        if (c.reusedUntil >= 0) {
+            Now = start + std::chrono::seconds(c.reusedUntil - 1);
+            m->GetToken();
+            EXPECT_EQ(TokenRequests(), before + 1);
+            Now = start + std::chrono::seconds(c.reusedUntil);
+        }
+        m->GetToken();
+        EXPECT_EQ(TokenRequests(), before + 2);
+        Now = start;
+    }
+}
+
 TEST_F(GraphMailerTest, MissingOrOddLifetimeCountsAs3600Seconds) {
     for (const std::string expires : {"null", "\"3599\"", "12.5"}) {
         TokenAnswer = [&](const THttpRequest&) { return Reply(200, TokenBody("t", expires)); };
@@ -293,7 +330,7 @@ TEST_F(GraphMailerTest, SizeEstimateChoosesThePath) {
         if (r.Url.ends_with("/messages")) return Reply(201, R"({"id":"M1"})");
         if (r.Url.ends_with("/createUploadSession")) return Reply(201, R"({"uploadUrl":"https://up.test/s"})");
         if (r.Url.ends_with("/attachments")) return Reply(201, "{}");
-        if (r.Method == "PUT") return Reply(200, "{}");
+        if (r.Method == "PUT") return Reply(201, "");  // one chunk each: complete
         return Reply(202, "");
     };
     struct Case {
@@ -331,7 +368,11 @@ protected:
             if (r.Method == "PUT") {
                 ++Chunks;
                 if (Chunks == FailChunk) return Reply(500, R"({"error":{"code":"UploadFailed","message":"kaputt"}})");
-                return Reply(Chunks % 2 ? 200 : 201, "{}");
+                // As the service answers: the next range while bytes are missing, 201 at the end.
+                size_t first = 0, last = 0, total = 0;
+                std::sscanf(r.Headers.at(1).second.c_str(), "bytes %zu-%zu/%zu", &first, &last, &total);
+                if (last + 1 == total) return Reply(201, "");
+                return Reply(200, R"({"nextExpectedRanges":[")" + std::to_string(last + 1) + R"(-"]})");
             }
             if (r.Url.ends_with("/attachments")) return Reply(201, "{}");
             if (r.Method == "DELETE") return Reply(204, "");
@@ -341,6 +382,47 @@ protected:
     int Chunks = 0;
     int FailChunk = 0;
 };
+
+// The mail's own id travels as an internet header on both paths, and finds the mail in
+// "Sent Items" again.
+TEST_F(GraphDraftTest, MailIdGoesAlongAndFindsTheSentMail) {
+    for (size_t bytes : {size_t(10), size_t(4000000)}) {
+        SCOPED_TRACE(bytes);
+        Transport->Requests.clear();
+        Mailer->SendEx({"kunde@example.com"}, {}, {}, "", "Rechnung", "<p>Hallo</p>",
+                       {{"RE-1.pdf", "application/pdf", std::string(bytes, 'x'), false, ""}}, "0123abcd");
+        const auto g = GraphRequests();
+        const nlohmann::json body = nlohmann::json::parse(g.front().Body);
+        const nlohmann::json& message = bytes < 100 ? body.at("message") : body;
+        EXPECT_EQ(message.at("internetMessageHeaders"),
+                  nlohmann::json::parse(R"([{"name":"x-velkaro-versand-id","value":"0123abcd"}])"));
+    }
+    Transport->Requests.clear();
+    SendSimple();
+    EXPECT_FALSE(nlohmann::json::parse(GraphRequests().front().Body).at("message").contains("internetMessageHeaders"));
+
+    std::string answer = R"({"value":[{"id":"AAMk1","sentDateTime":"2026-12-11T09:30:00Z","subject":"Rechnung"}]})";
+    GraphAnswer = [&](const THttpRequest&) { return Reply(200, answer); };
+    Transport->Requests.clear();
+    TSentMailLookup found = Mailer->FindSentMail("0123'abcd");
+    EXPECT_TRUE(found.Found);
+    EXPECT_EQ(found.SentAt, "2026-12-11T09:30:00Z");
+    const THttpRequest lookup = GraphRequests().at(0);
+    EXPECT_EQ(lookup.Method, "GET");
+    EXPECT_EQ(lookup.Url, kUser + "/mailFolders/SentItems/messages?$filter=singleValueExtendedProperties%2FAny(ep%3A%20"
+                                  "ep%2Fid%20eq%20'String%20%7B00020386-0000-0000-C000-000000000046%7D%20Name%20"
+                                  "x-velkaro-versand-id'%20and%20ep%2Fvalue%20eq%20'0123''abcd')"
+                                  "&$select=sentDateTime%2Csubject&$top=1");
+    answer = R"({"value":[]})";
+    EXPECT_FALSE(Mailer->FindSentMail("0123abcd").Found);
+    answer = "[]";
+    EXPECT_THAT(ExpectError([&] { Mailer->FindSentMail("0123abcd"); }), HasSubstr("Ungültige Antwort"));
+    GraphAnswer = [](const THttpRequest&) {
+        return Reply(403, R"({"error":{"code":"ErrorAccessDenied","message":"Access is denied."}})");
+    };
+    EXPECT_EQ(ExpectError([&] { Mailer->FindSentMail("0123abcd"); }),
+              "Graph-Fehler 403: ErrorAccessDenied: Access is denied.");
+}
 
 TEST_F(GraphDraftTest, DraftAttachmentsAndSendInOrder) {
     std::vector<TMailAttachment> attachments = {
@@ -454,21 +536,29 @@ TEST_F(GraphDraftTest, UploadAddressInClearTextIsRefused) {
     for (const auto& r : Transport->Requests) EXPECT_NE(r.Method, "PUT");
 }
 
-TEST_F(GraphDraftTest, UploadIsCompleteOnlyWhenTheServiceExpectsNothingMore) {
+// Only 201 after the last chunk says the attachment is whole; anything else leaves the
+// mail unsent and its draft deleted.
+TEST_F(GraphDraftTest, UploadIsCompleteOnlyWhenTheServiceConfirmsIt) {
     struct Case {
         int status;
         std::string body;
-        std::string missing;  // empty: complete
+        std::string error;  // empty: complete
     };
+    const std::string unconfirmed = "Upload des Anhangs \"RE-1.pdf\" nicht bestätigt: Microsoft 365 hat nach dem "
+                                    "letzten Teil mit Status 200 statt 201 geantwortet. Die Mail wurde nicht versendet.";
+    const std::string missing = "Upload des Anhangs \"RE-1.pdf\" unvollständig: Microsoft 365 erwartet noch die Bytes ";
     const Case cases[] = {
         {201, "", ""},
-        {200, "{}", ""},
-        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":[]})", ""},
-        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":["3276800-"]})", "3276800-"},
-        {200, R"({"nextExpectedRanges":["0-99","3276800-"]})", "0-99, 3276800-"},
+        {201, "{}", ""},
+        {200, "{}", unconfirmed},
+        {200, "", unconfirmed},
+        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":[]})", unconfirmed},
+        {200, R"({"expirationDateTime":"2025-03-15T10:00:00Z","nextExpectedRanges":["3276800-"]})",
+         missing + "3276800-. Die Mail wurde nicht versendet."},
+        {200, R"({"nextExpectedRanges":["0-99","3276800-"]})", missing + "0-99, 3276800-. Die Mail wurde nicht versendet."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.body);
+        SCOPED_TRACE(std::to_string(c.status) + " " + c.body);
         Transport->Requests.clear();
         Chunks = 0;
         auto inner = GraphAnswer;
@@ -476,16 +566,16 @@ TEST_F(GraphDraftTest, UploadIsCompleteOnlyWhenTheServiceExpectsNothingMore) {
             if (r.Method == "PUT" && r.Headers[1].second.ends_with("-3999999/4000000")) return Reply(c.status, c.body);
             return inner(r);
         };
-        if (c.missing.empty()) {
+        if (c.error.empty()) {
             SendSimple({{"RE-1.pdf", "application/pdf", std::string(4000000, 'x'), false, ""}});
             EXPECT_EQ(GraphRequests().back().Url, kUser + "/messages/AAMk%2FQ%3D%3D/send");
         } else {
             EXPECT_EQ(ExpectError([&] { SendSimple({{"RE-1.pdf", "application/pdf", std::string(4000000, 'x'), false, ""}}); }),
-                      "Upload des Anhangs \"RE-1.pdf\" unvollständig: Microsoft 365 erwartet noch die Bytes " +
-                          c.missing + ". Die Mail wurde nicht versendet.");
+                      c.error);
             auto g = GraphRequests();
             for (const auto& r : g) EXPECT_FALSE(r.Url.ends_with("/send"));
             EXPECT_EQ(g.back().Method, "DELETE");
+            EXPECT_EQ(g.back().Url, kUser + "/messages/AAMk%2FQ%3D%3D");
         }
         GraphAnswer = inner;
     }
@@ -622,6 +712,35 @@ TEST_F(GraphMailerTest, ThrottledRequestIsRepeatedAfterRetryAfter) {
     EXPECT_EQ(Log[1], "  Microsoft 365 bremst die Anfragen (Status 503), neuer Versuch in 60 s (2 von 3).");
 }
 
+// "Retry-After: 0" or a date already past: a short wait all the same, not three
+// repeats within a millisecond.
+TEST_F(GraphMailerTest, RetryAfterInThePastStillWaitsAMinimum) {
+    for (const std::string value : {"0", "Wed, 21 Oct 2015 07:28:00 GMT"}) {
+        SCOPED_TRACE(value);
+        Sleeps.clear();
+        int calls = 0;
+        GraphAnswer = [&](const THttpRequest&) {
+            return ++calls == 1 ? Reply(429, "", {{"Retry-After", value}}) : Reply(202, "");
+        };
+        SendSimple();
+        EXPECT_EQ(Sleeps, (std::vector<long long>{kGraphMinRetryWaitSeconds}));
+    }
+}
+
+// A redirect is never followed (the token would go along) and says what it is.
+TEST_F(GraphMailerTest, RedirectsAreRefusedWithASentence) {
+    GraphAnswer = [](const THttpRequest&) { return Reply(302, "{}", {{"Location", "https://woanders.test/pfad?x=1"}}); };
+    EXPECT_EQ(ExpectError([&] { SendSimple(); }),
+              "Der Server https://graph.test leitet die Anfrage um (Status 302) nach https://woanders.test; "
+              "Umleitungen folgt Velkaro nicht. Bitte die Adresse des Servers in den E-Mail-Einstellungen prüfen.");
+    TokenAnswer = [](const THttpRequest&) { return Reply(301, ""); };
+    auto m = MakeMailer();
+    EXPECT_EQ(ExpectError([&] { m->GetToken(); }),
+              "Anmeldung bei Microsoft 365 fehlgeschlagen: Der Server https://login.test leitet die Anfrage um "
+              "(Status 301); Umleitungen folgt Velkaro nicht. Bitte die Adresse des Servers in den "
+              "E-Mail-Einstellungen prüfen.");
+}
+
 TEST_F(GraphMailerTest, ThrottlingGivesUpAfterThreeWaits) {
     GraphAnswer = [](const THttpRequest&) {
         return Reply(429, R"({"error":{"code":"ApplicationThrottled","message":"Slow down"}})", {{"Retry-After", "1"}});
@@ -709,7 +828,7 @@ TEST_F(GraphMailerTest, AfterTheAskedWaitTheMailerSendsAgain) {
 TEST_F(GraphMailerTest, RepeatedRequestCarriesTheCurrentToken) {
     int tokens = 0;
     TokenAnswer = [&](const THttpRequest&) {
-        return Reply(200, TokenBody("token-" + std::to_string(++tokens), "150"));  // renewed after 30 s
+        return Reply(200, TokenBody("token-" + std::to_string(++tokens), "60"));  // renewed after 45 s
     };
     int calls = 0;
     GraphAnswer = [&](const THttpRequest&) {

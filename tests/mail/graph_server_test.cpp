@@ -2,6 +2,8 @@
 // through the real libcurl transport.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "local_http_server.h"
@@ -51,7 +53,13 @@ private:
         if (r.Target == kUserPath + "/messages/AAMkADraft%3D/attachments") return {201, {}, "{}"};
         if (r.Target == kUserPath + "/messages/AAMkADraft%3D/send") return {202, {}, ""};
         if (r.Method == "DELETE" && r.Target == kUserPath + "/messages/AAMkADraft%3D") return {204, {}, ""};
-        if (r.Method == "PUT" && r.Target == "/upload/s1?authtoken=xyz") return {200, {}, "{}"};
+        if (r.Method == "PUT" && r.Target == "/upload/s1?authtoken=xyz") {
+            // The next range while bytes are missing, 201 when the attachment is whole.
+            size_t first = 0, last = 0, total = 0;
+            std::sscanf(r.Header("Content-Range").c_str(), "bytes %zu-%zu/%zu", &first, &last, &total);
+            if (last + 1 == total) return {201, {}, ""};
+            return {200, {}, R"({"nextExpectedRanges":[")" + std::to_string(last + 1) + R"(-"]})"};
+        }
         return {404, {}, R"({"error":{"code":"NotFound","message":"unbekannt"}})"};
     }
 };

@@ -188,7 +188,7 @@ TEST_F(MainFormTest, SearchFillsTheTableAndASingleHitIsTicked) {
 TEST_F(MainFormTest, SentColumnShowsALoggedSend) {
     WriteSettings();
     TSentLog(TSettings(Ini).MailLogFile)
-        .Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0012", "a@b.de", "OK", ""});
+        .Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0012", "a@b.de", "OK", "", ""});
     auto form = OpenWindow();
     SearchMarch(*form);
     QAbstractItemModel* model = Child<QTableView>(*form, "lvInvoices")->model();

@@ -25,7 +25,7 @@ TEST(MainPresenterDemo, SearchMarchAndProduceOneInvoice) {
     test::WriteProductionSettings(dir.File("velkaro.ini"), test::DemoDatabase(), out,
                                   {{"Datenbank", "Mandant", "muster gmbh"}, {"Ausgabe", "PdfOeffnen", "1"}});
     TMainSession session(dir.File("velkaro.ini"));
-    session.SentLog().Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0001", "a@b.de", "OK", ""});
+    session.SentLog().Add({EncodeDateTime({2024, 4, 2, 8, 30, 0, 0}), "Muster GmbH", "RE24-0001", "a@b.de", "OK", "", ""});
     test::FakeMainWindow window;
     window.Time = EncodeDateTime({2024, 4, 10, 12, 0, 0, 0});
     SetDecimalSeparatorOverride(",");

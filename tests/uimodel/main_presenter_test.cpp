@@ -460,10 +460,10 @@ TEST_F(MainPresenterTest, AnEscapingErrorEndsTheRunAndRestoresTheWindow) {
 TEST_F(MainPresenterTest, SentColumnShowsTheLastSuccessfulSendOfTheCompany) {
     const TDateTime first = EncodeDateTime({2025, 4, 1, 9, 15, 42, 0});
     const TDateTime later = EncodeDateTime({2025, 4, 3, 16, 5, 0, 0});
-    SentLog->Add({first, kMuster, "RE2", "a@kunde.de", "OK", ""});
-    SentLog->Add({later, kMuster, "RE2", "a@kunde.de", "FEHLER", "Postfach voll"});
-    SentLog->Add({later, kMuster, "RE1", "test@muster-gmbh.de", "TEST", ""});
-    SentLog->Add({later, kNordwind, "RE3", "b@kunde.de", "OK", ""});
+    SentLog->Add({first, kMuster, "RE2", "a@kunde.de", "OK", "", ""});
+    SentLog->Add({later, kMuster, "RE2", "a@kunde.de", "FEHLER", "Postfach voll", ""});
+    SentLog->Add({later, kMuster, "RE1", "test@muster-gmbh.de", "TEST", "", ""});
+    SentLog->Add({later, kNordwind, "RE3", "b@kunde.de", "OK", "", ""});
     SearchFinds({"RE1", "RE2", "RE3"});
     const auto sentTexts = [this] {
         Strings texts;
@@ -474,7 +474,7 @@ TEST_F(MainPresenterTest, SentColumnShowsTheLastSuccessfulSendOfTheCompany) {
     EXPECT_EQ(sentTexts(), (Strings{"", "01.04.2025 09:15", ""}));
 
     // A send logged after the search reaches the row through UpdateSentColumn.
-    SentLog->Add({later, kMuster, "RE1", "a@kunde.de", "OK", ""});
+    SentLog->Add({later, kMuster, "RE1", "a@kunde.de", "OK", "", ""});
     Presenter->UpdateSentColumn(0);
     EXPECT_EQ(sentTexts(), (Strings{"03.04.2025 16:05", "01.04.2025 09:15", ""}));
     EXPECT_EQ(Presenter->Invoices().Row(0).SentAt, later);
