@@ -13,7 +13,7 @@ namespace velkaro {
 
 namespace {
 
-// The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
+// The sent-mail log and the mailer (Graph or SMTP) of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
 // column sees each send at once. The mailing run is a run of the database object: what
 // a company holds for every document is read once.
@@ -24,7 +24,7 @@ public:
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
-    void SignIn() override { FMailer->GetToken(); }
+    void SignIn() override { FMailer->SignIn(); }
 
     TMailOutcome MailInvoice(const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                              TDocumentKind kind) override {
@@ -48,7 +48,7 @@ private:
     const TRunOptions FOptions;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
-    std::unique_ptr<TGraphMailer> FMailer;
+    std::unique_ptr<IMailer> FMailer;
 };
 
 // The workflows of one run on the run's settings. A batch run's session owns its

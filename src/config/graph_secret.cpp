@@ -45,7 +45,7 @@ std::string Reason(const TUnprotected& r) {
 
 } // namespace
 
-std::string ReadProtectedSecret(const std::string& stored, std::string& problem) {
+std::string ReadProtectedSecret(const std::string& stored, std::string& problem, const std::string& name) {
     problem.clear();
     if (stored.empty()) return {};
     TUnprotected r;
@@ -58,17 +58,21 @@ std::string ReadProtectedSecret(const std::string& stored, std::string& problem)
     const std::string user = CurrentUserName();
     // A key refused for its rights or owner names its own remedy (chmod 600 …); entering
     // the secret anew would be refused for the same reason.
-    problem = "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt) kann vom Benutzer \"" + user +
+    problem = "Das gespeicherte " + name + " kann vom Benutzer \"" + user +
               "\" nicht entschlüsselt werden. " + Reason(r) +
               (r.Failure == TUnprotectFailure::ufKeyRefused ? std::string() : Remedy(user, geteuid() == 0));
     return {};
 }
 
-std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason) {
-    return "Das Client-Secret steht ungeschützt in der Einstellungsdatei \"" + settingsFile +
-           "\" ([Graph] ClientSecret), weil es nicht geschützt werden konnte: " + Trim(reason) +
+std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason, const std::string& name) {
+    // "Client-Secret ([Graph] ClientSecret)": the value's name, then where it stands.
+    const size_t open = name.find(" (");
+    const std::string value = name.substr(0, open);
+    const std::string place = open == std::string::npos ? std::string() : " " + name.substr(open + 1);
+    return "Das " + value + " steht ungeschützt in der Einstellungsdatei \"" + settingsFile + "\"" + place +
+           ", weil es nicht geschützt werden konnte: " + Trim(reason) +
            " Abhilfe: VELKARO_SCHLUESSEL auf eine Schlüsseldatei in einem für diesen Benutzer beschreibbaren Ordner "
-           "setzen; beim nächsten Lauf wird das Secret dann geschützt gespeichert.";
+           "setzen; beim nächsten Lauf wird das " + value + " dann geschützt gespeichert.";
 }
 
 } // namespace velkaro

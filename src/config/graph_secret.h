@@ -6,12 +6,21 @@
 
 namespace velkaro {
 
-// Reads "ClientSecretGeschuetzt" back. Empty result for an empty value; for a value this
-// account cannot read, an empty result and `problem` says why and what to do.
-std::string ReadProtectedSecret(const std::string& stored, std::string& problem);
+// How the messages name the two protected values and their plain forms.
+inline constexpr const char* kGraphSecretName = "Client-Secret ([Graph] ClientSecretGeschuetzt)";
+inline constexpr const char* kGraphPlainSecretName = "Client-Secret ([Graph] ClientSecret)";
+inline constexpr const char* kSmtpPasswordName = "SMTP-Passwort ([SMTP] PasswortGeschuetzt)";
+inline constexpr const char* kSmtpPlainPasswordName = "SMTP-Passwort ([SMTP] Passwort)";
+
+// Reads a protected value ("ClientSecretGeschuetzt", "PasswortGeschuetzt") back. Empty
+// result for an empty value; for a value this account cannot read, an empty result and
+// `problem` says why and what to do, naming the value as `name`.
+std::string ReadProtectedSecret(const std::string& stored, std::string& problem,
+                                const std::string& name = kGraphSecretName);
 
 // The warning for a secret left in plain text in the file because protecting it failed
 // with `reason`.
-std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason);
+std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason,
+                               const std::string& name = kGraphPlainSecretName);
 
 } // namespace velkaro

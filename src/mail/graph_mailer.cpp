@@ -7,6 +7,7 @@
 #include <ctime>
 #include <thread>
 
+#include "mail/mailer.h"
 #include "mail/secret_mask.h"
 #include "platform/text.h"
 
@@ -19,9 +20,9 @@ constexpr long long kDefaultRetryWaitSeconds = 10;
 
 // The connection broke after the mail was handed over: it may have gone out. A draft
 // is kept then, as deleting it could withdraw a mail already on its way.
-class EGraphOutcomeUnknown : public EGraphError {
+class EGraphOutcomeUnknown : public EMailOutcomeUnknown {
 public:
-    using EGraphError::EGraphError;
+    using EMailOutcomeUnknown::EMailOutcomeUnknown;
 };
 
 std::string WithoutTrailingSlash(std::string url) {
