@@ -86,7 +86,8 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
     const size_t n = std::min(left, size * count);
     std::copy_n(trace->Message->data() + trace->Offset, n, buffer);
     trace->Offset += n;
-    if (n == 0 && !trace->DataDone) {
+    // libcurl asks no more once it has the announced size: the last byte is the end.
+    if (trace->Offset == trace->Message->size() && !trace->DataDone) {
         trace->DataDone = true;
         trace->RepliesAtDataEnd = trace->Replies;
     }
