@@ -91,7 +91,7 @@ public:
     }
     int32_t Integer(std::string_view section, std::string_view key) const {
         const TSettingKey& k = Known(section, key, TValueKind::vkInteger);
-        return FIni.ReadInteger(section, key, *k.Default ? std::stoi(k.Default) : 0);
+        return FIni.ReadInteger(section, key, std::stoi(k.Default));
     }
     bool Bool(std::string_view section, std::string_view key) const {
         const TSettingKey& k = Known(section, key, TValueKind::vkBool);

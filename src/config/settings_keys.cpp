@@ -101,8 +101,7 @@ constexpr TSettingKey kKeys[] = {
     {"Versand", "Weg", vkChoice, "Graph", "Graph (Microsoft 365) oder SMTP", "Graph|SMTP"},
 
     {"SMTP", "Server", vkText, "", "Name des SMTP-Servers, z. B. mail.firma.de oder smtp.office365.com"},
-    {"SMTP", "Port", vkInteger, "",
-     "Port; leer: nach Sicherheit (STARTTLS 587, TLS 465, Keine 25)"},
+    {"SMTP", "Port", vkInteger, "0", "Port; 0: nach Sicherheit (STARTTLS 587, TLS 465, Keine 25)"},
     {"SMTP", "Sicherheit", vkChoice, "STARTTLS",
      "STARTTLS, TLS (verschlüsselt ab Verbindungsbeginn) oder Keine (nur zu 127.0.0.1, ::1 und localhost)",
      "STARTTLS|TLS|Keine"},
