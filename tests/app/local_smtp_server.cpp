@@ -84,6 +84,8 @@ TLocalSmtpServer::TLocalSmtpServer(const TOptions& options) {
     if (options.TempFail > 0) args.insert(args.end(), {"--tempfail", std::to_string(options.TempFail)});
     if (!options.RejectTo.empty()) args.insert(args.end(), {"--reject-to", options.RejectTo});
     if (!options.DropTo.empty()) args.insert(args.end(), {"--drop-to", options.DropTo});
+    if (!options.OAuthToken.empty())
+        args.insert(args.end(), {"--oauth-user", options.OAuthUser, "--oauth-token", options.OAuthToken});
 
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");

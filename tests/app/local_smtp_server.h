@@ -38,6 +38,7 @@ public:
         int TempFail = 0;            // the first answers to the end of data are 451
         std::string RejectTo;        // mail to this address: 550
         std::string DropTo;          // mail to this address: taken, then the connection cut
+        std::string OAuthUser, OAuthToken;  // XOAUTH2 sign-in with this mailbox and token
     };
     explicit TLocalSmtpServer(const TOptions& options);
     ~TLocalSmtpServer();

@@ -141,5 +141,34 @@ TEST_F(MailTransportFile, DialogTestsTheConnectionAndSendsATestMailThroughSmtp) 
                 HasSubstr("sein Zertifikat ist nicht vertrauenswürdig"));
 }
 
+TEST(SmtpMailer, SignsInWithAnOAuthTokenWhenThereIsNoUser) {
+    if (const std::string missing = test::SmtpServerMissing(); !missing.empty())
+        VELKARO_SKIP_UNLESS_CI() << missing;
+    test::TLocalSmtpServer::TOptions o;
+    o.OAuthUser = "rechnung@muster-gmbh.de";
+    o.OAuthToken = "eyJ0eXAiOiJKV1QiLCJhbGciOiJSUzI1NiJ9.app-token";
+    test::TLocalSmtpServer server(o);
+    TSmtpAccount account;
+    account.Server = "127.0.0.1";
+    account.Port = server.Port();
+    account.Sender = o.OAuthUser;
+    account.CaFile = test::TestCertificates().CaFile;
+    int tokens = 0;
+    std::string token = o.OAuthToken;
+    TSmtpMailer mailer(account, [&] {
+        ++tokens;
+        return token;
+    });
+    mailer.SignIn();
+    mailer.SendEx({"kunde@example.com"}, {}, {}, "", "Rechnung", "<p>x</p>", {});
+    EXPECT_EQ(tokens, 2) << "a current token for every connection";
+    ASSERT_EQ(server.Mails().size(), 1u);
+
+    token = "abgelaufen";
+    const std::string error = test::ErrorOf([&] { mailer.SignIn(); });
+    EXPECT_THAT(error, HasSubstr("als \"rechnung@muster-gmbh.de (OAuth-Token der App aus [Graph])\" fehlgeschlagen"));
+    EXPECT_THAT(error, ::testing::Not(HasSubstr(o.OAuthToken)));
+}
+
 } // namespace
 } // namespace velkaro

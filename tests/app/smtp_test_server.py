@@ -3,6 +3,7 @@
 certificate, sign-in with one user, every accepted message kept in a folder, and the
 faults a test asks for. Prints "PORT <n>" when it listens; ends when its input closes."""
 import argparse
+import base64
 import json
 import os
 import socket
@@ -60,6 +61,8 @@ def main():
     p.add_argument("--tempfail", type=int, default=0)
     p.add_argument("--reject-to")
     p.add_argument("--drop-to")
+    p.add_argument("--oauth-user")
+    p.add_argument("--oauth-token")
     args = p.parse_args()
 
     context = None
@@ -72,8 +75,20 @@ def main():
               and auth_data.password.decode() == args.password)
         return AuthResult(success=ok, handled=False)
 
+    handler = Handler(args)
+    if args.oauth_token:
+        async def auth_XOAUTH2(server, auth_args):
+            # RFC-less but common: "user=<mailbox>^Aauth=Bearer <token>^A^A", base64.
+            if len(auth_args) > 1:
+                data = base64.b64decode(auth_args[1])
+            else:
+                data = await server.challenge_auth("")
+            expected = "user=%s\x01auth=Bearer %s\x01\x01" % (args.oauth_user, args.oauth_token)
+            return AuthResult(success=data == expected.encode(), handled=False)
+        handler.auth_XOAUTH2 = auth_XOAUTH2
+
     kwargs = {}
-    if args.user:
+    if args.user or args.oauth_token:
         kwargs.update(authenticator=authenticator, auth_required=True,
                       auth_require_tls=bool(context))
     if context and args.implicit_tls:
@@ -81,7 +96,7 @@ def main():
     elif context:
         kwargs.update(tls_context=context, require_starttls=True)
     port = free_port()
-    controller = Controller(Handler(args), hostname="127.0.0.1", port=port, **kwargs)
+    controller = Controller(handler, hostname="127.0.0.1", port=port, **kwargs)
     if context and args.implicit_tls:
         # The readiness check of the controller speaks plain text; skip it.
         controller._trigger_server = lambda: None
