@@ -54,12 +54,7 @@ protected:
         test::WriteDemoMailSettings(Ini, Dir.File("out"), fake.BaseUrl(), graphLines);
         Settings = std::make_unique<TSettings>(Ini);
         Nav = std::make_unique<TNavData>(*Settings);
-        // The Graph mailer itself, so that a test can replace its waiting.
-        auto graph = std::make_unique<TGraphMailer>(Settings->GraphTenant, Settings->GraphClientId,
-                                                    Settings->GraphSecret, Settings->MailSender,
-                                                    MailEndpoints(*Settings));
-        Graph = graph.get();
-        Mailer = WrapGraphMailer(std::move(graph), Settings->MailSender);
+        Mailer = CreateMailer(*Settings);
         SentLog = std::make_unique<TSentLog>(Settings->MailLogFile);
     }
     bool Mail(const std::string& invoiceNo) {
@@ -87,7 +82,6 @@ protected:
     std::string Ini = Dir.File("velkaro.ini");
     std::unique_ptr<TSettings> Settings;
     std::unique_ptr<TNavData> Nav;
-    TGraphMailer* Graph = nullptr;
     std::unique_ptr<IMailer> Mailer;
     std::unique_ptr<TSentLog> SentLog;
     std::vector<std::string> Log;
@@ -436,7 +430,11 @@ TEST_F(MailInvoiceTest, LongThrottlingEndsTheMailingOfTheRun) {
     });
     Open(fake);
     std::vector<long long> sleeps;
-    Graph->SetSleep([&sleeps](std::chrono::seconds s) { sleeps.push_back(s.count()); });
+    // The Graph mailer itself, so that its waiting is recorded instead of done.
+    auto graph = std::make_unique<TGraphMailer>(Settings->GraphTenant, Settings->GraphClientId, Settings->GraphSecret,
+                                                Settings->MailSender, MailEndpoints(*Settings));
+    graph->SetSleep([&sleeps](std::chrono::seconds s) { sleeps.push_back(s.count()); });
+    Mailer = WrapGraphMailer(std::move(graph), Settings->MailSender);
     const std::vector<std::string> invoices = {"RE24-0001", "RE24-0002", "RE24-0001"};
     for (const std::string& no : invoices) EXPECT_FALSE(Mail(no));
 
