@@ -88,8 +88,11 @@ public:
 
     // Defaults first, then whatever the file holds; a missing file is no error.
     void LoadFromFile(const std::string& fileName, const std::string& logoFile);
-    // Replaces the file's whole content; platform errors raise velkaro::Exception.
-    void SaveToFile(const std::string& fileName) const;
+    // Writes every value into the file, changing it in place: its comments and blank lines
+    // stay, sections the program does not write go. Pictures (letter paper, logo) lying in
+    // or below `pictureFolder` are written relative to it (the reader finds them there),
+    // others as they are. Platform errors raise velkaro::Exception.
+    void SaveToFile(const std::string& fileName, const std::string& pictureFolder = "") const;
 };
 
 // Line heights of the print in millimetres per point of font size, the same for the
