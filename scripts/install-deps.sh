@@ -15,6 +15,7 @@ PACKAGES=(
   libcurl4-openssl-dev nlohmann-json3-dev
   default-jre-headless libsaxonhe-java libxml2-utils libxml2-dev poppler-utils qpdf mupdf-tools
   python3 locales clang libclang-rt-14-dev time
+  python3-aiosmtpd openssl  # the local SMTP server and the test CA of the SMTP mailing tests
   qt6-base-dev qt6-pdf-dev qt6-translations-l10n xvfb
 )
 

@@ -7,6 +7,7 @@
 #include "app/batch_result_file.h"
 #include "app/command_line.h"
 #include "app/file_names.h"
+#include "app/mail_transport.h"
 #include "app/program_version.h"
 #include "app/settings_probe.h"
 #include "config/settings.h"
@@ -289,13 +290,15 @@ void RunBatch(const TCommandLine& cmd, const TBatchSessionFactory& openSession, 
             result.ErrorCount > 0 || run.Counts.Unclear > 0 || !logError.empty() ? kExitSomeFailed : kExitOk;
 }
 
-// "/geheimnis": the secret from the input, protected for this account, into the settings
-// file as it is. Nothing is written when anything fails.
+// "/geheimnis": the secret from the input (the one the mail route wants, mail_transport.h),
+// protected for this account, into the settings file as it is. Nothing is written when
+// anything fails.
 void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
     const std::string settingsFile = SettingsFilePath();
+    std::string name = "Client-Secret";
     auto fail = [&](const std::string& message) {
         result.ExitCode = kExitUsage;
-        result.FatalError = "Client-Secret nicht gespeichert: " + message;
+        result.FatalError = name + " nicht gespeichert: " + message;
     };
     if (!FileExists(settingsFile))
         return fail("Die Einstellungsdatei \"" + settingsFile +
@@ -304,11 +307,11 @@ void StoreSecret(const TBatchOptions& options, TBatchResult& result) {
     if (!secret) return fail("Die Eingabe wurde abgebrochen oder ist nicht lesbar.");
     if (Trim(*secret).empty()) return fail("Es wurde kein Secret eingegeben.");
     try {
-        StoreGraphSecret(settingsFile, *secret);
+        name = StoreMailSecret(settingsFile, *secret);
     } catch (const std::exception& e) {
         return fail(e.what());
     }
-    result.Output = "Client-Secret geschützt für den Benutzer \"" + CurrentUserName() + "\" gespeichert in \"" +
+    result.Output = name + " geschützt für den Benutzer \"" + CurrentUserName() + "\" gespeichert in \"" +
                     settingsFile + "\" (Schlüssel \"" + SecretKeyFilePath() + "\").\n";
 }
 

@@ -17,22 +17,17 @@ namespace {
 
 constexpr const char* kNoAddress = "(keine Adresse)";
 
-std::string OrDefault(const std::string& value, std::string_view fallback) {
-    const std::string trimmed = Trim(value);
-    return trimmed.empty() ? std::string(fallback) : trimmed;
-}
-
 // Throttling hints of the mailer go to the log of the current invoice, and only while
 // it is being mailed.
 class TMailerLogScope {
 public:
-    TMailerLogScope(TGraphMailer& mailer, const TLogProc& log) : FMailer(mailer) { FMailer.SetLog(log); }
+    TMailerLogScope(IMailer& mailer, const TLogProc& log) : FMailer(mailer) { FMailer.SetLog(log); }
     ~TMailerLogScope() { FMailer.SetLog({}); }
     TMailerLogScope(const TMailerLogScope&) = delete;
     TMailerLogScope& operator=(const TMailerLogScope&) = delete;
 
 private:
-    TGraphMailer& FMailer;
+    IMailer& FMailer;
 };
 
 // One line into the sent log; a failure stops the run, naming what became of the mail.
@@ -49,36 +44,11 @@ void Record(TSentLog& sentLog, TSentEntry entry, const std::string& whatHappened
 
 } // namespace
 
-TGraphEndpoints MailEndpoints(const TSettings& settings) {
-    TGraphEndpoints endpoints;
-    endpoints.LoginServer = OrDefault(settings.GraphLoginServer, kDefaultGraphLoginServer);
-    endpoints.GraphServer = OrDefault(settings.GraphServer, kDefaultGraphServer);
-    endpoints.CaBundle = Trim(settings.GraphCaBundle);
-    return endpoints;
-}
-
-bool IsMailSetUp(const TSettings& settings) {
-    return !Trim(settings.GraphTenant).empty() && !Trim(settings.GraphClientId).empty() &&
-           !settings.GraphSecret.empty() && !Trim(settings.MailSender).empty();
-}
-
-std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings) {
-    // A secret that is there but not readable by this account: say so, rather than
-    // "incomplete settings".
-    if (settings.GraphSecret.empty() && !settings.GraphSecretProblem.empty())
-        throw EGraphError(settings.GraphSecretProblem);
-    // Settings that are not set up are refused by the mailer itself, naming what is missing.
-    auto mailer = std::make_unique<TGraphMailer>(settings.GraphTenant, settings.GraphClientId, settings.GraphSecret,
-                                                 settings.MailSender, MailEndpoints(settings));
-    mailer->SaveToSentItems = settings.MailSaveToSent;
-    return mailer;
-}
-
 bool IsMailTestMode(const TSettings& settings) {
     return !Trim(settings.MailTestRecipient).empty();
 }
 
-bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, TGraphMailer& mailer,
+bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, IMailer& mailer,
                  TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                  TMailRecord* record, TDocumentKind kind) {
@@ -90,7 +60,7 @@ bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& o
 
     // An unclear mail keeps the addresses it was handed over for.
     auto fail = [&](const std::string& message, const char* status) {
-        const std::string text = MaskSecrets(message, {settings.GraphSecret});
+        const std::string text = MaskSecrets(message, {settings.GraphSecret, settings.SmtpPassword});
         const bool unclear = status == std::string(kSentUnclear);
         entry.Status = status;
         if (!unclear) entry.Recipients = generated.Recipients;

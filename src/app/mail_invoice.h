@@ -1,6 +1,6 @@
 #pragma once
 // Mailing one posted invoice: produced afresh, addressed to the customer's invoice
-// addresses (or, in test mode, to the test recipient), sent through Microsoft Graph and
+// addresses (or, in test mode, to the test recipient), sent on the chosen route (Graph or SMTP) and
 // recorded in the sent-mail log whatever the outcome.
 #include <memory>
 #include <string>
@@ -8,6 +8,7 @@
 #include "app/file_names.h"
 #include "cii/en16931_check.h"
 #include "invoice/invoice.h"
+#include "app/mail_transport.h"
 #include "mail/graph_mailer.h"
 #include "mail/sent_log.h"
 #include "platform/log.h"
@@ -17,17 +18,7 @@ namespace velkaro {
 class TNavData;
 class TSettings;
 
-// One mailer for a whole run, so that its access token is reused. Raises EGraphError
-// "E-Mail-Einstellungen unvollständig (…)." when tenant, client id, secret or sender is
-// missing. Empty service addresses in the settings mean the Microsoft defaults.
-std::unique_ptr<TGraphMailer> CreateMailer(const TSettings& settings);
-// The service addresses CreateMailer uses, for a mailer made from other credentials
-// (the mail settings dialog tests what is typed before it is saved).
-TGraphEndpoints MailEndpoints(const TSettings& settings);
-
-// Mailing is set up: tenant, client id and sender are not blank and there is a secret.
-// The one rule for the window, the mailer of a run and the settings check.
-bool IsMailSetUp(const TSettings& settings);
+// CreateMailer, MailEndpoints and IsMailSetUp: mail_transport.h.
 
 // Test mode: MailTestRecipient, trimmed, is not empty (read anew at every call).
 bool IsMailTestMode(const TSettings& settings);
@@ -49,7 +40,7 @@ struct TMailRecord {
 // `record`, when given, receives what was done. A credit memo (`kind`) is mailed the
 // same way and logged under its number.
 // The PDF is written where `options` say.
-bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, TGraphMailer& mailer,
+bool MailInvoice(TNavData& data, const TSettings& settings, const TRunOptions& options, IMailer& mailer,
                  TSentLog* sentLog,
                  const std::string& company, const std::string& invoiceNo, const TLogProc& log,
                  TMailRecord* record = nullptr, TDocumentKind kind = bkInvoice);

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/mail_invoice.h"
+#include "app/mail_transport.h"
 #include "config/graph_secret.h"
 #include "config/settings.h"
 #include "config/settings_check.h"
@@ -90,6 +90,7 @@ void CheckDatabase(const TSettings& settings, TReport& report) {
 // Whether the user began to set up mailing at all; whether it is complete is
 // IsMailSetUp's to say, through CreateMailer.
 bool MailBegun(const TSettings& settings, const TIniFile& ini) {
+    if (SameText(Trim(settings.MailRoute), "SMTP")) return true;
     return !Trim(settings.GraphTenant).empty() || !Trim(settings.GraphClientId).empty() ||
            !Trim(settings.MailSender).empty() || !settings.GraphSecret.empty() ||
            ini.ValueExists("Graph", "ClientSecretGeschuetzt");
@@ -100,26 +101,46 @@ void CheckMail(const TSettings& settings, const TIniFile& ini, TReport& report) 
         report.Good("E-Mail: nicht eingerichtet (Abschnitt [Graph] ohne Mandanten-ID, Client-ID und Absender)");
         return;
     }
-    const std::unique_ptr<TGraphMailer> mailer = CreateMailer(settings);
-    mailer->GetToken();
-    report.Good("E-Mail: Anmeldung bei Microsoft 365 erfolgreich (Absender " + Trim(settings.MailSender) + ")");
+    const TMailTransportValues values = MailTransportOf(settings);
+    const std::unique_ptr<IMailer> mailer = CreateMailer(values, settings);
+    mailer->SignIn();
+    if (values.Route == mrGraph) {
+        report.Good("E-Mail: Anmeldung bei Microsoft 365 erfolgreich (Absender " + Trim(settings.MailSender) + ")");
+        return;
+    }
+    const TSmtpAccount account = SmtpAccountOf(values);
+    report.Good("E-Mail: Verbindung zum Mailserver " + SmtpOrigin(account) + " (" +
+                SmtpSecurityName(account.Security) + ") erfolgreich, " +
+                (account.User.empty() ? (IsExchangeOnline(account.Server) ? "angemeldet mit der App aus [Graph]"
+                                                                           : "ohne Anmeldung")
+                                      : "angemeldet als \"" + account.User + "\"") +
+                " (Absender " + account.Sender + ", keine Mail gesendet)");
 }
 
-void CheckSecret(const TIniFile& ini, TReport& report) {
-    const std::string stored = Trim(ini.ReadString("Graph", "ClientSecretGeschuetzt", ""));
-    const bool plain = !ini.ReadString("Graph", "ClientSecret", "").empty();
+// One protected value of the file: readable by this account, or why not.
+void CheckProtected(const TIniFile& ini, const char* section, const char* protectedKey, const char* plainKey,
+                    const std::string& label, const std::string& name, TReport& report) {
+    const std::string stored = Trim(ini.ReadString(section, protectedKey, ""));
+    const bool plain = !ini.ReadString(section, plainKey, "").empty();
     if (stored.empty()) {
-        report.Good(plain ? "Geheimnis: das Client-Secret steht im Klartext in der Datei; der nächste Lauf speichert "
+        report.Good(plain ? "Geheimnis: das " + label + " steht im Klartext in der Datei; der nächste Lauf speichert "
                             "es geschützt"
-                          : "Geheimnis: kein geschütztes Client-Secret gespeichert");
+                          : "Geheimnis: kein geschütztes " + label + " gespeichert");
         return;
     }
     std::string problem;
-    if (!ReadProtectedSecret(stored, problem).empty()) {
-        report.Good("Geheimnis: dieses Konto kann das geschützte Client-Secret lesen");
+    if (!ReadProtectedSecret(stored, problem, name).empty()) {
+        report.Good("Geheimnis: dieses Konto kann das geschützte " + label + " lesen");
         return;
     }
     report.Bad("Geheimnis: FEHLER – " + problem);
+}
+
+void CheckSecret(const TIniFile& ini, TReport& report) {
+    CheckProtected(ini, "Graph", "ClientSecretGeschuetzt", "ClientSecret", "Client-Secret", kGraphSecretName, report);
+    // The SMTP password only where it is in use or stored.
+    if (ini.ValueExists("SMTP", "PasswortGeschuetzt") || !ini.ReadString("SMTP", "Passwort", "").empty())
+        CheckProtected(ini, "SMTP", "PasswortGeschuetzt", "Passwort", "SMTP-Passwort", kSmtpPasswordName, report);
 }
 
 // The state folder (lock, log, sent-mail log) and the output folder must take new
@@ -145,6 +166,7 @@ void CheckFileRights(const std::string& settingsFile, const TIniFile& ini, TRepo
     std::vector<std::string> secrets;
     if (!ini.ReadString("Datenbank", "Passwort", "").empty()) secrets.emplace_back("[Datenbank] Passwort");
     if (!ini.ReadString("Graph", "ClientSecret", "").empty()) secrets.emplace_back("[Graph] ClientSecret");
+    if (!ini.ReadString("SMTP", "Passwort", "").empty()) secrets.emplace_back("[SMTP] Passwort");
     if (secrets.empty()) return;
     struct stat st {};
     if (::stat(settingsFile.c_str(), &st) != 0 || (st.st_mode & S_IROTH) == 0) return;

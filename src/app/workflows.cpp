@@ -15,7 +15,7 @@ namespace velkaro {
 
 namespace {
 
-// The sent-mail log and the Graph mailer of one mailing run. The log is opened first and
+// The sent-mail log and the mailer (Graph or SMTP) of one mailing run. The log is opened first and
 // freed last, after the mailer. A window hands in the log it shows, so that its sent
 // column sees each send at once. The mailing run is a run of the database object: what
 // a company holds for every document is read once.
@@ -26,7 +26,7 @@ public:
           FOwnLog(sentLog ? nullptr : std::make_unique<TSentLog>(settings.MailLogFile)),
           FSentLog(sentLog ? *sentLog : *FOwnLog), FMailer(velkaro::CreateMailer(settings)) {}
 
-    void SignIn() override { FMailer->GetToken(); }
+    void SignIn() override { FMailer->SignIn(); }
 
     void CheckSentLog() override { FSentLog.CheckWritable(); }
 
@@ -85,7 +85,7 @@ private:
     const TRunOptions FOptions;
     std::unique_ptr<TSentLog> FOwnLog;
     TSentLog& FSentLog;
-    std::unique_ptr<TGraphMailer> FMailer;
+    std::unique_ptr<IMailer> FMailer;
 };
 
 // The workflows of one run on the run's settings. A batch run's session owns its

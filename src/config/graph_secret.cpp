@@ -46,9 +46,11 @@ std::string Reason(const TUnprotected& r) {
 } // namespace
 
 std::string ReadProtectedSecret(const std::string& stored, std::string& problem) {
-    const std::string user = CurrentUserName();
-    return ReadProtectedSecret(stored, problem, "Das gespeicherte Client-Secret ([Graph] ClientSecretGeschuetzt)",
-                               Remedy(user, geteuid() == 0));
+    return ReadProtectedSecret(stored, problem, std::string(kGraphSecretName));
+}
+
+std::string ReadProtectedSecret(const std::string& stored, std::string& problem, const std::string& name) {
+    return ReadProtectedSecret(stored, problem, "Das gespeicherte " + name, Remedy(CurrentUserName(), geteuid() == 0));
 }
 
 std::string ReadProtectedSecret(const std::string& stored, std::string& problem, const std::string& subject,
@@ -70,11 +72,15 @@ std::string ReadProtectedSecret(const std::string& stored, std::string& problem,
     return {};
 }
 
-std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason) {
-    return "Das Client-Secret steht ungeschützt in der Einstellungsdatei \"" + settingsFile +
-           "\" ([Graph] ClientSecret), weil es nicht geschützt werden konnte: " + Trim(reason) +
+std::string PlainSecretWarning(const std::string& settingsFile, const std::string& reason, const std::string& name) {
+    // "Client-Secret ([Graph] ClientSecret)": the value's name, then where it stands.
+    const size_t open = name.find(" (");
+    const std::string value = name.substr(0, open);
+    const std::string place = open == std::string::npos ? std::string() : " " + name.substr(open + 1);
+    return "Das " + value + " steht ungeschützt in der Einstellungsdatei \"" + settingsFile + "\"" + place +
+           ", weil es nicht geschützt werden konnte: " + Trim(reason) +
            " Abhilfe: VELKARO_SCHLUESSEL auf eine Schlüsseldatei in einem für diesen Benutzer beschreibbaren Ordner "
-           "setzen; beim nächsten Lauf wird das Secret dann geschützt gespeichert.";
+           "setzen; beim nächsten Lauf wird das " + value + " dann geschützt gespeichert.";
 }
 
 } // namespace velkaro

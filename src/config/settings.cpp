@@ -32,6 +32,8 @@ constexpr const char* kSeller = "Verkaeufer";
 constexpr const char* kGraph = "Graph";
 constexpr const char* kEmail = "EMail";
 constexpr const char* kTax = "Steuer";
+constexpr const char* kRoute = "Versand";
+constexpr const char* kSmtp = "SMTP";
 
 TXRechnungUse ReadXRechnungUse(const std::string& value) {
     const std::string v = Trim(value);
@@ -267,6 +269,19 @@ void TSettings::Load() {
     GraphLoginServer = known.String(kGraph, "AnmeldeServer");
     GraphServer = known.String(kGraph, "GraphServer");
     GraphCaBundle = known.String(kGraph, "CaZertifikate");
+    MailRoute = known.String(kRoute, "Weg");
+    SmtpServer = known.String(kSmtp, "Server");
+    SmtpPort = known.Integer(kSmtp, "Port");
+    SmtpSecurity = known.String(kSmtp, "Sicherheit");
+    SmtpUser = known.String(kSmtp, "Benutzer");
+    SmtpPassword = ReadProtectedSecret(known.String(kSmtp, "PasswortGeschuetzt"), SmtpPasswordProblem,
+                                       kSmtpPasswordName);
+    SmtpPasswordWarning.clear();
+    const std::string plainPassword = known.String(kSmtp, "Passwort");
+    SmtpSender = known.String(kSmtp, "Absender");
+    SmtpReplyTo = known.String(kSmtp, "Antwortadresse");
+    SmtpCaFile = known.String(kSmtp, "CAFile");
+    SmtpBcc = known.String(kSmtp, "KopieAn");
     CmnmDocType = known.String(kEmail, "CMNMBelegart");
     CmnmSourceType = known.Integer(kEmail, "CMNMHerkunftsart");
     DefaultCountry = known.String(kTax, "StandardLand");
@@ -283,6 +298,7 @@ void TSettings::Load() {
     IccFile = PathBeside(settingsFolder, IccFile);
     LogoFile = PathBeside(settingsFolder, LogoFile);
     GraphCaBundle = PathBeside(settingsFolder, GraphCaBundle);
+    SmtpCaFile = PathBeside(settingsFolder, SmtpCaFile);
 
     ReadMapSection(ini, "Einheiten", FUnits, false);
     ReadMapSection(ini, "Laender", FCountries, false);
@@ -302,6 +318,15 @@ void TSettings::Load() {
             StoreGraphSecret(FFileName, plainSecret);
         } catch (const std::exception& e) {
             GraphSecretWarning = PlainSecretWarning(FFileName, e.what());
+        }
+    }
+    if (!plainPassword.empty()) {
+        SmtpPassword = plainPassword;
+        SmtpPasswordProblem.clear();
+        if (FAccess == TSettingsAccess::saReadWrite) try {
+            StoreSmtpPassword(FFileName, plainPassword);
+        } catch (const std::exception& e) {
+            SmtpPasswordWarning = PlainSecretWarning(FFileName, e.what(), kSmtpPlainPasswordName);
         }
     }
 
@@ -411,12 +436,25 @@ void StoreDatabaseSettings(TSettings& settings, const TDatabaseSettings& values)
     settings.PasswordProblem.clear();
 }
 
-void StoreGraphSecret(const std::string& settingsFile, const std::string& secret) {
+namespace {
+
+void StoreProtected(const std::string& settingsFile, const char* section, const char* protectedKey,
+                    const char* plainKey, const std::string& secret) {
     const std::string protectedSecret = TSettings::ProtectSecret(secret);
     EditSettingsFile(settingsFile, [&](TIniTextEditor& file) {
-        file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
-        file.Delete(kGraph, "ClientSecret");
+        file.Set(section, protectedKey, protectedSecret);
+        file.Delete(section, plainKey);
     });
+}
+
+} // namespace
+
+void StoreGraphSecret(const std::string& settingsFile, const std::string& secret) {
+    StoreProtected(settingsFile, kGraph, "ClientSecretGeschuetzt", "ClientSecret", secret);
+}
+
+void StoreSmtpPassword(const std::string& settingsFile, const std::string& password) {
+    StoreProtected(settingsFile, kSmtp, "PasswortGeschuetzt", "Passwort", password);
 }
 
 std::string TSettings::ProtectSecret(const std::string& text) {

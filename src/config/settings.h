@@ -137,6 +137,25 @@ public:
     // Optional PEM file of additionally trusted certificate authorities, for a company's
     // TLS-inspecting proxy (section "Graph", key "CaZertifikate").
     std::string GraphCaBundle;
+    // How the mails go out (section "Versand", key "Weg"): "Graph" (also when empty) or
+    // "SMTP", as written.
+    std::string MailRoute;
+    // The SMTP server (section "SMTP"): its name, its port (0: by the security), the
+    // security as written ("STARTTLS", "TLS", "Keine"; empty: STARTTLS), the sign-in, the
+    // sender and reply-to addresses (empty: those of "Graph"), an additional CA file
+    // (resolved beside the settings file) and the blind copy of every mail.
+    std::string SmtpServer;
+    int32_t SmtpPort = 0;
+    std::string SmtpSecurity;
+    std::string SmtpUser;
+    std::string SmtpPassword;
+    // As GraphSecretProblem and GraphSecretWarning, for the SMTP password.
+    std::string SmtpPasswordProblem;
+    std::string SmtpPasswordWarning;
+    std::string SmtpSender;
+    std::string SmtpReplyTo;
+    std::string SmtpCaFile;
+    std::string SmtpBcc;
     // A hint about the last Load for the caller's log, e.g. that the file was read as
     // Windows-1252; empty when there is none.
     std::string LoadHint;
@@ -193,5 +212,8 @@ void StoreDatabaseSettings(TSettings& settings, const TDatabaseSettings& values)
 // (in place; a plain "ClientSecret" is removed). Raises a German velkaro::Exception when
 // it cannot be protected or the file cannot be written; the file is then unchanged.
 void StoreGraphSecret(const std::string& settingsFile, const std::string& secret);
+// The same for the password of the SMTP server ("PasswortGeschuetzt" in "SMTP"; a plain
+// "Passwort" there is removed).
+void StoreSmtpPassword(const std::string& settingsFile, const std::string& password);
 
 } // namespace velkaro

@@ -14,7 +14,10 @@ constexpr TSettingSection kSections[] = {
     {"PDF", false, "Gestaltung der PDF-Rechnung"},
     {"Verkaeufer", false, "Angaben zum eigenen Unternehmen, die NAV nicht enthält oder die Vorrang haben"},
     {"Darstellung", false, "Aussehen des Hauptfensters"},
-    {"Graph", false, "E-Mail-Versand über Microsoft 365 (Microsoft Graph, Anwendungsberechtigung)"},
+    {"Versand", false, "Weg der E-Mails: Microsoft 365 (Abschnitt [Graph]) oder ein SMTP-Server (Abschnitt [SMTP])"},
+    {"Graph", false, "E-Mail-Versand über Microsoft 365 (Microsoft Graph, Anwendungsberechtigung); Betreff, Text, "
+                     "Bcc und Testempfänger gelten für beide Wege"},
+    {"SMTP", false, "E-Mail-Versand über einen SMTP-Server (eigener Exchange-Server, anderer Anbieter)"},
     {"EMail", false, "Suche der Rechnungs-E-Mail-Adresse in NAV"},
     {"Steuer", false, "Steuerliche Vorgaben"},
     {"Pruefung", false, "Verhalten bei Befunden der EN-16931-Prüfung"},
@@ -99,6 +102,25 @@ constexpr TSettingKey kKeys[] = {
     {"Graph", "AnmeldeServer", vkText, "https://login.microsoftonline.com", "Anmeldedienst von Microsoft"},
     {"Graph", "GraphServer", vkText, "https://graph.microsoft.com", "Microsoft-Graph-Dienst"},
     {"Graph", "CaZertifikate", vkFile, "", "PEM-Datei weiterer vertrauenswürdiger Zertifizierungsstellen (Proxy der Firma)"},
+
+    {"Versand", "Weg", vkChoice, "Graph", "Graph (Microsoft 365) oder SMTP", "Graph|SMTP"},
+
+    {"SMTP", "Server", vkText, "", "Name des SMTP-Servers, z. B. mail.firma.de oder smtp.office365.com"},
+    {"SMTP", "Port", vkInteger, "0", "Port; 0: nach Sicherheit (STARTTLS 587, TLS 465, Keine 25)"},
+    {"SMTP", "Sicherheit", vkChoice, "STARTTLS",
+     "STARTTLS, TLS (verschlüsselt ab Verbindungsbeginn) oder Keine (nur zu 127.0.0.1, ::1 und localhost)",
+     "STARTTLS|TLS|Keine"},
+    {"SMTP", "Benutzer", vkText, "",
+     "Anmeldename; leer: ohne Anmeldung, bei Exchange Online (smtp.office365.com) Anmeldung mit der App aus "
+     "[Graph] (OAuth, XOAUTH2)"},
+    {"SMTP", "PasswortGeschuetzt", vkText, "",
+     "das Passwort, geschützt für das Konto, das es gespeichert hat (velkaro /geheimnis)"},
+    {"SMTP", "Passwort", vkText, "", "das Passwort im Klartext; wird beim nächsten Lauf geschützt gespeichert"},
+    {"SMTP", "Absender", vkText, "", "Absenderadresse; leer: [Graph] Absender"},
+    {"SMTP", "Antwortadresse", vkText, "", "Antworten gehen an diese Adressen; leer: [Graph] Antwortadresse"},
+    {"SMTP", "CAFile", vkFile, "",
+     "PEM-Datei einer eigenen Zertifizierungsstelle; die des Systems gelten immer, geprüft wird immer"},
+    {"SMTP", "KopieAn", vkText, "", "Blindkopie jeder Mail an diese Adressen, etwa ein Archivpostfach"},
 
     {"EMail", "CMNMBelegart", vkText, "VK-RECHNUNG", "Belegart der Empfängertabelle in NAV"},
     {"EMail", "CMNMHerkunftsart", vkInteger, "1", "Herkunftsart der Empfängertabelle in NAV"},

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <thread>
 
+#include "mail/mailer.h"
 #include "mail/secret_mask.h"
 #include "platform/text.h"
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/batch_run.h"
+#include "app/mail_transport.h"
 #include "app/workflows.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -104,7 +105,15 @@ int main(int argc, char** argv) {
         velkaro::TBatchOptions options;
         options.StopSignal = &gStopSignal;
         options.Notice = PrintMessage;
-        options.ReadSecret = [] { return velkaro::ReadSecretLine(0, "Client-Secret (Eingabe wird nicht angezeigt): "); };
+        options.ReadSecret = [] {
+            // The SMTP password when the settings send through SMTP with a user.
+            std::string name = "Client-Secret";
+            try {
+                name = velkaro::MailSecretName(velkaro::SettingsFilePath());
+            } catch (const std::exception&) {
+            }
+            return velkaro::ReadSecretLine(0, name + " (Eingabe wird nicht angezeigt): ");
+        };
         const velkaro::TBatchResult batch = velkaro::RunCommandLine(args, velkaro::ProgramWorkflows(), options);
         if (batch.Ran) {
             if (!batch.Output.empty()) {
