@@ -12,9 +12,11 @@ public:
     void SignIn() override { FMailer->GetToken(); }
     void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                 const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
-                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments) override {
-        FMailer->SendEx(ToList, CcList, BccList, ReplyTo, Subject, HtmlBody, Attachments);
+                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments,
+                const std::string& MailId = {}) override {
+        FMailer->SendEx(ToList, CcList, BccList, ReplyTo, Subject, HtmlBody, Attachments, MailId);
     }
+    TSentMailLookup FindSentMail(const std::string& mailId) override { return FMailer->FindSentMail(mailId); }
     void SetLog(TLogProc log) override { FMailer->SetLog(std::move(log)); }
     std::string Describe() const override { return FSender + " über Microsoft 365"; }
 

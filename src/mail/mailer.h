@@ -18,11 +18,15 @@ public:
     // got for the mails, such as an access token); raises with the reason when refused.
     virtual void SignIn() = 0;
     // Sends one HTML mail; raises EGraphError (EMailOutcomeUnknown when it may have gone
-    // out) or a file or transport error.
+    // out) or a file or transport error. `MailId`, when given, goes along as the header
+    // kGraphMailIdHeader, so that the mail can be found again.
     virtual void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                         const std::vector<std::string>& BccList, const std::string& ReplyTo,
                         const std::string& Subject, const std::string& HtmlBody,
-                        const std::vector<TMailAttachment>& Attachments) = 0;
+                        const std::vector<TMailAttachment>& Attachments, const std::string& MailId = {}) = 0;
+    // Looks for the mail sent with `MailId` among the sender's sent mails; raises with
+    // the reason when the service refuses or cannot look.
+    virtual TSentMailLookup FindSentMail(const std::string& mailId) = 0;
     // Hint lines (waiting before another attempt) go here; an empty function drops them.
     virtual void SetLog(TLogProc log) = 0;
     // The sending account for messages ("rechnung@firma.de über mail.firma.de:587").

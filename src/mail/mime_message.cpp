@@ -303,6 +303,10 @@ std::string BuildMimeMessage(const TMimeMail& mail) {
     const std::string id = mail.MessageId.empty() ? NewMessageId(mail.From) : mail.MessageId;
     CheckHeaderSafe(id, "die Message-ID");
     head += "Message-ID: <" + id + ">\r\n";
+    if (!mail.MailId.empty()) {
+        CheckHeaderSafe(mail.MailId, "die Versand-ID");
+        head += std::string(kGraphMailIdHeader) + ": " + mail.MailId + "\r\n";
+    }
     head += "MIME-Version: 1.0\r\n";
 
     std::vector<std::string> pictures;

@@ -22,6 +22,7 @@ struct TMimeMail {
     std::vector<TMailAttachment> Attachments;  // files and inline pictures, in any order
     std::chrono::system_clock::time_point Date;
     std::string MessageId;  // without angle brackets; empty: a new one for the sender's domain
+    std::string MailId;     // the sent log's id of the mail, as header kGraphMailIdHeader; may be empty
 };
 
 // The complete message, lines ended by CR LF. Raises EGraphError for an address or a

@@ -385,7 +385,7 @@ void TSmtpMailer::SignIn() { WithRetries(nullptr, {}); }
 void TSmtpMailer::SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                          const std::vector<std::string>& BccList, const std::string& ReplyTo,
                          const std::string& Subject, const std::string& HtmlBody,
-                         const std::vector<TMailAttachment>& Attachments) {
+                         const std::vector<TMailAttachment>& Attachments, const std::string& MailId) {
     if (ToList.empty()) throw EGraphError("Kein Empfänger angegeben.");
     TMimeMail mail;
     mail.From = FAccount.Sender;
@@ -396,6 +396,7 @@ void TSmtpMailer::SendEx(const std::vector<std::string>& ToList, const std::vect
     mail.HtmlBody = HtmlBody;
     mail.Attachments = Attachments;
     mail.Date = std::chrono::system_clock::now();
+    mail.MailId = MailId;
     const std::string message = BuildMimeMessage(mail);
 
     std::vector<std::string> recipients;
@@ -404,6 +405,10 @@ void TSmtpMailer::SendEx(const std::vector<std::string>& ToList, const std::vect
     AddRecipients(recipients, BccList);
     AddRecipients(recipients, SplitAddresses(FAccount.Bcc));
     WithRetries(&message, recipients);
+}
+
+TSentMailLookup TSmtpMailer::FindSentMail(const std::string&) {
+    throw EGraphError("Ein SMTP-Server führt keine „Gesendeten Elemente“, in denen sich die Mail suchen ließe.");
 }
 
 } // namespace velkaro

@@ -70,7 +70,10 @@ public:
     void SignIn() override;
     void SendEx(const std::vector<std::string>& ToList, const std::vector<std::string>& CcList,
                 const std::vector<std::string>& BccList, const std::string& ReplyTo, const std::string& Subject,
-                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments) override;
+                const std::string& HtmlBody, const std::vector<TMailAttachment>& Attachments,
+                const std::string& MailId = {}) override;
+    // An SMTP server keeps no searchable copy: always raises, saying so.
+    TSentMailLookup FindSentMail(const std::string& mailId) override;
     void SetLog(TLogProc log) override { FLog = std::move(log); }
     std::string Describe() const override;
 

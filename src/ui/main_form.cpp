@@ -1,6 +1,7 @@
 // The main window's widgets and their wiring to the presenter.
 #include "ui/main_form.h"
 
+#include <QCheckBox>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
