@@ -167,7 +167,7 @@ void EditSettingsFile(const std::string& fileName, const std::function<void(TIni
         text = (file->HadBom || file->ReadAsCp1252 ? std::string(kUtf8Bom) : std::string()) + file->Text;
     TIniTextEditor editor(text);
     change(editor);
-    WriteFileBytes(fileName, editor.Text(), kSettingsFileMode);
+    WriteFileBytes(fileName, editor.Text(), kSettingsFileMode, lmFollowLink);
 }
 
 } // namespace
@@ -306,7 +306,7 @@ void TSettings::Load() {
             if (const std::string folder = ExtractFilePath(FFileName);
                 own && folder == IncludeTrailingPathDelimiter(*own) && !DirectoryExists(folder))
                 ForceDirectories(folder);
-            WriteFileBytes(FFileName, text, kSettingsFileMode);
+            WriteFileBytes(FFileName, text, kSettingsFileMode, lmFollowLink);
             FirstRunNote = "Einstellungsdatei " + FFileName + " neu angelegt – bitte Abschnitt [Datenbank] eintragen";
         } catch (const std::exception&) {
         }
@@ -341,8 +341,8 @@ void TSettings::SaveMailSettings() {
         file.Set(kGraph, "Text", MailTextToStored(MailBody));
         file.Set(kGraph, "Format", MailHtml ? "HTML" : "Text");
     });
-    WriteTextFile(MailBodyHtmlFile, MailBodyHtml);
-    WriteTextFile(MailSignatureFile, MailSignatureHtml);
+    WriteTextFile(MailBodyHtmlFile, MailBodyHtml, lmFollowLink);
+    WriteTextFile(MailSignatureFile, MailSignatureHtml, lmFollowLink);
 }
 
 std::string TSettings::ConnectionString() const {

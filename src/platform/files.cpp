@@ -61,6 +61,13 @@ std::string OsErrorMessage(const std::string& failure, const std::error_code& er
     return failure + " (" + error.message() + ").";
 }
 
+std::string NoFollowErrorMessage(const std::string& failure, int errorCode) {
+    if (errorCode == ELOOP)
+        return failure + ": an dieser Stelle steht eine symbolische Verknüpfung, der das Programm nicht folgt. "
+                         "Bitte die Verknüpfung entfernen.";
+    return OsErrorMessage(failure, errorCode);
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_regular_file(fs::path(path), ec);
@@ -122,11 +129,12 @@ bool IsAtomicWriteTempName(std::string_view name, std::string_view* fileName) {
     return true;
 }
 
-void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode) {
+void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode, TLinkMode links) {
     const std::string failure = "Datei \"" + path + "\" kann nicht geschrieben werden";
-    const fs::path target = FollowLinks(path);
+    const fs::path target = links == lmFollowLink ? FollowLinks(path) : fs::path(path);
+    // A link that is replaced hands nothing of its target on: the new file is new.
     struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    const bool replacing = ::lstat(target.c_str(), &old) == 0 && !S_ISLNK(old.st_mode);
     const fs::path folder = target.parent_path();
     std::random_device rd;
     const fs::path temp = (folder.empty() ? fs::path(".") : folder) /
@@ -176,8 +184,8 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     WriteFileBytes(path, data);
 }
 
-void WriteTextFile(const std::string& path, std::string_view text) {
-    WriteFileBytes(path, std::string(kUtf8Bom) + ToCrLf(text));
+void WriteTextFile(const std::string& path, std::string_view text, TLinkMode links) {
+    WriteFileBytes(path, std::string(kUtf8Bom) + ToCrLf(text), kDefaultNewFileMode, links);
 }
 
 std::string ReadTextFile(const std::string& path) { return StripUtf8Bom(ReadFileBytes(path)); }
