@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -182,7 +183,7 @@ TSettings::TSettings(const std::string& fileName, TSettingsAccess access) : FFil
     MailBodyHtml = FileExists(MailBodyHtmlFile) ? LoadHtmlFile(MailBodyHtmlFile) : kDefaultBodyHtml;
     MailSignatureHtml = FileExists(MailSignatureFile) ? LoadHtmlFile(MailSignatureFile) : kDefaultSignatureHtml;
     Layout = std::make_unique<TLayout>();
-    Layout->LoadFromFile(LayoutFile, LogoFile);
+    for (std::string& finding : Layout->LoadFromFile(LayoutFile, LogoFile)) Findings.push_back(std::move(finding));
 }
 
 TSettings::~TSettings() = default;
@@ -228,6 +229,7 @@ void TSettings::Load() {
     LogoFile = known.String(kPdf, "Logo");
     LogoWidthMm = known.Float(kPdf, "LogoBreiteMm");
     WholeFonts = known.Bool(kPdf, "SchriftenVollstaendig");
+    MaxInvoiceLines = std::max(1, known.Integer(kPdf, "MaxPositionen"));
     IBAN = known.String(kSeller, "IBAN");
     BIC = known.String(kSeller, "BIC");
     BankName = known.String(kSeller, "Bank");

@@ -63,6 +63,9 @@ public:
     std::string LogoFile;
     double LogoWidthMm = 50;
     bool WholeFonts = false; // [PDF] SchriftenVollstaendig: embed the complete font files
+    // [PDF] MaxPositionen: an invoice with more lines is refused before it is printed,
+    // which bounds the memory and time of one document.
+    int32_t MaxInvoiceLines = 10000;
     std::string IBAN, BIC, BankName, AccountHolder, CreditorID, ContactName, Phone, Email, Web, Management,
         CommercialRegister;
     std::string DirectDebitMethods;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -95,12 +96,19 @@ TPathKind PathKind(const std::string& path) {
     return S_ISDIR(st.st_mode) ? TPathKind::pkFolder : TPathKind::pkOther;
 }
 
-std::string ReadFileBytes(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) { return ReadFileBytes(path, SIZE_MAX - 1); }
+
+bool HoldsControlBytes(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
+}
+
+std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
     TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geöffnet werden", errno));
     std::string data;
     struct stat st {};
-    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
+    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode))
+        data.reserve(static_cast<size_t>(std::min<uintmax_t>(static_cast<uintmax_t>(st.st_size), maxBytes + 1)));
     char buffer[64 * 1024];
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
@@ -108,6 +116,12 @@ std::string ReadFileBytes(const std::string& path) {
         if (n < 0) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht gelesen werden", errno));
         if (n == 0) return data;
         data.append(buffer, static_cast<size_t>(n));
+        if (data.size() > maxBytes) {
+            const size_t mb = 1024 * 1024;
+            throw Exception("Datei \"" + path + "\" ist größer als " +
+                            (maxBytes >= mb ? std::to_string(maxBytes / mb) + " MB" : std::to_string(maxBytes) + " Byte") +
+                            " und wird nicht gelesen.");
+        }
     }
 }
 
@@ -195,7 +209,7 @@ THandEditedText ReadHandEditedTextFile(const std::string& path) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
         throw Exception("Datei \"" + path + "\" ist in UTF-16 gespeichert und kann nicht gelesen werden. "
                         "Bitte als UTF-8 speichern.");
-    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); }))
+    if (HoldsControlBytes(bytes))
         throw Exception("Datei \"" + path + "\" ist keine Textdatei und kann nicht gelesen werden.");
     THandEditedText result;
     result.HadBom = bytes.starts_with(kUtf8Bom);

@@ -36,6 +36,12 @@ enum class TPathKind { pkMissing, pkFile, pkFolder, pkOther };
 TPathKind PathKind(const std::string& path);
 
 std::string ReadFileBytes(const std::string& path);
+// The same for a file that has no business being larger than `maxBytes` (a template, a
+// layout): raises `Datei "…" ist größer als N MB …` having read at most maxBytes + 1 bytes.
+std::string ReadFileBytes(const std::string& path, size_t maxBytes);
+// Whether the bytes hold what no text file holds: NUL or another control byte other
+// than tab, line and page breaks (and the old end-of-file mark 0x1A).
+bool HoldsControlBytes(std::string_view bytes);
 
 // What a write does with a symbolic link at the path it writes.
 enum TLinkMode {

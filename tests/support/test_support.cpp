@@ -106,6 +106,19 @@ std::string SourceDir() {
     return VELKARO_SOURCE_DIR_DEFAULT;
 }
 
+std::string OnePixelGif(unsigned char r, unsigned char g, unsigned char b) {
+    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13);  // 1 × 1, global palette of 2
+    gif += static_cast<char>(r);
+    gif += static_cast<char>(g);
+    gif += static_cast<char>(b);
+    gif += std::string("\x00\x00\x00"                                   // second colour
+                       "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00"  // image descriptor
+                       "\x02\x02\x44\x01\x00"                          // LZW data: pixel of colour 0
+                       "\x3B",
+                       19);
+    return gif;
+}
+
 std::string TestDataPath(const std::string& relative) { return SourceDir() + "/tests/data/" + relative; }
 
 bool RunningUnderCi() {

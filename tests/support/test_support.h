@@ -61,6 +61,10 @@ std::string ErrorOfUnprivileged(const std::function<void()>& f);
 
 // Path of a fixture file below tests/data.
 std::string TestDataPath(const std::string& relative);
+
+// A whole GIF picture of one pixel in the given colour: pictures of different colours
+// are different files that every decoder reads.
+std::string OnePixelGif(unsigned char r, unsigned char g, unsigned char b);
 // Root of the source tree (for demo data and validation scripts).
 std::string SourceDir();
 
