@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
+
+#include "support/test_support.h"
 
 namespace velkaro {
 namespace {
@@ -101,9 +102,8 @@ TEST(ExpandPlaceholders, PathologicalBracesTakeLinearTime) {
         {std::string(20000, '}') + std::string(20000, '{'), std::string(20000, '}') + std::string(20000, '{')},
     };
     for (const Case& c : cases) {
-        const auto start = std::chrono::steady_clock::now();
-        const TExpandedLine r = ExpandPlaceholders(c.line, ctx);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.line.substr(0, 20);
+        TExpandedLine r;
+        EXPECT_LT(test::CpuSecondsOf([&] { r = ExpandPlaceholders(c.line, ctx); }), 1.0) << c.line.substr(0, 20);
         EXPECT_EQ(r.Text, c.text) << c.line.substr(0, 20);
     }
 }

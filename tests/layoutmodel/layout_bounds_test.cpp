@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "layoutmodel/layout_model.h"
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -98,10 +96,12 @@ TEST(LayoutBounds, ManyFreeTextsLoadAndSaveInLinearTime) {
     std::string text;
     constexpr int kTexts = 100000;
     for (int k = 1; k <= kTexts; ++k) text += "[Text." + std::to_string(k) + "]\r\nX=1\r\n";
-    const auto start = std::chrono::steady_clock::now();
-    const TLoaded loaded = Load(dir, text);
-    loaded.Layout->SaveToFile(dir.File("zurueck.layout.ini"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    TLoaded loaded;
+    EXPECT_LT(test::CpuSecondsOf([&] {
+                  loaded = Load(dir, text);
+                  loaded.Layout->SaveToFile(dir.File("zurueck.layout.ini"));
+              }),
+              5.0);
     EXPECT_EQ(loaded.Layout->Elements.size(), static_cast<size_t>(FixedElementKindCount + kTexts));
     EXPECT_THAT(ReadFileBytes(dir.File("zurueck.layout.ini")), HasSubstr("[Text.100000]\r\n"));
 }

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <ctime>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -104,6 +105,12 @@ std::string ErrorOfUnprivileged(const std::function<void()>& f) {
 std::string SourceDir() {
     if (const char* dir = std::getenv("VELKARO_SOURCE_DIR")) return dir;
     return VELKARO_SOURCE_DIR_DEFAULT;
+}
+
+double CpuSecondsOf(const std::function<void()>& f) {
+    const std::clock_t start = std::clock();
+    f();
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
 
 std::string OnePixelGif(unsigned char r, unsigned char g, unsigned char b) {
