@@ -183,7 +183,8 @@ TSettings::TSettings(const std::string& fileName, TSettingsAccess access) : FFil
     MailBodyHtml = FileExists(MailBodyHtmlFile) ? LoadHtmlFile(MailBodyHtmlFile) : kDefaultBodyHtml;
     MailSignatureHtml = FileExists(MailSignatureFile) ? LoadHtmlFile(MailSignatureFile) : kDefaultSignatureHtml;
     Layout = std::make_unique<TLayout>();
-    for (std::string& finding : Layout->LoadFromFile(LayoutFile, LogoFile)) Findings.push_back(std::move(finding));
+    LayoutFindings = Layout->LoadFromFile(LayoutFile, LogoFile);
+    Findings.insert(Findings.end(), LayoutFindings.begin(), LayoutFindings.end());
 }
 
 TSettings::~TSettings() = default;

@@ -121,6 +121,9 @@ public:
     // [Verkäufer] – gemeint ist [Verkaeufer]?"), repeated sections and keys, values the
     // reader does not take as meant. For the run's log and stderr.
     std::vector<std::string> Findings;
+    // Those of the layout file alone (values outside their bounds, a file not read); they
+    // stand in Findings as well.
+    std::vector<std::string> LayoutFindings;
     // Set when Load created the missing file (first run): "Einstellungsdatei <Pfad> neu
     // angelegt – bitte Abschnitt [Datenbank] eintragen".
     std::string FirstRunNote;

@@ -120,11 +120,12 @@ public:
             FKnown.emplace(key, std::string());
             return Reference(m, FileUrl(path));
         }
-        a.ContentId = NextContentId();
+        const std::string id = NextContentId();
+        a.ContentId = id;
         a.IsInline = true;
-        Imgs.push_back(a);
-        FKnown.emplace(key, a.ContentId);
-        return Reference(m, "cid:" + a.ContentId);
+        Imgs.push_back(std::move(a));
+        FKnown.emplace(key, id);
+        return Reference(m, "cid:" + id);
     }
 
 private:
