@@ -3,8 +3,10 @@
 # dark and light: the main window at the start, after a search, with ticked and
 # selected rows, and the log after producing three invoices; the mail settings dialog
 # with each tab (the preview of a demo invoice); the about dialog; also at scale factor 2.
-# Then the layout designer with letter paper and logo at 75 % and 150 % with the live
-# view, its page alone, and the preview PDF drawn by pdftoppm to set beside it.
+# Then the layout designer without letter paper (the live view's page is paper in the dark
+# look too), with letter paper and logo at 75 % and 150 % with the live view, as on a
+# 1920 x 1080 screen with the live view at 100 %, its page alone, and the preview PDF drawn
+# by pdftoppm to set beside it.
 # Runs offscreen, no display needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,12 +1,15 @@
-// Pictures of the layout designer for looking at it: both looks, letter paper and logo,
-// an element selected, the live view of the real PDF beside the page, at 75 % and 150 %;
-// and the preview PDF itself, to put beside the page as pdftoppm draws it.
+// Pictures of the layout designer for looking at it: both looks, first without letter
+// paper (the live view's page must be paper in the dark look too), then with letter paper
+// and logo, an element selected, the live view of the real PDF beside the page, at 75 % and
+// 150 %; the window as on a 1920 x 1080 screen with the live view at 100 %; and the preview
+// PDF itself, to put beside the page as pdftoppm draws it.
 // Usage: velkaro_designer_screenshots <settings file> <picture folder> <name suffix>
 //        <letter-paper picture> <logo picture> <preview invoice>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QSplitter>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
@@ -55,6 +58,9 @@ int main(int argc, char** argv) {
         if (!QTest::qWaitForWindowExposed(&form)) std::fputs("Fenster nicht sichtbar\n", stderr);
         int refreshes = form.LiveView().Refreshes();
         TDesignerPresenter& designer = form.Presenter();
+        WaitForLiveView(form, refreshes);
+        SaveScreenshot(form, folder, look + "-designer-ohne-briefpapier" + suffix);
+        refreshes = form.LiveView().Refreshes();
         designer.BackgroundsChanged(argv[4], "", true);
         for (size_t i = 0; i < designer.Layout().Elements.size(); ++i)
             if (designer.Layout().Elements[i]->Kind == ekLogo) designer.SelectElement(static_cast<int>(i));
@@ -86,6 +92,20 @@ int main(int argc, char** argv) {
         SaveScreenshot(form, folder, look + "-designer-150" + suffix);
 
         form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);
+        // A full-HD screen: the extra room goes to the live view, here at print size.
+        const QSize before = form.size();
+        form.resize(1860, 1000);
+        auto* splitter = form.findChild<QSplitter*>("pageSplitter");
+        const int page = form.Canvas().width() + 20;  // as a first opening on such a screen
+        splitter->setSizes({page, 1860 - 330 - page});
+        auto* liveZoom = form.findChild<QComboBox*>("cbLiveZoom");
+        liveZoom->setCurrentIndex(liveZoom->findText("100 %"));
+        QTest::qWait(100);
+        SaveScreenshot(form, folder, look + "-designer-pdf-100" + suffix);
+        liveZoom->setCurrentIndex(0);
+        form.resize(before);
+        QTest::qWait(50);
+
         const TLiveViewResult pdf = designer.RenderLiveView();
         if (!light && !pdf.PdfFile.empty()) QFile::copy(QString::fromStdString(pdf.PdfFile), folder + "/designer-vorschau.pdf");
         form.findChild<QComboBox*>("cbZoom")->setCurrentIndex(1);

@@ -124,11 +124,11 @@ std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const 
 
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TRunOptions& options,
                                const TLayout& layout, const std::string& company, const std::string& invoiceNo,
-                               const TLogProc& log) {
+                               const TLogProc& log, TDocumentKind kind) {
     TPrintSetup print = PrintSetupOf(settings);
     print.Layout = &layout;
     TGeneratedInvoice discarded;
-    return GenerateWith(data, settings, options, print, company, invoiceNo, bkInvoice, log, discarded);
+    return GenerateWith(data, settings, options, print, company, invoiceNo, kind, log, discarded);
 }
 
 } // namespace velkaro

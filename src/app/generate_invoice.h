@@ -52,7 +52,7 @@ std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const 
 // `options` (the layout designer's preview of its working copy).
 std::string GenerateInvoicePdf(TNavData& data, const TSettings& settings, const TRunOptions& options,
                                const TLayout& layout, const std::string& company, const std::string& invoiceNo,
-                               const TLogProc& log);
+                               const TLogProc& log, TDocumentKind kind = bkInvoice);
 
 // Font, ICC profile, layout, logo and VAT rules of the settings: the one place that
 // fills TPrintSetup from TSettings.

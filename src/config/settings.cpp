@@ -327,25 +327,35 @@ void TSettings::SaveUserValues() {
     });
 }
 
-void TSettings::SaveMailSettings() {
-    const std::string protectedSecret = ProtectSecret(GraphSecret);
-    EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
-        file.Set(kGraph, "MandantenID", GraphTenant);
-        file.Set(kGraph, "ClientID", GraphClientId);
-        file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
-        file.Delete(kGraph, "ClientSecret");
-        file.Set(kGraph, "Absender", MailSender);
-        file.Set(kGraph, "Bcc", MailBcc);
-        file.Set(kGraph, "Antwortadresse", MailReplyTo);
-        file.Set(kGraph, "Testempfaenger", MailTestRecipient);
-        file.SetBool(kGraph, "InGesendeteSpeichern", MailSaveToSent);
-        file.SetBool(kGraph, "XmlZusaetzlichAnhaengen", MailAttachXml);
-        file.Set(kGraph, "Betreff", MailSubject);
-        file.Set(kGraph, "Text", MailTextToStored(MailBody));
-        file.Set(kGraph, "Format", MailHtml ? "HTML" : "Text");
-    });
-    WriteTextFile(MailBodyHtmlFile, MailBodyHtml, lmFollowLink);
-    WriteTextFile(MailSignatureFile, MailSignatureHtml, lmFollowLink);
+void TSettings::SaveMailSettings(unsigned which) {
+    const auto named = [which](TMailSetting setting) { return (which & setting) != 0; };
+    // Protected first: a secret that cannot be protected leaves the file as it is.
+    const std::string protectedSecret = named(msSecret) ? ProtectSecret(GraphSecret) : std::string();
+    if (which & ~(msBodyHtml | msSignature))
+        EditSettingsFile(FFileName, [&](TIniTextEditor& file) {
+            const auto set = [&](TMailSetting setting, const char* key, const std::string& value) {
+                if (named(setting)) file.Set(kGraph, key, value);
+            };
+            set(msTenant, "MandantenID", GraphTenant);
+            set(msClientId, "ClientID", GraphClientId);
+            if (named(msSecret)) {
+                file.Set(kGraph, "ClientSecretGeschuetzt", protectedSecret);
+                file.Delete(kGraph, "ClientSecret");
+            }
+            set(msSender, "Absender", MailSender);
+            set(msBcc, "Bcc", MailBcc);
+            set(msReplyTo, "Antwortadresse", MailReplyTo);
+            set(msTestRecipient, "Testempfaenger", MailTestRecipient);
+            if (named(msSaveToSent)) file.SetBool(kGraph, "InGesendeteSpeichern", MailSaveToSent);
+            if (named(msAttachXml)) file.SetBool(kGraph, "XmlZusaetzlichAnhaengen", MailAttachXml);
+            set(msSubject, "Betreff", MailSubject);
+            set(msBody, "Text", MailTextToStored(MailBody));
+            set(msHtml, "Format", MailHtml ? "HTML" : "Text");
+        });
+    // The secret now in the file is this account's own.
+    if (named(msSecret)) GraphSecretProblem.clear();
+    if (named(msBodyHtml)) WriteTextFile(MailBodyHtmlFile, MailBodyHtml, lmFollowLink);
+    if (named(msSignature)) WriteTextFile(MailSignatureFile, MailSignatureHtml, lmFollowLink);
 }
 
 std::string TSettings::ConnectionString() const {

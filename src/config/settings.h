@@ -18,6 +18,26 @@ class TLayout;
 // first-run file nor stores a plain secret protected.
 enum class TSettingsAccess { saReadWrite, saReadOnly };
 
+// The values of the mail settings dialog, one bit each, for saving only those the user
+// changed (SaveMailSettings).
+enum TMailSetting : unsigned {
+    msTenant = 1u << 0,
+    msClientId = 1u << 1,
+    msSecret = 1u << 2,
+    msSender = 1u << 3,
+    msReplyTo = 1u << 4,
+    msBcc = 1u << 5,
+    msTestRecipient = 1u << 6,
+    msSaveToSent = 1u << 7,
+    msAttachXml = 1u << 8,
+    msSubject = 1u << 9,
+    msBody = 1u << 10,
+    msHtml = 1u << 11,
+    msBodyHtml = 1u << 12,   // the HTML text's file
+    msSignature = 1u << 13,  // the signature's file
+};
+inline constexpr unsigned kAllMailSettings = (1u << 14) - 1;
+
 class TSettings {
 public:
     explicit TSettings(const std::string& fileName, TSettingsAccess access = TSettingsAccess::saReadWrite);
@@ -130,7 +150,10 @@ public:
 
     void Load();
     void SaveUserValues();
-    void SaveMailSettings();
+    // Writes the mail settings named by `which` (TMailSetting bits): their keys in place
+    // (the secret protected), the HTML text and the signature into their files. Every
+    // other key, line and file stays as it is; nothing named, nothing written.
+    void SaveMailSettings(unsigned which = kAllMailSettings);
     std::string ConnectionString() const;
 
     // Code mappings (config/mappings.cpp).

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <optional>
+#include <set>
 
 #include "layoutmodel/layout_model.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "platform/ini_edit.h"
 #include "platform/ini_file.h"
 #include "platform/number_parse.h"
 #include "platform/text.h"
@@ -124,20 +128,48 @@ void ReadElement(const TBoundedReader& reader, const std::string& section, TLayo
         e.Text = UnescapeText(*text);
 }
 
-void WriteElement(TIniFile& ini, const std::string& section, const TLayoutElement& e) {
-    ini.WriteString(section, "X", FormatMillimetres(e.X));
-    ini.WriteString(section, "Y", FormatMillimetres(e.Y));
-    ini.WriteString(section, "Breite", FormatMillimetres(e.W));
-    ini.WriteString(section, "Hoehe", FormatMillimetres(e.H));
-    ini.WriteString(section, "Schriftgroesse", FormatMillimetres(e.FontSize));
-    ini.WriteBool(section, "Fett", e.Bold);
-    ini.WriteBool(section, "Sichtbar", e.Visible);
-    ini.WriteInteger(section, "Seiten", e.Scope);
+// A picture as the file names it: relative when it lies in or below the settings' folder
+// (the reader looks for relative names there, PathBeside), else as it is.
+std::string PictureAsWritten(const std::string& folder, const std::string& path) {
+    namespace fs = std::filesystem;
+    if (Trim(folder).empty() || path.empty() || path.front() != '/')
+        return path;
+    std::string base = AbsolutePath(folder);
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    const fs::path relative = fs::path(path).lexically_normal().lexically_relative(fs::path(base));
+    if (relative.empty() || relative == "." || *relative.begin() == "..")
+        return path;
+    return relative.string();
+}
+
+void WriteElement(TIniTextEditor& ini, const std::string& section, const TLayoutElement& e,
+                  const std::string& pictureFolder) {
+    ini.Set(section, "X", FormatMillimetres(e.X));
+    ini.Set(section, "Y", FormatMillimetres(e.Y));
+    ini.Set(section, "Breite", FormatMillimetres(e.W));
+    ini.Set(section, "Hoehe", FormatMillimetres(e.H));
+    ini.Set(section, "Schriftgroesse", FormatMillimetres(e.FontSize));
+    ini.SetBool(section, "Fett", e.Bold);
+    ini.SetBool(section, "Sichtbar", e.Visible);
+    ini.Set(section, "Seiten", std::to_string(e.Scope));
     if (e.Kind == ekLogo)
-        ini.WriteString(section, "Datei", e.FileName);
-    ini.WriteInteger(section, "Ausrichtung", e.Align);
+        ini.Set(section, "Datei", PictureAsWritten(pictureFolder, e.FileName));
+    ini.Set(section, "Ausrichtung", std::to_string(e.Align));
     if (e.Kind != ekLogo)
-        ini.WriteString(section, "Text", EscapeText(e.Text));
+        ini.Set(section, "Text", EscapeText(e.Text));
+}
+
+// The text of the file as it is, to be changed in place; empty when there is none or
+// when it holds no text (then it is written anew).
+std::string CurrentText(const std::string& fileName) {
+    if (!FileExists(fileName))
+        return "";
+    try {
+        return ReadFileBytes(fileName);
+    } catch (const Exception&) {
+        return "";
+    }
 }
 
 } // namespace
@@ -180,18 +212,29 @@ std::vector<std::string> TLayout::LoadFromFile(const std::string& fileName, cons
     return findings;
 }
 
-void TLayout::SaveToFile(const std::string& fileName) const {
-    TIniFile ini;  // starts empty: sections the program does not know are dropped
-    ini.WriteString(kBackground, "Seite1", BackgroundFirst);
-    ini.WriteString(kBackground, "Folgeseiten", BackgroundFollow);
-    ini.WriteBool(kBackground, "FolgeseitenWieSeite1", FollowSameAsFirst);
+void TLayout::SaveToFile(const std::string& fileName, const std::string& pictureFolder) const {
+    // Changed in place: comments, blank lines and the order of the file stay. Sections
+    // the program does not write (unknown ones, free texts that were removed) go.
+    TIniTextEditor ini(CurrentText(fileName));
+    std::set<std::string> written;
+    auto section = [&](const std::string& name) {
+        written.insert(LowerAscii(name));
+        return name;
+    };
+    ini.Set(section(kBackground), "Seite1", PictureAsWritten(pictureFolder, BackgroundFirst));
+    ini.Set(kBackground, "Folgeseiten", PictureAsWritten(pictureFolder, BackgroundFollow));
+    ini.SetBool(kBackground, "FolgeseitenWieSeite1", FollowSameAsFirst);
     int textNo = 0;
     for (const auto& e : Elements) {
-        const std::string section = e->Kind == ekText ? kTextPrefix + std::to_string(++textNo)
-                                                      : kElementPrefix + ElementSectionName(e->Kind);
-        WriteElement(ini, section, *e);
+        const std::string name = e->Kind == ekText ? kTextPrefix + std::to_string(++textNo)
+                                                   : kElementPrefix + ElementSectionName(e->Kind);
+        WriteElement(ini, section(name), *e, pictureFolder);
     }
-    ini.SaveToFile(fileName);
+    for (const std::string& name : ini.SectionNames())
+        if (!written.count(LowerAscii(name)))
+            ini.DeleteSection(name);
+    // A layout kept elsewhere on purpose stays linked: the link is followed.
+    WriteFileBytes(fileName, ini.Text(), kDefaultNewFileMode, lmFollowLink);
 }
 
 } // namespace velkaro

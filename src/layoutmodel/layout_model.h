@@ -92,8 +92,11 @@ public:
     // nearest bound, or kept at the default when they are no finite number) and a file
     // that cannot be read or is larger than kMaxLayoutFileBytes (the defaults stand).
     std::vector<std::string> LoadFromFile(const std::string& fileName, const std::string& logoFile);
-    // Replaces the file's whole content; platform errors raise velkaro::Exception.
-    void SaveToFile(const std::string& fileName) const;
+    // Writes every value into the file, changing it in place: its comments and blank lines
+    // stay, sections the program does not write go. Pictures (letter paper, logo) lying in
+    // or below `pictureFolder` are written relative to it (the reader finds them there),
+    // others as they are. Platform errors raise velkaro::Exception.
+    void SaveToFile(const std::string& fileName, const std::string& pictureFolder = "") const;
 };
 
 // The A4 page in millimetres and the font sizes the print offers. A layout file's

@@ -111,9 +111,33 @@ std::vector<TShownGlyph> TPdfFont::Glyphs(std::string_view s) const {
     return out;
 }
 
+namespace {
+
+// Characters that a text may hold and still be measured glyph by glyph in the font's
+// own face: no right-to-left letter, no bidirectional control, nothing a fallback face
+// has to show. Such a text is one left-to-right run, so order and shaping do not matter
+// for its width.
+bool IsPlainLeftToRight(char32_t c) {
+    return c < 0x590 || (c >= 0x2000 && c <= 0x20CF && !IsBidiControl(c));
+}
+
+} // namespace
+
 double TPdfFont::TextWidth(std::string_view s, double size) const {
+    const TFontMetrics& own = FFace->Metrics();
     double sum = 0;
-    for (const TShownGlyph& g : Glyphs(s)) sum += g.Advance;
+    bool plain = true;
+    for (size_t i = 0; i < s.size() && plain;) {
+        char32_t c = DecodeUtf8At(s, i);
+        if (IsControl(c)) c = ' ';
+        const uint16_t g = IsPlainLeftToRight(c) ? own.Glyph(c) : 0;
+        if (g == 0) plain = false;
+        else sum += own.Width(g);
+    }
+    if (!plain) {
+        sum = 0;
+        for (const TShownGlyph& g : Glyphs(s)) sum += g.Advance;
+    }
     return size * sum / 1000.0 * 25.4 / 72.0;
 }
 

@@ -174,12 +174,20 @@ std::string ReadPostScriptName(const TFontReader& r, uint64_t name) {
 } // namespace
 
 uint16_t TFontMetrics::Glyph(char32_t cp) const {
+    if (cp < DirectGlyphs.size()) return DirectGlyphs[cp];
     auto it = std::upper_bound(Cmap.begin(), Cmap.end(), cp,
                                [](char32_t c, const TCmapRange& range) { return c < range.First; });
     if (it == Cmap.begin()) return 0;
     --it;
     if (cp > it->Last) return 0;
     return static_cast<uint16_t>(it->FirstGlyph + (cp - it->First));
+}
+
+void TFontMetrics::IndexDirectGlyphs() {
+    DirectGlyphs.clear();
+    std::vector<uint16_t> direct(kDirectGlyphs);
+    for (char32_t cp = 0; cp < kDirectGlyphs; ++cp) direct[cp] = Glyph(cp);
+    DirectGlyphs = std::move(direct);
 }
 
 int32_t TFontMetrics::Width(uint16_t glyph) const {
@@ -235,6 +243,7 @@ TFontMetrics ParseFontTables(std::string_view data, const std::string& face) {
                                       : m.GlyphWidths[g - 1];
     }
     m.Cmap = ClipToGlyphs(ReadCmap(r, cmap), numGlyphs);
+    m.IndexDirectGlyphs();
     return m;
 }
 

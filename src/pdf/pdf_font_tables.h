@@ -25,9 +25,16 @@ struct TFontMetrics {
     std::string PostScriptName;        // name ID 6, PDF name characters only; "" when absent
     std::vector<int32_t> GlyphWidths;  // advance of each glyph id
     std::vector<TCmapRange> Cmap;      // sorted, disjoint, only glyphs that exist
+    // The glyphs of the characters below kDirectGlyphs, taken from Cmap once it is read:
+    // nearly every character of an invoice is one of them, and measuring text asks for
+    // each many times.
+    static constexpr char32_t kDirectGlyphs = 0x250;
+    std::vector<uint16_t> DirectGlyphs;
 
     // Glyph of a character; 0 (.notdef) when the font has none.
     uint16_t Glyph(char32_t cp) const;
+    // Fills DirectGlyphs from Cmap.
+    void IndexDirectGlyphs();
     // Advance of a glyph; glyphs past the table measure as glyph 0.
     int32_t Width(uint16_t glyph) const;
 };

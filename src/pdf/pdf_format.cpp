@@ -9,8 +9,46 @@
 
 namespace velkaro {
 
+namespace {
+
+// Thousandths as "12.5", "-0.25", "3": the integer part, then the fraction without
+// trailing zeros; "0" for zero whatever the sign.
+std::string FormatThousandths(bool negative, long long thousandths) {
+    if (thousandths == 0) return "0";
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    long long whole = thousandths / 1000;
+    int fraction = static_cast<int>(thousandths % 1000);
+    if (fraction != 0) {
+        int digits = 3;
+        while (fraction % 10 == 0) fraction /= 10, --digits;
+        for (int k = 0; k < digits; ++k, fraction /= 10) *--p = static_cast<char>('0' + fraction % 10);
+        *--p = '.';
+    }
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative) *--p = '-';
+    return std::string(p, end);
+}
+
+} // namespace
+
 std::string FormatPdfNumber(double value) {
     if (!std::isfinite(value)) return "0";
+    // Page coordinates and sizes: scaled and rounded in binary, which gives the decimal
+    // rounding's result unless the value lies next to a half thousandth; only those
+    // take the exact decimal road.
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e9) {
+        const double scaled = magnitude * 1000.0;
+        const double below = std::floor(scaled);
+        const double part = scaled - below;
+        if (std::fabs(part - 0.5) > 0.001)
+            return FormatThousandths(value < 0, static_cast<long long>(part > 0.5 ? below + 1 : below));
+    }
     TDecimalDigits digits = RoundDecimalDigits(value, 3);
     const std::string& intPart = digits.Whole;
     std::string fracPart = digits.Fraction;

@@ -117,6 +117,30 @@ void TIniTextEditor::Delete(std::string_view section, std::string_view key) {
     }
 }
 
+void TIniTextEditor::DeleteSection(std::string_view section) {
+    size_t header = 0, end = 0;
+    while (FindSection(section, header, end)) {
+        // Comments and blank lines just before the next header stay with it.
+        size_t keep = end;
+        if (end < FLines.size())
+            while (keep > header + 1 && IsSkipped(TrimView(FLines[keep - 1].Text))) --keep;
+        FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(header),
+                     FLines.begin() + static_cast<std::ptrdiff_t>(keep));
+    }
+}
+
+std::vector<std::string> TIniTextEditor::SectionNames() const {
+    std::vector<std::string> names;
+    for (const TLine& line : FLines) {
+        const std::string_view trimmed = TrimView(line.Text);
+        if (!IsHeader(trimmed)) continue;
+        const std::string_view name = HeaderName(trimmed);
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, name); }))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
 std::string TIniTextEditor::Text() const {
     std::string out = FBom;
     for (const TLine& line : FLines) {

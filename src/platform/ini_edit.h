@@ -26,6 +26,11 @@ public:
     void SetBool(std::string_view section, std::string_view key, bool value) { Set(section, key, value ? "1" : "0"); }
     // Removes every line of the key in the section (a left-over one would be read instead).
     void Delete(std::string_view section, std::string_view key);
+    // Removes every occurrence of the section: its header and its lines, except the
+    // comments and blank lines right before the next header (they belong to that one).
+    void DeleteSection(std::string_view section);
+    // The section names in file order, as written (repeated ones once, the first spelling).
+    std::vector<std::string> SectionNames() const;
 
     std::string Text() const;
 

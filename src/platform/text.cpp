@@ -165,6 +165,11 @@ std::string SanitizeUtf8(std::string_view s) {
     return r;
 }
 
+char32_t DecodeUtf8At(std::string_view s, size_t& i) {
+    bool valid = true;
+    return DecodeOne(s, i, valid);
+}
+
 std::u32string Utf8ToUtf32(std::string_view s) {
     std::u32string r;
     r.reserve(s.size());

@@ -58,6 +58,9 @@ std::string SingleLine(std::string_view s);
 bool IsValidUtf8(std::string_view s);
 std::string SanitizeUtf8(std::string_view s);
 std::u32string Utf8ToUtf32(std::string_view s);
+// The code point at s[i] (i < s.size()), advancing i past it; an ill-formed sequence
+// gives U+FFFD and advances by one byte, as Utf8ToUtf32 reads it.
+char32_t DecodeUtf8At(std::string_view s, size_t& i);
 std::string Utf32ToUtf8(std::u32string_view s);
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);

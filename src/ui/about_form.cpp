@@ -7,21 +7,14 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/program_version.h"
-#include "config/settings.h"
-#include "erp/nav_data.h"
-#include "platform/text.h"
 #include "ui/program_icon.h"
 #include "ui/theme_qt.h"
-#include "uimodel/system_report.h"
-#include "uimodel/vendor.h"
 
 namespace velkaro {
 
@@ -100,11 +93,12 @@ void TAboutForm::Execute(QWidget* owner, const TSettings& settings, const std::s
 }
 
 TAboutForm::TAboutForm(QWidget* owner, const TSettings& settings, const std::string& company, TNavData* data)
-    : QDialog(owner) {
+    : QDialog(owner), FServices(*this),
+      FPresenter(settings, company, TAboutPresenter::NavVersionOf(data),
+                 CurrentSystemFacts(IsLightStyle() ? "Windows" : "Dark"), *this, FServices.Services()) {
     setObjectName("TAboutForm");
     setWindowTitle(QString::fromUtf8("Über Velkaro"));
-    const TVendorInfo vendor = ReadVendorInfo(settings.FFileName);
-    const TSystemFacts facts = CurrentSystemFacts(IsLightStyle() ? "Windows" : "Dark");
+    const TVendorInfo& vendor = FPresenter.Vendor();
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 12);
@@ -112,22 +106,20 @@ TAboutForm::TAboutForm(QWidget* owner, const TSettings& settings, const std::str
     auto* body = new QVBoxLayout();
     body->setContentsMargins(24, 10, 24, 0);
     body->setSpacing(4);
-    body->addWidget(Text(Q("Version " + facts.Version + "  ·  erstellt am " + FormatDisplayDate(facts.BuildTime)), this));
+    body->addWidget(Text(Q(FPresenter.VersionLine()), this));
     body->addWidget(Text("ZUGFeRD 2 / Factur-X (Profil EN 16931) als PDF/A-3 aus Microsoft Dynamics NAV,", this));
     body->addWidget(
         Text(QString::fromUtf8("mit Layout-Designer, Briefpapier und E-Mail-Versand über Microsoft 365."), this));
     body->addSpacing(12);
     body->addWidget(Text("Entwicklung und Support", this, 10, true));
     body->addWidget(Text(Q(vendor.Name), this, 9, true));
-    if (!vendor.Address.empty()) body->addWidget(Text(Q(ReplaceAll(vendor.Address, "|", "  ·  ")), this));
-    if (const std::string contact = ContactLine(vendor); !contact.empty()) body->addWidget(Text(Q(contact), this));
-    if (!vendor.Web.empty()) body->addWidget(Link(vendor.Web, WebLinkTarget(vendor.Web), this));
-    if (!vendor.EMail.empty()) body->addWidget(Link(vendor.EMail, MailLinkTarget(vendor.EMail, facts.Version), this));
+    if (const std::string address = FPresenter.AddressLine(); !address.empty()) body->addWidget(Text(Q(address), this));
+    if (const std::string contact = FPresenter.ContactText(); !contact.empty()) body->addWidget(Text(Q(contact), this));
+    if (!vendor.Web.empty()) body->addWidget(Link(vendor.Web, FPresenter.WebTarget(), this));
+    if (!vendor.EMail.empty()) body->addWidget(Link(vendor.EMail, FPresenter.MailTarget(), this));
     body->addSpacing(12);
     body->addWidget(Text("Systeminformationen", this, 10, true));
 
-    TNavVersionQuery nav;
-    if (data) nav = [data] { return data->NavVersionInfo(); };
     FInfo = new QPlainTextEdit(this);
     FInfo->setObjectName("FInfo");
     FInfo->setReadOnly(true);
@@ -135,7 +127,7 @@ TAboutForm::TAboutForm(QWidget* owner, const TSettings& settings, const std::str
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(8);
     FInfo->setFont(mono);
-    FInfo->setPlainText(Q(ReplaceAll(SystemReport(facts, settings, company, nav), "\r\n", "\n")).trimmed());
+    FInfo->setPlainText(Q(FPresenter.Report()));
     body->addWidget(FInfo, 1);
 
     auto* buttons = new QHBoxLayout();
@@ -158,10 +150,6 @@ TAboutForm::TAboutForm(QWidget* owner, const TSettings& settings, const std::str
 
 QString TAboutForm::Report() const { return FInfo->toPlainText(); }
 
-void TAboutForm::CopyReport() {
-    // Support requests may come from Windows mail clients: lines end in CR LF.
-    QApplication::clipboard()->setText(Report().replace("\n", "\r\n") + "\r\n");
-    QMessageBox::information(this, "Information", "Systeminformationen in die Zwischenablage kopiert.");
-}
+void TAboutForm::CopyToClipboard(const std::string& text) { QApplication::clipboard()->setText(Q(text)); }
 
 } // namespace velkaro

@@ -16,12 +16,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QScrollArea>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "config/settings.h"
@@ -37,6 +42,11 @@ namespace velkaro {
 namespace {
 
 constexpr int kLiveDelayMs = 300;
+// The live view's sizes: as wide as the view, or a factor of the printed size.
+constexpr struct {
+    const char* Caption;
+    double Factor;
+} kLiveZooms[] = {{"Seitenbreite", 0}, {"100 %", 1}, {"150 %", 1.5}, {"200 %", 2}};
 constexpr const char* kPictureFilter = "Bilder (*.png *.jpg *.jpeg *.bmp *.tif *.tiff *.gif);;Alle Dateien (*)";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -74,15 +84,16 @@ bool TakesArrowKeys(const QWidget* widget) {
 } // namespace
 
 TDesignerForm::TDesignerForm(QWidget* owner, TSettings& settings, TNavData& data, const std::string& company,
-                             const std::string& previewNo)
-    : QDialog(owner) {
+                             const TPreviewDocument& preview)
+    : QDialog(owner), FSettings(settings), FDocuments(std::make_unique<TNavDesignerDocuments>(data, settings, company)) {
     setObjectName("DesignerForm");
     setWindowTitle(QString::fromUtf8(kDesignerTitle));
     setWindowIcon(ProgramIcon());
     FFontFamily = settings.FontName;
     FServices = std::make_unique<TQtServices>(*this);
     FViewServices = std::make_unique<TViewServices>(FServices->Services());
-    FPresenter = std::make_unique<TDesignerPresenter>(*this, *FViewServices, settings, data, company, previewNo);
+    FPresenter = std::make_unique<TDesignerPresenter>(*this, *FViewServices, *FDocuments,
+                                                      DesignerInputsOf(settings, preview));
     ChooseFile = [this](const QString& title) {
         return QFileDialog::getOpenFileName(this, title, QString(), QString::fromUtf8(kPictureFilter));
     };
@@ -97,6 +108,8 @@ TDesignerForm::TDesignerForm(QWidget* owner, TSettings& settings, TNavData& data
     PageChanged();
     SelectionChanged();
     UpdateUndoButtons();
+    RestoreWindowState();
+    FPresenter->OfferRecovery();
     qApp->installEventFilter(this);
     ScheduleLiveView();
 }
@@ -104,8 +117,8 @@ TDesignerForm::TDesignerForm(QWidget* owner, TSettings& settings, TNavData& data
 TDesignerForm::~TDesignerForm() { qApp->removeEventFilter(this); }
 
 bool TDesignerForm::Execute(QWidget* owner, TSettings& settings, TNavData& data, const std::string& company,
-                            const std::string& previewNo) {
-    TDesignerForm form(owner, settings, data, company, previewNo);
+                            const TPreviewDocument& preview) {
+    TDesignerForm form(owner, settings, data, company, preview);
     return form.exec() == QDialog::Accepted;
 }
 
@@ -130,19 +143,13 @@ void TDesignerForm::BuildControls() {
     sbPage->setWidget(FCanvas);
     connect(FCanvas, &TDesignerCanvas::DragFinished, this, [this] { ScheduleLiveView(); });
 
-    FLiveArea = Named(new QScrollArea(this), "liveArea");
-    FLiveArea->setWidgetResizable(true);
-    FLiveView = new TPdfLiveView(FLiveArea);
-    FLiveArea->setWidget(FLiveView);
-    FLiveArea->setMinimumWidth(260);
-
-    auto* splitter = Named(new QSplitter(Qt::Horizontal, this), "pageSplitter");
-    splitter->addWidget(sbPage);
-    splitter->addWidget(FLiveArea);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-    splitter->setChildrenCollapsible(false);
-    middle->addWidget(splitter, 1);
+    FSplitter = Named(new QSplitter(Qt::Horizontal, this), "pageSplitter");
+    FSplitter->addWidget(sbPage);
+    FSplitter->addWidget(BuildLivePane());
+    FSplitter->setStretchFactor(0, 0);  // a larger window widens the live view
+    FSplitter->setStretchFactor(1, 1);
+    FSplitter->setChildrenCollapsible(false);
+    middle->addWidget(FSplitter, 1);
     outer->addLayout(middle, 1);
     outer->addWidget(BuildBottomPanel());
 
@@ -153,7 +160,68 @@ void TDesignerForm::BuildControls() {
     shortcut(QKeySequence::Undo, &TDesignerPresenter::Undo);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &TDesignerPresenter::Redo);
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TDesignerPresenter::Redo);
-    resize(1280, 940);
+}
+
+QWidget* TDesignerForm::BuildLivePane() {
+    FLivePane = Named(new QWidget(this), "livePane");
+    auto* column = new QVBoxLayout(FLivePane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(8, 4, 8, 4);
+    bar->addWidget(Label("Zoom:", FLivePane));
+    cbLiveZoom = Named(new QComboBox(FLivePane), "cbLiveZoom");
+    for (const auto& zoom : kLiveZooms) cbLiveZoom->addItem(QString::fromUtf8(zoom.Caption));
+    cbLiveZoom->setToolTip(QString::fromUtf8("Größe der PDF-Ansicht: so breit wie der Bereich oder in Druckgröße"));
+    bar->addWidget(cbLiveZoom);
+    bar->addStretch(1);
+    column->addLayout(bar);
+
+    FLiveArea = Named(new QScrollArea(FLivePane), "liveArea");
+    FLiveArea->setWidgetResizable(true);
+    // Two pages are taller than any pane: a scroll bar that comes and goes would change
+    // the width the pages are drawn for.
+    FLiveArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FLiveView = new TPdfLiveView(FLiveArea);
+    FLiveArea->setWidget(FLiveView);
+    column->addWidget(FLiveArea, 1);
+    FLivePane->setMinimumWidth(260);
+    connect(cbLiveZoom, &QComboBox::currentIndexChanged, this, [this](int index) {
+        constexpr int count = static_cast<int>(std::size(kLiveZooms));
+        FLiveView->SetZoom(index >= 0 && index < count ? kLiveZooms[index].Factor : 0);
+    });
+    return FLivePane;
+}
+
+void TDesignerForm::RestoreWindowState() {
+    QSettings state;
+    const int liveZoom = state.value("Layoutdesigner/PDF-Zoom", 0).toInt();
+    cbLiveZoom->setCurrentIndex(liveZoom >= 0 && liveZoom < cbLiveZoom->count() ? liveZoom : 0);
+    if (restoreGeometry(state.value("Layoutdesigner/Geometrie").toByteArray()) &&
+        FSplitter->restoreState(state.value("Layoutdesigner/Teiler").toByteArray()))
+        return;
+    // The first opening: 1280 x 940, wider on a large screen, where the extra room goes to
+    // the live view; the page gets what it needs at 75 %, at most half of the middle.
+    QSize size(1280, 940);
+    QRect available;
+    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QApplication::primaryScreen()) {
+        available = screen->availableGeometry();
+        if (available.width() >= 1600) size.setWidth(std::min(available.width() - 60, 1860));
+        if (available.height() >= 1000) size.setHeight(std::min(available.height() - 60, 1040));
+    }
+    resize(size);
+    if (available.isValid()) move(available.center() - rect().center());
+    const int middle = size.width() - 330;
+    const int page = std::min(FCanvas->width() + sbPage->verticalScrollBar()->sizeHint().width() + 4,
+                              middle / 2);
+    FSplitter->setSizes({page, middle - page});
+}
+
+void TDesignerForm::SaveWindowState() {
+    QSettings state;
+    state.setValue("Layoutdesigner/Geometrie", saveGeometry());
+    state.setValue("Layoutdesigner/Teiler", FSplitter->saveState());
+    state.setValue("Layoutdesigner/PDF-Zoom", cbLiveZoom->currentIndex());
 }
 
 QWidget* TDesignerForm::BuildTopPanel() {
@@ -195,7 +263,7 @@ QWidget* TDesignerForm::BuildTopPanel() {
     chkLive->setToolTip(QString::fromUtf8("Die echte PDF-Rechnung mit dem bearbeiteten Layout neben der Seite zeigen"));
     chkLive->setChecked(true);
     connect(chkLive, &QCheckBox::toggled, this, [this](bool on) {
-        FLiveArea->setVisible(on);
+        FLivePane->setVisible(on);
         if (on) ScheduleLiveView();
     });
     row->addWidget(chkLive);
@@ -399,6 +467,8 @@ QWidget* TDesignerForm::BuildBottomPanel() {
     for (QPushButton* b : {save, cancel}) b->setMinimumWidth(110);
     connect(save, &QPushButton::clicked, this, [this] {
         if (FPresenter->Save()) {
+            if (!FSettings.Layout) FSettings.Layout = std::make_unique<TLayout>();
+            FSettings.Layout->Assign(FPresenter->Layout());
             FClosing = true;
             accept();
         }
@@ -525,6 +595,20 @@ void TDesignerForm::reject() {
     if (!FClosing && !FPresenter->ConfirmDiscard()) return;
     FClosing = true;
     QDialog::reject();
+}
+
+void TDesignerForm::done(int result) {
+    FLiveTimer->stop();
+    SaveWindowState();
+    QDialog::done(result);
+}
+
+void TDesignerForm::EndSession() {
+    FLiveTimer->stop();
+    const std::string problem = FPresenter->SaveRecoveryCopy();
+    if (!problem.empty()) std::fprintf(stderr, "Velkaro: %s\n", problem.c_str());
+    FClosing = true;
+    done(QDialog::Rejected);
 }
 
 void TDesignerForm::closeEvent(QCloseEvent* event) {

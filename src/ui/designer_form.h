@@ -1,13 +1,16 @@
 #pragma once
 // The layout designer window: the element list and property panel on the left, the
-// page in the middle, the live view of the real PDF on the right. It shows the
-// presenter's state and forwards the user's actions; the logic lives in
-// TDesignerPresenter.
+// page in the middle, the live view of the real PDF on the right (a splitter between
+// them; sizes remembered). It shows the presenter's state and forwards the user's
+// actions; the logic lives in TDesignerPresenter. At the end of the desktop session it
+// keeps unsaved changes in a recovery copy and closes without asking.
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "ui/session_end.h"
+#include "uimodel/designer_inputs.h"
 #include "uimodel/designer_presenter.h"
 #include "uimodel/designer_view.h"
 
@@ -20,6 +23,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+class QSplitter;
 class QTimer;
 
 namespace velkaro {
@@ -32,16 +36,21 @@ class TNavData;
 
 inline constexpr const char* kDesignerTitle = "Rechnungslayout / Briefpapier";
 
-class TDesignerForm : public QDialog, public TDesignerView {
+class TDesignerForm : public QDialog, public TDesignerView, public TSessionEndHandler {
     Q_OBJECT
 public:
+    // The settings are only read, except that "Speichern" hands them the saved layout.
+    // A recovery copy of the layout file is offered before the window shows.
     TDesignerForm(QWidget* owner, TSettings& settings, TNavData& data, const std::string& company,
-                  const std::string& previewNo);
+                  const TPreviewDocument& preview);
     ~TDesignerForm() override;
 
     // Shows the designer modally; true when it was closed by "Speichern".
     static bool Execute(QWidget* owner, TSettings& settings, TNavData& data, const std::string& company,
-                        const std::string& previewNo);
+                        const TPreviewDocument& preview);
+
+    // TSessionEndHandler: unsaved changes go into the recovery copy; closes without asking.
+    void EndSession() override;
 
     TDesignerPresenter& Presenter() { return *FPresenter; }
     TDesignerCanvas& Canvas() { return *FCanvas; }
@@ -53,6 +62,7 @@ public:
 
 public slots:
     void reject() override;
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,6 +73,9 @@ private:
     QWidget* BuildLeftPanel();
     QWidget* BuildTopPanel();
     QWidget* BuildBottomPanel();
+    QWidget* BuildLivePane();
+    void RestoreWindowState();
+    void SaveWindowState();
     void TakeBackgrounds();
     void InsertPlaceholder(int index);
     void ScheduleLiveView();
@@ -78,6 +91,8 @@ private:
     void CanvasChanged() override;
     void LayoutEdited() override;
 
+    TSettings& FSettings;
+    std::unique_ptr<TDesignerDocuments> FDocuments;
     std::unique_ptr<TQtServices> FServices;
     std::unique_ptr<TViewServices> FViewServices;
     std::unique_ptr<TDesignerPresenter> FPresenter;
@@ -119,6 +134,9 @@ private:
     QLineEdit* edPreviewNo = nullptr;
     QScrollArea* sbPage = nullptr;
     TDesignerCanvas* FCanvas = nullptr;
+    QSplitter* FSplitter = nullptr;
+    QWidget* FLivePane = nullptr;
+    QComboBox* cbLiveZoom = nullptr;
     QScrollArea* FLiveArea = nullptr;
     TPdfLiveView* FLiveView = nullptr;
     QTimer* FLiveTimer = nullptr;

@@ -47,7 +47,9 @@ int RunDesktop(int& argc, char** argv, const std::vector<std::string>& args) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setOrganizationName("Velkaro");
     QApplication::setApplicationName("velkaro");
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kMainWindowTitle));
+    // No application display name: Qt would append it to every window's title, so that
+    // dialogs lose their own to " — ZUGFeRD-Rechnungen aus Navision". The main window
+    // sets that title itself.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     InstallGermanQtTexts(app);
     QApplication::setWindowIcon(ProgramIcon());

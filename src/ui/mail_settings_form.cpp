@@ -1,11 +1,8 @@
 // The mail settings dialog's widgets and their wiring to the presenter.
 #include "ui/mail_settings_form.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -14,16 +11,14 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTextBrowser>
-#include <QUrl>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "config/settings.h"
 #include "mail/signature_import.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -49,11 +44,8 @@ QPlainTextEdit* Editor(const char* name, QWidget* parent) {
     return editor;
 }
 
-// The busy cursor while a button's action runs.
-struct TWaitCursor {
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-};
+// Links as mail programs show them on white paper.
+constexpr const char* kPaperLinkColour = "#0563C1";
 
 } // namespace
 
@@ -63,10 +55,12 @@ bool TMailSettingsForm::Execute(QWidget* owner, TSettings& settings, TNavData* d
 }
 
 TMailSettingsForm::TMailSettingsForm(QWidget* owner, TSettings& settings, TNavData* data, const std::string& company)
-    : QDialog(owner), FSettings(settings), FPresenter(settings, data, company) {
+    : QDialog(owner), FServices(*this), FPresenter(settings, data, company, *this, FServices.Services()) {
     setWindowTitle(QString::fromUtf8("E-Mail-Versand über Microsoft 365 (Graph)"));
     setObjectName("TMailSettingsForm");
     BuildControls();
+    FPresenter.Start();
+    ShowFormatTab();
     resize(1000, 820);
 }
 
@@ -83,14 +77,25 @@ void TMailSettingsForm::BuildControls() {
         edit->setMinimumWidth(420);
         auto* line = new QHBoxLayout();
         line->addWidget(edit);
-        if (hint) line->addWidget(Hint(hint, this));
+        QLabel* hintLabel = hint ? Hint(hint, this) : nullptr;
+        if (hintLabel) line->addWidget(hintLabel);
         line->addStretch(1);
         form->addRow(QString::fromUtf8(label), line);
+        return hintLabel;
     };
     row("Verzeichnis-(Mandanten-)ID", edTenant, "edTenant", "GUID oder muster.onmicrosoft.com");
     row("Anwendungs-(Client-)ID", edClient, "edClient", nullptr);
-    row("Geheimer Clientschlüssel", edSecret, "edSecret", "verschlüsselt gespeichert (Benutzerschlüssel)");
+    const TSecretDisplay secret = FPresenter.SecretDisplay();
+    lblSecret = row("Geheimer Clientschlüssel", edSecret, "edSecret", secret.Hint.c_str());
+    lblSecret->setObjectName("lblSecret");
     edSecret->setEchoMode(QLineEdit::Password);
+    edSecret->setPlaceholderText(Q(secret.Placeholder));
+    if (!secret.Problem.empty()) {
+        // Not a grey aside: the nightly mailing depends on it.
+        lblSecret->setForegroundRole(QPalette::WindowText);
+        lblSecret->setToolTip(Q(secret.Problem));
+        edSecret->setToolTip(Q(secret.Problem));
+    }
     row("Absender-Postfach", edSender, "edSender", "z. B. rechnung@muster-gmbh.de");
     row("Antwort an (optional)", edReplyTo, "edReplyTo", nullptr);
     row("BCC (optional)", edBcc, "edBcc", "z. B. Archivpostfach; mehrere mit ;");
@@ -136,18 +141,18 @@ void TMailSettingsForm::BuildControls() {
     auto* tsSig = new QWidget(Pages);
     auto* sigLayout = new QVBoxLayout(tsSig);
     auto* sigButtons = new QHBoxLayout();
-    auto addButton = [this](QHBoxLayout* layout, const char* caption, const char* name, void (TMailSettingsForm::*fn)()) {
+    auto addButton = [this](QHBoxLayout* layout, const char* caption, const char* name, auto action) {
         auto* button = new QPushButton(QString::fromUtf8(caption), this);
         button->setObjectName(name);
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, fn);
+        connect(button, &QPushButton::clicked, this, action);
         layout->addWidget(button);
         return button;
     };
     addButton(sigButtons, "Aus Outlook übernehmen...", "btnOutlook", &TMailSettingsForm::ImportFromOutlook);
     addButton(sigButtons, "HTML-Datei laden...", "btnHtmlFile", &TMailSettingsForm::LoadHtmlFile);
     addButton(sigButtons, "Bild einfügen...", "btnImage", &TMailSettingsForm::InsertImage);
-    addButton(sigButtons, "Standardsignatur", "btnStdSig", &TMailSettingsForm::UseStandardSignature);
+    addButton(sigButtons, "Standardsignatur", "btnStdSig", [this] { FPresenter.UseStandardSignature(); });
     sigButtons->addStretch(1);
     sigLayout->addLayout(sigButtons);
     mmSig = Editor("mmSig", tsSig);
@@ -168,8 +173,8 @@ void TMailSettingsForm::BuildControls() {
     edPreviewNo->setObjectName("edPreviewNo");
     edPreviewNo->setMaximumWidth(140);
     previewBar->addWidget(edPreviewNo);
-    addButton(previewBar, "Aktualisieren", "btnRefresh", &TMailSettingsForm::RefreshPreview);
-    addButton(previewBar, "Im Browser öffnen", "btnBrowser", &TMailSettingsForm::OpenInBrowser);
+    addButton(previewBar, "Aktualisieren", "btnRefresh", [this] { FPresenter.RefreshPreview(); });
+    addButton(previewBar, "Im Browser öffnen", "btnBrowser", [this] { FPresenter.OpenInBrowser(); });
     previewBar->addStretch(1);
     previewLayout->addLayout(previewBar);
     Browser = new QTextBrowser(tsPreview);
@@ -177,9 +182,9 @@ void TMailSettingsForm::BuildControls() {
     Browser->setOpenLinks(false);
     // Mail clients show the mail on white whatever the desktop's look.
     Browser->setStyleSheet("QTextBrowser { background: white; color: black; }");
-    QPalette paper = Browser->palette();
-    paper.setColor(QPalette::Link, QColor(0x05, 0x63, 0xC1));  // links as mail programs show them
-    Browser->setPalette(paper);
+    // The page's links get their colour from the document itself: Qt would give them the
+    // look's link colour, made for a dark background.
+    Browser->document()->setDefaultStyleSheet(QString("a[href] { color: %1; }").arg(kPaperLinkColour));
     previewLayout->addWidget(Browser);
     Pages->addTab(tsPreview, "Vorschau");
     root->addWidget(Pages, 1);
@@ -194,8 +199,8 @@ void TMailSettingsForm::BuildControls() {
     cbPh->setMinimumWidth(280);
     cbPh->setFocusPolicy(Qt::ClickFocus);
     bottom->addWidget(cbPh);
-    addButton(bottom, "Verbindung testen", "btnTestConnection", &TMailSettingsForm::TestConnection);
-    addButton(bottom, "Testmail an Testempfänger", "btnTestMail", &TMailSettingsForm::SendTestMail);
+    addButton(bottom, "Verbindung testen", "btnTestConnection", [this] { FPresenter.TestConnection(); });
+    addButton(bottom, "Testmail an Testempfänger", "btnTestMail", [this] { FPresenter.SendTestMail(); });
     bottom->addStretch(1);
     auto* save = addButton(bottom, "Speichern", "btnSave", &TMailSettingsForm::Save);
     save->setDefault(true);
@@ -206,27 +211,10 @@ void TMailSettingsForm::BuildControls() {
     bottom->addWidget(cancel);
     root->addLayout(bottom);
 
-    const TMailSettingsValues v = FPresenter.InitialValues();
-    edTenant->setText(Q(v.Tenant));
-    edClient->setText(Q(v.ClientId));
-    edSecret->setText(Q(v.Secret));
-    edSender->setText(Q(v.Sender));
-    edReplyTo->setText(Q(v.ReplyTo));
-    edBcc->setText(Q(v.Bcc));
-    edTest->setText(Q(v.TestRecipient));
-    edSubject->setText(Q(v.Subject));
-    chkSent->setChecked(v.SaveToSent);
-    chkXml->setChecked(v.AttachXml);
-    (v.Html ? rbHtml : rbText)->setChecked(true);
-    mmHtml->setPlainText(Q(v.BodyHtml));
-    mmSig->setPlainText(Q(v.Signature));
-    mmText->setPlainText(Q(v.BodyText));
-    ShowFormatTab();
-
     connect(rbHtml, &QRadioButton::clicked, this, [this] { ShowFormatTab(); });
     connect(rbText, &QRadioButton::clicked, this, [this] { ShowFormatTab(); });
     connect(Pages, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == 3) RefreshPreview();
+        if (index == 3) FPresenter.RefreshPreview();
     });
     connect(cbPh, &QComboBox::activated, this, [this](int index) { InsertPlaceholder(index); });
     for (QWidget* w : {static_cast<QWidget*>(edSubject), static_cast<QWidget*>(mmHtml), static_cast<QWidget*>(mmSig),
@@ -271,6 +259,23 @@ void TMailSettingsForm::InsertPlaceholder(int index) {
     cbPh->setCurrentIndex(-1);
 }
 
+void TMailSettingsForm::ShowValues(const TMailSettingsValues& v) {
+    edTenant->setText(Q(v.Tenant));
+    edClient->setText(Q(v.ClientId));
+    edSecret->setText(Q(v.Secret));
+    edSender->setText(Q(v.Sender));
+    edReplyTo->setText(Q(v.ReplyTo));
+    edBcc->setText(Q(v.Bcc));
+    edTest->setText(Q(v.TestRecipient));
+    edSubject->setText(Q(v.Subject));
+    chkSent->setChecked(v.SaveToSent);
+    chkXml->setChecked(v.AttachXml);
+    (v.Html ? rbHtml : rbText)->setChecked(true);
+    mmHtml->setPlainText(Q(v.BodyHtml));
+    mmSig->setPlainText(Q(v.Signature));
+    mmText->setPlainText(Q(v.BodyText));
+}
+
 TMailSettingsValues TMailSettingsForm::Values() const {
     TMailSettingsValues v;
     v.Tenant = S(edTenant->text());
@@ -290,109 +295,50 @@ TMailSettingsValues TMailSettingsForm::Values() const {
     return v;
 }
 
-void TMailSettingsForm::TestConnection() {
-    std::string message;
-    try {
-        TWaitCursor wait;
-        message = FPresenter.TestConnection(Values());
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-        return;
-    }
-    QMessageBox::information(this, "Information", Q(message));
+std::string TMailSettingsForm::PreviewInvoiceNo() const { return S(edPreviewNo->text()); }
+
+std::optional<std::string> TMailSettingsForm::AskTestRecipient(const std::string& suggestion) {
+    bool ok = false;
+    const QString recipient = QInputDialog::getText(this, "Testmail", QString::fromUtf8("Empfänger der Testmail:"),
+                                                    QLineEdit::Normal, Q(suggestion), &ok);
+    if (!ok) return std::nullopt;
+    return S(recipient);
 }
 
-void TMailSettingsForm::SendTestMail() {
-    QString recipient = edTest->text().trimmed();
-    if (recipient.isEmpty())
-        recipient = QInputDialog::getText(this, "Testmail", QString::fromUtf8("Empfänger der Testmail:"),
-                                          QLineEdit::Normal, edSender->text())
-                        .trimmed();
-    if (recipient.isEmpty()) return;
-    std::string message;
-    try {
-        TWaitCursor wait;
-        message = FPresenter.SendTestMail(Values(), S(recipient));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-        return;
-    }
-    QMessageBox::information(this, "Information", Q(message));
+void TMailSettingsForm::SetSignature(const std::string& html) { mmSig->setPlainText(Q(ReplaceAll(html, "\r\n", "\n"))); }
+
+void TMailSettingsForm::InsertIntoSignature(const std::string& text) {
+    Pages->setCurrentIndex(1);
+    mmSig->setFocus();
+    mmSig->insertPlainText(Q(text));
 }
 
-void TMailSettingsForm::RefreshPreview() {
-    try {
-        TWaitCursor wait;
-        const TMailPreview preview = FPresenter.Preview(Values(), S(edPreviewNo->text()));
-        // The file is the exact view (a real browser); the pane resolves the file:// pictures.
-        Browser->setSearchPaths({Q(ExtractFilePath(preview.File))});
-        Browser->setHtml(Q(preview.Document));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-    }
-}
-
-void TMailSettingsForm::OpenInBrowser() {
-    RefreshPreview();
-    QDesktopServices::openUrl(QUrl::fromLocalFile(Q(TMailSettingsPresenter::PreviewFile())));
+void TMailSettingsForm::ShowPreview(const TMailPreview& preview) {
+    // The file is the exact view (a real browser); the pane resolves the file:// pictures.
+    Browser->setSearchPaths({Q(ExtractFilePath(preview.File))});
+    Browser->setHtml(Q(preview.Document));
 }
 
 void TMailSettingsForm::ImportFromOutlook() {
     const QString file = QFileDialog::getOpenFileName(this, "Outlook-Signatur wählen (.htm)",
                                                       Q(OutlookSignatureFolder()),
                                                       "Outlook-Signatur (*.htm *.html)");
-    if (file.isEmpty()) return;
-    try {
-        mmSig->setPlainText(Q(FPresenter.ImportSignature(S(file))));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-        return;
-    }
-    QMessageBox::information(this, "Information",
-                             Q("Signatur übernommen. Bilder wurden nach " + FPresenter.ImageFolder() +
-                               " kopiert.\r\nTipp: Feste Angaben (Name, Telefon …) können durch Platzhalter wie "
-                               "{Telefon} ersetzt werden."));
+    if (!file.isEmpty()) FPresenter.ImportFromOutlook(S(file));
 }
 
 void TMailSettingsForm::LoadHtmlFile() {
     const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), "HTML (*.htm *.html)");
-    if (file.isEmpty()) return;
-    try {
-        mmSig->setPlainText(Q(FPresenter.ImportSignature(S(file))));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-    }
+    if (!file.isEmpty()) FPresenter.LoadSignatureFile(S(file));
 }
 
 void TMailSettingsForm::InsertImage() {
     const QString file = QFileDialog::getOpenFileName(this, QString::fromUtf8("Bild für die Signatur (z. B. Logo)"),
                                                       QString(), "Bilder (*.png *.jpg *.jpeg *.gif)");
-    if (file.isEmpty()) return;
-    try {
-        const std::string tag = FPresenter.InsertImage(S(file));
-        Pages->setCurrentIndex(1);
-        mmSig->setFocus();
-        mmSig->insertPlainText(Q(tag));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-    }
-}
-
-void TMailSettingsForm::UseStandardSignature() {
-    if (QMessageBox::question(this, QString::fromUtf8("Bestätigung"), "Signatur durch die Standardsignatur ersetzen?",
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
-    mmSig->setPlainText(Q(ReplaceAll(TMailSettingsPresenter::StandardSignature(), "\r\n", "\n")));
+    if (!file.isEmpty()) FPresenter.InsertImage(S(file));
 }
 
 void TMailSettingsForm::Save() {
-    try {
-        FPresenter.Save(Values());
-    } catch (const std::exception& e) {
-        QMessageBox::critical(this, "Fehler", Q(e.what()));
-        return;
-    }
-    accept();
+    if (FPresenter.Save()) accept();
 }
 
 } // namespace velkaro

@@ -1,15 +1,18 @@
 #pragma once
 // The mail settings dialog: app registration, mailbox, test recipient, subject, the
 // HTML text, the HTML signature, the plain text and a preview of the mail. The logic
-// lives in TMailSettingsPresenter; this dialog shows its values and forwards clicks.
+// lives in TMailSettingsPresenter; this dialog shows its values, asks for files and
+// forwards clicks.
 #include <QDialog>
 #include <memory>
 #include <string>
 
+#include "ui/qt_services.h"
 #include "uimodel/mail_settings_presenter.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,7 +25,7 @@ namespace velkaro {
 class TNavData;
 class TSettings;
 
-class TMailSettingsForm : public QDialog {
+class TMailSettingsForm : public QDialog, public TMailSettingsView {
     Q_OBJECT
 public:
     // True exactly when the user saved.
@@ -30,20 +33,24 @@ public:
 
     TMailSettingsForm(QWidget* owner, TSettings& settings, TNavData* data, const std::string& company);
 
-    TMailSettingsValues Values() const;
     TMailSettingsPresenter& Presenter() { return FPresenter; }
 
-    // The actions of the buttons, for the window tests as well.
-    void TestConnection();
-    void SendTestMail();
-    void RefreshPreview();
-    void OpenInBrowser();
+    // The actions of the buttons that need more than the presenter, for the window tests
+    // as well.
     void ImportFromOutlook();
     void LoadHtmlFile();
     void InsertImage();
-    void UseStandardSignature();
     void InsertPlaceholder(int index);
     void Save();
+
+    // TMailSettingsView
+    void ShowValues(const TMailSettingsValues& values) override;
+    TMailSettingsValues Values() const override;
+    std::string PreviewInvoiceNo() const override;
+    std::optional<std::string> AskTestRecipient(const std::string& suggestion) override;
+    void SetSignature(const std::string& html) override;
+    void InsertIntoSignature(const std::string& text) override;
+    void ShowPreview(const TMailPreview& preview) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,13 +60,14 @@ private:
     void ShowFormatTab();
     QWidget* TextField(TMailTextField field) const;
 
-    TSettings& FSettings;
+    TQtServices FServices;
     TMailSettingsPresenter FPresenter;
 
 public:
     QLineEdit* edTenant = nullptr;
     QLineEdit* edClient = nullptr;
     QLineEdit* edSecret = nullptr;
+    QLabel* lblSecret = nullptr;  // the secret's hint
     QLineEdit* edSender = nullptr;
     QLineEdit* edReplyTo = nullptr;
     QLineEdit* edBcc = nullptr;

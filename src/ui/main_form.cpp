@@ -292,7 +292,7 @@ void TMainForm::BuildMenu() {
 
 void TMainForm::OpenDesigner() {
     if (TDesignerForm::Execute(this, FSession.Settings(), FSession.Data(), cbCompany->currentText().toStdString(),
-                               FPresenter->DesignerPreviewNumber()))
+                               DesignerPreviewDocument(FPresenter->Invoices())))
         FPresenter->LayoutSaved();
 }
 

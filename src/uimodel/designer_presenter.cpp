@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
-#include "app/generate_invoice.h"
-#include "config/settings.h"
-#include "erp/nav_data.h"
 #include "platform/files.h"
+#include "platform/private_temp.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -21,24 +21,39 @@ bool IsTable(TElementKind kind) {
     return kind == ekTable || kind == ekFollowTable;
 }
 
-std::string PreviewFolder() {
-    return IncludeTrailingPathDelimiter(TempDir()) + "VelkaroVorschau";
+namespace fs = std::filesystem;
+
+// Whether `file` was written after `than` (a missing `than` counts as older).
+bool NewerThan(const std::string& file, const std::string& than) {
+    std::error_code e1, e2;
+    const auto written = fs::last_write_time(file, e1);
+    const auto other = fs::last_write_time(than, e2);
+    return !e1 && (e2 || written > other);
 }
+
+// Files of the preview folder are for this account alone (the folder itself is 0700).
+void KeepPrivate(const std::string& folder) {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file(ec)) fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write, ec);
+}
+
+TDocumentKind OtherKind(TDocumentKind kind) { return kind == bkInvoice ? bkCreditMemo : bkInvoice; }
 
 } // namespace
 
-TDesignerPresenter::TDesignerPresenter(TDesignerView& view, TViewServices& services, TSettings& settings,
-                                       TNavData& data, std::string company, std::string previewNo)
-    : view_(view), services_(services), settings_(settings), data_(data), company_(std::move(company)),
-      previewNo_(std::move(previewNo)), pictureFolder_(ExtractFilePath(AbsolutePath(settings.FFileName))),
+TDesignerPresenter::TDesignerPresenter(TDesignerView& view, TViewServices& services, TDesignerDocuments& documents,
+                                       TDesignerInputs inputs)
+    : view_(view), services_(services), documents_(documents), inputs_(std::move(inputs)), preview_(inputs_.Preview),
       layout_(std::make_unique<TLayout>()), pixelsPerMm_(PixelsPerMm(0.75)) {
-    if (settings_.Layout)
-        layout_->Assign(*settings_.Layout);
+    if (inputs_.Layout)
+        layout_->Assign(*inputs_.Layout);
     else
-        layout_->SetDefaults(settings_.LogoFile);
+        layout_->SetDefaults(inputs_.LogoFile);
+    inputs_.Layout = nullptr;  // the program's layout may change later; the copy is what counts
     TSeller seller = SampleSeller();
     try {
-        seller = data_.LoadSeller(company_);
+        seller = documents_.LoadSeller();
     } catch (const std::exception&) {
         // Without a database the page shows the made-up company.
     }
@@ -111,12 +126,16 @@ void TDesignerPresenter::Restore(const TDesignerState& state) {
     selected_ = state.Selected < static_cast<int>(layout_->Elements.size()) ? state.Selected : -1;
     showFirst_ = state.ShowFirst;
     revision_ = state.Revision;
+    ShowEverything();
+    view_.LayoutEdited();
+}
+
+void TDesignerPresenter::ShowEverything() {
     view_.ElementListChanged();
     view_.PageChanged();
     view_.BackgroundsChanged();
     view_.SelectionChanged();
     view_.CanvasChanged();
-    view_.LayoutEdited();
 }
 
 template <typename Edit>
@@ -282,7 +301,7 @@ void TDesignerPresenter::ResetToDefaults() {
         return;
     history_.Break();
     Change("", [&] {
-        layout_->SetDefaults(settings_.LogoFile);
+        layout_->SetDefaults(inputs_.LogoFile);
         selected_ = -1;
     });
     view_.ElementListChanged();
@@ -366,25 +385,71 @@ bool TDesignerPresenter::ConfirmDiscard() {
 
 bool TDesignerPresenter::Save() {
     try {
-        layout_->SaveToFile(settings_.LayoutFile);
+        layout_->SaveToFile(inputs_.LayoutFile, inputs_.PictureFolder);
     } catch (const std::exception& e) {
         services_.Messages.Error(std::string("Layout konnte nicht gespeichert werden: ") + e.what());
         return false;
     }
-    if (!settings_.Layout) settings_.Layout = std::make_unique<TLayout>();
-    settings_.Layout->Assign(*layout_);
     savedRevision_ = revision_;
+    std::error_code ignored;
+    fs::remove(RecoveryFile(), ignored);  // the saved layout holds everything now
     return true;
 }
 
-std::string TDesignerPresenter::PreviewPdf(const std::string& folder) {
-    // The preview's own output: its folder, no XML file; the settings stay as they are.
-    return GenerateInvoicePdf(data_, settings_, TRunOptions{folder, false}, *layout_, company_, Trim(previewNo_),
-                              [](const std::string&) {});
+std::string TDesignerPresenter::SaveRecoveryCopy() {
+    if (!HasChanges()) return "";
+    try {
+        layout_->SaveToFile(RecoveryFile(), inputs_.PictureFolder);
+    } catch (const std::exception& e) {
+        return std::string("Wiederherstellungskopie des Layouts nicht geschrieben: ") + e.what();
+    }
+    return "";
+}
+
+void TDesignerPresenter::OfferRecovery() {
+    const std::string recovery = RecoveryFile();
+    if (!FileExists(recovery)) return;
+    std::error_code ignored;
+    if (!NewerThan(recovery, inputs_.LayoutFile)) {
+        fs::remove(recovery, ignored);
+        return;
+    }
+    if (services_.Messages.Ask("Beim letzten Beenden hatte das Layout nicht gespeicherte Änderungen; sie wurden in \"" +
+                               ExtractFileName(recovery) +
+                               "\" gesichert. Wiederherstellen?\n\nJa: die Änderungen werden geladen (noch nicht "
+                               "gespeichert).\nNein: die Sicherung wird verworfen.")) {
+        history_.Break();
+        Change("", [&] {
+            layout_->LoadFromFile(recovery, inputs_.LogoFile);
+            if (selected_ >= static_cast<int>(layout_->Elements.size())) selected_ = -1;
+        });
+        ShowEverything();
+    }
+    fs::remove(recovery, ignored);
+}
+
+std::string TDesignerPresenter::PreviewPdf(const std::string& subfolder) {
+    const std::string folder = CombinePath(PrivateTempFolder(), subfolder);
+    const TPreviewDocument asShown{Trim(preview_.No), preview_.Kind};
+    std::string pdf;
+    try {
+        pdf = documents_.PrintPreview(*layout_, asShown, folder);
+    } catch (const std::exception&) {
+        // A typed number may be of the other kind; the first reason counts when it is not.
+        const std::exception_ptr first = std::current_exception();
+        try {
+            pdf = documents_.PrintPreview(*layout_, {asShown.No, OtherKind(asShown.Kind)}, folder);
+            preview_.Kind = OtherKind(asShown.Kind);
+        } catch (const std::exception&) {
+            std::rethrow_exception(first);
+        }
+    }
+    KeepPrivate(folder);
+    return pdf;
 }
 
 bool TDesignerPresenter::Preview() {
-    if (Trim(previewNo_).empty()) {
+    if (Trim(preview_.No).empty()) {
         services_.Messages.Inform("Bitte eine Rechnungsnummer für die Vorschau eingeben.");
         return false;
     }
@@ -392,7 +457,7 @@ bool TDesignerPresenter::Preview() {
     {
         TBusyScope busy(services_.Busy);
         try {
-            pdf = PreviewPdf(PreviewFolder());
+            pdf = PreviewPdf("Vorschau");
         } catch (const std::exception& e) {
             pdf.clear();
             services_.Messages.Error(std::string("Vorschau nicht möglich: ") + e.what());
@@ -403,10 +468,10 @@ bool TDesignerPresenter::Preview() {
 }
 
 TLiveViewResult TDesignerPresenter::RenderLiveView() {
-    if (Trim(previewNo_).empty())
+    if (Trim(preview_.No).empty())
         return {"", "Keine Ansicht: unten bei „Vorschau mit Rechnung“ eine Rechnungsnummer eingeben."};
     try {
-        return {PreviewPdf(IncludeTrailingPathDelimiter(PreviewFolder()) + "Live"), ""};
+        return {PreviewPdf("Live"), ""};
     } catch (const std::exception& e) {
         return {"", std::string("Keine Ansicht: ") + e.what()};
     }

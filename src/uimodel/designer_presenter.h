@@ -2,7 +2,7 @@
 // The layout designer without its widgets: the working copy of the layout, the
 // selection and the shown page, the property panel's rules, moving and resizing with
 // the mouse and the keyboard, free texts, the default layout, undo and redo, saving,
-// the PDF preview and the live view of the real PDF.
+// the PDF preview and the live view of the real PDF, the recovery copy of unsaved changes.
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,14 +11,12 @@
 #include "layoutmodel/layout_model.h"
 #include "platform/files.h"
 #include "uimodel/designer_geometry.h"
+#include "uimodel/designer_inputs.h"
 #include "uimodel/designer_view.h"
 #include "uimodel/layout_history.h"
 #include "uimodel/view_services.h"
 
 namespace velkaro {
-
-class TSettings;
-class TNavData;
 
 enum TDragKind { dkNone, dkMove, dkResize };
 
@@ -55,8 +53,10 @@ struct TLiveViewResult {
 
 class TDesignerPresenter {
 public:
-    TDesignerPresenter(TDesignerView& view, TViewServices& services, TSettings& settings, TNavData& data,
-                       std::string company, std::string previewNo);
+    // The working copy starts as the layout of `inputs` (or the default layout); the page
+    // shows the seller of `documents` (or the made-up company when that fails).
+    TDesignerPresenter(TDesignerView& view, TViewServices& services, TDesignerDocuments& documents,
+                       TDesignerInputs inputs);
 
     const TLayout& Layout() const { return *layout_; }
     int Selected() const { return selected_; }
@@ -66,10 +66,12 @@ public:
     double ZoomFactor() const { return zoomFactor_; }
     TDragKind Drag() const { return drag_; }
     const TPlaceholderContext& SampleValues() const { return sample_; }
-    const std::string& PreviewNumber() const { return previewNo_; }
+    const std::string& PreviewNumber() const { return preview_.No; }
+    TDocumentKind PreviewKind() const { return preview_.Kind; }
     // A picture the layout names, found as the PDF finds it (relative: beside the settings).
-    std::string PicturePath(const std::string& name) const { return PathBeside(pictureFolder_, name); }
-    void SetPreviewNumber(const std::string& number) { previewNo_ = number; }
+    std::string PicturePath(const std::string& name) const { return PathBeside(inputs_.PictureFolder, name); }
+    // A number typed into the preview field: tried as the kind shown last, then as the other.
+    void SetPreviewNumber(const std::string& number) { preview_.No = number; }
 
     std::vector<std::string> ElementCaptions() const;
     TDesignerControls Controls() const;
@@ -116,9 +118,22 @@ public:
     bool HasChanges() const { return revision_ != savedRevision_; }
     // Closing without saving: asks when there are changes; true when the window may close.
     bool ConfirmDiscard();
-    // Saves into the layout file and hands the copy to the settings; on failure the
-    // message and false (the window stays open).
+    // Saves into the layout file (its comments stay; pictures in or below the settings'
+    // folder are named relative to it) and removes a recovery copy; on failure the message
+    // and false (the window stays open). The caller hands the saved copy to the program.
     bool Save();
+
+    // The file that keeps unsaved changes when the desktop ends without asking: beside the
+    // layout file, named after it.
+    std::string RecoveryFile() const { return inputs_.LayoutFile + ".wiederherstellung"; }
+    // The desktop ends (logout, shutdown): unsaved changes go into the recovery copy; no
+    // question, no message box. Returns the German reason when it could not be written,
+    // else an empty text.
+    std::string SaveRecoveryCopy();
+    // At the opening: a recovery copy newer than the layout file is offered ("Ja" takes it
+    // as an unsaved change, "Nein" discards it); an older one is superseded by the layout
+    // file and removed. Either way the copy is gone afterwards.
+    void OfferRecovery();
     // "PDF-Vorschau": the real invoice with the working copy, opened in the viewer.
     // False when the preview number is missing (the window then focuses its field).
     bool Preview();
@@ -128,19 +143,21 @@ public:
 private:
     TDesignerState State() const;
     void Restore(const TDesignerState& state);
+    // Every part of the window shows the state anew (after undo, redo, a recovery).
+    void ShowEverything();
     // Runs an edit of the working copy and records it as one step when it changed anything.
     template <typename Edit>
     bool Change(const std::string& mergeKey, Edit edit);
-    std::string PreviewPdf(const std::string& folder);
+    // Prints the preview document into `subfolder` of this process's private folder (0600
+    // files): as the kind shown last, else as the other kind, which is then remembered.
+    std::string PreviewPdf(const std::string& subfolder);
     TLayoutElement* Sel();
 
     TDesignerView& view_;
     TViewServices& services_;
-    TSettings& settings_;
-    TNavData& data_;
-    std::string company_;
-    std::string previewNo_;
-    std::string pictureFolder_;
+    TDesignerDocuments& documents_;
+    TDesignerInputs inputs_;
+    TPreviewDocument preview_;
     std::unique_ptr<TLayout> layout_;
     TPlaceholderContext sample_;
     int selected_ = -1;

@@ -13,6 +13,7 @@
 #include "mail/signature_import.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/private_temp.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -40,10 +41,26 @@ TMailBody BuildBody(const TMailSettingsValues& values, const TPlaceholderContext
     return body;
 }
 
+// A value the user changed (typed differs from shown) goes into the settings and is named
+// for saving.
+template <typename T>
+void TakeChanged(T& setting, const T& typed, const T& shown, TMailSetting which, unsigned& changed) {
+    if (typed == shown) return;
+    setting = typed;
+    changed |= which;
+}
+
 } // namespace
 
-TMailSettingsPresenter::TMailSettingsPresenter(TSettings& settings, TNavData* data, const std::string& company)
-    : FSettings(settings), FData(data), FCompany(company) {}
+TMailSettingsPresenter::TMailSettingsPresenter(TSettings& settings, TNavData* data, const std::string& company,
+                                               TMailSettingsView& view, TViewServices services)
+    : FSettings(settings), FData(data), FCompany(company), FView(view), FServices(services) {}
+
+void TMailSettingsPresenter::Start() {
+    FView.ShowValues(InitialValues());
+    // As the controls hold them: an editor's own line ends are no change of the user's.
+    FShown = FView.Values();
+}
 
 TSeller TMailSettingsPresenter::Seller() const {
     if (FData) {
@@ -57,6 +74,10 @@ TSeller TMailSettingsPresenter::Seller() const {
 }
 
 std::string TMailSettingsPresenter::BaseDir() const { return ExtractFilePath(FSettings.FFileName); }
+
+bool TMailSettingsPresenter::SecretUnreadable() const {
+    return FSettings.GraphSecret.empty() && !FSettings.GraphSecretProblem.empty();
+}
 
 TMailSettingsValues TMailSettingsPresenter::InitialValues() const {
     TMailSettingsValues v;
@@ -77,8 +98,15 @@ TMailSettingsValues TMailSettingsPresenter::InitialValues() const {
     return v;
 }
 
+TSecretDisplay TMailSettingsPresenter::SecretDisplay() const {
+    if (SecretUnreadable()) return {kSecretUnreadableNote, kSecretUnreadableNote, FSettings.GraphSecretProblem};
+    return {"verschlüsselt gespeichert (Benutzerschlüssel)", "", ""};
+}
+
 std::string TMailSettingsPresenter::EffectiveSecret(const TMailSettingsValues& values) const {
-    return values.Secret == kSecretBullets ? FSettings.GraphSecret : values.Secret;
+    if (values.Secret != FShown.Secret) return values.Secret;
+    if (SecretUnreadable()) throw Exception(FSettings.GraphSecretProblem);
+    return FSettings.GraphSecret;
 }
 
 std::vector<std::string> TMailSettingsPresenter::PlaceholderEntries() {
@@ -93,40 +121,57 @@ std::string TMailSettingsPresenter::PlaceholderText(const std::string& entry) {
     return close == std::string::npos ? entry : entry.substr(0, close + 1);
 }
 
-std::string TMailSettingsPresenter::TestConnection(const TMailSettingsValues& values) const {
-    const std::string secret = EffectiveSecret(values);
+void TMailSettingsPresenter::Attempt(const std::string& lead, const TMailSettingsValues& values,
+                                     const std::function<std::string(const std::string& secret)>& action) {
+    std::string secret;
+    std::string message;
     try {
+        TBusyScope busy(FServices.Busy);
+        secret = EffectiveSecret(values);
+        message = action(secret);
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(lead + "\r\n\r\n" + MaskSecrets(e.what(), {secret}));
+        return;
+    }
+    FServices.Messages.Inform(message);
+}
+
+void TMailSettingsPresenter::TestConnection() {
+    const TMailSettingsValues values = FView.Values();
+    Attempt("Der Verbindungstest ist fehlgeschlagen.", values, [&](const std::string& secret) {
         TGraphMailer mailer(values.Tenant, values.ClientId, secret, values.Sender, MailEndpoints(FSettings));
         mailer.GetToken();
-    } catch (const std::exception& e) {
-        throw Exception(MaskSecrets(e.what(), {secret}));
-    }
-    return "Anmeldung bei Microsoft 365 erfolgreich.\r\n\r\nOb die App aus dem Postfach " + values.Sender +
-           " senden darf, zeigt erst eine Testmail.";
+        return "Anmeldung bei Microsoft 365 erfolgreich.\r\n\r\nOb die App aus dem Postfach " + values.Sender +
+               " senden darf, zeigt erst eine Testmail.";
+    });
 }
 
-std::string TMailSettingsPresenter::SendTestMail(const TMailSettingsValues& values,
-                                                 const std::string& recipient) const {
-    const std::string secret = EffectiveSecret(values);
-    try {
-        const TPlaceholderContext context = SampleContext(Seller());
-        const std::string subject = ExpandPlaceholders(values.Subject, context).Text;
-        TMailBody body = BuildBody(values, context, false, BaseDir());
-        body.Html = InsertAfterBodyTag(body.Html, kTestNotice);
-
-        TGraphMailer mailer(values.Tenant, values.ClientId, secret, values.Sender, MailEndpoints(FSettings));
-        mailer.SaveToSentItems = values.SaveToSent;
-        mailer.SendEx(SplitAddresses(recipient), {}, {}, values.ReplyTo, "[Testmail] " + subject, body.Html,
-                      body.Images);
-    } catch (const std::exception& e) {
-        throw Exception(MaskSecrets(e.what(), {secret}));
+void TMailSettingsPresenter::SendTestMail() {
+    const TMailSettingsValues values = FView.Values();
+    std::string recipient = Trim(values.TestRecipient);
+    if (recipient.empty()) {
+        const std::optional<std::string> named = FView.AskTestRecipient(values.Sender);
+        if (!named) return;
+        recipient = Trim(*named);
     }
-    return "Testmail an " + recipient + " übergeben.";
+    if (recipient.empty()) return;
+    Attempt("Beim Senden der Testmail an " + recipient + " ist ein Fehler aufgetreten.", values,
+            [&](const std::string& secret) {
+                const TPlaceholderContext context = SampleContext(Seller());
+                const std::string subject = ExpandPlaceholders(values.Subject, context).Text;
+                TMailBody body = BuildBody(values, context, false, BaseDir());
+                body.Html = InsertAfterBodyTag(body.Html, kTestNotice);
+
+                TGraphMailer mailer(values.Tenant, values.ClientId, secret, values.Sender, MailEndpoints(FSettings));
+                mailer.SaveToSentItems = values.SaveToSent;
+                mailer.SendEx(SplitAddresses(recipient), {}, {}, values.ReplyTo, "[Testmail] " + subject, body.Html,
+                              body.Images);
+                return "Testmail an " + recipient + " übergeben.";
+            });
 }
 
-std::string TMailSettingsPresenter::PreviewFile() { return CombinePath(TempDir(), "Velkaro_Mailvorschau.htm"); }
-
-TMailPreview TMailSettingsPresenter::Preview(const TMailSettingsValues& values, const std::string& invoiceNo) const {
+TMailPreview TMailSettingsPresenter::BuildPreview(const TMailSettingsValues& values,
+                                                  const std::string& invoiceNo) const {
     std::string header;
     std::string document;
     try {
@@ -150,40 +195,84 @@ TMailPreview TMailSettingsPresenter::Preview(const TMailSettingsValues& values, 
     const std::string bar = "<div style=\"background:#eef3f8;border-bottom:1px solid #ccd;padding:6px;"
                             "font:9pt Segoe UI,Arial;color:#335\">" +
                             ReplaceAll(header, "<", "&lt;") + "</div>";
-    TMailPreview preview{InsertAfterBodyTag(document, bar), PreviewFile()};
-    WriteFileBytes(preview.File, "\xEF\xBB\xBF" + preview.Document);
-    return preview;
+    return {InsertAfterBodyTag(document, bar), ""};
 }
 
-void TMailSettingsPresenter::Save(const TMailSettingsValues& values) {
-    FSettings.GraphTenant = Trim(values.Tenant);
-    FSettings.GraphClientId = Trim(values.ClientId);
-    FSettings.GraphSecret = EffectiveSecret(values);
-    FSettings.MailSender = Trim(values.Sender);
-    FSettings.MailReplyTo = Trim(values.ReplyTo);
-    FSettings.MailBcc = Trim(values.Bcc);
-    FSettings.MailTestRecipient = Trim(values.TestRecipient);
-    FSettings.MailSaveToSent = values.SaveToSent;
-    FSettings.MailAttachXml = values.AttachXml;
-    FSettings.MailSubject = values.Subject;
-    FSettings.MailBody = values.BodyText;
-    FSettings.MailHtml = values.Html;
-    FSettings.MailBodyHtml = values.BodyHtml;
-    FSettings.MailSignatureHtml = values.Signature;
+std::optional<std::string> TMailSettingsPresenter::ShowFreshPreview() {
     try {
-        FSettings.SaveMailSettings();
+        TBusyScope busy(FServices.Busy);
+        TMailPreview preview = BuildPreview(FView.Values(), FView.PreviewInvoiceNo());
+        // Customer data: in this process's own folder, readable by this account only.
+        preview.File = WritePrivateTempFile(PreviewFileName(), "\xEF\xBB\xBF" + preview.Document);
+        FView.ShowPreview(preview);
+        return preview.File;
     } catch (const std::exception& e) {
-        throw Exception(std::string("Speichern nicht möglich: ") + MaskSecrets(e.what(), {FSettings.GraphSecret}));
+        FServices.Messages.Error(e.what());
+        return std::nullopt;
     }
+}
+
+void TMailSettingsPresenter::RefreshPreview() { ShowFreshPreview(); }
+
+void TMailSettingsPresenter::OpenInBrowser() {
+    if (const std::optional<std::string> file = ShowFreshPreview()) FServices.Opener.OpenPath(*file);
+}
+
+bool TMailSettingsPresenter::Save() {
+    const TMailSettingsValues v = FView.Values();
+    // Only what the user changed is written; a value left as shown keeps its line, or
+    // stays unwritten with its default. An untouched secret field keeps the stored
+    // secret, also one this account cannot read.
+    unsigned changed = 0;
+    TakeChanged(FSettings.GraphTenant, Trim(v.Tenant), Trim(FShown.Tenant), msTenant, changed);
+    TakeChanged(FSettings.GraphClientId, Trim(v.ClientId), Trim(FShown.ClientId), msClientId, changed);
+    TakeChanged(FSettings.GraphSecret, v.Secret, FShown.Secret, msSecret, changed);
+    TakeChanged(FSettings.MailSender, Trim(v.Sender), Trim(FShown.Sender), msSender, changed);
+    TakeChanged(FSettings.MailReplyTo, Trim(v.ReplyTo), Trim(FShown.ReplyTo), msReplyTo, changed);
+    TakeChanged(FSettings.MailBcc, Trim(v.Bcc), Trim(FShown.Bcc), msBcc, changed);
+    TakeChanged(FSettings.MailTestRecipient, Trim(v.TestRecipient), Trim(FShown.TestRecipient), msTestRecipient,
+                changed);
+    TakeChanged(FSettings.MailSaveToSent, v.SaveToSent, FShown.SaveToSent, msSaveToSent, changed);
+    TakeChanged(FSettings.MailAttachXml, v.AttachXml, FShown.AttachXml, msAttachXml, changed);
+    TakeChanged(FSettings.MailSubject, v.Subject, FShown.Subject, msSubject, changed);
+    TakeChanged(FSettings.MailBody, v.BodyText, FShown.BodyText, msBody, changed);
+    TakeChanged(FSettings.MailHtml, v.Html, FShown.Html, msHtml, changed);
+    TakeChanged(FSettings.MailBodyHtml, v.BodyHtml, FShown.BodyHtml, msBodyHtml, changed);
+    TakeChanged(FSettings.MailSignatureHtml, v.Signature, FShown.Signature, msSignature, changed);
+    try {
+        FSettings.SaveMailSettings(changed);
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(std::string("Speichern nicht möglich: ") +
+                                 MaskSecrets(e.what(), {FSettings.GraphSecret}));
+        return false;
+    }
+    FShown = v;
+    return true;
 }
 
 std::string TMailSettingsPresenter::ImageFolder() const { return FSettings.MailImageDir; }
 
-std::string TMailSettingsPresenter::ImportSignature(const std::string& file) const {
-    return ImportOutlookSignature(file, BaseDir(), ImageFolder());
+void TMailSettingsPresenter::ImportFromOutlook(const std::string& file) {
+    try {
+        FView.SetSignature(ImportOutlookSignature(file, BaseDir(), ImageFolder()));
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+        return;
+    }
+    FServices.Messages.Inform("Signatur übernommen. Bilder wurden nach " + ImageFolder() +
+                              " kopiert.\r\nTipp: Feste Angaben (Name, Telefon …) können durch Platzhalter wie "
+                              "{Telefon} ersetzt werden.");
 }
 
-std::string TMailSettingsPresenter::InsertImage(const std::string& file) const {
+void TMailSettingsPresenter::LoadSignatureFile(const std::string& file) {
+    try {
+        FView.SetSignature(ImportOutlookSignature(file, BaseDir(), ImageFolder()));
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+    }
+}
+
+std::string TMailSettingsPresenter::ImageTag(const std::string& file) const {
     ForceDirectories(ImageFolder());
     const std::string target = CombinePath(ImageFolder(), ExtractFileName(file));
     std::error_code ec;
@@ -191,6 +280,21 @@ std::string TMailSettingsPresenter::InsertImage(const std::string& file) const {
     const bool same = SameText(AbsolutePath(target), AbsolutePath(file)) || fs::equivalent(target, file, ec);
     if (!same) WriteFileBytes(target, ReadFileBytes(file));
     return "<img src=\"" + RelativeReference(target, BaseDir()) + "\" alt=\"Logo\" style=\"height:50px;border:0\">";
+}
+
+void TMailSettingsPresenter::InsertImage(const std::string& file) {
+    std::string tag;
+    try {
+        tag = ImageTag(file);
+    } catch (const std::exception& e) {
+        FServices.Messages.Error(e.what());
+        return;
+    }
+    FView.InsertIntoSignature(tag);
+}
+
+void TMailSettingsPresenter::UseStandardSignature() {
+    if (FServices.Messages.Ask("Signatur durch die Standardsignatur ersetzen?")) FView.SetSignature(StandardSignature());
 }
 
 std::string TMailSettingsPresenter::StandardSignature() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "layoutmodel/layout_model.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -112,7 +114,7 @@ TEST(LayoutFile, SavesTheWholeTextInTheDocumentedForm) {
         "[Text.1]\r\nX=20.0\r\nY=140.0\r\nBreite=90.0\r\nHoehe=10.0\r\nSchriftgroesse=9.0\r\n"
         "Fett=0\r\nSichtbar=0\r\nSeiten=1\r\nAusrichtung=2\r\nText=A\\nB\r\n\r\n"
         "[Text.2]\r\nX=-3.46\r\nY=140.0\r\nBreite=90.0\r\nHoehe=10.0\r\nSchriftgroesse=9.0\r\n"
-        "Fett=0\r\nSichtbar=1\r\nSeiten=0\r\nAusrichtung=0\r\nText=Neuer Text\r\n\r\n";
+        "Fett=0\r\nSichtbar=1\r\nSeiten=0\r\nAusrichtung=0\r\nText=Neuer Text\r\n";
     EXPECT_EQ(ReadFileBytes(file), expected);
 }
 
@@ -265,15 +267,17 @@ TEST(LayoutFile, SavingWritesTextSectionsAfterThePageNumberAndDropsUnknownSectio
     EXPECT_EQ(text.find("[Fremd]"), std::string::npos);
     EXPECT_EQ(text.find("[Text.9]"), std::string::npos);
     const size_t pageNo = text.find("[Element.Seitenzahl]");
-    const size_t t1 = text.find("[Text.1]\r\n");
-    const size_t t2 = text.find("[Text.2]\r\n");
+    // Added lines end like the file's own (LF here).
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    const size_t t1 = text.find("[Text.1]\n");
+    const size_t t2 = text.find("[Text.2]\n");
     ASSERT_NE(pageNo, std::string::npos);
     ASSERT_NE(t1, std::string::npos);
     ASSERT_NE(t2, std::string::npos);
     EXPECT_LT(pageNo, t1);
     EXPECT_LT(t1, t2);
-    EXPECT_NE(text.find("Text=alt\r\n", t1), std::string::npos);
-    EXPECT_NE(text.find("Text=neu\r\n", t2), std::string::npos);
+    EXPECT_NE(text.find("Text=alt\n", t1), std::string::npos);
+    EXPECT_NE(text.find("Text=neu\n", t2), std::string::npos);
 }
 
 TEST(LayoutFile, LineBreaksInTextsBecomeBackslashN) {
@@ -373,4 +377,68 @@ TEST(LayoutFile, FixtureFromAnOlderVersionWithoutSomeElements) {
     EXPECT_EQ(layout.BackgroundFirst, "Briefpapier.png");
     EXPECT_TRUE(layout.FollowSameAsFirst);
     EXPECT_EQ(layout.Elements.back()->Text, "Vielen Dank für Ihren Auftrag!");
+}
+
+// A hand-kept file saved by the designer: its comments and order stay, sections the
+// program does not write go, and the letter paper beside the settings stays relative.
+TEST(LayoutFile, SavingInPlaceKeepsCommentsAndDropsWhatTheProgramDoesNotWrite) {
+    TempFolder dir;
+    const std::string file = dir.File("velkaro.layout.ini");
+    WriteFileBytes(file, ReadFileBytes(test::TestDataPath("layout/kommentiert.layout.ini")));
+    TLayout layout;
+    layout.LoadFromFile(file, "");
+    ASSERT_EQ(FreeTexts(layout).size(), 2u);
+    // The user removes the first free text, moves the address and picks the letter paper
+    // again with the file dialog (an absolute path below the settings' folder).
+    layout.Elements.erase(std::find_if(layout.Elements.begin(), layout.Elements.end(),
+                                       [](const auto& e) { return e->Kind == ekText; }));
+    layout.Find(ekAddress)->X = 25;
+    layout.BackgroundFirst = dir.File("briefpapier/seite1-neu.png");
+    layout.SaveToFile(file, dir.Path());
+
+    std::string written = ReadFileBytes(file);
+    for (const char* kept : {"\xEF\xBB\xBF; Layout der Firma Muster, von Hand gepflegt.\r\n",
+                             "\r\n; Seite 1 mit Falzmarken\r\nSeite1=briefpapier/seite1-neu.png\r\n",
+                             "\r\n; Die Anschrift sitzt im Fensterkuvert DIN 5008 B.\r\n[Element.Anschrift]\r\nX=25.0\r\n",
+                             "\r\n; Hinweis auf Skonto\r\n[Text.1]\r\nX=20.0\r\nY=260.0\r\nText=Zweiter Text\r\n"})
+        EXPECT_NE(written.find(kept), std::string::npos) << kept << "\n---\n" << written;
+    for (const char* dropped : {"[Alt.Notizen]", "nicht mehr gebraucht", "[Text.2]", "Erster Text"})
+        EXPECT_EQ(written.find(dropped), std::string::npos) << dropped << "\n---\n" << written;
+    EXPECT_EQ(written.find('\n'), written.find("\r\n") + 1);  // CR LF kept
+    EXPECT_EQ(written.find("\r\n\n"), std::string::npos);
+
+    TLayout back;
+    back.LoadFromFile(file, "");
+    ExpectSameElements(layout, back);
+    EXPECT_EQ(PathBeside(dir.Path(), back.BackgroundFirst), dir.File("briefpapier/seite1-neu.png"));
+    // Saving the same layout again changes nothing.
+    layout.SaveToFile(file, dir.Path());
+    EXPECT_EQ(ReadFileBytes(file), written);
+}
+
+TEST(LayoutFile, PicturesAreWrittenRelativeOnlyInOrBelowTheSettingsFolder) {
+    struct Case {
+        std::string Picture, Written;
+    };
+    TempFolder dir;
+    const std::string folder = dir.File("einstellungen");
+    for (const Case& c : {Case{folder + "/brief.png", "brief.png"},
+                          Case{folder + "/bilder/../bilder/brief.png", "bilder/brief.png"},
+                          Case{dir.File("anderswo/brief.png"), dir.File("anderswo/brief.png")},
+                          Case{folder + "-alt/brief.png", folder + "-alt/brief.png"},  // a sibling, not below
+                          Case{"schon/relativ.png", "schon/relativ.png"},
+                          Case{"", ""}}) {
+        TLayout layout;
+        layout.SetDefaults("");
+        layout.BackgroundFirst = c.Picture;
+        layout.BackgroundFollow = c.Picture;
+        layout.Find(ekLogo)->FileName = c.Picture;
+        const std::string file = dir.File("v.layout.ini");
+        layout.SaveToFile(file, folder + "/");
+        TLayout back;
+        back.LoadFromFile(file, "");
+        EXPECT_EQ(back.BackgroundFirst, c.Written) << c.Picture;
+        EXPECT_EQ(back.BackgroundFollow, c.Written) << c.Picture;
+        EXPECT_EQ(back.Find(ekLogo)->FileName, c.Written) << c.Picture;
+    }
 }

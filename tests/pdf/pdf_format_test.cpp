@@ -3,7 +3,10 @@
 
 #include <thread>
 
+#include <random>
+
 #include "pdf/pdf_format.h"
+#include "platform/decimal_round.h"
 #include "support/test_support.h"
 
 namespace velkaro {
@@ -23,6 +26,29 @@ constexpr NumberCase kNumberCases[] = {
 
 TEST(PdfFormat, NumbersHaveAtMostThreeDecimals) {
     for (const NumberCase& c : kNumberCases) EXPECT_EQ(FormatPdfNumber(c.value), c.expected) << c.value;
+}
+
+// Most numbers take a quick binary road; it must give what the decimal rounding of the
+// shortest form gives, for page-sized values and for those right beside a half thousandth.
+TEST(PdfFormat, QuickRoadAgreesWithDecimalRounding) {
+    auto decimal = [](double v) {
+        TDecimalDigits d = RoundDecimalDigits(v, 3);
+        std::string fraction = d.Fraction;
+        while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+        if (d.Whole == "0" && fraction.empty()) return std::string("0");
+        return (v < 0 ? "-" : "") + d.Whole + (fraction.empty() ? "" : "." + fraction);
+    };
+    std::mt19937_64 random(20261211);
+    std::uniform_real_distribution<double> page(-2000.0, 2000.0);
+    std::uniform_int_distribution<long long> thousandths(-3'000'000, 3'000'000);
+    for (int k = 0; k < 200000; ++k) {
+        const double v = page(random);
+        ASSERT_EQ(FormatPdfNumber(v), decimal(v)) << v;
+        // Exactly and almost exactly half a thousandth away from a printed value.
+        const double tie = (static_cast<double>(thousandths(random)) + 0.5) / 1000.0;
+        for (double w : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300), tie + 4e-7, tie - 4e-7})
+            ASSERT_EQ(FormatPdfNumber(w), decimal(w)) << w;
+    }
 }
 
 // The desktop's toolkit puts the process into the user's locale: a decimal comma there

@@ -64,6 +64,17 @@ TEST(IniTextEditor, ChangesOnlyTheLinesOfTheEditedKeys) {
          "\xEF\xBB\xBF; Einstellungen der Buchhaltung\r\n[Datenbank]\r\n# Server der Zentrale\r\n"
          "Datenbank=NAV2018\r\nEigener Schluessel=bleibt\r\n\r\n; Ausgabe folgt\r\n[Verkaeufer]\r\n"
          "IBAN=DE02120300000000202051\r\n\r\n[Verkaeufer]\r\nTelefon=0228 123\r\n"},
+        {"a removed section takes its lines; the comment right before the next header stays",
+         [](TIniTextEditor& e) {
+             e.DeleteSection("DATENBANK");
+             e.DeleteSection("Fehlt");
+         },
+         "\xEF\xBB\xBF; Einstellungen der Buchhaltung\r\n\r\n; Ausgabe folgt\r\n[Verkaeufer]\r\n"
+         "IBAN=DE02120300000000202051\r\n\r\n[Verkaeufer]\r\nTelefon=0228 123\r\n"},
+        {"a removed section goes with every repeat of its name",
+         [](TIniTextEditor& e) { e.DeleteSection("verkaeufer"); },
+         "\xEF\xBB\xBF; Einstellungen der Buchhaltung\r\n[Datenbank]\r\n# Server der Zentrale\r\nserver =  sql01\r\n"
+         "Datenbank=NAV2018\r\nEigener Schluessel=bleibt\r\n\r\n; Ausgabe folgt\r\n\r\n"},
         {"nothing edited: the text comes back byte for byte", [](TIniTextEditor&) {}, kHandWritten},
     };
     for (const EditCase& c : cases) {
@@ -71,6 +82,11 @@ TEST(IniTextEditor, ChangesOnlyTheLinesOfTheEditedKeys) {
         c.edit(editor);
         EXPECT_EQ(editor.Text(), c.expected) << c.name;
     }
+}
+
+TEST(IniTextEditor, SectionNamesComeInFileOrderOnce) {
+    EXPECT_EQ(TIniTextEditor(kHandWritten).SectionNames(), (std::vector<std::string>{"Datenbank", "Verkaeufer"}));
+    EXPECT_TRUE(TIniTextEditor("").SectionNames().empty());
 }
 
 TEST(IniTextEditor, TheReaderSeesEveryValueThatWasSet) {

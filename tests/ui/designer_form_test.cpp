@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +29,8 @@
 #include "ui/designer_form.h"
 #include "ui/main_form.h"
 #include "ui/pdf_live_view.h"
+#include "ui/theme_qt.h"
+#include "uimodel/layout_history.h"
 
 using namespace velkaro;
 
@@ -215,6 +219,67 @@ TEST_F(DesignerFormTest, CancelAsksAboutChangesAndSaveWritesTheFile) {
     EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 44);
 }
 
+TEST_F(DesignerFormTest, TheLiveViewDrawsWhitePaperInTheDarkLookAndZoomsOnItsOwn) {
+    ApplyTheme(false);  // the dark look, no letter paper
+    ASSERT_TRUE(Settings->Layout->BackgroundFirst.empty());
+    auto form = Open("RE24-0010");
+    TPdfLiveView& live = form->LiveView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return live.PagesShown() > 0; }, 10000)) << live.Message().toStdString();
+    const QImage page = live.PageImage(0);
+    ASSERT_FALSE(page.isNull());
+    // A corner of the page, where nothing is printed: paper, not the dark window behind.
+    for (const QPoint p : {QPoint(3, 3), QPoint(page.width() - 4, page.height() - 4)})
+        EXPECT_EQ(page.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+    int printed = 0;  // the invoice is on it: dark text on the paper
+    for (int y = 0; y < page.height(); y += 4)
+        for (int x = 0; x < page.width(); x += 4) printed += QColor(page.pixel(x, y)).lightness() < 100;
+    EXPECT_GT(printed, 50);
+
+    // "Seitenbreite": as wide as the pane; "200 %": twice the printed size, scrolled.
+    auto* zoom = Child<QComboBox>(*form, "cbLiveZoom");
+    auto* area = Child<QScrollArea>(*form, "liveArea");
+    EXPECT_EQ(zoom->currentText().toStdString(), "Seitenbreite");
+    EXPECT_LE(page.width() / page.devicePixelRatio(), area->viewport()->width());
+    zoom->setCurrentIndex(zoom->findText("200 %"));
+    const QImage large = live.PageImage(0);
+    EXPECT_EQ(qRound(large.width() / large.devicePixelRatio()), qRound(595.28 * 96 / 72 * 2));
+    QTest::qWait(50);
+    EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    zoom->setCurrentIndex(0);  // the choice is remembered: leave the default for other tests
+}
+
+TEST_F(DesignerFormTest, EndSessionKeepsUnsavedChangesInTheRecoveryCopyWithoutAsking) {
+    auto form = Open();
+    QLineEdit* x = Child<QLineEdit>(*form, "edX");
+    x->selectAll();
+    QTest::keyClicks(x, "57");
+    ASSERT_TRUE(form->Presenter().HasChanges());
+    const std::string recovery = form->Presenter().RecoveryFile();
+    ASSERT_FALSE(FileExists(recovery));
+    form->EndSession();  // a message box would block here: none may open
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    ASSERT_TRUE(FileExists(recovery));
+    TLayout kept;
+    kept.LoadFromFile(recovery, "");
+    EXPECT_TRUE(SameLayout(kept, form->Presenter().Layout()));
+    EXPECT_DOUBLE_EQ(kept.Find(ekAddress)->X, 57);
+    EXPECT_FALSE(FileExists(Settings->LayoutFile));
+    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 20);
+
+    // The next opening offers it; "Ja" brings the change back as unsaved.
+    std::string asked;
+    AnswerNextMessageBox(QMessageBox::Yes, &asked);
+    auto next = Open();
+    EXPECT_NE(asked.find("Wiederherstellen?"), std::string::npos) << asked;
+    EXPECT_DOUBLE_EQ(Element(*next, ekAddress).X, 57);
+    EXPECT_EQ(Child<QLineEdit>(*next, "edX")->text().toStdString(), "57,0");
+    EXPECT_TRUE(next->Presenter().HasChanges());
+    EXPECT_FALSE(FileExists(recovery));
+    next->EndSession();
+    EXPECT_TRUE(FileExists(recovery));
+}
+
 TEST_F(DesignerFormTest, PreviewWithoutNumberAsksForOneAndFocusesTheField) {
     auto form = Open();
     std::string said;
@@ -227,7 +292,7 @@ TEST_F(DesignerFormTest, PreviewWithoutNumberAsksForOneAndFocusesTheField) {
     EXPECT_TRUE(form->LiveView().Message().startsWith("Keine Ansicht: "));
 }
 
-TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedInvoice) {
+TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedDocument) {
     TMainForm main(Ini);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
@@ -236,20 +301,49 @@ TEST_F(DesignerFormTest, CtrlLInTheMainWindowOpensTheDesignerWithTheSelectedInvo
     main.Presenter().SetDateFrom(EncodeDate(2024, 1, 1));
     main.Presenter().SetDateTo(EncodeDate(2024, 12, 31));
     main.Presenter().DoSearch();
+    const TInvoiceListModel& list = main.Presenter().Invoices();
     ASSERT_GE(table->model()->rowCount(), 3);
-    table->selectRow(2);
-    const std::string expected = main.Presenter().Invoices().Row(2).No();
+    int memo = -1;
+    for (size_t i = 0; i < list.Count() && memo < 0; ++i)
+        if (list.Row(i).Item.Kind == bkCreditMemo) memo = static_cast<int>(i);
+    ASSERT_GE(memo, 0);
 
-    std::string previewNo;
-    QTimer::singleShot(50, [&] {
-        auto* designer = qobject_cast<TDesignerForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(designer, nullptr);
-        EXPECT_EQ(designer->windowTitle().toStdString(), kDesignerTitle);
-        previewNo = designer->findChild<QLineEdit*>("edPreviewNo")->text().toStdString();
-        designer->reject();  // no changes: closes without asking
-    });
-    QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
-    EXPECT_EQ(previewNo, expected);
+    // The designer as it opens: its number, its kind and what the live view shows.
+    struct TOpened {
+        std::string No, Message;
+        TDocumentKind Kind = bkInvoice;
+        int Pages = 0;
+    };
+    auto openDesigner = [&] {
+        TOpened opened;
+        QTimer::singleShot(50, [&] {
+            auto* designer = qobject_cast<TDesignerForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(designer, nullptr);
+            EXPECT_EQ(designer->windowTitle().toStdString(), kDesignerTitle);
+            opened.No = designer->findChild<QLineEdit*>("edPreviewNo")->text().toStdString();
+            opened.Kind = designer->Presenter().PreviewKind();
+            QTest::qWaitFor([&] { return designer->LiveView().Refreshes() > 0; }, 10000);
+            opened.Pages = designer->LiveView().PagesShown();
+            opened.Message = designer->LiveView().Message().toStdString();
+            designer->reject();  // no changes: closes without asking
+        });
+        main.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
+        return opened;
+    };
+
+    table->selectRow(memo);
+    const TOpened credit = openDesigner();
+    EXPECT_EQ(credit.No, list.Row(memo).No());
+    EXPECT_EQ(credit.Kind, bkCreditMemo);
+    EXPECT_GT(credit.Pages, 0) << credit.Message;  // no "… nicht gefunden"
+
+    table->clearSelection();
+    const TOpened newest = openDesigner();
+    EXPECT_EQ(newest.No, DesignerPreviewDocument(list).No);
+    EXPECT_EQ(newest.No, list.Row(0).No());  // the search comes newest first
+    EXPECT_GT(newest.Pages, 0) << newest.Message;
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // Graph. The logic itself is tested in tests/uimodel.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
@@ -10,15 +12,19 @@
 #include <QDateEdit>
 #include <QDesktopServices>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "app/demo_mail_setup.h"
@@ -26,6 +32,7 @@
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "platform/files.h"
+#include "platform/private_temp.h"
 #include "support/test_support.h"
 #include "ui/about_form.h"
 #include "ui/mail_settings_form.h"
@@ -191,6 +198,7 @@ TEST_F(MailDialogsTest, SaveKeepsTheSecretOrFailsAndStaysOpen) {
     TMailSettingsForm form(nullptr, *Settings, Data.get(), "Muster GmbH");
     form.show();
     form.edSecret->clear();
+    form.mmHtml->setPlainText("<p>neu</p>");  // goes into the blocked file
     std::string shown;
     AnswerNextMessageBox(shown);
     QTest::mouseClick(form.findChild<QPushButton*>("btnSave"), Qt::LeftButton);
@@ -199,10 +207,49 @@ TEST_F(MailDialogsTest, SaveKeepsTheSecretOrFailsAndStaysOpen) {
     EXPECT_EQ(Settings->GraphSecret, "") << "the cleared field is taken over";
 }
 
+// A secret that this account cannot read is named beside the empty field; saving other
+// values keeps it.
+TEST_F(MailDialogsTest, UnreadableSecretIsNamedAndKept) {
+    test::TempFolder keys;
+    const std::string stored = ReadFileBytes(Ini);
+    test::ScopedEnv other("VELKARO_SCHLUESSEL", keys.File("anderer.key").c_str());
+    TSettings settings(Ini);
+    ASSERT_FALSE(settings.GraphSecretProblem.empty());
+    TMailSettingsForm form(nullptr, settings, Data.get(), "Muster GmbH");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.edSecret->text().toStdString(), "");
+    EXPECT_EQ(form.edSecret->placeholderText().toStdString(), kSecretUnreadableNote);
+    EXPECT_EQ(form.lblSecret->text().toStdString(), kSecretUnreadableNote);
+    EXPECT_EQ(form.lblSecret->toolTip().toStdString(), settings.GraphSecretProblem);
+    form.edBcc->setText("archiv@muster-gmbh.de");
+    QTest::keyClick(form.edBcc, Qt::Key_Return);  // Enter saves through the default button
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    const auto secretLine = [](const std::string& text) {
+        const size_t at = text.find("ClientSecretGeschuetzt=");
+        return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+    };
+    EXPECT_FALSE(secretLine(stored).empty());
+    EXPECT_EQ(secretLine(ReadFileBytes(Ini)), secretLine(stored));
+    EXPECT_EQ(TSettings(Ini).MailBcc, "archiv@muster-gmbh.de");
+}
+
 TEST_F(MailDialogsTest, PreviewShowsSampleDataADemoInvoiceAndTheRedError) {
     TMailSettingsForm form(nullptr, *Settings, Data.get(), "Muster GmbH");
+    form.rbHtml->setChecked(true);
+    form.mmSig->setPlainText("<p><a href=\"https://muster-gmbh.de\">muster-gmbh.de</a></p>");
     form.Pages->setCurrentIndex(3);  // refreshes
     EXPECT_TRUE(form.Browser->toPlainText().contains("Beispieldaten"));
+    // The page is white paper in the dark look too: its links are dark blue, not the
+    // look's light link colour.
+    bool linkSeen = false;
+    for (QTextBlock block = form.Browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isAnchor()) {
+                linkSeen = true;
+                EXPECT_EQ(it.fragment().charFormat().foreground().color().name().toStdString(), "#0563c1");
+            }
+    EXPECT_TRUE(linkSeen) << form.Browser->toHtml().toStdString();
     form.edPreviewNo->setText("RE24-0001");
     QTest::mouseClick(form.findChild<QPushButton*>("btnRefresh"), Qt::LeftButton);
     EXPECT_TRUE(form.Browser->toPlainText().contains("RE24-0001")) << form.Browser->toPlainText().toStdString();
@@ -218,8 +265,12 @@ TEST_F(MailDialogsTest, OpenInBrowserWritesThePreviewFileAndHandsItToTheDesktop)
     form.edSubject->setText("Vorschau {Nr}");
     QTest::mouseClick(form.findChild<QPushButton*>("btnBrowser"), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler("file");
-    EXPECT_EQ(recorder.Opened, (Strings{TMailSettingsPresenter::PreviewFile()}));
-    EXPECT_NE(ReadFileBytes(TMailSettingsPresenter::PreviewFile()).find("Betreff: Vorschau "), std::string::npos);
+    // In this process's own folder, for this account's eyes only.
+    const std::string file = CombinePath(PrivateTempFolder(), TMailSettingsPresenter::PreviewFileName());
+    EXPECT_EQ(recorder.Opened, (Strings{file}));
+    EXPECT_NE(ReadFileBytes(file).find("Betreff: Vorschau "), std::string::npos);
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(MailDialogsTest, MailingFromTheWindowAsksWithNoAsDefaultThenSends) {

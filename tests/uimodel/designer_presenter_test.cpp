@@ -2,18 +2,26 @@
 // and keys, free texts, the default layout, undo and redo, saving and the previews.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <type_traits>
+
+#include <sys/stat.h>
 
 #include "app/demo_mail_setup.h"
 #include "app/generate_demo_setup.h"
 #include "config/settings.h"
 #include "erp/nav_data.h"
 #include "fake_main_window.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "platform/private_temp.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 #include "uimodel/designer_presenter.h"
+#include "uimodel/invoice_list.h"
+#include "uimodel/layout_history.h"
 
 using namespace velkaro;
 
@@ -33,16 +41,42 @@ public:
         Edits = 0;
 };
 
-// A designer on a settings file whose database does not exist: the sample seller.
+// Documents by number and kind; the "PDF" is a text file naming what was printed.
+class FakeDesignerDocuments : public TDesignerDocuments {
+public:
+    TSeller LoadSeller() override { throw Exception("Keine Datenbank."); }
+    std::string PrintPreview(const TLayout& layout, const TPreviewDocument& document,
+                             const std::string& folder) override {
+        Printed.push_back(document);
+        const auto found = Documents.find(document.No);
+        if (found == Documents.end() || found->second != document.Kind)
+            throw Exception(DocumentKindName(document.Kind) + " " + document.No + " nicht gefunden");
+        ForceDirectories(folder);
+        const std::string pdf = CombinePath(folder, document.No + ".pdf");
+        WriteFileBytes(pdf, DocumentKindName(document.Kind) + " mit " + std::to_string(layout.Elements.size()) +
+                                " Elementen");
+        return pdf;
+    }
+
+    std::map<std::string, TDocumentKind> Documents;
+    std::vector<TPreviewDocument> Printed;
+};
+
+// A designer without a database (the sample seller), its layout file in a fresh folder.
 class DesignerPresenterTest : public ::testing::Test {
 protected:
     DesignerPresenterTest() {
-        WriteTextFile(Folder.File("velkaro.ini"), "[Datenbank]\nProvider=SQLite\nDatenbank=" +
-                                                      Folder.File("fehlt.db") + "\nMandant=Muster GmbH\n");
-        Settings = std::make_unique<TSettings>(Folder.File("velkaro.ini"));
-        Data = std::make_unique<TNavData>(*Settings);
-        Designer = std::make_unique<TDesignerPresenter>(View, Services, *Settings, *Data, "Muster GmbH", "");
+        Original.SetDefaults("");
+        Designer = Open();
     }
+
+    TDesignerInputs Inputs(TPreviewDocument preview = {}) const {
+        return {Folder.File("velkaro.layout.ini"), Folder.Path(), "", &Original, std::move(preview)};
+    }
+    std::unique_ptr<TDesignerPresenter> Open(TDesignerInputs inputs) {
+        return std::make_unique<TDesignerPresenter>(View, Services, Documents, std::move(inputs));
+    }
+    std::unique_ptr<TDesignerPresenter> Open() { return Open(Inputs()); }
 
     int IndexOf(TElementKind kind) const {
         const auto& elements = Designer->Layout().Elements;
@@ -68,8 +102,8 @@ protected:
     test::FakeMainWindow Window;
     TViewServices Services = Window.Services();
     FakeDesignerView View;
-    std::unique_ptr<TSettings> Settings;
-    std::unique_ptr<TNavData> Data;
+    FakeDesignerDocuments Documents;
+    TLayout Original;  // the program's layout, which the designer only copies
     std::unique_ptr<TDesignerPresenter> Designer;
 };
 
@@ -293,48 +327,176 @@ TEST_F(DesignerPresenterTest, TheDefaultLayoutAsksAndDropsBackgroundsAndFreeText
     EXPECT_EQ(Designer->Layout().Elements.size(), size_t(FixedElementKindCount) + 1);
 }
 
-TEST_F(DesignerPresenterTest, CancellingLeavesFileAndSettingsAlone) {
+TEST_F(DesignerPresenterTest, CancellingLeavesFileAndProgramLayoutAlone) {
     Designer->FieldChanged(dfX, "99");
     Window.AskAnswer = false;
     EXPECT_FALSE(Designer->ConfirmDiscard());
     EXPECT_EQ(Window.Asked, std::vector<std::string>{"Änderungen am Layout verwerfen?"});
     Window.AskAnswer = true;
     EXPECT_TRUE(Designer->ConfirmDiscard());
-    EXPECT_FALSE(FileExists(Settings->LayoutFile));
-    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 20);
+    EXPECT_FALSE(FileExists(Folder.File("velkaro.layout.ini")));
+    EXPECT_DOUBLE_EQ(Original.Find(ekAddress)->X, 20);
 }
 
-TEST_F(DesignerPresenterTest, SavingWritesTheFileAndHandsTheCopyToTheSettings) {
+TEST_F(DesignerPresenterTest, SavingWritesTheFileAndEndsTheChanges) {
     Designer->FieldChanged(dfX, "33,5");
     ASSERT_TRUE(Designer->Save());
     EXPECT_FALSE(Designer->HasChanges());
-    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 33.5);
     TLayout reread;
-    reread.LoadFromFile(Settings->LayoutFile, "");
+    reread.LoadFromFile(Folder.File("velkaro.layout.ini"), "");
     EXPECT_DOUBLE_EQ(reread.Find(ekAddress)->X, 33.5);
-    // Later edits stay in the copy until the next save.
+    EXPECT_DOUBLE_EQ(Original.Find(ekAddress)->X, 20);  // the window hands the saved copy on
     Designer->FieldChanged(dfX, "40");
-    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 33.5);
+    EXPECT_TRUE(Designer->HasChanges());
 }
 
 TEST_F(DesignerPresenterTest, AFailedSaveSaysWhyAndKeepsTheWindowOpen) {
-    Settings->LayoutFile = Folder.File("gibt-es-nicht") + "/velkaro.layout.ini";
+    TDesignerInputs inputs = Inputs();
+    inputs.LayoutFile = Folder.File("gibt-es-nicht") + "/velkaro.layout.ini";
+    Designer = Open(inputs);
     Designer->FieldChanged(dfX, "33,5");
     EXPECT_FALSE(Designer->Save());
     ASSERT_EQ(Window.Errors.size(), 1u);
     EXPECT_TRUE(Window.Errors[0].starts_with("Layout konnte nicht gespeichert werden: ")) << Window.Errors[0];
     EXPECT_TRUE(Designer->HasChanges());
-    EXPECT_DOUBLE_EQ(Settings->Layout->Find(ekAddress)->X, 20);
 }
 
 TEST_F(DesignerPresenterTest, PreviewWithoutNumberAsksForOneAndMakesNothing) {
-    const std::string outDir = Settings->OutDir;
     Designer->SetPreviewNumber("   ");
     EXPECT_FALSE(Designer->Preview());
     EXPECT_EQ(Window.Informed, std::vector<std::string>{"Bitte eine Rechnungsnummer für die Vorschau eingeben."});
     EXPECT_TRUE(Window.Opened.empty());
-    EXPECT_EQ(Settings->OutDir, outDir);
     EXPECT_TRUE(Designer->RenderLiveView().Message.starts_with("Keine Ansicht: "));
+    EXPECT_TRUE(Documents.Printed.empty());
+}
+
+// The document the designer opens with, chosen from the main window's list.
+TEST(DesignerPreviewDocument, TheSelectedRowElseTheNewestCreditMemosIncluded) {
+    auto row = [](const char* no, TDocumentKind kind, int day, bool selected = false) {
+        TInvoiceListItem item;
+        item.No = no;
+        item.Kind = kind;
+        item.PostingDate = EncodeDate(2024, 3, day);
+        TInvoiceRow r = MakeInvoiceRow(item, 0);
+        r.Selected = selected;
+        return r;
+    };
+    struct Case {
+        const char* Name;
+        std::vector<TInvoiceRow> Rows;
+        std::string No;
+        TDocumentKind Kind;
+    };
+    const Case cases[] = {
+        {"an empty list", {}, "", bkInvoice},
+        {"no selection: the newest, though sorted by number",
+         {row("GS24-0001", bkCreditMemo, 2), row("RE24-0001", bkInvoice, 1), row("RE24-0007", bkInvoice, 9)},
+         "RE24-0007", bkInvoice},
+        {"no selection: a credit memo as the newest",
+         {row("RE24-0007", bkInvoice, 9), row("GS24-0002", bkCreditMemo, 10)}, "GS24-0002", bkCreditMemo},
+        {"equal dates: the first in list order",
+         {row("RE24-0008", bkInvoice, 9), row("RE24-0009", bkInvoice, 9)}, "RE24-0008", bkInvoice},
+        {"the first selected row, a credit memo",
+         {row("RE24-0007", bkInvoice, 9), row("GS24-0001", bkCreditMemo, 2, true), row("RE24-0001", bkInvoice, 1, true)},
+         "GS24-0001", bkCreditMemo},
+    };
+    for (const Case& c : cases) {
+        TInvoiceListModel list;
+        list.Assign(c.Rows);
+        const TPreviewDocument chosen = DesignerPreviewDocument(list);
+        EXPECT_EQ(chosen.No, c.No) << c.Name;
+        EXPECT_EQ(chosen.Kind, c.Kind) << c.Name;
+    }
+}
+
+TEST_F(DesignerPresenterTest, PreviewsPrintTheKindGivenAndFindATypedNumberOfTheOtherKind) {
+    Documents.Documents = {{"GS24-0001", bkCreditMemo}, {"RE24-0003", bkInvoice}};
+    Designer = Open(Inputs({"GS24-0001", bkCreditMemo}));
+    const TLiveViewResult memo = Designer->RenderLiveView();
+    ASSERT_EQ(memo.Message, "");
+    EXPECT_EQ(ReadFileBytes(memo.PdfFile), "Rechnungskorrektur mit 11 Elementen");
+    ASSERT_EQ(Documents.Printed.size(), 1u);  // straight as a credit memo
+
+    Designer->SetPreviewNumber(" RE24-0003 ");  // typed: an invoice
+    Documents.Printed.clear();
+    ASSERT_EQ(Designer->RenderLiveView().Message, "");
+    EXPECT_EQ(Designer->PreviewKind(), bkInvoice);
+    ASSERT_EQ(Documents.Printed.size(), 2u);
+    EXPECT_EQ(Documents.Printed[0].Kind, bkCreditMemo);
+    EXPECT_EQ(Documents.Printed[1].No, "RE24-0003");
+    Documents.Printed.clear();
+    ASSERT_TRUE(Designer->Preview());
+    EXPECT_EQ(Documents.Printed.size(), 1u);  // the kind found is remembered
+    ASSERT_EQ(Window.Opened.size(), 1u);
+    EXPECT_NE(Window.Opened[0], memo.PdfFile);  // the viewer's file is not the live view's
+
+    // Files in this process's private folder, for this account alone.
+    for (const std::string& file : {memo.PdfFile, Window.Opened[0]}) {
+        EXPECT_TRUE(file.starts_with(PrivateTempFolder() + "/")) << file;
+        struct stat st{};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
+
+    // Found as neither: the reason of the kind tried first.
+    Designer->SetPreviewNumber("RE99-9999");
+    EXPECT_EQ(Designer->RenderLiveView().Message, "Keine Ansicht: Rechnung RE99-9999 nicht gefunden");
+    ASSERT_TRUE(Designer->Preview());
+    EXPECT_EQ(Window.Errors, std::vector<std::string>{"Vorschau nicht möglich: Rechnung RE99-9999 nicht gefunden"});
+    EXPECT_EQ(Window.BusyDepth, 0);
+}
+
+// Unsaved changes kept at the end of the session and offered at the next opening.
+TEST_F(DesignerPresenterTest, TheRecoveryCopyKeepsUnsavedChangesUntilTheNextOpening) {
+    const std::string recovery = Designer->RecoveryFile();
+    EXPECT_EQ(recovery, Folder.File("velkaro.layout.ini.wiederherstellung"));
+    EXPECT_EQ(Designer->SaveRecoveryCopy(), "");
+    EXPECT_FALSE(FileExists(recovery));  // nothing unsaved, nothing written
+
+    Designer->FieldChanged(dfX, "61,5");
+    Designer->AddText();
+    Designer->FieldChanged(dfText, "Gesichert beim Abmelden");
+    ASSERT_EQ(Designer->SaveRecoveryCopy(), "");
+    ASSERT_TRUE(FileExists(recovery));
+    EXPECT_TRUE(Window.Asked.empty());
+    TLayout kept;
+    kept.LoadFromFile(recovery, "");
+    EXPECT_TRUE(SameLayout(kept, Designer->Layout()));
+    EXPECT_FALSE(FileExists(Folder.File("velkaro.layout.ini")));
+
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore);
+        if (!FileExists(recovery)) kept.SaveToFile(recovery);
+        Window.Asked.clear();
+        Window.AskAnswer = restore;
+        auto next = Open();
+        next->OfferRecovery();
+        ASSERT_EQ(Window.Asked.size(), 1u);
+        EXPECT_NE(Window.Asked[0].find("Wiederherstellen?"), std::string::npos) << Window.Asked[0];
+        EXPECT_FALSE(FileExists(recovery));  // taken or discarded: asked once
+        EXPECT_EQ(SameLayout(next->Layout(), kept), restore);
+        EXPECT_EQ(next->HasChanges(), restore);  // restored, not yet saved
+        if (restore) {
+            next->Undo();
+            EXPECT_TRUE(SameLayout(next->Layout(), Original));
+        }
+    }
+
+    // A copy older than the layout file was overtaken by a later save: dropped unasked.
+    kept.SaveToFile(recovery);
+    Original.SaveToFile(Folder.File("velkaro.layout.ini"));
+    std::filesystem::last_write_time(recovery, std::filesystem::last_write_time(Folder.File("velkaro.layout.ini")) -
+                                                   std::chrono::seconds(5));
+    Window.Asked.clear();
+    Open()->OfferRecovery();
+    EXPECT_TRUE(Window.Asked.empty());
+    EXPECT_FALSE(FileExists(recovery));
+
+    // Saving the layout makes a recovery copy needless.
+    kept.SaveToFile(recovery);
+    Designer->FieldChanged(dfX, "62");
+    ASSERT_TRUE(Designer->Save());
+    EXPECT_FALSE(FileExists(recovery));
 }
 
 TEST_F(DesignerPresenterTest, PlaceholderEntriesInsertTheirKeyWithBraces) {
@@ -446,7 +608,8 @@ TEST(DesignerPresenterDemo, PreviewAndLiveViewPrintTheWorkingCopy) {
     test::FakeMainWindow window;
     TViewServices services = window.Services();
     FakeDesignerView view;
-    TDesignerPresenter designer(view, services, settings, data, "Muster GmbH", "RE24-0010");
+    TNavDesignerDocuments documents(data, settings, "Muster GmbH");
+    TDesignerPresenter designer(view, services, documents, DesignerInputsOf(settings, "RE24-0010"));
     EXPECT_NE(designer.SampleValues().at("Firma"), SampleSeller().Addr.Name);  // the company's own seller
 
     designer.SelectElement(-1);
@@ -456,7 +619,7 @@ TEST(DesignerPresenterDemo, PreviewAndLiveViewPrintTheWorkingCopy) {
     EXPECT_TRUE(window.Errors.empty()) << window.Errors[0];
     ASSERT_EQ(window.Opened.size(), 1u);
     const std::string pdf = window.Opened[0];
-    EXPECT_NE(pdf.find("VelkaroVorschau"), std::string::npos) << pdf;
+    EXPECT_TRUE(pdf.starts_with(PrivateTempFolder() + "/")) << pdf;
     EXPECT_TRUE(FileExists(pdf));
     EXPECT_EQ(SettingsFields(settings), before);
     EXPECT_EQ(window.BusyDepth, 0);
@@ -487,6 +650,19 @@ TEST(DesignerPresenterDemo, PreviewAndLiveViewPrintTheWorkingCopy) {
     EXPECT_EQ(SettingsFields(settings), before);
     EXPECT_EQ(window.Opened.size(), 1u);
     EXPECT_TRUE(designer.RenderLiveView().Message.starts_with("Keine Ansicht: "));
+
+    // A credit memo of the list previews as a credit memo.
+    TDesignerPresenter memo(view, services, documents, DesignerInputsOf(settings, {"GS24-0001", bkCreditMemo}));
+    const TLiveViewResult memoPdf = memo.RenderLiveView();
+    ASSERT_EQ(memoPdf.Message, "");
+    EXPECT_EQ(memo.PreviewKind(), bkCreditMemo);
+    if (test::CommandExists("pdftotext")) {
+        std::string text;
+        ASSERT_EQ(test::RunCommand("pdftotext " + test::ShellQuoted(memoPdf.PdfFile) + " -", text), 0);
+        EXPECT_NE(text.find("GS24-0001"), std::string::npos);
+        EXPECT_NE(text.find(DocumentKindName(bkCreditMemo)), std::string::npos) << text;
+    }
+    EXPECT_EQ(SettingsFields(settings), before);
 }
 
 } // namespace
