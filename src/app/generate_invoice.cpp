@@ -8,6 +8,7 @@
 #include "erp/nav_data.h"
 #include "invoice/money_text.h"
 #include "layout/invoice_pdf.h"
+#include "platform/error.h"
 #include "platform/files.h"
 
 namespace velkaro {
@@ -69,6 +70,11 @@ std::string GenerateWith(TNavData& data, const TSettings& settings, const TRunOp
     result = TGeneratedInvoice{};
     const TSeller seller = data.LoadSeller(company);
     const std::shared_ptr<const TInvoice> invoice = data.LoadInvoice(company, invoiceNo, kind);
+    // Before anything is printed: the time and memory of one document stay bounded.
+    if (invoice->Lines.size() > static_cast<size_t>(settings.MaxInvoiceLines))
+        throw Exception("Der Beleg hat " + std::to_string(invoice->Lines.size()) + " Zeilen, mehr als die " +
+                        std::to_string(settings.MaxInvoiceLines) +
+                        ", die [PDF] MaxPositionen erlaubt; er wird nicht erzeugt.");
 
     for (const std::string& line : InvoiceHintLines(*invoice, seller, invoiceNo))
         log(line);

@@ -145,6 +145,15 @@ void CheckSecret(const TIniFile& ini, TReport& report) {
 
 // The state folder (lock, log, sent-mail log) and the output folder must take new
 // files from this account, or every run ends before its first document.
+// Only a layout with findings is named: a sound one (or none) needs no line.
+void CheckLayout(const TSettings& settings, TReport& report) {
+    const std::vector<std::string>& findings = settings.LayoutFindings;
+    if (findings.empty()) return;
+    report.Bad("Layout: " + std::to_string(findings.size()) + (findings.size() == 1 ? " Befund" : " Befunde"));
+    report.Problems += static_cast<int>(findings.size()) - 1;
+    for (const std::string& f : findings) report.Lines.push_back("  " + f);
+}
+
 void CheckFolders(const TSettings& settings, TReport& report) {
     const std::string user = CurrentUserName();
     const auto check = [&](const std::string& label, const std::string& folder, const std::string& what) {
@@ -195,6 +204,7 @@ TSettingsProbe ProbeSettings(const std::string& settingsFile) {
             const TIniFile ini = TIniFile::FromText(ReadHandEditedTextFile(settingsFile).Text);
             CheckFileRights(settingsFile, ini, report);
             report.Guarded("Datenordner", [&] { CheckFolders(*settings, report); });
+            CheckLayout(*settings, report);
             report.Guarded("Datenbank", [&] { CheckDatabase(*settings, report); });
             report.Guarded("E-Mail", [&] { CheckMail(*settings, ini, report); });
             CheckSecret(ini, report);

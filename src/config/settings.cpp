@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -169,7 +170,7 @@ void EditSettingsFile(const std::string& fileName, const std::function<void(TIni
         text = (file->HadBom || file->ReadAsCp1252 ? std::string(kUtf8Bom) : std::string()) + file->Text;
     TIniTextEditor editor(text);
     change(editor);
-    WriteFileBytes(fileName, editor.Text(), kSettingsFileMode);
+    WriteFileBytes(fileName, editor.Text(), kSettingsFileMode, lmFollowLink);
 }
 
 } // namespace
@@ -184,7 +185,8 @@ TSettings::TSettings(const std::string& fileName, TSettingsAccess access) : FFil
     MailBodyHtml = FileExists(MailBodyHtmlFile) ? LoadHtmlFile(MailBodyHtmlFile) : kDefaultBodyHtml;
     MailSignatureHtml = FileExists(MailSignatureFile) ? LoadHtmlFile(MailSignatureFile) : kDefaultSignatureHtml;
     Layout = std::make_unique<TLayout>();
-    Layout->LoadFromFile(LayoutFile, LogoFile);
+    LayoutFindings = Layout->LoadFromFile(LayoutFile, LogoFile);
+    Findings.insert(Findings.end(), LayoutFindings.begin(), LayoutFindings.end());
 }
 
 TSettings::~TSettings() = default;
@@ -240,6 +242,7 @@ void TSettings::Load() {
     LogoFile = known.String(kPdf, "Logo");
     LogoWidthMm = known.Float(kPdf, "LogoBreiteMm");
     WholeFonts = known.Bool(kPdf, "SchriftenVollstaendig");
+    MaxInvoiceLines = std::max(1, known.Integer(kPdf, "MaxPositionen"));
     IBAN = known.String(kSeller, "IBAN");
     BIC = known.String(kSeller, "BIC");
     BankName = known.String(kSeller, "Bank");
@@ -341,7 +344,7 @@ void TSettings::Load() {
             if (const std::string folder = ExtractFilePath(FFileName);
                 own && folder == IncludeTrailingPathDelimiter(*own) && !DirectoryExists(folder))
                 ForceDirectories(folder);
-            WriteFileBytes(FFileName, text, kSettingsFileMode);
+            WriteFileBytes(FFileName, text, kSettingsFileMode, lmFollowLink);
             FirstRunNote = "Einstellungsdatei " + FFileName + " neu angelegt – bitte Abschnitt [Datenbank] eintragen";
         } catch (const std::exception&) {
         }
@@ -388,8 +391,8 @@ void TSettings::SaveMailSettings(unsigned which) {
         });
     // The secret now in the file is this account's own.
     if (named(msSecret)) GraphSecretProblem.clear();
-    if (named(msBodyHtml)) WriteTextFile(MailBodyHtmlFile, MailBodyHtml);
-    if (named(msSignature)) WriteTextFile(MailSignatureFile, MailSignatureHtml);
+    if (named(msBodyHtml)) WriteTextFile(MailBodyHtmlFile, MailBodyHtml, lmFollowLink);
+    if (named(msSignature)) WriteTextFile(MailSignatureFile, MailSignatureHtml, lmFollowLink);
 }
 
 std::string TSettings::ConnectionString() const {

@@ -86,6 +86,9 @@ public:
     std::string LogoFile;
     double LogoWidthMm = 50;
     bool WholeFonts = false; // [PDF] SchriftenVollstaendig: embed the complete font files
+    // [PDF] MaxPositionen: an invoice with more lines is refused before it is printed,
+    // which bounds the memory and time of one document.
+    int32_t MaxInvoiceLines = 10000;
     std::string IBAN, BIC, BankName, AccountHolder, CreditorID, ContactName, Phone, Email, Web, Management,
         CommercialRegister;
     std::string DirectDebitMethods;
@@ -164,6 +167,9 @@ public:
     // [Verkäufer] – gemeint ist [Verkaeufer]?"), repeated sections and keys, values the
     // reader does not take as meant. For the run's log and stderr.
     std::vector<std::string> Findings;
+    // Those of the layout file alone (values outside their bounds, a file not read); they
+    // stand in Findings as well.
+    std::vector<std::string> LayoutFindings;
     // Set when Load created the missing file (first run): "Einstellungsdatei <Pfad> neu
     // angelegt – bitte Abschnitt [Datenbank] eintragen".
     std::string FirstRunNote;

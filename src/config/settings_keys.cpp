@@ -68,6 +68,7 @@ constexpr TSettingKey kKeys[] = {
     {"PDF", "Logo", vkFile, "", "Bilddatei des Logos (PNG, JPEG …)"},
     {"PDF", "LogoBreiteMm", vkDecimal, "50", "Breite des Logos in Millimetern, mit Punkt: 42.5"},
     {"PDF", "SchriftenVollstaendig", vkBool, "0", "1: die Schriftdateien vollständig einbetten statt nur der benutzten Zeichen"},
+    {"PDF", "MaxPositionen", vkInteger, "10000", "höchstens so viele Zeilen darf eine Rechnung haben; eine längere wird mit Fehler nicht erzeugt"},
 
     {"Verkaeufer", "IBAN", vkText, "", "IBAN für die Zahlung (Vorrang vor NAV)"},
     {"Verkaeufer", "BIC", vkText, "", "BIC der Bank"},

@@ -1,8 +1,10 @@
 // The layout file: an INI text with the section "Hintergrund", one section
 // "Element.<name>" per fixed element and "Text.<n>" per free text.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "layoutmodel/layout_model.h"
@@ -10,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/ini_edit.h"
 #include "platform/ini_file.h"
+#include "platform/number_parse.h"
 #include "platform/text.h"
 
 namespace velkaro {
@@ -68,12 +71,52 @@ std::string UnescapeText(const std::string& value) {
     return ReplaceAll(value, "\\n", "\r\n");
 }
 
-void ReadElement(const TIniFile& ini, const std::string& section, TLayoutElement& e) {
-    e.X = ini.ReadFloat(section, "X", e.X);
-    e.Y = ini.ReadFloat(section, "Y", e.Y);
-    e.W = ini.ReadFloat(section, "Breite", e.W);
-    e.H = ini.ReadFloat(section, "Hoehe", e.H);
-    e.FontSize = ini.ReadFloat(section, "Schriftgroesse", e.FontSize);
+// "4", "72", "-210": the bounds are whole numbers.
+std::string BoundText(double value) { return std::to_string(static_cast<long long>(value)); }
+
+// Reads the layout's numbers within the bounds the print can show; what lies outside is
+// taken at the nearest bound and named, so a typing slip of 301 digits neither breaks
+// the PDF nor goes unseen.
+class TBoundedReader {
+public:
+    TBoundedReader(const TIniFile& ini, const std::string& fileName, std::vector<std::string>& findings)
+        : FIni(ini), FFileName(fileName), FFindings(findings) {}
+
+    const TIniFile& Ini() const { return FIni; }
+
+    // A missing or malformed value keeps `current`.
+    double Read(const std::string& section, const char* key, double current, double lo, double hi) const {
+        const std::optional<std::string> raw = FIni.Find(section, key);
+        if (!raw) return current;
+        const std::optional<double> value = ParseDecimalPoint(*raw);
+        if (!value) return current;
+        if (std::isfinite(*value) && *value >= lo && *value <= hi) return *value;
+        const double taken = std::isfinite(*value) ? std::clamp(*value, lo, hi) : current;
+        FFindings.push_back("Layoutdatei \"" + FFileName + "\", [" + section + "] " + key + "=" + Shortened(*raw) +
+                            ": außerhalb von " + BoundText(lo) + " bis " + BoundText(hi) + ", verwendet wird " +
+                            FormatMillimetres(taken) + ".");
+        return taken;
+    }
+
+private:
+    const TIniFile& FIni;
+    const std::string& FFileName;
+    std::vector<std::string>& FFindings;
+
+    static std::string Shortened(const std::string& raw) {
+        constexpr size_t kShown = 20;
+        if (raw.size() <= kShown + 4) return raw;
+        return raw.substr(0, kShown) + "… (" + std::to_string(raw.size()) + " Zeichen)";
+    }
+};
+
+void ReadElement(const TBoundedReader& reader, const std::string& section, TLayoutElement& e) {
+    const TIniFile& ini = reader.Ini();
+    e.X = reader.Read(section, "X", e.X, -kPageWidthMm, kPageWidthMm);
+    e.Y = reader.Read(section, "Y", e.Y, -kPageHeightMm, kPageHeightMm);
+    e.W = reader.Read(section, "Breite", e.W, 0, kPageWidthMm);
+    e.H = reader.Read(section, "Hoehe", e.H, 0, kPageHeightMm);
+    e.FontSize = reader.Read(section, "Schriftgroesse", e.FontSize, kMinFontSize, kMaxFontSize);
     e.Bold = ini.ReadBool(section, "Fett", e.Bold);
     bool visible = ini.ReadBool(section, "Sichtbar", e.Visible);
     if (visible || e.CanHide())
@@ -131,10 +174,20 @@ std::string CurrentText(const std::string& fileName) {
 
 } // namespace
 
-void TLayout::LoadFromFile(const std::string& fileName, const std::string& logoFile) {
+std::vector<std::string> TLayout::LoadFromFile(const std::string& fileName, const std::string& logoFile) {
     SetDefaults(logoFile);
-    // A missing or unreadable file reads as empty: the defaults stand.
-    const TIniFile ini = TIniFile::FromFile(fileName);
+    std::vector<std::string> findings;
+    // A missing file is no error: the defaults stand. So they do for one that cannot be
+    // read or is too large to be a layout, with a finding that says so.
+    TIniFile ini;
+    try {
+        if (PathKind(fileName) == TPathKind::pkMissing) return findings;
+        ini = TIniFile::FromText(ReadFileBytes(fileName, kMaxLayoutFileBytes));
+    } catch (const std::exception& e) {
+        findings.push_back(std::string(e.what()) + " Es gilt das Standardlayout.");
+        return findings;
+    }
+    const TBoundedReader reader(ini, fileName, findings);
 
     BackgroundFirst = ini.ReadString(kBackground, "Seite1", "");
     BackgroundFollow = ini.ReadString(kBackground, "Folgeseiten", "");
@@ -145,7 +198,7 @@ void TLayout::LoadFromFile(const std::string& fileName, const std::string& logoF
         TLayoutElement* e = Find(kind);
         const std::string section = kElementPrefix + ElementSectionName(kind);
         if (e && ini.SectionExists(section))
-            ReadElement(ini, section, *e);
+            ReadElement(reader, section, *e);
     }
 
     // Free texts in file order; the number after "Text." only keeps the names apart.
@@ -153,9 +206,10 @@ void TLayout::LoadFromFile(const std::string& fileName, const std::string& logoF
         if (!StartsWithText(s.Name, kTextPrefix))
             continue;
         auto e = NewFreeText(0, 0, 80, psFirst, "");
-        ReadElement(ini, s.Name, *e);
+        ReadElement(reader, s.Name, *e);
         Elements.push_back(std::move(e));
     }
+    return findings;
 }
 
 void TLayout::SaveToFile(const std::string& fileName, const std::string& pictureFolder) const {
@@ -179,7 +233,8 @@ void TLayout::SaveToFile(const std::string& fileName, const std::string& picture
     for (const std::string& name : ini.SectionNames())
         if (!written.count(LowerAscii(name)))
             ini.DeleteSection(name);
-    WriteFileBytes(fileName, ini.Text());
+    // A layout kept elsewhere on purpose stays linked: the link is followed.
+    WriteFileBytes(fileName, ini.Text(), kDefaultNewFileMode, lmFollowLink);
 }
 
 } // namespace velkaro

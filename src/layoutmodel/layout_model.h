@@ -2,6 +2,7 @@
 // Layout of the printed invoice: where each part goes on the A4 page (millimetres from
 // the top-left corner, y downwards; font sizes in points) and the letter-paper
 // backgrounds. Stored in the layout file (".layout.ini").
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,14 +87,29 @@ public:
     TLayoutElement* AddText(bool First);
     const std::string& BackgroundFor(bool First) const;
 
-    // Defaults first, then whatever the file holds; a missing file is no error.
-    void LoadFromFile(const std::string& fileName, const std::string& logoFile);
+    // Defaults first, then whatever the file holds; a missing file is no error. Returns
+    // the findings, one German line each: numbers outside their bounds (taken at the
+    // nearest bound, or kept at the default when they are no finite number) and a file
+    // that cannot be read or is larger than kMaxLayoutFileBytes (the defaults stand).
+    std::vector<std::string> LoadFromFile(const std::string& fileName, const std::string& logoFile);
     // Writes every value into the file, changing it in place: its comments and blank lines
     // stay, sections the program does not write go. Pictures (letter paper, logo) lying in
     // or below `pictureFolder` are written relative to it (the reader finds them there),
     // others as they are. Platform errors raise velkaro::Exception.
     void SaveToFile(const std::string& fileName, const std::string& pictureFolder = "") const;
 };
+
+// The A4 page in millimetres and the font sizes the print offers. A layout file's
+// values are read within these bounds (TLayout::LoadFromFile): font sizes from
+// kMinFontSize to kMaxFontSize, widths and heights up to the page's, positions up to
+// one page width or height either side of the top-left corner (an element may hang over
+// the edge, as the designer allows).
+inline constexpr double kPageWidthMm = 210;
+inline constexpr double kPageHeightMm = 297;
+inline constexpr double kMinFontSize = 4;
+inline constexpr double kMaxFontSize = 72;
+// A layout file larger than this is not read (the defaults stand, with a finding).
+inline constexpr size_t kMaxLayoutFileBytes = 4u * 1024 * 1024;
 
 // Line heights of the print in millimetres per point of font size, the same for the
 // renderer and the designer's drawing of the page.

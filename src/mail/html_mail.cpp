@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include "media/image_decode.h"
 #include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -111,17 +112,20 @@ public:
         if (StartsWithText(address, "data:")) return FForPreview ? whole : EmbedDataUri(m, address);
         std::string path = ResolveImagePath(address, FBaseDir);
         if (path.empty() || !FileExists(path)) return whole;
-        if (FForPreview) return Reference(m, FileUrl(path));
         std::string key = FileIdentity(path);
         auto known = FKnown.find(key);
-        if (known != FKnown.end()) return Reference(m, "cid:" + known->second);
-        TMailAttachment a = LoadAttachmentFile(path);
-        a.ContentType = ContentTypeForExtension(ExtractFileExt(path));
-        a.ContentId = NextContentId();
+        if (known != FKnown.end()) return Reference(m, FForPreview ? FileUrl(path) : "cid:" + known->second);
+        TMailAttachment a = LoadMailPicture(path, FBaseDir);
+        if (FForPreview) {
+            FKnown.emplace(key, std::string());
+            return Reference(m, FileUrl(path));
+        }
+        const std::string id = NextContentId();
+        a.ContentId = id;
         a.IsInline = true;
-        Imgs.push_back(a);
-        FKnown.emplace(key, a.ContentId);
-        return Reference(m, "cid:" + a.ContentId);
+        Imgs.push_back(std::move(a));
+        FKnown.emplace(key, id);
+        return Reference(m, "cid:" + id);
     }
 
 private:
@@ -154,7 +158,39 @@ private:
     }
 };
 
+// Whether `path` lies in `folder` or below, both with their links resolved.
+bool InsideFolder(const std::string& path, const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file = fs::canonical(path, ec);
+    if (ec) return false;
+    const fs::path root = fs::canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    if (ec) return false;
+    const fs::path rel = file.lexically_relative(root);
+    return !rel.empty() && *rel.begin() != "..";
+}
+
 } // namespace
+
+TMailAttachment LoadMailPicture(const std::string& path, const std::string& folder) {
+    const std::string refused = "\" wird nicht in die Mail übernommen";
+    if (!InsideFolder(path, folder))
+        throw Exception("Bild \"" + path + refused + ": es liegt außerhalb des Ordners \"" +
+                        AbsolutePath(folder.empty() ? "." : folder) +
+                        "\". Bilder der Mailvorlagen gehören in diesen Ordner oder einen Unterordner.");
+    TMailAttachment a;
+    a.Name = ExtractFileName(path);
+    a.Data = ReadImageFile(path);
+    a.ContentType = WebPictureType(a.Data);
+    if (a.ContentType.empty())
+        throw Exception("Datei \"" + path + refused + ": sie ist kein Bild im Format PNG, JPEG oder GIF.");
+    try {
+        CheckImageDecodes(path, a.Data);
+    } catch (const std::exception& e) {
+        throw Exception("Bild \"" + path + refused + ": " + e.what());
+    }
+    return a;
+}
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;

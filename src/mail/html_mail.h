@@ -50,9 +50,17 @@ std::string ResolveImagePath(std::string_view reference, const std::string& base
 // "file://" URL of an absolute path, for the preview.
 std::string FileUrl(const std::string& path);
 
+// A picture file that a mail template may carry: a PNG, JPEG or GIF that decodes, lying
+// in `folder` or below it (symbolic links resolved; "" is the current folder). Gives the
+// attachment with the file's name, bytes and the picture's media type. Raises a German
+// message naming the file for anything else, so that no template (nor an imported
+// signature) can send the settings, a key or any other file of the system to customers.
+TMailAttachment LoadMailPicture(const std::string& path, const std::string& folder);
+
 // The complete mail document for the templates. `images` receives the inline pictures in
 // order of first reference; it stays empty for the preview. A picture file that exists
-// but cannot be read raises the file error.
+// but cannot be read, is no picture or lies outside `baseDir` raises (LoadMailPicture),
+// in the preview too, so that the dialog shows what a sent mail would refuse.
 void BuildHtmlMail(const std::string& bodyTemplate, const std::string& signatureTemplate,
                    const TPlaceholderContext& values, std::string& result, std::vector<TMailAttachment>& images,
                    bool forPreview, const std::string& baseDir);

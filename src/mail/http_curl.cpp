@@ -78,9 +78,23 @@ std::string FailureSentence(CURLcode rc, const std::string& origin, bool request
     }
 }
 
+// The body as far as it is kept: every answer of the identity platform and Graph is a
+// short JSON text, so one beyond kMaxResponseBodyBytes ends the transfer instead of
+// filling the memory.
+struct TBodySink {
+    std::string* Body;
+    bool TooLarge = false;
+};
+
 size_t CollectBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
+    auto* sink = static_cast<TBodySink*>(user);
+    const size_t n = size * count;
+    if (n > kMaxResponseBodyBytes - sink->Body->size()) {
+        sink->TooLarge = true;
+        return 0;  // curl ends the transfer with a write error
+    }
+    sink->Body->append(data, n);
+    return n;
 }
 
 size_t CollectHeader(char* data, size_t size, size_t count, void* user) {
@@ -123,8 +137,9 @@ public:
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.Body.size()));
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.Body.data());
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+        TBodySink body{&response.Body};
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, CollectBody);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &response.Body);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &response.Headers);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -135,14 +150,25 @@ public:
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, connectMs + responseMs);
 
         CURLcode rc = curl_easy_perform(c);
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        // "202 Accepted" says the mail was taken: whatever follows it (an endless or
+        // broken body) cannot undo that, and a resend would deliver the mail twice.
+        if (rc != CURLE_OK && status == 202) {
+            response.Status = 202;
+            return response;
+        }
+        if (rc != CURLE_OK && body.TooLarge)
+            throw EHttpError("Die Antwort von " + UrlOrigin(request.Url) + " ist größer als " +
+                                 std::to_string(kMaxResponseBodyBytes / (1024 * 1024)) +
+                                 " MB und wird nicht angenommen (Status " + std::to_string(status) + ").",
+                             true);
         if (rc != CURLE_OK) {
             long sent = 0;
             curl_easy_getinfo(c, CURLINFO_REQUEST_SIZE, &sent);
             std::string detail = Trim(errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(rc)));
             throw EHttpError(FailureSentence(rc, UrlOrigin(request.Url), sent > 0) + " (" + detail + ").", sent > 0);
         }
-        long status = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         response.Status = static_cast<int>(status);
         return response;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP client the Graph mailer talks through. An interface so that the mailer can
 // be tested against a recording fake; the real one is libcurl (http_curl.cpp).
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
@@ -41,6 +42,10 @@ public:
     // The request went out before the connection failed: the service may have acted on it.
     bool MaybeDelivered;
 };
+
+// The largest answer body the transport keeps (16 MiB). A larger one raises EHttpError,
+// except after "202 Accepted", which stands whatever body follows it or breaks off.
+inline constexpr size_t kMaxResponseBodyBytes = 16u * 1024 * 1024;
 
 class IHttpTransport {
 public:

@@ -49,7 +49,7 @@ bool Expect(std::string_view s, size_t& pos, char c) {
 }
 
 std::string FileError(const std::string& path, int err) {
-    return OsErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", err);
+    return NoFollowErrorMessage("Datei \"" + path + "\" kann nicht geschrieben werden", err);
 }
 
 // Waits for the advisory lock of the file; closing the file releases it.
@@ -208,7 +208,7 @@ void TSentLog::Add(const TSentEntry& E) {
     // could find the new file still empty, take it for an old empty file and write its
     // line before the header.
     const std::string line = FormatLine(E);
-    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
     if (file.Valid()) {
         LockFile(file, FFileName);
         if (const off_t size = FileSize(file, FFileName); size > 0) {
@@ -226,10 +226,10 @@ void TSentLog::Add(const TSentEntry& E) {
     // Without the folder's lock (a share that refuses it) the creator alone decides.
     if (folderLock.Valid()) ::flock(folderLock.Get(), LOCK_EX);
     bool created = true;
-    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kOwnDataFileMode));
+    file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CREAT | O_EXCL | O_CLOEXEC, kOwnDataFileMode));
     if (!file.Valid() && errno == EEXIST) {
         created = false;
-        file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        file = TFileHandle(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
     }
     if (!file.Valid()) throw Exception(FileError(FFileName, errno));
     LockFile(file, FFileName);

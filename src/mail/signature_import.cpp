@@ -56,8 +56,11 @@ std::string ImportOutlookSignature(const std::string& fileName, const std::strin
         const std::string source = ResolveImagePath(address, srcDir);
         if (source.empty() || !FileExists(source)) return whole;
         const std::string target = CombinePath(imageDir, ExtractFileName(source));
+        // Only pictures beside the signature are taken over: a reference to any other
+        // file would copy it where every mail embeds it.
+        const TMailAttachment picture = LoadMailPicture(source, srcDir);
         if (fs::path(AbsolutePath(source)).lexically_normal() != fs::path(AbsolutePath(target)).lexically_normal())
-            WriteFileBytes(target, ReadFileBytes(source));
+            WriteFileBytes(target, picture.Data);
         const std::string quote(m.Group(2));
         return std::string(m.Group(1)) + quote + RelativeReference(target, baseDir) + quote;
     });

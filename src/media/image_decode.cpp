@@ -47,6 +47,13 @@ namespace {
 }
 } // namespace
 
+std::string WebPictureType(std::string_view bytes) {
+    if (bytes.starts_with("\x89PNG\r\n\x1A\n")) return "image/png";
+    if (bytes.starts_with("\xFF\xD8\xFF")) return "image/jpeg";
+    if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a")) return "image/gif";
+    return {};
+}
+
 std::string ReadImageFile(const std::string& path) {
     // Asked before reading: a huge file must not be read into memory to be refused.
     std::error_code ec;

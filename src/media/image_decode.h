@@ -4,6 +4,7 @@
 // the file name. Errors raise German messages that name the file.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkaro {
@@ -42,6 +43,11 @@ struct TImageSize {
 // Decodes the picture of `bytes` to its end and drops the pixels: a damaged or cut-off
 // picture raises here. `path` only names the picture in messages.
 TImageSize CheckImageDecodes(const std::string& path, const std::string& bytes);
+
+// The media type of a picture that every mail reader shows, told by the signature of
+// `bytes`: "image/png", "image/jpeg" or "image/gif"; "" for anything else (other
+// picture formats too).
+std::string WebPictureType(std::string_view bytes);
 
 // The picture as a baseline JPEG (three components) at the quality 0..100.
 std::string ReencodeImageAsJpeg(const std::string& path, int quality);

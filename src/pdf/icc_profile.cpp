@@ -43,9 +43,23 @@ void CheckOutputIntentProfile(const std::string& path, std::string_view bytes) {
     if (deviceClass != "mntr" && deviceClass != "prtr")
         Invalid(path, "Profilklasse " + Signature(bytes, 12) +
                           ", erwartet wird ein Monitor- oder Druckerprofil ('mntr' oder 'prtr')");
+    // PDF/A takes the profile versions 2 to 4; a later one (iccMAX, 5) no reader of the
+    // archive format need understand.
+    const unsigned major = static_cast<unsigned char>(bytes[8]);
+    if (major < 2 || major > 4)
+        Invalid(path, "Version " + std::to_string(major) + "." + std::to_string(static_cast<unsigned char>(bytes[9]) >> 4) +
+                          ", erwartet wird ein Profil der Version 2 bis 4");
     const uint64_t tags = BigEndian32(bytes, kHeaderSize);
+    if (tags == 0) Invalid(path, "das Profil hat keine Tags");
     if (kHeaderSize + 4 + tags * kTagEntrySize > bytes.size())
         Invalid(path, "die Tabelle der " + std::to_string(tags) + " Tags ist länger als die Datei");
+    for (uint64_t k = 0; k < tags; ++k) {
+        const size_t entry = kHeaderSize + 4 + static_cast<size_t>(k) * kTagEntrySize;
+        const uint64_t offset = BigEndian32(bytes, entry + 4);
+        const uint64_t size = BigEndian32(bytes, entry + 8);
+        if (offset + size > bytes.size())
+            Invalid(path, "Tag " + std::to_string(k + 1) + " " + Signature(bytes, entry) + " reicht über das Ende der Datei");
+    }
 }
 
 std::string ReadOutputIntentProfile(const std::string& path) {

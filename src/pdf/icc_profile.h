@@ -8,7 +8,8 @@
 namespace velkaro {
 
 // Raises "ICC-Profil ist ungültig: <path> (<reason>)" when the header of `bytes` does
-// not describe a whole RGB output profile.
+// not describe a whole RGB output profile: version 2 to 4, at least one tag, the tag
+// table and every tag inside the file.
 void CheckOutputIntentProfile(const std::string& path, std::string_view bytes);
 
 // The checked bytes of the profile file; raises "ICC-Profil nicht gefunden: <path>"

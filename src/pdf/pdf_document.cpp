@@ -198,14 +198,32 @@ double TPdfDocument::TextWidth(std::string_view s) const {
 std::vector<std::string> TPdfDocument::WrapText(std::string_view s, double maxWidth) const {
     std::vector<std::string> lines;
     std::string current;
+    // A word wider than the line is cut into the longest pieces that fit (at least one
+    // character each). The piece is found by doubling its length and then halving the
+    // gap, so a word of n characters costs about n log n measured characters, not n³.
     auto breakLongLine = [&] {
-        while (!current.empty() && TextWidth(current) > maxWidth) {
-            std::u32string cps = Utf8ToUtf32(current);
-            size_t take = cps.size();
-            while (take > 1 && TextWidth(Utf32ToUtf8(cps.substr(0, take))) > maxWidth) --take;
-            lines.push_back(Utf32ToUtf8(cps.substr(0, take)));
-            current = Utf32ToUtf8(cps.substr(take));
+        if (current.empty() || TextWidth(current) <= maxWidth) return;
+        const std::u32string cps = Utf8ToUtf32(current);
+        std::u32string_view rest = cps;
+        auto fits = [&](size_t n) { return TextWidth(Utf32ToUtf8(rest.substr(0, n))) <= maxWidth; };
+        while (rest.size() > 1 && !fits(rest.size())) {
+            size_t good = 1;  // taken even when it does not fit: every piece moves on
+            size_t bad = rest.size();
+            for (size_t n = 2; n < bad; n *= 2) {
+                if (!fits(n)) {
+                    bad = n;
+                    break;
+                }
+                good = n;
+            }
+            while (bad - good > 1) {
+                const size_t mid = good + (bad - good) / 2;
+                (fits(mid) ? good : bad) = mid;
+            }
+            lines.push_back(Utf32ToUtf8(rest.substr(0, good)));
+            rest.remove_prefix(good);
         }
+        current = Utf32ToUtf8(rest);
     };
     for (const std::string& word : Split(s, ' ')) {
         if (word.empty()) continue;

@@ -19,9 +19,10 @@ TFileLock::TFileLock(const std::string& path) : FPath(path) {
         if (const std::string folder = ExtractFilePath(path); !folder.empty()) ForceDirectories(folder);
     } catch (const std::exception&) {
     }
-    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnDataFileMode);
+    // A link in its place is refused: following it would create or lock a file elsewhere.
+    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kOwnDataFileMode);
     if (FFd < 0)
-        throw Exception(OsErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));
+        throw Exception(NoFollowErrorMessage("Sperrdatei \"" + path + "\" kann nicht geöffnet werden", errno));
 }
 
 TFileLock::~TFileLock() {

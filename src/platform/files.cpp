@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -61,6 +62,13 @@ std::string OsErrorMessage(const std::string& failure, const std::error_code& er
     return failure + " (" + error.message() + ").";
 }
 
+std::string NoFollowErrorMessage(const std::string& failure, int errorCode) {
+    if (errorCode == ELOOP)
+        return failure + ": an dieser Stelle steht eine symbolische Verknüpfung, der das Programm nicht folgt. "
+                         "Bitte die Verknüpfung entfernen.";
+    return OsErrorMessage(failure, errorCode);
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_regular_file(fs::path(path), ec);
@@ -88,12 +96,19 @@ TPathKind PathKind(const std::string& path) {
     return S_ISDIR(st.st_mode) ? TPathKind::pkFolder : TPathKind::pkOther;
 }
 
-std::string ReadFileBytes(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) { return ReadFileBytes(path, SIZE_MAX - 1); }
+
+bool HoldsControlBytes(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
+}
+
+std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
     TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht geöffnet werden", errno));
     std::string data;
     struct stat st {};
-    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
+    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode))
+        data.reserve(static_cast<size_t>(std::min<uintmax_t>(static_cast<uintmax_t>(st.st_size), maxBytes + 1)));
     char buffer[64 * 1024];
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
@@ -101,6 +116,12 @@ std::string ReadFileBytes(const std::string& path) {
         if (n < 0) throw Exception(OsErrorMessage("Datei \"" + path + "\" kann nicht gelesen werden", errno));
         if (n == 0) return data;
         data.append(buffer, static_cast<size_t>(n));
+        if (data.size() > maxBytes) {
+            const size_t mb = 1024 * 1024;
+            throw Exception("Datei \"" + path + "\" ist größer als " +
+                            (maxBytes >= mb ? std::to_string(maxBytes / mb) + " MB" : std::to_string(maxBytes) + " Byte") +
+                            " und wird nicht gelesen.");
+        }
     }
 }
 
@@ -122,11 +143,12 @@ bool IsAtomicWriteTempName(std::string_view name, std::string_view* fileName) {
     return true;
 }
 
-void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode) {
+void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode, TLinkMode links) {
     const std::string failure = "Datei \"" + path + "\" kann nicht geschrieben werden";
-    const fs::path target = FollowLinks(path);
+    const fs::path target = links == lmFollowLink ? FollowLinks(path) : fs::path(path);
+    // A link that is replaced hands nothing of its target on: the new file is new.
     struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    const bool replacing = ::lstat(target.c_str(), &old) == 0 && !S_ISLNK(old.st_mode);
     const fs::path folder = target.parent_path();
     std::random_device rd;
     const fs::path temp = (folder.empty() ? fs::path(".") : folder) /
@@ -176,8 +198,8 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     WriteFileBytes(path, data);
 }
 
-void WriteTextFile(const std::string& path, std::string_view text) {
-    WriteFileBytes(path, std::string(kUtf8Bom) + ToCrLf(text));
+void WriteTextFile(const std::string& path, std::string_view text, TLinkMode links) {
+    WriteFileBytes(path, std::string(kUtf8Bom) + ToCrLf(text), kDefaultNewFileMode, links);
 }
 
 std::string ReadTextFile(const std::string& path) { return StripUtf8Bom(ReadFileBytes(path)); }
@@ -187,7 +209,7 @@ THandEditedText ReadHandEditedTextFile(const std::string& path) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
         throw Exception("Datei \"" + path + "\" ist in UTF-16 gespeichert und kann nicht gelesen werden. "
                         "Bitte als UTF-8 speichern.");
-    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); }))
+    if (HoldsControlBytes(bytes))
         throw Exception("Datei \"" + path + "\" ist keine Textdatei und kann nicht gelesen werden.");
     THandEditedText result;
     result.HadBom = bytes.starts_with(kUtf8Bom);

@@ -22,6 +22,9 @@ inline constexpr unsigned kOwnDataFileMode = 0640;
 // parentheses: `Datei "a" kann nicht geschrieben werden (No space left on device).`
 std::string OsErrorMessage(const std::string& failure, int errorCode);
 std::string OsErrorMessage(const std::string& failure, const std::error_code& error);
+// The same for a file opened with O_NOFOLLOW: a symbolic link in the last part of the
+// path (ELOOP) is named as such, the program does not write through it.
+std::string NoFollowErrorMessage(const std::string& failure, int errorCode);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
@@ -33,11 +36,31 @@ enum class TPathKind { pkMissing, pkFile, pkFolder, pkOther };
 TPathKind PathKind(const std::string& path);
 
 std::string ReadFileBytes(const std::string& path);
+// The same for a file that has no business being larger than `maxBytes` (a template, a
+// layout): raises `Datei "…" ist größer als N MB …` having read at most maxBytes + 1 bytes.
+std::string ReadFileBytes(const std::string& path, size_t maxBytes);
+// Whether the bytes hold what no text file holds: NUL or another control byte other
+// than tab, line and page breaks (and the old end-of-file mark 0x1A).
+bool HoldsControlBytes(std::string_view bytes);
+
+// What a write does with a symbolic link at the path it writes.
+enum TLinkMode {
+    // The link is replaced by the new file; what it points to stays untouched. For
+    // every file the program makes itself (documents, logs, previews): a link that
+    // someone else put there must not lead the write (perhaps run as root) elsewhere.
+    lmReplaceLink,
+    // The link is followed: its target is replaced and the link stays. Only for files
+    // that people edit and may keep elsewhere on purpose (the settings file, its mail
+    // templates and the layout).
+    lmFollowLink,
+};
+
 // Writes to a temporary file in the target folder and renames it over the target,
 // so that a failure never leaves a half-written file behind. A replaced file keeps
-// its mode, owner and group; a new file gets newFileMode less the umask. A symbolic
-// link is followed: its target is replaced and the link stays.
-void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode = kDefaultNewFileMode);
+// its mode, owner and group; a new file (a replaced link too) gets newFileMode less
+// the umask.
+void WriteFileBytes(const std::string& path, std::string_view bytes, unsigned newFileMode = kDefaultNewFileMode,
+                    TLinkMode links = lmReplaceLink);
 
 // The name of the temporary file beside `fileName` (a name without folder) that the
 // atomic write fills before renaming it: "." + fileName + "." + number + ".tmp", e.g.
@@ -50,7 +73,7 @@ bool IsAtomicWriteTempName(std::string_view name, std::string_view* fileName = n
 // Text files the program writes: UTF-8 with byte-order mark, every line ending in CR LF.
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
 // Writes text as UTF-8 with byte-order mark; lone LF line ends become CR LF.
-void WriteTextFile(const std::string& path, std::string_view text);
+void WriteTextFile(const std::string& path, std::string_view text, TLinkMode links = lmReplaceLink);
 // Reads a UTF-8 text file, dropping a leading byte-order mark.
 std::string ReadTextFile(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/regex.h"
 #include "platform/text.h"
@@ -34,11 +35,8 @@ std::string DeclaredCharset(std::string_view bytes) {
     return match ? std::string(match->Group(1)) : std::string();
 }
 
-} // namespace
-
-std::string LoadHtmlFile(const std::string& fileName) {
-    const std::string bytes = ReadFileBytes(fileName);
-    std::string_view view = bytes;
+// The bytes as UTF-8 by their byte-order mark or declared charset.
+std::string DecodeHtmlBytes(std::string_view view) {
     if (view.starts_with(kUtf8Bom)) return SanitizeUtf8(view.substr(kUtf8Bom.size()));
     if (view.starts_with("\xFF\xFE")) return Utf16ToUtf8Bytes(view.substr(2), false);
     if (view.starts_with("\xFE\xFF")) return Utf16ToUtf8Bytes(view.substr(2), true);
@@ -46,6 +44,15 @@ std::string LoadHtmlFile(const std::string& fileName) {
     std::string charset = DeclaredCharset(view);
     if (SameText(charset, "windows-1252") || SameText(charset, "iso-8859-1")) return Cp1252ToUtf8(view);
     return SanitizeUtf8(view);
+}
+
+} // namespace
+
+std::string LoadHtmlFile(const std::string& fileName) {
+    std::string text = DecodeHtmlBytes(ReadFileBytes(fileName, kMaxHtmlFileBytes));
+    if (HoldsControlBytes(text))
+        throw Exception("Datei \"" + fileName + "\" ist keine Textdatei und kann nicht gelesen werden.");
+    return text;
 }
 
 } // namespace velkaro

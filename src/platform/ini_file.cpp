@@ -68,7 +68,6 @@ TIniFile TIniFile::FromText(std::string_view raw) {
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
 
     Section* current = nullptr;  // null before the first section and inside a repeated one
-    std::unordered_set<std::string> seen;  // section names in lower case, for files with many sections
     size_t pos = 0;
     int lineNo = 0;
     while (pos < text.size()) {
@@ -77,7 +76,7 @@ TIniFile TIniFile::FromText(std::string_view raw) {
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name(TrimView(line.substr(1, line.size() - 2)));
-            if (!seen.insert(LowerAscii(name)).second) {
+            if (!ini.FIndex.emplace(LowerAscii(name), ini.FSections.size()).second) {
                 ini.FRepeated.push_back(RepeatedSection{name, lineNo});
                 current = nullptr;
             } else {
@@ -108,9 +107,13 @@ TIniFile TIniFile::FromFile(const std::string& fileName) {
 }
 
 const TIniFile::Section* TIniFile::FindSection(std::string_view section) const {
-    for (const auto& s : FSections)
-        if (SameText(s.Name, section)) return &s;
-    return nullptr;
+    const auto it = FIndex.find(LowerAscii(section));
+    return it == FIndex.end() ? nullptr : &FSections[it->second];
+}
+
+void TIniFile::IndexSections() {
+    FIndex.clear();
+    for (size_t k = 0; k < FSections.size(); ++k) FIndex.emplace(LowerAscii(FSections[k].Name), k);
 }
 
 TIniFile::Section* TIniFile::FindSectionMutable(std::string_view section) {
@@ -158,6 +161,7 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 void TIniFile::WriteString(std::string_view section, std::string_view key, const std::string& value) {
     Section* s = FindSectionMutable(section);
     if (!s) {
+        FIndex.emplace(LowerAscii(section), FSections.size());
         FSections.push_back(Section{std::string(section), {}, 0, {}});
         s = &FSections.back();
     }
@@ -187,6 +191,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
 
 void TIniFile::EraseSection(std::string_view section) {
     std::erase_if(FSections, [&](const Section& s) { return SameText(s.Name, section); });
+    IndexSections();
 }
 
 std::string TIniFile::ToText() const {
@@ -206,6 +211,8 @@ std::string TIniFile::ToText() const {
     return out;
 }
 
-void TIniFile::SaveToFile(const std::string& fileName) const { WriteFileBytes(fileName, ToText()); }
+void TIniFile::SaveToFile(const std::string& fileName) const {
+    WriteFileBytes(fileName, ToText(), kDefaultNewFileMode, lmFollowLink);
+}
 
 } // namespace velkaro

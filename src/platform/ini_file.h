@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -63,7 +64,10 @@ public:
     void WriteBool(std::string_view section, std::string_view key, bool value);  // "1" / "0"
     void DeleteKey(std::string_view section, std::string_view key);
     void EraseSection(std::string_view section);
-    void Clear() { FSections.clear(); }
+    void Clear() {
+        FSections.clear();
+        FIndex.clear();
+    }
 
     const std::vector<Section>& Sections() const { return FSections; }
     const Section* FindSection(std::string_view section) const;
@@ -71,12 +75,17 @@ public:
 
     // The file text: UTF-8 with byte-order mark, CR LF line ends.
     std::string ToText() const;
-    // Writes ToText() to the file; errors raise velkaro::Exception.
+    // Writes ToText() to the file, through a symbolic link to its target (an INI file is
+    // one that people edit and may keep elsewhere); errors raise velkaro::Exception.
     void SaveToFile(const std::string& fileName) const;
 
 private:
     Section* FindSectionMutable(std::string_view section);
+    void IndexSections();
     std::vector<Section> FSections;
+    // Lower-case section name -> its place in FSections: a layout with many free texts
+    // is read and written in time linear in its sections.
+    std::unordered_map<std::string, size_t> FIndex;
     std::vector<RepeatedSection> FRepeated;
 };
 

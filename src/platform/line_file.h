@@ -11,7 +11,8 @@ namespace velkaro {
 class TLineFile {
 public:
     // Starts the file afresh (replacing an old one) and writes the byte-order mark. A new
-    // file gets kOwnDataFileMode less the umask.
+    // file gets kOwnDataFileMode less the umask. A symbolic link at the path is replaced by
+    // the new file; its target is never opened.
     // Raises with the German message when it cannot be created.
     explicit TLineFile(const std::string& path);
     ~TLineFile();

@@ -17,10 +17,8 @@ constexpr int kHandleReachPx = 6;
 constexpr double kKeepOnPageMm = 5;
 // Width and height never fall below this (mm).
 constexpr double kMinElementMm = 2;
-constexpr double kMinFontSize = 4;
-constexpr double kMaxFontSize = 72;
-constexpr double kPageWidthMm = 210;
-constexpr double kPageHeightMm = 297;
+// Font sizes and the page: kMinFontSize, kMaxFontSize, kPageWidthMm, kPageHeightMm
+// (layout_model.h), the same bounds the layout file is read with.
 
 struct TPixelPoint {
     int X = 0, Y = 0;

@@ -24,6 +24,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
 using ::testing::Not;
 using ::testing::StartsWith;
 using test::TIniValue;
@@ -265,6 +266,38 @@ TEST_F(GenerateInvoiceTest, FailingStepsKeepTheHintLinesAndWriteNothing) {
         EXPECT_EQ(Result.PdfFile, "");
     }
     EXPECT_FALSE(DirectoryExists("/tmp/aus|gabe"));  // rejected before the folder is created
+}
+
+TEST_F(GenerateInvoiceTest, AnInvoiceWithMoreLinesThanTheSettingAllowsIsNotProduced) {
+    Open({{"PDF", "MaxPositionen", "1"}});
+    try {
+        Generate("RE24-0001");
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_THAT(e.what(), MatchesRegex("Der Beleg hat [0-9]+ Zeilen, mehr als die 1, die \\[PDF\\] "
+                                           "MaxPositionen erlaubt; er wird nicht erzeugt\\."));
+    }
+    EXPECT_THAT(OutFiles(), IsEmpty());
+    Open();
+    EXPECT_EQ(Settings->MaxInvoiceLines, 10000);
+    EXPECT_NO_THROW(Generate("RE24-0001"));
+}
+
+// Run as root (as CI does), writing through a link would replace any file of the system.
+TEST_F(GenerateInvoiceTest, LinksInTheOutputFolderAreReplacedAndTheirTargetsLeftAlone) {
+    Open({{"Ausgabe", "XmlZusaetzlich", "1"}});
+    ForceDirectories(Out);
+    WriteFileBytes(Dir.File("systemdatei"), "root:x:0:0", 0644);
+    std::filesystem::create_symlink(Dir.File("systemdatei"), Out + "/Rechnung_RE24-0001.pdf");
+    std::filesystem::create_symlink(Dir.File("fehlt/neu.xml"), Out + "/Rechnung_RE24-0001.xml");
+    Generate("RE24-0001");
+    EXPECT_EQ(ReadFileBytes(Dir.File("systemdatei")), "root:x:0:0");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Dir.File("fehlt"))));
+    for (const char* name : {"/Rechnung_RE24-0001.pdf", "/Rechnung_RE24-0001.xml"}) {
+        EXPECT_FALSE(std::filesystem::is_symlink(Out + name)) << name;
+        EXPECT_TRUE(FileExists(Out + name)) << name;
+    }
+    EXPECT_THAT(ReadFileBytes(Out + "/Rechnung_RE24-0001.pdf"), StartsWith("%PDF-1."));
 }
 
 TEST_F(GenerateInvoiceTest, MissingPicturesAreSkipped) {

@@ -45,7 +45,7 @@ protected:
 
     void SetUp() override {
         ForceDirectories(Folder.File("Signatur"));
-        WriteFileBytes(Folder.File("Signatur/logo.png"), "PNG-Bytes");
+        WriteFileBytes(Folder.File("Signatur/logo.png"), test::OnePixelGif(1, 2, 3));
         Settings = std::make_unique<TSettings>(Folder.File("velkaro.ini"));
         Settings->MailSubject = "Rechnung {Nr} vom {Datum}";
         Settings->MailBody = "Guten Tag,\r\nanbei Rechnung {Nr} über {Betrag} {Waehrung}.\r\nA&B <GmbH>";
@@ -70,7 +70,7 @@ TEST_F(ComposeInvoiceMailTest, HtmlTemplatesWithLogoAttachedOnce) {
               std::string::npos)
         << Body;
     ASSERT_EQ(Images.size(), 1u);
-    EXPECT_EQ(Images[0].Data, "PNG-Bytes");
+    EXPECT_EQ(Images[0].Data, test::OnePixelGif(1, 2, 3));
     EXPECT_EQ(Images[0].ContentId, "img1@velkaro");
 }
 

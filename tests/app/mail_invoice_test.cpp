@@ -72,7 +72,9 @@ protected:
     // An inline picture too large for one request: the mail goes through a draft and
     // an upload session of one chunk.
     void UseLargeInlinePicture() {
-        WriteFileBytes(Dir.File("logo.png"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(2400000, 'p'));
+        // A whole picture (only pictures go into a mail) with bytes after its end.
+        WriteFileBytes(Dir.File("logo.png"),
+                       ReadFileBytes(test::TestDataPath("mail/html/bilder/logo.png")) + std::string(2400000, 'p'));
         Settings->MailHtml = true;
         Settings->MailBodyHtml = "<html><body><p>Rechnung {Nr}</p><img src=\"logo.png\"></body></html>";
         Settings->MailSignatureHtml = "";
@@ -141,7 +143,7 @@ TEST_F(MailInvoiceTest, SendsToTheCustomerAddressesWithThePdfAndLogsTheSend) {
 TEST_F(MailInvoiceTest, AttachmentsInOrderPdfXmlThenInlineImages) {
     TFakeGraphService fake;
     Open(fake, "XmlZusaetzlichAnhaengen=1\n");
-    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + "bilddaten";
+    const std::string png = ReadFileBytes(test::TestDataPath("mail/html/bilder/logo.png"));
     WriteFileBytes(Dir.File("logo.png"), png);
     Settings->MailHtml = true;
     Settings->MailBodyHtml = "<html><body><p>Rechnung {Nr}</p><img src=\"logo.png\"></body></html>";

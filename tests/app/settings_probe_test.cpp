@@ -125,6 +125,19 @@ TEST_F(SettingsProbe, BrokenSettingsAreReportedOneLineEachAndFail) {
     }
 }
 
+TEST_F(SettingsProbe, LayoutValuesOutsideTheirBoundsAreProblems) {
+    test::WriteProductionSettings(Ini, test::DemoDatabase(), Dir.File("Ausgabe"));
+    WriteFileBytes(Dir.File("velkaro.layout.ini"),
+                   "[Element.Titel]\r\nSchriftgroesse=" + std::string(301, '9') + "\r\nX=-500\r\n");
+    const TSettingsProbe probe = Probe();
+    EXPECT_FALSE(probe.AllWell);
+    EXPECT_THAT(probe.Report, HasSubstr("\nLayout: 2 Befunde\n  Layoutdatei \"" + Dir.File("velkaro.layout.ini") +
+                                        "\", [Element.Titel] X=-500: außerhalb von -210 bis 210, verwendet wird "
+                                        "-210.0.\n"));
+    EXPECT_THAT(probe.Report, HasSubstr("Schriftgroesse=99999999999999999999… (301 Zeichen): außerhalb von 4 bis 72"));
+    EXPECT_THAT(probe.Report, HasSubstr("\nErgebnis: 2 Probleme gefunden"));
+}
+
 TEST_F(SettingsProbe, AMissingSettingsFileIsReportedAndNotCreated) {
     const TSettingsProbe probe = Probe();
     EXPECT_FALSE(probe.AllWell);

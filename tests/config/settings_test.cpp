@@ -166,6 +166,7 @@ TEST_F(Settings, EveryKeyReadsItsDefaultWhenMissingAndItsValueWhenPresent) {
         {"PDF", "Logo", "/x/logo.png", [](auto& s) { return s.LogoFile; }, "", "/x/logo.png"},
         {"PDF", "LogoBreiteMm", "42.5", [](auto& s) { return Str(s.LogoWidthMm); }, Str(50.0), Str(42.5)},
         {"PDF", "SchriftenVollstaendig", "1", [](auto& s) { return Str(s.WholeFonts); }, "false", "true"},
+        {"PDF", "MaxPositionen", "250", [](auto& s) { return Str(s.MaxInvoiceLines); }, "10000", "250"},
         {"Verkaeufer", "IBAN", "DE02120300000000202051", [](auto& s) { return s.IBAN; }, "",
          "DE02120300000000202051"},
         {"Verkaeufer", "BIC", "BYLADEM1001", [](auto& s) { return s.BIC; }, "", "BYLADEM1001"},

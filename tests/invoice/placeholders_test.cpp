@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "support/test_support.h"
+
 namespace velkaro {
 namespace {
 
@@ -84,6 +86,25 @@ TEST(ExpandPlaceholders, Table) {
         TExpandedLine r = ExpandPlaceholders(c.line, ctx);
         EXPECT_EQ(r.Text, c.text) << c.line;
         EXPECT_EQ(r.AllEmpty, c.allEmpty) << c.line;
+    }
+}
+
+// Lines of lone or unclosed braces cost time linear in their length: each "}" is looked
+// for once, and a key is compared only as far as the context's keys go.
+TEST(ExpandPlaceholders, PathologicalBracesTakeLinearTime) {
+    const TPlaceholderContext ctx = SmallContext();
+    std::string keysWithoutEnd;
+    for (int k = 0; k < 5000; ++k) keysWithoutEnd += "{K.Name";
+    struct Case { std::string line; std::string text; } cases[] = {
+        {std::string(20000, '{'), std::string(20000, '{')},
+        {std::string(20000, '{') + "Nr}", std::string(19999, '{') + "RG1"},
+        {keysWithoutEnd + "}", keysWithoutEnd.substr(0, keysWithoutEnd.size() - 7) + "Müller & Söhne"},
+        {std::string(20000, '}') + std::string(20000, '{'), std::string(20000, '}') + std::string(20000, '{')},
+    };
+    for (const Case& c : cases) {
+        TExpandedLine r;
+        EXPECT_LT(test::CpuSecondsOf([&] { r = ExpandPlaceholders(c.line, ctx); }), 1.0) << c.line.substr(0, 20);
+        EXPECT_EQ(r.Text, c.text) << c.line.substr(0, 20);
     }
 }
 

@@ -223,7 +223,7 @@ TEST(BuildHtmlMail, PreviewUsesFileUrlsAndAttachesNothing) {
 
 TEST(BuildHtmlMail, PreviewFileUrlEscapesCharactersThatWouldBreakTheAttribute) {
     test::TempFolder folder;
-    WriteFileBytes(folder.File("a \"b\" #1.png"), "x");
+    WriteFileBytes(folder.File("a \"b\" #1.png"), test::OnePixelGif(0, 0, 0));
     TMail m = Build("<img src='a%20%22b%22%20%231.png'>", "", folder.Path(), true);
     EXPECT_NE(m.Html.find("<img src='file://" + AbsolutePath(folder.Path()) + "a%20%22b%22%20%231.png'>"),
               std::string::npos)
@@ -274,22 +274,22 @@ TEST(BuildHtmlMail, ReferencesLeftAlone) {
 
 TEST(BuildHtmlMail, AddressIsHtmlDecodedAndTrimmed) {
     test::TempFolder folder;
-    WriteFileBytes(folder.File("a&b.png"), "bild");
+    WriteFileBytes(folder.File("a&b.png"), test::OnePixelGif(1, 1, 1));
     TMail m = Build("<img src=\" a&amp;b.png \"><img src=\"a&#38;b.png\">", "", folder.Path());
     ASSERT_EQ(m.Images.size(), 1u);
-    EXPECT_EQ(m.Images[0].Data, "bild");
+    EXPECT_EQ(m.Images[0].Data, test::OnePixelGif(1, 1, 1));
     EXPECT_EQ(Count(m.Html, "\"cid:img1@velkaro\""), 2u);
 }
 
 TEST(BuildHtmlMail, NamesDifferingInCaseAreDifferentFilesHere) {
     test::TempFolder folder;
-    WriteFileBytes(folder.File("Logo.png"), "gross");
-    WriteFileBytes(folder.File("logo.png"), "klein");
+    WriteFileBytes(folder.File("Logo.png"), test::OnePixelGif(1, 0, 0));
+    WriteFileBytes(folder.File("logo.png"), test::OnePixelGif(2, 0, 0));
     TMail m = Build("<img src=\"Logo.png\"><img src=\"logo.png\"><img src=\"" + folder.File("logo.png") + "\">", "",
                     folder.Path());
     ASSERT_EQ(m.Images.size(), 2u);
-    EXPECT_EQ(m.Images[0].Data, "gross");
-    EXPECT_EQ(m.Images[1].Data, "klein");
+    EXPECT_EQ(m.Images[0].Data, test::OnePixelGif(1, 0, 0));
+    EXPECT_EQ(m.Images[1].Data, test::OnePixelGif(2, 0, 0));
     EXPECT_EQ(Count(m.Html, "cid:img2@velkaro"), 2u);
 }
 

@@ -19,10 +19,10 @@ protected:
         ForceDirectories(Sig + "Signatur-Dateien");
         ForceDirectories(Sig + "Signatur Dateien");
         ForceDirectories(Prog);
-        WriteFileBytes(Sig + "Signatur-Dateien/image001.png", "VML-PNG");
-        WriteFileBytes(Sig + "Signatur-Dateien/image002.png", "PNG-2");
-        WriteFileBytes(Sig + "Signatur-Dateien/image003.jpg", "JPG-3");
-        WriteFileBytes(Sig + "Signatur Dateien/bild&1.png", "PNG-B");
+        WriteFileBytes(Sig + "Signatur-Dateien/image001.png", test::OnePixelGif(1, 0, 0));
+        WriteFileBytes(Sig + "Signatur-Dateien/image002.png", test::OnePixelGif(2, 0, 0));
+        WriteFileBytes(Sig + "Signatur-Dateien/image003.jpg", test::OnePixelGif(3, 0, 0));
+        WriteFileBytes(Sig + "Signatur Dateien/bild&1.png", test::OnePixelGif(4, 0, 0));
     }
 
     test::TempFolder Dir;
@@ -59,9 +59,9 @@ TEST_F(SignatureImportTest, Windows1252SignatureWithPictures) {
     const std::string meta = "<meta http-equiv=Content-Type content=\"text/html; charset=windows-1252\">";
     WriteFileBytes(Sig + "Signatur.htm", Signature(meta, "Gr\xFC\xDF" "en"));
     EXPECT_EQ(ImportOutlookSignature(Sig + "Signatur.htm", Prog, Images), Expected(meta));
-    EXPECT_EQ(ReadFileBytes(Images + "/image002.png"), "PNG-2");
-    EXPECT_EQ(ReadFileBytes(Images + "/image003.jpg"), "JPG-3");
-    EXPECT_EQ(ReadFileBytes(Images + "/bild&1.png"), "PNG-B");
+    EXPECT_EQ(ReadFileBytes(Images + "/image002.png"), test::OnePixelGif(2, 0, 0));
+    EXPECT_EQ(ReadFileBytes(Images + "/image003.jpg"), test::OnePixelGif(3, 0, 0));
+    EXPECT_EQ(ReadFileBytes(Images + "/bild&1.png"), test::OnePixelGif(4, 0, 0));
     EXPECT_FALSE(FileExists(Images + "/image001.png"));  // only the VML variant used it
 }
 
@@ -75,27 +75,27 @@ TEST_F(SignatureImportTest, Utf8SignatureWithByteOrderMark) {
 TEST_F(SignatureImportTest, SameFileNameFromTwoFoldersEndsUpAsOneFile) {
     ForceDirectories(Sig + "a");
     ForceDirectories(Sig + "b");
-    WriteFileBytes(Sig + "a/logo.png", "erstes");
-    WriteFileBytes(Sig + "b/logo.png", "zweites");
+    WriteFileBytes(Sig + "a/logo.png", test::OnePixelGif(5, 0, 0));
+    WriteFileBytes(Sig + "b/logo.png", test::OnePixelGif(6, 0, 0));
     WriteFileBytes(Sig + "s.htm", "<img src=\"a/logo.png\"><img src=\"file:///" + Sig.substr(1) + "b/logo.png\">");
     EXPECT_EQ(ImportOutlookSignature(Sig + "s.htm", Prog, Images),
               "<img src=\"bilder/logo.png\"><img src=\"bilder/logo.png\">");
-    EXPECT_EQ(ReadFileBytes(Images + "/logo.png"), "zweites");
+    EXPECT_EQ(ReadFileBytes(Images + "/logo.png"), test::OnePixelGif(6, 0, 0));
 }
 
 TEST_F(SignatureImportTest, ImageFolderOutsideTheProgramFolderGivesAPathUpwards) {
     WriteFileBytes(Sig + "s.htm", "<img src=\"Signatur-Dateien/image002.png\">");
     EXPECT_EQ(ImportOutlookSignature(Sig + "s.htm", Prog, Dir.File("gemeinsam/bilder")),
               "<img src=\"../gemeinsam/bilder/image002.png\">");
-    EXPECT_EQ(ReadFileBytes(Dir.File("gemeinsam/bilder/image002.png")), "PNG-2");
+    EXPECT_EQ(ReadFileBytes(Dir.File("gemeinsam/bilder/image002.png")), test::OnePixelGif(2, 0, 0));
 }
 
 TEST_F(SignatureImportTest, PictureAlreadyInTheImageFolderIsNotCopiedOntoItself) {
     ForceDirectories(Images);
-    WriteFileBytes(Images + "/x.png", "X");
+    WriteFileBytes(Images + "/x.png", test::OnePixelGif(7, 0, 0));
     WriteFileBytes(Prog + "s.htm", "<img src=\"bilder/x.png\">");
     EXPECT_EQ(ImportOutlookSignature(Prog + "s.htm", Prog, Images), "<img src=\"bilder/x.png\">");
-    EXPECT_EQ(ReadFileBytes(Images + "/x.png"), "X");
+    EXPECT_EQ(ReadFileBytes(Images + "/x.png"), test::OnePixelGif(7, 0, 0));
 }
 
 TEST_F(SignatureImportTest, MissingSignatureFileRaises) {

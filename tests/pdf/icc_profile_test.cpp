@@ -15,15 +15,21 @@ void PutBigEndian32(std::string& b, size_t pos, uint32_t v) {
     for (int k = 0; k < 4; ++k) b[pos + k] = static_cast<char>(v >> (24 - 8 * k) & 0xFF);
 }
 
-// The header of an RGB monitor profile with one tag, 160 bytes in all.
+// The header of an RGB monitor profile of version 4.3 with one tag of 16 bytes at
+// offset 144, 160 bytes in all.
 std::string SoundProfile() {
     std::string p(160, '\0');
     PutBigEndian32(p, 0, 160);
+    p[8] = 4;
+    p[9] = 0x30;
     p.replace(12, 4, "mntr");
     p.replace(16, 4, "RGB ");
     p.replace(20, 4, "XYZ ");
     p.replace(36, 4, "acsp");
     PutBigEndian32(p, 128, 1);
+    p.replace(132, 4, "wtpt");
+    PutBigEndian32(p, 136, 144);
+    PutBigEndian32(p, 140, 16);
     return p;
 }
 
@@ -35,6 +41,12 @@ TEST(IccProfile, HeaderMustDescribeAWholeRgbOutputProfile) {
     PutBigEndian32(longer, 0, 161);
     std::string manyTags = sound;
     PutBigEndian32(manyTags, 128, 3); // 132 + 3 × 12 bytes > 160
+    std::string noTags = sound;
+    PutBigEndian32(noTags, 128, 0);
+    std::string tagPastEnd = sound;
+    PutBigEndian32(tagPastEnd, 140, 17); // 144 + 17 > 160
+    std::string tagFarAway = sound;
+    PutBigEndian32(tagFarAway, 136, 0xFFFFFFF0u); // no wrap-around past 2^32
     struct Case {
         const char* name;
         std::string bytes;
@@ -55,6 +67,12 @@ TEST(IccProfile, HeaderMustDescribeAWholeRgbOutputProfile) {
         {"device link", With(sound, 12, "link"),
          "Profilklasse 'link', erwartet wird ein Monitor- oder Druckerprofil ('mntr' oder 'prtr')"},
         {"tag table", manyTags, "die Tabelle der 3 Tags ist länger als die Datei"},
+        {"no tags", noTags, "das Profil hat keine Tags"},
+        {"tag past the end", tagPastEnd, "Tag 1 'wtpt' reicht über das Ende der Datei"},
+        {"tag offset near 4 GiB", tagFarAway, "Tag 1 'wtpt' reicht über das Ende der Datei"},
+        {"version 2.1", With(sound, 8, std::string("\x02\x10", 2)), ""},
+        {"version 5", With(sound, 8, std::string("\x05\x00", 2)), "Version 5.0, erwartet wird ein Profil der Version 2 bis 4"},
+        {"version 1", With(sound, 8, std::string("\x01\x00", 2)), "Version 1.0, erwartet wird ein Profil der Version 2 bis 4"},
     };
     for (const Case& c : cases) {
         const std::string error = ErrorOf([&] { CheckOutputIntentProfile("/pfad/profil.icc", c.bytes); });

@@ -148,6 +148,30 @@ TEST_F(PdfDocumentTest, WrapText) {
     for (const Case& c : cases) EXPECT_EQ(FDoc.WrapText(c.text, c.maxWidth), c.expected) << c.text << " " << c.maxWidth;
 }
 
+// An unbroken word far wider than the line (a pasted hash, a row of braces) is cut into
+// the longest pieces that fit; it took minutes while each piece was found by shortening
+// the rest one character at a time.
+TEST_F(PdfDocumentTest, WrapTextCutsALongWordIntoTheLongestFittingPiecesQuickly) {
+    const double width = FDoc.TextWidth("AB") * 37.5;  // about 75 characters a line
+    for (const std::string& text : {std::string(8000, 'A'), std::string(20000, '{'), "x " + std::string(8000, 'B') + " y"}) {
+        std::vector<std::string> lines;
+        EXPECT_LT(test::CpuSecondsOf([&] { lines = FDoc.WrapText(text, width); }), 1.0) << text.size();
+        std::string joined;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            EXPECT_LE(FDoc.TextWidth(lines[k]), width) << k;
+            // Longest: one more character of the word would not have fitted.
+            const bool piece = lines[k].find(' ') == std::string::npos && lines[k].size() > 1;
+            if (piece && k + 1 < lines.size() && lines[k + 1].front() == lines[k].front())
+                EXPECT_GT(FDoc.TextWidth(lines[k] + lines[k + 1].front()), width) << k;
+            joined += lines[k];
+        }
+        std::string expected = text;
+        std::erase(expected, ' ');
+        std::erase(joined, ' ');
+        EXPECT_EQ(joined, expected);
+    }
+}
+
 TEST(PdfDocument, ImagesAreFoundAgainByFileNameWithoutCase) {
     test::TempFolder tmp;
     WriteFileBytes(tmp.File("Logo.JPG"), test::JpegBytes(1, 1, JCS_RGB, {10, 20, 30}));

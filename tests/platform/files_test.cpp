@@ -94,7 +94,7 @@ TEST(WriteFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
     fs::create_symlink("echt/velkaro.ini", dir.File("relativ.ini"));   // relative to the link's folder
     fs::create_symlink(dir.File("relativ.ini"), dir.File("kette.ini"));  // a link to a link
 
-    WriteFileBytes(dir.File("kette.ini"), "neu");
+    WriteFileBytes(dir.File("kette.ini"), "neu", kDefaultNewFileMode, lmFollowLink);
     EXPECT_TRUE(fs::is_symlink(dir.File("kette.ini")));
     EXPECT_TRUE(fs::is_symlink(dir.File("relativ.ini")));
     EXPECT_EQ(ReadFileBytes(real), "neu");
@@ -104,7 +104,7 @@ TEST(WriteFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
 
     // A link whose target does not exist yet creates the target.
     fs::create_symlink("echt/neu.ini", dir.File("vorwaerts.ini"));
-    WriteFileBytes(dir.File("vorwaerts.ini"), "erstellt");
+    WriteFileBytes(dir.File("vorwaerts.ini"), "erstellt", kDefaultNewFileMode, lmFollowLink);
     EXPECT_TRUE(fs::is_symlink(dir.File("vorwaerts.ini")));
     EXPECT_EQ(ReadFileBytes(dir.File("echt/neu.ini")), "erstellt");
 }
@@ -113,7 +113,7 @@ TEST(WriteFileBytes, LinkLoopRaisesGermanErrorWithTheSystemTextInParentheses) {
     test::TempFolder dir;
     fs::create_symlink("b.ini", dir.File("a.ini"));
     fs::create_symlink("a.ini", dir.File("b.ini"));
-    std::string error = test::ErrorOf([&] { WriteFileBytes(dir.File("a.ini"), "x"); });
+    std::string error = test::ErrorOf([&] { WriteFileBytes(dir.File("a.ini"), "x", kDefaultNewFileMode, lmFollowLink); });
     EXPECT_EQ(error, "Datei \"" + dir.File("a.ini") + "\" kann nicht geschrieben werden (" +
                          std::system_category().message(ELOOP) + ").");
     EXPECT_TRUE(fs::is_symlink(dir.File("a.ini")));

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <ctime>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -104,6 +105,25 @@ std::string ErrorOfUnprivileged(const std::function<void()>& f) {
 std::string SourceDir() {
     if (const char* dir = std::getenv("VELKARO_SOURCE_DIR")) return dir;
     return VELKARO_SOURCE_DIR_DEFAULT;
+}
+
+double CpuSecondsOf(const std::function<void()>& f) {
+    const std::clock_t start = std::clock();
+    f();
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+std::string OnePixelGif(unsigned char r, unsigned char g, unsigned char b) {
+    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13);  // 1 × 1, global palette of 2
+    gif += static_cast<char>(r);
+    gif += static_cast<char>(g);
+    gif += static_cast<char>(b);
+    gif += std::string("\x00\x00\x00"                                   // second colour
+                       "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00"  // image descriptor
+                       "\x02\x02\x44\x01\x00"                          // LZW data: pixel of colour 0
+                       "\x3B",
+                       19);
+    return gif;
 }
 
 std::string TestDataPath(const std::string& relative) { return SourceDir() + "/tests/data/" + relative; }

@@ -61,6 +61,14 @@ std::string ErrorOfUnprivileged(const std::function<void()>& f);
 
 // Path of a fixture file below tests/data.
 std::string TestDataPath(const std::string& relative);
+
+// The processor time `f` took, in seconds: unlike the time on the clock it does not grow
+// when other programs keep the machine busy, so a bound on it holds on a loaded CI host.
+double CpuSecondsOf(const std::function<void()>& f);
+
+// A whole GIF picture of one pixel in the given colour: pictures of different colours
+// are different files that every decoder reads.
+std::string OnePixelGif(unsigned char r, unsigned char g, unsigned char b);
 // Root of the source tree (for demo data and validation scripts).
 std::string SourceDir();
 
