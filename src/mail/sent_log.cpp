@@ -184,7 +184,7 @@ void TSentLog::Remember(const TSentEntry& E) {
 }
 
 void TSentLog::CheckWritable() const {
-    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    TFileHandle file(::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
     std::string folder = ExtractFilePath(FFileName);
     if (folder.empty()) folder = ".";
     if (!file.Valid()) {

@@ -177,9 +177,6 @@ public:
     void SetLightSkin(bool light);
     // Opens the user guide LIESMICH.md of the program folder, or says that it is missing.
     void OpenUserGuide(const std::string& programFolder);
-    // The invoice the layout designer prints its preview with: the first selected row's,
-    // else the first row's, else none.
-    std::string DesignerPreviewNumber() const;
     // The layout designer saved the layout file.
     void LayoutSaved();
     // Opens the mail settings dialog and logs when it was saved; true then.

@@ -65,13 +65,6 @@ void TMainPresenter::OpenUserGuide(const std::string& programFolder) {
     FServices.Messages.Inform("Die Anleitung LIESMICH.md liegt weder im Programmordner noch in ../share/doc/velkaro.");
 }
 
-std::string TMainPresenter::DesignerPreviewNumber() const {
-    const TInvoiceListModel& list = Invoices();
-    for (size_t i = 0; i < list.Count(); ++i)
-        if (list.Row(i).Selected) return list.Row(i).No();
-    return list.Count() > 0 ? list.Row(0).No() : std::string();
-}
-
 void TMainPresenter::LayoutSaved() {
     Log("Layout gespeichert: " + FSettings.LayoutFile);
 }

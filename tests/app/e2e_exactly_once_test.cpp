@@ -142,8 +142,11 @@ protected:
         ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
         Stdout = ReadFileBytes(Dir.File(tag + ".out"));
         Stderr = ReadFileBytes(Dir.File(tag + ".err"));
-        Log = FileExists(LogFile) ? test::BatchLogBody(test::ReadBatchLog(LogFile)) : std::vector<std::string>{};
+        Log = ReadLog && FileExists(LogFile) ? test::BatchLogBody(test::ReadBatchLog(LogFile))
+                                             : std::vector<std::string>{};
     }
+    // Off where a full disk may cut the batch log's last line short.
+    bool ReadLog = true;
     void Run(const std::vector<std::string>& args) { Finish(Start(args)); }
 
     std::vector<std::string> Lines(const std::string& text) const {
@@ -288,7 +291,7 @@ TEST_F(ExactlyOnce, AnUnwritableSentLogSendsNothing) {
 // that cannot be written, naming the invoice; every mail that went out is in the sent
 // log. With room again, the catch-up job mails the rest, each invoice exactly once.
 TEST_F(ExactlyOnce, AFullDiskStopsTheMailingAndLeavesNothingUnrecorded) {
-    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    if (geteuid() != 0) VELKARO_SKIP_UNLESS_CI() << "mounting a small file system needs root";
     TFakeGraphService fake;
     const std::string state = Dir.File("zustand");
     ForceDirectories(state);
@@ -302,6 +305,7 @@ TEST_F(ExactlyOnce, AFullDiskStopsTheMailingAndLeavesNothingUnrecorded) {
     WriteFileBytes(Ini, settings.Text());
     LogFile = state + "/velkaro.log";
     SentLogFile = state + "/velkaro.versand.csv";
+    ReadLog = false;
     const std::vector<std::string> all{"/neu", "/mail"};
     Run(all);
     EXPECT_EQ(ExitCode, 1) << Stderr;  // mails went out before it stopped
@@ -359,8 +363,12 @@ TEST_F(ExactlyOnce, AStopSignalWhileWaitingForTheLockEndsTheRunAtOnce) {
     ASSERT_TRUE(held.Acquire(std::chrono::milliseconds(0)));
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
+        fs::remove(Dir.File("run.err"));  // the wait notice of the run before must not count
         const pid_t pid = Start(kWeek);
-        ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(Dir.File("run.err")).find("warte bis zu") != std::string::npos; }));
+        ASSERT_TRUE(WaitFor([&] {
+            const std::string err = Dir.File("run.err");
+            return FileExists(err) && ReadFileBytes(err).find("warte bis zu") != std::string::npos;
+        }));
         EXPECT_THAT(ReadFileBytes("/proc/" + std::to_string(pid) + "/limits"),
                     ::testing::ContainsRegex("Max core file size +0 +0 "));
         const Clock::time_point sent = Clock::now();

@@ -589,14 +589,7 @@ TEST_F(MainPresenterTest, UserGuideOpensFromTheProgramFolderOrTheInstalledDocume
     EXPECT_EQ(Window.Informed.size(), 1u);
 }
 
-TEST_F(MainPresenterTest, TheDesignerPreviewsTheSelectedOrElseTheFirstInvoice) {
-    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "");  // an empty list
-    SearchFinds({"RE-1", "RE-2", "RE-3"});
-    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-1");
-    Presenter->Invoices().SetSelection({2, 1});
-    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-2");  // the first selected in list order
-    Presenter->Invoices().SetChecked(2, true);             // ticks do not count, the selection does
-    EXPECT_EQ(Presenter->DesignerPreviewNumber(), "RE-2");
+TEST_F(MainPresenterTest, SavingTheLayoutIsLogged) {
     Presenter->LayoutSaved();
     EXPECT_EQ(Window.LogTexts(), (Strings{"Layout gespeichert: " + Folder.File("velkaro.layout.ini")}));
 }
