@@ -1,6 +1,7 @@
 #include "platform/ini_edit.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -59,21 +60,32 @@ TIniTextEditor::TIniTextEditor(std::string_view text) {
         }
 }
 
+void TIniTextEditor::ForgetSections() const {
+    FSections.clear();
+    FSectionsKnown = false;
+}
+
 bool TIniTextEditor::FindSection(std::string_view section, size_t& header, size_t& end) const {
-    for (size_t i = 0; i < FLines.size(); ++i) {
-        const std::string_view trimmed = TrimView(FLines[i].Text);
-        if (!IsHeader(trimmed) || !SameText(HeaderName(trimmed), section)) continue;
-        header = i;
-        end = i + 1;
-        while (end < FLines.size() && !IsHeader(TrimView(FLines[end].Text))) ++end;
-        return true;
+    if (!FSectionsKnown) {
+        for (size_t i = 0; i < FLines.size(); ++i) {
+            const std::string_view trimmed = TrimView(FLines[i].Text);
+            if (IsHeader(trimmed)) FSections.emplace(LowerAscii(HeaderName(trimmed)), i);
+        }
+        FSectionsKnown = true;
     }
-    return false;
+    const auto found = FSections.find(LowerAscii(TrimView(section)));
+    if (found == FSections.end()) return false;
+    header = found->second;
+    end = header + 1;
+    while (end < FLines.size() && !IsHeader(TrimView(FLines[end].Text))) ++end;
+    return true;
 }
 
 void TIniTextEditor::AppendLine(std::string text) {
     if (!FLines.empty() && FLines.back().End.empty()) FLines.back().End = FNewLine;
     FLines.push_back({std::move(text), FNewLine});
+    const std::string_view trimmed = TrimView(FLines.back().Text);
+    if (FSectionsKnown && IsHeader(trimmed)) FSections.emplace(LowerAscii(HeaderName(trimmed)), FLines.size() - 1);
 }
 
 void TIniTextEditor::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -99,11 +111,14 @@ void TIniTextEditor::Set(std::string_view section, std::string_view key, std::st
                 const size_t valueStart = line.find_first_not_of(" \t", eq + 1);
                 line = line.substr(0, valueStart == std::string::npos ? eq + 1 : valueStart) + OneLine(value);
             }
+            if (IsHeader(TrimView(line))) ForgetSections();
             return;
         }
         lastKey = i;
     }
     if (FLines[lastKey].End.empty()) FLines[lastKey].End = FNewLine;
+    // Added at the very end, the line moves no header.
+    if (lastKey + 1 < FLines.size() || IsHeader(TrimView(keyLine))) ForgetSections();
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), TLine{keyLine, FNewLine});
 }
 
@@ -112,8 +127,10 @@ void TIniTextEditor::Delete(std::string_view section, std::string_view key) {
     if (!FindSection(section, header, end)) return;
     for (size_t i = end; i-- > header + 1;) {
         const std::string_view trimmed = TrimView(FLines[i].Text);
-        if (!IsSkipped(trimmed) && SameText(KeyOf(trimmed), key))
+        if (!IsSkipped(trimmed) && SameText(KeyOf(trimmed), key)) {
             FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(i));
+            ForgetSections();
+        }
     }
 }
 
@@ -126,17 +143,18 @@ void TIniTextEditor::DeleteSection(std::string_view section) {
             while (keep > header + 1 && IsSkipped(TrimView(FLines[keep - 1].Text))) --keep;
         FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(header),
                      FLines.begin() + static_cast<std::ptrdiff_t>(keep));
+        ForgetSections();
     }
 }
 
 std::vector<std::string> TIniTextEditor::SectionNames() const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     for (const TLine& line : FLines) {
         const std::string_view trimmed = TrimView(line.Text);
         if (!IsHeader(trimmed)) continue;
         const std::string_view name = HeaderName(trimmed);
-        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, name); }))
-            names.emplace_back(name);
+        if (seen.insert(LowerAscii(name)).second) names.emplace_back(name);
     }
     return names;
 }

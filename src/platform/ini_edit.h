@@ -7,6 +7,7 @@
 // skipped, only the first section of a name counts (names without regard to case), and
 // within it the first line of a key.
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -43,10 +44,16 @@ private:
     // header or the end of the text. Returns false when there is no such section.
     bool FindSection(std::string_view section, size_t& header, size_t& end) const;
     void AppendLine(std::string text);
+    // Lines were inserted before the end or removed: the section index is rebuilt when needed.
+    void ForgetSections() const;
 
     std::string FBom;
     std::string FNewLine;  // the text's own line end, for lines this editor adds
     std::vector<TLine> FLines;
+    // The first header line of each section by its name in ASCII lower case, built on
+    // demand, so that a file of many sections is edited in time linear in its length.
+    mutable std::unordered_map<std::string, size_t> FSections;
+    mutable bool FSectionsKnown = false;
 };
 
 } // namespace velkaro
