@@ -101,7 +101,7 @@ TEST(LayoutBounds, ManyFreeTextsLoadAndSaveInLinearTime) {
                   loaded = Load(dir, text);
                   loaded.Layout->SaveToFile(dir.File("zurueck.layout.ini"));
               }),
-              5.0);
+              5.0 * test::kCpuBoundFactor);
     EXPECT_EQ(loaded.Layout->Elements.size(), static_cast<size_t>(FixedElementKindCount + kTexts));
     EXPECT_THAT(ReadFileBytes(dir.File("zurueck.layout.ini")), HasSubstr("[Text.100000]\r\n"));
 }

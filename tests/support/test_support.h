@@ -65,6 +65,13 @@ std::string TestDataPath(const std::string& relative);
 // The processor time `f` took, in seconds: unlike the time on the clock it does not grow
 // when other programs keep the machine busy, so a bound on it holds on a loaded CI host.
 double CpuSecondsOf(const std::function<void()>& f);
+// How much longer the CPU-time bounds of those guards against quadratic work may take in
+// a sanitizer build, which runs many times slower.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr double kCpuBoundFactor = 20.0;
+#else
+inline constexpr double kCpuBoundFactor = 1.0;
+#endif
 
 // A whole GIF picture of one pixel in the given colour: pictures of different colours
 // are different files that every decoder reads.
